@@ -1,0 +1,26 @@
+#include "common/WinError_win.h"
+
+#include "common/Text.h"
+
+namespace wrenpost {
+
+std::wstring SystemErrorMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring message;
+    if (length != 0 && buffer != nullptr) {
+        message.assign(buffer, length);
+    }
+    if (buffer != nullptr) {
+        LocalFree(buffer);
+    }
+    return TrimWhitespace(message);
+}
+
+std::wstring DescribeWindowsError(DWORD code) {
+    return L"Windows error " + ToWideDecimal(code) + L": " + SystemErrorMessage(code);
+}
+
+}  // namespace wrenpost

@@ -1,0 +1,59 @@
+// The platform pieces every subsystem leans on, under wine's real Win32.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/PostedRecord_win.h"
+#include "common/Text.h"
+#include "common/TextFile.h"
+#include "common/WinError_win.h"
+#include "support/TempDir.h"
+
+namespace wrenpost {
+namespace {
+
+TEST(WindowsErrorText, CarriesTheNumberAndTheSystemMessage) {
+    const std::wstring text = DescribeWindowsError(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(text.rfind(L"Windows error 2: ", 0), 0u) << WideToUtf8(text);
+    EXPECT_GT(text.size(), std::wstring(L"Windows error 2: ").size());
+}
+
+TEST(AtomicWriteOnWindows, ReplacesAnExistingFileInPlace) {
+    testing::TempDir dir;
+    const auto path = dir / L"\u0418\u0432\u0430\u043d.json";
+    ASSERT_TRUE(WriteTextFileAtomically(path, L"one\n"));
+    ASSERT_TRUE(WriteTextFileAtomically(path, L"two \u0418\n"));
+    EXPECT_EQ(testing::ReadAllBytes(path), "\xEF\xBB\xBFtwo \xD0\x98\r\n");
+}
+
+struct CountedRecord : PostedRecord {
+    explicit CountedRecord(int* alive) : alive(alive) { ++*alive; }
+    ~CountedRecord() override { --*alive; }
+    int* alive;
+};
+
+TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
+    int alive = 0;
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_EQ(alive, 1);
+    DiscardPendingRecords(window);
+    EXPECT_EQ(alive, 0);
+
+    EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, window, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+    auto adopted = AdoptRecord<CountedRecord>(msg.wParam, msg.lParam);
+    ASSERT_NE(adopted, nullptr);
+    adopted.reset();
+    EXPECT_EQ(alive, 0);
+
+    DestroyWindow(window);
+    EXPECT_FALSE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_EQ(alive, 0);
+}
+
+}  // namespace
+}  // namespace wrenpost
