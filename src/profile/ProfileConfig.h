@@ -1,0 +1,79 @@
+// A profile's settings and their file, <ProfileName>Config.json.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wrenpost {
+
+struct RecipientEntry {
+    std::wstring ChatId;
+    std::wstring DisplayName;
+    bool Allowed = true;
+    std::wstring RegisteredOn;
+    std::wstring LastNotification = L"Never";
+
+    bool operator==(const RecipientEntry&) const = default;
+};
+
+struct SelectedFolder {
+    std::wstring Name;
+    std::wstring FolderPath;
+    std::wstring EntryId;
+    std::wstring StoreId;
+    std::wstring StoreName;
+    std::wstring DetectedOn;
+    int Depth = 0;  // nesting depth from folder discovery; not stored in the file
+
+    bool operator==(const SelectedFolder&) const = default;
+};
+
+struct FolderTitle {
+    std::wstring FolderPath;
+    std::wstring Title;
+
+    bool operator==(const FolderTitle&) const = default;
+};
+
+struct ProfileConfig {
+    std::wstring ProfileName;
+    std::wstring Source = L"Outlook Classic";
+    std::wstring Operation = L"Notification";
+    std::wstring Provider = L"Telegram";
+    std::int32_t CheckInterval = 10;
+    bool IncludeOldMessages = false;
+    std::vector<SelectedFolder> SelectedFolders;
+    bool UseSameTitle = true;
+    std::wstring DefaultTitle;
+    std::vector<FolderTitle> FolderTitles;
+    std::vector<RecipientEntry> Recipients;
+
+    bool operator==(const ProfileConfig&) const = default;
+};
+
+ProfileConfig DefaultProfileConfig();
+
+// The exact file text (with "\n" line ends; the file encoding adds CR).
+std::wstring FormatProfileConfig(const ProfileConfig& config);
+// Tolerant reading of a file text: missing or unrecognised parts take their defaults.
+ProfileConfig ParseProfileConfig(std::wstring_view text);
+
+class ProfileConfigStore {
+public:
+    // Writes atomically; false (store unchanged) when the file cannot be written.
+    [[nodiscard]] bool WriteProfileConfig(const std::filesystem::path& path,
+                                          const ProfileConfig& config);
+    // False (store unchanged) when the file cannot be opened; any text reads.
+    [[nodiscard]] bool ReadProfileConfig(const std::filesystem::path& path);
+
+    const ProfileConfig& Current() const { return current_; }
+    ProfileConfig& Current() { return current_; }
+    void SetCurrent(ProfileConfig config) { current_ = std::move(config); }
+
+private:
+    ProfileConfig current_ = DefaultProfileConfig();
+};
+
+}  // namespace wrenpost

@@ -1,0 +1,10 @@
+#include "telegram/NotificationProvider.h"
+
+namespace wrenpost {
+
+std::wstring& LastSendError() {
+    thread_local std::wstring error;
+    return error;
+}
+
+}  // namespace wrenpost

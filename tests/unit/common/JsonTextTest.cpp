@@ -1,0 +1,132 @@
+// The JSON text helpers: escaping, and key readers that must accept exactly what the documented
+// ECMAScript patterns accept (checked against std::wregex on generated short texts).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <regex>
+
+#include "common/JsonText.h"
+
+namespace wrenpost {
+namespace {
+
+const std::wstring kValue = LR"re("([^"\\]*(?:\\.[^"\\]*)*)")re";
+
+std::wstring RegexString(const std::wstring& text, const std::wstring& key) {
+    std::wsmatch m;
+    if (std::regex_search(text, m, std::wregex(L"\"" + key + LR"("\s*:\s*)" + kValue))) {
+        return JsonUnescape(m[1].str());
+    }
+    return L"";
+}
+
+std::int32_t RegexInt(const std::wstring& text, const std::wstring& key) {
+    std::wsmatch m;
+    if (std::regex_search(text, m, std::wregex(L"\"" + key + LR"("\s*:\s*(\d+))"))) {
+        const long long value = std::stoll(m[1].str());
+        return value > 2147483647LL ? 10 : static_cast<std::int32_t>(value);
+    }
+    return 10;
+}
+
+int RegexBool(const std::wstring& text, const std::wstring& key) {
+    std::wsmatch m;
+    if (std::regex_search(text, m, std::wregex(L"\"" + key + LR"("\s*:\s*(true|false))"))) {
+        return m[1].str() == L"true" ? 1 : 0;
+    }
+    return -1;
+}
+
+std::vector<std::vector<std::wstring>> RegexObjects(const std::wstring& text) {
+    const std::wregex pattern(LR"(\{\s*"A"\s*:\s*)" + kValue + LR"(\s*,\s*"B"\s*:\s*(true|false)\s*\})");
+    std::vector<std::vector<std::wstring>> out;
+    for (std::wsregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) {
+        out.push_back({JsonUnescape((*it)[1].str()), (*it)[2].str()});
+    }
+    return out;
+}
+
+std::wstring Generate(std::mt19937& random, const std::vector<std::wstring>& pieces) {
+    std::uniform_int_distribution<std::size_t> length(0, 14);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
+    std::wstring text;
+    for (std::size_t n = length(random); n > 0; --n) {
+        text += pieces[pick(random)];
+    }
+    return text;
+}
+
+TEST(JsonEscape, EscapesOnlyTheFiveCharacters) {
+    EXPECT_EQ(JsonEscape(L"A\"B\\C\n\r\t/\u00e9\x01"), L"A\\\"B\\\\C\\n\\r\\t/\u00e9\x01");
+    EXPECT_EQ(JsonUnescape(JsonEscape(L"A\"B\\C\n\r\t")), L"A\"B\\C\n\r\t");
+}
+
+TEST(JsonUnescape, DropsUnknownBackslashesAndKeepsATrailingOne) {
+    EXPECT_EQ(JsonUnescape(L"caf\\u00e9"), L"cafu00e9");
+    EXPECT_EQ(JsonUnescape(L"a\\/b"), L"a/b");
+    EXPECT_EQ(JsonUnescape(L"end\\"), L"end\\");
+}
+
+TEST(JsonFieldReaders, FirstOccurrenceAnywhereWins) {
+    const std::wstring text = L"{\"Outer\": {\"Name\": \"inner\"}, \"Name\": \"outer\"}";
+    EXPECT_EQ(ReadJsonStringField(text, L"Name"), L"inner");
+    EXPECT_EQ(ReadJsonStringField(text, L"Missing"), L"");
+}
+
+TEST(JsonFieldReaders, IntegerOddities) {
+    EXPECT_EQ(ReadJsonIntField(L"\"CheckInterval\": -5", L"CheckInterval"), 10);
+    EXPECT_EQ(ReadJsonIntField(L"\"CheckInterval\": \"20\"", L"CheckInterval"), 10);
+    EXPECT_EQ(ReadJsonIntField(L"\"CheckInterval\":0", L"CheckInterval"), 0);
+    EXPECT_EQ(ReadJsonIntField(L"\"CheckInterval\": 2147483647", L"CheckInterval"), 2147483647);
+    EXPECT_EQ(ReadJsonIntField(L"\"CheckInterval\": 2147483648", L"CheckInterval"), 10);
+    EXPECT_EQ(ReadJsonIntField(L"\"CheckInterval\": 99999999999999999999999", L"CheckInterval"), 10);
+    // A later valid occurrence is found when the first does not match the pattern.
+    EXPECT_EQ(ReadJsonIntField(L"\"N\": \"x\", \"N\": 7", L"N"), 7);
+}
+
+TEST(JsonFieldReaders, BooleansAreLowerCaseWordsOnly) {
+    EXPECT_FALSE(ReadJsonBoolField(L"\"F\": TRUE", L"F", false));
+    EXPECT_TRUE(ReadJsonBoolField(L"\"F\": TRUE", L"F", true));
+    EXPECT_TRUE(ReadJsonBoolField(L"\"F\" :\r\n true", L"F", false));
+    EXPECT_FALSE(ReadJsonBoolField(L"\"F\": false", L"F", true));
+}
+
+TEST(JsonFieldReaders, AMegabyteValueReadsBackWhole) {
+    const std::wstring big(1 << 20, L'x');
+    const std::wstring text = L"{\"Big\": \"" + big + L"\\\"\", \"Flag\": true}";
+    EXPECT_EQ(ReadJsonStringField(text, L"Big"), big + L"\"");
+    EXPECT_TRUE(ReadJsonBoolField(text, L"Flag", false));
+    const std::wstring unterminated = L"\"K\": \"" + std::wstring(1 << 20, L'\\');
+    EXPECT_EQ(ReadJsonStringField(unterminated, L"K"), L"");
+}
+
+TEST(JsonFieldReaders, AgreeWithTheDocumentedPatterns) {
+    std::mt19937 random(20251206);
+    const std::vector<std::wstring> pieces = {
+        L"\"", L"\\", L":", L" ", L"\t", L"\n", L"\r", L",", L"{", L"}", L"a", L"7", L"0",
+        L"true", L"false", L"tru", L"\"k\"", L"\"k\":", L"\"k\": \"", L"\\\"", L"\\n", L"\u00e9"};
+    for (int i = 0; i < 20000; ++i) {
+        const std::wstring text = Generate(random, pieces);
+        ASSERT_EQ(ReadJsonStringField(text, L"k"), RegexString(text, L"k")) << i;
+        ASSERT_EQ(ReadJsonIntField(text, L"k"), RegexInt(text, L"k")) << i;
+        const int expected = RegexBool(text, L"k");
+        ASSERT_EQ(ReadJsonBoolField(text, L"k", false), expected == 1) << i;
+        ASSERT_EQ(ReadJsonBoolField(text, L"k", true), expected != 0) << i;
+    }
+}
+
+TEST(JsonObjects, AgreeWithTheDocumentedObjectPattern) {
+    std::mt19937 random(7);
+    const std::vector<std::wstring> pieces = {
+        L"{", L"}", L"\"A\"", L"\"B\"", L":", L" ", L"\n", L",", L"\"", L"\\", L"x",
+        L"true", L"false", L"{\"A\": \"", L"\", \"B\": ", L"true}", L"\\\""};
+    const std::vector<JsonObjectMember> shape = {{L"A", JsonValueKind::String},
+                                                 {L"B", JsonValueKind::Bool}};
+    for (int i = 0; i < 20000; ++i) {
+        const std::wstring text = Generate(random, pieces);
+        ASSERT_EQ(FindJsonObjects(text, shape), RegexObjects(text)) << i;
+    }
+}
+
+}  // namespace
+}  // namespace wrenpost
