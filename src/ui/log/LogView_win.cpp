@@ -38,6 +38,25 @@ LONG HorizontalPosition(HWND edit, LONG charIndex) {
     return point.x;
 }
 
+LONG FirstVisibleLine(HWND edit) {
+    return static_cast<LONG>(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0));
+}
+
+// Scrolls by pixels to the top of the target line: EM_LINESCROLL counts in the control's
+// default line height, which need not be the height of our lines (wine's rich edit differs).
+void ScrollFirstVisibleTo(HWND edit, LONG target) {
+    const LONG charIndex = static_cast<LONG>(SendMessageW(edit, EM_LINEINDEX, target, 0));
+    if (charIndex < 0) {
+        return;
+    }
+    POINT scroll{};
+    SendMessageW(edit, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    POINTL line{};
+    SendMessageW(edit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&line), charIndex);
+    scroll.y = std::max<LONG>(0, scroll.y + line.y);
+    SendMessageW(edit, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+}
+
 LRESULT CALLBACK LogViewSubclassProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR, DWORD_PTR data) noexcept {
     auto* view = reinterpret_cast<LogView*>(data);
@@ -184,8 +203,10 @@ void LogView::Append(const std::wstring& line, std::size_t capacity) {
     }
     CHARRANGE selection{};
     SendMessageW(edit_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
-    const LONG oldFirst = static_cast<LONG>(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0));
+    const LONG oldFirst = FirstVisibleLine(edit_);
     ++suppress_;
+    // One repaint per line instead of one per formatting step.
+    SendMessageW(edit_, WM_SETREDRAW, FALSE, 0);
     Render(line);
     LONG removedChars = 0;
     LONG removedDisplayLines = 0;
@@ -202,12 +223,10 @@ void LogView::Append(const std::wstring& line, std::size_t capacity) {
         CHARRANGE restored{std::max<LONG>(0, selection.cpMin - removedChars),
                            std::max<LONG>(0, selection.cpMax - removedChars)};
         SendMessageW(edit_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&restored));
-        const LONG target = std::max<LONG>(0, oldFirst - removedDisplayLines);
-        const LONG newFirst = static_cast<LONG>(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0));
-        if (target != newFirst) {
-            SendMessageW(edit_, EM_LINESCROLL, 0, target - newFirst);
-        }
+        ScrollFirstVisibleTo(edit_, std::max<LONG>(0, oldFirst - removedDisplayLines));
     }
+    SendMessageW(edit_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(edit_, nullptr, FALSE);
     --suppress_;
 }
 
@@ -321,6 +340,15 @@ void LogView::ShowContextMenu(POINT screenPoint) {
     } else if (choice == kMenuClear) {
         Clear();
     }
+}
+
+}  // namespace wrenpost
+
+namespace wrenpost {
+
+void LogView::ScrollToLine(long line) {
+    ScrollFirstVisibleTo(edit_, static_cast<LONG>(line));
+    UpdateFollowState();
 }
 
 }  // namespace wrenpost

@@ -52,6 +52,8 @@ public:
     void OnReturnTimer();
     // Recomputes the follow state after a user action (public for the subclass procedure).
     void UpdateFollowState();
+    // Scrolls as the user would, so that `line` is the first visible line.
+    void ScrollToLine(long line);
     // Shows the context menu ("Copy Selected", "Clear Log") at a screen point (-1,-1: the
     // view's top-left corner).
     void ShowContextMenu(POINT screenPoint);

@@ -42,8 +42,9 @@ HMENU ControlMenu(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(
 
 }  // namespace
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(std::size_t logCapacity)
     : uiThread_(GetCurrentThreadId()),
+      logLines_(logCapacity),
       controlBrush_(CreateSolidBrush(kControlColour)) {}
 
 bool MainWindow::RegisterWindowClass(HINSTANCE instance) {

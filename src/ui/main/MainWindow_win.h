@@ -28,7 +28,8 @@ inline constexpr UINT_PTR kTimerLogReturn = 3097;
 
 class MainWindow : public BaseWindow<MainWindow> {
 public:
-    MainWindow();
+    // The log capacity is 5,000 lines; tests choose a smaller one to stay fast under wine.
+    explicit MainWindow(std::size_t logCapacity = LogLineBuffer::kDefaultCapacity);
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
