@@ -36,15 +36,16 @@ void RunCheck(benchmark::State& state, const std::string& body) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
 }
 
-void BM_CheckTypicalManifest(benchmark::State& state) { RunCheck(state, TypicalManifest()); }
+void BM_CheckTypicalManifest(benchmark::State& state) {
+    RunCheck(state, TypicalManifest());
+}
 BENCHMARK(BM_CheckTypicalManifest);
 
 void BM_CheckManifestAtTheSizeCap(benchmark::State& state) {
     std::string body = TypicalManifest();
-    body.insert(body.size() - 1, ",\"padding\":\"" +
-                                     std::string(wrenpost::kMaxManifestBytes - body.size() - 14,
-                                                 'p') +
-                                     "\"");
+    body.insert(body.size() - 1,
+                ",\"padding\":\"" +
+                    std::string(wrenpost::kMaxManifestBytes - body.size() - 14, 'p') + "\"");
     RunCheck(state, body);
 }
 BENCHMARK(BM_CheckManifestAtTheSizeCap);

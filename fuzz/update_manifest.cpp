@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     response.statusCode = 200;
     response.contentType = "application/json";
     response.body = std::string(text);
-    const auto result = wrenpost::UpdateChecker::CheckForUpdates(
-        [&] { return response; }, wrenpost::Version{1, 0, 0});
+    const auto result = wrenpost::UpdateChecker::CheckForUpdates([&] { return response; },
+                                                                 wrenpost::Version{1, 0, 0});
     if (result.outcome == wrenpost::UpdateOutcome::UpdateAvailable &&
         !(result.latestVersion > result.currentVersion)) {
         std::abort();

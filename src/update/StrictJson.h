@@ -16,9 +16,9 @@ struct JsonValue {
     JsonKind kind = JsonKind::Null;
     bool boolean = false;
     double number = 0.0;
-    std::string text;                     // String: bytes after unescaping
-    std::vector<JsonValue> items;         // Array: elements; Object: member values
-    std::vector<std::string> names;       // Object: member names, parallel to items
+    std::string text;                // String: bytes after unescaping
+    std::vector<JsonValue> items;    // Array: elements; Object: member values
+    std::vector<std::string> names;  // Object: member names, parallel to items
 
     // Object member by name; a repeated name yields its last value. Null when absent or when
     // this is not an object.

@@ -41,10 +41,10 @@ inline constexpr std::size_t kMaxManifestBytes = 65'536;
 class UpdateChecker {
 public:
     struct HttpFetchResult {
-        bool ok = false;              // a response was received
+        bool ok = false;  // a response was received
         std::uint32_t statusCode = 0;
-        std::string contentType;      // UTF-8, lower-cased; empty when absent
-        std::string body;             // empty when the body was larger than kMaxManifestBytes
+        std::string contentType;  // UTF-8, lower-cased; empty when absent
+        std::string body;         // empty when the body was larger than kMaxManifestBytes
     };
     using FetchFunction = std::function<HttpFetchResult()>;
 

@@ -7,7 +7,9 @@
 namespace wrenpost {
 namespace {
 
-wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+wchar_t AsciiLower(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+}
 
 std::wstring Lower(std::wstring_view text) {
     std::wstring out(text);
@@ -31,8 +33,8 @@ bool IsValidHost(std::wstring_view host) {
             return false;
         }
         for (const wchar_t c : host.substr(1, host.size() - 2)) {
-            const bool hex = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') ||
-                             (c >= L'A' && c <= L'F');
+            const bool hex =
+                (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
             if (!hex && c != L':' && c != L'.') {
                 return false;
             }

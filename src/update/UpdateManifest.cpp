@@ -10,7 +10,9 @@
 namespace wrenpost {
 namespace {
 
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool ParseVersionPart(std::string_view part, std::uint32_t& out) {
     if (part.empty() || part.size() > 9) {
@@ -30,7 +32,9 @@ bool ParseVersionPart(std::string_view part, std::uint32_t& out) {
     return true;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 const JsonValue* Member(const JsonValue& object, std::string_view name, JsonKind kind,
                         std::string& error) {

@@ -3,7 +3,6 @@
 #include "update/UpdateService_win.h"
 
 #include <windows.h>
-
 #include <winhttp.h>
 
 #include <vector>
@@ -117,10 +116,9 @@ UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& end
     if (!connection) {
         return result;
     }
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", kUpdateManifestPath,
-                                              nullptr, WINHTTP_NO_REFERER,
-                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              endpoint.secure ? WINHTTP_FLAG_SECURE : 0));
+    UniqueInternet request(WinHttpOpenRequest(
+        connection.get(), L"GET", kUpdateManifestPath, nullptr, WINHTTP_NO_REFERER,
+        WINHTTP_DEFAULT_ACCEPT_TYPES, endpoint.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request ||
         !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
@@ -138,9 +136,8 @@ UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& end
     }
     wchar_t contentType[256] = {};  // 512 bytes of header buffer
     DWORD contentTypeSize = sizeof(contentType);
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_CONTENT_TYPE,
-                            WINHTTP_HEADER_NAME_BY_INDEX, contentType, &contentTypeSize,
-                            WINHTTP_NO_HEADER_INDEX)) {
+    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
+                            contentType, &contentTypeSize, WINHTTP_NO_HEADER_INDEX)) {
         result.contentType = LowerAscii(
             WideToUtf8(std::wstring_view(contentType, contentTypeSize / sizeof(wchar_t))));
     }
@@ -161,8 +158,7 @@ std::optional<Version> ReadFileVersion(const std::wstring& path) {
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
     if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
-        info == nullptr || infoSize < sizeof(VS_FIXEDFILEINFO) ||
-        info->dwSignature != 0xFEEF04BD) {
+        info == nullptr || infoSize < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD) {
         return std::nullopt;
     }
     return Version{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),

@@ -46,8 +46,8 @@ TEST(StrictJsonScalars, ReadLiteralsNumbersAndStrings) {
 }
 
 TEST(StrictJsonScalars, RefuseMalformedNumbersAndLiterals) {
-    for (const char* text : {"+1", ".5", "01", "-", "1.", "1.e3", "1e", "1e+", "0x10", "--1",
-                             "tru", "True", "nul", "nulll", "NaN", "Infinity", "-Infinity"}) {
+    for (const char* text : {"+1", ".5", "01", "-", "1.", "1.e3", "1e", "1e+", "0x10", "--1", "tru",
+                             "True", "nul", "nulll", "NaN", "Infinity", "-Infinity"}) {
         EXPECT_TRUE(Refuses(text)) << text;
     }
 }
@@ -129,9 +129,9 @@ TEST(StrictJsonContainers, LetALaterDuplicateNameReplaceTheEarlierValue) {
 }
 
 TEST(StrictJsonContainers, RefuseMalformedStructure) {
-    for (const char* text : {"[1,]", "[,1]", "[1 2]", "{\"a\":1,}", "{\"a\" 1}", "{a:1}",
-                             "{\"a\":}", "{1:1}", "{'a':1}", "[", "{", "]", "}", "[}", "{]",
-                             "{\"a\":1", "[1"}) {
+    for (const char* text :
+         {"[1,]", "[,1]", "[1 2]", "{\"a\":1,}", "{\"a\" 1}", "{a:1}", "{\"a\":}", "{1:1}",
+          "{'a':1}", "[", "{", "]", "}", "[}", "{]", "{\"a\":1", "[1"}) {
         EXPECT_TRUE(Refuses(text)) << text;
     }
 }

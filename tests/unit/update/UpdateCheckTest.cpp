@@ -37,11 +37,11 @@ std::string ManifestFor(const std::string& latest) {
 }
 
 TEST(UpdateCheckOutcome, HigherVersionIsAvailableWithEveryManifestField) {
-    const UpdateCheckResult result = Check(Response(
-        ManifestBuilder()
-            .SetText("latestVersion", "1.10.0")
-            .Set("releaseNotes", "[\"Caf\xC3\xA9 support\",\"\\u00e9 escaped\"]")
-            .Build()));
+    const UpdateCheckResult result =
+        Check(Response(ManifestBuilder()
+                           .SetText("latestVersion", "1.10.0")
+                           .Set("releaseNotes", "[\"Caf\xC3\xA9 support\",\"\\u00e9 escaped\"]")
+                           .Build()));
     ASSERT_EQ(result.outcome, UpdateOutcome::UpdateAvailable) << result.failureReason;
     EXPECT_EQ(result.currentVersion, kCurrent);
     EXPECT_EQ(result.currentVersionText, L"1.2.0");
@@ -52,8 +52,7 @@ TEST(UpdateCheckOutcome, HigherVersionIsAvailableWithEveryManifestField) {
     EXPECT_EQ(result.installerFileName, L"WrenpostSetup-1.2.0.exe");
     EXPECT_EQ(result.installerSizeBytes, 12345678u);
     EXPECT_EQ(result.installerSha256, std::wstring(64, L'a'));
-    EXPECT_EQ(result.releaseNotes,
-              (std::vector<std::wstring>{L"Caf\u00e9 support", L"? escaped"}));
+    EXPECT_EQ(result.releaseNotes, (std::vector<std::wstring>{L"Caf\u00e9 support", L"? escaped"}));
     EXPECT_FALSE(result.manual);
     EXPECT_TRUE(result.failureReason.empty());
 }
@@ -71,14 +70,14 @@ TEST(UpdateCheckOutcome, EqualOrLowerVersionIsUpToDate) {
 }
 
 TEST(UpdateCheckOutcome, AnInvalidManifestFailsEvenWhenItsVersionIsHigher) {
-    const UpdateCheckResult result =
-        Check(Response(ManifestBuilder().SetText("latestVersion", "9.0.0").Set("schemaVersion", "2")
-                           .Build()));
+    const UpdateCheckResult result = Check(Response(
+        ManifestBuilder().SetText("latestVersion", "9.0.0").Set("schemaVersion", "2").Build()));
     EXPECT_EQ(result.outcome, UpdateOutcome::CheckFailed);
     EXPECT_FALSE(result.failureReason.empty());
     EXPECT_TRUE(result.latestVersionText.empty());
     EXPECT_TRUE(result.releaseNotes.empty());
-    EXPECT_EQ(Check(Response(ManifestBuilder().Set("releaseNotes", ManifestBuilder::Notes(21, "x"))
+    EXPECT_EQ(Check(Response(ManifestBuilder()
+                                 .Set("releaseNotes", ManifestBuilder::Notes(21, "x"))
                                  .SetText("latestVersion", "9.0.0")
                                  .Build()))
                   .outcome,

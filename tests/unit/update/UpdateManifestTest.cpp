@@ -41,19 +41,19 @@ TEST(ManifestAcceptance, AWellFormedManifestYieldsEveryField) {
 TEST(ManifestAcceptance, IgnoresUnknownMembersAndMemberOrder) {
     EXPECT_TRUE(Accepts(ManifestBuilder().Set("extra", "{\"nested\":[1,2,3]}")));
     // Removing and re-adding moves the member to the end of the document.
-    EXPECT_TRUE(Accepts(ManifestBuilder().Set("schemaVersion", std::nullopt)
-                            .Set("schemaVersion", "1")));
+    EXPECT_TRUE(
+        Accepts(ManifestBuilder().Set("schemaVersion", std::nullopt).Set("schemaVersion", "1")));
 }
 
 TEST(ManifestAcceptance, UsesTheLastOfRepeatedMembers) {
     // "trailer" is appended after every other top-level member and smuggles in a repeat.
     UpdateManifest manifest;
-    ASSERT_TRUE(Accepts(ManifestBuilder().Set("trailer", "0, \"latestVersion\": \"2.0.0\""),
-                        &manifest));
+    ASSERT_TRUE(
+        Accepts(ManifestBuilder().Set("trailer", "0, \"latestVersion\": \"2.0.0\""), &manifest));
     EXPECT_EQ(manifest.latestVersionText, "2.0.0");
     EXPECT_FALSE(Accepts(ManifestBuilder().Set("trailer", "0, \"schemaVersion\": 2")));
-    EXPECT_TRUE(Accepts(ManifestBuilder().Set("schemaVersion", "2").Set("trailer",
-                                                                         "0, \"schemaVersion\": 1")));
+    EXPECT_TRUE(Accepts(
+        ManifestBuilder().Set("schemaVersion", "2").Set("trailer", "0, \"schemaVersion\": 1")));
 }
 
 TEST(ManifestFixedMembers, RefuseOtherSchemaPlatformOrArchitecture) {
@@ -101,9 +101,9 @@ TEST(ManifestDocument, MustBeOneJsonObject) {
 }
 
 TEST(ManifestVersions, RefuseLeadingZerosAndWrongPartCounts) {
-    for (const char* text : {"1.01.0", "1.1", "1", "1.2.3.4", "01.0.0", "1.0.00", "1..0", ".1.0",
-                             "1.0.", "1.0.0 ", " 1.0.0", "1.0.-1", "1.0.+1", "a.b.c", "1.0.1000000000",
-                             "1.0.0\xD9\xA1", ""}) {
+    for (const char* text :
+         {"1.01.0", "1.1", "1", "1.2.3.4", "01.0.0", "1.0.00", "1..0", ".1.0", "1.0.", "1.0.0 ",
+          " 1.0.0", "1.0.-1", "1.0.+1", "a.b.c", "1.0.1000000000", "1.0.0\xD9\xA1", ""}) {
         EXPECT_FALSE(Accepts(ManifestBuilder().SetText("latestVersion", text))) << text;
         EXPECT_FALSE(Accepts(ManifestBuilder().SetText("minimumSupportedVersion", text))) << text;
     }
@@ -132,16 +132,16 @@ TEST(ManifestVersions, CompareNumericallyPartByPart) {
 TEST(ManifestInstaller, FileNameRule) {
     for (const char* name : {"setup.EXE", "setup.exe", "Wrenpost_Setup-1.2.0.Exe", "a.exe"}) {
         EXPECT_TRUE(IsValidInstallerFileName(name)) << name;
-        EXPECT_TRUE(Accepts(ManifestBuilder().SetInstaller("filename", "\"" + std::string(name) +
-                                                                          "\"")))
+        EXPECT_TRUE(
+            Accepts(ManifestBuilder().SetInstaller("filename", "\"" + std::string(name) + "\"")))
             << name;
     }
     const std::string longest = std::string(124, 'x') + ".exe";
     EXPECT_TRUE(IsValidInstallerFileName(longest));
     EXPECT_FALSE(IsValidInstallerFileName("x" + longest));
     for (const char* name : {"../setup.exe", "setup .exe", "dir/setup.exe", "dir\\setup.exe",
-                             "C:setup.exe", "set..up.exe", "setup.msi", "setup.exe.txt", "exe",
-                             "", "setup\xC3\xA9.exe", "setup.ex", "setup%2e.exe"}) {
+                             "C:setup.exe", "set..up.exe", "setup.msi", "setup.exe.txt", "exe", "",
+                             "setup\xC3\xA9.exe", "setup.ex", "setup%2e.exe"}) {
         EXPECT_FALSE(IsValidInstallerFileName(name)) << name;
     }
     EXPECT_FALSE(Accepts(ManifestBuilder().SetInstaller("filename", "\"../setup.exe\"")));
@@ -151,15 +151,16 @@ TEST(ManifestInstaller, FileNameRule) {
 }
 
 TEST(ManifestInstaller, Sha256MustBeLowerCaseHex) {
-    EXPECT_TRUE(IsValidSha256Hex("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"));
-    EXPECT_FALSE(Accepts(ManifestBuilder().SetInstaller("sha256",
-                                                        "\"" + std::string(64, 'A') + "\"")));
-    EXPECT_FALSE(Accepts(ManifestBuilder().SetInstaller("sha256",
-                                                        "\"" + std::string(63, 'a') + "\"")));
-    EXPECT_FALSE(Accepts(ManifestBuilder().SetInstaller("sha256",
-                                                        "\"" + std::string(65, 'a') + "\"")));
-    EXPECT_FALSE(Accepts(ManifestBuilder().SetInstaller("sha256",
-                                                        "\"" + std::string(63, 'a') + "g\"")));
+    EXPECT_TRUE(
+        IsValidSha256Hex("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"));
+    EXPECT_FALSE(
+        Accepts(ManifestBuilder().SetInstaller("sha256", "\"" + std::string(64, 'A') + "\"")));
+    EXPECT_FALSE(
+        Accepts(ManifestBuilder().SetInstaller("sha256", "\"" + std::string(63, 'a') + "\"")));
+    EXPECT_FALSE(
+        Accepts(ManifestBuilder().SetInstaller("sha256", "\"" + std::string(65, 'a') + "\"")));
+    EXPECT_FALSE(
+        Accepts(ManifestBuilder().SetInstaller("sha256", "\"" + std::string(63, 'a') + "g\"")));
 }
 
 TEST(ManifestInstaller, SizeFromOneByteTo500MiB) {
@@ -194,7 +195,8 @@ TEST(ManifestReleaseNotes, CountBytesOfUtf8AfterUnescaping) {
     for (int i = 0; i < 100; ++i) {
         cyrillic += "\xD0\x98";
     }
-    EXPECT_TRUE(Accepts(ManifestBuilder().Set("releaseNotes", ManifestBuilder::Notes(1, cyrillic))));
+    EXPECT_TRUE(
+        Accepts(ManifestBuilder().Set("releaseNotes", ManifestBuilder::Notes(1, cyrillic))));
     EXPECT_FALSE(Accepts(
         ManifestBuilder().Set("releaseNotes", ManifestBuilder::Notes(1, cyrillic + "\xD0\x98"))));
     // 200 escapes of six characters each unescape to 200 bytes.

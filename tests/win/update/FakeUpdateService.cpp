@@ -134,8 +134,7 @@ void FakeUpdateService::Answer(SOCKET client) {
         }
         return;
     }
-    std::string response =
-        "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
+    std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
     for (const auto& [name, value] : reply.headers) {
         response += name + ": " + value + "\r\n";
     }

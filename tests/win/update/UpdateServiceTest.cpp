@@ -1,9 +1,8 @@
 // The update check against a loopback fake service over real WinHTTP, the service address from
 // the registry, the version read from the built program's resource, and the check thread's
 // round trip to a window.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <chrono>
@@ -39,9 +38,9 @@ void SetRegistryOverride(const std::wstring& url) {
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kWrenpostRegistryKey, 0, nullptr, 0, KEY_SET_VALUE,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    const LONG status = RegSetValueExW(
-        key, kUpdateServiceBaseUrlValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
-        static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+    const LONG status = RegSetValueExW(key, kUpdateServiceBaseUrlValue, 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(url.c_str()),
+                                       static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     ASSERT_EQ(status, ERROR_SUCCESS);
 }
@@ -205,7 +204,8 @@ std::wstring BuiltProgramPath() {
 
 TEST(ProgramVersion, IsReadFromTheBuiltProgramsVersionResource) {
     const std::optional<Version> version = ReadFileVersion(BuiltProgramPath());
-    ASSERT_TRUE(version.has_value()) << "build Wrenpost.exe first: " << WideToUtf8(BuiltProgramPath());
+    ASSERT_TRUE(version.has_value())
+        << "build Wrenpost.exe first: " << WideToUtf8(BuiltProgramPath());
     Version expected;
     ASSERT_TRUE(ParseVersionText(WRENPOST_VERSION_TEXT, expected));
     EXPECT_EQ(*version, expected);
@@ -276,7 +276,9 @@ TEST(UpdateCheckThread, PostsTheResultWithTheManualFlagToTheWindow) {
             fetched.body = Manifest("1.4.0");
             return fetched;
         },
-        [] { return std::optional<Version>(Version{1, 3, 9}); });
+        [] {
+            return std::optional<Version>(Version{1, 3, 9});
+        });
     ASSERT_TRUE(launcher.Start(window.get(), true));
     MSG msg;
     ASSERT_TRUE(window.WaitForResult(msg));
