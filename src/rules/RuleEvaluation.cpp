@@ -2,41 +2,84 @@
 #include "rules/RuleEvaluation.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace wrenpost {
 namespace {
 
-struct CaseFoldEqual {
-    bool operator()(wchar_t a, wchar_t b) const { return FoldRuleCase(a) == FoldRuleCase(b); }
+std::wstring Folded(std::wstring_view text) {
+    std::wstring folded(text);
+    for (wchar_t& c : folded) {
+        c = FoldRuleCase(c);
+    }
+    return folded;
+}
+
+// The operators on texts that are already folded when the condition ignores case.
+bool Apply(std::wstring_view op, std::wstring_view field, std::wstring_view value) {
+    if (op == kOperatorContains) {
+        return value.empty() || field.find(value) != std::wstring_view::npos;
+    }
+    if (op == kOperatorEquals) {
+        return field == value;
+    }
+    if (op == kOperatorStartsWith) {
+        return value.size() <= field.size() && field.substr(0, value.size()) == value;
+    }
+    if (op == kOperatorEndsWith) {
+        return value.size() <= field.size() && field.substr(field.size() - value.size()) == value;
+    }
+    if (op == kOperatorDoesNotContain) {
+        return !value.empty() && field.find(value) == std::wstring_view::npos;
+    }
+    return false;
+}
+
+// The message's texts, folded at most once per evaluation however many rules test them.
+class MessageTexts {
+public:
+    explicit MessageTexts(const MailSnapshot& mail) : mail_(mail) {}
+
+    std::wstring_view Field(std::wstring_view field, bool caseSensitive) {
+        if (field == kFieldSubject) {
+            return caseSensitive ? std::wstring_view(mail_.Subject)
+                                 : FoldOnce(mail_.Subject, subject_, subjectFolded_);
+        }
+        if (field == kFieldSender) {
+            return caseSensitive ? std::wstring_view(mail_.SenderName)
+                                 : FoldOnce(mail_.SenderName, sender_, senderFolded_);
+        }
+        return {};
+    }
+
+    bool Test(const RuleCondition& condition) {
+        const std::wstring_view field = Field(condition.Field, condition.CaseSensitive);
+        if (condition.CaseSensitive) {
+            return Apply(condition.Operator, field, condition.Value);
+        }
+        value_.assign(condition.Value);
+        for (wchar_t& c : value_) {
+            c = FoldRuleCase(c);
+        }
+        return Apply(condition.Operator, field, value_);
+    }
+
+private:
+    static std::wstring_view FoldOnce(const std::wstring& text, std::wstring& folded, bool& done) {
+        if (!done) {
+            folded = Folded(text);
+            done = true;
+        }
+        return folded;
+    }
+
+    const MailSnapshot& mail_;
+    std::wstring subject_;
+    std::wstring sender_;
+    std::wstring value_;  // reused scratch for a condition's folded value
+    bool subjectFolded_ = false;
+    bool senderFolded_ = false;
 };
-
-bool SameText(std::wstring_view a, std::wstring_view b, bool caseSensitive) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    return caseSensitive ? a == b : std::equal(a.begin(), a.end(), b.begin(), CaseFoldEqual{});
-}
-
-bool ContainsText(std::wstring_view haystack, std::wstring_view needle, bool caseSensitive) {
-    if (needle.size() > haystack.size()) {
-        return false;
-    }
-    if (caseSensitive) {
-        return haystack.find(needle) != std::wstring_view::npos;
-    }
-    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
-                       CaseFoldEqual{}) != haystack.end();
-}
-
-std::wstring_view FieldValue(std::wstring_view field, const MailSnapshot& mail) {
-    if (field == kFieldSubject) {
-        return mail.Subject;
-    }
-    if (field == kFieldSender) {
-        return mail.SenderName;
-    }
-    return {};
-}
 
 // The summary phrase of an operator, as it reads when the condition held or failed.
 std::wstring_view Phrase(std::wstring_view op, bool held) {
@@ -50,7 +93,7 @@ std::wstring_view Phrase(std::wstring_view op, bool held) {
 
 // Every condition is tested (no short-circuit), so the summary names all of them. The summary
 // is only built when asked for: most rules of a busy folder do not match.
-bool RunConditions(const NotificationRule& rule, const MailSnapshot& mail, std::wstring* summary) {
+bool RunConditions(const NotificationRule& rule, MessageTexts& mail, std::wstring* summary) {
     if (rule.Conditions.empty()) {
         if (summary != nullptr) {
             *summary = kSummaryNoConditions;
@@ -61,8 +104,7 @@ bool RunConditions(const NotificationRule& rule, const MailSnapshot& mail, std::
     bool anyHeld = false;
     bool allHeld = true;
     for (const RuleCondition& condition : rule.Conditions) {
-        const bool held = TestCondition(condition.Operator, FieldValue(condition.Field, mail),
-                                        condition.Value, condition.CaseSensitive);
+        const bool held = mail.Test(condition);
         anyHeld = anyHeld || held;
         allHeld = allHeld && held;
         if (summary != nullptr) {
@@ -114,25 +156,10 @@ wchar_t FoldRuleCase(wchar_t c) {
 
 bool TestCondition(std::wstring_view op, std::wstring_view fieldValue,
                    std::wstring_view conditionValue, bool caseSensitive) {
-    if (op == kOperatorContains) {
-        return conditionValue.empty() || ContainsText(fieldValue, conditionValue, caseSensitive);
+    if (caseSensitive) {
+        return Apply(op, fieldValue, conditionValue);
     }
-    if (op == kOperatorEquals) {
-        return SameText(fieldValue, conditionValue, caseSensitive);
-    }
-    if (op == kOperatorStartsWith) {
-        return conditionValue.size() <= fieldValue.size() &&
-               SameText(fieldValue.substr(0, conditionValue.size()), conditionValue, caseSensitive);
-    }
-    if (op == kOperatorEndsWith) {
-        return conditionValue.size() <= fieldValue.size() &&
-               SameText(fieldValue.substr(fieldValue.size() - conditionValue.size()),
-                        conditionValue, caseSensitive);
-    }
-    if (op == kOperatorDoesNotContain) {
-        return !conditionValue.empty() && !ContainsText(fieldValue, conditionValue, caseSensitive);
-    }
-    return false;
+    return Apply(op, Folded(fieldValue), Folded(conditionValue));
 }
 
 std::vector<NotificationRule> PrepareMonitorRules(const RulesFile& file) {
@@ -151,7 +178,8 @@ std::vector<NotificationRule> PrepareMonitorRules(const RulesFile& file) {
 
 ConditionsOutcome EvaluateConditions(const NotificationRule& rule, const MailSnapshot& mail) {
     ConditionsOutcome outcome;
-    outcome.Held = RunConditions(rule, mail, &outcome.Summary);
+    MessageTexts texts(mail);
+    outcome.Held = RunConditions(rule, texts, &outcome.Summary);
     return outcome;
 }
 
@@ -172,15 +200,16 @@ RuleDecision EvaluateRules(const std::vector<NotificationRule>& rules, const Mai
         return decision;
     }
     decision.ShouldSend = false;
+    MessageTexts texts(mail);
     bool matched = false;
     for (const NotificationRule& rule : rules) {
-        if (!rule.Enabled || !applies(rule) || !RunConditions(rule, mail, nullptr)) {
+        if (!rule.Enabled || !applies(rule) || !RunConditions(rule, texts, nullptr)) {
             continue;
         }
         matched = true;
         decision.MatchedRuleName = rule.Name;
         decision.Reason.clear();
-        RunConditions(rule, mail, &decision.Reason);
+        RunConditions(rule, texts, &decision.Reason);
         for (const RuleAction& action : rule.Actions) {
             ApplyAction(action, decision);
         }
