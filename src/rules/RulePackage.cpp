@@ -204,6 +204,9 @@ std::int64_t RuleIdNumber(std::wstring_view id) {
     }
     std::int64_t number = 0;
     for (std::size_t i = 1; i < id.size() && id[i] >= L'0' && id[i] <= L'9'; ++i) {
+        if (number > kLargestCountedIdNumber / 10) {
+            return -1;
+        }
         number = number * 10 + (id[i] - L'0');
         if (number > kLargestCountedIdNumber) {
             return -1;

@@ -280,6 +280,8 @@ TEST(RuleIds, WhichIdsCount) {
     EXPECT_EQ(RuleIdNumber(L"R-5"), -1);
     EXPECT_EQ(RuleIdNumber(L"X5"), -1);
     EXPECT_EQ(RuleIdNumber(L"R99999999999999999999999"), -1);
+    EXPECT_EQ(RuleIdNumber(L"R1000000000000000000"), 1000000000000000000LL);
+    EXPECT_EQ(RuleIdNumber(L"R1000000000000000001"), -1);
     EXPECT_EQ(NextRuleId({}), L"R1");
     EXPECT_EQ(NextRuleId({MakeRule(L"R3x", L""), MakeRule(L"Q9", L""), MakeRule(L"R2", L"")}), L"R4");
     // A huge number does not count, so the next Id cannot overflow.
