@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/TextFile.h"
+#include "rules/RuleEvaluation.h"
 #include "rules/RulesFile.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDir.h"
@@ -348,6 +349,26 @@ TEST(RulesFileLegacy, NewLayoutWinsOverOldKeys) {
     const NotificationRule& rule = file.Rules.at(0);
     EXPECT_EQ(rule.Conditions, (std::vector<RuleCondition>{{L"Subject", L"Equals", L"new", true}}));
     EXPECT_EQ(rule.Actions, (std::vector<RuleAction>{{L"Send Telegram Notification", L""}}));
+}
+
+TEST(RulesFileToDecision, TheReferenceFileDrivesTheMonitorsDecision) {
+    TempDir dir;
+    const auto path = dir / L"AliceRules.json";
+    WriteAllBytes(path, kOneRuleFile);
+    RulesFile file;
+    ASSERT_EQ(LoadRulesFile(path, file), RuleLoadResult::Loaded);
+    const auto rules = PrepareMonitorRules(file);
+    MailSnapshot mail;
+    mail.FolderPath = L"\\\\Mailbox\\Inbox";
+    mail.Subject = L"Your INVOICE for March";
+    RuleDecision decision = EvaluateRules(rules, mail);
+    EXPECT_TRUE(decision.ShouldSend);
+    EXPECT_EQ(decision.MatchedRuleName, L"Subject contains invoice");
+    EXPECT_EQ(decision.Reason, L"Subject contains \"invoice\"");
+    mail.Subject = L"Lunch?";
+    decision = EvaluateRules(rules, mail);
+    EXPECT_FALSE(decision.ShouldSend);
+    EXPECT_EQ(decision.Reason, L"No rule matched for this folder");
 }
 
 TEST(RulesFileRecovery, BacksUpThenWritesADefaultFile) {
