@@ -12,22 +12,28 @@
 namespace wrenpost {
 namespace {
 
-// Position just after the colon that follows the first "key", if any.
+bool IsLineSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+
+// Position just after the colon of the first "key" that is followed by a colon. A quoted text
+// not followed by a colon is a value, not a key: a profile named LastProfileFolder must not be
+// taken for the LastProfileFolder key. Files as written always have the colon right after the key.
 std::optional<std::size_t> FindValueStart(std::wstring_view text, std::wstring_view key) {
     std::wstring quoted;
     quoted.reserve(key.size() + 2);
     quoted.push_back(L'"');
     quoted.append(key);
     quoted.push_back(L'"');
-    const std::size_t keyAt = text.find(quoted);
-    if (keyAt == std::wstring_view::npos) {
-        return std::nullopt;
+    for (std::size_t keyAt = text.find(quoted); keyAt != std::wstring_view::npos;
+         keyAt = text.find(quoted, keyAt + 1)) {
+        std::size_t pos = keyAt + quoted.size();
+        while (pos < text.size() && IsLineSpace(text[pos])) {
+            ++pos;
+        }
+        if (pos < text.size() && text[pos] == L':') {
+            return pos + 1;
+        }
     }
-    const std::size_t colon = text.find(L':', keyAt + quoted.size());
-    if (colon == std::wstring_view::npos) {
-        return std::nullopt;
-    }
-    return colon + 1;
+    return std::nullopt;
 }
 
 std::wstring ReadVerbatimText(std::wstring_view text, std::wstring_view key) {

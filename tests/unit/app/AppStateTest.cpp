@@ -156,6 +156,18 @@ TEST(AppStateReader, KeysAreMatchedWholeInQuotes) {
     EXPECT_EQ(state.LastProfileFolder, L"C:\\P");
 }
 
+TEST(AppStateFile, ValuesSpelledLikeKeysDoNotShadowTheRealKeys) {
+    TempDir dir;
+    for (const wchar_t* name : {L"LastProfileFolder", L"SuppressMasterToggleReminder",
+                                L"LastDismissedUpdateVersion",
+                                L"LastDismissedUpdateAtEpochSeconds"}) {
+        AppState state = Sample();
+        state.LastProfile = name;
+        ASSERT_TRUE(SaveAppStateFile(dir / L"AppState.json", state));
+        EXPECT_EQ(LoadAppStateFile(dir / L"AppState.json"), state) << name;
+    }
+}
+
 TEST(AppStateReader, FormatAndParseAgree) {
     AppState state = Sample();
     state.LastDismissedUpdateAtEpochSeconds = -1;
