@@ -12,7 +12,9 @@
 namespace wrenpost {
 namespace {
 
-bool IsLineSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool IsLineSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
 // Position just after the colon of the first "key" that is followed by a colon. A quoted text
 // not followed by a colon is a value, not a key: a profile named LastProfileFolder must not be

@@ -13,16 +13,18 @@ namespace {
 // key tells the three shapes apart, so each can be searched over the whole text.
 const std::vector<JsonObjectMember>& RecipientShape() {
     static const std::vector<JsonObjectMember> shape = {
-        {L"ChatId", JsonValueKind::String},       {L"DisplayName", JsonValueKind::String},
-        {L"Allowed", JsonValueKind::Bool},        {L"RegisteredOn", JsonValueKind::String},
+        {L"ChatId", JsonValueKind::String},
+        {L"DisplayName", JsonValueKind::String},
+        {L"Allowed", JsonValueKind::Bool},
+        {L"RegisteredOn", JsonValueKind::String},
         {L"LastNotification", JsonValueKind::String}};
     return shape;
 }
 
 const std::vector<JsonObjectMember>& FolderShape() {
     static const std::vector<JsonObjectMember> shape = {
-        {L"Name", JsonValueKind::String},    {L"FolderPath", JsonValueKind::String},
-        {L"EntryId", JsonValueKind::String}, {L"StoreId", JsonValueKind::String},
+        {L"Name", JsonValueKind::String},      {L"FolderPath", JsonValueKind::String},
+        {L"EntryId", JsonValueKind::String},   {L"StoreId", JsonValueKind::String},
         {L"StoreName", JsonValueKind::String}, {L"DetectedOn", JsonValueKind::String}};
     return shape;
 }
@@ -51,7 +53,9 @@ void AppendBoolMember(std::wstring& out, std::wstring_view indent, std::wstring_
     out += value ? L"\": true,\n" : L"\": false,\n";
 }
 
-void CloseObject(std::wstring& out, bool last) { out += last ? L"    }\n" : L"    },\n"; }
+void CloseObject(std::wstring& out, bool last) {
+    out += last ? L"    }\n" : L"    },\n";
+}
 
 std::wstring OrDefault(std::wstring value, const wchar_t* fallback) {
     return value.empty() ? std::wstring(fallback) : value;
@@ -59,7 +63,9 @@ std::wstring OrDefault(std::wstring value, const wchar_t* fallback) {
 
 }  // namespace
 
-ProfileConfig DefaultProfileConfig() { return ProfileConfig{}; }
+ProfileConfig DefaultProfileConfig() {
+    return ProfileConfig{};
+}
 
 std::wstring FormatProfileConfig(const ProfileConfig& config) {
     constexpr std::wstring_view kTop = L"  ";

@@ -28,7 +28,8 @@ AppState Sample() {
 std::wstring FileWith(const std::wstring& flag, const std::wstring& seconds) {
     return L"{\n  \"LastProfile\": \"Sales\",\n  \"SuppressMasterToggleReminder\": " + flag +
            L",\n  \"LastProfileFolder\": \"C:\\x\",\n  \"LastDismissedUpdateVersion\": \"1.0\",\n"
-           L"  \"LastDismissedUpdateAtEpochSeconds\": " + seconds + L"\n}\n";
+           L"  \"LastDismissedUpdateAtEpochSeconds\": " +
+           seconds + L"\n}\n";
 }
 
 TEST(AppStateFile, IsWrittenAsSevenLinesWithVerbatimValues) {
@@ -105,8 +106,10 @@ TEST(AppStateReader, FlagIsTrueOnlyForTheLowerCaseWord) {
     EXPECT_FALSE(ParseAppState(FileWith(L"true x", L"0")).SuppressMasterToggleReminder);
     EXPECT_TRUE(ParseAppState(FileWith(L" \t true\r\n", L"0")).SuppressMasterToggleReminder);
     // The slice ends at the closing brace when no comma follows.
-    EXPECT_TRUE(ParseAppState(L"{\"SuppressMasterToggleReminder\": true}").SuppressMasterToggleReminder);
-    EXPECT_TRUE(ParseAppState(L"\"SuppressMasterToggleReminder\":true").SuppressMasterToggleReminder);
+    EXPECT_TRUE(
+        ParseAppState(L"{\"SuppressMasterToggleReminder\": true}").SuppressMasterToggleReminder);
+    EXPECT_TRUE(
+        ParseAppState(L"\"SuppressMasterToggleReminder\":true").SuppressMasterToggleReminder);
 }
 
 TEST(AppStateReader, SecondsMustBeAWholeDecimalNumber) {
@@ -158,9 +161,9 @@ TEST(AppStateReader, KeysAreMatchedWholeInQuotes) {
 
 TEST(AppStateFile, ValuesSpelledLikeKeysDoNotShadowTheRealKeys) {
     TempDir dir;
-    for (const wchar_t* name : {L"LastProfileFolder", L"SuppressMasterToggleReminder",
-                                L"LastDismissedUpdateVersion",
-                                L"LastDismissedUpdateAtEpochSeconds"}) {
+    for (const wchar_t* name :
+         {L"LastProfileFolder", L"SuppressMasterToggleReminder", L"LastDismissedUpdateVersion",
+          L"LastDismissedUpdateAtEpochSeconds"}) {
         AppState state = Sample();
         state.LastProfile = name;
         ASSERT_TRUE(SaveAppStateFile(dir / L"AppState.json", state));

@@ -171,9 +171,7 @@ TEST(ProfileConfigReader, EmptySelectorValuesFallBackAndAbsentNameIsEmpty) {
 }
 
 TEST(ProfileConfigReader, CheckIntervalOddities) {
-    auto interval = [](const std::wstring& text) {
-        return ParseProfileConfig(text).CheckInterval;
-    };
+    auto interval = [](const std::wstring& text) { return ParseProfileConfig(text).CheckInterval; };
     EXPECT_EQ(interval(L"{\"CheckInterval\": -5}"), 10);
     EXPECT_EQ(interval(L"{\"CheckInterval\": \"20\"}"), 10);
     EXPECT_EQ(interval(L"{\"CheckInterval\":0}"), 0);
@@ -239,8 +237,8 @@ TEST(ProfileStore, WriteIntoAMissingFolderFailsAndKeepsTheStore) {
     ProfileConfig changed = SampleConfig();
     changed.ProfileName = L"Other";
     std::wstring error;
-    EXPECT_FALSE(store.WriteProfileConfig(dir / L"no-such-folder" / L"OtherConfig.json", changed,
-                                          &error));
+    EXPECT_FALSE(
+        store.WriteProfileConfig(dir / L"no-such-folder" / L"OtherConfig.json", changed, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(store.Current(), DefaultProfileConfig());
     EXPECT_FALSE(std::filesystem::exists(dir / L"no-such-folder"));

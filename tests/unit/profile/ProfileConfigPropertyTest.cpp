@@ -20,13 +20,30 @@ using testing::TempDir;
 
 class ConfigGenerator {
 public:
-    ConfigGenerator(std::uint32_t seed, std::vector<wchar_t> extra) : random_(seed), extra_(extra) {}
+    ConfigGenerator(std::uint32_t seed, std::vector<wchar_t> extra)
+        : random_(seed), extra_(extra) {}
 
     std::wstring Text(std::size_t maxLength = 12) {
         static const std::vector<std::wstring> tricky = {
-            L"\"", L"\\", L"\n", L"\r", L"\t", L"{", L"}", L":", L",", L" ", std::wstring(1, L'\0'),
-            L"\u0085", L"\u00a0", L"\u00ff", L"\\\"", L"\"ChatId\": \"", L"\"Title\": \"",
-            L"{\"FolderPath\": \"a\", \"Title\": \"b\"}", L"\"CheckInterval\": 5"};
+            L"\"",
+            L"\\",
+            L"\n",
+            L"\r",
+            L"\t",
+            L"{",
+            L"}",
+            L":",
+            L",",
+            L" ",
+            std::wstring(1, L'\0'),
+            L"\u0085",
+            L"\u00a0",
+            L"\u00ff",
+            L"\\\"",
+            L"\"ChatId\": \"",
+            L"\"Title\": \"",
+            L"{\"FolderPath\": \"a\", \"Title\": \"b\"}",
+            L"\"CheckInterval\": 5"};
         std::wstring text;
         for (std::size_t n = Below(maxLength + 1); n > 0; --n) {
             const std::size_t kind = Below(10);
@@ -103,13 +120,13 @@ TEST(ProfileConfigRoundTrip, AnyLatin1ConfigurationComesBackEqual) {
 TEST(ProfileConfigRoundTrip, CharactersAboveLatin1SurviveTheFile) {
     const std::wstring emoji = Utf8ToWide("\xF0\x9F\x98\x80");
     // Whole characters only: a lone UTF-16 surrogate has no UTF-8 form.
-    ConfigGenerator generate(77, {L'\u0418', L'\u0432', L'\u03a9', L'\u20ac', L'\u2028',
-                                  L'\ufeff', L'\uffff'});
+    ConfigGenerator generate(
+        77, {L'\u0418', L'\u0432', L'\u03a9', L'\u20ac', L'\u2028', L'\ufeff', L'\uffff'});
     TempDir dir;
     for (int i = 0; i < 100; ++i) {
         ProfileConfig config = generate.Config();
-        config.Recipients.push_back({L"42", L"\u0418\u0432\u0430\u043d " + emoji, true,
-                                     L"2025-03-07 14:05:09", L"Never"});
+        config.Recipients.push_back(
+            {L"42", L"\u0418\u0432\u0430\u043d " + emoji, true, L"2025-03-07 14:05:09", L"Never"});
         const auto path = dir / L"WideConfig.json";
         ProfileConfigStore store;
         ASSERT_TRUE(store.WriteProfileConfig(path, config));
@@ -175,8 +192,8 @@ std::wstring ObjectText(std::mt19937& random) {
         {L"Name", L"FolderPath", L"EntryId", L"StoreId", L"StoreName", L"DetectedOn"},
         {L"FolderPath", L"Title"}};
     static const std::vector<std::wstring> spaces = {L"", L" ", L"\n      ", L"\t", L"\r\n"};
-    static const std::vector<std::wstring> values = {L"", L"a", L"\\\"", L"\\\\", L"x y",
-                                                     L"\u00e9", L"\\n", L"{", L"}"};
+    static const std::vector<std::wstring> values = {L"",       L"a",   L"\\\"", L"\\\\", L"x y",
+                                                     L"\u00e9", L"\\n", L"{",    L"}"};
     auto pick = [&random](const std::vector<std::wstring>& from) {
         return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
     };
@@ -198,18 +215,25 @@ std::wstring ObjectText(std::mt19937& random) {
 
 std::wstring Mutate(std::wstring text, std::mt19937& random) {
     static const std::vector<std::wstring> pieces = {
-        L"{", L"}", L"\"", L"\\", L" ", L"\n", L",", L":", L"x", L"true", L"fals", L"\\\"",
-        L"\"ChatId\"", L"\"Title\"", L"\"FolderPath\"", L"\"Name\"", L"\u00e9"};
+        L"{",        L"}",     L"\"",         L"\\",        L" ",
+        L"\n",       L",",     L":",          L"x",         L"true",
+        L"fals",     L"\\\"",  L"\"ChatId\"", L"\"Title\"", L"\"FolderPath\"",
+        L"\"Name\"", L"\u00e9"};
     const int edits = std::uniform_int_distribution<int>(0, 3)(random);
     for (int e = 0; e < edits && !text.empty(); ++e) {
-        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(random);
+        const std::size_t at =
+            std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(random);
         switch (std::uniform_int_distribution<int>(0, 2)(random)) {
-            case 0: text.erase(at, 1); break;
+            case 0:
+                text.erase(at, 1);
+                break;
             case 1:
                 text.insert(at, pieces[std::uniform_int_distribution<std::size_t>(
                                     0, pieces.size() - 1)(random)]);
                 break;
-            default: text.insert(at, text.substr(at, 12)); break;
+            default:
+                text.insert(at, text.substr(at, 12));
+                break;
         }
     }
     return text;
