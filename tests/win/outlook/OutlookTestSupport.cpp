@@ -8,9 +8,16 @@
 namespace wrenpost::testing {
 namespace {
 
+bool startedHere = false;
+
+// Only the process that started the fake stops it (a child test process shares it).
 class StopFakeAtEnd : public ::testing::Environment {
 public:
-    void TearDown() override { EXPECT_TRUE(SharedFakeOutlook().Stop()); }
+    void TearDown() override {
+        if (startedHere) {
+            EXPECT_TRUE(SharedFakeOutlook().Stop());
+        }
+    }
 };
 
 const auto* const kStopper = ::testing::AddGlobalTestEnvironment(new StopFakeAtEnd);
@@ -24,6 +31,7 @@ FakeOutlook& SharedFakeOutlook() {
 
 FakeOutlook& RunningFakeOutlook() {
     FakeOutlook& fake = SharedFakeOutlook();
+    startedHere = true;
     std::wstring error;
     EXPECT_TRUE(fake.Register(error)) << WideToUtf8(error);
     EXPECT_TRUE(fake.Start(error)) << WideToUtf8(error);
