@@ -42,8 +42,7 @@ Measure Run(const std::function<void()>& work, long overhead) {
     std::thread(work).join();
     const auto stop = std::chrono::steady_clock::now();
     const long after = FakeCallCount();
-    return Measure{std::chrono::duration<double>(stop - start).count(),
-                   after - before - overhead};
+    return Measure{std::chrono::duration<double>(stop - start).count(), after - before - overhead};
 }
 
 void Report(const char* what, const Measure& m, std::size_t units, const char* unit) {
@@ -67,13 +66,14 @@ int main() {
     int folders = 1;  // the store root
     for (int top = 0; top < 20; ++top) {
         const std::wstring parent = L"Folder " + std::to_wstring(top);
-        scenario += ScenarioLine({L"folder", L"store=S1", L"path=" + parent, L"id=T" + std::to_wstring(top)});
+        scenario += ScenarioLine(
+            {L"folder", L"store=S1", L"path=" + parent, L"id=T" + std::to_wstring(top)});
         ++folders;
         for (int sub = 0; sub < 49 && folders < 1000; ++sub, ++folders) {
             const std::wstring id = L"F" + std::to_wstring(top) + L"_" + std::to_wstring(sub);
-            scenario += ScenarioLine({L"folder", L"store=S1",
-                                      L"path=" + parent + L"\\Sub " + std::to_wstring(sub),
-                                      L"id=" + id});
+            scenario +=
+                ScenarioLine({L"folder", L"store=S1",
+                              L"path=" + parent + L"\\Sub " + std::to_wstring(sub), L"id=" + id});
             if (watched.size() < 50 && sub < 3) {
                 SelectedFolder folder;
                 folder.EntryId = id;
@@ -92,8 +92,8 @@ int main() {
     // One folder of 500 read items for the backlog scan.
     scenario += ScenarioLine({L"folder", L"store=S1", L"path=Backlog", L"id=B"});
     for (int i = 0; i < 500; ++i) {
-        scenario += ScenarioLine({L"item", L"folder=B", L"subject=Old", L"received=" + Stamp(i),
-                                  L"unread=0"});
+        scenario += ScenarioLine(
+            {L"item", L"folder=B", L"subject=Old", L"received=" + Stamp(i), L"unread=0"});
     }
     std::wstring error;
     if (!fake.WriteScenario(scenario) || !fake.Register(error)) {
@@ -121,7 +121,8 @@ int main() {
 
     std::vector<MailSnapshot> mail;
     bool read = false;
-    const Measure cycle = Run([&] { read = ReadWatchedFolders(watched, 5, false, mail); }, overhead);
+    const Measure cycle =
+        Run([&] { read = ReadWatchedFolders(watched, 5, false, mail); }, overhead);
     std::printf("read %zu snapshots from %zu folders (%s)\n", mail.size(), watched.size(),
                 read ? "ok" : "FAILED");
     Report("one cycle, 50 folders x 5 items", cycle, mail.size(), "item");

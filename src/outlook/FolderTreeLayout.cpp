@@ -52,8 +52,8 @@ std::vector<FolderTreeNode> LayOutFolderTree(const std::vector<SelectedFolder>& 
         created = true;
         const std::size_t index = nodes.size();
         byKey.emplace(key, index);
-        nodes.push_back(FolderTreeNode{std::move(key), std::wstring(text), parent,
-                                       kUnboundTreeNode});
+        nodes.push_back(
+            FolderTreeNode{std::move(key), std::wstring(text), parent, kUnboundTreeNode});
         return index;
     };
 

@@ -26,10 +26,10 @@ std::wstring RelativeFolderPath(const SelectedFolder& folder);
 std::vector<std::wstring> SplitFolderPath(std::wstring_view relativePath);
 
 struct FolderTreeNode {
-    std::wstring Key;    // store label, then "\component" per level
-    std::wstring Text;   // what the node shows
-    std::size_t Parent = kNoTreeNode;         // index into the node list; kNoTreeNode at top level
-    std::size_t Folder = kUnboundTreeNode;    // index into the folder list, when bound
+    std::wstring Key;                       // store label, then "\component" per level
+    std::wstring Text;                      // what the node shows
+    std::size_t Parent = kNoTreeNode;       // index into the node list; kNoTreeNode at top level
+    std::size_t Folder = kUnboundTreeNode;  // index into the folder list, when bound
 };
 
 // Nodes in creation order (a parent always before its children; siblings in append order).

@@ -118,10 +118,18 @@ void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snaps
                                           SubmitOrSentTime, SubmitOrSentTime};
     for (int source = 0; source < 4; ++source) {
         switch (source) {
-            case 0: tried[0] = FromAccessor(accessor, kDeliveryTimeProperty); break;
-            case 1: tried[1] = FromLocalProperty(item, L"ReceivedTime"); break;
-            case 2: tried[2] = FromAccessor(accessor, kSubmitTimeProperty); break;
-            default: tried[3] = FromLocalProperty(item, L"SentOn"); break;
+            case 0:
+                tried[0] = FromAccessor(accessor, kDeliveryTimeProperty);
+                break;
+            case 1:
+                tried[1] = FromLocalProperty(item, L"ReceivedTime");
+                break;
+            case 2:
+                tried[2] = FromAccessor(accessor, kSubmitTimeProperty);
+                break;
+            default:
+                tried[3] = FromLocalProperty(item, L"SentOn");
+                break;
         }
         if (tried[source].Succeeded) {
             snapshot.DeliveryTimeUtc = tried[source].Ticks;
@@ -130,10 +138,9 @@ void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snaps
             return;
         }
     }
-    snapshot.DeliveryDiagnostics = Describe(L"MapiDeliveryTime", tried[0]) +
-                                   Describe(L"; ReceivedTime", tried[1]) +
-                                   Describe(L"; SubmitTime", tried[2]) +
-                                   Describe(L"; SentOn", tried[3]);
+    snapshot.DeliveryDiagnostics =
+        Describe(L"MapiDeliveryTime", tried[0]) + Describe(L"; ReceivedTime", tried[1]) +
+        Describe(L"; SubmitTime", tried[2]) + Describe(L"; SentOn", tried[3]);
 }
 
 }  // namespace

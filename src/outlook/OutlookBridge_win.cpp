@@ -33,12 +33,12 @@ HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags,
     params.cArgs = static_cast<UINT>(reversed.size());
     EXCEPINFO exception{};
     UINT argumentError = 0;
-    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.put(),
-                        &exception, &argumentError);
-    // A server that raised an exception hands over strings we must free.
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.put(), &exception,
+                        &argumentError);
+    // A server that raised an exception hands over strings we own; nothing reads them.
+    const UniqueBstr source(exception.bstrSource);
+    const UniqueBstr description(exception.bstrDescription);
+    const UniqueBstr helpFile(exception.bstrHelpFile);
     if (FAILED(hr)) {
         result.put();
     }
@@ -79,8 +79,7 @@ HRESULT CallMethod(IDispatch* object, const wchar_t* name,
 
 HRESULT GetItem(IDispatch* collection, LONG index, UniqueVariant& result) {
     const UniqueVariant argument = UniqueVariant::Int32(index);
-    return Invoke(collection, L"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {&argument},
-                  result);
+    return Invoke(collection, L"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {&argument}, result);
 }
 
 DispatchPtr TakeObject(UniqueVariant& value) {
@@ -166,8 +165,7 @@ bool OutlookConnection::Connect() {
             return false;
         }
     }
-    error_ = unknown->QueryInterface(IID_IDispatch,
-                                     reinterpret_cast<void**>(application_.put()));
+    error_ = unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(application_.put()));
     unknown.reset();
     if (FAILED(error_) || !application_) {
         Disconnect();

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <windows.h>
-
+// The headers below need windows.h first.
 #include <ole2.h>
 #include <oleauto.h>
 
@@ -54,7 +54,8 @@ using DispatchPtr = ComPtr<IDispatch>;
 class UniqueBstr {
 public:
     UniqueBstr() noexcept = default;
-    explicit UniqueBstr(const wchar_t* text) : value_(SysAllocString(text)) {}
+    // Takes over a string the caller owns.
+    explicit UniqueBstr(BSTR owned) noexcept : value_(owned) {}
     ~UniqueBstr() { SysFreeString(value_); }
     UniqueBstr(const UniqueBstr&) = delete;
     UniqueBstr& operator=(const UniqueBstr&) = delete;

@@ -21,16 +21,16 @@ bool WaitFor(HANDLE event, std::chrono::milliseconds timeout) {
 bool SetRegistryText(const std::wstring& key, const wchar_t* name, const std::wstring& value,
                      std::wstring& error) {
     UniqueRegKey handle;
-    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                                     KEY_SET_VALUE, nullptr, handle.put(), nullptr);
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                     nullptr, handle.put(), nullptr);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExW(handle.get(), name, 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(value.c_str()),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     if (status != ERROR_SUCCESS) {
-        error = L"cannot write HKLM\\" + key + L": " +
-                DescribeWindowsError(static_cast<DWORD>(status));
+        error =
+            L"cannot write HKLM\\" + key + L": " + DescribeWindowsError(static_cast<DWORD>(status));
         return false;
     }
     return true;
@@ -76,11 +76,11 @@ std::filesystem::path FakeOutlook::ExePath() {
 
 bool FakeOutlook::Register(std::wstring& error) const {
     const std::wstring classes = L"Software\\Classes\\";
-    const std::wstring command = L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\"";
+    const std::wstring command =
+        L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\"";
     return SetRegistryText(classes + L"Outlook.Application", nullptr, L"Outlook Application",
                            error) &&
-           SetRegistryText(classes + L"Outlook.Application\\CLSID", nullptr, kClassIdText,
-                           error) &&
+           SetRegistryText(classes + L"Outlook.Application\\CLSID", nullptr, kClassIdText, error) &&
            SetRegistryText(classes + L"CLSID\\" + kClassIdText + L"\\LocalServer32", nullptr,
                            command, error) &&
            SetRegistryText(classes + L"CLSID\\" + kClassIdText + L"\\ProgID", nullptr,
@@ -117,14 +117,15 @@ bool FakeOutlook::Start(std::wstring& error, std::chrono::milliseconds timeout) 
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        error = L"cannot start " + ExePath().wstring() + L": " +
-                DescribeWindowsError(GetLastError());
+        error =
+            L"cannot start " + ExePath().wstring() + L": " + DescribeWindowsError(GetLastError());
         return false;
     }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     HANDLE either[2] = {ready_.get(), process_.get()};
-    const DWORD woke = WaitForMultipleObjects(2, either, FALSE, static_cast<DWORD>(timeout.count()));
+    const DWORD woke =
+        WaitForMultipleObjects(2, either, FALSE, static_cast<DWORD>(timeout.count()));
     if (woke == WAIT_OBJECT_0) {
         return true;
     }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <windows.h>
-
+// The headers below need windows.h first.
 #include <commctrl.h>
 
 #include <unordered_map>

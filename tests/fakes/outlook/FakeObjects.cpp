@@ -137,17 +137,21 @@ protected:
     }
     static HRESULT ReturnValue(VARIANT* result, const Value& value) {
         switch (value.Type) {
-            case VT_BSTR: return ReturnString(result, value.Text);
+            case VT_BSTR:
+                return ReturnString(result, value.Text);
             case VT_DATE:
                 result->vt = VT_DATE;
                 result->date = value.Date;
                 return S_OK;
-            case VT_I4: return ReturnInt(result, value.Number);
+            case VT_I4:
+                return ReturnInt(result, value.Number);
             case VT_BOOL:
                 result->vt = VT_BOOL;
                 result->boolVal = value.Flag ? VARIANT_TRUE : VARIANT_FALSE;
                 return S_OK;
-            default: result->vt = VT_EMPTY; return S_OK;
+            default:
+                result->vt = VT_EMPTY;
+                return S_OK;
         }
     }
 

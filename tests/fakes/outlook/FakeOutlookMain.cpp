@@ -2,7 +2,7 @@
 // Usage: FakeOutlook.exe <scenario file> [-Embedding]. Leaves on the Quit event or Quit call,
 // always revoking its registrations first (a stale registration breaks later launches).
 #include <windows.h>
-
+// The headers below need windows.h first.
 #include <ole2.h>
 #include <shellapi.h>
 

@@ -1,8 +1,8 @@
 // Reading the scenario file into the fake's world.
 #include "fakes/outlook/Scenario.h"
 
-#include <cwctype>
 #include <cstdio>
+#include <cwctype>
 
 #include "outlook/FolderExclusion.h"
 
@@ -14,8 +14,8 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     std::size_t start = 0;
     while (true) {
         const std::size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::wstring::npos ? std::wstring::npos
-                                                                     : at - start));
+        parts.push_back(
+            text.substr(start, at == std::wstring::npos ? std::wstring::npos : at - start));
         if (at == std::wstring::npos) {
             return parts;
         }
@@ -161,7 +161,8 @@ Scenario ParseScenario(const std::wstring& text) {
             if (store == static_cast<std::size_t>(-1)) {
                 continue;
             }
-            Folder& folder = scenario.Folders[FindOrAddFolder(scenario, store, Get(fields, L"path"))];
+            Folder& folder =
+                scenario.Folders[FindOrAddFolder(scenario, store, Get(fields, L"path"))];
             folder.Id = Get(fields, L"id", folder.Id);
             folder.Name = Get(fields, L"name", folder.Name);
             folder.FolderPath = Get(fields, L"folderpath", folder.FolderPath);
@@ -184,9 +185,10 @@ Scenario ParseScenario(const std::wstring& text) {
                 const wchar_t* field;
                 const wchar_t* member;
                 VARTYPE plain;
-            } members[] = {{L"subject", L"subject", VT_BSTR},   {L"sender", L"sendername", VT_BSTR},
-                           {L"id", L"entryid", VT_BSTR},        {L"received", L"receivedtime", VT_DATE},
-                           {L"senton", L"senton", VT_DATE},     {L"unread", L"unread", VT_BOOL}};
+            } members[] = {
+                {L"subject", L"subject", VT_BSTR}, {L"sender", L"sendername", VT_BSTR},
+                {L"id", L"entryid", VT_BSTR},      {L"received", L"receivedtime", VT_DATE},
+                {L"senton", L"senton", VT_DATE},   {L"unread", L"unread", VT_BOOL}};
             for (const auto& m : members) {
                 if (Has(fields, m.field)) {
                     item.Members[m.member] = ParseValue(Get(fields, m.field), m.plain);

@@ -14,7 +14,7 @@
 #pragma once
 
 #include <windows.h>
-
+// The headers below need windows.h first.
 #include <ole2.h>
 
 #include <map>

@@ -64,8 +64,12 @@ TEST(FolderExclusion, CalendarLikePathsAreExcludedAtAnyLevel) {
 }
 
 TEST(FolderExclusion, SpecialMailFoldersAreOfferedButNotWhatLiesBelowThem) {
-    const wchar_t* parents[] = {L"Conversation History", L"Deleted Items", L"Junk Email",
-                                L"Sent Items",           L"Drafts",        L"Outbox",
+    const wchar_t* parents[] = {L"Conversation History",
+                                L"Deleted Items",
+                                L"Junk Email",
+                                L"Sent Items",
+                                L"Drafts",
+                                L"Outbox",
                                 L"Archive"};
     for (const wchar_t* parent : parents) {
         const std::wstring path = std::wstring(L"\\\\s\\") + parent;

@@ -46,17 +46,18 @@ TEST(SplitFolderPath, KeepsEmptyComponentsAndGivesNothingForNothing) {
 }
 
 TEST(FolderTreeLayout, StoresWithTheSameLabelShareOneTopNode) {
-    const auto nodes = LayOutFolderTree({Folder(L"Ann", L"\\\\Ann\\Inbox"),
-                                         Folder(L"Ann", L"\\\\Ann\\Projects")});
-    EXPECT_EQ(Describe(nodes), (std::vector<std::wstring>{L"Ann -> Ann (top)",
-                                                          L"Ann\\Inbox -> Inbox (Ann) [0]",
-                                                          L"Ann\\Projects -> Projects (Ann) [1]"}));
+    const auto nodes =
+        LayOutFolderTree({Folder(L"Ann", L"\\\\Ann\\Inbox"), Folder(L"Ann", L"\\\\Ann\\Projects")});
+    EXPECT_EQ(Describe(nodes),
+              (std::vector<std::wstring>{L"Ann -> Ann (top)", L"Ann\\Inbox -> Inbox (Ann) [0]",
+                                         L"Ann\\Projects -> Projects (Ann) [1]"}));
 }
 
 TEST(FolderTreeLayout, AnEmptyStoreNameShowsMailbox) {
     const auto nodes = LayOutFolderTree({Folder(L"", L"\\\\\\Inbox")});
-    EXPECT_EQ(Describe(nodes), (std::vector<std::wstring>{L"Mailbox -> Mailbox (top)",
-                                                          L"Mailbox\\Inbox -> Inbox (Mailbox) [0]"}));
+    EXPECT_EQ(Describe(nodes),
+              (std::vector<std::wstring>{L"Mailbox -> Mailbox (top)",
+                                         L"Mailbox\\Inbox -> Inbox (Mailbox) [0]"}));
 }
 
 TEST(FolderTreeLayout, AMissingParentGetsAnUnboundNode) {
@@ -68,12 +69,12 @@ TEST(FolderTreeLayout, AMissingParentGetsAnUnboundNode) {
 
 TEST(FolderTreeLayout, AnExistingNodeIsReusedAndNotBoundAgain) {
     // The same path twice (two stores of one name with the same folder): the first binding wins.
-    const auto nodes = LayOutFolderTree({Folder(L"Ann", L"\\\\Ann\\Inbox\\Sub"),
-                                         Folder(L"Ann", L"\\\\Ann\\Inbox"),
-                                         Folder(L"Ann", L"\\\\Ann\\Inbox\\Sub")});
-    EXPECT_EQ(Describe(nodes), (std::vector<std::wstring>{L"Ann -> Ann (top)",
-                                                          L"Ann\\Inbox -> Inbox (Ann)",
-                                                          L"Ann\\Inbox\\Sub -> Sub (Ann\\Inbox) [0]"}));
+    const auto nodes =
+        LayOutFolderTree({Folder(L"Ann", L"\\\\Ann\\Inbox\\Sub"), Folder(L"Ann", L"\\\\Ann\\Inbox"),
+                          Folder(L"Ann", L"\\\\Ann\\Inbox\\Sub")});
+    EXPECT_EQ(Describe(nodes),
+              (std::vector<std::wstring>{L"Ann -> Ann (top)", L"Ann\\Inbox -> Inbox (Ann)",
+                                         L"Ann\\Inbox\\Sub -> Sub (Ann\\Inbox) [0]"}));
 }
 
 TEST(FolderTreeLayout, AStoreRootRecordAddsOnlyItsTopNode) {
@@ -82,12 +83,11 @@ TEST(FolderTreeLayout, AStoreRootRecordAddsOnlyItsTopNode) {
 }
 
 TEST(FolderTreeLayout, KeysSeparateStoresAndLevels) {
-    const auto nodes = LayOutFolderTree({Folder(L"A", L"\\\\A\\x\\y"), Folder(L"B", L"\\\\B\\x"),
-                                         Folder(L"A", L"\\\\A\\y")});
-    EXPECT_EQ(Describe(nodes),
-              (std::vector<std::wstring>{L"A -> A (top)", L"A\\x -> x (A)",
-                                         L"A\\x\\y -> y (A\\x) [0]", L"B -> B (top)",
-                                         L"B\\x -> x (B) [1]", L"A\\y -> y (A) [2]"}));
+    const auto nodes = LayOutFolderTree(
+        {Folder(L"A", L"\\\\A\\x\\y"), Folder(L"B", L"\\\\B\\x"), Folder(L"A", L"\\\\A\\y")});
+    EXPECT_EQ(Describe(nodes), (std::vector<std::wstring>{
+                                   L"A -> A (top)", L"A\\x -> x (A)", L"A\\x\\y -> y (A\\x) [0]",
+                                   L"B -> B (top)", L"B\\x -> x (B) [1]", L"A\\y -> y (A) [2]"}));
 }
 
 }  // namespace

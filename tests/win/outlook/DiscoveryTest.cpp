@@ -42,11 +42,10 @@ TEST_F(Discovery, WalksStoresDepthFirstWithDepthsIdsAndStoreNames) {
     const auto folders = Discover(found);
     EXPECT_TRUE(found);
     EXPECT_EQ(Paths(folders),
-              (std::vector<std::wstring>{L"\\\\Ann @0", L"\\\\Ann\\Inbox @1",
-                                         L"\\\\Ann\\Inbox\\Projects @2",
-                                         L"\\\\Ann\\Archive 2019 @1",
-                                         L"\\\\\u0418\u0432\u0430\u043d @0",
-                                         L"\\\\\u0418\u0432\u0430\u043d\\Inbox @1"}));
+              (std::vector<std::wstring>{
+                  L"\\\\Ann @0", L"\\\\Ann\\Inbox @1", L"\\\\Ann\\Inbox\\Projects @2",
+                  L"\\\\Ann\\Archive 2019 @1", L"\\\\\u0418\u0432\u0430\u043d @0",
+                  L"\\\\\u0418\u0432\u0430\u043d\\Inbox @1"}));
     ASSERT_EQ(folders.size(), 6u);
     EXPECT_EQ(folders[2].Name, L"Projects");
     EXPECT_EQ(folders[2].EntryId, L"F2");
@@ -68,9 +67,8 @@ TEST_F(Discovery, CalendarsInAnyCaseAndBelowDeletedItemsAreNotOffered) {
     bool found = false;
     const auto folders = Discover(found);
     EXPECT_TRUE(found);
-    EXPECT_EQ(Paths(folders),
-              (std::vector<std::wstring>{L"\\\\Ann @0", L"\\\\Ann\\Inbox @1",
-                                         L"\\\\Ann\\Deleted Items @1"}));
+    EXPECT_EQ(Paths(folders), (std::vector<std::wstring>{L"\\\\Ann @0", L"\\\\Ann\\Inbox @1",
+                                                         L"\\\\Ann\\Deleted Items @1"}));
 }
 
 TEST_F(Discovery, UnreadableFoldersGiveEmptyTextsAndTheirSubfoldersAreStillWalked) {
@@ -103,8 +101,8 @@ TEST_F(Discovery, NothingOfferedIsReportedAsNotFound) {
 TEST_F(Discovery, TheDetectionThreadPostsItsRecordToTheWindow) {
     Scenario(ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
              ScenarioLine({L"folder", L"store=S1", L"path=Inbox"}));
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     StartFolderDetection(window);
     MSG msg{};

@@ -1,9 +1,9 @@
 // The folder tree on a real check-box tree view: filled from discovered folders (through the
 // fake Outlook) and read back.
-#include <windows.h>
-
-#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
 
 #include "OutlookTestSupport.h"
 #include "common/Text.h"
@@ -36,12 +36,12 @@ protected:
     void SetUp() override {
         INITCOMMONCONTROLSEX init{sizeof(init), ICC_TREEVIEW_CLASSES};
         ASSERT_TRUE(InitCommonControlsEx(&init));
-        host_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400,
-                                nullptr, nullptr, nullptr, nullptr);
+        host_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr,
+                                nullptr, nullptr, nullptr);
         ASSERT_NE(host_, nullptr);
         HWND view = CreateWindowExW(0, WC_TREEVIEWW, L"",
-                                    WS_CHILD | TVS_CHECKBOXES | TVS_HASLINES | TVS_HASBUTTONS,
-                                    0, 0, 400, 400, host_, nullptr, nullptr, nullptr);
+                                    WS_CHILD | TVS_CHECKBOXES | TVS_HASLINES | TVS_HASBUTTONS, 0, 0,
+                                    400, 400, host_, nullptr, nullptr, nullptr);
         ASSERT_NE(view, nullptr);
         tree_.Attach(view);
     }
@@ -110,13 +110,13 @@ std::vector<std::wstring> Paths(const std::vector<SelectedFolder>& folders) {
 }
 
 TEST_F(TreeWindow, DiscoveredStoresOfOneNameMergeAndANamelessStoreShowsMailbox) {
-    tree_.Fill(Discovered(ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-                          ScenarioLine({L"folder", L"store=S1", L"path=Inbox"}) +
-                          ScenarioLine({L"store", L"id=S2", L"name=Ann"}) +
-                          ScenarioLine({L"folder", L"store=S2", L"path=Projects"}) +
-                          ScenarioLine({L"store", L"id=S3", L"name=", L"nodisplayname"}) +
-                          ScenarioLine({L"folder", L"store=S3", L"path=Inbox",
-                                        L"folderpath=\\\\\\Inbox"})));
+    tree_.Fill(Discovered(
+        ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
+        ScenarioLine({L"folder", L"store=S1", L"path=Inbox"}) +
+        ScenarioLine({L"store", L"id=S2", L"name=Ann"}) +
+        ScenarioLine({L"folder", L"store=S2", L"path=Projects"}) +
+        ScenarioLine({L"store", L"id=S3", L"name=", L"nodisplayname"}) +
+        ScenarioLine({L"folder", L"store=S3", L"path=Inbox", L"folderpath=\\\\\\Inbox"})));
     EXPECT_EQ(Dump(), (std::vector<std::wstring>{L"Ann", L"  Inbox *", L"  Projects *", L"Mailbox",
                                                  L"  Inbox *"}));
 }
@@ -126,8 +126,8 @@ TEST_F(TreeWindow, AnExcludedParentGetsAnItemThatSelectsNothing) {
                           ScenarioLine({L"folder", L"store=S1", L"path=Team Chat"}) +
                           ScenarioLine({L"folder", L"store=S1", L"path=Team Chat\\Mail"}) +
                           ScenarioLine({L"folder", L"store=S1", L"path=Inbox"})));
-    EXPECT_EQ(Dump(), (std::vector<std::wstring>{L"Ann", L"  Team Chat", L"    Mail *",
-                                                 L"  Inbox *"}));
+    EXPECT_EQ(Dump(),
+              (std::vector<std::wstring>{L"Ann", L"  Team Chat", L"    Mail *", L"  Inbox *"}));
     tree_.SetChecked(Find(L"Ann\\Team Chat"), true);
     EXPECT_TRUE(tree_.IsChecked(Find(L"Ann\\Team Chat")));
     EXPECT_TRUE(tree_.CollectChecked().empty());
@@ -135,7 +135,8 @@ TEST_F(TreeWindow, AnExcludedParentGetsAnItemThatSelectsNothing) {
 
 TEST_F(TreeWindow, CheckedFoldersComeBackDepthFirstWhateverTheCheckingOrder) {
     std::vector<SelectedFolder> folders;
-    for (const wchar_t* path : {L"\\\\A\\Inbox", L"\\\\A\\Inbox\\Sub", L"\\\\A\\Zed", L"\\\\B\\Inbox"}) {
+    for (const wchar_t* path :
+         {L"\\\\A\\Inbox", L"\\\\A\\Inbox\\Sub", L"\\\\A\\Zed", L"\\\\B\\Inbox"}) {
         SelectedFolder folder;
         folder.FolderPath = path;
         folder.StoreName = std::wstring(path).substr(2, 1);
@@ -149,8 +150,8 @@ TEST_F(TreeWindow, CheckedFoldersComeBackDepthFirstWhateverTheCheckingOrder) {
     }
     // The store item "A" is not bound, so checking it adds nothing.
     const auto checked = tree_.CollectChecked();
-    EXPECT_EQ(Paths(checked), (std::vector<std::wstring>{L"\\\\A\\Inbox", L"\\\\A\\Inbox\\Sub",
-                                                         L"\\\\A\\Zed"}));
+    EXPECT_EQ(Paths(checked),
+              (std::vector<std::wstring>{L"\\\\A\\Inbox", L"\\\\A\\Inbox\\Sub", L"\\\\A\\Zed"}));
     EXPECT_EQ(checked[1].EntryId, L"id of \\\\A\\Inbox\\Sub");
     tree_.SetChecked(Find(L"A\\Inbox\\Sub"), false);
     EXPECT_EQ(Paths(tree_.CollectChecked()),

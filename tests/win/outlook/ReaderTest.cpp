@@ -23,8 +23,8 @@ constexpr int kBacklogLimit = 50;
 // Ticks since 1970 of a UTC calendar time, computed without Windows.
 std::int64_t UtcTicks(int y, unsigned mo, unsigned d, int h, int mi, int s) {
     using namespace std::chrono;
-    const sys_seconds time = sys_days{year{y} / month{mo} / day{d}} + hours{h} + minutes{mi} +
-                             seconds{s};
+    const sys_seconds time =
+        sys_days{year{y} / month{mo} / day{d}} + hours{h} + minutes{mi} + seconds{s};
     return static_cast<std::int64_t>(time.time_since_epoch().count()) * 10000000;
 }
 
@@ -69,18 +69,19 @@ protected:
 };
 
 TEST_F(Reading, ThreeItemsGiveThreeCompleteSnapshotsNewestFirst) {
-    Scenario(ScenarioLine({L"item", L"folder=F1", L"id=E1", L"subject=First",
-                           L"sender=Ann Smith", L"received=" + Stamp(1),
-                           L"delivery=2026-03-01 08:01:00", L"msgid=<one@example.com>"}) +
-             ScenarioLine({L"item", L"folder=F1", L"id=E3", L"subject=Third \u0418\u0432\u0430\u043d",
-                           L"sender=Bob", L"received=" + Stamp(3), L"delivery=2026-03-01 08:03:00",
-                           L"msgid=<three@example.com>"}) +
-             ScenarioLine({L"item", L"folder=F1", L"id=E2", L"subject=Second", L"sender=Cy",
-                           L"received=" + Stamp(2), L"delivery=2026-03-01 08:02:00"}));
+    Scenario(
+        ScenarioLine({L"item", L"folder=F1", L"id=E1", L"subject=First", L"sender=Ann Smith",
+                      L"received=" + Stamp(1), L"delivery=2026-03-01 08:01:00",
+                      L"msgid=<one@example.com>"}) +
+        ScenarioLine({L"item", L"folder=F1", L"id=E3", L"subject=Third \u0418\u0432\u0430\u043d",
+                      L"sender=Bob", L"received=" + Stamp(3), L"delivery=2026-03-01 08:03:00",
+                      L"msgid=<three@example.com>"}) +
+        ScenarioLine({L"item", L"folder=F1", L"id=E2", L"subject=Second", L"sender=Cy",
+                      L"received=" + Stamp(2), L"delivery=2026-03-01 08:02:00"}));
     const Read read = ReadFolders(inbox_, kNormalLimit, false);
     EXPECT_TRUE(read.Ok);
-    ASSERT_EQ(Subjects(read), (std::vector<std::wstring>{L"Third \u0418\u0432\u0430\u043d",
-                                                         L"Second", L"First"}));
+    ASSERT_EQ(Subjects(read),
+              (std::vector<std::wstring>{L"Third \u0418\u0432\u0430\u043d", L"Second", L"First"}));
     const MailSnapshot& newest = read.Snapshots[0];
     EXPECT_EQ(newest.FolderPath, L"\\\\Ann\\Inbox");
     EXPECT_EQ(newest.StoreId, L"S1");
@@ -110,8 +111,8 @@ TEST_F(Reading, TwelveItemsGiveTheNewestFive) {
 TEST_F(Reading, ALimitBelowOneReadsThree) {
     std::wstring items;
     for (int i = 0; i < 6; ++i) {
-        items += ScenarioLine({L"item", L"folder=F1", L"subject=M" + std::to_wstring(i),
-                               L"received=" + Stamp(i)});
+        items += ScenarioLine(
+            {L"item", L"folder=F1", L"subject=M" + std::to_wstring(i), L"received=" + Stamp(i)});
     }
     Scenario(items);
     EXPECT_EQ(Subjects(ReadFolders(inbox_, 0, false)),
@@ -281,8 +282,8 @@ constexpr const wchar_t* kZoneChildFailed = L"WrenpostOutlookTest.ZoneChildFaile
 struct ReportToParent {
     ~ReportToParent() {
         const bool failed = ::testing::Test::HasFailure();
-        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, failed ? kZoneChildFailed
-                                                                  : kZoneChildPassed);
+        HANDLE event =
+            CreateEventW(nullptr, TRUE, FALSE, failed ? kZoneChildFailed : kZoneChildPassed);
         SetEvent(event);
         CloseHandle(event);
     }
