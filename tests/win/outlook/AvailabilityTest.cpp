@@ -22,6 +22,28 @@ TEST(OutlookAvailability, WithoutOutlookRegisteredDiscoveryAndReadingFailQuietly
         return ReadWatchedFolders({testing::WatchedFolder(L"F1", L"S1")}, 5, false, mail);
     }));
     EXPECT_TRUE(mail.empty());
+
+    // The detection thread still reports, with a record that says nothing was found.
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    StartFolderDetection(window);
+    MSG msg{};
+    std::unique_ptr<FolderDiscoveryRecord> record;
+    const DWORD deadline = GetTickCount() + 20000;
+    while (!record && GetTickCount() < deadline) {
+        if (PeekMessageW(&msg, window, kFolderDiscoveryMessage, kFolderDiscoveryMessage,
+                         PM_REMOVE)) {
+            record = AdoptRecord<FolderDiscoveryRecord>(msg.wParam, msg.lParam);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
+        }
+    }
+    DestroyWindow(window);
+    ASSERT_NE(record, nullptr);
+    EXPECT_FALSE(record->Found);
+    EXPECT_TRUE(record->Folders.empty());
+
     std::wstring error;
     EXPECT_TRUE(fake.Register(error)) << WideToUtf8(error);
 }

@@ -8,7 +8,7 @@
 #include "OutlookTestSupport.h"
 #include "common/Text.h"
 #include "outlook/FolderDiscovery_win.h"
-#include "ui/main_window/FolderTree.h"
+#include "ui/main/FolderTree_win.h"
 
 namespace wrenpost {
 namespace {

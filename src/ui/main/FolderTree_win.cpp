@@ -1,5 +1,5 @@
 // Filling and reading the check-box folder tree.
-#include "ui/main_window/FolderTree.h"
+#include "ui/main/FolderTree_win.h"
 
 #include "outlook/FolderTreeLayout.h"
 
