@@ -319,7 +319,7 @@ std::wstring CapMessageText(std::wstring_view text) {
                 charLength = 2;
                 charUnits = 2;
             }
-        } else if (static_cast<std::uint32_t>(text[keep]) > 0xFFFF) {
+        } else if ((static_cast<std::uint32_t>(text[keep]) >> 16) != 0) {
             charUnits = 2;
         }
         if (units + charUnits + 1 > kTelegramMaxTextUnits) {
