@@ -314,11 +314,9 @@ std::wstring CapMessageText(std::wstring_view text) {
     while (keep < text.size()) {
         std::size_t charLength = 1;
         std::size_t charUnits = 1;
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (IsHighSurrogate(text[keep]) && keep + 1 < text.size()) {
-                charLength = 2;
-                charUnits = 2;
-            }
+        if (sizeof(wchar_t) == 2 && IsHighSurrogate(text[keep]) && keep + 1 < text.size()) {
+            charLength = 2;
+            charUnits = 2;
         } else if ((static_cast<std::uint32_t>(text[keep]) >> 16) != 0) {
             charUnits = 2;
         }
