@@ -21,10 +21,12 @@ std::wstring UpdatesPage(std::size_t updates, std::size_t textCharacters) {
     const std::wstring text = EscapedText(textCharacters);
     std::wstring body = L"{\"ok\":true,\"result\":[";
     for (std::size_t i = 0; i < updates; ++i) {
-        body += (i ? L"," : L"") + std::wstring(L"{\"update_id\":") + std::to_wstring(1000 + i) +
-                L",\"message\":{\"message_id\":" + std::to_wstring(i) +
-                L",\"from\":{\"id\":5,\"first_name\":\"A\"},\"chat\":{\"id\":5,\"first_name\":\"A\","
-                L"\"type\":\"private\"},\"date\":1700000000,\"text\":\"" + text + L"\"}}";
+        body +=
+            (i ? L"," : L"") + std::wstring(L"{\"update_id\":") + std::to_wstring(1000 + i) +
+            L",\"message\":{\"message_id\":" + std::to_wstring(i) +
+            L",\"from\":{\"id\":5,\"first_name\":\"A\"},\"chat\":{\"id\":5,\"first_name\":\"A\","
+            L"\"type\":\"private\"},\"date\":1700000000,\"text\":\"" +
+            text + L"\"}}";
     }
     return body + L"]}";
 }
@@ -34,7 +36,8 @@ void BM_ParseOkResult_FullPage(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(wrenpost::ParseOkResult(body));
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size() * sizeof(wchar_t)));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations() * body.size() * sizeof(wchar_t)));
 }
 BENCHMARK(BM_ParseOkResult_FullPage)->Unit(benchmark::kMillisecond);
 
@@ -43,7 +46,8 @@ void BM_PollItemFields(benchmark::State& state) {
     for (auto _ : state) {
         benchmark::DoNotOptimize(wrenpost::ExtractIntField(item, L"update_id"));
         const auto text = wrenpost::ExtractStringField(item, L"text");
-        benchmark::DoNotOptimize(wrenpost::NormalizeVerificationText(wrenpost::DecodeJsonString(*text)));
+        benchmark::DoNotOptimize(
+            wrenpost::NormalizeVerificationText(wrenpost::DecodeJsonString(*text)));
         const auto chat = wrenpost::ExtractFlatObject(item, L"chat");
         benchmark::DoNotOptimize(wrenpost::ChatDisplayName(*chat));
     }

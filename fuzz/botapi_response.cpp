@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return response;
     };
     std::int64_t offset = 0;
-    const PollResult poll = PollVerification(transport, L"1:A", L"WP-123456", 0, 4102444800, offset);
+    const PollResult poll =
+        PollVerification(transport, L"1:A", L"WP-123456", 0, 4102444800, offset);
     if (poll.ok && poll.candidates.size() > parsed.items.size()) {
         std::abort();
     }

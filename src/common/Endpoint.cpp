@@ -17,7 +17,9 @@ std::wstring Lowered(std::wstring_view text) {
     return out;
 }
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
 bool IsHexDigit(wchar_t c) {
     return IsDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
@@ -36,9 +38,11 @@ bool IsHostName(std::wstring_view host) {
 }
 
 bool IsIpv6Text(std::wstring_view host) {
-    if (host.size() < 2) return false;
+    if (host.size() < 2)
+        return false;
     for (const wchar_t c : host) {
-        if (!IsHexDigit(c) && c != L':' && c != L'.') return false;
+        if (!IsHexDigit(c) && c != L':' && c != L'.')
+            return false;
     }
     return host.find(L':') != std::wstring_view::npos;
 }
@@ -49,13 +53,16 @@ bool IsIpv4Loopback(std::wstring_view host) {
     while (pos <= host.size()) {
         const std::size_t dot = std::min(host.find(L'.', pos), host.size());
         const std::wstring_view part = host.substr(pos, dot - pos);
-        if (part.empty() || part.size() > 3) return false;
+        if (part.empty() || part.size() > 3)
+            return false;
         int value = 0;
         for (const wchar_t c : part) {
-            if (!IsDigit(c)) return false;
+            if (!IsDigit(c))
+                return false;
             value = value * 10 + (c - L'0');
         }
-        if (value > 255 || (parts == 0 && value != 127)) return false;
+        if (value > 255 || (parts == 0 && value != 127))
+            return false;
         ++parts;
         pos = dot + 1;
     }

@@ -10,10 +10,10 @@
 namespace wrenpost {
 
 struct Endpoint {
-    bool secure = true;       // https
-    std::wstring host;        // name, IPv4 address, or IPv6 address without brackets
+    bool secure = true;  // https
+    std::wstring host;   // name, IPv4 address, or IPv6 address without brackets
     std::uint16_t port = 443;
-    std::wstring basePath;    // "" or "/segment..." without a trailing slash
+    std::wstring basePath;  // "" or "/segment..." without a trailing slash
 
     // The normalised address, e.g. "https://api.telegram.org" or "http://127.0.0.1:8081/x".
     std::wstring ToUrl() const;

@@ -30,9 +30,15 @@ TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest&
     TelegramGetResult result;
     const HttpResponse response = transport(request);
     switch (response.failedStage) {
-        case HttpStage::Session: result.error = L"Failed to open HTTP session."; return result;
-        case HttpStage::Connect: result.error = L"Failed to connect to Telegram API."; return result;
-        case HttpStage::OpenRequest: result.error = L"Failed to create HTTP request."; return result;
+        case HttpStage::Session:
+            result.error = L"Failed to open HTTP session.";
+            return result;
+        case HttpStage::Connect:
+            result.error = L"Failed to connect to Telegram API.";
+            return result;
+        case HttpStage::OpenRequest:
+            result.error = L"Failed to create HTTP request.";
+            return result;
         case HttpStage::Send:
         case HttpStage::Receive:
             result.error = L"Failed to send request to Telegram API.";

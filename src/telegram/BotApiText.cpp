@@ -104,14 +104,17 @@ std::vector<std::wstring> SplitTopLevelObjects(std::wstring_view array) {
 }
 
 bool IsUnreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
     return -1;
 }
 
@@ -270,14 +273,37 @@ std::wstring DecodeJsonString(std::wstring_view raw) {
         }
         const wchar_t next = raw[i + 1];
         switch (next) {
-            case L'"': case L'\\': case L'/': out.push_back(next); ++i; continue;
-            case L'b': out.push_back(L'\b'); ++i; continue;
-            case L'f': out.push_back(L'\f'); ++i; continue;
-            case L'n': out.push_back(L'\n'); ++i; continue;
-            case L'r': out.push_back(L'\r'); ++i; continue;
-            case L't': out.push_back(L'\t'); ++i; continue;
-            case L'u': break;
-            default: out.push_back(raw[i]); continue;
+            case L'"':
+            case L'\\':
+            case L'/':
+                out.push_back(next);
+                ++i;
+                continue;
+            case L'b':
+                out.push_back(L'\b');
+                ++i;
+                continue;
+            case L'f':
+                out.push_back(L'\f');
+                ++i;
+                continue;
+            case L'n':
+                out.push_back(L'\n');
+                ++i;
+                continue;
+            case L'r':
+                out.push_back(L'\r');
+                ++i;
+                continue;
+            case L't':
+                out.push_back(L'\t');
+                ++i;
+                continue;
+            case L'u':
+                break;
+            default:
+                out.push_back(raw[i]);
+                continue;
         }
         const auto unit = Hex4(raw, i + 2);
         if (!unit) {
@@ -333,12 +359,18 @@ std::wstring CapMessageText(std::wstring_view text) {
 
 std::wstring DescribeWinHttpError(std::uint32_t code) {
     switch (code) {
-        case 12002: return L"Connection timeout";
-        case 12007: return L"DNS resolution failed";
-        case 12029: return L"Failed to connect to Telegram API";
-        case 12030: return L"Connection error";
-        case 12175: return L"TLS/SSL handshake failed";
-        default: return L"Network error";
+        case 12002:
+            return L"Connection timeout";
+        case 12007:
+            return L"DNS resolution failed";
+        case 12029:
+            return L"Failed to connect to Telegram API";
+        case 12030:
+            return L"Connection error";
+        case 12175:
+            return L"TLS/SSL handshake failed";
+        default:
+            return L"Network error";
     }
 }
 

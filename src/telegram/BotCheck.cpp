@@ -9,11 +9,15 @@ namespace {
 
 const wchar_t* StageName(HttpStage stage) {
     switch (stage) {
-        case HttpStage::Session: return L"Session creation";
+        case HttpStage::Session:
+            return L"Session creation";
         case HttpStage::Connect:
-        case HttpStage::OpenRequest: return L"Connect";
-        case HttpStage::Send: return L"Send";
-        default: return L"Receive";
+        case HttpStage::OpenRequest:
+            return L"Connect";
+        case HttpStage::Send:
+            return L"Send";
+        default:
+            return L"Receive";
     }
 }
 
@@ -29,10 +33,10 @@ BotInfo Failure(BotCheckErrorKind kind, std::wstring text) {
 BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
     const HttpResponse response = transport(MakeBotApiRequest(token, L"getMe", L""));
     if (response.failedStage != HttpStage::None) {
-        return Failure(kBotCheckOtherFailure,
-                       FormatBotCheckError(StageName(response.failedStage),
-                                           DescribeWinHttpError(response.errorCode),
-                                           response.errorCode, 0));
+        return Failure(
+            kBotCheckOtherFailure,
+            FormatBotCheckError(StageName(response.failedStage),
+                                DescribeWinHttpError(response.errorCode), response.errorCode, 0));
     }
     if (response.body.empty()) {
         return Failure(kBotCheckOtherFailure,
@@ -62,7 +66,8 @@ BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
     } else if (response.status == 403 && description) {
         std::wstring lower = *description;
         for (wchar_t& c : lower) {
-            if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+            if (c >= L'A' && c <= L'Z')
+                c = static_cast<wchar_t>(c - L'A' + L'a');
         }
         for (const wchar_t* word : {L"unauthorized", L"forbidden", L"invalid"}) {
             if (lower.find(word) != std::wstring::npos) {
@@ -71,8 +76,8 @@ BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
         }
     }
     return Failure(kind, FormatBotCheckError(L"Telegram authorization",
-                                             description.value_or(L"Telegram returned an error"),
-                                             0, response.status));
+                                             description.value_or(L"Telegram returned an error"), 0,
+                                             response.status));
 }
 
 BotCheckResult RunBotCheck(const HttpTransport& transport, const Clock& clock,
@@ -114,7 +119,8 @@ BotCheckPresentation PresentBotCheckResult(const BotCheckResult& result, bool cl
     BotCheckPresentation out;
     const std::wstring requestId = L"\r\nRequest ID: " + ToWideDecimal(result.generation);
     if (result.retried) {
-        out.log.push_back({LogLevel::Warning, L"Attempt: 1\r\n" + result.firstAttemptError + requestId});
+        out.log.push_back(
+            {LogLevel::Warning, L"Attempt: 1\r\n" + result.firstAttemptError + requestId});
     }
     if (result.success) {
         if (claimRefused) {
@@ -124,7 +130,8 @@ BotCheckPresentation PresentBotCheckResult(const BotCheckResult& result, bool cl
             return out;
         }
         if (result.retried) {
-            out.log.push_back({LogLevel::Info, L"Telegram GetMe recovered on attempt 2" + requestId});
+            out.log.push_back(
+                {LogLevel::Info, L"Telegram GetMe recovered on attempt 2" + requestId});
         }
         out.botNameField = result.botFirstName;
         out.botUsernameField = L"@" + result.botUsername;
@@ -133,8 +140,8 @@ BotCheckPresentation PresentBotCheckResult(const BotCheckResult& result, bool cl
         out.rememberToken = true;
         return out;
     }
-    out.log.push_back({LogLevel::Error, (result.retried ? L"Attempt: 2\r\n" : L"") +
-                                            result.errorText + requestId});
+    out.log.push_back({LogLevel::Error,
+                       (result.retried ? L"Attempt: 2\r\n" : L"") + result.errorText + requestId});
     out.botNameField = result.errorKind == kBotCheckAuthorization ? L"Invalid token"
                                                                   : L"Telegram connection failed";
     out.forgetToken = result.errorKind == kBotCheckAuthorization;
@@ -188,8 +195,9 @@ TestSendPresentation PresentTestSendResult(const TestSendResult& result) {
                                         L" failed."};
         out.statusLine = L"Status: Test Partially Sent";
         out.prompt.caption = L"Partial Success";
-        out.prompt.text = L"Test message sent to some recipients, but failed for others. Check "
-                          L"the log for details.";
+        out.prompt.text =
+            L"Test message sent to some recipients, but failed for others. Check "
+            L"the log for details.";
         out.prompt.icon = PromptIcon::Warning;
     }
     return out;

@@ -41,9 +41,10 @@ bool ConfirmVerificationAllowed(const std::wstring& trimmedToken,
         return false;
     }
     if (trimmedToken != validatedToken) {
-        Show(owner, L"Bot Token Required",
-             L"Please click Check first to validate the Bot Token and retrieve the bot information.",
-             PromptIcon::Warning);
+        Show(
+            owner, L"Bot Token Required",
+            L"Please click Check first to validate the Bot Token and retrieve the bot information.",
+            PromptIcon::Warning);
         return false;
     }
     return true;
@@ -89,7 +90,8 @@ VerificationOutcomeEffects ApplyVerificationOutcome(
         return effects;  // cancelled
     }
     Log(log, LogLevel::Info,
-        L"Verification successful. Candidates found: " + ToWideDecimal(static_cast<long long>(candidates.size())));
+        L"Verification successful. Candidates found: " +
+            ToWideDecimal(static_cast<long long>(candidates.size())));
     effects.statusLine = L"Status: Verification Successful";
     const VerificationCandidate& chosen = candidates.front();
     switch (AddRecipient(recipients, chosen.chatId, chosen.displayName, clock, owner)) {
@@ -99,13 +101,15 @@ VerificationOutcomeEffects ApplyVerificationOutcome(
                 L"Chat ID selected: " + chosen.chatId + L" (" + chosen.displayName + L")");
             effects.statusLine = L"Status: Chat ID Selected";
             Show(owner, L"Verification Successful",
-                 L"Verification code matched successfully.\n\nNew Telegram recipient added.\n\nUser:\n" +
+                 L"Verification code matched successfully.\n\nNew Telegram recipient "
+                 L"added.\n\nUser:\n" +
                      chosen.displayName + L"\n\nChat ID:\n" + chosen.chatId,
                  PromptIcon::Information);
             break;
         case kRecipientAlreadyPresent: {
             const RecipientEntry* stored = FindRecipient(recipients, chosen.chatId);
-            const std::wstring storedName = stored != nullptr ? stored->DisplayName : chosen.displayName;
+            const std::wstring storedName =
+                stored != nullptr ? stored->DisplayName : chosen.displayName;
             Log(log, LogLevel::Info,
                 L"Recipient already registered: " + chosen.chatId + L" (" + storedName + L")");
             effects.statusLine = L"Status: Recipient Already Registered";

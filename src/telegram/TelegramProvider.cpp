@@ -40,19 +40,18 @@ bool TelegramProvider::Send(const std::wstring& title, const std::wstring& body)
             return false;
         }
     }
-    error = response.status != 0
-                ? L"Telegram returned an unexpected response (HTTP " +
-                      ToWideDecimal(response.status) + L")."
-                : std::wstring(L"Telegram returned an invalid or empty response.");
+    error = response.status != 0 ? L"Telegram returned an unexpected response (HTTP " +
+                                       ToWideDecimal(response.status) + L")."
+                                 : std::wstring(L"Telegram returned an invalid or empty response.");
     return false;
 }
 
 NotificationProviderFactory TelegramProviderFactory(HttpTransport transport) {
-    return [transport = std::move(transport)](const std::wstring& token,
-                                              const std::wstring& chatId) {
-        return std::unique_ptr<NotificationProvider>(
-            std::make_unique<TelegramProvider>(token, chatId, transport));
-    };
+    return
+        [transport = std::move(transport)](const std::wstring& token, const std::wstring& chatId) {
+            return std::unique_ptr<NotificationProvider>(
+                std::make_unique<TelegramProvider>(token, chatId, transport));
+        };
 }
 
 }  // namespace wrenpost

@@ -11,7 +11,8 @@ namespace wrenpost {
 class TelegramProvider final : public NotificationProvider {
 public:
     TelegramProvider(std::wstring botToken, std::wstring chatId, HttpTransport transport)
-        : botToken_(std::move(botToken)), chatId_(std::move(chatId)),
+        : botToken_(std::move(botToken)),
+          chatId_(std::move(chatId)),
           transport_(std::move(transport)) {}
 
     bool Send(const std::wstring& title, const std::wstring& body) override;

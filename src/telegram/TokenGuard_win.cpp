@@ -1,8 +1,7 @@
 #include "telegram/TokenGuard_win.h"
 
-#include <windows.h>
-
 #include <bcrypt.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -14,8 +13,8 @@ namespace wrenpost {
 std::wstring TokenMutexName(const std::wstring& token) {
     const std::string bytes = WideToUtf8(token);
     UniqueBcryptAlg algorithm;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM,
-                                                    nullptr, 0))) {
+    if (!BCRYPT_SUCCESS(
+            BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
         return std::wstring();
     }
     UniqueBcryptHash hash;

@@ -14,9 +14,9 @@ struct TokenGuard {
 };
 
 enum ClaimTokenResult : int {
-    kTokenClaimed = 0,         // or switched from another token
-    kTokenAlreadyHeld = 1,     // by this guard
-    kTokenHeldElsewhere = 2,   // by another instance; this guard now holds nothing
+    kTokenClaimed = 0,        // or switched from another token
+    kTokenAlreadyHeld = 1,    // by this guard
+    kTokenHeldElsewhere = 2,  // by another instance; this guard now holds nothing
     kTokenClaimFailed = 3,
 };
 

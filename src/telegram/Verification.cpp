@@ -144,7 +144,8 @@ PollResult PollVerification(const HttpTransport& transport, const std::wstring& 
     const std::wstring expected = NormalizeVerificationText(code);
     std::optional<std::int64_t> largest;
     for (const std::wstring& item : parsed.items) {
-        if (const auto id = ExtractIntField(item, L"update_id"); id && (!largest || *id > *largest)) {
+        if (const auto id = ExtractIntField(item, L"update_id");
+            id && (!largest || *id > *largest)) {
             largest = id;
         }
         const auto rawText = ExtractStringField(item, L"text");
@@ -181,8 +182,8 @@ PollResult PollVerification(const HttpTransport& transport, const std::wstring& 
                                           L", MessageId=" + messageIdText + L").");
             } else {
                 result.logLines.push_back(L"[Verify] Failed to delete setup message (ChatId=" +
-                                          chatId + L", MessageId=" + messageIdText +
-                                          L"): " + deleted.error);
+                                          chatId + L", MessageId=" + messageIdText + L"): " +
+                                          deleted.error);
             }
         } else {
             result.logLines.push_back(

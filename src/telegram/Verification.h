@@ -20,10 +20,10 @@ namespace wrenpost {
 std::wstring GenerateVerificationCode();
 
 enum StartTextMatch : int {
-    kStartNone = 0,        // not a /start message; compare the whole text with the code
-    kStartBare = 1,        // "/START" alone
-    kStartOtherCode = 2,   // "/START " + something else
-    kStartMatchedCode = 3, // "/START " + the code
+    kStartNone = 0,         // not a /start message; compare the whole text with the code
+    kStartBare = 1,         // "/START" alone
+    kStartOtherCode = 2,    // "/START " + something else
+    kStartMatchedCode = 3,  // "/START " + the code
 };
 // Both arguments already upper-cased.
 StartTextMatch MatchStartText(const std::wstring& textUpper, const std::wstring& codeUpper);

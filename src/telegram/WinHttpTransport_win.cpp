@@ -1,7 +1,6 @@
 #include "telegram/WinHttpTransport_win.h"
 
 #include <windows.h>
-
 #include <winhttp.h>
 
 #include "common/Registry_win.h"
@@ -28,15 +27,15 @@ HttpResponse PerformWinHttpRequest(const Endpoint& endpoint, const HttpRequest& 
     if (request.shortTimeouts && !WinHttpSetTimeouts(session.get(), 5000, 5000, 5000, 10000)) {
         return Failed(HttpStage::Session);
     }
-    UniqueInternet connection(WinHttpConnect(session.get(), endpoint.host.c_str(), endpoint.port, 0));
+    UniqueInternet connection(
+        WinHttpConnect(session.get(), endpoint.host.c_str(), endpoint.port, 0));
     if (!connection) {
         return Failed(HttpStage::Connect);
     }
     const std::wstring path = endpoint.basePath + request.path;
-    UniqueInternet handle(WinHttpOpenRequest(connection.get(), request.method.c_str(), path.c_str(),
-                                             nullptr, WINHTTP_NO_REFERER,
-                                             WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                             endpoint.secure ? WINHTTP_FLAG_SECURE : 0));
+    UniqueInternet handle(WinHttpOpenRequest(
+        connection.get(), request.method.c_str(), path.c_str(), nullptr, WINHTTP_NO_REFERER,
+        WINHTTP_DEFAULT_ACCEPT_TYPES, endpoint.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!handle) {
         return Failed(HttpStage::OpenRequest);
     }
@@ -46,10 +45,9 @@ HttpResponse PerformWinHttpRequest(const Endpoint& endpoint, const HttpRequest& 
     }
     const auto bodyLength = static_cast<DWORD>(request.body.size());
     void* body = bodyLength != 0 ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA;
-    if (!WinHttpSendRequest(handle.get(),
-                            headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                            headers.empty() ? 0 : static_cast<DWORD>(-1L), body, bodyLength,
-                            bodyLength, 0)) {
+    if (!WinHttpSendRequest(
+            handle.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+            headers.empty() ? 0 : static_cast<DWORD>(-1L), body, bodyLength, bodyLength, 0)) {
         return Failed(HttpStage::Send);
     }
     if (!WinHttpReceiveResponse(handle.get(), nullptr)) {

@@ -17,7 +17,8 @@ std::string PercentDecode(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
             out.push_back(' ');
-        } else if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        } else if (text[i] == '%' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             out.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
             i += 2;
@@ -46,12 +47,23 @@ std::string JsonString(const std::string& utf8) {
     std::string out = "\"";
     for (const char c : utf8) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default: out.push_back(c);
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out + "\"";
@@ -77,31 +89,47 @@ std::string Lower(std::string text) {
 
 const char* Reason(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 400: return "Bad Request";
-        case 401: return "Unauthorized";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 414: return "URI Too Long";
-        case 429: return "Too Many Requests";
-        case 500: return "Internal Server Error";
-        case 502: return "Bad Gateway";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 414:
+            return "URI Too Long";
+        case 429:
+            return "Too Many Requests";
+        case 500:
+            return "Internal Server Error";
+        case 502:
+            return "Bad Gateway";
+        default:
+            return "Status";
     }
 }
 
 std::string ChatJson(const FakeChat& chat) {
     std::string json = "{\"id\":" + std::to_string(chat.id);
-    if (!chat.title.empty()) json += ",\"title\":" + JsonString(chat.title);
-    if (!chat.username.empty()) json += ",\"username\":" + JsonString(chat.username);
-    if (!chat.firstName.empty()) json += ",\"first_name\":" + JsonString(chat.firstName);
-    if (!chat.lastName.empty()) json += ",\"last_name\":" + JsonString(chat.lastName);
+    if (!chat.title.empty())
+        json += ",\"title\":" + JsonString(chat.title);
+    if (!chat.username.empty())
+        json += ",\"username\":" + JsonString(chat.username);
+    if (!chat.firstName.empty())
+        json += ",\"first_name\":" + JsonString(chat.firstName);
+    if (!chat.lastName.empty())
+        json += ",\"last_name\":" + JsonString(chat.lastName);
     return json + ",\"type\":" + JsonString(chat.type) + "}";
 }
 
 }  // namespace
 
-FakeBotApiServer::~FakeBotApiServer() { Stop(); }
+FakeBotApiServer::~FakeBotApiServer() {
+    Stop();
+}
 
 bool FakeBotApiServer::Start() {
     if (started_) {
@@ -151,7 +179,9 @@ std::wstring FakeBotApiServer::BaseUrl() const {
     return L"http://127.0.0.1:" + ToWideDecimal(port_);
 }
 
-Endpoint FakeBotApiServer::ServerEndpoint() const { return Endpoint{false, L"127.0.0.1", port_, L""}; }
+Endpoint FakeBotApiServer::ServerEndpoint() const {
+    return Endpoint{false, L"127.0.0.1", port_, L""};
+}
 
 void FakeBotApiServer::QueueReply(const std::string& method, FakeBotApiReply reply) {
     std::lock_guard lock(mutex_);
@@ -193,7 +223,8 @@ long long FakeBotApiServer::AddUserMessage(const FakeChat& chat, const std::stri
 long long FakeBotApiServer::AddRawUpdate(const std::string& updateBodyWithoutId) {
     std::lock_guard lock(mutex_);
     const long long id = nextUpdateId_++;
-    updates_.push_back({id, "{\"update_id\":" + std::to_string(id) + "," + updateBodyWithoutId + "}", 0, 0});
+    updates_.push_back(
+        {id, "{\"update_id\":" + std::to_string(id) + "," + updateBodyWithoutId + "}", 0, 0});
     return id;
 }
 
@@ -206,7 +237,8 @@ std::vector<FakeBotApiRequest> FakeBotApiServer::Requests(const std::string& met
     std::lock_guard lock(mutex_);
     std::vector<FakeBotApiRequest> out;
     for (const auto& request : requests_) {
-        if (request.method == method) out.push_back(request);
+        if (request.method == method)
+            out.push_back(request);
     }
     return out;
 }
@@ -236,7 +268,8 @@ void FakeBotApiServer::Serve() {
 void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     const auto client = static_cast<SOCKET>(rawSocket);
     DWORD timeout = 5000;
-    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof(timeout));
     std::string data;
     std::size_t headerEnd = std::string::npos;
     char buffer[16384];
@@ -271,16 +304,20 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
             const std::string name = Lower(line.substr(0, colon));
             std::string value = line.substr(colon + 1);
             value.erase(0, value.find_first_not_of(' '));
-            if (name == "content-length") contentLength = std::stoul(value);
-            if (name == "content-type") request.contentType = value;
-            if (name == "user-agent") request.userAgent = value;
+            if (name == "content-length")
+                contentLength = std::stoul(value);
+            if (name == "content-type")
+                request.contentType = value;
+            if (name == "user-agent")
+                request.userAgent = value;
         }
         pos = end + 2;
     }
     request.body = data.substr(headerEnd + 4);
     while (request.body.size() < contentLength) {
         const int got = recv(client, buffer, sizeof(buffer), 0);
-        if (got <= 0) break;
+        if (got <= 0)
+            break;
         request.body.append(buffer, static_cast<std::size_t>(got));
     }
     const std::size_t question = request.target.find('?');
@@ -303,14 +340,16 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
         std::this_thread::sleep_for(reply.delay);
     }
     if (!reply.closeWithoutReply) {
-        std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
-                               "\r\nContent-Type: " + reply.contentType +
+        std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " " +
+                               Reason(reply.status) + "\r\nContent-Type: " + reply.contentType +
                                "\r\nContent-Length: " + std::to_string(reply.body.size()) +
                                "\r\nConnection: close\r\n\r\n" + reply.body;
         std::size_t sent = 0;
         while (sent < response.size()) {
-            const int put = send(client, response.data() + sent, static_cast<int>(response.size() - sent), 0);
-            if (put <= 0) break;
+            const int put =
+                send(client, response.data() + sent, static_cast<int>(response.size() - sent), 0);
+            if (put <= 0)
+                break;
             sent += static_cast<std::size_t>(put);
         }
         shutdown(client, SD_SEND);
@@ -347,9 +386,12 @@ FakeBotApiReply FakeBotApiServer::Answer(const FakeBotApiRequest& request) {
     if (request.method == "sendMessage") {
         const std::string* chatId = parameter("chat_id");
         const std::string* text = parameter("text");
-        if (chatId == nullptr || chatId->empty()) return Error(400, "Bad Request: chat_id is empty");
-        if (text == nullptr || text->empty()) return Error(400, "Bad Request: message text is empty");
-        if (Utf16Length(Utf8ToWide(*text)) > 4096) return Error(400, "Bad Request: message is too long");
+        if (chatId == nullptr || chatId->empty())
+            return Error(400, "Bad Request: chat_id is empty");
+        if (text == nullptr || text->empty())
+            return Error(400, "Bad Request: message text is empty");
+        if (Utf16Length(Utf8ToWide(*text)) > 4096)
+            return Error(400, "Bad Request: message is too long");
         const long long messageId = nextMessageId_++;
         return Ok("{\"message_id\":" + std::to_string(messageId) + ",\"chat\":{\"id\":" + *chatId +
                   "},\"date\":0,\"text\":" + JsonString(*text) + "}");
@@ -375,7 +417,8 @@ FakeBotApiReply FakeBotApiServer::Answer(const FakeBotApiRequest& request) {
     if (request.method == "deleteMessage") {
         const std::string* chatId = parameter("chat_id");
         const std::string* messageId = parameter("message_id");
-        if (chatId == nullptr || messageId == nullptr) return Error(400, "Bad Request: message identifier is not specified");
+        if (chatId == nullptr || messageId == nullptr)
+            return Error(400, "Bad Request: message identifier is not specified");
         for (const auto& done : deleted_) {
             if (done.first == *chatId && done.second == *messageId) {
                 return Error(400, "Bad Request: message to delete not found");

@@ -31,10 +31,10 @@ struct FakeBotApiReply {
 };
 
 struct FakeBotApiRequest {
-    std::string verb;        // "GET" or "POST"
-    std::string target;      // as sent: path and query
-    std::string token;       // from "/bot<token>/<method>"
-    std::string method;      // e.g. "sendMessage"
+    std::string verb;                               // "GET" or "POST"
+    std::string target;                             // as sent: path and query
+    std::string token;                              // from "/bot<token>/<method>"
+    std::string method;                             // e.g. "sendMessage"
     std::map<std::string, std::string> parameters;  // decoded query and form body (UTF-8)
     std::string contentType;
     std::string userAgent;

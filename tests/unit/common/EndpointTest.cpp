@@ -11,7 +11,8 @@ namespace {
 Endpoint Parsed(const std::wstring& url) {
     Endpoint endpoint;
     std::wstring error;
-    EXPECT_TRUE(ParseEndpoint(url, endpoint, error)) << WideToUtf8(url) << ": " << WideToUtf8(error);
+    EXPECT_TRUE(ParseEndpoint(url, endpoint, error))
+        << WideToUtf8(url) << ": " << WideToUtf8(error);
     return endpoint;
 }
 

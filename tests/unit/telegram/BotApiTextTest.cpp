@@ -67,8 +67,8 @@ TEST(ParseOkResult, OkWithoutItemsWhenResultIsMissingEmptyOrUnterminated) {
 }
 
 TEST(ParseOkResult, NotOkGivesTheDescriptionOrTheGenericText) {
-    auto parsed = ParseOkResult(
-        L"{\"ok\":false,\"error_code\":401,\"description\" : \"Unauthorized\"}");
+    auto parsed =
+        ParseOkResult(L"{\"ok\":false,\"error_code\":401,\"description\" : \"Unauthorized\"}");
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.error, L"Unauthorized");
     parsed = ParseOkResult(L"{\"ok\":false,\"description\":\"\"}");
@@ -122,9 +122,17 @@ std::wstring Generate(std::mt19937& random, const std::vector<std::wstring>& pie
     return text;
 }
 
-const std::vector<std::wstring> kPieces = {
-    L"\"k\"", L"\"description\"", L"\"chat\"", L"\"", L":", L" ", L"\t", L"\n", L"\r", L"a",
-    L"\\", L"{", L"}", L"-", L"1", L"23", L"k", L",", L"\u0418", L"\"k", L"[", L"]"};
+const std::vector<std::wstring> kPieces = {L"\"k\"",    L"\"description\"",
+                                           L"\"chat\"", L"\"",
+                                           L":",        L" ",
+                                           L"\t",       L"\n",
+                                           L"\r",       L"a",
+                                           L"\\",       L"{",
+                                           L"}",        L"-",
+                                           L"1",        L"23",
+                                           L"k",        L",",
+                                           L"\u0418",   L"\"k",
+                                           L"[",        L"]"};
 
 std::optional<std::wstring> RegexGroup(const std::wstring& text, const std::wstring& pattern) {
     std::wsmatch m;
@@ -169,7 +177,8 @@ TEST(ScannersMatchTheirPatterns, FlatObject) {
     std::mt19937 random(14);
     for (int i = 0; i < 30000; ++i) {
         const std::wstring text = Generate(random, kPieces);
-        EXPECT_EQ(ExtractFlatObject(text, L"chat"), RegexGroup(text, LR"re("chat"\s*:\s*\{([^}]*)\})re"))
+        EXPECT_EQ(ExtractFlatObject(text, L"chat"),
+                  RegexGroup(text, LR"re("chat"\s*:\s*\{([^}]*)\})re"))
             << WideToUtf8(text);
     }
 }

@@ -56,13 +56,16 @@ TEST(GetBotInfo, ClassifiesEveryFailure) {
     };
     const std::vector<Row> rows = {
         {TransportFailure(HttpStage::Session, 12001), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Session creation. Network error. (WinHTTP error 12001)"},
+         L"Telegram bot check failed at stage: Session creation. Network error. (WinHTTP error "
+         L"12001)"},
         {TransportFailure(HttpStage::Connect, 12007), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Connect. DNS resolution failed. (WinHTTP error 12007)"},
+         L"Telegram bot check failed at stage: Connect. DNS resolution failed. (WinHTTP error "
+         L"12007)"},
         {TransportFailure(HttpStage::OpenRequest, 12005), kBotCheckOtherFailure,
          L"Telegram bot check failed at stage: Connect. Network error. (WinHTTP error 12005)"},
         {TransportFailure(HttpStage::Send, 12029), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Send. Failed to connect to Telegram API. (WinHTTP error 12029)"},
+         L"Telegram bot check failed at stage: Send. Failed to connect to Telegram API. (WinHTTP "
+         L"error 12029)"},
         {TransportFailure(HttpStage::Receive, 12002), kBotCheckOtherFailure,
          L"Telegram bot check failed at stage: Receive. Connection timeout. (WinHTTP error 12002)"},
         {TransportFailure(HttpStage::Read, 12030), kBotCheckOtherFailure,
@@ -70,31 +73,40 @@ TEST(GetBotInfo, ClassifiesEveryFailure) {
         {Reply(0, ""), kBotCheckOtherFailure,
          L"Telegram bot check failed at stage: Receive. Empty response from Telegram API."},
         {Reply(200, ""), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Receive. Empty response from Telegram API. (HTTP 200)"},
+         L"Telegram bot check failed at stage: Receive. Empty response from Telegram API. (HTTP "
+         L"200)"},
         {Reply(200, "{\"ok\":true,\"result\":{\"first_name\":\"A\"}}"), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: JSON parsing. Response did not contain the expected bot fields. (HTTP 200)"},
+         L"Telegram bot check failed at stage: JSON parsing. Response did not contain the expected "
+         L"bot fields. (HTTP 200)"},
         {Reply(401, "{\"ok\":false,\"error_code\":401,\"description\":\"Unauthorized\"}"),
          kBotCheckAuthorization,
          L"Telegram bot check failed at stage: Telegram authorization. Unauthorized. (HTTP 401)"},
         {Reply(401, "<html>nope</html>"), kBotCheckAuthorization,
-         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. (HTTP 401)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. "
+         L"(HTTP 401)"},
         {Reply(403, "{\"ok\":false,\"description\":\"Forbidden: bot was blocked\"}"),
          kBotCheckAuthorization,
-         L"Telegram bot check failed at stage: Telegram authorization. Forbidden: bot was blocked. (HTTP 403)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Forbidden: bot was blocked. "
+         L"(HTTP 403)"},
         {Reply(403, "{\"ok\":false,\"description\":\"INVALID token\"}"), kBotCheckAuthorization,
          L"Telegram bot check failed at stage: Telegram authorization. INVALID token. (HTTP 403)"},
         {Reply(403, "{\"ok\":false,\"description\":\"Too many requests\"}"), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Telegram authorization. Too many requests. (HTTP 403)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Too many requests. (HTTP "
+         L"403)"},
         {Reply(403, "{\"ok\":false}"), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. (HTTP 403)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. "
+         L"(HTTP 403)"},
         {Reply(400, "{\"ok\":false,\"description\":\"Bad Request: unauthorized\"}"),
          kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Telegram authorization. Bad Request: unauthorized. (HTTP 400)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Bad Request: unauthorized. "
+         L"(HTTP 400)"},
         {Reply(502, "<html><body>502 Bad Gateway</body></html>"), kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. (HTTP 502)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. "
+         L"(HTTP 502)"},
         {Reply(200, "{\"ok\" :true,\"result\":{\"first_name\":\"A\",\"username\":\"b\"}}"),
          kBotCheckOtherFailure,
-         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. (HTTP 200)"},
+         L"Telegram bot check failed at stage: Telegram authorization. Telegram returned an error. "
+         L"(HTTP 200)"},
     };
     for (const Row& row : rows) {
         const BotInfo info = CheckOnce(row.response);
@@ -140,8 +152,10 @@ TEST(BotCheckWorker, OtherFailuresAreRetriedOnceAfter750Milliseconds) {
     // Both attempts reach the log, each with the request id.
     const auto shown = PresentBotCheckResult(result, false);
     ASSERT_EQ(shown.log.size(), 2u);
-    EXPECT_EQ(shown.log[0], (LogEntry{LogLevel::Warning, L"Attempt: 1\r\n" + dns + L"\r\nRequest ID: 3"}));
-    EXPECT_EQ(shown.log[1], (LogEntry{LogLevel::Error, L"Attempt: 2\r\n" + dns + L"\r\nRequest ID: 3"}));
+    EXPECT_EQ(shown.log[0],
+              (LogEntry{LogLevel::Warning, L"Attempt: 1\r\n" + dns + L"\r\nRequest ID: 3"}));
+    EXPECT_EQ(shown.log[1],
+              (LogEntry{LogLevel::Error, L"Attempt: 2\r\n" + dns + L"\r\nRequest ID: 3"}));
     EXPECT_EQ(shown.botNameField, L"Telegram connection failed");
     EXPECT_EQ(shown.botUsernameField, L"");
     EXPECT_FALSE(shown.forgetToken);
@@ -160,7 +174,8 @@ TEST(BotCheckWorker, ASecondAttemptCanRecoverOrEndInAuthorization) {
     const auto shown = PresentBotCheckResult(recovered, false);
     ASSERT_EQ(shown.log.size(), 3u);
     EXPECT_EQ(shown.log[0].level, LogLevel::Warning);
-    EXPECT_EQ(shown.log[1], (LogEntry{LogLevel::Info, L"Telegram GetMe recovered on attempt 2\r\nRequest ID: 9"}));
+    EXPECT_EQ(shown.log[1], (LogEntry{LogLevel::Info,
+                                      L"Telegram GetMe recovered on attempt 2\r\nRequest ID: 9"}));
     EXPECT_EQ(shown.log[2], (LogEntry{LogLevel::Info, L"Telegram bot detected: @wren_bot"}));
     EXPECT_EQ(shown.botNameField, L"Wren Bot");
     EXPECT_EQ(shown.botUsernameField, L"@wren_bot");
@@ -231,13 +246,15 @@ TEST(TestSend, CountsEachAllowedRecipientInOrder) {
 
 TEST(TestSend, ThreeOutcomesForTheWindow) {
     auto shown = PresentTestSendResult({2, 2, 0});
-    EXPECT_EQ(shown.log, (LogEntry{LogLevel::Info, L"Test notification sent successfully to 2 recipient(s)."}));
+    EXPECT_EQ(shown.log, (LogEntry{LogLevel::Info,
+                                   L"Test notification sent successfully to 2 recipient(s)."}));
     EXPECT_EQ(shown.statusLine, L"Status: Test Sent");
     EXPECT_EQ(shown.prompt.caption, L"Success");
     EXPECT_EQ(shown.prompt.icon, PromptIcon::Information);
 
     shown = PresentTestSendResult({3, 0, 3});
-    EXPECT_EQ(shown.log, (LogEntry{LogLevel::Error, L"Failed to send test notification to all 3 recipient(s)."}));
+    EXPECT_EQ(shown.log, (LogEntry{LogLevel::Error,
+                                   L"Failed to send test notification to all 3 recipient(s)."}));
     EXPECT_EQ(shown.statusLine, L"Status: Test Failed");
     EXPECT_EQ(shown.prompt.text, L"Failed to send test message.");
     EXPECT_EQ(shown.prompt.icon, PromptIcon::Error);

@@ -45,7 +45,8 @@ TEST(AddRecipient, RefusesADuplicateChatIdSilently) {
     std::vector<RecipientEntry> list;
     ASSERT_EQ(AddRecipient(list, L"42", L"Ann", clock), kRecipientAdded);
     EXPECT_EQ(AddRecipient(list, L"42", L"Other", clock), kRecipientAlreadyPresent);
-    EXPECT_EQ(AddRecipient(list, L"042", L"Zero", clock), kRecipientAdded);  // exact text comparison
+    EXPECT_EQ(AddRecipient(list, L"042", L"Zero", clock),
+              kRecipientAdded);  // exact text comparison
     EXPECT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].DisplayName, L"Ann");
     EXPECT_TRUE(prompts.Requests().empty());
@@ -76,20 +77,21 @@ TEST(RemoveInactiveRecipients, UsesTheLastNotificationOrTheRegistrationWhenNever
     FakeClock clock;
     constexpr std::int64_t day = 86400;
     std::vector<RecipientEntry> list = {
-        Entry(L"1", LocalTimeAgo(clock, 366 * day)),                                   // removed
-        Entry(L"2", LocalTimeAgo(clock, 730 * day), LocalTimeAgo(clock, day)),         // stays
-        Entry(L"3", LocalTimeAgo(clock, 10 * day), LocalTimeAgo(clock, 400 * day)),    // removed
-        Entry(L"4", LocalTimeAgo(clock, 365 * day)),                                   // exactly: stays
-        Entry(L"5", LocalTimeAgo(clock, 365 * day + 1)),                               // removed
-        Entry(L"6", LocalTimeAgo(clock, 900 * day), L""),                              // unreadable: stays
-        Entry(L"7", L"garbage"),                                                       // stays
-        Entry(L"8", L"2020-01-01 00:00"),                                              // five numbers: stays
+        Entry(L"1", LocalTimeAgo(clock, 366 * day)),                                 // removed
+        Entry(L"2", LocalTimeAgo(clock, 730 * day), LocalTimeAgo(clock, day)),       // stays
+        Entry(L"3", LocalTimeAgo(clock, 10 * day), LocalTimeAgo(clock, 400 * day)),  // removed
+        Entry(L"4", LocalTimeAgo(clock, 365 * day)),       // exactly: stays
+        Entry(L"5", LocalTimeAgo(clock, 365 * day + 1)),   // removed
+        Entry(L"6", LocalTimeAgo(clock, 900 * day), L""),  // unreadable: stays
+        Entry(L"7", L"garbage"),                           // stays
+        Entry(L"8", L"2020-01-01 00:00"),                  // five numbers: stays
     };
     std::vector<std::wstring> logged;
-    const bool removed = RemoveInactiveRecipients(list, clock, [&](LogLevel level, const std::wstring& text) {
-        EXPECT_EQ(level, LogLevel::Info);
-        logged.push_back(text);
-    });
+    const bool removed =
+        RemoveInactiveRecipients(list, clock, [&](LogLevel level, const std::wstring& text) {
+            EXPECT_EQ(level, LogLevel::Info);
+            logged.push_back(text);
+        });
     EXPECT_TRUE(removed);
     std::vector<std::wstring> kept;
     for (const auto& entry : list) kept.push_back(entry.ChatId);

@@ -15,7 +15,8 @@ using testing::PromptRecorder;
 struct Logged {
     std::vector<std::pair<LogLevel, std::wstring>> lines;
     LogFunction Function() {
-        return [this](LogLevel level, const std::wstring& text) { lines.emplace_back(level, text); };
+        return
+            [this](LogLevel level, const std::wstring& text) { lines.emplace_back(level, text); };
     }
 };
 
@@ -42,8 +43,9 @@ TEST(CommandChecks, GetChatIdNeedsTheValidatedToken) {
     const auto asked = prompts.Requests();
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].caption, L"Bot Token Required");
-    EXPECT_EQ(asked[0].text,
-              L"Please click Check first to validate the Bot Token and retrieve the bot information.");
+    EXPECT_EQ(
+        asked[0].text,
+        L"Please click Check first to validate the Bot Token and retrieve the bot information.");
 }
 
 TEST(CommandChecks, TestSendNeedsATokenAndAnAllowedRecipient) {
@@ -66,7 +68,9 @@ TEST(CommandChecks, TestSendNeedsATokenAndAnAllowedRecipient) {
     EXPECT_EQ(asked[1].caption, L"Missing Recipient");
     EXPECT_EQ(asked[1].text, L"No allowed Telegram recipients configured.");
     ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0], std::make_pair(LogLevel::Error, std::wstring(L"No allowed Telegram recipients configured.")));
+    EXPECT_EQ(log.lines[0],
+              std::make_pair(LogLevel::Error,
+                             std::wstring(L"No allowed Telegram recipients configured.")));
 }
 
 TEST(VerificationOutcomeHandling, TheFirstCandidateBecomesARecipient) {
@@ -74,9 +78,9 @@ TEST(VerificationOutcomeHandling, TheFirstCandidateBecomesARecipient) {
     Logged log;
     FakeClock clock;
     std::vector<RecipientEntry> recipients;
-    const auto effects = ApplyVerificationOutcome(
-        kVerificationSucceeded, {{L"-100", L"Ops"}, {L"5", L"@second"}}, L"", recipients, clock,
-        log.Function(), 3);
+    const auto effects =
+        ApplyVerificationOutcome(kVerificationSucceeded, {{L"-100", L"Ops"}, {L"5", L"@second"}},
+                                 L"", recipients, clock, log.Function(), 3);
     EXPECT_EQ(effects.statusLine, L"Status: Chat ID Selected");
     EXPECT_TRUE(effects.recipientsChanged);
     ASSERT_EQ(recipients.size(), 1u);
@@ -88,7 +92,8 @@ TEST(VerificationOutcomeHandling, TheFirstCandidateBecomesARecipient) {
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].caption, L"Verification Successful");
     EXPECT_EQ(asked[0].text,
-              L"Verification code matched successfully.\n\nNew Telegram recipient added.\n\nUser:\nOps\n\nChat ID:\n-100");
+              L"Verification code matched successfully.\n\nNew Telegram recipient "
+              L"added.\n\nUser:\nOps\n\nChat ID:\n-100");
     EXPECT_EQ(asked[0].icon, PromptIcon::Information);
 }
 
@@ -127,15 +132,18 @@ TEST(VerificationOutcomeHandling, ExpiredFailedAndCancelled) {
     auto effects = ApplyVerificationOutcome(kVerificationExpired, {}, L"", recipients, clock,
                                             log.Function(), 0);
     EXPECT_EQ(effects.statusLine, L"Status: Verification Failed");
-    effects = ApplyVerificationOutcome(kVerificationFailed, {}, L"Failed to send request to Telegram API.",
-                                       recipients, clock, log.Function(), 0);
+    effects = ApplyVerificationOutcome(kVerificationFailed, {},
+                                       L"Failed to send request to Telegram API.", recipients,
+                                       clock, log.Function(), 0);
     EXPECT_EQ(effects.statusLine, L"Status: Verification Failed");
     effects = ApplyVerificationOutcome(kVerificationCancelled, {}, L"", recipients, clock,
                                        log.Function(), 0);
     EXPECT_EQ(effects.statusLine, L"");
-    EXPECT_EQ(log.lines, (std::vector<std::pair<LogLevel, std::wstring>>{
-                             {LogLevel::Info, L"Verification failed: code expired or no matching code found."},
-                             {LogLevel::Error, L"Chat ID verification failed: Failed to send request to Telegram API."}}));
+    EXPECT_EQ(log.lines,
+              (std::vector<std::pair<LogLevel, std::wstring>>{
+                  {LogLevel::Info, L"Verification failed: code expired or no matching code found."},
+                  {LogLevel::Error,
+                   L"Chat ID verification failed: Failed to send request to Telegram API."}}));
     const auto asked = prompts.Requests();
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].caption, L"Telegram Verification");

@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "common/Text.h"
 #include "ScriptedTransport.h"
+#include "common/Text.h"
 #include "telegram/TelegramProvider.h"
 
 namespace wrenpost {
@@ -32,7 +32,8 @@ SendOutcome SendWith(ScriptedTransport& transport, const std::wstring& title,
 TEST(TelegramSend, SendsTitleBlankLineAndBodyAsOneEncodedGet) {
     ScriptedTransport transport;
     transport.Queue(Reply(200, "{\"ok\":true}"));
-    const std::wstring body = L"a&b=c#d+e \u0418\u0432\u0430\u043d " + Utf8ToWide("\xF0\x9F\x98\x80");
+    const std::wstring body =
+        L"a&b=c#d+e \u0418\u0432\u0430\u043d " + Utf8ToWide("\xF0\x9F\x98\x80");
     const SendOutcome outcome = SendWith(transport, L"Title", body, L"-100123");
     EXPECT_TRUE(outcome.ok);
     EXPECT_TRUE(outcome.error.empty());
@@ -40,7 +41,10 @@ TEST(TelegramSend, SendsTitleBlankLineAndBodyAsOneEncodedGet) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, L"GET");
     EXPECT_TRUE(requests[0].shortTimeouts);
-    EXPECT_EQ(requests[0].path.rfind(L"/bot123:ABC/sendMessage?chat_id=-100123&text=Title%0A%0Aa%26b%3Dc%23d%2Be%20", 0), 0u)
+    EXPECT_EQ(
+        requests[0].path.rfind(
+            L"/bot123:ABC/sendMessage?chat_id=-100123&text=Title%0A%0Aa%26b%3Dc%23d%2Be%20", 0),
+        0u)
         << WideToUtf8(requests[0].path);
     const auto parameters = RequestParameters(requests[0]);
     EXPECT_EQ(parameters.size(), 2u);
@@ -111,7 +115,8 @@ TEST(TelegramSend, TransportFailuresCarryTheWinHttpNumber) {
 TEST(TelegramSend, StatusDecidesAndTheDescriptionExplains) {
     ScriptedTransport transport;
     transport.Queue(Reply(200, "{\"ok\":false,\"description\":\"ignored\"}"));
-    transport.Queue(Reply(400, "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: chat not found\"}"));
+    transport.Queue(Reply(
+        400, "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: chat not found\"}"));
     transport.Queue(Reply(502, "<html><body>Bad Gateway</body></html>"));
     transport.Queue(Reply(0, ""));
     transport.Queue(Reply(403, ""));

@@ -33,9 +33,11 @@ std::string Chat(long long id, const std::string& names) {
 
 std::string Update(long long updateId, long long messageId, long long date, const std::string& chat,
                    const std::string& text) {
-    return "{\"update_id\":" + std::to_string(updateId) + ",\"message\":{\"message_id\":" +
-           std::to_string(messageId) + ",\"from\":{\"id\":999,\"is_bot\":false,\"first_name\":\"From\"},"
-           "\"chat\":" + chat + ",\"date\":" + std::to_string(date) + ",\"text\":\"" + text + "\"}}";
+    return "{\"update_id\":" + std::to_string(updateId) +
+           ",\"message\":{\"message_id\":" + std::to_string(messageId) +
+           ",\"from\":{\"id\":999,\"is_bot\":false,\"first_name\":\"From\"},"
+           "\"chat\":" +
+           chat + ",\"date\":" + std::to_string(date) + ",\"text\":\"" + text + "\"}}";
 }
 
 std::string Updates(const std::vector<std::string>& updates) {
@@ -67,7 +69,8 @@ struct BotApi {
     std::vector<HttpRequest> Requests(const std::wstring& method) const {
         std::vector<HttpRequest> out;
         for (const auto& request : transport.Requests()) {
-            if (RequestMethodPath(request).ends_with(L"/" + method)) out.push_back(request);
+            if (RequestMethodPath(request).ends_with(L"/" + method))
+                out.push_back(request);
         }
         return out;
     }
@@ -114,15 +117,18 @@ TEST(MatchStartText, DistinguishesTheFourCases) {
 
 TEST(PollVerification, AcceptsTheCodeTypedOrSentThroughTheDeepLink) {
     BotApi api;
-    api.updates.push_back(Reply(200, Updates({
-        Update(10, 501, kStart + 5, Chat(42, ",\"first_name\":\"Ann\""), " wp-123456 "),
-        Update(11, 502, kStart + 6, Chat(43, ",\"username\":\"bob\",\"first_name\":\"Bob\""),
-               "/start WP-123456"),
-    })));
+    api.updates.push_back(Reply(
+        200,
+        Updates({
+            Update(10, 501, kStart + 5, Chat(42, ",\"first_name\":\"Ann\""), " wp-123456 "),
+            Update(11, 502, kStart + 6, Chat(43, ",\"username\":\"bob\",\"first_name\":\"Bob\""),
+                   "/start WP-123456"),
+        })));
     std::int64_t offset = 0;
     const PollResult poll = PollOnce(api, offset);
     ASSERT_TRUE(poll.ok);
-    EXPECT_EQ(poll.candidates, (std::vector<VerificationCandidate>{{L"42", L"Ann"}, {L"43", L"@bob"}}));
+    EXPECT_EQ(poll.candidates,
+              (std::vector<VerificationCandidate>{{L"42", L"Ann"}, {L"43", L"@bob"}}));
     EXPECT_EQ(offset, 12);
     EXPECT_EQ(poll.logLines, (std::vector<std::wstring>{
                                  L"[Verify] Verification code matched. Sender=\"Ann\" ChatId=42",
@@ -139,42 +145,51 @@ TEST(PollVerification, AcceptsTheCodeTypedOrSentThroughTheDeepLink) {
 
 TEST(PollVerification, IgnoresUnrelatedAndOutOfWindowMessages) {
     BotApi api;
-    api.updates.push_back(Reply(200, Updates({
-        Update(20, 1, kStart + 1, Chat(1, ",\"first_name\":\"A\""), "/start"),
-        Update(21, 2, kStart + 1, Chat(2, ",\"first_name\":\"B\""), "/start other"),
-        Update(22, 3, kStart - 1, Chat(3, ",\"first_name\":\"C\""), "WP-123456"),
-        Update(23, 4, kEnd + 1, Chat(4, ",\"first_name\":\"D\""), "WP-123456"),
-        Update(24, 5, kStart + 1, "{\"type\":\"private\"}", "WP-123456"),
-        Update(25, 6, kStart + 1, Chat(6, ""), "WP-654321"),
-        "{\"update_id\":26,\"message\":{\"message_id\":7,\"chat\":{\"id\":7},\"date\":" +
-            std::to_string(kStart + 1) + ",\"photo\":[]}}",
-        "{\"update_id\":27,\"message\":{\"message_id\":8,\"chat\":{\"id\":8},\"text\":\"WP-123456\"}}",
-    })));
+    api.updates.push_back(Reply(
+        200, Updates({
+                 Update(20, 1, kStart + 1, Chat(1, ",\"first_name\":\"A\""), "/start"),
+                 Update(21, 2, kStart + 1, Chat(2, ",\"first_name\":\"B\""), "/start other"),
+                 Update(22, 3, kStart - 1, Chat(3, ",\"first_name\":\"C\""), "WP-123456"),
+                 Update(23, 4, kEnd + 1, Chat(4, ",\"first_name\":\"D\""), "WP-123456"),
+                 Update(24, 5, kStart + 1, "{\"type\":\"private\"}", "WP-123456"),
+                 Update(25, 6, kStart + 1, Chat(6, ""), "WP-654321"),
+                 "{\"update_id\":26,\"message\":{\"message_id\":7,\"chat\":{\"id\":7},\"date\":" +
+                     std::to_string(kStart + 1) + ",\"photo\":[]}}",
+                 "{\"update_id\":27,\"message\":{\"message_id\":8,\"chat\":{\"id\":8},\"text\":"
+                 "\"WP-123456\"}}",
+             })));
     std::int64_t offset = 20;
     const PollResult poll = PollOnce(api, offset);
     ASSERT_TRUE(poll.ok);
     EXPECT_TRUE(poll.candidates.empty());
-    EXPECT_EQ(poll.logLines, std::vector<std::wstring>(7, L"Ignored unrelated verification message."));
+    EXPECT_EQ(poll.logLines,
+              std::vector<std::wstring>(7, L"Ignored unrelated verification message."));
     EXPECT_EQ(offset, 28);  // every update counts, also the one without text
     EXPECT_TRUE(api.Requests(L"deleteMessage").empty());
 }
 
 TEST(PollVerification, AcceptsTheWindowEdgesExactly) {
     BotApi api;
-    api.updates.push_back(Reply(200, Updates({
-        Update(1, 1, kStart, Chat(1, ",\"first_name\":\"A\""), "WP-123456"),
-        Update(2, 2, kEnd, Chat(2, ",\"first_name\":\"B\""), "WP-123456"),
-    })));
+    api.updates.push_back(
+        Reply(200, Updates({
+                       Update(1, 1, kStart, Chat(1, ",\"first_name\":\"A\""), "WP-123456"),
+                       Update(2, 2, kEnd, Chat(2, ",\"first_name\":\"B\""), "WP-123456"),
+                   })));
     std::int64_t offset = 0;
     EXPECT_EQ(PollOnce(api, offset).candidates.size(), 2u);
 }
 
 TEST(PollVerification, AGroupChatGivesItsNegativeIdAndOneCandidatePerChat) {
     BotApi api;
-    api.updates.push_back(Reply(200, Updates({
-        Update(5, 9, kStart + 2, "{\"id\":-1001234567890,\"title\":\"Ops\",\"type\":\"supergroup\"}", "WP-123456"),
-        Update(6, 10, kStart + 3, "{\"id\":-1001234567890,\"title\":\"Ops\",\"type\":\"supergroup\"}", "/start WP-123456"),
-    })));
+    api.updates.push_back(
+        Reply(200, Updates({
+                       Update(5, 9, kStart + 2,
+                              "{\"id\":-1001234567890,\"title\":\"Ops\",\"type\":\"supergroup\"}",
+                              "WP-123456"),
+                       Update(6, 10, kStart + 3,
+                              "{\"id\":-1001234567890,\"title\":\"Ops\",\"type\":\"supergroup\"}",
+                              "/start WP-123456"),
+                   })));
     std::int64_t offset = 0;
     const PollResult poll = PollOnce(api, offset);
     ASSERT_EQ(poll.candidates.size(), 1u);
@@ -185,12 +200,16 @@ TEST(PollVerification, AGroupChatGivesItsNegativeIdAndOneCandidatePerChat) {
 
 TEST(PollVerification, ReportsFailedCleanUpAndMissingMessageIds) {
     BotApi api;
-    api.deleteReply = "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: message can't be deleted\"}";
-    api.updates.push_back(Reply(200, Updates({
-        Update(1, 77, kStart + 1, Chat(5, ",\"first_name\":\"E\""), "WP-123456"),
-        "{\"update_id\":2,\"message\":{\"chat\":{\"id\":6,\"first_name\":\"F\"},\"date\":" +
-            std::to_string(kStart + 1) + ",\"text\":\"WP-123456\"}}",
-    })));
+    api.deleteReply =
+        "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: message can't be "
+        "deleted\"}";
+    api.updates.push_back(Reply(
+        200,
+        Updates({
+            Update(1, 77, kStart + 1, Chat(5, ",\"first_name\":\"E\""), "WP-123456"),
+            "{\"update_id\":2,\"message\":{\"chat\":{\"id\":6,\"first_name\":\"F\"},\"date\":" +
+                std::to_string(kStart + 1) + ",\"text\":\"WP-123456\"}}",
+        })));
     std::int64_t offset = 0;
     const PollResult poll = PollOnce(api, offset);
     EXPECT_EQ(poll.candidates.size(), 2u);
@@ -202,7 +221,9 @@ TEST(PollVerification, ReportsFailedCleanUpAndMissingMessageIds) {
 
 TEST(PollVerification, FailuresCarryTheirTextAndKeepTheOffset) {
     BotApi api;
-    api.updates.push_back(Reply(409, "{\"ok\":false,\"description\":\"Conflict: terminated by other getUpdates request\"}"));
+    api.updates.push_back(Reply(
+        409,
+        "{\"ok\":false,\"description\":\"Conflict: terminated by other getUpdates request\"}"));
     api.updates.push_back(TransportFailure(HttpStage::Send, 12007));
     api.updates.push_back(Reply(200, ""));
     api.updates.push_back(Reply(200, "{\"ok\" :true,\"result\":[]}"));
@@ -218,23 +239,26 @@ TEST(PollVerification, FailuresCarryTheirTextAndKeepTheOffset) {
 
 TEST(DisplayName, FollowsTheNameRules) {
     EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"first_name\":\"Ann\""), L"Ann");
-    EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"first_name\":\"Ann\",\"last_name\":\"Lee\""), L"Ann Lee");
+    EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"first_name\":\"Ann\",\"last_name\":\"Lee\""),
+              L"Ann Lee");
     EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"last_name\":\"Lee\""), L"Lee");
     EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"first_name\":\"Ann\",\"last_name\":\"\""), L"Ann");
-    EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"first_name\":\"Ann\",\"username\":\"ann_l\""), L"@ann_l");
+    EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"first_name\":\"Ann\",\"username\":\"ann_l\""),
+              L"@ann_l");
     EXPECT_EQ(ChatDisplayName(L"\"id\":1,\"username\":\"\",\"first_name\":\"Ann\""), L"Ann");
     EXPECT_EQ(ChatDisplayName(L"\"id\":1"), L"(Unknown)");
-    EXPECT_EQ(ChatDisplayName(L"\"first_name\":\"\\u0418\\u0432\\u0430\\u043d\""), L"\u0418\u0432\u0430\u043d");
+    EXPECT_EQ(ChatDisplayName(L"\"first_name\":\"\\u0418\\u0432\\u0430\\u043d\""),
+              L"\u0418\u0432\u0430\u043d");
 }
 
 TEST(FetchStartOffset, SkipsUpdatesThatMayCarryTheCode) {
     BotApi api;
     api.updates.push_back(Reply(200, Updates({
-        Update(100, 1, kStart - 10, Chat(1, ""), "old"),
-        Update(104, 2, kStart, Chat(1, ""), "WP-123456"),
-        Update(102, 3, kStart - 5, Chat(1, ""), "older"),
-        "{\"update_id\":103,\"my_chat_member\":{}}",
-    })));
+                                         Update(100, 1, kStart - 10, Chat(1, ""), "old"),
+                                         Update(104, 2, kStart, Chat(1, ""), "WP-123456"),
+                                         Update(102, 3, kStart - 5, Chat(1, ""), "older"),
+                                         "{\"update_id\":103,\"my_chat_member\":{}}",
+                                     })));
     const auto drained = FetchStartOffset(api.transport.AsTransport(), kToken, kStart);
     EXPECT_TRUE(drained.ok);
     EXPECT_EQ(drained.offset, 104);  // 103 has no date and counts; 104 is dated in the window
@@ -250,12 +274,15 @@ TEST(VerificationWorker, DrainsThenPollsEveryTwoSecondsUntilTheCodeArrives) {
     api.updates.push_back(Reply(200, Updates({Update(50, 1, kStart - 30, Chat(1, ""), "hi")})));
     api.updates.push_back(Reply(200, Updates({})));
     api.updates.push_back(Reply(200, Updates({Update(51, 2, kStart + 1, Chat(1, ""), "/start")})));
-    api.updates.push_back(Reply(200, Updates({Update(52, 3, kStart + 3, Chat(9, ",\"first_name\":\"Zed\""), "WP-123456")})));
+    api.updates.push_back(Reply(
+        200,
+        Updates({Update(52, 3, kStart + 3, Chat(9, ",\"first_name\":\"Zed\""), "WP-123456")})));
     std::vector<std::wstring> logged;
     const auto result = RunVerification(
         api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd},
-        std::make_shared<std::atomic<bool>>(false),
-        [&](std::vector<std::wstring> lines) { logged.insert(logged.end(), lines.begin(), lines.end()); });
+        std::make_shared<std::atomic<bool>>(false), [&](std::vector<std::wstring> lines) {
+            logged.insert(logged.end(), lines.begin(), lines.end());
+        });
     ASSERT_TRUE(result);
     EXPECT_EQ(OutcomeOf(*result), kVerificationSucceeded);
     EXPECT_EQ(result->candidates, (std::vector<VerificationCandidate>{{L"9", L"Zed"}}));
@@ -272,9 +299,9 @@ TEST(VerificationWorker, DrainsThenPollsEveryTwoSecondsUntilTheCodeArrives) {
 TEST(VerificationWorker, ExpiresAfterTheDeadline) {
     BotApi api;
     FakeClock clock;
-    const auto result = RunVerification(api.transport.AsTransport(), clock,
-                                        {kToken, kCode, kStart, kEnd}, nullptr,
-                                        [](std::vector<std::wstring>) {});
+    const auto result =
+        RunVerification(api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd}, nullptr,
+                        [](std::vector<std::wstring>) {});
     ASSERT_TRUE(result);
     EXPECT_EQ(OutcomeOf(*result), kVerificationExpired);
     EXPECT_EQ(ToUnixSeconds(clock.Now()), kEnd + 2);
@@ -287,15 +314,18 @@ TEST(VerificationWorker, APreDrainFailureIsLoggedAndPollingStartsAtZero) {
     api.updates.push_back(Reply(200, ""));
     api.updates.push_back(Reply(500, "{\"ok\":false,\"description\":\"Internal Server Error\"}"));
     std::vector<std::wstring> logged;
-    const auto result = RunVerification(
-        api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd}, nullptr,
-        [&](std::vector<std::wstring> lines) { logged.insert(logged.end(), lines.begin(), lines.end()); });
+    const auto result =
+        RunVerification(api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd}, nullptr,
+                        [&](std::vector<std::wstring> lines) {
+                            logged.insert(logged.end(), lines.begin(), lines.end());
+                        });
     ASSERT_TRUE(result);
     EXPECT_EQ(OutcomeOf(*result), kVerificationFailed);  // no retry of a failed poll
     EXPECT_EQ(result->error, L"Internal Server Error");
-    EXPECT_EQ(logged, (std::vector<std::wstring>{
-                          L"[Verify] Could not pre-drain existing Telegram updates (Empty response "
-                          L"from Telegram API.) - continuing verification from the current point."}));
+    EXPECT_EQ(logged,
+              (std::vector<std::wstring>{
+                  L"[Verify] Could not pre-drain existing Telegram updates (Empty response "
+                  L"from Telegram API.) - continuing verification from the current point."}));
     EXPECT_EQ(RequestParameters(api.Requests(L"getUpdates").at(1)).at(L"offset"), L"0");
 }
 
@@ -310,9 +340,9 @@ TEST(VerificationWorker, CancellationEndsWithoutAResult) {
         }
         return Reply(200, Updates({}));
     });
-    const auto result = RunVerification(api.transport.AsTransport(), clock,
-                                        {kToken, kCode, kStart, kEnd}, cancelled,
-                                        [](std::vector<std::wstring>) {});
+    const auto result =
+        RunVerification(api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd},
+                        cancelled, [](std::vector<std::wstring>) {});
     EXPECT_FALSE(result);
     EXPECT_EQ(api.transport.Requests().size(), 2u);
 }
@@ -323,9 +353,10 @@ TEST(VerificationWorker, RunsDetachedAndHandsItsResultToTheCallback) {
     api.updates.push_back(Reply(200, Updates({Update(1, 1, kStart, Chat(3, ""), "WP-123456")})));
     static FakeClock clock;  // outlives the detached thread
     std::promise<VerificationResult> done;
-    StartVerification(api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd},
-                      std::make_shared<std::atomic<bool>>(false), [](std::vector<std::wstring>) {},
-                      [&done](VerificationResult result) { done.set_value(std::move(result)); });
+    StartVerification(
+        api.transport.AsTransport(), clock, {kToken, kCode, kStart, kEnd},
+        std::make_shared<std::atomic<bool>>(false), [](std::vector<std::wstring>) {},
+        [&done](VerificationResult result) { done.set_value(std::move(result)); });
     auto future = done.get_future();
     ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(future.get().candidates.at(0).chatId, L"3");
@@ -336,7 +367,8 @@ TEST(VerificationPresentation, CountdownAndLinks) {
     EXPECT_EQ(FormatCountdown(61), L"01:01");
     EXPECT_EQ(FormatCountdown(-4), L"00:00");
     EXPECT_EQ(BotLink(L"@wren_bot"), L"https://t.me/wren_bot");
-    EXPECT_EQ(VerificationDeepLink(L"wren_bot", L"WP-000001"), L"https://t.me/wren_bot?start=WP-000001");
+    EXPECT_EQ(VerificationDeepLink(L"wren_bot", L"WP-000001"),
+              L"https://t.me/wren_bot?start=WP-000001");
 }
 
 }  // namespace

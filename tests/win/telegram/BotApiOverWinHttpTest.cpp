@@ -1,9 +1,7 @@
 // The Bot API client through real WinHTTP against the loopback fake server: what arrives at the
 // server, failure texts with WinHTTP numbers, the endpoint setting, and the posted results.
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
+#include <windows.h>
 #include <winsock2.h>
 
 #include "common/Registry_win.h"
@@ -26,7 +24,8 @@ class BotApiOverWinHttp : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Start()); }
     HttpTransport Transport() const { return MakeWinHttpTransport(server.ServerEndpoint()); }
-    bool Send(const std::wstring& title, const std::wstring& body, const std::wstring& chatId = L"42") {
+    bool Send(const std::wstring& title, const std::wstring& body,
+              const std::wstring& chatId = L"42") {
         TelegramProvider provider(L"123:ABC", chatId, Transport());
         return provider.Send(title, body);
     }
@@ -95,10 +94,14 @@ TEST_F(BotApiOverWinHttp, TheServerRefusesOverlongGetAddresses) {
 }
 
 TEST_F(BotApiOverWinHttp, RejectionsAndOddAnswersGiveTheirTexts) {
-    server.QueueReply("sendMessage", {400, "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: chat not found\"}"});
-    server.QueueReply("sendMessage", {502, "<html><body><h1>502 Bad Gateway</h1></body></html>", "text/html"});
+    server.QueueReply(
+        "sendMessage",
+        {400, "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: chat not found\"}"});
+    server.QueueReply("sendMessage",
+                      {502, "<html><body><h1>502 Bad Gateway</h1></body></html>", "text/html"});
     EXPECT_FALSE(Send(L"t", L"b"));
-    EXPECT_EQ(LastSendError(), L"Telegram rejected the message (HTTP 400): Bad Request: chat not found");
+    EXPECT_EQ(LastSendError(),
+              L"Telegram rejected the message (HTTP 400): Bad Request: chat not found");
     EXPECT_FALSE(Send(L"t", L"b"));
     EXPECT_EQ(LastSendError(), L"Telegram returned an unexpected response (HTTP 502).");
 }
@@ -110,7 +113,8 @@ TEST_F(BotApiOverWinHttp, AConnectionClosedWithoutAnswerFailsWithItsWinHttpNumbe
     EXPECT_FALSE(Send(L"t", L"b"));
     // Windows reports the reset as 12030; wine as an invalid server response, 12152.
     const std::wstring error = LastSendError();
-    EXPECT_TRUE(error == L"Could not connect to Telegram: Connection error (WinHTTP error 12030)." ||
+    EXPECT_TRUE(error ==
+                    L"Could not connect to Telegram: Connection error (WinHTTP error 12030)." ||
                 error == L"Could not connect to Telegram: Network error (WinHTTP error 12152).")
         << WideToUtf8(error);
 }
@@ -128,8 +132,9 @@ TEST_F(BotApiOverWinHttp, GetMeReadsTheBotAndA401IsAnAuthorizationFailure) {
     EXPECT_FALSE(bad.success);
     EXPECT_FALSE(bad.retried);
     EXPECT_EQ(bad.errorKind, kBotCheckAuthorization);
-    EXPECT_EQ(bad.errorText,
-              L"Telegram bot check failed at stage: Telegram authorization. Unauthorized. (HTTP 401)");
+    EXPECT_EQ(
+        bad.errorText,
+        L"Telegram bot check failed at stage: Telegram authorization. Unauthorized. (HTTP 401)");
     EXPECT_EQ(server.Requests("getMe").size(), 2u);
 }
 
@@ -137,15 +142,17 @@ TEST(BotApiUnreachable, ARefusedConnectionGivesTheWinHttpNumberedTexts) {
     const Endpoint nowhere{false, L"127.0.0.1", ClosedPort(), L""};
     TelegramProvider provider(L"1:A", L"5", MakeWinHttpTransport(nowhere));
     EXPECT_FALSE(provider.Send(L"t", L"b"));
-    EXPECT_EQ(LastSendError(),
-              L"Could not connect to Telegram: Failed to connect to Telegram API (WinHTTP error 12029).");
+    EXPECT_EQ(
+        LastSendError(),
+        L"Could not connect to Telegram: Failed to connect to Telegram API (WinHTTP error 12029).");
 
     testing::FakeClock clock;
     const BotCheckResult check = RunBotCheck(MakeWinHttpTransport(nowhere), clock, L"1:A", 4);
     EXPECT_TRUE(check.retried);
     EXPECT_EQ(check.errorKind, kBotCheckOtherFailure);
     EXPECT_EQ(check.firstAttemptError,
-              L"Telegram bot check failed at stage: Send. Failed to connect to Telegram API. (WinHTTP error 12029)");
+              L"Telegram bot check failed at stage: Send. Failed to connect to Telegram API. "
+              L"(WinHTTP error 12029)");
     EXPECT_EQ(check.secondAttemptError, check.firstAttemptError);
 }
 
@@ -173,11 +180,13 @@ TEST(TelegramEndpointSetting, AnUnresolvableHostGivesDnsResolutionFailed) {
     const BotInfo info = GetBotInfo(TelegramTransport(log), L"1:A");
     EXPECT_FALSE(info.ok);
     EXPECT_EQ(info.kind, kBotCheckOtherFailure);
-    EXPECT_NE(info.errorText.find(L"DNS resolution failed. (WinHTTP error 12007)"), std::wstring::npos)
+    EXPECT_NE(info.errorText.find(L"DNS resolution failed. (WinHTTP error 12007)"),
+              std::wstring::npos)
         << WideToUtf8(info.errorText);
     TelegramProvider provider(L"1:A", L"5", TelegramTransport(log));
     EXPECT_FALSE(provider.Send(L"t", L"b"));
-    EXPECT_EQ(LastSendError(), L"Could not connect to Telegram: DNS resolution failed (WinHTTP error 12007).");
+    EXPECT_EQ(LastSendError(),
+              L"Could not connect to Telegram: DNS resolution failed (WinHTTP error 12007).");
 }
 
 TEST(TelegramEndpointSetting, PlainHttpToAnotherHostIsRefusedAndLogged) {
@@ -200,13 +209,16 @@ TEST(TelegramEndpointSetting, WithoutASettingTheBotApiHostIsUsed) {
 TEST_F(BotApiOverWinHttp, AUserVerifiesThroughTheDeepLink) {
     const std::int64_t start = ToUnixSeconds(SystemClock().Now());
     server.AddUserMessage({1, "private", "", "Old", "", ""}, "hello", start - 60);
-    const long long late = server.AddUserMessage({77, "private", "", "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD", "Petrov", ""},
-                                                 "/start WP-004711", start + 1);
+    const long long late =
+        server.AddUserMessage({77, "private", "", "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD", "Petrov", ""},
+                              "/start WP-004711", start + 1);
     testing::FakeClock clock{std::chrono::system_clock::time_point(std::chrono::seconds(start))};
     std::vector<std::wstring> logged;
-    const auto result = RunVerification(
-        Transport(), clock, {L"123:ABC", L"WP-004711", start, start + 180}, nullptr,
-        [&](std::vector<std::wstring> lines) { logged.insert(logged.end(), lines.begin(), lines.end()); });
+    const auto result =
+        RunVerification(Transport(), clock, {L"123:ABC", L"WP-004711", start, start + 180}, nullptr,
+                        [&](std::vector<std::wstring> lines) {
+                            logged.insert(logged.end(), lines.begin(), lines.end());
+                        });
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->ok) << WideToUtf8(result->error);
     ASSERT_EQ(result->candidates.size(), 1u);
@@ -221,7 +233,8 @@ TEST_F(BotApiOverWinHttp, AUserVerifiesThroughTheDeepLink) {
 }
 
 TEST_F(BotApiOverWinHttp, TheCheckWorkerPostsItsResultToTheWindow) {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     StartBotCheckForWindow(window, Transport(), L"123:ABC", 12);
     std::unique_ptr<BotCheckResultRecord> record;
@@ -242,8 +255,11 @@ TEST_F(BotApiOverWinHttp, TheCheckWorkerPostsItsResultToTheWindow) {
 }
 
 TEST_F(BotApiOverWinHttp, TheTestWorkerPostsItsTotals) {
-    server.QueueReply("sendMessage", {403, "{\"ok\":false,\"error_code\":403,\"description\":\"Forbidden: bot was blocked by the user\"}"});
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    server.QueueReply("sendMessage", {403,
+                                      "{\"ok\":false,\"error_code\":403,\"description\":"
+                                      "\"Forbidden: bot was blocked by the user\"}"});
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     StartTestSendForWindow(window, TelegramProviderFactory(Transport()), L"123:ABC", {L"1", L"2"});
     std::unique_ptr<TestSendResultRecord> record;

@@ -1,8 +1,7 @@
 // The duplicate-token guard: the mutex name, claims within one guard, between guards, and
 // between two processes.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -13,10 +12,13 @@ namespace wrenpost {
 namespace {
 
 TEST(TokenMutexName, IsTheLowerCaseSha256OfTheUtf8Token) {
-    EXPECT_EQ(TokenMutexName(L"abc"),
-              L"Global\\Wrenpost_Token_ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(
+        TokenMutexName(L"abc"),
+        L"Global\\Wrenpost_Token_ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     // UTF-8 bytes of U+00E9 are C3 A9.
-    EXPECT_EQ(TokenMutexName(L"\u00e9"), L"Global\\Wrenpost_Token_4a99557e4033c3539de2eb65472017cad5f9557f7a0625a09f1c3f6e2ba69c4c");
+    EXPECT_EQ(
+        TokenMutexName(L"\u00e9"),
+        L"Global\\Wrenpost_Token_4a99557e4033c3539de2eb65472017cad5f9557f7a0625a09f1c3f6e2ba69c4c");
     EXPECT_NE(TokenMutexName(L"123:ABC"), TokenMutexName(L" 123:ABC"));  // callers trim
 }
 
@@ -79,7 +81,8 @@ struct Helper {
         return true;
     }
     DWORD Wait() {
-        if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) return 999;
+        if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0)
+            return 999;
         DWORD code = 999;
         GetExitCodeProcess(process.get(), &code);
         return code;
