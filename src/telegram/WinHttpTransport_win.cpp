@@ -9,10 +9,17 @@
 namespace wrenpost {
 namespace {
 
+// The failure texts key on WinHTTP numbers; some WinHTTP implementations (wine's) pass a
+// socket time-out through as the Winsock number instead of ERROR_WINHTTP_TIMEOUT.
+DWORD LastWinHttpError() {
+    const DWORD code = GetLastError();
+    return code == WSAETIMEDOUT ? ERROR_WINHTTP_TIMEOUT : code;
+}
+
 HttpResponse Failed(HttpStage stage) {
     HttpResponse response;
     response.failedStage = stage;
-    response.errorCode = GetLastError();
+    response.errorCode = LastWinHttpError();
     return response;
 }
 
@@ -38,6 +45,15 @@ HttpResponse PerformWinHttpRequest(const Endpoint& endpoint, const HttpRequest& 
         WINHTTP_DEFAULT_ACCEPT_TYPES, endpoint.secure ? WINHTTP_FLAG_SECURE : 0));
     if (!handle) {
         return Failed(HttpStage::OpenRequest);
+    }
+    if (request.shortTimeouts) {
+        // The response-head wait has an option of its own; without it some WinHTTP versions wait
+        // far longer than the session's receive time-out.
+        DWORD receive = 10000;
+        if (!WinHttpSetOption(handle.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &receive,
+                              sizeof(receive))) {
+            return Failed(HttpStage::OpenRequest);
+        }
     }
     std::wstring headers;
     if (!request.contentType.empty()) {
@@ -65,7 +81,7 @@ HttpResponse PerformWinHttpRequest(const Endpoint& endpoint, const HttpRequest& 
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(handle.get(), &available)) {
             response.failedStage = HttpStage::Read;
-            response.errorCode = GetLastError();
+            response.errorCode = LastWinHttpError();
             break;
         }
         if (available == 0) {
@@ -77,7 +93,7 @@ HttpResponse PerformWinHttpRequest(const Endpoint& endpoint, const HttpRequest& 
         if (!WinHttpReadData(handle.get(), response.body.data() + old, available, &read)) {
             response.body.resize(old);
             response.failedStage = HttpStage::Read;
-            response.errorCode = GetLastError();
+            response.errorCode = LastWinHttpError();
             break;
         }
         response.body.resize(old + read);

@@ -2,6 +2,7 @@
 // and records every request, plus helpers to read the parameters a request carried.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>

@@ -119,6 +119,19 @@ TEST_F(BotApiOverWinHttp, AConnectionClosedWithoutAnswerFailsWithItsWinHttpNumbe
         << WideToUtf8(error);
 }
 
+TEST_F(BotApiOverWinHttp, ASendGivesUpAfterItsTenSecondReceiveTimeout) {
+    FakeBotApiReply slow{200, "{\"ok\":true}"};
+    slow.delay = std::chrono::milliseconds(10600);
+    server.QueueReply("sendMessage", slow);
+    const DWORD started = GetTickCount();
+    EXPECT_FALSE(Send(L"t", L"b"));
+    const DWORD waited = GetTickCount() - started;
+    EXPECT_EQ(LastSendError(),
+              L"The connection to Telegram timed out. Please check your internet connection and "
+              L"try again.");
+    EXPECT_GE(waited, 9000u);  // the receive time-out, not an early failure
+}
+
 TEST_F(BotApiOverWinHttp, GetMeReadsTheBotAndA401IsAnAuthorizationFailure) {
     server.SetValidToken("123:ABC");
     server.SetBot("\xD0\x92\xD1\x80\xD0\xB5\xD0\xBD", "wren_bot");
