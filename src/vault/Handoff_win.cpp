@@ -2,7 +2,7 @@
 #include "vault/Handoff_win.h"
 
 #include <windows.h>
-
+// dpapi.h relies on the types windows.h declares.
 #include <dpapi.h>
 
 #include <cstring>
@@ -129,9 +129,12 @@ bool ReadHandoff(std::wstring_view identifier, std::wstring& token, std::wstring
     const HandoffTextResult result = ParseHandoffText(text, ToUnixSeconds(clock.Now()), token);
     SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
     switch (result) {
-        case HandoffTextResult::Ok: return true;
-        case HandoffTextResult::Expired: return Fail(error, L"Handoff has expired.");
-        case HandoffTextResult::Malformed: break;
+        case HandoffTextResult::Ok:
+            return true;
+        case HandoffTextResult::Expired:
+            return Fail(error, L"Handoff has expired.");
+        case HandoffTextResult::Malformed:
+            break;
     }
     return Fail(error, L"Handoff file was malformed.");
 }

@@ -17,7 +17,9 @@ std::mutex g_randomMutex;
 VaultRandomSource g_randomSource;
 std::atomic<unsigned long> g_iterations{kVaultKdfIterations};
 
-bool Succeeded(NTSTATUS status) { return status >= 0; }
+bool Succeeded(NTSTATUS status) {
+    return status >= 0;
+}
 
 bool OpenAesCbc(const unsigned char* key, UniqueBcryptAlg& alg, UniqueBcryptKey& handle) {
     if (!Succeeded(BCryptOpenAlgorithmProvider(alg.put(), BCRYPT_AES_ALGORITHM, nullptr, 0))) {
@@ -47,8 +49,8 @@ bool VaultRandomBytes(unsigned char* out, std::size_t size) {
             return g_randomSource(out, size);
         }
     }
-    return Succeeded(BCryptGenRandom(nullptr, out, static_cast<ULONG>(size),
-                                     BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+    return Succeeded(
+        BCryptGenRandom(nullptr, out, static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
 bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt, VaultKeyBlock& block) {
@@ -60,12 +62,10 @@ bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt, VaultK
     WipedString utf8(WideToUtf8(secret));
     unsigned char empty = 0;  // an empty secret still needs a valid pointer
     PUCHAR password = utf8.get().empty() ? &empty : reinterpret_cast<PUCHAR>(utf8.get().data());
-    return Succeeded(BCryptDeriveKeyPBKDF2(alg.get(), password,
-                                           static_cast<ULONG>(utf8.get().size()),
-                                           const_cast<PUCHAR>(salt.data()),
-                                           static_cast<ULONG>(salt.size()), g_iterations.load(),
-                                           block.data(), static_cast<ULONG>(block.bytes.size()),
-                                           0));
+    return Succeeded(BCryptDeriveKeyPBKDF2(
+        alg.get(), password, static_cast<ULONG>(utf8.get().size()), const_cast<PUCHAR>(salt.data()),
+        static_cast<ULONG>(salt.size()), g_iterations.load(), block.data(),
+        static_cast<ULONG>(block.bytes.size()), 0));
 }
 
 bool VaultEncrypt(const unsigned char* key, const VaultIv& iv, std::string_view plaintext,
@@ -79,13 +79,12 @@ bool VaultEncrypt(const unsigned char* key, const VaultIv& iv, std::string_view 
     std::string out((plaintext.size() / 16 + 1) * 16, '\0');
     ULONG written = 0;
     unsigned char none = 0;
-    PUCHAR input = plaintext.empty() ? &none
-                                     : reinterpret_cast<PUCHAR>(const_cast<char*>(plaintext.data()));
-    if (!Succeeded(BCryptEncrypt(handle.get(), input, static_cast<ULONG>(plaintext.size()),
-                                 nullptr, chain.data(), static_cast<ULONG>(chain.size()),
+    PUCHAR input =
+        plaintext.empty() ? &none : reinterpret_cast<PUCHAR>(const_cast<char*>(plaintext.data()));
+    if (!Succeeded(BCryptEncrypt(handle.get(), input, static_cast<ULONG>(plaintext.size()), nullptr,
+                                 chain.data(), static_cast<ULONG>(chain.size()),
                                  reinterpret_cast<PUCHAR>(out.data()),
-                                 static_cast<ULONG>(out.size()), &written,
-                                 BCRYPT_BLOCK_PADDING)) ||
+                                 static_cast<ULONG>(out.size()), &written, BCRYPT_BLOCK_PADDING)) ||
         written != out.size()) {
         return false;
     }
@@ -106,13 +105,11 @@ bool VaultDecrypt(const unsigned char* key, const VaultIv& iv, std::string_view 
     VaultIv chain = iv;
     WipedString out(std::string(ciphertext.size(), '\0'));
     ULONG written = 0;
-    if (!Succeeded(BCryptDecrypt(handle.get(),
-                                 reinterpret_cast<PUCHAR>(const_cast<char*>(ciphertext.data())),
-                                 static_cast<ULONG>(ciphertext.size()), nullptr, chain.data(),
-                                 static_cast<ULONG>(chain.size()),
-                                 reinterpret_cast<PUCHAR>(out.get().data()),
-                                 static_cast<ULONG>(out.get().size()), &written,
-                                 BCRYPT_BLOCK_PADDING)) ||
+    if (!Succeeded(BCryptDecrypt(
+            handle.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(ciphertext.data())),
+            static_cast<ULONG>(ciphertext.size()), nullptr, chain.data(),
+            static_cast<ULONG>(chain.size()), reinterpret_cast<PUCHAR>(out.get().data()),
+            static_cast<ULONG>(out.get().size()), &written, BCRYPT_BLOCK_PADDING)) ||
         written > out.get().size()) {
         return false;
     }

@@ -122,8 +122,8 @@ VaultEntry ReadEntry(std::wstring_view text, std::size_t open, std::size_t& end)
     VaultEntry entry;
     bool seen[5] = {};
     end = WalkContainer(text, open, [&](std::wstring_view key, std::wstring_view raw) {
-        static constexpr std::wstring_view kKeys[5] = {L"id", L"token", L"botName",
-                                                       L"botUsername", L"notes"};
+        static constexpr std::wstring_view kKeys[5] = {L"id", L"token", L"botName", L"botUsername",
+                                                       L"notes"};
         std::wstring* const fields[5] = {&entry.id, &entry.token, &entry.botName,
                                          &entry.botUsername, &entry.notes};
         for (int k = 0; k < 5; ++k) {

@@ -25,8 +25,7 @@ using VaultSecrets = std::map<std::wstring, std::wstring>;
 
 // {"entries":[...]} when `secrets` is null (version 1), {"entries":[...],"secrets":{...}}
 // otherwise. UTF-8, no white space.
-std::string WriteVaultDocument(const std::vector<VaultEntry>& entries,
-                               const VaultSecrets* secrets);
+std::string WriteVaultDocument(const std::vector<VaultEntry>& entries, const VaultSecrets* secrets);
 
 // Reads the entries (skipping those with an empty token) and the secrets, if any. Fails when
 // there is no "entries" array or when the array or the secrets object is not closed: a damaged

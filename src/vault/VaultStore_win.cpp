@@ -3,7 +3,7 @@
 #include "vault/VaultStore_win.h"
 
 #include <windows.h>
-
+// The shell headers rely on the types windows.h declares.
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -59,10 +59,10 @@ bool ReadWholeHeaderAndCiphertext(LoadedVault& vault) {
 bool WrapKey(const VaultKeyBlock& block, const VaultIv& iv, const VaultMasterKey& master,
              VaultWrappedKey& wrapped) {
     std::string out;
-    if (!VaultEncrypt(block.WrappingKey(), iv,
-                      std::string_view(reinterpret_cast<const char*>(master.data()),
-                                       master.bytes.size()),
-                      out) ||
+    if (!VaultEncrypt(
+            block.WrappingKey(), iv,
+            std::string_view(reinterpret_cast<const char*>(master.data()), master.bytes.size()),
+            out) ||
         out.size() != wrapped.size()) {
         return false;
     }
@@ -73,10 +73,9 @@ bool WrapKey(const VaultKeyBlock& block, const VaultIv& iv, const VaultMasterKey
 bool UnwrapKey(const VaultKeyBlock& block, const VaultIv& iv, const VaultWrappedKey& wrapped,
                VaultMasterKey& master) {
     WipedString out;
-    if (!VaultDecrypt(block.WrappingKey(), iv,
-                      std::string_view(reinterpret_cast<const char*>(wrapped.data()),
-                                       wrapped.size()),
-                      out) ||
+    if (!VaultDecrypt(
+            block.WrappingKey(), iv,
+            std::string_view(reinterpret_cast<const char*>(wrapped.data()), wrapped.size()), out) ||
         out.get().size() != master.bytes.size()) {
         return false;
     }
@@ -139,8 +138,8 @@ bool DecryptDocument(const LoadedVault& vault, const unsigned char* dataKey,
     return true;
 }
 
-bool EncryptDocument(VaultHeader& header, const unsigned char* dataKey,
-                     std::string_view plaintext, std::string& ciphertext, std::wstring& error) {
+bool EncryptDocument(VaultHeader& header, const unsigned char* dataKey, std::string_view plaintext,
+                     std::string& ciphertext, std::wstring& error) {
     if (!VaultEncrypt(dataKey, header.dataIv, plaintext, ciphertext)) {
         return Fail(error, L"Failed to encrypt vault data.");
     }
@@ -245,8 +244,7 @@ bool CreateVault(std::wstring_view password, std::wstring& recoveryKey, std::wst
     return true;
 }
 
-bool OpenVault(std::wstring_view password, std::vector<VaultEntry>& entries,
-               std::wstring& error) {
+bool OpenVault(std::wstring_view password, std::vector<VaultEntry>& entries, std::wstring& error) {
     LoadedVault vault;
     if (!ReadVaultFileStart(VaultPath(), vault.bytes)) {
         return Fail(error, L"Cannot open vault file.");
@@ -373,8 +371,7 @@ bool ChangeVaultPassword(std::wstring_view oldPassword, std::wstring_view newPas
         std::vector<VaultEntry> entries;
         VaultSecrets secrets;
         WipedString plaintext;
-        if (!DecryptDocument(vault, oldBlock.WrappingKey(), entries, secrets, &plaintext,
-                             error)) {
+        if (!DecryptDocument(vault, oldBlock.WrappingKey(), entries, secrets, &plaintext, error)) {
             return false;
         }
         VaultHeader header = vault.header;
@@ -387,8 +384,7 @@ bool ChangeVaultPassword(std::wstring_view oldPassword, std::wstring_view newPas
         }
         header.passwordVerifier = newBlock.Verifier();
         std::string ciphertext;
-        if (!EncryptDocument(header, newBlock.WrappingKey(), plaintext.get(), ciphertext,
-                             error)) {
+        if (!EncryptDocument(header, newBlock.WrappingKey(), plaintext.get(), ciphertext, error)) {
             return false;
         }
         return WriteVault(SerializeVaultFile(header, ciphertext), error);
@@ -426,8 +422,7 @@ bool RecoverVaultPassword(std::wstring_view recoveryKey, std::wstring_view newPa
         return Fail(error, L"Vault file appears corrupt.");
     }
     VaultKeyBlock block;
-    if (!DeriveVaultKeyBlock(NormalizeRecoveryKey(recoveryKey), vault.header.recoverySalt,
-                             block)) {
+    if (!DeriveVaultKeyBlock(NormalizeRecoveryKey(recoveryKey), vault.header.recoverySalt, block)) {
         return Fail(error, L"Failed to derive key.");
     }
     if (!SameVerifier(block.Verifier(), vault.header.recoveryVerifier)) {

@@ -36,8 +36,8 @@ bool VerifyVaultPassword(std::wstring_view password);
 // Replaces the entry list; a version 2 vault keeps its secrets, a version 1 vault stays one.
 [[nodiscard]] bool SaveVault(std::wstring_view password, const std::vector<VaultEntry>& entries,
                              std::wstring& error);
-[[nodiscard]] bool ChangeVaultPassword(std::wstring_view oldPassword,
-                                       std::wstring_view newPassword, std::wstring& error);
+[[nodiscard]] bool ChangeVaultPassword(std::wstring_view oldPassword, std::wstring_view newPassword,
+                                       std::wstring& error);
 // Version 2 only; the recovery key stays valid afterwards.
 [[nodiscard]] bool RecoverVaultPassword(std::wstring_view recoveryKey,
                                         std::wstring_view newPassword, std::wstring& error);

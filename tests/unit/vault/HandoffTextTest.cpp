@@ -43,8 +43,7 @@ TEST(HandoffText, ExpiresFromSixtyOneSecondsOn) {
     EXPECT_EQ(ParseHandoffText(text, 1061, token), HandoffTextResult::Expired);
     EXPECT_EQ(ParseHandoffText(text, 100000, token), HandoffTextResult::Expired);
     EXPECT_TRUE(token.empty());
-    EXPECT_EQ(ParseHandoffText(L"-9223372036854775807|t", 1000, token),
-              HandoffTextResult::Expired);
+    EXPECT_EQ(ParseHandoffText(L"-9223372036854775807|t", 1000, token), HandoffTextResult::Expired);
 }
 
 TEST(HandoffText, EndsAtTheFirstZero) {

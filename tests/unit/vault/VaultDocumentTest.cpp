@@ -56,7 +56,10 @@ TEST(VaultDocumentWriter, EscapesTheFiveCharactersAndWritesEverythingElseAsUtf8)
     EXPECT_NE(doc.find("\"botName\":\"\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xF0\x9F\xA4\x96\""),
               std::string::npos)
         << doc;
-    EXPECT_NE(doc.find(R"("notes":"a\"b\\c\nd\re\tf/)" "\x01\""), std::string::npos) << doc;
+    EXPECT_NE(doc.find(R"("notes":"a\"b\\c\nd\re\tf/)"
+                       "\x01\""),
+              std::string::npos)
+        << doc;
 }
 
 TEST(VaultDocumentRoundTrip, KeepsEveryEntryInOrderWithAwkwardTextAndSecrets) {
@@ -73,8 +76,8 @@ TEST(VaultDocumentRoundTrip, KeepsEveryEntryInOrderWithAwkwardTextAndSecrets) {
 }
 
 TEST(VaultDocumentReader, SkipsEntriesWhoseTokenIsEmptyOrMissing) {
-    const Parsed back =
-        Read(WriteVaultDocument({Entry(L"1", L""), Entry(L"2", L"kept"), Entry(L"3", L"")}, nullptr));
+    const Parsed back = Read(
+        WriteVaultDocument({Entry(L"1", L""), Entry(L"2", L"kept"), Entry(L"3", L"")}, nullptr));
     ASSERT_TRUE(back.ok);
     ASSERT_EQ(back.entries.size(), 1u);
     EXPECT_EQ(back.entries[0].id, L"2");
@@ -98,8 +101,7 @@ TEST(VaultDocumentReader, ToleratesSpacesOtherOrderUnknownKeysAndMissingFields) 
 }
 
 TEST(VaultDocumentReader, TakesAnyOtherEscapedCharacterAsItself) {
-    const Parsed back =
-        Read(R"({"entries":[{"token":"a\/b\u0041\q","notes":"x\\\"y\n"}]})");
+    const Parsed back = Read(R"({"entries":[{"token":"a\/b\u0041\q","notes":"x\\\"y\n"}]})");
     ASSERT_TRUE(back.ok);
     ASSERT_EQ(back.entries.size(), 1u);
     EXPECT_EQ(back.entries[0].token, L"a/bu0041q");
@@ -147,7 +149,9 @@ TEST(VaultDocumentReader, RefusesDocumentsThatAreNotWhole) {
 }
 
 TEST(VaultDocumentReader, ReplacesInvalidUtf8InsteadOfFailing) {
-    const Parsed back = Read("{\"entries\":[{\"token\":\"a\xFF" "b\"}]}");
+    const Parsed back = Read(
+        "{\"entries\":[{\"token\":\"a\xFF"
+        "b\"}]}");
     ASSERT_TRUE(back.ok);
     ASSERT_EQ(back.entries.size(), 1u);
     EXPECT_EQ(back.entries[0].token, L"a\uFFFDb");

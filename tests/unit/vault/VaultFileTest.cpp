@@ -46,10 +46,17 @@ std::string Layout(std::initializer_list<std::pair<std::size_t, unsigned char>> 
 TEST(VaultFileLayout, PlacesEverySecondVersionFieldAtItsOffset) {
     const std::string file = SerializeVaultFile(DistinctHeader(VaultVersion::V2), "CIPHER");
     ASSERT_EQ(file.size(), 284u + 6u);
-    const std::string expected =
-        "WPVLT002" + Layout({{32, 0x11}, {16, 0x12}, {32, 0x13}, {48, 0x14}, {32, 0x15},
-                             {16, 0x16}, {32, 0x17}, {48, 0x18}, {16, 0x1A}}) +
-        std::string("\x06\x00\x00\x00", 4) + "CIPHER";
+    const std::string expected = "WPVLT002" +
+                                 Layout({{32, 0x11},
+                                         {16, 0x12},
+                                         {32, 0x13},
+                                         {48, 0x14},
+                                         {32, 0x15},
+                                         {16, 0x16},
+                                         {32, 0x17},
+                                         {48, 0x18},
+                                         {16, 0x1A}}) +
+                                 std::string("\x06\x00\x00\x00", 4) + "CIPHER";
     EXPECT_EQ(file, expected);
 }
 
@@ -124,7 +131,8 @@ TEST(VaultFileParse, RefusesACiphertextShorterThanAnnounced) {
     ASSERT_TRUE(ParseVaultHeader(file, header));
     std::string_view ciphertext;
     EXPECT_FALSE(SliceVaultCiphertext(file.substr(0, file.size() - 1), header, ciphertext));
-    EXPECT_TRUE(SliceVaultCiphertext(file + "trailing", header, ciphertext));
+    const std::string longer = file + "trailing";
+    EXPECT_TRUE(SliceVaultCiphertext(longer, header, ciphertext));
     EXPECT_EQ(ciphertext, std::string(32, 'c'));
 }
 

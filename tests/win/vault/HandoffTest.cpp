@@ -1,7 +1,7 @@
 // The token hand-off under real DPAPI and the real temporary folder: a protected, hidden,
 // single-use file that expires after a minute.
 #include <windows.h>
-
+// dpapi.h relies on the types windows.h declares.
 #include <dpapi.h>
 #include <gtest/gtest.h>
 

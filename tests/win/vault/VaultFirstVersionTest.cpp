@@ -13,7 +13,8 @@ class FirstVersionVault : public VaultTest {
 protected:
     void SetUp() override {
         VaultTest::SetUp();
-        SetFileBytes(BuildFirstVersionVault(kPassword, WriteVaultDocument(SampleEntries(), nullptr)));
+        SetFileBytes(
+            BuildFirstVersionVault(kPassword, WriteVaultDocument(SampleEntries(), nullptr)));
     }
 
     // The file is a version 1 file: its magic, its 92-byte header and its length field agree.
@@ -42,9 +43,9 @@ TEST_F(FirstVersionVault, SavesAsAFirstVersionFileWithTheSameSaltAndANewIv) {
     ASSERT_TRUE(SaveVault(kPassword, entries, error)) << WideToUtf8(error);
     ExpectFirstVersionFile();
     const std::string after = FileBytes();
-    EXPECT_EQ(after.substr(8, 32), before.substr(8, 32));   // salt
-    EXPECT_NE(after.substr(40, 16), before.substr(40, 16)); // IV
-    EXPECT_EQ(after.substr(56, 32), before.substr(56, 32)); // verifier
+    EXPECT_EQ(after.substr(8, 32), before.substr(8, 32));    // salt
+    EXPECT_NE(after.substr(40, 16), before.substr(40, 16));  // IV
+    EXPECT_EQ(after.substr(56, 32), before.substr(56, 32));  // verifier
     EXPECT_EQ(OpenOk(kPassword), entries);
 }
 

@@ -38,7 +38,8 @@ TEST_F(VaultStore, CreatesOpensSavesAndOpensAgain) {
     EXPECT_TRUE(IsVaultV2());
     EXPECT_EQ(VaultPath(), dir_.Path() / L"AppData" / L"TokenVault.dat");
     ASSERT_EQ(key.size(), 29u);
-    EXPECT_EQ(NormalizeRecoveryKey(key).find_first_not_of(kRecoveryKeyAlphabet), std::wstring::npos);
+    EXPECT_EQ(NormalizeRecoveryKey(key).find_first_not_of(kRecoveryKeyAlphabet),
+              std::wstring::npos);
     EXPECT_TRUE(VerifyVaultPassword(kPassword));
     EXPECT_TRUE(OpenOk(kPassword).empty());
 
@@ -170,9 +171,9 @@ TEST_F(VaultStore, ReportsMissingAndForeignFiles) {
     EXPECT_FALSE(VerifyVaultPassword(kPassword));
     EXPECT_FALSE(VaultExists());
 
-    for (const std::string& foreign : {std::string("WPVLT00"), std::string("WPVLT003") +
-                                                                  std::string(400, '\0'),
-                                      std::string()}) {
+    for (const std::string& foreign :
+         {std::string("WPVLT00"), std::string("WPVLT003") + std::string(400, '\0'),
+          std::string()}) {
         SetFileBytes(foreign);
         EXPECT_TRUE(VaultExists());
         EXPECT_FALSE(IsVaultV2());
@@ -209,9 +210,8 @@ TEST_F(VaultStore, ReportsATruncatedHeaderAsCorrupt) {
 TEST_F(VaultStore, ReportsBadCiphertextLengthsAsCorrupt) {
     const std::wstring key = CreateWith(kPassword, SampleEntries());
     const std::string whole = FileBytes();
-    for (const std::uint32_t length :
-         {0u, kMaxVaultCiphertextSize + 1, 0xFFFFFFFFu,
-          static_cast<std::uint32_t>(whole.size() - 284 + 16)}) {
+    for (const std::uint32_t length : {0u, kMaxVaultCiphertextSize + 1, 0xFFFFFFFFu,
+                                       static_cast<std::uint32_t>(whole.size() - 284 + 16)}) {
         std::string damaged = whole;
         PatchLength(damaged, 280, length);
         SetFileBytes(damaged);
@@ -321,17 +321,20 @@ TEST_F(VaultStore, NamesTheRandomSourceThatFailedDuringCreation) {
     // Draws in order: master key, password salt, password IV, recovery key, recovery salt,
     // recovery IV, data IV.
     const std::vector<std::pair<int, std::wstring>> cases = {
-        {1, L"Failed to generate master key."},     {2, L"Failed to generate random bytes."},
-        {3, L"Failed to generate random bytes."},   {4, L"Failed to generate random bytes."},
-        {5, L"Failed to generate random bytes."},   {6, L"Failed to generate random bytes."},
+        {1, L"Failed to generate master key."},
+        {2, L"Failed to generate random bytes."},
+        {3, L"Failed to generate random bytes."},
+        {4, L"Failed to generate random bytes."},
+        {5, L"Failed to generate random bytes."},
+        {6, L"Failed to generate random bytes."},
         {7, L"Failed to generate IV."}};
     for (const auto& [failing, text] : cases) {
         int call = 0;
-        SetVaultRandomSourceForTesting([&call, failing = failing](unsigned char* out,
-                                                                  std::size_t size) {
-            std::fill_n(out, size, static_cast<unsigned char>(call));
-            return ++call != failing;
-        });
+        SetVaultRandomSourceForTesting(
+            [&call, failing = failing](unsigned char* out, std::size_t size) {
+                std::fill_n(out, size, static_cast<unsigned char>(call));
+                return ++call != failing;
+            });
         std::wstring key;
         std::wstring error;
         EXPECT_FALSE(CreateVault(kPassword, key, error)) << failing;
