@@ -50,6 +50,12 @@ private:
     std::string value_;
 };
 
+// For secret wide texts such as a normalized recovery key.
+inline void WipeWide(std::wstring& text) {
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    text.clear();
+}
+
 // PBKDF2-HMAC-SHA256 output: bytes 0-31 wrap (AES-256 key), bytes 32-63 are the verifier.
 struct VaultKeyBlock : WipedBytes<64> {
     const unsigned char* WrappingKey() const { return data(); }

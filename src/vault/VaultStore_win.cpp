@@ -219,7 +219,10 @@ bool CreateVault(std::wstring_view password, std::wstring& recoveryKey, std::wst
     }
     {
         VaultKeyBlock block;
-        if (!DeriveVaultKeyBlock(NormalizeRecoveryKey(grouped), header.recoverySalt, block)) {
+        std::wstring normalized = NormalizeRecoveryKey(grouped);
+        const bool derived = DeriveVaultKeyBlock(normalized, header.recoverySalt, block);
+        WipeWide(normalized);
+        if (!derived) {
             return Fail(error, L"Failed to derive recovery key.");
         }
         header.recoveryVerifier = block.Verifier();
@@ -422,7 +425,10 @@ bool RecoverVaultPassword(std::wstring_view recoveryKey, std::wstring_view newPa
         return Fail(error, L"Vault file appears corrupt.");
     }
     VaultKeyBlock block;
-    if (!DeriveVaultKeyBlock(NormalizeRecoveryKey(recoveryKey), vault.header.recoverySalt, block)) {
+    std::wstring normalized = NormalizeRecoveryKey(recoveryKey);
+    const bool derived = DeriveVaultKeyBlock(normalized, vault.header.recoverySalt, block);
+    WipeWide(normalized);
+    if (!derived) {
         return Fail(error, L"Failed to derive key.");
     }
     if (!SameVerifier(block.Verifier(), vault.header.recoveryVerifier)) {
