@@ -2,16 +2,12 @@
 // which text a failure gives) is part of the contract with the vault window.
 #include "vault/VaultStore_win.h"
 
-#include <windows.h>
-// The shell headers rely on the types windows.h declares.
-#include <knownfolders.h>
-#include <shlobj.h>
-
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <system_error>
 
+#include "app/AppPaths_win.h"
 #include "common/TextFile.h"
 #include "vault/RecoveryKey.h"
 #include "vault/VaultCrypto_win.h"
@@ -22,17 +18,6 @@ namespace {
 
 std::mutex g_folderMutex;
 std::function<std::filesystem::path()> g_folderProvider;
-
-std::filesystem::path DefaultVaultFolder() {
-    PWSTR base = nullptr;
-    std::filesystem::path folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)) && base &&
-        *base) {
-        folder = std::filesystem::path(base) / L"Wrenpost";
-    }
-    CoTaskMemFree(base);
-    return folder;
-}
 
 // The file as read for one operation.
 struct LoadedVault {
@@ -138,8 +123,8 @@ bool DecryptDocument(const LoadedVault& vault, const unsigned char* dataKey,
     return true;
 }
 
-bool EncryptDocument(VaultHeader& header, const unsigned char* dataKey, std::string_view plaintext,
-                     std::string& ciphertext, std::wstring& error) {
+bool EncryptDocument(const VaultHeader& header, const unsigned char* dataKey,
+                     std::string_view plaintext, std::string& ciphertext, std::wstring& error) {
     if (!VaultEncrypt(dataKey, header.dataIv, plaintext, ciphertext)) {
         return Fail(error, L"Failed to encrypt vault data.");
     }
@@ -157,7 +142,7 @@ std::filesystem::path VaultPath() {
     std::filesystem::path folder;
     {
         std::lock_guard lock(g_folderMutex);
-        folder = g_folderProvider ? g_folderProvider() : DefaultVaultFolder();
+        folder = g_folderProvider ? g_folderProvider() : AppDataFolder();
     }
     if (folder.empty()) {
         return {};

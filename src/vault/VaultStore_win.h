@@ -14,8 +14,8 @@
 
 namespace wrenpost {
 
-// Where TokenVault.dat lives. The program points this at AppPaths' application-data folder;
-// until then it is <local application data>\Wrenpost. Tests point it at a folder of their own.
+// Where TokenVault.dat lives: the application-data folder (AppDataFolder) unless a test points
+// it at a folder of its own; an empty function restores the default.
 void SetVaultFolderProvider(std::function<std::filesystem::path()> folder);
 
 // The folder (created if missing) joined with "TokenVault.dat"; empty when the folder is unknown.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "VaultTestSupport.h"
+#include "app/AppPaths_win.h"
 #include "vault/RecoveryKey.h"
 
 namespace wrenpost::testing {
@@ -387,6 +388,10 @@ TEST_F(VaultStore, CreatesTheApplicationDataFolderForThePath) {
     EXPECT_FALSE(VaultExists());
     EXPECT_FALSE(CreateVault(kPassword, key, error));
     EXPECT_EQ(error, L"Failed to write vault file.");
+
+    SetVaultFolderProvider(nullptr);
+    ASSERT_FALSE(AppDataFolder().empty());
+    EXPECT_EQ(VaultPath(), AppDataFolder() / L"TokenVault.dat");
 }
 
 }  // namespace
