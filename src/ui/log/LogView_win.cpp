@@ -211,9 +211,11 @@ void LogView::Append(const std::wstring& line, std::size_t capacity) {
     LONG removedChars = 0;
     LONG removedDisplayLines = 0;
     while (lineLengths_.size() > capacity) {
-        // The display line on which the second line starts = display lines the first one uses.
-        removedDisplayLines += static_cast<LONG>(
-            SendMessageW(edit_, EM_EXLINEFROMCHAR, 0, lineLengths_.front()));
+        if (!following_) {
+            // The display line on which the second line starts = display lines the first uses.
+            removedDisplayLines += static_cast<LONG>(
+                SendMessageW(edit_, EM_EXLINEFROMCHAR, 0, lineLengths_.front()));
+        }
         removedChars += lineLengths_.front();
         RemoveOldestLine();
     }
