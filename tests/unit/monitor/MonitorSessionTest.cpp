@@ -6,6 +6,8 @@
 #include <chrono>
 #include <stdexcept>
 #include <system_error>
+#include <algorithm>
+#include <optional>
 
 #include "MonitorEngineTestFixture.h"
 
@@ -114,21 +116,43 @@ TEST_F(MonitorEngineTest, EachCycleReportsItsTimeInTheStatusFileAndToTheWindow) 
 class IntervalTest : public MonitorEngineTest,
                      public ::testing::WithParamInterface<std::pair<int, int>> {};
 
-TEST_P(IntervalTest, CyclesAreOneIntervalApart) {
+TEST_P(IntervalTest, TheWorkerWaitsOneIntervalBetweenCycles) {
     const auto [given, expected] = GetParam();
     reader.PushMessages({Fresh(L"a")});
+    std::mutex linesMutex;
+    std::vector<std::pair<std::wstring, std::chrono::steady_clock::time_point>> lines;
     engine = std::make_unique<MonitorEngine>(Dependencies(/*runWorker=*/true));
-    StartEngine(given, false);
+    ASSERT_TRUE(engine->Start(L"Work", dir.Path(), L"t", given, false,
+                              [&](const std::wstring& line) {
+                                  std::lock_guard lock(linesMutex);
+                                  lines.emplace_back(line, clock.SteadyNow());
+                              },
+                              nullptr, nullptr));
     ASSERT_TRUE(reader.WaitForCalls(3));
     engine->Stop();
-    const auto calls = reader.Calls();
-    for (std::size_t i = 1; i < 3; ++i) {
-        const auto gap = calls[i].At - calls[i - 1].At;
-        EXPECT_GE(gap, std::chrono::seconds(expected) - 200ms) << "gap " << i;
-        EXPECT_LE(gap, std::chrono::seconds(expected) + 500ms) << "gap " << i;
+
+    // From the end of one cycle to the start of the next is exactly one interval.
+    std::vector<std::chrono::steady_clock::duration> waits;
+    std::optional<std::chrono::steady_clock::time_point> completed;
+    for (const auto& [line, at] : lines) {
+        if (line.rfind(L"Monitor cycle completed at ", 0) == 0) {
+            completed = at;
+        } else if (line.rfind(L"Monitor cycle started at ", 0) == 0 && completed) {
+            waits.push_back(at - *completed);
+        }
     }
-    EXPECT_TRUE(log.Contains(L"Monitor worker thread started for profile: Work"));
-    EXPECT_TRUE(log.Contains(L"Monitor worker loop exiting (stop requested) for profile: Work"));
+    ASSERT_GE(waits.size(), 2u);
+    for (const auto wait : waits) {
+        EXPECT_EQ(wait, std::chrono::seconds(expected));
+    }
+    EXPECT_EQ(lines.front().first, L"Monitor session cutoff: 2026-01-01T00:00:00Z");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) {
+                  return l.first == L"Monitor worker thread started for profile: Work";
+              }),
+              1);
+    EXPECT_EQ(lines.back().first, L"Monitor stopped for profile: Work");
+    EXPECT_EQ(lines[lines.size() - 2].first,
+              L"Monitor worker loop exiting (stop requested) for profile: Work");
 }
 
 INSTANTIATE_TEST_SUITE_P(GivenAndUsed, IntervalTest,
@@ -170,11 +194,15 @@ TEST_F(MonitorEngineTest, AHungOutlookCostsOneThreadAndTheNextFreshReadRecovers)
 
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::TimedOut);
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::TimedOut);
+    ASSERT_TRUE(reader.WaitForCalls(1));
     EXPECT_EQ(reader.CallCount(), 1u);  // no second thread stacked on the hung one
     EXPECT_EQ(log.CountStartingWith(L"Monitor cycle timed out after 30s"), 2u);
 
-    reader.ReleaseHang();
+    // Outlook comes back while the next cycle waits for the abandoned read.
+    clock.OnNextSleep([this] { reader.ReleaseHang(); });
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::LateReadDiscarded);
+    EXPECT_TRUE(log.Contains(L"An Outlook check abandoned by an earlier cycle has finished; its "
+                             L"result was discarded. Outlook will be read again next cycle."));
     EXPECT_EQ(reader.CallCount(), 1u);
     EXPECT_TRUE(channel.Sent().empty());
 

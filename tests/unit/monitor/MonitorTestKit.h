@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/Clock.h"
@@ -42,8 +43,21 @@ public:
             std::chrono::steady_clock::duration(steady_.load()));
     }
     void SleepFor(std::chrono::milliseconds duration) const override {
+        std::function<void()> hook;
+        {
+            std::lock_guard lock(hookMutex_);
+            hook = std::exchange(onNextSleep_, nullptr);
+        }
+        if (hook) {
+            hook();
+        }
         Advance(duration);
         std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    // Runs once, at the start of the next sleep.
+    void OnNextSleep(std::function<void()> hook) {
+        std::lock_guard lock(hookMutex_);
+        onNextSleep_ = std::move(hook);
     }
     void Advance(std::chrono::nanoseconds by) const {
         wall_ += std::chrono::duration_cast<std::chrono::system_clock::duration>(by).count();
@@ -55,6 +69,8 @@ public:
 private:
     mutable std::atomic<std::chrono::system_clock::rep> wall_;
     mutable std::atomic<std::chrono::steady_clock::rep> steady_{0};
+    mutable std::mutex hookMutex_;
+    mutable std::function<void()> onNextSleep_;
 };
 
 // What one call of the reader returns; `Hang` blocks it until ReleaseHang.
