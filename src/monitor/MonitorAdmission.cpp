@@ -1,10 +1,7 @@
 // Admission of messages read in a monitor cycle.
 #include "monitor/MonitorAdmission.h"
 
-#include <ctime>
 #include <cwchar>
-
-#include "common/LocalTime.h"
 
 namespace wrenpost {
 
@@ -48,14 +45,34 @@ std::int64_t ToTicksSince1970(std::chrono::system_clock::time_point time) {
 }
 
 std::wstring FormatIso8601Utc(std::int64_t ticksSince1970) {
-    const std::int64_t seconds = ticksSince1970 / 10000000;  // C++ division truncates toward zero
-    std::tm calendar{};
-    if (!ToUtcCalendar(static_cast<std::time_t>(seconds), calendar)) {
-        return std::wstring();
+    // Calendar arithmetic of our own: the C runtimes disagree on times before 1970.
+    const std::int64_t seconds = ticksSince1970 / 10000000;  // truncates toward zero
+    std::int64_t days = seconds / 86400;
+    std::int64_t secondOfDay = seconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
     }
+    // Days since 1970-01-01 to the proleptic Gregorian date (era-based, exact for all int64).
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+
     wchar_t buffer[64];
-    const std::size_t length = std::wcsftime(buffer, 64, L"%Y-%m-%dT%H:%M:%SZ", &calendar);
-    return std::wstring(buffer, length);
+    const int length = std::swprintf(buffer, 64, L"%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
+                                     static_cast<long long>(year), static_cast<long long>(month),
+                                     static_cast<long long>(day),
+                                     static_cast<long long>(secondOfDay / 3600),
+                                     static_cast<long long>(secondOfDay / 60 % 60),
+                                     static_cast<long long>(secondOfDay % 60));
+    return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length)) : std::wstring();
 }
 
 void SeenMemory::Clear() {

@@ -31,8 +31,7 @@ const wchar_t* TimestampSourceName(std::uint32_t source);
 
 // 100-nanosecond ticks since 1970-01-01 UTC.
 std::int64_t ToTicksSince1970(std::chrono::system_clock::time_point time);
-// "%Y-%m-%dT%H:%M:%SZ" of the whole seconds (truncated toward zero); empty when the time cannot
-// be represented as a calendar date.
+// "%Y-%m-%dT%H:%M:%SZ" of the whole seconds (truncated toward zero), proleptic Gregorian UTC.
 std::wstring FormatIso8601Utc(std::int64_t ticksSince1970);
 
 // The session's handled messages, oldest first, with a key set for constant-time look-ups.

@@ -2,10 +2,13 @@
 // bound, and the ISO-8601 text of the diagnostics.
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "MonitorTestKit.h"
+#include "common/LocalTime.h"
 #include "monitor/MonitorAdmission.h"
 
 namespace wrenpost {
@@ -33,6 +36,18 @@ TEST(IsoTime, FormatsWholeUtcSecondsTruncatingTowardZero) {
     EXPECT_EQ(FormatIso8601Utc(0), L"1970-01-01T00:00:00Z");
     EXPECT_EQ(FormatIso8601Utc(-1), L"1970-01-01T00:00:00Z");
     EXPECT_EQ(FormatIso8601Utc(-kTicksPerSecond - 1), L"1969-12-31T23:59:59Z");
+    EXPECT_EQ(FormatIso8601Utc(951782400LL * kTicksPerSecond), L"2000-02-29T00:00:00Z");
+    EXPECT_EQ(FormatIso8601Utc(4107542399LL * kTicksPerSecond), L"2100-02-28T23:59:59Z");
+}
+
+TEST(IsoTime, AgreesWithTheCalendarOfTheCRuntimeDayByDay) {
+    for (std::int64_t seconds = 0; seconds < 4102444800LL; seconds += 86400 * 7 + 3601) {
+        std::tm calendar{};
+        ASSERT_TRUE(ToUtcCalendar(static_cast<std::time_t>(seconds), calendar));
+        wchar_t expected[64];
+        const std::size_t length = std::wcsftime(expected, 64, L"%Y-%m-%dT%H:%M:%SZ", &calendar);
+        ASSERT_EQ(FormatIso8601Utc(seconds * kTicksPerSecond), std::wstring(expected, length));
+    }
 }
 
 TEST(IdentityKey, PrefersInternetIdThenStoreAndEntryThenComposite) {

@@ -26,7 +26,7 @@
 namespace wrenpost::testing {
 
 // Fake wall and monotonic time. Each sleep moves both by the requested amount and yields a
-// little real time, so a reading thread gets to run while the engine polls.
+// millisecond of real time, so a reading thread gets to run while the engine polls.
 class SteppingClock final : public Clock {
 public:
     explicit SteppingClock(std::int64_t unixSeconds = 1767225600)
@@ -52,7 +52,7 @@ public:
             hook();
         }
         Advance(duration);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     // Runs once, at the start of the next sleep.
     void OnNextSleep(std::function<void()> hook) {
