@@ -50,6 +50,15 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     adopted.reset();
     EXPECT_EQ(alive, 0);
 
+    // A quit request queued before the window goes away must survive the clean-up.
+    EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    PostQuitMessage(7);
+    DiscardPendingRecords(window);
+    EXPECT_EQ(alive, 0);
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 7u);
+
     DestroyWindow(window);
     EXPECT_FALSE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
     EXPECT_EQ(alive, 0);

@@ -1,0 +1,23 @@
+#include "app/CommandLine.h"
+
+#include <cwctype>
+
+namespace wrenpost {
+
+std::wstring ParseVaultLaunchId(std::wstring_view commandLine) {
+    const std::size_t at = commandLine.find(kVaultLaunchSwitch);
+    if (at == std::wstring_view::npos) {
+        return std::wstring();
+    }
+    std::size_t pos = at + kVaultLaunchSwitch.size();
+    while (pos < commandLine.size() && std::iswspace(commandLine[pos])) {
+        ++pos;
+    }
+    const std::size_t begin = pos;
+    while (pos < commandLine.size() && !std::iswspace(commandLine[pos])) {
+        ++pos;
+    }
+    return std::wstring(commandLine.substr(begin, pos - begin));
+}
+
+}  // namespace wrenpost

@@ -1,0 +1,28 @@
+// One ordinary instance per Windows session: a session-local named mutex, and activation of the
+// running instance's main window when a second one starts.
+#pragma once
+
+#include "common/UniqueHandle_win.h"
+
+namespace wrenpost {
+
+// Session-local on purpose: windows of other sessions cannot be activated, so a machine-wide
+// mutex would make a second user's start exit silently.
+inline constexpr wchar_t kSingleInstanceMutexName[] = L"Local\\Wrenpost_SingleInstance";
+inline constexpr wchar_t kMainWindowClass[] = L"WrenpostMainWindow";
+inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
+
+class SingleInstanceGuard {
+public:
+    // False when another ordinary instance already holds the mutex.
+    bool Acquire();
+    void Release() { mutex_.reset(); }
+
+private:
+    UniqueHandle mutex_;
+};
+
+// Restores the running instance's window and brings it to the front; false when not found.
+bool ActivateRunningInstance();
+
+}  // namespace wrenpost

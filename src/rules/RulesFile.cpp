@@ -1,0 +1,143 @@
+// Writing and reading Rules.json, and recreating a corrupt one.
+#include "rules/RulesFile.h"
+
+#include <new>
+#include <system_error>
+
+#include "common/JsonText.h"
+#include "common/Prompt.h"
+#include "common/Text.h"
+#include "common/TextFile.h"
+#include "rules/RuleBlocks.h"
+#include "rules/RuleJsonReaders.h"
+
+namespace wrenpost {
+
+std::wstring PathText(const std::filesystem::path& path) { return path.wstring(); }
+
+std::wstring FormatRulesFile(const RulesFile& file) {
+    std::wstring out;
+    out.reserve(64 + file.Rules.size() * 512);
+    out.append(L"{\n    \"Version\": ");
+    out.append(ToWideDecimal(file.Version));
+    out.append(L",\n    \"Enabled\": ");
+    out.append(file.Enabled ? L"true" : L"false");
+    out.append(L",\n");
+    AppendRulesMember(out, file.Rules, RuleBlockKind::RulesFile);
+    out.append(L"}\n");
+    return out;
+}
+
+RuleLoadResult ParseRulesFileText(std::wstring_view text, RulesFile& file) {
+    if (IsBlankFileText(text)) {
+        return RuleLoadResult::Missing;
+    }
+    if (text.find(L"\"Version\"") == std::wstring_view::npos ||
+        text.find(L"\"Rules\"") == std::wstring_view::npos || !HasBalancedBrackets(text)) {
+        return RuleLoadResult::Corrupt;
+    }
+    RulesFile read;
+    std::int32_t version = 0;
+    switch (ReadSignedIntField(text, L"Version", version)) {
+        case IntFieldRead::Read: read.Version = version; break;
+        case IntFieldRead::Absent: read.Version = 1; break;
+        case IntFieldRead::OutOfRange: return RuleLoadResult::Corrupt;
+    }
+    read.Enabled = ReadJsonBoolField(text, L"Enabled", false);
+    if (!ReadRulesMember(text, RuleBlockKind::RulesFile, read.Rules)) {
+        return RuleLoadResult::Corrupt;
+    }
+    file = std::move(read);
+    return RuleLoadResult::Loaded;
+}
+
+bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file, std::wstring* error) {
+    if (path.empty()) {
+        if (error) {
+            *error = L"No rules file path";
+        }
+        return false;
+    }
+    try {
+        std::error_code ignored;
+        if (path.has_parent_path()) {
+            std::filesystem::create_directories(path.parent_path(), ignored);
+        }
+        return WriteTextFileAtomically(path, FormatRulesFile(file), error);
+    } catch (const std::exception&) {
+        if (error) {
+            *error = L"Could not write " + PathText(path);
+        }
+        return false;
+    }
+}
+
+RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file) {
+    std::wstring text;
+    try {
+        if (!ReadTextFile(path, text)) {
+            return RuleLoadResult::Missing;
+        }
+    } catch (const std::exception&) {
+        return RuleLoadResult::Missing;
+    }
+    try {
+        return ParseRulesFileText(text, file);
+    } catch (const std::exception&) {
+        return RuleLoadResult::Corrupt;
+    }
+}
+
+std::filesystem::path RulesBackupPath(const std::filesystem::path& rulesPath) {
+    std::filesystem::path backup = rulesPath;
+    backup.replace_extension(L".bak");
+    return backup;
+}
+
+bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath, const LogFunction& log) {
+    const std::wstring shown = PathText(rulesPath);
+    const std::filesystem::path backup = RulesBackupPath(rulesPath);
+    std::string bytes;
+    bool copied = false;
+    try {
+        copied = ReadFileBytes(rulesPath, bytes) && WriteFileAtomically(backup, bytes);
+    } catch (const std::exception&) {
+        copied = false;
+    }
+    if (!copied) {
+        if (log) {
+            log(LogLevel::Error, L"Failed to back up the rules file: " + shown);
+        }
+        return false;
+    }
+    if (!SaveRulesFile(rulesPath, RulesFile{})) {
+        if (log) {
+            log(LogLevel::Error, L"Failed to save rules: " + shown);
+        }
+        return false;
+    }
+    if (log) {
+        log(LogLevel::Info, L"Rules recreated: " + shown);
+    }
+    return true;
+}
+
+CorruptRulesChoice HandleCorruptRulesFile(const std::filesystem::path& rulesPath,
+                                          std::uintptr_t owner, const LogFunction& log) {
+    if (log) {
+        log(LogLevel::Error, L"Rules parse error: " + PathText(rulesPath));
+    }
+    PromptRequest request;
+    request.owner = owner;
+    request.caption = kRulesDialogCaption;
+    request.text = kRulesCorruptQuestion;
+    request.icon = PromptIcon::Question;
+    request.buttons = PromptButtons::YesNo;
+    if (ShowPrompt(request) != PromptAnswer::Yes) {
+        return CorruptRulesChoice::Declined;
+    }
+    return RecreateCorruptRulesFile(rulesPath, log) ? CorruptRulesChoice::Recreated
+                                                    : CorruptRulesChoice::RecreateFailed;
+}
+
+}  // namespace wrenpost
