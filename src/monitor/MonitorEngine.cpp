@@ -326,12 +326,12 @@ void MonitorEngine::ReportCycle(const std::wstring& cycleTime, const std::wstrin
 void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& config,
                                   int& newMessages,
                                   std::vector<std::pair<std::wstring, std::wstring>>& notified) {
-    MonitorRuleVerdict verdict;
+    RuleDecision verdict;
     try {
         verdict = rules_.Evaluate(message);
     } catch (...) {
         Log(L"Rule evaluation failed. Falling back to default behavior.");
-        verdict = MonitorRuleVerdict();
+        verdict = RuleDecision();
     }
     if (rules_.Enabled()) {
         Log(L"Rules evaluated for message: " + message.Subject + L". Matched: " +
@@ -395,7 +395,7 @@ void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& co
 }
 
 std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
-                                        const MonitorRuleVerdict& verdict) {
+                                        const RuleDecision& verdict) {
     if (!verdict.TitleOverride.empty()) {
         Log(L"Notification title overridden by rule (" +
             (verdict.MatchedRuleName.empty() ? std::wstring(L"unknown rule")

@@ -101,7 +101,7 @@ private:
     void HandleMessage(const MailSnapshot& message, ProfileConfig& config, int& newMessages,
                        std::vector<std::pair<std::wstring, std::wstring>>& notified);
     std::wstring ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
-                             const MonitorRuleVerdict& verdict);
+                             const RuleDecision& verdict);
     void WriteBackNotificationTimes(
         const std::vector<std::pair<std::wstring, std::wstring>>& notified);
     void WaitOneInterval();

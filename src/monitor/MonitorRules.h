@@ -5,18 +5,12 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "outlook/MailSnapshot.h"
+#include "rules/RuleModel.h"
 
 namespace wrenpost {
-
-struct MonitorRuleVerdict {
-    bool ShouldSend = true;
-    std::wstring FinalAction;
-    std::wstring TitleOverride;
-    std::wstring MatchedRuleName;
-    std::wstring Reason;
-};
 
 class MonitorRules {
 public:
@@ -27,11 +21,12 @@ public:
     void Reload(const std::filesystem::path& rulesPath, const LogLine& log);
 
     bool Enabled() const { return enabled_; }
-    // May throw; the caller falls back to the default verdict.
-    MonitorRuleVerdict Evaluate(const MailSnapshot& message) const;
+    // May throw; the caller falls back to the initial RuleDecision.
+    RuleDecision Evaluate(const MailSnapshot& message) const;
 
 private:
     bool enabled_ = false;
+    std::vector<NotificationRule> active_;
 };
 
 }  // namespace wrenpost
