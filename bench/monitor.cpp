@@ -25,10 +25,12 @@ public:
         return std::chrono::system_clock::now();
     }
     std::chrono::steady_clock::time_point SteadyNow() const override {
-        return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(steady_.load()));
+        return std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(steady_.load()));
     }
     void SleepFor(std::chrono::milliseconds duration) const override {
-        steady_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(duration).count();
+        steady_ +=
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(duration).count();
         std::this_thread::yield();
     }
 
@@ -48,7 +50,8 @@ MailSnapshot Snapshot(int folder, int item, std::int64_t delivery) {
     message.Subject = L"Weekly report number " + std::to_wstring(item) + L" for the project team";
     message.SenderName = L"Someone Reasonably Named";
     message.ReceivedTime = L"2026-01-01 09:00:00";
-    message.EntryId = L"00000000A1B2C3D4E5F60718293A4B5C6D7E8F90" + std::to_wstring(folder * 1000 + item);
+    message.EntryId =
+        L"00000000A1B2C3D4E5F60718293A4B5C6D7E8F90" + std::to_wstring(folder * 1000 + item);
     message.StoreId = L"0000000038A1BB1005E5101AA1BB08002B2A56C20000454D534D44422E444C4C";
     message.InternetMessageId =
         L"<" + std::to_wstring(folder) + L"." + std::to_wstring(item) + L"@mail.example.com>";
@@ -77,8 +80,8 @@ void BM_SteadyCycle50Folders(benchmark::State& state) {
         return;
     }
 
-    const std::int64_t future = ToTicksSince1970(std::chrono::system_clock::now()) +
-                                std::int64_t{3600} * 10000000;
+    const std::int64_t future =
+        ToTicksSince1970(std::chrono::system_clock::now()) + std::int64_t{3600} * 10000000;
     // First cycle: 1000 new messages fill the memory; later cycles: 250 of them, all known.
     auto first = std::make_shared<std::vector<MailSnapshot>>();
     for (int i = 0; i < 1000; ++i) {

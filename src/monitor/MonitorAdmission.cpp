@@ -23,19 +23,26 @@ MessageIdentity IdentifyMessage(const MailSnapshot& message) {
 
 const wchar_t* IdentitySourceName(IdentitySource source) {
     switch (source) {
-        case IdentitySource::InternetMessageId: return L"InternetMessageId";
-        case IdentitySource::StoreIdEntryId: return L"StoreId+EntryId";
-        case IdentitySource::LegacyComposite: return L"LegacyComposite";
+        case IdentitySource::InternetMessageId:
+            return L"InternetMessageId";
+        case IdentitySource::StoreIdEntryId:
+            return L"StoreId+EntryId";
+        case IdentitySource::LegacyComposite:
+            return L"LegacyComposite";
     }
     return L"LegacyComposite";
 }
 
 const wchar_t* TimestampSourceName(std::uint32_t source) {
     switch (source) {
-        case MapiDeliveryTime: return L"MapiDeliveryTime";
-        case ObjectModelReceivedTime: return L"ObjectModelReceivedTime";
-        case SubmitOrSentTime: return L"SubmitOrSentTime";
-        default: return L"Unknown";
+        case MapiDeliveryTime:
+            return L"MapiDeliveryTime";
+        case ObjectModelReceivedTime:
+            return L"ObjectModelReceivedTime";
+        case SubmitOrSentTime:
+            return L"SubmitOrSentTime";
+        default:
+            return L"Unknown";
     }
 }
 
@@ -66,12 +73,11 @@ std::wstring FormatIso8601Utc(std::int64_t ticksSince1970) {
     const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 
     wchar_t buffer[64];
-    const int length = std::swprintf(buffer, 64, L"%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
-                                     static_cast<long long>(year), static_cast<long long>(month),
-                                     static_cast<long long>(day),
-                                     static_cast<long long>(secondOfDay / 3600),
-                                     static_cast<long long>(secondOfDay / 60 % 60),
-                                     static_cast<long long>(secondOfDay % 60));
+    const int length = std::swprintf(
+        buffer, 64, L"%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+        static_cast<long long>(month), static_cast<long long>(day),
+        static_cast<long long>(secondOfDay / 3600), static_cast<long long>(secondOfDay / 60 % 60),
+        static_cast<long long>(secondOfDay % 60));
     return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length)) : std::wstring();
 }
 

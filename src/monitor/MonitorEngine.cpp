@@ -50,11 +50,15 @@ MonitorEngine::MonitorEngine(MonitorDependencies dependencies) : deps_(std::move
         deps_.KeepAwake = RequestKeepAwake;
     }
     if (!deps_.LaunchThread) {
-        deps_.LaunchThread = [](std::function<void()> body) { return std::thread(std::move(body)); };
+        deps_.LaunchThread = [](std::function<void()> body) {
+            return std::thread(std::move(body));
+        };
     }
 }
 
-MonitorEngine::~MonitorEngine() { Stop(); }
+MonitorEngine::~MonitorEngine() {
+    Stop();
+}
 
 const Clock& MonitorEngine::TimeSource() const {
     return deps_.TimeSource ? *deps_.TimeSource : SystemClock();
@@ -193,7 +197,9 @@ MonitorCycleResult MonitorEngine::RunOneCycle() {
     return MonitorCycleResult::Failed;
 }
 
-void MonitorEngine::ReloadRules() { rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); }); }
+void MonitorEngine::ReloadRules() {
+    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); });
+}
 
 MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
     Log(L"Monitor cycle started at " + LocalNow() + L".");
@@ -221,9 +227,9 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         abandonedRead_.reset();
         // The thread owns copies of everything it uses, so it may outlive the cycle and the
         // engine.
-        reading.thread = deps_.LaunchThread(
-            [outcome, folders = config.SelectedFolders, limit, includeOld = includeOld_,
-             reader = deps_.ReadFolders]() {
+        reading.thread =
+            deps_.LaunchThread([outcome, folders = config.SelectedFolders, limit,
+                                includeOld = includeOld_, reader = deps_.ReadFolders]() {
                 std::vector<MailSnapshot> messages;
                 bool ok = false;
                 try {

@@ -32,9 +32,9 @@ using RecipientNotifiedCallback =
 
 // Reads the newest messages of the watched folders; runs on a reading thread of its own, may
 // block for as long as Outlook does, and may outlive the engine. True when anything was read.
-using FolderReader = std::function<bool(const std::vector<SelectedFolder>& folders,
-                                        std::int32_t perFolderLimit, bool includeOldMessages,
-                                        std::vector<MailSnapshot>& messages)>;
+using FolderReader =
+    std::function<bool(const std::vector<SelectedFolder>& folders, std::int32_t perFolderLimit,
+                       bool includeOldMessages, std::vector<MailSnapshot>& messages)>;
 // One provider per (bot token, chat id); null counts as a failed send.
 using ProviderFactory = std::function<std::unique_ptr<NotificationProvider>(
     const std::wstring& botToken, const std::wstring& chatId)>;
@@ -44,9 +44,9 @@ using ThreadLauncher = std::function<std::thread(std::function<void()> body)>;
 struct MonitorDependencies {
     FolderReader ReadFolders;
     ProviderFactory MakeProvider;
-    const Clock* TimeSource = nullptr;            // null: the system clock
-    std::function<void(bool)> KeepAwake;          // null: RequestKeepAwake
-    ThreadLauncher LaunchThread;                  // null: std::thread
+    const Clock* TimeSource = nullptr;    // null: the system clock
+    std::function<void(bool)> KeepAwake;  // null: RequestKeepAwake
+    ThreadLauncher LaunchThread;          // null: std::thread
     // False: Start creates no worker; the owner drives the session with RunCycle (tests,
     // benchmarks).
     bool RunWorker = true;

@@ -16,7 +16,8 @@ void MonitorRules::Reload(const std::filesystem::path& rulesPath, const LogLine&
     try {
         if (LoadRulesFile(rulesPath, file) == RuleLoadResult::Corrupt) {
             log(L"Notification Rules file is corrupted and could not be read: " +
-                rulesPath.wstring() + L". Rules disabled for this session; using default behavior.");
+                rulesPath.wstring() +
+                L". Rules disabled for this session; using default behavior.");
             file = RulesFile();
         }
         active_ = PrepareMonitorRules(file);

@@ -24,7 +24,8 @@ constexpr std::int64_t kStart = 1740819600LL * kTicksPerSecond;
 struct Admitter {
     explicit Admitter(bool includeOld = false) { admission.Reset(kStart, includeOld); }
     bool Admit(const MailSnapshot& message) {
-        return admission.Admit(message, [this](const std::wstring& line) { lines.push_back(line); });
+        return admission.Admit(message,
+                               [this](const std::wstring& line) { lines.push_back(line); });
     }
     MessageAdmission admission;
     std::vector<std::wstring> lines;
@@ -149,8 +150,8 @@ TEST(SeenMemory, KeepsTheNewestThousandAndForgetsTheOldest) {
     ASSERT_EQ(entries.size(), 1000u);
     EXPECT_EQ(entries.front(), nth(1));
     EXPECT_EQ(entries.back(), nth(1000));
-    EXPECT_TRUE(admitter.Admit(nth(0)));    // forgotten, fresh again
-    EXPECT_FALSE(admitter.Admit(nth(1)));   // still known
+    EXPECT_TRUE(admitter.Admit(nth(0)));   // forgotten, fresh again
+    EXPECT_FALSE(admitter.Admit(nth(1)));  // still known
     EXPECT_FALSE(admitter.Admit(nth(1000)));
 }
 
@@ -159,7 +160,8 @@ TEST(SeenMemory, ForgottenOldMessageMeetsTheGateAgain) {
     const MailSnapshot old = Message(L"Inbox", L"Old", kStart - 1, L"<old>");
     EXPECT_FALSE(admitter.Admit(old));
     for (int i = 0; i < 1000; ++i) {
-        admitter.admission.Remember(Message(L"Inbox", L"n", kStart + 1, L"<n" + std::to_wstring(i) + L">"));
+        admitter.admission.Remember(
+            Message(L"Inbox", L"n", kStart + 1, L"<n" + std::to_wstring(i) + L">"));
     }
     EXPECT_FALSE(admitter.Admit(old));
     EXPECT_EQ(admitter.lines.size(), 2u);  // refused and logged a second time

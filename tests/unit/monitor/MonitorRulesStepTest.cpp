@@ -48,12 +48,14 @@ TEST_F(MonitorRulesTest, AnIgnoringRuleSkipsTheMessageOnceAndCountsItAsNew) {
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
     EXPECT_TRUE(log.Contains(L"Notification Rules loaded: 1 rules."));
     EXPECT_TRUE(log.Contains(L"Notification Rules enabled."));
-    EXPECT_TRUE(log.Contains(L"Rules evaluated for message: SPAM offer. Matched: No spam. Final "
-                             L"action: Ignore Email."));
+    EXPECT_TRUE(
+        log.Contains(L"Rules evaluated for message: SPAM offer. Matched: No spam. Final "
+                     L"action: Ignore Email."));
     EXPECT_TRUE(log.Contains(L"Notification skipped by rule: No spam"));
     // The other message is in a folder with enabled rules but matches none of them.
-    EXPECT_TRUE(log.Contains(L"Rules evaluated for message: Real mail. Matched: none. Final "
-                             L"action: none."));
+    EXPECT_TRUE(
+        log.Contains(L"Rules evaluated for message: Real mail. Matched: none. Final "
+                     L"action: none."));
     EXPECT_TRUE(log.Contains(L"Notification skipped by rule: No rule matched for this folder"));
     EXPECT_TRUE(channel.Sent().empty());
     EXPECT_NE(log.Lines().back().find(L". New messages: 2"), std::wstring::npos);
@@ -66,16 +68,18 @@ TEST_F(MonitorRulesTest, AnIgnoringRuleSkipsTheMessageOnceAndCountsItAsNew) {
 TEST_F(MonitorRulesTest, ARuleTitleOverridesFolderAndCommonTitles) {
     profile.DefaultTitle = L"Common";
     WriteProfile();
-    SaveRules(true, {Rule(L"VIP", kInbox, {{L"Sender", L"Equals", L"ada sender", false}},
-                          {{L"Send Telegram Notification", L""},
-                           {L"Override Notification Title", L"VIP mail"}}),
-                     Rule(L"Archive", kArchive, {},
-                          {{L"Send Telegram Notification", L""},
-                           {L"Override Notification Title", L""}})});
+    SaveRules(
+        true,
+        {Rule(
+             L"VIP", kInbox, {{L"Sender", L"Equals", L"ada sender", false}},
+             {{L"Send Telegram Notification", L""}, {L"Override Notification Title", L"VIP mail"}}),
+         Rule(L"Archive", kArchive, {},
+              {{L"Send Telegram Notification", L""}, {L"Override Notification Title", L""}})});
     StartManual();
     reader.PushMessages({Fresh(L"From Ada"), Fresh(L"Old stuff", kArchive)});
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_TRUE(log.Contains(L"Notification title overridden by rule (VIP). Final title: VIP mail."));
+    EXPECT_TRUE(
+        log.Contains(L"Notification title overridden by rule (VIP). Final title: VIP mail."));
     const auto sent = channel.Sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].Title, L"VIP mail");
@@ -99,7 +103,8 @@ TEST_F(MonitorRulesTest, RulesSwitchedOffWarnWhenTheFileHoldsRules) {
 }
 
 TEST_F(MonitorRulesTest, ACorruptRulesFileDisablesRulesForTheCycle) {
-    WriteAllBytes(RulesPath(), "{\r\n  \"Version\": 1,\r\n  \"Enabled\": true,\r\n  \"Rules\": [\r\n");
+    WriteAllBytes(RulesPath(),
+                  "{\r\n  \"Version\": 1,\r\n  \"Enabled\": true,\r\n  \"Rules\": [\r\n");
     StartManual();
     reader.PushMessages({Fresh(L"a")});
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);

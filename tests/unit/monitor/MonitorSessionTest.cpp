@@ -2,12 +2,12 @@
 // abandoned reading threads, contained exceptions and the final status file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
-#include <algorithm>
-#include <optional>
 
 #include "MonitorEngineTestFixture.h"
 
@@ -55,13 +55,14 @@ TEST_F(MonitorEngineTest, AWorkerThatCannotBeCreatedLeavesTheEngineStopped) {
     auto launches = std::make_shared<std::atomic<int>>(0);
     deps.LaunchThread = [launches](std::function<void()> body) {
         if (launches->fetch_add(1) == 0) {
-            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
         }
         return std::thread(std::move(body));
     };
     engine = std::make_unique<MonitorEngine>(std::move(deps));
-    EXPECT_FALSE(engine->Start(L"Work", dir.Path(), L"t", 600, false, log.AsCallback(), nullptr,
-                               nullptr));
+    EXPECT_FALSE(
+        engine->Start(L"Work", dir.Path(), L"t", 600, false, log.AsCallback(), nullptr, nullptr));
     EXPECT_FALSE(engine->IsRunning());
     EXPECT_EQ(KeepAwakeCalls(), (std::vector<bool>{true, false}));
     EXPECT_EQ(StatusFileField(L"Status"), L"Stopped");
@@ -69,8 +70,8 @@ TEST_F(MonitorEngineTest, AWorkerThatCannotBeCreatedLeavesTheEngineStopped) {
     EXPECT_FALSE(log.Contains(L"Monitor started for profile: Work"));
 
     reader.PushMessages({});
-    ASSERT_TRUE(engine->Start(L"Work", dir.Path(), L"t", 600, false, log.AsCallback(), nullptr,
-                              nullptr));
+    ASSERT_TRUE(
+        engine->Start(L"Work", dir.Path(), L"t", 600, false, log.AsCallback(), nullptr, nullptr));
     EXPECT_TRUE(engine->IsRunning());
     engine->Stop();
 }
@@ -106,8 +107,8 @@ TEST_F(MonitorEngineTest, EachCycleReportsItsTimeInTheStatusFileAndToTheWindow) 
     const StatusReport report = status.Reports()[0];
     EXPECT_EQ(report.Status, L"Running");
     EXPECT_EQ(StatusFileField(L"LastCheck"), report.LastCheck);
-    EXPECT_TRUE(log.Contains(L"Monitor cycle completed at " + report.LastCheck +
-                             L". New messages: 1"));
+    EXPECT_TRUE(
+        log.Contains(L"Monitor cycle completed at " + report.LastCheck + L". New messages: 1"));
     EXPECT_EQ(log.CountStartingWith(L"Monitor cycle started at "), 1u);
 }
 
@@ -122,12 +123,13 @@ TEST_P(IntervalTest, TheWorkerWaitsOneIntervalBetweenCycles) {
     std::mutex linesMutex;
     std::vector<std::pair<std::wstring, std::chrono::steady_clock::time_point>> lines;
     engine = std::make_unique<MonitorEngine>(Dependencies(/*runWorker=*/true));
-    ASSERT_TRUE(engine->Start(L"Work", dir.Path(), L"t", given, false,
-                              [&](const std::wstring& line) {
-                                  std::lock_guard lock(linesMutex);
-                                  lines.emplace_back(line, clock.SteadyNow());
-                              },
-                              nullptr, nullptr));
+    ASSERT_TRUE(engine->Start(
+        L"Work", dir.Path(), L"t", given, false,
+        [&](const std::wstring& line) {
+            std::lock_guard lock(linesMutex);
+            lines.emplace_back(line, clock.SteadyNow());
+        },
+        nullptr, nullptr));
     ASSERT_TRUE(reader.WaitForCalls(3));
     engine->Stop();
 
@@ -146,9 +148,11 @@ TEST_P(IntervalTest, TheWorkerWaitsOneIntervalBetweenCycles) {
         EXPECT_EQ(wait, std::chrono::seconds(expected));
     }
     EXPECT_EQ(lines.front().first, L"Monitor session cutoff: 2026-01-01T00:00:00Z");
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const auto& l) {
-                  return l.first == L"Monitor worker thread started for profile: Work";
-              }),
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const auto& l) {
+                                return l.first ==
+                                       L"Monitor worker thread started for profile: Work";
+                            }),
               1);
     EXPECT_EQ(lines.back().first, L"Monitor stopped for profile: Work");
     EXPECT_EQ(lines[lines.size() - 2].first,
@@ -171,8 +175,8 @@ TEST_P(TimeoutTest, AHungReadTimesOutAfterThirtySecondsOrThreeIntervals) {
     const auto before = clock.SteadyNow();
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::TimedOut);
     EXPECT_EQ(clock.SteadyNow() - before, std::chrono::seconds(timeout));
-    EXPECT_TRUE(log.Contains(L"Monitor cycle timed out after " + std::to_wstring(timeout) +
-                             kTimeoutTail));
+    EXPECT_TRUE(
+        log.Contains(L"Monitor cycle timed out after " + std::to_wstring(timeout) + kTimeoutTail));
     ASSERT_EQ(status.Reports().size(), 1u);
     EXPECT_EQ(status.Reports()[0].Status, L"Outlook Check Timed Out");
     EXPECT_EQ(StatusFileField(L"Status"), L"Outlook Check Timed Out");
@@ -180,8 +184,7 @@ TEST_P(TimeoutTest, AHungReadTimesOutAfterThirtySecondsOrThreeIntervals) {
 }
 
 INSTANTIATE_TEST_SUITE_P(IntervalAndTimeout, TimeoutTest,
-                         ::testing::Values(std::pair{5, 30}, std::pair{10, 30},
-                                           std::pair{20, 60}));
+                         ::testing::Values(std::pair{5, 30}, std::pair{10, 30}, std::pair{20, 60}));
 
 // ---------------------------------------------------------------- abandoned reads
 
@@ -201,8 +204,9 @@ TEST_F(MonitorEngineTest, AHungOutlookCostsOneThreadAndTheNextFreshReadRecovers)
     // Outlook comes back while the next cycle waits for the abandoned read.
     clock.OnNextSleep([this] { reader.ReleaseHang(); });
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::LateReadDiscarded);
-    EXPECT_TRUE(log.Contains(L"An Outlook check abandoned by an earlier cycle has finished; its "
-                             L"result was discarded. Outlook will be read again next cycle."));
+    EXPECT_TRUE(
+        log.Contains(L"An Outlook check abandoned by an earlier cycle has finished; its "
+                     L"result was discarded. Outlook will be read again next cycle."));
     EXPECT_EQ(reader.CallCount(), 1u);
     EXPECT_TRUE(channel.Sent().empty());
 
@@ -216,7 +220,8 @@ TEST_F(MonitorEngineTest, StopDuringAHungReadReturnsPromptlyAndTheEngineStaysUsa
     ReadStep hang;
     hang.Hang = true;
     reader.Push(hang);
-    reader.PushMessages({Message(kInbox, L"fresh", std::numeric_limits<std::int64_t>::max(), L"<f>")});
+    reader.PushMessages(
+        {Message(kInbox, L"fresh", std::numeric_limits<std::int64_t>::max(), L"<f>")});
     auto deps = Dependencies(/*runWorker=*/true);
     deps.TimeSource = nullptr;  // real time: the stop must not wait for Outlook
     engine = std::make_unique<MonitorEngine>(std::move(deps));
@@ -280,7 +285,8 @@ TEST_F(MonitorEngineTest, AMissingProfileFileSkipsTheCycleWithoutAStatusChange) 
     std::filesystem::remove(dir.Path() / L"WorkConfig.json");
     reader.PushMessages({Fresh(L"a")});
     ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::ConfigLoadFailed);
-    EXPECT_TRUE(log.Contains(L"Monitor cycle failed: could not load config. Will retry next cycle."));
+    EXPECT_TRUE(
+        log.Contains(L"Monitor cycle failed: could not load config. Will retry next cycle."));
     EXPECT_EQ(reader.CallCount(), 0u);
     EXPECT_TRUE(status.Reports().empty());
     EXPECT_EQ(StatusFileField(L"LastCheck"), L"-");
@@ -294,8 +300,9 @@ TEST_F(MonitorEngineTest, ExceptionsInACycleAreContainedAndTheSessionGoesOn) {
     auto deps = Dependencies();
     auto throwNext = std::make_shared<std::atomic<int>>(2);
     ProviderFactory real = channel.AsFactory();
-    deps.MakeProvider = [throwNext, real](const std::wstring& token, const std::wstring& chat)
-        -> std::unique_ptr<NotificationProvider> {
+    deps.MakeProvider = [throwNext, real](
+                            const std::wstring& token,
+                            const std::wstring& chat) -> std::unique_ptr<NotificationProvider> {
         const int n = throwNext->fetch_sub(1);
         if (n == 2) {
             throw std::runtime_error("disk on fire");

@@ -71,8 +71,8 @@ TEST(StatusFileContent, QuotesLineBreaksAndTabsStayValidJson) {
     const std::wstring subject = L"Say \"hi\"\r\nnext line\tand a back\\slash";
     const std::deque<MailSnapshot> seen{Seen(subject)};
     const auto path = dir.Path() / L"WorkMonitor.json";
-    ASSERT_TRUE(WriteMonitorStatusFile(path, {L"Wo\"rk", L"Running", L"2026-01-01 09:00:10", 1,
-                                              0, &seen}));
+    ASSERT_TRUE(
+        WriteMonitorStatusFile(path, {L"Wo\"rk", L"Running", L"2026-01-01 09:00:10", 1, 0, &seen}));
     std::wstring text;
     ASSERT_TRUE(ReadTextFile(path, text));
     const auto json = ParseJson(text);

@@ -8,7 +8,9 @@
 
 namespace wrenpost::testing {
 
-std::int64_t SteppingClock::NowTicks() const { return ToTicksSince1970(Now()); }
+std::int64_t SteppingClock::NowTicks() const {
+    return ToTicksSince1970(Now());
+}
 
 // ---------------------------------------------------------------- reader
 
@@ -65,12 +67,14 @@ std::vector<ScriptedReader::Call> ScriptedReader::Calls() const {
     return state_->calls;
 }
 
-std::size_t ScriptedReader::CallCount() const { return Calls().size(); }
+std::size_t ScriptedReader::CallCount() const {
+    return Calls().size();
+}
 
 FolderReader ScriptedReader::AsReader() {
     std::shared_ptr<State> state = state_;
-    return [state](const std::vector<SelectedFolder>& folders, std::int32_t limit,
-                   bool includeOld, std::vector<MailSnapshot>& messages) {
+    return [state](const std::vector<SelectedFolder>& folders, std::int32_t limit, bool includeOld,
+                   std::vector<MailSnapshot>& messages) {
         ReadStep step;
         {
             std::unique_lock lock(state->mutex);
@@ -152,7 +156,9 @@ class RecordingProvider final : public NotificationProvider {
 public:
     RecordingProvider(std::shared_ptr<void> keep, std::function<bool(SentMessage)> send,
                       std::wstring token, std::wstring chatId)
-        : keep_(std::move(keep)), send_(std::move(send)), token_(std::move(token)),
+        : keep_(std::move(keep)),
+          send_(std::move(send)),
+          token_(std::move(token)),
           chatId_(std::move(chatId)) {}
     bool Send(const std::wstring& title, const std::wstring& body) override {
         LastSendError().clear();

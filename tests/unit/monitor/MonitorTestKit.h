@@ -100,7 +100,8 @@ public:
     void PushMessages(std::vector<MailSnapshot> messages);
     void ReleaseHang();
     // Waits (really) until `count` calls have started.
-    bool WaitForCalls(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(20));
+    bool WaitForCalls(std::size_t count,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20));
     std::vector<Call> Calls() const;
     std::size_t CallCount() const;
     bool WaitUntilIdle(std::chrono::milliseconds limit = std::chrono::seconds(20));
@@ -125,9 +126,9 @@ class RecordingChannel {
 public:
     void FailFor(const std::wstring& chatId, std::wstring reason = L"HTTP 502");
     void SucceedFor(const std::wstring& chatId);
-    std::vector<SentMessage> Sent() const;     // successful sends only
+    std::vector<SentMessage> Sent() const;  // successful sends only
     std::size_t Attempts() const;
-    void OnSend(std::function<void()> hook);   // runs inside every Send
+    void OnSend(std::function<void()> hook);  // runs inside every Send
     ProviderFactory AsFactory();
 
 private:
@@ -140,7 +141,7 @@ class LogRecorder {
 public:
     MonitorLogCallback AsCallback();
     std::vector<std::wstring> Lines() const;
-    std::size_t Count(const std::wstring& line) const;        // exact matches
+    std::size_t Count(const std::wstring& line) const;  // exact matches
     std::size_t CountStartingWith(const std::wstring& prefix) const;
     bool Contains(const std::wstring& line) const { return Count(line) > 0; }
     void Clear();

@@ -136,14 +136,30 @@ private:
             }
             const wchar_t e = text_[pos_++];
             switch (e) {
-                case L'"': out.push_back(L'"'); break;
-                case L'\\': out.push_back(L'\\'); break;
-                case L'/': out.push_back(L'/'); break;
-                case L'b': out.push_back(L'\b'); break;
-                case L'f': out.push_back(L'\f'); break;
-                case L'n': out.push_back(L'\n'); break;
-                case L'r': out.push_back(L'\r'); break;
-                case L't': out.push_back(L'\t'); break;
+                case L'"':
+                    out.push_back(L'"');
+                    break;
+                case L'\\':
+                    out.push_back(L'\\');
+                    break;
+                case L'/':
+                    out.push_back(L'/');
+                    break;
+                case L'b':
+                    out.push_back(L'\b');
+                    break;
+                case L'f':
+                    out.push_back(L'\f');
+                    break;
+                case L'n':
+                    out.push_back(L'\n');
+                    break;
+                case L'r':
+                    out.push_back(L'\r');
+                    break;
+                case L't':
+                    out.push_back(L'\t');
+                    break;
                 case L'u': {
                     unsigned unit = 0;
                     if (!Hex4(unit)) {
@@ -152,7 +168,8 @@ private:
                     out.push_back(static_cast<wchar_t>(unit));
                     break;
                 }
-                default: return false;
+                default:
+                    return false;
             }
         }
         return false;
@@ -229,6 +246,8 @@ private:
 
 }  // namespace
 
-std::optional<JsonValue> ParseJson(std::wstring_view text) { return Parser(text).ParseDocument(); }
+std::optional<JsonValue> ParseJson(std::wstring_view text) {
+    return Parser(text).ParseDocument();
+}
 
 }  // namespace wrenpost::testing
