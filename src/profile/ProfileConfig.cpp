@@ -1,5 +1,5 @@
-// Stand-in profile configuration store used by the monitor until the full profile store is
-// merged: the documented layout and the key-search reading, without extras.
+// The profile configuration file: written field by field in a fixed order and read back by key
+// search, so hand-edited or older files still load and damaged parts fall back to defaults.
 #include "profile/ProfileConfig.h"
 
 #include "common/JsonText.h"
@@ -9,94 +9,168 @@
 namespace wrenpost {
 namespace {
 
-void Member(std::wstring& out, const wchar_t* indent, const wchar_t* name,
-            const std::wstring& value, bool comma) {
+// The array objects are recognised only with exactly these keys in exactly this order; the first
+// key tells the three shapes apart, so each can be searched over the whole text.
+const std::vector<JsonObjectMember>& RecipientShape() {
+    static const std::vector<JsonObjectMember> shape = {
+        {L"ChatId", JsonValueKind::String},
+        {L"DisplayName", JsonValueKind::String},
+        {L"Allowed", JsonValueKind::Bool},
+        {L"RegisteredOn", JsonValueKind::String},
+        {L"LastNotification", JsonValueKind::String}};
+    return shape;
+}
+
+const std::vector<JsonObjectMember>& FolderShape() {
+    static const std::vector<JsonObjectMember> shape = {
+        {L"Name", JsonValueKind::String},      {L"FolderPath", JsonValueKind::String},
+        {L"EntryId", JsonValueKind::String},   {L"StoreId", JsonValueKind::String},
+        {L"StoreName", JsonValueKind::String}, {L"DetectedOn", JsonValueKind::String}};
+    return shape;
+}
+
+const std::vector<JsonObjectMember>& TitleShape() {
+    static const std::vector<JsonObjectMember> shape = {{L"FolderPath", JsonValueKind::String},
+                                                        {L"Title", JsonValueKind::String}};
+    return shape;
+}
+
+void AppendStringMember(std::wstring& out, std::wstring_view indent, std::wstring_view key,
+                        std::wstring_view value, bool last) {
     out += indent;
     out += L'"';
-    out += name;
+    out += key;
     out += L"\": \"";
     out += JsonEscape(value);
-    out += comma ? L"\",\n" : L"\"\n";
+    out += last ? L"\"\n" : L"\",\n";
+}
+
+void AppendBoolMember(std::wstring& out, std::wstring_view indent, std::wstring_view key,
+                      bool value) {
+    out += indent;
+    out += L'"';
+    out += key;
+    out += value ? L"\": true,\n" : L"\": false,\n";
+}
+
+void CloseObject(std::wstring& out, bool last) {
+    out += last ? L"    }\n" : L"    },\n";
+}
+
+std::wstring OrDefault(std::wstring value, const wchar_t* fallback) {
+    return value.empty() ? std::wstring(fallback) : value;
 }
 
 }  // namespace
 
-ProfileConfig DefaultProfileConfig() { return ProfileConfig(); }
+ProfileConfig DefaultProfileConfig() {
+    return ProfileConfig{};
+}
 
-std::wstring FormatProfileConfig(const ProfileConfig& c) {
-    std::wstring out = L"{\n";
-    Member(out, L"  ", L"ProfileName", c.ProfileName, true);
-    Member(out, L"  ", L"Source", c.Source, true);
-    Member(out, L"  ", L"Operation", c.Operation, true);
-    Member(out, L"  ", L"Provider", c.Provider, true);
+std::wstring FormatProfileConfig(const ProfileConfig& config) {
+    constexpr std::wstring_view kTop = L"  ";
+    constexpr std::wstring_view kMember = L"      ";
+    std::wstring out;
+    out.reserve(512 + config.Recipients.size() * 200 + config.SelectedFolders.size() * 300 +
+                config.FolderTitles.size() * 100);
+    out += L"{\n";
+    AppendStringMember(out, kTop, L"ProfileName", config.ProfileName, false);
+    AppendStringMember(out, kTop, L"Source", config.Source, false);
+    AppendStringMember(out, kTop, L"Operation", config.Operation, false);
+    AppendStringMember(out, kTop, L"Provider", config.Provider, false);
+
     out += L"  \"Recipients\": [\n";
-    for (std::size_t i = 0; i < c.Recipients.size(); ++i) {
-        const RecipientEntry& r = c.Recipients[i];
+    for (std::size_t i = 0; i < config.Recipients.size(); ++i) {
+        const RecipientEntry& r = config.Recipients[i];
         out += L"    {\n";
-        Member(out, L"      ", L"ChatId", r.ChatId, true);
-        Member(out, L"      ", L"DisplayName", r.DisplayName, true);
-        out += r.Allowed ? L"      \"Allowed\": true,\n" : L"      \"Allowed\": false,\n";
-        Member(out, L"      ", L"RegisteredOn", r.RegisteredOn, true);
-        Member(out, L"      ", L"LastNotification", r.LastNotification, false);
-        out += i + 1 < c.Recipients.size() ? L"    },\n" : L"    }\n";
+        AppendStringMember(out, kMember, L"ChatId", r.ChatId, false);
+        AppendStringMember(out, kMember, L"DisplayName", r.DisplayName, false);
+        AppendBoolMember(out, kMember, L"Allowed", r.Allowed);
+        AppendStringMember(out, kMember, L"RegisteredOn", r.RegisteredOn, false);
+        AppendStringMember(out, kMember, L"LastNotification", r.LastNotification, true);
+        CloseObject(out, i + 1 == config.Recipients.size());
     }
     out += L"  ],\n";
-    out += L"  \"CheckInterval\": " + ToWideDecimal(c.CheckInterval) + L",\n";
-    out += c.IncludeOldMessages ? L"  \"IncludeOldMessages\": true,\n"
-                                : L"  \"IncludeOldMessages\": false,\n";
+
+    out += L"  \"CheckInterval\": ";
+    out += ToWideDecimal(config.CheckInterval);
+    out += L",\n";
+    AppendBoolMember(out, kTop, L"IncludeOldMessages", config.IncludeOldMessages);
+
     out += L"  \"SelectedFolders\": [\n";
-    for (std::size_t i = 0; i < c.SelectedFolders.size(); ++i) {
-        const SelectedFolder& f = c.SelectedFolders[i];
+    for (std::size_t i = 0; i < config.SelectedFolders.size(); ++i) {
+        const SelectedFolder& f = config.SelectedFolders[i];
         out += L"    {\n";
-        Member(out, L"      ", L"Name", f.Name, true);
-        Member(out, L"      ", L"FolderPath", f.FolderPath, true);
-        Member(out, L"      ", L"EntryId", f.EntryId, true);
-        Member(out, L"      ", L"StoreId", f.StoreId, true);
-        Member(out, L"      ", L"StoreName", f.StoreName, true);
-        Member(out, L"      ", L"DetectedOn", f.DetectedOn, false);
-        out += i + 1 < c.SelectedFolders.size() ? L"    },\n" : L"    }\n";
+        AppendStringMember(out, kMember, L"Name", f.Name, false);
+        AppendStringMember(out, kMember, L"FolderPath", f.FolderPath, false);
+        AppendStringMember(out, kMember, L"EntryId", f.EntryId, false);
+        AppendStringMember(out, kMember, L"StoreId", f.StoreId, false);
+        AppendStringMember(out, kMember, L"StoreName", f.StoreName, false);
+        AppendStringMember(out, kMember, L"DetectedOn", f.DetectedOn, true);
+        CloseObject(out, i + 1 == config.SelectedFolders.size());
     }
     out += L"  ],\n";
-    out += c.UseSameTitle ? L"  \"UseSameTitle\": true,\n" : L"  \"UseSameTitle\": false,\n";
-    Member(out, L"  ", L"DefaultTitle", c.DefaultTitle, true);
+
+    AppendBoolMember(out, kTop, L"UseSameTitle", config.UseSameTitle);
+    AppendStringMember(out, kTop, L"DefaultTitle", config.DefaultTitle, false);
+
     out += L"  \"FolderTitles\": [\n";
-    for (std::size_t i = 0; i < c.FolderTitles.size(); ++i) {
+    for (std::size_t i = 0; i < config.FolderTitles.size(); ++i) {
+        const FolderTitle& t = config.FolderTitles[i];
         out += L"    {\n";
-        Member(out, L"      ", L"FolderPath", c.FolderTitles[i].FolderPath, true);
-        Member(out, L"      ", L"Title", c.FolderTitles[i].Title, false);
-        out += i + 1 < c.FolderTitles.size() ? L"    },\n" : L"    }\n";
+        AppendStringMember(out, kMember, L"FolderPath", t.FolderPath, false);
+        AppendStringMember(out, kMember, L"Title", t.Title, true);
+        CloseObject(out, i + 1 == config.FolderTitles.size());
     }
-    out += L"  ]\n}\n";
+    out += L"  ]\n";
+    out += L"}\n";
     return out;
 }
 
 ProfileConfig ParseProfileConfig(std::wstring_view text) {
-    ProfileConfig c;
-    c.ProfileName = ReadJsonStringField(text, L"ProfileName");
-    c.CheckInterval = ReadJsonIntField(text, L"CheckInterval");
-    c.IncludeOldMessages = ReadJsonBoolField(text, L"IncludeOldMessages", false);
-    using K = JsonValueKind;
-    for (auto& m : FindJsonObjects(text, {{L"ChatId", K::String}, {L"DisplayName", K::String},
-                                          {L"Allowed", K::Bool}, {L"RegisteredOn", K::String},
-                                          {L"LastNotification", K::String}})) {
-        c.Recipients.push_back({m[0], m[1], m[2] == L"true", m[3], m[4]});
+    ProfileConfig config = DefaultProfileConfig();
+    config.ProfileName = ReadJsonStringField(text, L"ProfileName");
+    config.Source = OrDefault(ReadJsonStringField(text, L"Source"), L"Outlook Classic");
+    config.Operation = OrDefault(ReadJsonStringField(text, L"Operation"), L"Notification");
+    config.Provider = OrDefault(ReadJsonStringField(text, L"Provider"), L"Telegram");
+    config.CheckInterval = ReadJsonIntField(text, L"CheckInterval");
+    config.IncludeOldMessages = ReadJsonBoolField(text, L"IncludeOldMessages", false);
+
+    for (auto& values : FindJsonObjects(text, RecipientShape())) {
+        RecipientEntry entry;
+        entry.ChatId = std::move(values[0]);
+        entry.DisplayName = std::move(values[1]);
+        entry.Allowed = values[2] == L"true";
+        entry.RegisteredOn = std::move(values[3]);
+        entry.LastNotification = std::move(values[4]);
+        config.Recipients.push_back(std::move(entry));
     }
-    for (auto& m : FindJsonObjects(text, {{L"Name", K::String}, {L"FolderPath", K::String},
-                                          {L"EntryId", K::String}, {L"StoreId", K::String},
-                                          {L"StoreName", K::String}, {L"DetectedOn", K::String}})) {
-        c.SelectedFolders.push_back({m[0], m[1], m[2], m[3], m[4], m[5], 0});
+
+    for (auto& values : FindJsonObjects(text, FolderShape())) {
+        SelectedFolder folder;
+        folder.Name = std::move(values[0]);
+        folder.FolderPath = std::move(values[1]);
+        folder.EntryId = std::move(values[2]);
+        folder.StoreId = std::move(values[3]);
+        folder.StoreName = std::move(values[4]);
+        folder.DetectedOn = std::move(values[5]);
+        config.SelectedFolders.push_back(std::move(folder));
     }
-    c.UseSameTitle = ReadJsonBoolField(text, L"UseSameTitle", true);
-    c.DefaultTitle = ReadJsonStringField(text, L"DefaultTitle");
-    for (auto& m : FindJsonObjects(text, {{L"FolderPath", K::String}, {L"Title", K::String}})) {
-        c.FolderTitles.push_back({m[0], m[1]});
+
+    config.UseSameTitle = ReadJsonBoolField(text, L"UseSameTitle", true);
+    config.DefaultTitle = ReadJsonStringField(text, L"DefaultTitle");
+
+    for (auto& values : FindJsonObjects(text, TitleShape())) {
+        config.FolderTitles.push_back(FolderTitle{std::move(values[0]), std::move(values[1])});
     }
-    return c;
+    return config;
 }
 
 bool ProfileConfigStore::WriteProfileConfig(const std::filesystem::path& path,
-                                            const ProfileConfig& config) {
-    if (!WriteTextFileAtomically(path, FormatProfileConfig(config))) {
+                                            const ProfileConfig& config, std::wstring* error) {
+    // The temporary file sits beside the target and replaces it whole, so a failed write leaves
+    // the previous file as it was.
+    if (!WriteTextFileAtomically(path, FormatProfileConfig(config), error)) {
         return false;
     }
     current_ = config;

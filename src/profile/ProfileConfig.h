@@ -62,9 +62,11 @@ ProfileConfig ParseProfileConfig(std::wstring_view text);
 
 class ProfileConfigStore {
 public:
-    // Writes atomically; false (store unchanged) when the file cannot be written.
+    // Writes atomically; false (store unchanged, old file intact) when the file cannot be
+    // written, with the reason in `error` when given.
     [[nodiscard]] bool WriteProfileConfig(const std::filesystem::path& path,
-                                          const ProfileConfig& config);
+                                          const ProfileConfig& config,
+                                          std::wstring* error = nullptr);
     // False (store unchanged) when the file cannot be opened; any text reads.
     [[nodiscard]] bool ReadProfileConfig(const std::filesystem::path& path);
 

@@ -1,6 +1,8 @@
 // The notification channel the monitor engine sends through.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace wrenpost {
@@ -18,5 +20,10 @@ public:
 
 // The reason of the last failed Send on the calling thread (emptied when Send starts).
 std::wstring& LastSendError();
+
+// Makes the provider that addresses one recipient (bot token, chat id); the monitor engine and
+// the test send receive one of these instead of constructing a provider themselves.
+using NotificationProviderFactory = std::function<std::unique_ptr<NotificationProvider>(
+    const std::wstring& token, const std::wstring& chatId)>;
 
 }  // namespace wrenpost

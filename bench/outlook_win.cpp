@@ -1,0 +1,142 @@
+// Outlook access through the fake Outlook under wine: folder discovery over 1,000 folders and one
+// monitor cycle's read of 50 folders x 5 items (plus a backlog scan), with the number of
+// cross-process calls (GetIDsOfNames and Invoke as counted by the fake) and the time per call.
+// Run: scripts/wine-run build/windows/bench/outlook_win.exe
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "common/Text.h"
+#include "outlook/FolderDiscovery_win.h"
+#include "outlook/MailReader.h"
+#include "outlook/OutlookBridge_win.h"
+#include "support/FakeOutlook_win.h"
+
+using namespace wrenpost;
+using testing::ScenarioLine;
+
+namespace {
+
+long FakeCallCount() {
+    long count = -1;
+    std::thread([&] {
+        OutlookConnection connection;
+        if (connection.Connect()) {
+            count = GetCountProperty(connection.Application(), L"CallCount");
+        }
+    }).join();
+    return count;
+}
+
+struct Measure {
+    double Seconds = 0;
+    long Calls = 0;
+};
+
+Measure Run(const std::function<void()>& work, long overhead) {
+    const long before = FakeCallCount();
+    const auto start = std::chrono::steady_clock::now();
+    std::thread(work).join();
+    const auto stop = std::chrono::steady_clock::now();
+    const long after = FakeCallCount();
+    return Measure{std::chrono::duration<double>(stop - start).count(), after - before - overhead};
+}
+
+void Report(const char* what, const Measure& m, std::size_t units, const char* unit) {
+    std::printf("%-44s %8.3f s  %7ld calls  %6.2f ms/call  %7.1f calls/%s\n", what, m.Seconds,
+                m.Calls, m.Calls > 0 ? 1000.0 * m.Seconds / m.Calls : 0.0,
+                units > 0 ? static_cast<double>(m.Calls) / units : 0.0, unit);
+}
+
+std::wstring Stamp(int n) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"2026-03-%02d %02d:%02d:00", 1 + n / 1440, (n / 60) % 24, n % 60);
+    return text;
+}
+
+}  // namespace
+
+int main() {
+    testing::FakeOutlook fake;
+    std::wstring scenario = ScenarioLine({L"store", L"id=S1", L"name=bench@example.com"});
+    std::vector<SelectedFolder> watched;
+    int folders = 1;  // the store root
+    for (int top = 0; top < 20; ++top) {
+        const std::wstring parent = L"Folder " + std::to_wstring(top);
+        scenario += ScenarioLine(
+            {L"folder", L"store=S1", L"path=" + parent, L"id=T" + std::to_wstring(top)});
+        ++folders;
+        for (int sub = 0; sub < 49 && folders < 1000; ++sub, ++folders) {
+            const std::wstring id = L"F" + std::to_wstring(top) + L"_" + std::to_wstring(sub);
+            scenario +=
+                ScenarioLine({L"folder", L"store=S1",
+                              L"path=" + parent + L"\\Sub " + std::to_wstring(sub), L"id=" + id});
+            if (watched.size() < 50 && sub < 3) {
+                SelectedFolder folder;
+                folder.EntryId = id;
+                folder.StoreId = L"S1";
+                watched.push_back(folder);
+                for (int i = 0; i < 8; ++i) {
+                    scenario += ScenarioLine(
+                        {L"item", L"folder=" + id, L"id=" + id + L"#" + std::to_wstring(i),
+                         L"subject=Message " + std::to_wstring(i), L"sender=Sender",
+                         L"received=" + Stamp(i), L"delivery=" + Stamp(i), L"msgid=<m@x>",
+                         L"unread=0"});
+                }
+            }
+        }
+    }
+    // One folder of 500 read items for the backlog scan.
+    scenario += ScenarioLine({L"folder", L"store=S1", L"path=Backlog", L"id=B"});
+    for (int i = 0; i < 500; ++i) {
+        scenario += ScenarioLine(
+            {L"item", L"folder=B", L"subject=Old", L"received=" + Stamp(i), L"unread=0"});
+    }
+    std::wstring error;
+    if (!fake.WriteScenario(scenario) || !fake.Register(error)) {
+        std::printf("cannot prepare the fake: %s\n", WideToUtf8(error).c_str());
+        return 1;
+    }
+    const auto launch = std::chrono::steady_clock::now();
+    if (!fake.Start(error)) {
+        std::printf("cannot start the fake: %s\n", WideToUtf8(error).c_str());
+        return 1;
+    }
+    std::printf("fake started by the harness in %.3f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - launch).count());
+
+    // What one count costs (its own connection and CallCount read).
+    const long a = FakeCallCount();
+    const long b = FakeCallCount();
+    const long overhead = b - a;
+
+    std::vector<SelectedFolder> found;
+    bool discovered = false;
+    const Measure discovery = Run([&] { discovered = DiscoverFolders(found); }, overhead);
+    std::printf("discovery found %zu folders (%s)\n", found.size(), discovered ? "ok" : "FAILED");
+    Report("discovery, 1,000 folders", discovery, found.size() + 1, "folder");
+
+    std::vector<MailSnapshot> mail;
+    bool read = false;
+    const Measure cycle =
+        Run([&] { read = ReadWatchedFolders(watched, 5, false, mail); }, overhead);
+    std::printf("read %zu snapshots from %zu folders (%s)\n", mail.size(), watched.size(),
+                read ? "ok" : "FAILED");
+    Report("one cycle, 50 folders x 5 items", cycle, mail.size(), "item");
+
+    SelectedFolder backlogFolder;
+    backlogFolder.EntryId = L"B";
+    backlogFolder.StoreId = L"S1";
+    const Measure backlog =
+        Run([&] { (void)ReadWatchedFolders({backlogFolder}, 50, true, mail); }, overhead);
+    Report("backlog scan, 500 read items", backlog, 500, "item");
+
+    if (!fake.Stop()) {
+        std::printf("the fake did not stop\n");
+        return 1;
+    }
+    return discovered && read ? 0 : 1;
+}

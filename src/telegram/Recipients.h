@@ -1,0 +1,38 @@
+// The rules of a profile's in-memory recipient list: unique chat ids, at most 1,000 entries,
+// and the automatic removal of recipients inactive for more than 365 days.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/ActivityLog.h"
+#include "common/Clock.h"
+#include "profile/ProfileConfig.h"
+
+namespace wrenpost {
+
+inline constexpr std::size_t kMaxRecipients = 1000;
+inline constexpr std::int64_t kInactiveRecipientSeconds = 365LL * 86400;
+
+enum AddRecipientResult : int {
+    kRecipientAdded = 0,
+    kRecipientAlreadyPresent = 1,
+    kRecipientLimitReached = 2,  // the limit message has been shown
+};
+
+// Appends {chat id, name, allowed, registered now, "Never"}; the limit message goes through the
+// prompt seam with `owner` as its owner window.
+AddRecipientResult AddRecipient(std::vector<RecipientEntry>& recipients, const std::wstring& chatId,
+                                const std::wstring& displayName, const Clock& clock,
+                                std::uintptr_t owner = 0);
+
+// Drops entries whose last notification (or registration, when never notified) is more than
+// 365 days old; unreadable times keep the entry. True when anything was dropped.
+bool RemoveInactiveRecipients(std::vector<RecipientEntry>& recipients, const Clock& clock,
+                              const LogFunction& log);
+
+const RecipientEntry* FindRecipient(const std::vector<RecipientEntry>& recipients,
+                                    const std::wstring& chatId);
+
+}  // namespace wrenpost

@@ -1,0 +1,276 @@
+#include "telegram/Verification.h"
+
+#include <cstdio>
+#include <mutex>
+#include <random>
+
+#include "common/Text.h"
+#include "telegram/BotApiText.h"
+
+namespace wrenpost {
+namespace {
+
+std::wstring AsciiUpper(std::wstring text) {
+    for (wchar_t& c : text) {
+        if (c >= L'a' && c <= L'z') {
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+        }
+    }
+    return text;
+}
+
+std::wstring DecodedField(std::wstring_view text, std::wstring_view key) {
+    const auto raw = ExtractStringField(text, key);
+    return raw ? DecodeJsonString(*raw) : std::wstring();
+}
+
+const wchar_t kIgnored[] = L"Ignored unrelated verification message.";
+
+}  // namespace
+
+std::wstring GenerateVerificationCode() {
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    static std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<int> number(0, 999999);
+    wchar_t digits[8];
+    std::swprintf(digits, 8, L"%06d", number(engine));
+    return L"WP-" + std::wstring(digits);
+}
+
+std::wstring NormalizeVerificationText(std::wstring_view text) {
+    std::wstring flat;
+    flat.reserve(text.size());
+    for (const wchar_t c : text) {
+        if (c != L'\r' && c != L'\n') {
+            flat.push_back(c);
+        }
+    }
+    return AsciiUpper(TrimWhitespace(flat));
+}
+
+StartTextMatch MatchStartText(const std::wstring& textUpper, const std::wstring& codeUpper) {
+    static const std::wstring kStart = L"/START";
+    if (textUpper == kStart) {
+        return kStartBare;
+    }
+    if (textUpper.size() > kStart.size() + 1 && textUpper.compare(0, kStart.size(), kStart) == 0 &&
+        textUpper[kStart.size()] == L' ') {
+        return textUpper.compare(kStart.size() + 1, std::wstring::npos, codeUpper) == 0
+                   ? kStartMatchedCode
+                   : kStartOtherCode;
+    }
+    return kStartNone;
+}
+
+std::wstring ChatDisplayName(std::wstring_view chatObject) {
+    const std::wstring username = DecodedField(chatObject, L"username");
+    if (!username.empty()) {
+        return L"@" + username;
+    }
+    const std::wstring first = DecodedField(chatObject, L"first_name");
+    const std::wstring last = DecodedField(chatObject, L"last_name");
+    std::wstring name = !first.empty() && !last.empty() ? first + L" " + last
+                        : first.empty()                 ? last
+                                                        : first;
+    return name.empty() ? L"(Unknown)" : name;
+}
+
+StartOffsetResult FetchStartOffset(const HttpTransport& transport, const std::wstring& token,
+                                   std::int64_t startTime) {
+    StartOffsetResult result;
+    const TelegramGetResult got =
+        TelegramGet(transport, MakeBotApiRequest(token, L"getUpdates", L"timeout=0&limit=100"));
+    if (!got.ok) {
+        result.error = got.error;
+        return result;
+    }
+    const OkResult parsed = ParseOkResult(got.body);
+    if (!parsed.ok) {
+        result.error = parsed.error;
+        return result;
+    }
+    std::optional<std::int64_t> largest;
+    for (const std::wstring& item : parsed.items) {
+        const auto date = ExtractIntField(item, L"date");
+        if (date && *date >= startTime) {
+            continue;  // may carry the code: leave it for the polls
+        }
+        const auto id = ExtractIntField(item, L"update_id");
+        if (id && (!largest || *id > *largest)) {
+            largest = id;
+        }
+    }
+    result.ok = true;
+    result.offset = largest ? *largest + 1 : 0;
+    return result;
+}
+
+DeleteResult DeleteMessage(const HttpTransport& transport, const std::wstring& token,
+                           const std::wstring& chatId, const std::wstring& messageId) {
+    DeleteResult result;
+    const TelegramGetResult got = TelegramGet(
+        transport, MakeBotApiRequest(token, L"deleteMessage",
+                                     L"chat_id=" + chatId + L"&message_id=" + messageId));
+    if (!got.ok) {
+        result.error = got.error;
+        return result;
+    }
+    if (ContainsOkTrue(got.body)) {
+        result.ok = true;
+    } else {
+        result.error = FindDescription(got.body).value_or(L"Telegram returned an error.");
+    }
+    return result;
+}
+
+PollResult PollVerification(const HttpTransport& transport, const std::wstring& token,
+                            const std::wstring& code, std::int64_t windowStart,
+                            std::int64_t windowEnd, std::int64_t& offset) {
+    PollResult result;
+    const TelegramGetResult got = TelegramGet(
+        transport, MakeBotApiRequest(token, L"getUpdates",
+                                     L"timeout=0&limit=100&offset=" + ToWideDecimal(offset)));
+    if (!got.ok) {
+        result.error = got.error;
+        return result;
+    }
+    const OkResult parsed = ParseOkResult(got.body);
+    if (!parsed.ok) {
+        result.error = parsed.error;
+        return result;
+    }
+    result.ok = true;
+    const std::wstring expected = NormalizeVerificationText(code);
+    std::optional<std::int64_t> largest;
+    for (const std::wstring& item : parsed.items) {
+        if (const auto id = ExtractIntField(item, L"update_id");
+            id && (!largest || *id > *largest)) {
+            largest = id;
+        }
+        const auto rawText = ExtractStringField(item, L"text");
+        if (!rawText) {
+            continue;
+        }
+        const auto date = ExtractIntField(item, L"date");
+        const std::wstring chat = ExtractFlatObject(item, L"chat").value_or(L"");
+        const auto chatIdNumber = ExtractIntField(chat, L"id");
+        const std::wstring chatId = chatIdNumber ? ToWideDecimal(*chatIdNumber) : L"(unknown)";
+        const auto messageId = ExtractIntField(item, L"message_id");
+        const std::wstring name = ChatDisplayName(chat);
+
+        const std::wstring text = NormalizeVerificationText(DecodeJsonString(*rawText));
+        const StartTextMatch match = MatchStartText(text, expected);
+        if (match == kStartBare) {
+            result.logLines.push_back(kIgnored);
+            continue;
+        }
+        const bool textMatches =
+            match == kStartMatchedCode || (match == kStartNone && text == expected);
+        const bool inWindow = date && *date >= windowStart && *date <= windowEnd;
+        if (!textMatches || !inWindow || !chatIdNumber) {
+            result.logLines.push_back(kIgnored);
+            continue;
+        }
+        result.logLines.push_back(L"[Verify] Verification code matched. Sender=\"" + name +
+                                  L"\" ChatId=" + chatId);
+        if (messageId) {
+            const std::wstring messageIdText = ToWideDecimal(*messageId);
+            const DeleteResult deleted = DeleteMessage(transport, token, chatId, messageIdText);
+            if (deleted.ok) {
+                result.logLines.push_back(L"[Verify] Deleted setup message (ChatId=" + chatId +
+                                          L", MessageId=" + messageIdText + L").");
+            } else {
+                result.logLines.push_back(L"[Verify] Failed to delete setup message (ChatId=" +
+                                          chatId + L", MessageId=" + messageIdText + L"): " +
+                                          deleted.error);
+            }
+        } else {
+            result.logLines.push_back(
+                L"[Verify] No message_id found; skipping setup-message cleanup.");
+        }
+        bool known = false;
+        for (const VerificationCandidate& candidate : result.candidates) {
+            known = known || candidate.chatId == chatId;
+        }
+        if (!known) {
+            result.candidates.push_back({chatId, name});
+        }
+    }
+    if (largest) {
+        offset = *largest + 1;
+    }
+    return result;
+}
+
+std::optional<VerificationResult> RunVerification(const HttpTransport& transport,
+                                                  const Clock& clock,
+                                                  const VerificationRequest& request,
+                                                  const CancelFlag& cancelled,
+                                                  const LogLinesSink& logLines) {
+    std::int64_t offset = 0;
+    const StartOffsetResult drained = FetchStartOffset(transport, request.token, request.start);
+    if (drained.ok) {
+        offset = drained.offset;
+    } else {
+        logLines({L"[Verify] Could not pre-drain existing Telegram updates (" +
+                  (drained.error.empty() ? std::wstring(L"no error detail") : drained.error) +
+                  L") - continuing verification from the current point."});
+    }
+    while (true) {
+        if (cancelled && cancelled->load()) {
+            return std::nullopt;
+        }
+        if (ToUnixSeconds(clock.Now()) > request.deadline) {
+            VerificationResult expired;
+            expired.ok = true;
+            return expired;
+        }
+        PollResult poll = PollVerification(transport, request.token, request.code, request.start,
+                                           request.deadline, offset);
+        if (!poll.logLines.empty()) {
+            logLines(std::move(poll.logLines));
+        }
+        if (!poll.ok || !poll.candidates.empty()) {
+            VerificationResult done;
+            done.ok = poll.ok;
+            done.candidates = std::move(poll.candidates);
+            done.error = std::move(poll.error);
+            return done;
+        }
+        if (cancelled && cancelled->load()) {
+            return std::nullopt;
+        }
+        clock.SleepFor(kVerificationPollInterval);
+    }
+}
+
+VerificationOutcome OutcomeOf(const VerificationResult& result) {
+    if (!result.ok) {
+        return kVerificationFailed;
+    }
+    return result.candidates.empty() ? kVerificationExpired : kVerificationSucceeded;
+}
+
+std::wstring FormatCountdown(std::int64_t secondsLeft) {
+    if (secondsLeft < 0) {
+        secondsLeft = 0;
+    }
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02lld:%02lld", static_cast<long long>(secondsLeft / 60),
+                  static_cast<long long>(secondsLeft % 60));
+    return text;
+}
+
+std::wstring BotLink(std::wstring_view username) {
+    if (!username.empty() && username.front() == L'@') {
+        username.remove_prefix(1);
+    }
+    return kBotLinkAddress + std::wstring(username);
+}
+
+std::wstring VerificationDeepLink(std::wstring_view username, std::wstring_view code) {
+    return BotLink(username) + L"?start=" + std::wstring(code);
+}
+
+}  // namespace wrenpost

@@ -1,0 +1,37 @@
+// The fake's automation objects: hand-written IDispatch implementations (names resolved at run
+// time, no type library) for application, namespace, folders, store, items, mail item and
+// property accessor, all answering from the current scenario.
+#pragma once
+
+#include <windows.h>
+// The headers below need windows.h first.
+#include <ole2.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "fakes/outlook/Scenario.h"
+
+namespace wrenpost::fake_outlook {
+
+// Process-wide state; touched only on the server's one STA thread (the counter excepted).
+struct ServerState {
+    std::wstring ScenarioPath;
+    std::shared_ptr<const Scenario> Current = std::make_shared<Scenario>();
+    FILETIME LastWrite{};
+    ULONGLONG LastSize = 0;
+    std::atomic<long> Calls{0};
+    HANDLE Hanging = nullptr;
+    HANDLE Release = nullptr;
+
+    // Re-reads the scenario file when its time or size changed since the last look.
+    void Refresh();
+};
+
+ServerState& State();
+
+// The application object, with one reference owned by the caller.
+IDispatch* CreateApplication();
+
+}  // namespace wrenpost::fake_outlook

@@ -1,0 +1,121 @@
+// FakeOutlook.exe: serves the fake object model as Outlook.Application from a scenario file.
+// Usage: FakeOutlook.exe <scenario file> [-Embedding]. Leaves on the Quit event or Quit call,
+// always revoking its registrations first (a stale registration breaks later launches).
+#include <windows.h>
+// The headers below need windows.h first.
+#include <ole2.h>
+#include <shellapi.h>
+
+#include "common/UniqueHandle_win.h"
+#include "fakes/outlook/FakeObjects.h"
+#include "fakes/outlook/FakeOutlookNames.h"
+
+using namespace wrenpost;
+using namespace wrenpost::fake_outlook;
+
+namespace {
+
+class ClassFactory : public IClassFactory {
+public:
+    explicit ClassFactory(IDispatch* application) : application_(application) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives on the server's stack for the whole run.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
+        if (outer != nullptr) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        // One application per process, like Outlook.
+        return application_->QueryInterface(riid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    IDispatch* application_;
+};
+
+HANDLE OpenNamedEvent(const wchar_t* name) {
+    // Manual reset; opens the harness's event when it already exists.
+    return CreateEventW(nullptr, TRUE, FALSE, name);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 2) {
+        return 2;
+    }
+    State().ScenarioPath = argv[1];
+    LocalFree(argv);
+    State().Refresh();
+
+    const UniqueHandle ready(OpenNamedEvent(kReadyEvent));
+    const UniqueHandle quit(OpenNamedEvent(kQuitEvent));
+    const UniqueHandle stopped(OpenNamedEvent(kStoppedEvent));
+    const UniqueHandle hanging(OpenNamedEvent(kHangingEvent));
+    const UniqueHandle release(OpenNamedEvent(kReleaseEvent));
+    State().Hanging = hanging.get();
+    State().Release = release.get();
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        return 3;
+    }
+    IDispatch* application = CreateApplication();
+    ClassFactory factory(application);
+    DWORD classCookie = 0;
+    DWORD activeCookie = 0;
+    HRESULT hr = CoRegisterClassObject(kClassId, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                       &classCookie);
+    if (SUCCEEDED(hr)) {
+        hr = RegisterActiveObject(application, kClassId, ACTIVEOBJECT_STRONG, &activeCookie);
+    }
+    if (FAILED(hr)) {
+        if (classCookie != 0) {
+            CoRevokeClassObject(classCookie);
+        }
+        application->Release();
+        CoUninitialize();
+        return 4;
+    }
+    ResetEvent(stopped.get());
+    SetEvent(ready.get());
+
+    HANDLE waitOn[1] = {quit.get()};
+    bool running = true;
+    while (running) {
+        const DWORD woke = MsgWaitForMultipleObjects(1, waitOn, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) {
+            break;
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                running = false;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    ResetEvent(ready.get());
+    RevokeActiveObject(activeCookie, nullptr);
+    CoRevokeClassObject(classCookie);
+    CoDisconnectObject(application, 0);
+    application->Release();
+    CoUninitialize();
+    SetEvent(stopped.get());
+    return 0;
+}

@@ -1,0 +1,71 @@
+// The fake Outlook's world, read from a scenario file the tests write (and may rewrite while the
+// fake runs). One record per line, tab-separated, "key=value" fields after the record kind:
+//
+//   store   id=S1  name=Ann  [nostore] [nodisplayname]
+//   folder  store=S1  path=Inbox\Sub  [id=F1] [name=..] [folderpath=..] [unreadable]
+//           [unopenable] [nosort]
+//   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
+//           [delivery=..] [submit=..] [msgid=..] [noaccessor]
+//   hang    member=GetFolderFromID
+//
+// Each store has a root folder (its name, path "\\name"); folder paths are relative to it and
+// missing parents are created. An item member that is not given does not exist on the item.
+// Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text", "i4:n", "empty", "baddate" force a type.
+#pragma once
+
+#include <windows.h>
+// The headers below need windows.h first.
+#include <ole2.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace wrenpost::fake_outlook {
+
+struct Value {
+    VARTYPE Type = VT_EMPTY;
+    std::wstring Text;
+    double Date = 0;
+    LONG Number = 0;
+    bool Flag = false;
+};
+
+struct Store {
+    std::wstring Id;
+    std::wstring Name;
+    bool NoStore = false;        // a folder's Store property fails
+    bool NoDisplayName = false;  // the store's DisplayName fails
+};
+
+struct Folder {
+    std::size_t StoreIndex = 0;
+    std::wstring Id;
+    std::wstring Name;
+    std::wstring FolderPath;
+    std::wstring RelativePath;  // key within the store; empty for the root
+    bool Unreadable = false;
+    bool Unopenable = false;
+    bool NoSort = false;
+    std::vector<std::size_t> Children;
+    std::vector<std::size_t> Items;
+};
+
+struct Item {
+    std::map<std::wstring, Value> Members;  // by lower-case member name
+    std::map<std::wstring, Value> Mapi;     // by lower-case tag text, e.g. "0x0e060040"
+    bool NoAccessor = false;
+};
+
+struct Scenario {
+    std::vector<Store> Stores;
+    std::vector<std::size_t> Roots;  // root folder per store
+    std::vector<Folder> Folders;
+    std::vector<Item> Items;
+    std::wstring HangMember;  // lower case
+};
+
+// Lines that cannot be understood are ignored (the tests write the file).
+Scenario ParseScenario(const std::wstring& text);
+
+}  // namespace wrenpost::fake_outlook

@@ -1,0 +1,64 @@
+// Test-side control of FakeOutlook.exe: registers it as Outlook.Application in the (throw-away)
+// test prefix, writes its scenario, starts it, waits for it against a deadline, makes it hang
+// and release, and stops it gracefully. Shared by the Outlook tests, benchmarks and end-to-end
+// tests.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+
+#include "common/UniqueHandle_win.h"
+#include "support/TempDir.h"
+
+namespace wrenpost::testing {
+
+// One scenario line: the record kind and its "key=value" fields, tab-separated.
+std::wstring ScenarioLine(std::initializer_list<std::wstring> fields);
+
+class FakeOutlook {
+public:
+    FakeOutlook();
+    ~FakeOutlook();
+    FakeOutlook(const FakeOutlook&) = delete;
+    FakeOutlook& operator=(const FakeOutlook&) = delete;
+
+    // FakeOutlook.exe beside the running program, or in the build's tests folder.
+    static std::filesystem::path ExePath();
+    const std::filesystem::path& ScenarioPath() const { return scenario_; }
+
+    // Writes HKLM\Software\Classes\Outlook.Application and the class's LocalServer32 (with the
+    // scenario path as argument), so COM can also launch the fake by itself.
+    [[nodiscard]] bool Register(std::wstring& error) const;
+    // Removes the ProgID (the class key stays; without the ProgID nothing finds it).
+    static void UnregisterProgId();
+
+    // Replaces the scenario atomically; a running fake picks it up at its next namespace call.
+    [[nodiscard]] bool WriteScenario(const std::wstring& text);
+
+    // Starts the exe (unless one is running) and waits until it serves requests.
+    [[nodiscard]] bool Start(std::wstring& error,
+                             std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Waits for a fake started by someone else (COM) to serve requests.
+    [[nodiscard]] bool WaitUntilReady(std::chrono::milliseconds timeout) const;
+    bool IsRunning() const;
+    // Asks the fake to leave (releasing any hang first) and waits until it has.
+    [[nodiscard]] bool Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    // A call to the scenario's hang member is blocked inside the fake.
+    [[nodiscard]] bool WaitUntilHanging(std::chrono::milliseconds timeout) const;
+    void ReleaseHang();
+
+private:
+    TempDir dir_;
+    std::filesystem::path scenario_;
+    UniqueHandle ready_;
+    UniqueHandle quit_;
+    UniqueHandle stopped_;
+    UniqueHandle hanging_;
+    UniqueHandle release_;
+    UniqueHandle process_;
+};
+
+}  // namespace wrenpost::testing

@@ -1,0 +1,126 @@
+// The duplicate-token guard: the mutex name, claims within one guard, between guards, and
+// between two processes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/UniqueHandle_win.h"
+#include "telegram/TokenGuard_win.h"
+
+namespace wrenpost {
+namespace {
+
+TEST(TokenMutexName, IsTheLowerCaseSha256OfTheUtf8Token) {
+    EXPECT_EQ(
+        TokenMutexName(L"abc"),
+        L"Global\\Wrenpost_Token_ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // UTF-8 bytes of U+00E9 are C3 A9.
+    EXPECT_EQ(
+        TokenMutexName(L"\u00e9"),
+        L"Global\\Wrenpost_Token_4a99557e4033c3539de2eb65472017cad5f9557f7a0625a09f1c3f6e2ba69c4c");
+    EXPECT_NE(TokenMutexName(L"123:ABC"), TokenMutexName(L" 123:ABC"));  // callers trim
+}
+
+TEST(TokenGuard, ClaimingTheHeldTokenAgainKeepsIt) {
+    TokenGuard guard;
+    EXPECT_EQ(ClaimToken(guard, L"guard-test-1"), kTokenClaimed);
+    EXPECT_EQ(guard.heldName, TokenMutexName(L"guard-test-1"));
+    EXPECT_EQ(ClaimToken(guard, L"guard-test-1"), kTokenAlreadyHeld);
+    EXPECT_FALSE(IsTokenHeldElsewhere(guard, L"guard-test-1"));  // held here, not elsewhere
+    ReleaseToken(guard);
+    EXPECT_TRUE(guard.heldName.empty());
+    EXPECT_FALSE(static_cast<bool>(guard.mutex));
+}
+
+TEST(TokenGuard, AnotherGuardSeesTheTokenAndCannotClaimIt) {
+    TokenGuard first;
+    TokenGuard second;
+    ASSERT_EQ(ClaimToken(first, L"guard-test-2"), kTokenClaimed);
+    EXPECT_TRUE(IsTokenHeldElsewhere(second, L"guard-test-2"));
+    EXPECT_EQ(ClaimToken(second, L"guard-test-2"), kTokenHeldElsewhere);
+    EXPECT_TRUE(second.heldName.empty());
+    ReleaseToken(first);
+    EXPECT_FALSE(IsTokenHeldElsewhere(second, L"guard-test-2"));
+    EXPECT_EQ(ClaimToken(second, L"guard-test-2"), kTokenClaimed);
+}
+
+TEST(TokenGuard, ClaimingAnotherTokenReleasesTheFirst) {
+    TokenGuard guard;
+    TokenGuard other;
+    ASSERT_EQ(ClaimToken(guard, L"guard-test-3a"), kTokenClaimed);
+    ASSERT_EQ(ClaimToken(guard, L"guard-test-3b"), kTokenClaimed);
+    EXPECT_FALSE(IsTokenHeldElsewhere(other, L"guard-test-3a"));
+    EXPECT_TRUE(IsTokenHeldElsewhere(other, L"guard-test-3b"));
+    // A refused claim leaves the guard holding nothing.
+    EXPECT_EQ(ClaimToken(other, L"guard-test-3b"), kTokenHeldElsewhere);
+    EXPECT_EQ(ClaimToken(guard, L"guard-test-3a"), kTokenClaimed);
+    EXPECT_FALSE(IsTokenHeldElsewhere(other, L"guard-test-3b"));
+}
+
+std::wstring HelperPath() {
+    wchar_t self[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self, length);
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"wrenpost_token_holder.exe";
+}
+
+struct Helper {
+    UniqueHandle process;
+    bool Launch(const std::wstring& token, const std::wstring& ready, const std::wstring& quit) {
+        std::wstring command = L"\"" + HelperPath() + L"\" " + token + L" " + ready + L" " + quit;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info)) {
+            return false;
+        }
+        CloseHandle(info.hThread);
+        process.reset(info.hProcess);
+        return true;
+    }
+    DWORD Wait() {
+        if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0)
+            return 999;
+        DWORD code = 999;
+        GetExitCodeProcess(process.get(), &code);
+        return code;
+    }
+};
+
+TEST(TokenGuardAcrossProcesses, TheSecondInstanceIsRefusedUntilTheFirstExits) {
+    const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
+    const std::wstring token = L"4711:shared-token-" + suffix;
+    const std::wstring readyName = L"WrenpostTestReady" + suffix;
+    const std::wstring quitName = L"WrenpostTestQuit" + suffix;
+    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+    UniqueHandle quit(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
+    ASSERT_TRUE(ready && quit);
+
+    Helper first;
+    ASSERT_TRUE(first.Launch(token, readyName, quitName)) << "cannot start " << GetLastError();
+    ASSERT_EQ(WaitForSingleObject(ready.get(), 30000), WAIT_OBJECT_0);
+
+    TokenGuard guard;
+    EXPECT_TRUE(IsTokenHeldElsewhere(guard, token));
+    EXPECT_EQ(ClaimToken(guard, token), kTokenHeldElsewhere);
+
+    // A third instance is refused too, and says so by its exit code.
+    Helper third;
+    ASSERT_TRUE(third.Launch(token, readyName, quitName));
+    EXPECT_EQ(third.Wait(), static_cast<DWORD>(kTokenHeldElsewhere));
+
+    SetEvent(quit.get());
+    EXPECT_EQ(first.Wait(), 0u);
+    EXPECT_FALSE(IsTokenHeldElsewhere(guard, token));
+    EXPECT_EQ(ClaimToken(guard, token), kTokenClaimed);
+
+    // Now this process holds it and a new instance is the one refused.
+    Helper fourth;
+    ASSERT_TRUE(fourth.Launch(token, readyName, quitName));
+    EXPECT_EQ(fourth.Wait(), static_cast<DWORD>(kTokenHeldElsewhere));
+}
+
+}  // namespace
+}  // namespace wrenpost
