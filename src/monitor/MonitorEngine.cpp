@@ -127,13 +127,20 @@ bool MonitorEngine::Start(std::wstring profileName, std::filesystem::path profil
     }
 
     if (deps_.RunWorker) {
+        std::wstring failure;
         try {
             worker_ = deps_.LaunchThread([this] { WorkerLoop(); });
         } catch (const std::exception& error) {
+            failure = Utf8ToWide(error.what());
+        } catch (...) {
+            failure = L"unknown error";
+        }
+        if (!worker_.joinable()) {
             running_.store(false);
             deps_.KeepAwake(false);
             WriteStatus(L"Stopped", L"-");
-            Log(L"Failed to start the monitor worker thread: " + Utf8ToWide(error.what()));
+            Log(L"Failed to start the monitor worker thread: " +
+                (failure.empty() ? std::wstring(L"no thread was created") : failure));
             return false;
         }
     } else {
