@@ -83,33 +83,12 @@ RuleLoadResult ParseRulePackageText(std::wstring_view text, RulePackage& package
 
 bool WriteRulePackage(const std::filesystem::path& path, const RulePackage& package,
                       std::wstring* error) {
-    if (path.empty()) {
-        if (error) {
-            *error = L"No package file path";
-        }
-        return false;
-    }
-    try {
-        std::error_code ignored;
-        if (path.has_parent_path()) {
-            std::filesystem::create_directories(path.parent_path(), ignored);
-        }
-        return WriteTextFileAtomically(path, FormatRulePackage(package), error);
-    } catch (const std::exception&) {
-        if (error) {
-            *error = L"Could not write " + PathText(path);
-        }
-        return false;
-    }
+    return WriteRulesText(path, FormatRulePackage(package), L"package file", error);
 }
 
 RuleLoadResult ReadRulePackage(const std::filesystem::path& path, RulePackage& package) {
     std::wstring text;
-    try {
-        if (!ReadTextFile(path, text)) {
-            return RuleLoadResult::Missing;
-        }
-    } catch (const std::exception&) {
+    if (!ReadRulesText(path, text)) {
         return RuleLoadResult::Missing;
     }
     try {

@@ -51,10 +51,11 @@ RuleLoadResult ParseRulesFileText(std::wstring_view text, RulesFile& file) {
     return RuleLoadResult::Loaded;
 }
 
-bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file, std::wstring* error) {
+bool WriteRulesText(const std::filesystem::path& path, const std::wstring& text,
+                    const wchar_t* whatFile, std::wstring* error) {
     if (path.empty()) {
         if (error) {
-            *error = L"No rules file path";
+            *error = std::wstring(L"No ") + whatFile + L" path";
         }
         return false;
     }
@@ -63,7 +64,7 @@ bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file, std
         if (path.has_parent_path()) {
             std::filesystem::create_directories(path.parent_path(), ignored);
         }
-        return WriteTextFileAtomically(path, FormatRulesFile(file), error);
+        return WriteTextFileAtomically(path, text, error);
     } catch (const std::exception&) {
         if (error) {
             *error = L"Could not write " + PathText(path);
@@ -72,13 +73,21 @@ bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file, std
     }
 }
 
+bool ReadRulesText(const std::filesystem::path& path, std::wstring& text) {
+    try {
+        return ReadTextFile(path, text);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file, std::wstring* error) {
+    return WriteRulesText(path, FormatRulesFile(file), L"rules file", error);
+}
+
 RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file) {
     std::wstring text;
-    try {
-        if (!ReadTextFile(path, text)) {
-            return RuleLoadResult::Missing;
-        }
-    } catch (const std::exception&) {
+    if (!ReadRulesText(path, text)) {
         return RuleLoadResult::Missing;
     }
     try {

@@ -55,4 +55,10 @@ CorruptRulesChoice HandleCorruptRulesFile(const std::filesystem::path& rulesPath
 // The path as shown in log lines.
 std::wstring PathText(const std::filesystem::path& path);
 
+// The file side shared by the rules file and rule packages: create missing folders, then an
+// atomic write; and a read whose failure is Missing and whose parse failure is Corrupt.
+[[nodiscard]] bool WriteRulesText(const std::filesystem::path& path, const std::wstring& text,
+                                  const wchar_t* whatFile, std::wstring* error);
+bool ReadRulesText(const std::filesystem::path& path, std::wstring& text);
+
 }  // namespace wrenpost

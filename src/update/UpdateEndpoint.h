@@ -1,6 +1,6 @@
 // Where the update service lives: a base address "https://host[:port]" (a trailing "/" is
 // allowed), from the build or a per-user override. Plain http is accepted only for loopback
-// hosts, so a real service is always reached over TLS.
+// hosts, so a real service is always reached over TLS (the shared rules of common/Endpoint.h).
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,6 @@ struct UpdateEndpoint {
 };
 
 inline constexpr wchar_t kUpdateManifestPath[] = L"/api/updates/windows/latest";
-
-bool IsLoopbackHost(std::wstring_view host);
 
 [[nodiscard]] bool ParseUpdateEndpoint(std::wstring_view baseUrl, UpdateEndpoint& out,
                                        std::wstring& error);
