@@ -1,0 +1,8 @@
+// No power management to talk to outside Windows.
+#include "monitor/KeepAwake.h"
+
+namespace wrenpost {
+
+void RequestKeepAwake(bool) {}
+
+}  // namespace wrenpost

@@ -1,0 +1,453 @@
+// The monitor session: start and stop, the worker loop and one cycle.
+#include "monitor/MonitorEngine.h"
+
+#include <algorithm>
+#include <exception>
+#include <system_error>
+
+#include "common/LocalTime.h"
+#include "common/Text.h"
+#include "monitor/KeepAwake.h"
+#include "monitor/MonitorStatusFile.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr std::chrono::milliseconds kPollStep{100};
+constexpr std::int32_t kDefaultInterval = 10;
+constexpr std::int32_t kMinimumReadTimeoutSeconds = 30;
+const wchar_t* const kDefaultTitle = L"New Outlook Mail";
+
+// Detaches a reading thread that is still joinable when a cycle unwinds, so an exception never
+// reaches std::thread's terminating destructor; the engine then treats the read as abandoned.
+class ReadingThreadGuard {
+public:
+    ReadingThreadGuard(std::shared_ptr<OutlookReadOutcome>& abandoned,
+                       std::shared_ptr<OutlookReadOutcome> outcome)
+        : abandoned_(abandoned), outcome_(std::move(outcome)) {}
+    ~ReadingThreadGuard() {
+        if (thread.joinable()) {
+            thread.detach();
+            if (!outcome_->Done.load()) {
+                abandoned_ = outcome_;
+            }
+        }
+    }
+    ReadingThreadGuard(const ReadingThreadGuard&) = delete;
+    ReadingThreadGuard& operator=(const ReadingThreadGuard&) = delete;
+
+    std::thread thread;
+
+private:
+    std::shared_ptr<OutlookReadOutcome>& abandoned_;
+    std::shared_ptr<OutlookReadOutcome> outcome_;
+};
+
+}  // namespace
+
+MonitorEngine::MonitorEngine(MonitorDependencies dependencies) : deps_(std::move(dependencies)) {
+    if (!deps_.KeepAwake) {
+        deps_.KeepAwake = RequestKeepAwake;
+    }
+    if (!deps_.LaunchThread) {
+        deps_.LaunchThread = [](std::function<void()> body) {
+            return std::thread(std::move(body));
+        };
+    }
+}
+
+MonitorEngine::~MonitorEngine() {
+    Stop();
+}
+
+const Clock& MonitorEngine::TimeSource() const {
+    return deps_.TimeSource ? *deps_.TimeSource : SystemClock();
+}
+
+std::wstring MonitorEngine::LocalNow() const {
+    return FormatLocalTimestamp(static_cast<std::time_t>(ToUnixSeconds(TimeSource().Now())));
+}
+
+void MonitorEngine::Log(const std::wstring& line) const {
+    if (!logCallback_) {
+        return;
+    }
+    try {
+        logCallback_(line);
+    } catch (...) {
+        // A failing log sink must not end the session.
+    }
+}
+
+void MonitorEngine::WriteStatus(const std::wstring& status, const std::wstring& lastCheck) {
+    MonitorStatusReport report;
+    report.ProfileName = profileName_;
+    report.Status = status;
+    report.LastCheck = lastCheck;
+    report.MessagesSent = messagesSent_;
+    report.QueueCount = queueCount_;
+    report.SeenMessages = &admission_.Seen().Entries();
+    (void)WriteMonitorStatusFile(statusPath_, report);
+}
+
+bool MonitorEngine::Start(std::wstring profileName, std::filesystem::path profileFolder,
+                          std::wstring botToken, std::int32_t checkIntervalSeconds,
+                          bool includeOldMessages, MonitorLogCallback logCallback,
+                          MonitorStatusCallback statusCallback,
+                          RecipientNotifiedCallback recipientNotifiedCallback) {
+    if (running_.load() || worker_.joinable() || manualSession_) {
+        return false;
+    }
+    profileName_ = std::move(profileName);
+    profileFolder_ = std::move(profileFolder);
+    configPath_ = profileFolder_ / (profileName_ + L"Config.json");
+    statusPath_ = profileFolder_ / (profileName_ + L"Monitor.json");
+    rulesPath_ = profileFolder_ / (profileName_ + L"Rules.json");
+    botToken_ = std::move(botToken);
+    checkInterval_ = checkIntervalSeconds < 1 ? kDefaultInterval : checkIntervalSeconds;
+    messagesSent_ = 0;
+    queueCount_ = 0;
+    baselineDone_ = false;
+    failureMark_ = false;
+    includeOld_ = includeOldMessages;
+    logCallback_ = std::move(logCallback);
+    statusCallback_ = std::move(statusCallback);
+    recipientNotifiedCallback_ = std::move(recipientNotifiedCallback);
+
+    sessionStart_ = ToTicksSince1970(TimeSource().Now());
+    admission_.Reset(sessionStart_, includeOld_);
+    running_.store(true);
+
+    WriteStatus(L"Running", L"-");
+    deps_.KeepAwake(true);
+    Log(L"Monitor session cutoff: " + FormatIso8601Utc(sessionStart_));
+    if (includeOld_) {
+        Log(L"Backlog mode is enabled (\"Also send existing unread emails\") - unread messages "
+            L"received before this session started may still be sent for this session.");
+    }
+
+    if (deps_.RunWorker) {
+        std::wstring failure;
+        try {
+            worker_ = deps_.LaunchThread([this] { WorkerLoop(); });
+        } catch (const std::exception& error) {
+            failure = Utf8ToWide(error.what());
+        } catch (...) {
+            failure = L"unknown error";
+        }
+        if (!worker_.joinable()) {
+            running_.store(false);
+            deps_.KeepAwake(false);
+            WriteStatus(L"Stopped", L"-");
+            Log(L"Failed to start the monitor worker thread: " +
+                (failure.empty() ? std::wstring(L"no thread was created") : failure));
+            return false;
+        }
+    } else {
+        manualSession_ = true;
+    }
+    Log(L"Monitor started for profile: " + profileName_);
+    return true;
+}
+
+void MonitorEngine::Stop() {
+    if (!worker_.joinable() && !manualSession_) {
+        return;
+    }
+    running_.store(false);
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    worker_ = std::thread();
+    manualSession_ = false;
+    deps_.KeepAwake(false);
+    WriteStatus(L"Stopped", L"-");
+    Log(L"Monitor stopped for profile: " + profileName_);
+}
+
+MonitorCycleResult MonitorEngine::RunCycle() {
+    if (!manualSession_ || !running_.load()) {
+        return MonitorCycleResult::StopRequested;
+    }
+    return RunOneCycle();
+}
+
+void MonitorEngine::WorkerLoop() {
+    Log(L"Monitor worker thread started for profile: " + profileName_);
+    while (running_.load()) {
+        if (RunOneCycle() == MonitorCycleResult::StopRequested) {
+            break;
+        }
+        WaitOneInterval();
+    }
+    Log(L"Monitor worker loop exiting (stop requested) for profile: " + profileName_);
+}
+
+void MonitorEngine::WaitOneInterval() {
+    const Clock& clock = TimeSource();
+    const auto deadline = clock.SteadyNow() + std::chrono::seconds(checkInterval_);
+    while (running_.load() && clock.SteadyNow() < deadline) {
+        clock.SleepFor(kPollStep);
+    }
+}
+
+MonitorCycleResult MonitorEngine::RunOneCycle() {
+    try {
+        return RunOneCycleUnguarded();
+    } catch (const std::exception& error) {
+        Log(L"Unhandled exception in monitor cycle: " + Utf8ToWide(error.what()) +
+            L". Continuing.");
+    } catch (...) {
+        Log(L"Unknown unhandled exception in monitor cycle. Continuing.");
+    }
+    failureMark_ = true;
+    return MonitorCycleResult::Failed;
+}
+
+void MonitorEngine::ReloadRules() {
+    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); });
+}
+
+MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
+    Log(L"Monitor cycle started at " + LocalNow() + L".");
+    ReloadRules();
+
+    ProfileConfigStore store;
+    if (!store.ReadProfileConfig(configPath_)) {
+        Log(L"Monitor cycle failed: could not load config. Will retry next cycle.");
+        failureMark_ = true;
+        return MonitorCycleResult::ConfigLoadFailed;
+    }
+    ProfileConfig config = store.Current();
+
+    const std::int32_t limit = includeOld_ ? 50 : 5;
+    const std::int64_t timeoutSeconds =
+        std::max<std::int64_t>(kMinimumReadTimeoutSeconds, 3 * std::int64_t{checkInterval_});
+
+    // A read abandoned by an earlier cycle that is still blocked in Outlook is waited for
+    // instead of stacking another blocked thread on top of it.
+    const bool waitingForAbandoned = abandonedRead_ && !abandonedRead_->Done.load();
+    std::shared_ptr<OutlookReadOutcome> outcome =
+        waitingForAbandoned ? abandonedRead_ : std::make_shared<OutlookReadOutcome>();
+    ReadingThreadGuard reading(abandonedRead_, outcome);
+    if (!waitingForAbandoned) {
+        abandonedRead_.reset();
+        // The thread owns copies of everything it uses, so it may outlive the cycle and the
+        // engine.
+        reading.thread =
+            deps_.LaunchThread([outcome, folders = config.SelectedFolders, limit,
+                                includeOld = includeOld_, reader = deps_.ReadFolders]() {
+                std::vector<MailSnapshot> messages;
+                bool ok = false;
+                try {
+                    ok = reader && reader(folders, limit, includeOld, messages);
+                } catch (...) {
+                    ok = false;
+                }
+                if (!ok) {
+                    messages.clear();
+                }
+                outcome->Messages = std::move(messages);
+                outcome->Ok = ok;
+                outcome->Done.exchange(true, std::memory_order_seq_cst);
+            });
+    }
+
+    const Clock& clock = TimeSource();
+    const auto deadline = clock.SteadyNow() + std::chrono::seconds(timeoutSeconds);
+    while (!outcome->Done.load()) {
+        if (!running_.load() || clock.SteadyNow() >= deadline) {
+            break;
+        }
+        clock.SleepFor(kPollStep);
+    }
+    const bool done = outcome->Done.load();
+
+    if (!running_.load()) {
+        if (done && reading.thread.joinable()) {
+            reading.thread.join();
+        }
+        return MonitorCycleResult::StopRequested;  // the guard abandons a read still running
+    }
+
+    bool ok = false;
+    std::vector<MailSnapshot> messages;
+    if (done) {
+        if (reading.thread.joinable()) {
+            reading.thread.join();
+        }
+        if (waitingForAbandoned) {
+            abandonedRead_.reset();
+            Log(L"An Outlook check abandoned by an earlier cycle has finished; its result was "
+                L"discarded. Outlook will be read again next cycle.");
+            failureMark_ = true;
+            return MonitorCycleResult::LateReadDiscarded;
+        }
+        ok = outcome->Ok;
+        messages = std::move(outcome->Messages);
+    }
+
+    const std::wstring cycleTime = LocalNow();
+    if (ok) {
+        if (failureMark_) {
+            Log(L"Outlook reconnected successfully.");
+        }
+        int newMessages = 0;
+        std::vector<std::pair<std::wstring, std::wstring>> notified;
+        const auto log = [this](const std::wstring& line) { Log(line); };
+        for (const MailSnapshot& message : messages) {
+            if (admission_.Admit(message, log)) {
+                HandleMessage(message, config, newMessages, notified);
+            }
+        }
+        if (!baselineDone_) {
+            Log(includeOld_ ? L"Baseline completed (backlog mode) - unread messages received "
+                              L"before this session started may still have been sent."
+                            : L"Baseline completed. Old messages will not be sent.");
+            baselineDone_ = true;
+        }
+        if (!notified.empty()) {
+            WriteBackNotificationTimes(notified);
+        }
+        ReportCycle(cycleTime, L"Running");
+        Log(L"Monitor cycle completed at " + cycleTime + L". New messages: " +
+            ToWideDecimal(newMessages));
+        failureMark_ = false;
+        return MonitorCycleResult::Completed;
+    }
+
+    failureMark_ = true;
+    if (done) {
+        Log(L"Monitor cycle failed: could not read Outlook messages. Will retry next cycle.");
+        ReportCycle(cycleTime, L"Outlook Read Failed");
+        return MonitorCycleResult::ReadFailed;
+    }
+    Log(L"Monitor cycle timed out after " + ToWideDecimal(timeoutSeconds) +
+        L"s waiting for Outlook (it may be unresponsive, or showing a security prompt it cannot "
+        L"receive input for, e.g. while the session is locked). Will retry next cycle.");
+    ReportCycle(cycleTime, L"Outlook Check Timed Out");
+    return MonitorCycleResult::TimedOut;  // the guard abandons the reading thread
+}
+
+void MonitorEngine::ReportCycle(const std::wstring& cycleTime, const std::wstring& status) {
+    WriteStatus(status, cycleTime);
+    if (statusCallback_) {
+        statusCallback_(cycleTime, messagesSent_, queueCount_, status);
+    }
+}
+
+void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& config,
+                                  int& newMessages,
+                                  std::vector<std::pair<std::wstring, std::wstring>>& notified) {
+    RuleDecision verdict;
+    try {
+        verdict = rules_.Evaluate(message);
+    } catch (...) {
+        Log(L"Rule evaluation failed. Falling back to default behavior.");
+        verdict = RuleDecision();
+    }
+    if (rules_.Enabled()) {
+        Log(L"Rules evaluated for message: " + message.Subject + L". Matched: " +
+            (verdict.MatchedRuleName.empty() ? std::wstring(L"none") : verdict.MatchedRuleName) +
+            L". Final action: " +
+            (verdict.FinalAction.empty() ? std::wstring(L"none") : verdict.FinalAction) + L".");
+    }
+    ++newMessages;
+
+    if (!verdict.ShouldSend) {
+        admission_.Remember(message);
+        Log(L"Notification skipped by rule: " +
+            (verdict.MatchedRuleName.empty() ? verdict.Reason : verdict.MatchedRuleName));
+        return;
+    }
+
+    const std::wstring title = ChooseTitle(message, config, verdict);
+    bool attempted = false;
+    bool reached = false;
+    for (RecipientEntry& recipient : config.Recipients) {
+        if (!recipient.Allowed) {
+            continue;
+        }
+        attempted = true;
+        LastSendError().clear();
+        std::unique_ptr<NotificationProvider> provider =
+            deps_.MakeProvider ? deps_.MakeProvider(botToken_, recipient.ChatId) : nullptr;
+        bool sent = false;
+        if (provider) {
+            sent = provider->Send(title, message.Subject);
+        } else {
+            LastSendError() = L"No notification channel is available.";
+        }
+        if (!sent) {
+            Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " +
+                message.Subject + L" - " + LastSendError());
+            continue;
+        }
+        const std::wstring when = LocalNow();
+        recipient.LastNotification = when;
+        notified.emplace_back(recipient.ChatId, when);
+        if (recipientNotifiedCallback_) {
+            recipientNotifiedCallback_(recipient.ChatId, when);
+        }
+        reached = true;
+    }
+
+    const std::wstring summary =
+        message.ReceivedTime + L" | " + message.SenderName + L" | " + message.Subject;
+    if (reached) {
+        ++messagesSent_;
+        admission_.Remember(message);
+        Log(L"Telegram sent: " + summary);
+    } else if (attempted) {
+        ++queueCount_;
+        Log(L"Telegram failed, will retry: " + summary);
+    } else {
+        ++queueCount_;
+        Log(L"No allowed Telegram recipients configured.");
+    }
+}
+
+std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
+                                        const RuleDecision& verdict) {
+    if (!verdict.TitleOverride.empty()) {
+        Log(L"Notification title overridden by rule (" +
+            (verdict.MatchedRuleName.empty() ? std::wstring(L"unknown rule")
+                                             : verdict.MatchedRuleName) +
+            L"). Final title: " + verdict.TitleOverride + L".");
+        return verdict.TitleOverride;
+    }
+    if (!config.UseSameTitle) {
+        for (const FolderTitle& folderTitle : config.FolderTitles) {
+            if (folderTitle.FolderPath == message.FolderPath) {
+                return folderTitle.Title.empty() ? std::wstring(kDefaultTitle) : folderTitle.Title;
+            }
+        }
+        return kDefaultTitle;
+    }
+    return config.DefaultTitle.empty() ? std::wstring(kDefaultTitle) : config.DefaultTitle;
+}
+
+void MonitorEngine::WriteBackNotificationTimes(
+    const std::vector<std::pair<std::wstring, std::wstring>>& notified) {
+    // The window may have saved the profile during this cycle: start from the file as it is
+    // now and change nothing but the notification times of the recipients just notified.
+    ProfileConfigStore store;
+    if (!store.ReadProfileConfig(configPath_)) {
+        Log(L"Could not re-read " + configPath_.wstring() +
+            L" to record notification times; skipped for this cycle.");
+        return;
+    }
+    ProfileConfig current = store.Current();
+    for (const auto& [chatId, when] : notified) {
+        for (RecipientEntry& recipient : current.Recipients) {
+            if (recipient.ChatId == chatId) {
+                recipient.LastNotification = when;
+            }
+        }
+    }
+    if (!store.WriteProfileConfig(configPath_, current)) {
+        Log(L"Could not write notification times to " + configPath_.wstring() + L".");
+    }
+}
+
+}  // namespace wrenpost
