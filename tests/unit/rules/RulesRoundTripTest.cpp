@@ -5,7 +5,6 @@
 
 #include "common/TextFile.h"
 #include "rules/RulesFile.h"
-#include "support/TempDir.h"
 
 namespace wrenpost {
 namespace {
@@ -113,21 +112,6 @@ void ExpectTextRoundTrips(bool wide, std::uint32_t seed, int count) {
 TEST(RulesRoundTrip, Latin1TextsComeBackEqual) { ExpectTextRoundTrips(false, 1, 600); }
 
 TEST(RulesRoundTrip, TextsAboveLatin1ComeBackEqual) { ExpectTextRoundTrips(true, 2, 600); }
-
-TEST(RulesRoundTrip, ThroughTheFile) {
-    testing::TempDir dir;
-    const auto path = dir / L"ProfileRules.json";
-    for (const bool wide : {false, true}) {
-        RulesGenerator generator(wide ? 3 : 4, wide);
-        for (int i = 0; i < 40; ++i) {
-            const RulesFile file = generator.File();
-            ASSERT_TRUE(SaveRulesFile(path, file));
-            RulesFile back;
-            ASSERT_EQ(LoadRulesFile(path, back), RuleLoadResult::Loaded) << i;
-            ASSERT_EQ(back, file) << i;
-        }
-    }
-}
 
 }  // namespace
 }  // namespace wrenpost

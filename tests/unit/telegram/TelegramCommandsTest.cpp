@@ -20,31 +20,25 @@ struct Logged {
     }
 };
 
-TEST(CommandChecks, CheckAndGetChatIdNeedAToken) {
+TEST(CommandChecks, TokenChecksBeforeCheckAndGetChatId) {
     PromptRecorder prompts;
     EXPECT_FALSE(ConfirmTokenEntered(L"", 7));
     EXPECT_TRUE(ConfirmTokenEntered(L"1:A", 7));
     EXPECT_FALSE(ConfirmVerificationAllowed(L"", L"", 7));
-    const auto asked = prompts.Requests();
-    ASSERT_EQ(asked.size(), 2u);
-    for (const auto& request : asked) {
-        EXPECT_EQ(request.caption, L"Missing Token");
-        EXPECT_EQ(request.text, L"Please enter the Bot Token first.");
-        EXPECT_EQ(request.icon, PromptIcon::Warning);
-        EXPECT_EQ(request.owner, 7u);
-    }
-}
-
-TEST(CommandChecks, GetChatIdNeedsTheValidatedToken) {
-    PromptRecorder prompts;
     EXPECT_FALSE(ConfirmVerificationAllowed(L"1:B", L"1:A", 0));
     EXPECT_FALSE(ConfirmVerificationAllowed(L"1:A", L"", 0));
     EXPECT_TRUE(ConfirmVerificationAllowed(L"1:A", L"1:A", 0));
     const auto asked = prompts.Requests();
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0].caption, L"Bot Token Required");
+    ASSERT_EQ(asked.size(), 4u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(asked[i].caption, L"Missing Token");
+        EXPECT_EQ(asked[i].text, L"Please enter the Bot Token first.");
+        EXPECT_EQ(asked[i].icon, PromptIcon::Warning);
+        EXPECT_EQ(asked[i].owner, 7u);
+    }
+    EXPECT_EQ(asked[2].caption, L"Bot Token Required");
     EXPECT_EQ(
-        asked[0].text,
+        asked[2].text,
         L"Please click Check first to validate the Bot Token and retrieve the bot information.");
 }
 

@@ -109,24 +109,18 @@ TEST(ManifestVersions, RefuseLeadingZerosAndWrongPartCounts) {
     }
 }
 
-TEST(ManifestVersions, AcceptZeroPartsAndNineDigitParts) {
+TEST(ManifestVersions, AcceptZeroAndNineDigitPartsAndCompareNumerically) {
     Version version;
     ASSERT_TRUE(ParseVersionText("0.0.0", version));
     EXPECT_EQ(version, (Version{0, 0, 0}));
     ASSERT_TRUE(ParseVersionText("999999999.10.0", version));
-    EXPECT_EQ(version, (Version{999999999, 10, 0}));
     EXPECT_EQ(VersionText(version), L"999999999.10.0");
-}
-
-TEST(ManifestVersions, CompareNumericallyPartByPart) {
     Version a;
     Version b;
     ASSERT_TRUE(ParseVersionText("1.10.0", a));
     ASSERT_TRUE(ParseVersionText("1.9.9", b));
     EXPECT_GT(a, b);
-    EXPECT_LT((Version{1, 2, 3}), (Version{1, 2, 4}));
     EXPECT_LT((Version{1, 99, 99}), (Version{2, 0, 0}));
-    EXPECT_EQ((Version{1, 2, 3}), (Version{1, 2, 3}));
 }
 
 TEST(ManifestInstaller, FileNameRule) {

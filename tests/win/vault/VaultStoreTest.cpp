@@ -13,7 +13,24 @@ namespace {
 
 const std::wstring kPassword = L"first password";
 
-class VaultStore : public VaultTest {};
+class VaultStore : public VaultTest {
+protected:
+    // Saving, changing the password and recovery all fail on the present file with `text`
+    // (recovery with `recoverText` when given) and leave its bytes as they were.
+    void ExpectEveryChangeRefused(const std::wstring& text, const std::wstring& key = L"key",
+                                  const std::wstring& recoverText = L"") {
+        const std::string before = FileBytes();
+        std::wstring error;
+        EXPECT_EQ(OpenError(kPassword), text);
+        EXPECT_FALSE(SaveVault(kPassword, {}, error));
+        EXPECT_EQ(error, text);
+        EXPECT_FALSE(ChangeVaultPassword(kPassword, L"x", error));
+        EXPECT_EQ(error, text);
+        EXPECT_FALSE(RecoverVaultPassword(key, L"x", error));
+        EXPECT_EQ(error, recoverText.empty() ? text : recoverText);
+        EXPECT_EQ(FileBytes(), before);
+    }
+};
 
 void PatchLength(std::string& file, std::size_t at, std::uint32_t length) {
     for (int i = 0; i < 4; ++i) {
@@ -178,14 +195,8 @@ TEST_F(VaultStore, ReportsMissingAndForeignFiles) {
         SetFileBytes(foreign);
         EXPECT_TRUE(VaultExists());
         EXPECT_FALSE(IsVaultV2());
-        EXPECT_EQ(OpenError(kPassword), L"Invalid vault file format.");
-        EXPECT_FALSE(SaveVault(kPassword, {}, error));
-        EXPECT_EQ(error, L"Invalid vault file format.");
-        EXPECT_FALSE(ChangeVaultPassword(kPassword, L"x", error));
-        EXPECT_EQ(error, L"Invalid vault file format.");
-        EXPECT_FALSE(RecoverVaultPassword(L"key", L"x", error));
-        EXPECT_EQ(error, L"This vault does not have a recovery key configured.");
-        EXPECT_EQ(FileBytes(), foreign);
+        ExpectEveryChangeRefused(L"Invalid vault file format.", L"key",
+                                 L"This vault does not have a recovery key configured.");
     }
 }
 
@@ -193,18 +204,9 @@ TEST_F(VaultStore, ReportsATruncatedHeaderAsCorrupt) {
     CreateWith(kPassword, SampleEntries());
     const std::string whole = FileBytes();
     for (const std::size_t size : {std::size_t{8}, std::size_t{100}, std::size_t{283}}) {
-        const std::string cut = whole.substr(0, size);
-        SetFileBytes(cut);
-        std::wstring error;
-        EXPECT_EQ(OpenError(kPassword), L"Vault file appears corrupt.") << size;
-        EXPECT_FALSE(VerifyVaultPassword(kPassword));
-        EXPECT_FALSE(SaveVault(kPassword, {}, error));
-        EXPECT_EQ(error, L"Vault file appears corrupt.");
-        EXPECT_FALSE(ChangeVaultPassword(kPassword, L"x", error));
-        EXPECT_EQ(error, L"Vault file appears corrupt.");
-        EXPECT_FALSE(RecoverVaultPassword(L"key", L"x", error));
-        EXPECT_EQ(error, L"Vault file appears corrupt.");
-        EXPECT_EQ(FileBytes(), cut);
+        SetFileBytes(whole.substr(0, size));
+        EXPECT_FALSE(VerifyVaultPassword(kPassword)) << size;
+        ExpectEveryChangeRefused(L"Vault file appears corrupt.");
     }
 }
 
@@ -216,15 +218,8 @@ TEST_F(VaultStore, ReportsBadCiphertextLengthsAsCorrupt) {
         std::string damaged = whole;
         PatchLength(damaged, 280, length);
         SetFileBytes(damaged);
-        std::wstring error;
-        EXPECT_EQ(OpenError(kPassword), L"Vault file appears corrupt.") << length;
-        EXPECT_FALSE(SaveVault(kPassword, {}, error));
-        EXPECT_EQ(error, L"Vault file appears corrupt.");
-        EXPECT_FALSE(ChangeVaultPassword(kPassword, L"x", error));
-        EXPECT_EQ(error, L"Vault file appears corrupt.");
-        EXPECT_FALSE(RecoverVaultPassword(key, L"x", error));
-        EXPECT_EQ(error, L"Vault file appears corrupt.");
-        EXPECT_EQ(FileBytes(), damaged);
+        SCOPED_TRACE(length);
+        ExpectEveryChangeRefused(L"Vault file appears corrupt.", key);
     }
 }
 
@@ -282,11 +277,18 @@ TEST_F(VaultStore, KeepsSecretsThroughSavesPasswordChangesAndRecovery) {
     EXPECT_EQ(OpenOk(L"third"), changed);
 }
 
-TEST_F(VaultStore, AFailedWriteKeepsTheOldFile) {
+TEST_F(VaultStore, AFailedWriteKeepsTheOldFileOrLeavesNone) {
+    std::wstring newKey;
+    std::wstring error;
+    FailNextAtomicWritesForTesting(1);
+    EXPECT_FALSE(CreateVault(kPassword, newKey, error));
+    EXPECT_EQ(error, L"Failed to write vault file.");
+    EXPECT_FALSE(VaultExists());
+    EXPECT_TRUE(std::filesystem::is_empty(VaultPath().parent_path()));
+
     const std::wstring key = CreateWith(kPassword, SampleEntries());
     const std::string before = FileBytes();
     const auto listing = FolderListing(VaultPath().parent_path());
-    std::wstring error;
 
     FailNextAtomicWritesForTesting(1);
     EXPECT_FALSE(SaveVault(kPassword, {}, error));
@@ -298,7 +300,6 @@ TEST_F(VaultStore, AFailedWriteKeepsTheOldFile) {
     EXPECT_FALSE(RecoverVaultPassword(key, L"new", error));
     EXPECT_EQ(error, L"Failed to write vault file.");
     FailNextAtomicWritesForTesting(1);
-    std::wstring newKey;
     EXPECT_FALSE(CreateVault(L"replacement", newKey, error));
     EXPECT_EQ(error, L"Failed to write vault file.");
     EXPECT_TRUE(newKey.empty());
@@ -308,28 +309,13 @@ TEST_F(VaultStore, AFailedWriteKeepsTheOldFile) {
     EXPECT_EQ(OpenOk(kPassword), SampleEntries());
 }
 
-TEST_F(VaultStore, AFailedFirstWriteLeavesNoVault) {
-    FailNextAtomicWritesForTesting(1);
-    std::wstring key;
-    std::wstring error;
-    EXPECT_FALSE(CreateVault(kPassword, key, error));
-    EXPECT_EQ(error, L"Failed to write vault file.");
-    EXPECT_FALSE(VaultExists());
-    EXPECT_TRUE(std::filesystem::is_empty(VaultPath().parent_path()));
-}
-
 TEST_F(VaultStore, NamesTheRandomSourceThatFailedDuringCreation) {
     // Draws in order: master key, password salt, password IV, recovery key, recovery salt,
     // recovery IV, data IV.
-    const std::vector<std::pair<int, std::wstring>> cases = {
-        {1, L"Failed to generate master key."},
-        {2, L"Failed to generate random bytes."},
-        {3, L"Failed to generate random bytes."},
-        {4, L"Failed to generate random bytes."},
-        {5, L"Failed to generate random bytes."},
-        {6, L"Failed to generate random bytes."},
-        {7, L"Failed to generate IV."}};
-    for (const auto& [failing, text] : cases) {
+    for (int failing = 1; failing <= 7; ++failing) {
+        const std::wstring text = failing == 1   ? L"Failed to generate master key."
+                                  : failing == 7 ? L"Failed to generate IV."
+                                                 : L"Failed to generate random bytes.";
         int call = 0;
         SetVaultRandomSourceForTesting(
             [&call, failing = failing](unsigned char* out, std::size_t size) {
@@ -356,10 +342,7 @@ TEST_F(VaultStore, NamesTheRandomSourceThatFailedWhenRewriting) {
     EXPECT_FALSE(RecoverVaultPassword(key, L"new", error));
     EXPECT_EQ(error, L"Failed to generate random bytes.");
     EXPECT_EQ(FileBytes(), before);
-
-    // Entry ids never come out empty, even then.
-    const std::wstring id = NewVaultEntryId();
-    EXPECT_EQ(id.size(), 16u);
+    EXPECT_EQ(NewVaultEntryId().size(), 16u);  // entry ids never come out empty, even then
 }
 
 TEST_F(VaultStore, MakesDistinctUpperCaseHexEntryIds) {
