@@ -28,9 +28,8 @@ inline constexpr std::wstring_view kActionOverrideTitle = L"Override Notificatio
 inline constexpr std::wstring_view kActionIgnore = L"Ignore Email";
 inline constexpr std::wstring_view kActionStop = L"Stop Processing";
 inline constexpr std::wstring_view kActionContinue = L"Continue Processing";
-inline constexpr std::wstring_view kRuleActionTypes[] = {kActionSend, kActionOverrideTitle,
-                                                         kActionIgnore, kActionStop,
-                                                         kActionContinue};
+inline constexpr std::wstring_view kRuleActionTypes[] = {
+    kActionSend, kActionOverrideTitle, kActionIgnore, kActionStop, kActionContinue};
 
 inline constexpr std::wstring_view kLogicAll = L"All";
 inline constexpr std::wstring_view kLogicAny = L"Any";
