@@ -126,6 +126,16 @@ TEST(RuleDecisions, PreparedListHonoursTheMasterSwitchAndReadsEmptyLogicAsAll) {
     EXPECT_EQ(rules[0].Name + rules[0].ConditionLogic + rules[1].ConditionLogic, L"bAllAny");
 }
 
+TEST(RuleDecisions, ConditionsOutcomeOfOneRule) {
+    MailSnapshot mail;
+    mail.Subject = L"RE: x";
+    const ConditionsOutcome outcome =
+        EvaluateConditions(Rule(L"r", {SubjectHas(L"X"), SubjectHas(L"y")}, {}), mail);
+    EXPECT_FALSE(outcome.Held);
+    EXPECT_EQ(outcome.Summary, L"Subject contains \"X\" AND Subject does not contain \"y\"");
+    EXPECT_TRUE(EvaluateConditions(Rule(L"r", {SubjectHas(L"X")}, {}), mail).Held);
+}
+
 // Empty values, values longer than the field, positions, case; operator names are exact.
 TEST(RuleOperators, Table) {
     const wchar_t *has = L"Contains", *hasNot = L"Does Not Contain", *starts = L"Starts With",
