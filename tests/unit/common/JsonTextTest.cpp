@@ -85,7 +85,8 @@ TEST(JsonStringDecoder, DecodesEachCallersFormat) {
         {file, LR"(caf\u00e9 \b\q "x)", L"cafu00e9 bq \"x", kWhole, nullptr},
         {file, LR"(end\)", LR"(end\)", kWhole, nullptr},
         {bot, LR"(\"\\\/\b\f\n\r\t")", L"\"\\/\b\f\n\r\t\"", kWhole, nullptr},
-        {bot, LR"(\u0418\u0061\u00E9\u00e9)", L"\u0418a\u00e9\u00e9", kWhole, nullptr},
+        {bot, LR"(\u0418\u0061\u00E9\u00e9\u00Af\u00aF\u0039)", L"\u0418a\u00e9\u00e9\u00af\u00af9",
+         kWhole, nullptr},
         {bot, LR"(\ud83d\ude00\uD83D\uDE00)", L"\U0001F600\U0001F600", kWhole, nullptr},
         {bot, LR"(\ud83d!\ude00\ud83d\u0041\ud83d)", L"\uFFFD!\uFFFD\uFFFDA\uFFFD", kWhole,
          nullptr},
@@ -115,6 +116,18 @@ TEST(JsonStringDecoder, DecodesEachCallersFormat) {
             EXPECT_EQ(wide.text, c.text) << WideToUtf8(c.input);
             EXPECT_EQ(bytes.text, WideToUtf8(c.text)) << WideToUtf8(c.input);
         }
+    }
+}
+
+// ECMAScript \s, which the std::wregex differentials below cannot check (C locale).
+TEST(JsonFieldReaders, PatternSpaceIsEcmaScriptWhiteSpace) {
+    for (const std::uint32_t c : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0xA0, 0x1680, 0x2000, 0x200A,
+                                  0x2028, 0x2029, 0x202F, 0x205F, 0x3000, 0xFEFF}) {
+        EXPECT_TRUE(IsJsonPatternSpace(static_cast<wchar_t>(c))) << c;
+    }
+    for (const std::uint32_t c : {0x08, 0x0E, 0x1F, 0x21, 0x85, 0x9F, 0xA1, 0x1681, 0x1FFF, 0x200B,
+                                  0x2027, 0x202A, 0x202E, 0x2030, 0x205E, 0x2060, 0x3001, 0xFEFE}) {
+        EXPECT_FALSE(IsJsonPatternSpace(static_cast<wchar_t>(c))) << c;
     }
 }
 
