@@ -1,6 +1,7 @@
 #include "common/JsonText.h"
 
 #include <limits>
+#include <type_traits>
 
 namespace wrenpost {
 namespace {
@@ -37,6 +38,174 @@ bool StartsWithAt(std::wstring_view text, std::size_t pos, std::wstring_view wor
     return text.size() >= pos && text.substr(pos).substr(0, word.size()) == word;
 }
 
+template <typename Char>
+int HexDigit(Char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// The four hex digits at `pos`, or the position of the first one that is missing or wrong.
+template <typename Char>
+bool ReadHex4(std::basic_string_view<Char> text, std::size_t pos, char32_t& value,
+              std::size_t& badAt) {
+    value = 0;
+    for (std::size_t i = pos; i < pos + 4; ++i) {
+        const int digit = i < text.size() ? HexDigit(text[i]) : -1;
+        if (digit < 0) {
+            badAt = i;
+            return false;
+        }
+        value = value * 16 + static_cast<char32_t>(digit);
+    }
+    return true;
+}
+
+bool IsSurrogate(char32_t cp, char32_t first) {
+    return cp >= first && cp <= first + 0x3FF;
+}
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<wchar_t>(cp));
+    }
+}
+
+void AppendCodePoint(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return;
+    }
+    char bytes[4];
+    int count = 0;
+    if (cp < 0x800) {
+        bytes[count++] = static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+        bytes[count++] = static_cast<char>(0xE0 | (cp >> 12));
+        bytes[count++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+        bytes[count++] = static_cast<char>(0xF0 | (cp >> 18));
+        bytes[count++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        bytes[count++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    bytes[count++] = static_cast<char>(0x80 | (cp & 0x3F));
+    out.append(bytes, static_cast<std::size_t>(count));
+}
+
+template <typename Char>
+Char SimpleEscape(Char e, bool standard) {
+    switch (e) {
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        case 'b':
+            return standard ? Char('\b') : e;
+        case 'f':
+            return standard ? Char('\f') : e;
+        default:
+            return e;
+    }
+}
+
+template <typename Char>
+DecodedJsonString<Char> Unescape(std::basic_string_view<Char> text,
+                                 const JsonStringOptions& options) {
+    DecodedJsonString<Char> result;
+    std::basic_string<Char>& out = result.text;
+    out.reserve(text.size());
+    const bool standard = options.escapes == JsonEscapes::Standard;
+    const auto fail = [&result](std::size_t at, const char* what) {
+        result.end = at;
+        result.error = what;
+        return result;
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const Char c = text[i];
+        if (options.strict) {
+            if (c == '"') {
+                result.end = i + 1;
+                return result;
+            }
+            if (static_cast<std::make_unsigned_t<Char>>(c) < 0x20) {
+                return fail(i, "control character in string");
+            }
+        }
+        if (c != '\\') {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        if (i + 1 == text.size()) {
+            if (options.strict) {
+                return fail(i + 1, "unterminated escape");
+            }
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        const Char e = text[i + 1];
+        const bool known = !standard || e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' ||
+                           e == 'n' || e == 'r' || e == 't' || e == 'u';
+        if (!known) {
+            if (options.strict) {
+                return fail(i + 1, "invalid escape");
+            }
+            out.push_back(c);  // kept as written
+            ++i;
+            continue;
+        }
+        if (!standard || e != 'u') {
+            out.push_back(SimpleEscape(e, standard));
+            i += 2;
+            continue;
+        }
+        char32_t cp = 0;
+        std::size_t badAt = 0;
+        if (!ReadHex4(text, i + 2, cp, badAt)) {
+            if (options.strict) {
+                return fail(badAt, "invalid \\u escape");
+            }
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        i += 6;
+        if (options.nonAsciiStandIn != 0 && cp >= 0x80) {
+            out.push_back(static_cast<Char>(options.nonAsciiStandIn));
+            continue;
+        }
+        char32_t low = 0;
+        if (IsSurrogate(cp, 0xD800) && i + 6 <= text.size() && text[i] == '\\' &&
+            text[i + 1] == 'u' && ReadHex4(text, i + 2, low, badAt) && IsSurrogate(low, 0xDC00)) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            i += 6;
+        } else if (IsSurrogate(cp, 0xD800) || IsSurrogate(cp, 0xDC00)) {
+            cp = 0xFFFD;  // a lone surrogate cannot be represented
+        }
+        AppendCodePoint(out, cp);
+    }
+    if (options.strict) {
+        return fail(text.size(), "unterminated string");
+    }
+    result.end = text.size();
+    return result;
+}
+
 }  // namespace
 
 std::wstring JsonEscape(std::wstring_view text) {
@@ -44,44 +213,62 @@ std::wstring JsonEscape(std::wstring_view text) {
     out.reserve(text.size() + 8);
     for (const wchar_t c : text) {
         switch (c) {
-            case L'\\': out += L"\\\\"; break;
-            case L'"': out += L"\\\""; break;
-            case L'\n': out += L"\\n"; break;
-            case L'\r': out += L"\\r"; break;
-            case L'\t': out += L"\\t"; break;
-            default: out.push_back(c);
+            case L'\\':
+                out += L"\\\\";
+                break;
+            case L'"':
+                out += L"\\\"";
+                break;
+            case L'\n':
+                out += L"\\n";
+                break;
+            case L'\r':
+                out += L"\\r";
+                break;
+            case L'\t':
+                out += L"\\t";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out;
 }
 
 std::wstring JsonUnescape(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L'\\' || i + 1 == text.size()) {
-            out.push_back(text[i]);
-            continue;
-        }
-        const wchar_t next = text[++i];
-        switch (next) {
-            case L'n': out.push_back(L'\n'); break;
-            case L'r': out.push_back(L'\r'); break;
-            case L't': out.push_back(L'\t'); break;
-            default: out.push_back(next);  // covers \\ and \" too
-        }
-    }
-    return out;
+    return UnescapeJsonString(text, {.escapes = JsonEscapes::FileLayout}).text;
+}
+
+DecodedJsonString<wchar_t> UnescapeJsonString(std::wstring_view text,
+                                              const JsonStringOptions& options) {
+    return Unescape(text, options);
+}
+
+DecodedJsonString<char> UnescapeJsonString(std::string_view text,
+                                           const JsonStringOptions& options) {
+    return Unescape(text, options);
 }
 
 bool IsJsonPatternSpace(wchar_t c) {
     switch (static_cast<std::uint32_t>(c)) {
-        case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20:
-        case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
-        case 0x3000: case 0xFEFF:
+        case 0x09:
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x20:
+        case 0xA0:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
+        case 0x3000:
+        case 0xFEFF:
             return true;
         default:
-            return static_cast<std::uint32_t>(c) >= 0x2000 && static_cast<std::uint32_t>(c) <= 0x200A;
+            return static_cast<std::uint32_t>(c) >= 0x2000 &&
+                   static_cast<std::uint32_t>(c) <= 0x200A;
     }
 }
 

@@ -15,7 +15,37 @@ namespace wrenpost {
 
 // Backslash, double quote, LF, CR and tab only; everything else is copied unchanged.
 std::wstring JsonEscape(std::wstring_view text);
-// \\ \" \n \r \t, and backslash + X -> X for any other X; a trailing backslash stays.
+
+// The one JSON string decoder; each reader picks what its format needs.
+enum class JsonEscapes {
+    // \n \r \t, and backslash + X -> X for any other X (the hand-written files' own layout).
+    FileLayout,
+    // \" \\ \/ \b \f \n \r \t and \uXXXX, a surrogate pair as one character and a lone
+    // surrogate as U+FFFD.
+    Standard,
+};
+struct JsonStringOptions {
+    JsonEscapes escapes = JsonEscapes::Standard;
+    // When not 0, each \uXXXX above U+007F becomes this character on its own (so a surrogate
+    // pair gives two), keeping escapes ASCII-only.
+    char nonAsciiStandIn = 0;
+    // Off: a malformed escape and a trailing backslash are kept as written, and the whole text is
+    // decoded. On: they and raw control characters are errors, and decoding ends at the first
+    // unescaped '"', which must come.
+    bool strict = false;
+};
+template <typename Char>
+struct DecodedJsonString {
+    std::basic_string<Char> text;
+    // Strict: just after the closing quote, or where the error is. Otherwise the text's size.
+    std::size_t end = 0;
+    const char* error = nullptr;  // strict only
+};
+// Byte strings are decoded byte by byte; a \u character they keep is appended as UTF-8.
+DecodedJsonString<wchar_t> UnescapeJsonString(std::wstring_view text,
+                                              const JsonStringOptions& options);
+DecodedJsonString<char> UnescapeJsonString(std::string_view text, const JsonStringOptions& options);
+// The hand-written files' decoding: FileLayout escapes, nothing refused.
 std::wstring JsonUnescape(std::wstring_view text);
 
 // "key"\s*:\s*"([^"\\]*(?:\\.[^"\\]*)*)"  -> unescaped group 1, empty when absent.

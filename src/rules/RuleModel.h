@@ -28,9 +28,8 @@ inline constexpr std::wstring_view kActionOverrideTitle = L"Override Notificatio
 inline constexpr std::wstring_view kActionIgnore = L"Ignore Email";
 inline constexpr std::wstring_view kActionStop = L"Stop Processing";
 inline constexpr std::wstring_view kActionContinue = L"Continue Processing";
-inline constexpr std::wstring_view kRuleActionTypes[] = {kActionSend, kActionOverrideTitle,
-                                                         kActionIgnore, kActionStop,
-                                                         kActionContinue};
+inline constexpr std::wstring_view kRuleActionTypes[] = {
+    kActionSend, kActionOverrideTitle, kActionIgnore, kActionStop, kActionContinue};
 
 inline constexpr std::wstring_view kLogicAll = L"All";
 inline constexpr std::wstring_view kLogicAny = L"Any";
@@ -51,16 +50,17 @@ struct RuleAction {
     bool operator==(const RuleAction&) const = default;
 };
 
+// Every member has an initializer, so a designated initializer names only what differs.
 struct NotificationRule {
-    std::wstring Id;
-    std::wstring Name;
+    std::wstring Id{};
+    std::wstring Name{};
     bool Enabled = true;
     std::int32_t Order = 0;
     std::int32_t Version = 1;
-    std::wstring FolderPath;  // a SelectedFolder path; empty applies to no folder
+    std::wstring FolderPath{};  // a SelectedFolder path; empty applies to no folder
     std::wstring ConditionLogic = std::wstring(kLogicAll);
-    std::vector<RuleCondition> Conditions;
-    std::vector<RuleAction> Actions;
+    std::vector<RuleCondition> Conditions{};
+    std::vector<RuleAction> Actions{};
 
     bool operator==(const NotificationRule&) const = default;
 };
@@ -68,7 +68,7 @@ struct NotificationRule {
 struct RulesFile {
     std::int32_t Version = 1;
     bool Enabled = false;  // the master switch
-    std::vector<NotificationRule> Rules;
+    std::vector<NotificationRule> Rules{};
 
     bool operator==(const RulesFile&) const = default;
 };

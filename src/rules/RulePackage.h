@@ -16,11 +16,11 @@ namespace wrenpost {
 
 struct RulePackage {
     std::int32_t PackageVersion = 1;
-    std::wstring Name;
-    std::wstring Author;
-    std::wstring Description;
-    std::wstring CreatedDate;  // local "%Y-%m-%d"
-    std::vector<NotificationRule> Rules;
+    std::wstring Name{};
+    std::wstring Author{};
+    std::wstring Description{};
+    std::wstring CreatedDate{};  // local "%Y-%m-%d"
+    std::vector<NotificationRule> Rules{};
 
     bool operator==(const RulePackage&) const = default;
 };

@@ -108,41 +108,6 @@ bool IsUnreserved(unsigned char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
-std::optional<std::uint32_t> Hex4(std::wstring_view raw, std::size_t pos) {
-    if (pos + 4 > raw.size()) {
-        return std::nullopt;
-    }
-    std::uint32_t value = 0;
-    for (std::size_t i = pos; i < pos + 4; ++i) {
-        const int digit = HexValue(raw[i]);
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        value = value * 16 + static_cast<std::uint32_t>(digit);
-    }
-    return value;
-}
-
-void AppendCodePoint(std::wstring& out, std::uint32_t cp) {
-    if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-        cp -= 0x10000;
-        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-        out.push_back(static_cast<wchar_t>(cp));
-    }
-}
-
 bool IsHighSurrogate(wchar_t c) {
     return static_cast<std::uint32_t>(c) >= 0xD800 && static_cast<std::uint32_t>(c) <= 0xDBFF;
 }
@@ -264,69 +229,7 @@ std::optional<std::wstring> ExtractFlatObject(std::wstring_view text, std::wstri
 }
 
 std::wstring DecodeJsonString(std::wstring_view raw) {
-    std::wstring out;
-    out.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] != L'\\' || i + 1 == raw.size()) {
-            out.push_back(raw[i]);
-            continue;
-        }
-        const wchar_t next = raw[i + 1];
-        switch (next) {
-            case L'"':
-            case L'\\':
-            case L'/':
-                out.push_back(next);
-                ++i;
-                continue;
-            case L'b':
-                out.push_back(L'\b');
-                ++i;
-                continue;
-            case L'f':
-                out.push_back(L'\f');
-                ++i;
-                continue;
-            case L'n':
-                out.push_back(L'\n');
-                ++i;
-                continue;
-            case L'r':
-                out.push_back(L'\r');
-                ++i;
-                continue;
-            case L't':
-                out.push_back(L'\t');
-                ++i;
-                continue;
-            case L'u':
-                break;
-            default:
-                out.push_back(raw[i]);
-                continue;
-        }
-        const auto unit = Hex4(raw, i + 2);
-        if (!unit) {
-            out.push_back(raw[i]);
-            continue;
-        }
-        std::uint32_t cp = *unit;
-        std::size_t consumed = 6;
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 12 <= raw.size() && raw[i + 6] == L'\\' &&
-            raw[i + 7] == L'u') {
-            const auto low = Hex4(raw, i + 8);
-            if (low && *low >= 0xDC00 && *low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (*low - 0xDC00);
-                consumed = 12;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;  // a lone surrogate cannot be represented
-        }
-        AppendCodePoint(out, cp);
-        i += consumed - 1;
-    }
-    return out;
+    return UnescapeJsonString(raw, JsonStringOptions{}).text;
 }
 
 std::wstring CapMessageText(std::wstring_view text) {

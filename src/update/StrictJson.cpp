@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "common/JsonText.h"
+
 namespace wrenpost {
 namespace {
 
@@ -12,19 +14,6 @@ bool IsJsonSpace(char c) {
 }
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 class Parser {
@@ -147,70 +136,14 @@ private:
     }
 
     bool ParseString(std::string& out) {
-        ++pos_;  // opening quote
-        out.clear();
-        while (true) {
-            if (AtEnd()) {
-                return Fail("unterminated string");
-            }
-            const char c = Peek();
-            if (c == '"') {
-                ++pos_;
-                return true;
-            }
-            if (static_cast<unsigned char>(c) < 0x20) {
-                return Fail("control character in string");
-            }
-            if (c != '\\') {
-                out.push_back(c);
-                ++pos_;
-                continue;
-            }
-            ++pos_;
-            if (AtEnd()) {
-                return Fail("unterminated escape");
-            }
-            const char e = Peek();
-            ++pos_;
-            switch (e) {
-                case '"':
-                case '\\':
-                case '/':
-                    out.push_back(e);
-                    break;
-                case 'b':
-                    out.push_back('\b');
-                    break;
-                case 'f':
-                    out.push_back('\f');
-                    break;
-                case 'n':
-                    out.push_back('\n');
-                    break;
-                case 'r':
-                    out.push_back('\r');
-                    break;
-                case 't':
-                    out.push_back('\t');
-                    break;
-                case 'u': {
-                    int value = 0;
-                    for (int i = 0; i < 4; ++i) {
-                        const int digit = AtEnd() ? -1 : HexValue(Peek());
-                        if (digit < 0) {
-                            return Fail("invalid \\u escape");
-                        }
-                        value = value * 16 + digit;
-                        ++pos_;
-                    }
-                    out.push_back(value < 128 ? static_cast<char>(value) : '?');
-                    break;
-                }
-                default:
-                    --pos_;
-                    return Fail("invalid escape");
-            }
+        auto decoded =
+            UnescapeJsonString(text_.substr(pos_ + 1), {.nonAsciiStandIn = '?', .strict = true});
+        pos_ += 1 + decoded.end;
+        if (decoded.error != nullptr) {
+            return Fail(decoded.error);
         }
+        out = std::move(decoded.text);
+        return true;
     }
 
     bool ParseArray(JsonValue& out, int depth) {

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "common/Text.h"
 #include "common/TextFile.h"
-#include "rules/RuleEvaluation.h"
 #include "rules/RulesFile.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDir.h"
@@ -17,24 +17,26 @@ using testing::ReadAllBytes;
 using testing::TempDir;
 using testing::WriteAllBytes;
 
-// Lines joined with CR LF, each line ended.
-std::string CrLfLines(std::initializer_list<const char*> lines) {
-    std::string out;
-    for (const char* line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
+const std::wstring kSend = L"Send Telegram Notification";
+const std::wstring kTitle = L"Override Notification Title";
 
-const std::string kOneRuleFile = CrLfLines({
+const NotificationRule kInvoiceRule{.Id = L"R1",
+                                    .Name = L"Bills \"Q1\" \\/\t\u00e9\u00ff",
+                                    .Order = 1,
+                                    .FolderPath = L"\\\\Mailbox\\Inbox",
+                                    .Conditions = {{L"Subject", L"Contains", L"invoice", false}},
+                                    .Actions = {{kSend, L""}}};
+
+// The reference file, one line per string, each ended with CR LF when written: Latin-1 stays one
+// byte per character.
+const char* const kOneRuleLines[] = {
     "{",
     "    \"Version\": 1,",
     "    \"Enabled\": true,",
     "    \"Rules\": [",
     "        {",
     "            \"Id\": \"R1\",",
-    "            \"Name\": \"Subject contains invoice\",",
+    "            \"Name\": \"Bills \\\"Q1\\\" \\\\/\\t\xE9\xFF\",",
     "            \"Enabled\": true,",
     "            \"Order\": 1,",
     "            \"Version\": 1,",
@@ -56,341 +58,190 @@ const std::string kOneRuleFile = CrLfLines({
     "            ]",
     "        }",
     "    ]",
-    "}",
-});
-
-NotificationRule InvoiceRule() {
-    NotificationRule rule;
-    rule.Id = L"R1";
-    rule.Name = L"Subject contains invoice";
-    rule.Order = 1;
-    rule.FolderPath = L"\\\\Mailbox\\Inbox";
-    rule.Conditions = {{L"Subject", L"Contains", L"invoice", false}};
-    rule.Actions = {{L"Send Telegram Notification", L""}};
-    return rule;
-}
-
-RulesFile Sentinel() {
-    RulesFile file;
-    file.Version = 42;
-    file.Enabled = true;
-    file.Rules = {InvoiceRule()};
-    return file;
-}
-
-// Parses a text that is expected to load, returning the file.
-RulesFile Loaded(const std::wstring& text) {
-    RulesFile file;
-    EXPECT_EQ(ParseRulesFileText(text, file), RuleLoadResult::Loaded) << text;
-    return file;
-}
+    "}"};
 
 std::wstring Wrap(const std::wstring& ruleObjects) {
     return L"{\"Version\": 1, \"Enabled\": true, \"Rules\": [" + ruleObjects + L"]}";
 }
 
-TEST(RulesFileLayout, EmptyRulesTextIsExact) {
+TEST(RulesFileLayout, EmptyAndOneRuleFilesAreExact) {
     TempDir dir;
     const auto path = dir / L"AliceRules.json";
     ASSERT_TRUE(SaveRulesFile(path, RulesFile{}));
-    EXPECT_EQ(ReadAllBytes(path), "{\r\n    \"Version\": 1,\r\n    \"Enabled\": false,\r\n"
-                                  "    \"Rules\": []\r\n}\r\n");
-}
-
-TEST(RulesFileLayout, OneRuleFileEqualsTheReferenceByteForByte) {
-    TempDir dir;
-    const auto path = dir / L"AliceRules.json";
-    RulesFile file;
-    file.Enabled = true;
-    file.Rules = {InvoiceRule()};
+    EXPECT_EQ(ReadAllBytes(path),
+              "{\r\n    \"Version\": 1,\r\n    \"Enabled\": false,\r\n"
+              "    \"Rules\": []\r\n}\r\n");
+    const RulesFile file{.Enabled = true, .Rules = {kInvoiceRule}};
     ASSERT_TRUE(SaveRulesFile(path, file));
-    EXPECT_EQ(ReadAllBytes(path), kOneRuleFile);
+    std::string expected;
+    for (const char* line : kOneRuleLines) {
+        expected += std::string(line) + "\r\n";
+    }
+    EXPECT_EQ(ReadAllBytes(path), expected);
     RulesFile back;
     ASSERT_EQ(LoadRulesFile(path, back), RuleLoadResult::Loaded);
     EXPECT_EQ(back, file);
 }
 
-TEST(RulesFileLayout, SeveralConditionsActionsAndRulesAreCommaSeparated) {
-    RulesFile file;
-    file.Version = -3;
-    NotificationRule first = InvoiceRule();
+TEST(RulesFileLayout, ListItemsAreCommaSeparatedAndEmptyListsTakeOneLine) {
+    NotificationRule first = kInvoiceRule;
     first.Conditions.push_back({L"Sender", L"Equals", L"Bob", true});
-    first.Actions.push_back({L"Override Notification Title", L"Bills"});
-    NotificationRule second;
-    second.Enabled = false;
-    second.Order = -7;
-    file.Rules = {first, second};
+    first.Actions.push_back({kTitle, L"Bills"});
+    const RulesFile file{.Version = -3, .Rules = {first, NotificationRule{.Order = -7}}};
     const std::wstring text = FormatRulesFile(file);
-    EXPECT_NE(text.find(L"    \"Version\": -3,\n"), std::wstring::npos);
-    EXPECT_NE(text.find(L"                    \"CaseSensitive\": false\n                },\n"
-                        L"                {\n                    \"Field\": \"Sender\",\n"),
-              std::wstring::npos);
-    EXPECT_NE(text.find(L"                    \"CaseSensitive\": true\n                }\n"
-                        L"            ],\n"),
-              std::wstring::npos);
-    EXPECT_NE(text.find(L"                    \"Value\": \"\"\n                },\n"),
-              std::wstring::npos);
-    EXPECT_NE(text.find(L"            ]\n        },\n        {\n            \"Id\": \"\",\n"),
-              std::wstring::npos);
-    // The second rule has empty lists, on one line each.
-    EXPECT_NE(text.find(L"            \"Order\": -7,\n"), std::wstring::npos);
-    EXPECT_NE(text.find(L"            \"Conditions\": [],\n            \"Actions\": []\n        }\n"
-                        L"    ]\n}\n"),
-              std::wstring::npos);
-    EXPECT_EQ(Loaded(text), file);
-}
-
-TEST(RulesFileLayout, Latin1StaysOneByteAndAnythingAboveMakesTheFileUtf8WithBom) {
-    TempDir dir;
-    const auto path = dir / L"r.json";
-    const struct {
-        std::wstring name;
-        std::string bytes;  // the Name line as written
-    } cases[] = {
-        {L"a\"b\\c\td\ne\rf/\u00e9\u00ff", "\"Name\": \"a\\\"b\\\\c\\td\\ne\\rf/\xE9\xFF\",\r\n"},
-        {L"\u0418\u0432\u0430\u043d \u00e9",
-         "\"Name\": \"\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xC3\xA9\",\r\n"},
-    };
-    for (const auto& c : cases) {
-        RulesFile file;
-        file.Rules = {NotificationRule{}};
-        file.Rules[0].Name = c.name;
-        ASSERT_TRUE(SaveRulesFile(path, file));
-        const std::string bytes = ReadAllBytes(path);
-        EXPECT_EQ(bytes.substr(0, 3) == "\xEF\xBB\xBF", c.name.find(L'\u0418') == 0);
-        EXPECT_NE(bytes.find(c.bytes), std::string::npos) << bytes;
-        RulesFile back;
-        ASSERT_EQ(LoadRulesFile(path, back), RuleLoadResult::Loaded);
-        EXPECT_EQ(back, file);
+    for (const wchar_t* part :
+         {L"    \"Version\": -3,\n",
+          L"false\n                },\n                {\n                    \"Field\": \"Sender",
+          L"\"CaseSensitive\": true\n                }\n            ],\n",
+          L"\"Value\": \"\"\n                },\n                {\n                    \"Type",
+          L"            ]\n        },\n        {\n            \"Id\": \"\",\n",
+          L"            \"Order\": -7,\n",
+          L"\"Conditions\": [],\n            \"Actions\": []\n        }\n    ]\n}\n"}) {
+        EXPECT_NE(text.find(part), std::wstring::npos) << WideToUtf8(part);
     }
+    RulesFile back;
+    ASSERT_EQ(ParseRulesFileText(text, back), RuleLoadResult::Loaded);
+    EXPECT_EQ(back, file);
 }
 
-TEST(RulesFileSaving, CreatesMissingFoldersButFailsOnAnUnwritablePath) {
+TEST(RulesFileSaving, CreatesFoldersWritesWideTextsAsUtf8AndAFailedSaveLeavesTheOldFile) {
     TempDir dir;
     const auto path = dir.Path() / L"a" / L"b" / L"xRules.json";
-    ASSERT_TRUE(SaveRulesFile(path, Sentinel()));
+    // Any character above U+00FF makes the whole file UTF-8 with a byte-order mark.
+    const RulesFile file{.Rules = {NotificationRule{.Name = L"\u0418\u0432 \u00e9"}}};
+    ASSERT_TRUE(SaveRulesFile(path, file));
+    const std::string before = ReadAllBytes(path);
+    EXPECT_TRUE(before.starts_with("\xEF\xBB\xBF{\r\n")) << before;
+    EXPECT_NE(before.find("\"Name\": \"\xD0\x98\xD0\xB2 \xC3\xA9\",\r\n"), std::string::npos);
     RulesFile back;
     ASSERT_EQ(LoadRulesFile(path, back), RuleLoadResult::Loaded);
-    EXPECT_EQ(back, Sentinel());
+    EXPECT_EQ(back, file);
     WriteAllBytes(dir / L"file", "x");
     EXPECT_FALSE(SaveRulesFile(dir.Path() / L"file" / L"xRules.json", RulesFile{}));
     EXPECT_FALSE(SaveRulesFile(std::filesystem::path(), RulesFile{}));
-}
-
-TEST(RulesFileSaving, AFailedSaveLeavesTheOldFileWhole) {
-    TempDir dir;
-    const auto path = dir / L"xRules.json";
-    ASSERT_TRUE(SaveRulesFile(path, Sentinel()));
-    const std::string before = ReadAllBytes(path);
-    RulesFile bigger = Sentinel();
-    bigger.Rules.resize(50, InvoiceRule());
+    RulesFile bigger = file;
+    bigger.Rules.resize(50, kInvoiceRule);
     FailNextAtomicWritesForTesting(1);
     std::wstring error;
     EXPECT_FALSE(SaveRulesFile(path, bigger, &error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(ReadAllBytes(path), before);
     // No temporary file is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
 }
 
-TEST(RulesFileReading, MissingOrBlankFileIsMissingAndLeavesTheRecordAlone) {
+TEST(RulesFileReading, MissingBlankAndCorruptFilesLeaveTheRecordAlone) {
     TempDir dir;
-    RulesFile file = Sentinel();
+    const RulesFile sentinel{.Version = 42, .Rules = {kInvoiceRule}};
+    RulesFile file = sentinel;
     EXPECT_EQ(LoadRulesFile(dir / L"nothing.json", file), RuleLoadResult::Missing);
     EXPECT_EQ(LoadRulesFile(dir.Path(), file), RuleLoadResult::Missing);  // a folder
-    for (const char* blank : {"", " ", "\r\n\t \r\n", "\n\n"}) {
+    for (const char* blank : {"", " ", "\r\n\t \r\n"}) {
         WriteAllBytes(dir / L"blank.json", blank);
         EXPECT_EQ(LoadRulesFile(dir / L"blank.json", file), RuleLoadResult::Missing) << blank;
     }
-    EXPECT_EQ(file, Sentinel());
-}
-
-TEST(RulesFileReading, StructureFaultsAreCorruptAndLeaveTheRecordAlone) {
-    RulesFile file = Sentinel();
-    for (const wchar_t* text : {
-             L"{\"Version\": 1, \"Rules\": [",                    // array never closed
-             L"{\"Version\": 1, \"Rules\": []}}",                 // extra brace at the end
-             L"}{\"Version\": 1, \"Rules\": []}",                 // closing before opening
-             L"{\"Version\": 1, \"Rules\": []]}",                 // extra bracket
-             L"{\"Version\": 1, \"Rules\": [], \"N\": \"open}",   // ends inside a string
-             L"{  }",                                             // neither key
-             L"{\"Version\": 1}",                                 // no "Rules"
-             L"{\"Rules\": []}",                                  // no "Version"
-             L"{Version: 1, Rules: []}",                          // keys must be quoted
-             L"\u00ff",
-         }) {
-        EXPECT_EQ(ParseRulesFileText(text, file), RuleLoadResult::Corrupt) << text;
+    for (const wchar_t* text :
+         {L"{\"Version\": 1, \"Rules\": [",                   // array never closed
+          L"{\"Version\": 1, \"Rules\": []}}",                // extra brace at the end
+          L"}{\"Version\": 1, \"Rules\": []}",                // closing before opening
+          L"{\"Version\": 1, \"Rules\": []]}",                // extra bracket
+          L"{\"Version\": 1, \"Rules\": [], \"N\": \"open}",  // ends inside a string
+          L"{\"Version\": 1}", L"{\"Rules\": []}", L"{Version: 1, Rules: []}", L"\u00ff",
+          L"{\"Version\": 2147483648, \"Rules\": []}",  // out of range
+          L"{\"Version\": 1, \"Rules\": [{\"Order\": -2147483649}]}",
+          L"{\"Version\": 1, \"Rules\": [{}, {\"Version\": 99999999999999999999}]}"}) {
+        EXPECT_EQ(ParseRulesFileText(text, file), RuleLoadResult::Corrupt) << WideToUtf8(text);
     }
-    EXPECT_EQ(file, Sentinel());
+    EXPECT_EQ(file, sentinel);
 }
 
-TEST(RulesFileReading, BracesInsideStringsDoNotCount) {
-    const RulesFile file = Loaded(Wrap(L"{\"Name\": \"{[ \\\" }}]] \\\\\", \"FolderPath\": \"x\"}"));
-    ASSERT_EQ(file.Rules.size(), 1u);
-    EXPECT_EQ(file.Rules[0].Name, L"{[ \" }}]] \\");
-    EXPECT_EQ(file.Rules[0].FolderPath, L"x");
+TEST(RulesFileReading, TolerantReader) {
+    const RuleCondition subject{L"Subject", L"Contains", L"x", false};
+    const struct {
+        std::wstring text;
+        RulesFile expected;
+    } cases[] = {
+        // Missing keys and values of the wrong kind take the defaults; "2" of 2.5 is read.
+        {L"{\"Rules\": [{ }], \"Version\" : \"x\"}", {.Rules = {{}}}},
+        {Wrap(L"{\"ConditionLogic\": \"\", \"Enabled\": false}, {\"Order\": \"3\", \"Enabled\": "
+              L"\"false\", \"Version\": 2.5, \"Name\": 7, \"Conditions\": [{\"Field\": \"S\", "
+              L"\"CaseSensitive\": \"true\"}]}"),
+         {1, true, {{.Enabled = false}, {.Version = 2, .Conditions = {{L"S", L"", L"", false}}}}}},
+        // The first occurrence of a top-level key wins; the extremes of 32 bits are read.
+        {L"{\"Version\": -2147483648, \"Enabled\": true, \"Rules\": [{\"Version\": 9, \"Order\": "
+         L"2147483647, \"Enabled\": false}, {\"Order\": 0000000000000000000042}]}",
+         {INT32_MIN, true, {{.Enabled = false, .Order = INT32_MAX, .Version = 9}, {.Order = 42}}}},
+        // Brackets and quotes inside strings do not count; things between rule objects are
+        // ignored.
+        {Wrap(L"1, \"x\", {\"Name\": \"{[ \\\" }}]] \\\\\", \"FolderPath\": \"x\"} junk, [ ], {}"),
+         {1, true, {{.Name = L"{[ \" }}]] \\", .FolderPath = L"x"}, {}}}},
+        // The older one-condition layout, read from the rule's own members only.
+        {Wrap(L"{\"Id\": \"R4\", \"Field\": \"Subject\", \"Operator\": \"Contains\", \"Value\": "
+              L"\"x\", \"Action\": \"Send Telegram Notification\", \"NotificationTitle\": \"T\"}, "
+              L"{\"Action\": \"Ignore Email\", \"NotificationTitle\": \"T\"}, {\"Action\": \"X\"}, "
+              L"{\"Action\": \"\", \"NotificationTitle\": \"T\"}, {\"Operator\": \"Equals\"}, "
+              L"{\"Field\": \"\", \"Value\": \"\"}, {\"Conditions\": [], \"Actions\": [{\"Type\": "
+              L"\"T\", \"Value\": \"Boss\"}]}"),
+         {1,
+          true,
+          {{.Id = L"R4", .Conditions = {subject}, .Actions = {{kTitle, L"T"}, {kSend, L""}}},
+           {.Actions = {{L"Ignore Email", L""}}},
+           {.Actions = {{L"X", L""}}},
+           {},
+           {.Conditions = {{L"", L"Equals", L"", false}}},
+           {},
+           {.Actions = {{L"T", L"Boss"}}}}}},
+        // The newer layout wins over the older keys.
+        {Wrap(L"{\"Field\": \"Sender\", \"Value\": \"old\", \"Action\": \"Ignore Email\", "
+              L"\"Conditions\": [{\"Field\": \"Subject\", \"Operator\": \"Contains\", \"Value\": "
+              L"\"x\"}], \"Actions\": [{\"Type\": \"Send Telegram Notification\"}]}"),
+         {1, true, {{.Conditions = {subject}, .Actions = {{kSend, L""}}}}}},
+    };
+    for (const auto& c : cases) {
+        RulesFile file;
+        ASSERT_EQ(ParseRulesFileText(c.text, file), RuleLoadResult::Loaded) << WideToUtf8(c.text);
+        EXPECT_EQ(file, c.expected) << WideToUtf8(c.text);
+    }
 }
 
-TEST(RulesFileReading, OutOfRangeIntegersAreCorrupt) {
-    RulesFile file = Sentinel();
-    EXPECT_EQ(ParseRulesFileText(L"{\"Version\": 2147483648, \"Rules\": []}", file),
-              RuleLoadResult::Corrupt);
-    EXPECT_EQ(ParseRulesFileText(Wrap(L"{\"Order\": -2147483649}"), file), RuleLoadResult::Corrupt);
-    EXPECT_EQ(ParseRulesFileText(Wrap(L"{}, {\"Version\": 99999999999999999999}"), file),
-              RuleLoadResult::Corrupt);
-    EXPECT_EQ(file, Sentinel());
-    file = Loaded(L"{\"Version\": -2147483648, \"Rules\": [{\"Order\": 2147483647}, "
-                  L"{\"Order\": 0000000000000000000042}]}");
-    EXPECT_EQ(file.Version, -2147483648LL);
-    EXPECT_EQ(file.Rules.at(0).Order, 2147483647);
-    EXPECT_EQ(file.Rules.at(1).Order, 42);
-}
-
-TEST(RulesFileReading, MissingKeysTakeDefaults) {
-    RulesFile file = Loaded(L"{\"Rules\": [{ }], \"Version\" : \"x\"}");
-    EXPECT_EQ(file.Version, 1);
-    EXPECT_FALSE(file.Enabled);
-    ASSERT_EQ(file.Rules.size(), 1u);
-    const NotificationRule& rule = file.Rules[0];
-    EXPECT_EQ(rule, NotificationRule{});
-    file = Loaded(Wrap(L"{\"ConditionLogic\": \"\", \"Enabled\": false}"));
-    EXPECT_EQ(file.Rules.at(0).ConditionLogic, L"All");
-    EXPECT_FALSE(file.Rules.at(0).Enabled);
-}
-
-TEST(RulesFileReading, ValuesOfTheWrongKindAreIgnored) {
-    const RulesFile file = Loaded(Wrap(
-        L"{\"Order\": \"3\", \"Enabled\": \"false\", \"Version\": 1.5, \"Name\": 7, "
-        L"\"Conditions\": [{\"Field\": \"Subject\", \"CaseSensitive\": \"true\"}]}"));
-    const NotificationRule& rule = file.Rules.at(0);
-    EXPECT_EQ(rule.Order, 0);
-    EXPECT_TRUE(rule.Enabled);
-    EXPECT_EQ(rule.Version, 1);  // "1" of 1.5 is read, as the pattern does
-    EXPECT_EQ(rule.Name, L"");
-    ASSERT_EQ(rule.Conditions.size(), 1u);
-    EXPECT_FALSE(rule.Conditions[0].CaseSensitive);
-}
-
-TEST(RulesFileReading, FirstOccurrenceOfATopLevelKeyWins) {
-    const RulesFile file = Loaded(L"{\"Version\": 5, \"Enabled\": true, \"Rules\": "
-                                  L"[{\"Version\": 9, \"Enabled\": false}]}");
-    EXPECT_EQ(file.Version, 5);
-    EXPECT_TRUE(file.Enabled);
-    EXPECT_EQ(file.Rules.at(0).Version, 9);
-    EXPECT_FALSE(file.Rules.at(0).Enabled);
-}
-
-TEST(RulesFileReading, ThingsBetweenRuleObjectsAreIgnored) {
-    const RulesFile file =
-        Loaded(Wrap(L"1, \"x\", {\"Name\": \"a\"} junk , [ ], {\"Name\": \"b\"}"));
-    ASSERT_EQ(file.Rules.size(), 2u);
-    EXPECT_EQ(file.Rules[0].Name, L"a");
-    EXPECT_EQ(file.Rules[1].Name, L"b");
-}
-
-TEST(RulesFileLegacy, OneConditionOneActionWithTitle) {
-    const RulesFile file = Loaded(Wrap(
-        L"{\"Id\": \"R4\", \"Name\": \"old\", \"FolderPath\": \"\\\\\\\\M\\\\Inbox\", "
-        L"\"Field\": \"Subject\", \"Operator\": \"Contains\", \"Value\": \"x\", "
-        L"\"Action\": \"Send Telegram Notification\", \"NotificationTitle\": \"T\"}"));
-    const NotificationRule& rule = file.Rules.at(0);
-    EXPECT_EQ(rule.FolderPath, L"\\\\M\\Inbox");
-    EXPECT_EQ(rule.Conditions, (std::vector<RuleCondition>{{L"Subject", L"Contains", L"x", false}}));
-    EXPECT_EQ(rule.Actions, (std::vector<RuleAction>{{L"Override Notification Title", L"T"},
-                                                     {L"Send Telegram Notification", L""}}));
-}
-
-TEST(RulesFileLegacy, OtherActions) {
-    EXPECT_EQ(Loaded(Wrap(L"{\"Action\": \"Send Telegram Notification\"}")).Rules.at(0).Actions,
-              (std::vector<RuleAction>{{L"Send Telegram Notification", L""}}));
-    EXPECT_EQ(Loaded(Wrap(L"{\"Action\": \"Ignore Email\", \"NotificationTitle\": \"T\"}"))
-                  .Rules.at(0).Actions,
-              (std::vector<RuleAction>{{L"Ignore Email", L""}}));
-    EXPECT_EQ(Loaded(Wrap(L"{\"Action\": \"Forward\"}")).Rules.at(0).Actions,
-              (std::vector<RuleAction>{{L"Forward", L""}}));
-    EXPECT_TRUE(Loaded(Wrap(L"{\"Action\": \"\", \"NotificationTitle\": \"T\"}"))
-                    .Rules.at(0).Actions.empty());
-    // A lone operator still makes a condition; three empty texts do not.
-    EXPECT_EQ(Loaded(Wrap(L"{\"Operator\": \"Equals\"}")).Rules.at(0).Conditions.size(), 1u);
-    EXPECT_TRUE(Loaded(Wrap(L"{\"Field\": \"\", \"Value\": \"\"}")).Rules.at(0).Conditions.empty());
-}
-
-TEST(RulesFileLegacy, KeysInsideTheActionsArrayDoNotFormACondition) {
-    const RulesFile file = Loaded(Wrap(
-        L"{\"Conditions\": [], \"Actions\": [{\"Type\": \"Override Notification Title\", "
-        L"\"Value\": \"Boss\"}]}"));
-    const NotificationRule& rule = file.Rules.at(0);
-    EXPECT_TRUE(rule.Conditions.empty());
-    EXPECT_EQ(rule.Actions, (std::vector<RuleAction>{{L"Override Notification Title", L"Boss"}}));
-}
-
-TEST(RulesFileLegacy, NewLayoutWinsOverOldKeys) {
-    const RulesFile file = Loaded(Wrap(
-        L"{\"Field\": \"Sender\", \"Value\": \"old\", \"Action\": \"Ignore Email\", "
-        L"\"Conditions\": [{\"Field\": \"Subject\", \"Operator\": \"Equals\", \"Value\": \"new\", "
-        L"\"CaseSensitive\": true}], \"Actions\": [{\"Type\": \"Send Telegram Notification\"}]}"));
-    const NotificationRule& rule = file.Rules.at(0);
-    EXPECT_EQ(rule.Conditions, (std::vector<RuleCondition>{{L"Subject", L"Equals", L"new", true}}));
-    EXPECT_EQ(rule.Actions, (std::vector<RuleAction>{{L"Send Telegram Notification", L""}}));
-}
-
-TEST(RulesFileRecovery, BacksUpThenWritesADefaultFile) {
+struct RecoveryFixture {
     TempDir dir;
-    const auto path = dir / L"AliceRules.json";
-    WriteAllBytes(path, "{\"Version\": 1, \"Rules\": [");
-    WriteAllBytes(dir / L"AliceRules.bak", "older backup");
+    std::filesystem::path path = dir / L"AliceRules.json";
     std::vector<std::pair<LogLevel, std::wstring>> lines;
-    const LogFunction log = [&](LogLevel level, const std::wstring& text) {
+    LogFunction log = [this](LogLevel level, const std::wstring& text) {
         lines.emplace_back(level, text);
     };
     testing::PromptRecorder prompts;
-    prompts.QueueAnswer(PromptAnswer::Yes);
-    EXPECT_EQ(HandleCorruptRulesFile(path, 0, log), CorruptRulesChoice::Recreated);
-    EXPECT_EQ(ReadAllBytes(dir / L"AliceRules.bak"), "{\"Version\": 1, \"Rules\": [");
-    RulesFile file = Sentinel();
-    ASSERT_EQ(LoadRulesFile(path, file), RuleLoadResult::Loaded);
-    EXPECT_EQ(file, RulesFile{});
-    const auto requests = prompts.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].caption, L"Notification Rules");
-    EXPECT_EQ(requests[0].text, L"The rules file is corrupted.\n\nDo you want to recreate it?");
-    EXPECT_EQ(requests[0].icon, PromptIcon::Question);
-    EXPECT_EQ(requests[0].buttons, PromptButtons::YesNo);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], std::make_pair(LogLevel::Error, L"Rules parse error: " + path.wstring()));
-    EXPECT_EQ(lines[1], std::make_pair(LogLevel::Info, L"Rules recreated: " + path.wstring()));
-}
+};
 
-TEST(RulesFileRecovery, DecliningWritesNothing) {
-    TempDir dir;
-    const auto path = dir / L"AliceRules.json";
-    WriteAllBytes(path, "}{");
-    testing::PromptRecorder prompts;
-    prompts.QueueAnswer(PromptAnswer::No);
-    int logged = 0;
-    EXPECT_EQ(HandleCorruptRulesFile(path, 0, [&](LogLevel, const std::wstring&) { ++logged; }),
-              CorruptRulesChoice::Declined);
-    EXPECT_EQ(logged, 1);
-    EXPECT_EQ(ReadAllBytes(path), "}{");
-    EXPECT_FALSE(std::filesystem::exists(dir / L"AliceRules.bak"));
+TEST(RulesFileRecovery, YesBacksUpThenWritesADefaultFileAndNoWritesNothing) {
+    RecoveryFixture f;
+    WriteAllBytes(f.path, "}{");
+    f.prompts.QueueAnswer(PromptAnswer::No);
+    EXPECT_EQ(HandleCorruptRulesFile(f.path, 0, f.log), CorruptRulesChoice::Declined);
+    EXPECT_EQ(ReadAllBytes(f.path), "}{");
+    EXPECT_FALSE(std::filesystem::exists(f.dir / L"AliceRules.bak"));
+    WriteAllBytes(f.dir / L"AliceRules.bak", "older backup");
+    f.prompts.QueueAnswer(PromptAnswer::Yes);
+    EXPECT_EQ(HandleCorruptRulesFile(f.path, 0, f.log), CorruptRulesChoice::Recreated);
+    EXPECT_EQ(ReadAllBytes(f.dir / L"AliceRules.bak"), "}{");
+    RulesFile file{.Version = 42};
+    ASSERT_EQ(LoadRulesFile(f.path, file), RuleLoadResult::Loaded);
+    EXPECT_EQ(file, RulesFile{});
+    ASSERT_EQ(f.prompts.Requests().size(), 2u);
+    EXPECT_EQ(f.prompts.Requests()[0].buttons, PromptButtons::YesNo);
+    ASSERT_EQ(f.lines.size(), 3u);  // parse error twice, then the recreated file
+    EXPECT_EQ(f.lines[2], std::pair(LogLevel::Info, L"Rules recreated: " + f.path.wstring()));
 }
 
 TEST(RulesFileRecovery, WithoutABackupTheCorruptFileIsKept) {
-    TempDir dir;
-    const auto path = dir / L"AliceRules.json";
-    WriteAllBytes(path, "}{");
-    std::filesystem::create_directory(dir / L"AliceRules.bak");  // the copy cannot be made
-    std::vector<std::wstring> lines;
-    EXPECT_FALSE(RecreateCorruptRulesFile(
-        path, [&](LogLevel level, const std::wstring& text) {
-            EXPECT_EQ(level, LogLevel::Error);
-            lines.push_back(text);
-        }));
-    EXPECT_EQ(ReadAllBytes(path), "}{");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], L"Failed to back up the rules file: " + path.wstring());
+    RecoveryFixture f;
+    WriteAllBytes(f.path, "}{");
+    std::filesystem::create_directory(f.dir / L"AliceRules.bak");  // the copy cannot be made
+    EXPECT_FALSE(RecreateCorruptRulesFile(f.path, f.log));
+    EXPECT_EQ(ReadAllBytes(f.path), "}{");
+    ASSERT_EQ(f.lines.size(), 1u);
+    EXPECT_EQ(f.lines[0].first, LogLevel::Error);
 }
 
 }  // namespace
