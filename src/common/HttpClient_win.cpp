@@ -30,6 +30,12 @@ bool ApplyTimeouts(HINTERNET session, HINTERNET request, const HttpTimeouts& tim
                             timeouts.receive)) {
         return false;
     }
+    // -1 is "no limit" as for the four above; WinHTTP would take any other negative value as a
+    // huge one, so refuse it the way WinHttpSetTimeouts does.
+    if (timeouts.responseHead < -1) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
     DWORD responseHead = static_cast<DWORD>(timeouts.responseHead);
     return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseHead,
                             sizeof(responseHead)) != FALSE;

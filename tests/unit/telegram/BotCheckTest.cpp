@@ -159,16 +159,6 @@ TEST(BotCheckWorker, ASecondAttemptCanRecover) {
     EXPECT_TRUE(refused.prompt.text.ends_with(L"\n\nBot:\nWren \u0412\u0440"));
 }
 
-TEST(BotCheckGenerations, OnlyTheLatestCheckIsApplied) {
-    BotCheckGenerations generations;
-    const auto first = generations.Next();
-    const auto second = generations.Next();
-    EXPECT_FALSE(generations.IsCurrent(first));
-    EXPECT_TRUE(generations.IsCurrent(second));
-    generations.Supersede();
-    EXPECT_FALSE(generations.IsCurrent(second));
-}
-
 TEST(TestSend, CountsEachAllowedRecipientInOrder) {
     ScriptedTransport transport;
     transport.Queue(Reply(200, "{\"ok\":true}"));

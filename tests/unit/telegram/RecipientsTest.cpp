@@ -19,12 +19,7 @@ std::wstring LocalTimeAgo(const FakeClock& clock, std::int64_t seconds) {
 
 RecipientEntry Entry(const std::wstring& chatId, std::wstring registeredOn,
                      std::wstring lastNotification = L"Never") {
-    RecipientEntry entry;
-    entry.ChatId = chatId;
-    entry.DisplayName = L"User " + chatId;
-    entry.RegisteredOn = std::move(registeredOn);
-    entry.LastNotification = std::move(lastNotification);
-    return entry;
+    return {chatId, L"User " + chatId, true, std::move(registeredOn), std::move(lastNotification)};
 }
 
 TEST(AddRecipient, AppendsAnAllowedEntryRegisteredNowAndRefusesADuplicateSilently) {

@@ -1,12 +1,11 @@
 // A scripted stand-in for the HTTP transport: answers from a queue (or a responder function)
-// and records every request, plus helpers to read the parameters a request carried.
+// and records every request, plus a reader of the parameters a request carried.
 #pragma once
 
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,42 +23,31 @@ inline HttpResponse TransportFailure(HttpStage stage, std::uint32_t code) {
     return HttpResponse{stage, code, 0, "", ""};
 }
 
+// Single-threaded: the copies AsTransport hands out share one script and one record.
 class ScriptedTransport {
 public:
     using Responder = std::function<HttpResponse(const HttpRequest&)>;
 
-    void Queue(HttpResponse response) {
-        std::lock_guard lock(state_->mutex);
-        state_->replies.push_back(std::move(response));
-    }
+    void Queue(HttpResponse response) { state_->replies.push_back(std::move(response)); }
     // Used when the queue is empty; without one, an empty queue fails to connect.
-    void SetResponder(Responder responder) {
-        std::lock_guard lock(state_->mutex);
-        state_->responder = std::move(responder);
-    }
-    std::vector<HttpRequest> Requests() const {
-        std::lock_guard lock(state_->mutex);
-        return state_->requests;
-    }
+    void SetResponder(Responder responder) { state_->responder = std::move(responder); }
+    std::vector<HttpRequest> Requests() const { return state_->requests; }
 
     HttpTransport AsTransport() const {
         return [state = state_](const HttpRequest& request) {
-            std::unique_lock lock(state->mutex);
             state->requests.push_back(request);
-            if (!state->replies.empty()) {
-                HttpResponse response = std::move(state->replies.front());
-                state->replies.pop_front();
-                return response;
+            if (state->replies.empty()) {
+                return state->responder ? state->responder(request)
+                                        : TransportFailure(HttpStage::Send, 12029);
             }
-            const Responder responder = state->responder;
-            lock.unlock();
-            return responder ? responder(request) : TransportFailure(HttpStage::Send, 12029);
+            HttpResponse response = std::move(state->replies.front());
+            state->replies.pop_front();
+            return response;
         };
     }
 
 private:
     struct State {
-        mutable std::mutex mutex;
         std::deque<HttpResponse> replies;
         Responder responder;
         std::vector<HttpRequest> requests;
@@ -71,10 +59,8 @@ private:
 inline std::map<std::string, std::string> RequestParameters(const HttpRequest& request) {
     std::map<std::string, std::string> parameters;
     const std::string path = WideToUtf8(request.path);
-    const std::size_t question = path.find('?');
-    AddFormParameters(request.method == L"POST"       ? request.body
-                      : question == std::string::npos ? ""
-                                                      : path.substr(question + 1),
+    const std::size_t question = std::min(path.find('?'), path.size() - 1);
+    AddFormParameters(request.method == L"POST" ? request.body : path.substr(question + 1),
                       parameters);
     return parameters;
 }

@@ -61,18 +61,6 @@ TEST(UpdateCheckOutcome, EqualOrLowerVersionIsUpToDate) {
     }
 }
 
-TEST(UpdateCheckOutcome, FailsWithoutTheProgramsOwnVersionAndDoesNotFetch) {
-    int fetches = 0;
-    const UpdateCheckResult result = UpdateChecker::CheckForUpdates(
-        [&] {
-            ++fetches;
-            return Response(ManifestFor("9.0.0"));
-        },
-        std::nullopt);
-    EXPECT_EQ(result.outcome, UpdateOutcome::CheckFailed);
-    EXPECT_EQ(fetches, 0);
-}
-
 TEST(UpdateCheckResponse, NeedsStatus200AJsonTypeAndAValidBodyOfAtMost65536Bytes) {
     const std::string valid = ManifestFor("9.0.0");
     std::string largest = valid;

@@ -80,7 +80,8 @@ TEST_F(BotApiOverWinHttp, ABodyOverTheCapIsAFailureNotATruncatedAnswer) {
 }
 
 TEST_F(BotApiOverWinHttp, ATimeoutThatCannotBeAppliedFailsTheRequest) {
-    for (const HttpTimeouts timeouts : {HttpTimeouts{-2, 1000, 1000, 1000, 1000}}) {
+    for (const HttpTimeouts timeouts :
+         {HttpTimeouts{-2, 1000, 1000, 1000, 1000}, HttpTimeouts{1000, 1000, 1000, 1000, -2}}) {
         HttpRequest request;
         request.path = L"/bot1:A/getMe";
         request.timeouts = timeouts;

@@ -43,19 +43,16 @@ TEST(TokenGuard, ClaimsWithinAndBetweenGuards) {
     EXPECT_EQ(ClaimToken(other, L"guard-test-2"), kTokenClaimed);
 }
 
-std::wstring HelperPath() {
-    wchar_t self[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"wrenpost_token_holder.exe";
-}
-
+// Another "instance": wrenpost_token_holder beside this program claims the token, signals
+// `ready` and holds the token until `quit`; its exit code is the claim's result otherwise.
 struct Helper {
     UniqueHandle process;
     bool Launch(const std::wstring& token, const std::wstring& ready, const std::wstring& quit) {
-        std::wstring command = L"\"" + HelperPath() + L"\" " + token + L" " + ready + L" " + quit;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
+        wchar_t self[MAX_PATH];
+        std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+        std::wstring command = L"\"" + path.substr(0, path.find_last_of(L"\\/") + 1) +
+                               L"wrenpost_token_holder.exe\" " + token + L" " + ready + L" " + quit;
+        STARTUPINFOW startup{sizeof(startup)};
         PROCESS_INFORMATION info{};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &info)) {
@@ -66,9 +63,8 @@ struct Helper {
         return true;
     }
     DWORD Wait() {
-        if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0)
-            return 999;
         DWORD code = 999;
+        WaitForSingleObject(process.get(), 30000);
         GetExitCodeProcess(process.get(), &code);
         return code;
     }
