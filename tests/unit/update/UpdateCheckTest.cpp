@@ -1,5 +1,6 @@
 // The update check from response to outcome, and what the main window is told to do with the
-// result: the manual boxes, and the 24-hour postponement of a version the user put off.
+// result: the manual boxes, and the 24-hour postponement of a version the user put off; the
+// service address (the shared endpoint rules narrowed to a scheme, a host and a port).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include "ManifestBuilder.h"
 #include "support/FakeClock.h"
 #include "update/UpdateChecker.h"
+#include "update/UpdateEndpoint.h"
 
 namespace wrenpost {
 namespace {
@@ -145,6 +147,38 @@ TEST_F(UpdatePostponement, ATimeStampFromTheFutureOrOutOfRangeHidesNothing) {
     }
     PostponeNow(L"");
     EXPECT_EQ(Decide(kAvailable, false, L""), UpdateResultAction::ShowUpdateWindow);
+}
+
+UpdateEndpoint Parsed(const std::wstring& url) {
+    UpdateEndpoint endpoint;
+    std::wstring error;
+    EXPECT_TRUE(ParseUpdateEndpoint(url, endpoint, error)) << std::string(url.begin(), url.end());
+    return endpoint;
+}
+
+TEST(UpdateEndpointParse, SchemeHostAndPortOnly) {
+    const UpdateEndpoint endpoint = Parsed(L"HTTPS://updates.example.com:8443/");
+    EXPECT_TRUE(endpoint.secure);
+    EXPECT_EQ(endpoint.host, L"updates.example.com");
+    EXPECT_EQ(endpoint.port, 8443);
+    EXPECT_EQ(Parsed(L"https://[2001:db8::1]").host, L"[2001:db8::1]");
+    EXPECT_FALSE(Parsed(L"http://localhost").secure);
+    for (const wchar_t* url : {L"https://host/path", L"http://updates.example.com", L"not a url"}) {
+        UpdateEndpoint refused;
+        std::wstring error;
+        EXPECT_FALSE(ParseUpdateEndpoint(url, refused, error));
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(UpdateEndpointAddress, OmitsTheDefaultPort) {
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"https://u.example.com/"), L"/download"),
+              L"https://u.example.com/download");
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"https://u.example.com:8443"), L"/download"),
+              L"https://u.example.com:8443/download");
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"http://127.0.0.1:5000"), kUpdateManifestPath),
+              L"http://127.0.0.1:5000/api/updates/windows/latest");
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"http://[::1]:80"), L"/x"), L"http://[::1]/x");
 }
 
 }  // namespace
