@@ -23,22 +23,17 @@ HttpResponse Failed(HttpStage stage) {
     return response;
 }
 
-// Resolve, connect, send and receive on the session (the request inherits them); the wait for
-// the response head has an option of its own on the request.
-bool ApplyTimeouts(HINTERNET session, HINTERNET request, const HttpTimeouts& timeouts) {
-    if (!WinHttpSetTimeouts(session, timeouts.resolve, timeouts.connect, timeouts.send,
-                            timeouts.receive)) {
-        return false;
-    }
-    // -1 is "no limit" as for the four above; WinHTTP would take any other negative value as a
-    // huge one, so refuse it the way WinHttpSetTimeouts does.
-    if (timeouts.responseHead < -1) {
+// The wait for the response head has an option of its own on the request. -1 means no limit,
+// as for the other four; WinHTTP would take any other negative value as a huge one, so refuse
+// it the way WinHttpSetTimeouts does.
+bool ApplyResponseHeadTimeout(HINTERNET request, int milliseconds) {
+    if (milliseconds < -1) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    DWORD responseHead = static_cast<DWORD>(timeouts.responseHead);
-    return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseHead,
-                            sizeof(responseHead)) != FALSE;
+    DWORD value = static_cast<DWORD>(milliseconds);
+    return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &value,
+                            sizeof(value)) != FALSE;
 }
 
 std::string ContentType(HINTERNET request) {
@@ -112,7 +107,10 @@ HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAge
                                 const HttpRequest& request) {
     UniqueInternet session(WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
+    // A request takes the session's time-outs when it is opened, so they are set first.
+    const HttpTimeouts& timeouts = request.timeouts;
+    if (!session || !WinHttpSetTimeouts(session.get(), timeouts.resolve, timeouts.connect,
+                                        timeouts.send, timeouts.receive)) {
         return Failed(HttpStage::Session);
     }
     UniqueInternet connection(
@@ -127,7 +125,7 @@ HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAge
     if (!handle) {
         return Failed(HttpStage::OpenRequest);
     }
-    if (!ApplyTimeouts(session.get(), handle.get(), request.timeouts)) {
+    if (!ApplyResponseHeadTimeout(handle.get(), timeouts.responseHead)) {
         return Failed(HttpStage::Session);
     }
     std::wstring headers;
