@@ -92,17 +92,6 @@ TEST_F(BotApiOverWinHttp, ATimeoutThatCannotBeAppliedFailsTheRequest) {
     EXPECT_TRUE(server.Requests().empty());
 }
 
-TEST_F(BotApiOverWinHttp, ATooManyRequestsAnswerCarriesItsRetryAfter) {
-    server.QueueReply("sendMessage",
-                      {429,
-                       "{\"ok\":false,\"error_code\":429,\"description\":\"Too Many Requests: "
-                       "retry after 35\",\"parameters\":{\"retry_after\":35}}"});
-    const SendResult result = Send(L"b");
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.httpStatus, 429u);
-    EXPECT_EQ(result.retryAfterSeconds, 35);
-}
-
 TEST_F(BotApiOverWinHttp, AConnectionClosedWithoutAnswerFailsWithItsWinHttpNumber) {
     FakeBotApiReply closed;
     closed.closeWithoutReply = true;
