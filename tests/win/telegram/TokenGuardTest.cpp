@@ -52,7 +52,8 @@ struct Helper {
         std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
         std::wstring command = L"\"" + path.substr(0, path.find_last_of(L"\\/") + 1) +
                                L"wrenpost_token_holder.exe\" " + token + L" " + ready + L" " + quit;
-        STARTUPINFOW startup{sizeof(startup)};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &info)) {
