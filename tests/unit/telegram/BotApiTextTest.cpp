@@ -152,6 +152,8 @@ TEST(DecodeJsonString, DecodesEscapesAndSurrogatePairs) {
     EXPECT_EQ(WideToUtf8(DecodeJsonString(L"\\ud83d\\ude00")), "\xF0\x9F\x98\x80");
     EXPECT_EQ(DecodeJsonString(L"\\ud83d!"), L"\uFFFD!");
     EXPECT_EQ(DecodeJsonString(L"\\u12x4 \\q \\"), L"\\u12x4 \\q \\");
+    // A backslash that ends the value never reads past it.
+    EXPECT_EQ(DecodeJsonString(std::wstring_view(L"a\\n").substr(0, 2)), L"a\\");
 }
 
 }  // namespace

@@ -49,6 +49,15 @@ TEST(StrictJsonScalars, ReadLiteralsNumbersAndStrings) {
     EXPECT_EQ(Parse("\"plain\"").text, "plain");
 }
 
+TEST(StrictJsonScalars, RefuseMalformedNumbersAndLiterals) {
+    for (const char* text : {"+1", ".5", "01", "-", "1.", "1.e3", "1e", "1e+", "0x10", "--1", "tru",
+                             "True", "nul", "nulll", "NaN", "Infinity", "-Infinity",
+                             // cut short before a delimiter, not only at the end of the text
+                             "[-]", "[1.]", "[1e]", "[1e+]"}) {
+        EXPECT_TRUE(Refuses(text)) << text;
+    }
+}
+
 TEST(StrictJsonWhitespace, AllowsOnlySpaceTabCrLfAroundTheValueAndNothingAfterIt) {
     EXPECT_EQ(Parse(" \t\r\n{ \"a\" :\t1 }\r\n ").Find("a")->number, 1.0);
     for (const std::string& text :
