@@ -40,7 +40,9 @@ private:
 
 class NullProvider final : public NotificationProvider {
 public:
-    bool Send(const std::wstring&, const std::wstring&) override { return true; }
+    SendResult Send(const std::wstring&, const std::wstring&) override {
+        return {true, {}, 200, 0};
+    }
     std::wstring Name() const override { return L"Null"; }
 };
 

@@ -369,18 +369,17 @@ void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& co
             continue;
         }
         attempted = true;
-        LastSendError().clear();
         std::unique_ptr<NotificationProvider> provider =
             deps_.MakeProvider ? deps_.MakeProvider(botToken_, recipient.ChatId) : nullptr;
-        bool sent = false;
+        SendResult sent;
         if (provider) {
             sent = provider->Send(title, message.Subject);
         } else {
-            LastSendError() = L"No notification channel is available.";
+            sent.reason = L"No notification channel is available.";
         }
-        if (!sent) {
+        if (!sent.ok) {
             Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " +
-                message.Subject + L" - " + LastSendError());
+                message.Subject + L" - " + sent.reason);
             continue;
         }
         const std::wstring when = LocalNow();

@@ -43,6 +43,9 @@ TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest&
         case HttpStage::Receive:
             result.error = L"Failed to send request to Telegram API.";
             return result;
+        case HttpStage::TooLarge:
+            result.error = L"The answer from Telegram API is too large.";
+            return result;
         case HttpStage::None:
         case HttpStage::Read:
             break;  // the read loop ends quietly on a failed read

@@ -1,43 +1,16 @@
-// The HTTP seam between the Bot API logic and the transport (WinHTTP on Windows, scripted
-// doubles in tests), and the request shapes shared by every Bot API method.
+// The request shapes shared by every Bot API method, over the HTTP seam of common/HttpClient.h.
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
+#include "common/HttpClient.h"
+
 namespace wrenpost {
 
-// The step of a request that failed at transport level.
-enum class HttpStage {
-    None,         // the response arrived (its body may still be partial, see Read)
-    Session,      // opening the session or setting its time-outs
-    Connect,      // naming the server
-    OpenRequest,  // creating the request
-    Send,         // sending (name resolution and connecting happen here)
-    Receive,      // waiting for the response head
-    Read,         // reading the body failed part-way; status and the bytes read are kept
-};
-
-struct HttpRequest {
-    std::wstring method = L"GET";
-    std::wstring path;         // "/bot<token>/<method>?..."; appended to the endpoint's base path
-    std::string body;          // only for POST
-    std::wstring contentType;  // only for POST
-    // sendMessage sets resolve/connect/send 5 s and receive 10 s; the other methods leave the
-    // transport's defaults.
-    bool shortTimeouts = false;
-};
-
-struct HttpResponse {
-    HttpStage failedStage = HttpStage::None;
-    std::uint32_t errorCode = 0;  // WinHTTP error number of the failed stage
-    std::uint32_t status = 0;     // 0 when the status could not be read
-    std::string body;             // raw bytes
-};
-
-using HttpTransport = std::function<HttpResponse(const HttpRequest&)>;
+// sendMessage waits at most 5 s to resolve, connect and send and 10 s for the answer, so a
+// monitor cycle is never held long by one recipient; the other methods keep the general values.
+inline constexpr HttpTimeouts kSendMessageTimeouts{5000, 5000, 5000, 10000, 10000};
 
 // Request addresses above this many bytes are sent as a form POST instead: long GET addresses
 // are refused by servers and proxies (414).

@@ -32,6 +32,11 @@ BotInfo Failure(BotCheckErrorKind kind, std::wstring text) {
 
 BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
     const HttpResponse response = transport(MakeBotApiRequest(token, L"getMe", L""));
+    if (response.failedStage == HttpStage::TooLarge) {
+        return Failure(kBotCheckOtherFailure,
+                       FormatBotCheckError(L"Receive", L"The answer from Telegram API is too large",
+                                           0, response.status));
+    }
     if (response.failedStage != HttpStage::None) {
         return Failure(
             kBotCheckOtherFailure,
@@ -154,7 +159,7 @@ TestSendResult RunTestSend(const NotificationProviderFactory& factory, const std
     for (const std::wstring& chatId : chatIds) {
         ++result.total;
         const auto provider = factory(token, chatId);
-        if (provider && provider->SendTest()) {
+        if (provider && provider->SendTest().ok) {
             ++result.succeeded;
         } else {
             ++result.failed;

@@ -1,25 +1,30 @@
 // The notification channel the monitor engine sends through.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace wrenpost {
 
+// The outcome of one delivery, returned to the caller (no per-thread state to read back).
+struct SendResult {
+    bool ok = false;
+    std::wstring reason;                 // why it failed; empty on success
+    std::uint32_t httpStatus = 0;        // 0 when no answer arrived
+    std::int64_t retryAfterSeconds = 0;  // the service's requested pause (HTTP 429); 0 when none
+};
+
 class NotificationProvider {
 public:
     virtual ~NotificationProvider() = default;
-    // Delivers one notification; on false the reason is in LastSendError() on this thread.
-    virtual bool Send(const std::wstring& title, const std::wstring& body) = 0;
-    virtual bool SendTest() {
+    virtual SendResult Send(const std::wstring& title, const std::wstring& body) = 0;
+    virtual SendResult SendTest() {
         return Send(L"Wrenpost Test", L"Test message sent successfully from Wrenpost.");
     }
     virtual std::wstring Name() const = 0;
 };
-
-// The reason of the last failed Send on the calling thread (emptied when Send starts).
-std::wstring& LastSendError();
 
 // Makes the provider that addresses one recipient (bot token, chat id); the monitor engine and
 // the test send receive one of these instead of constructing a provider themselves.

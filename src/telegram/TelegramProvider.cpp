@@ -13,37 +13,50 @@ HttpRequest MakeSendMessageRequest(std::wstring_view token, std::wstring_view ch
                                    std::wstring_view text) {
     HttpRequest request = MakeBotApiRequest(
         token, L"sendMessage", L"chat_id=" + UrlEncode(chatId) + L"&text=" + UrlEncode(text));
-    request.shortTimeouts = true;
+    request.timeouts = kSendMessageTimeouts;
     return request;
 }
 
-bool TelegramProvider::Send(const std::wstring& title, const std::wstring& body) {
-    std::wstring& error = LastSendError();
-    error.clear();
+SendResult TelegramProvider::Send(const std::wstring& title, const std::wstring& body) {
+    SendResult result;
     if (botToken_.empty() || chatId_.empty()) {
-        error = L"Bot Token or recipient Chat ID is not configured.";
-        return false;
+        result.reason = L"Bot Token or recipient Chat ID is not configured.";
+        return result;
     }
     const HttpResponse response =
         transport_(MakeSendMessageRequest(botToken_, chatId_, ComposeMessageText(title, body)));
+    if (response.failedStage == HttpStage::TooLarge) {
+        result.httpStatus = response.status;
+        result.reason = L"Telegram returned an oversized response (HTTP " +
+                        ToWideDecimal(response.status) + L").";
+        return result;
+    }
     if (response.failedStage != HttpStage::None && response.failedStage != HttpStage::Read) {
-        error = FormatConnectError(response.errorCode);
-        return false;
+        result.reason = FormatConnectError(response.errorCode);
+        return result;
     }
+    result.httpStatus = response.status;
     if (response.status == 200) {
-        return true;
+        result.ok = true;
+        return result;
     }
-    if (!response.body.empty()) {
-        if (const auto description = FindDescription(Utf8ToWide(response.body))) {
-            error = L"Telegram rejected the message (HTTP " + ToWideDecimal(response.status) +
-                    L"): " + *description;
-            return false;
+    const std::wstring answer = Utf8ToWide(response.body);
+    if (const auto parameters = ExtractFlatObject(answer, L"parameters")) {
+        if (const auto retryAfter = ExtractIntField(*parameters, L"retry_after");
+            retryAfter && *retryAfter > 0) {
+            result.retryAfterSeconds = *retryAfter;
         }
     }
-    error = response.status != 0 ? L"Telegram returned an unexpected response (HTTP " +
-                                       ToWideDecimal(response.status) + L")."
-                                 : std::wstring(L"Telegram returned an invalid or empty response.");
-    return false;
+    if (const auto description = FindDescription(answer)) {
+        result.reason = L"Telegram rejected the message (HTTP " + ToWideDecimal(response.status) +
+                        L"): " + *description;
+        return result;
+    }
+    result.reason = response.status != 0
+                        ? L"Telegram returned an unexpected response (HTTP " +
+                              ToWideDecimal(response.status) + L")."
+                        : std::wstring(L"Telegram returned an invalid or empty response.");
+    return result;
 }
 
 NotificationProviderFactory TelegramProviderFactory(HttpTransport transport) {

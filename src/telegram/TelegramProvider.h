@@ -15,7 +15,7 @@ public:
           chatId_(std::move(chatId)),
           transport_(std::move(transport)) {}
 
-    bool Send(const std::wstring& title, const std::wstring& body) override;
+    SendResult Send(const std::wstring& title, const std::wstring& body) override;
     std::wstring Name() const override { return L"Telegram"; }
 
 private:

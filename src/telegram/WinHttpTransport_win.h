@@ -1,16 +1,14 @@
-// The real HTTP transport: one WinHTTP session per request, so no handle is shared between the
-// worker threads that send.
+// The Bot API transport: the program's WinHTTP client with the Telegram user agent, pointed at
+// the configured Bot API address.
 #pragma once
 
 #include "common/ActivityLog.h"
 #include "common/Endpoint.h"
-#include "telegram/BotApiHttp.h"
+#include "common/HttpClient.h"
 
 namespace wrenpost {
 
 inline constexpr wchar_t kUserAgent[] = L"Wrenpost/1.0";
-
-HttpResponse PerformWinHttpRequest(const Endpoint& endpoint, const HttpRequest& request);
 
 HttpTransport MakeWinHttpTransport(Endpoint endpoint);
 

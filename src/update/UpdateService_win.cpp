@@ -1,12 +1,12 @@
-// WinHTTP fetch of the update manifest, the registry override of the service address, and the
-// program's version resource.
+// The update manifest fetched through the program's WinHTTP client, the registry override of
+// the service address, and the program's version resource.
 #include "update/UpdateService_win.h"
 
 #include <windows.h>
-#include <winhttp.h>
 
 #include <vector>
 
+#include "common/HttpClient_win.h"
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
 
@@ -16,15 +16,6 @@ namespace {
 constexpr wchar_t kUserAgent[] = L"Wrenpost-UpdateChecker/1.0";
 constexpr int kTimeoutMs = 5000;
 constexpr DWORD kMaxRegistryUrlBytes = 4096;
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 std::wstring ReadRegistryOverride() {
     UniqueRegKey key;
@@ -58,32 +49,13 @@ std::wstring BareHost(const std::wstring& host) {
     return host;
 }
 
-// After the response head: the body in announced chunks; empty when it would exceed the cap or
-// when the connection breaks midway (a truncated manifest is never used).
-std::string ReadBody(HINTERNET request) {
-    std::string body;
-    while (true) {
-        DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available)) {
-            return {};
-        }
-        if (available == 0) {
-            return body;
-        }
-        if (available > kMaxManifestBytes - body.size()) {
-            return {};
-        }
-        const std::size_t offset = body.size();
-        body.resize(offset + available);
-        DWORD read = 0;
-        if (!WinHttpReadData(request, body.data() + offset, available, &read)) {
-            return {};
-        }
-        body.resize(offset + read);
-        if (read == 0) {
-            return body;
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
         }
     }
+    return text;
 }
 
 }  // namespace
@@ -98,50 +70,25 @@ bool ResolveUpdateEndpoint(UpdateEndpoint& out, std::wstring& error) {
 }
 
 UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& endpoint) {
+    HttpRequest request;
+    request.path = kUpdateManifestPath;
+    request.timeouts = {kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs};
+    request.maxBodyBytes = kMaxManifestBytes;
+    const HttpResponse response =
+        PerformHttpRequest(Endpoint{endpoint.secure, BareHost(endpoint.host), endpoint.port, L""},
+                           kUserAgent, request);
     UpdateChecker::HttpFetchResult result;
-    UniqueInternet session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session ||
-        !WinHttpSetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs)) {
-        return result;
-    }
-    // The wait for the response head has a time-out of its own (90 s on Windows, none at all in
-    // wine); without it a server that accepts and never answers holds the check far beyond the
-    // receive time-out.
-    DWORD responseTimeout = kTimeoutMs;
-    WinHttpSetOption(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
-                     sizeof(responseTimeout));
-    UniqueInternet connection(
-        WinHttpConnect(session.get(), BareHost(endpoint.host).c_str(), endpoint.port, 0));
-    if (!connection) {
-        return result;
-    }
-    UniqueInternet request(WinHttpOpenRequest(
-        connection.get(), L"GET", kUpdateManifestPath, nullptr, WINHTTP_NO_REFERER,
-        WINHTTP_DEFAULT_ACCEPT_TYPES, endpoint.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request ||
-        !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (response.failedStage != HttpStage::None && response.failedStage != HttpStage::Read &&
+        response.failedStage != HttpStage::TooLarge) {
         return result;
     }
     result.ok = true;
-
-    DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
-                            WINHTTP_NO_HEADER_INDEX)) {
-        result.statusCode = status;
+    result.statusCode = response.status;
+    result.contentType = LowerAscii(response.contentType);
+    // An oversized body or one broken off midway stays empty: no truncated manifest is used.
+    if (response.failedStage == HttpStage::None) {
+        result.body = response.body;
     }
-    wchar_t contentType[256] = {};  // 512 bytes of header buffer
-    DWORD contentTypeSize = sizeof(contentType);
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX,
-                            contentType, &contentTypeSize, WINHTTP_NO_HEADER_INDEX)) {
-        result.contentType = LowerAscii(
-            WideToUtf8(std::wstring_view(contentType, contentTypeSize / sizeof(wchar_t))));
-    }
-    result.body = ReadBody(request.get());
     return result;
 }
 

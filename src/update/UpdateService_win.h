@@ -22,7 +22,8 @@ std::wstring UpdateServiceBaseUrl();
 // asked for a particular service, and a typo must not send the request somewhere else.
 [[nodiscard]] bool ResolveUpdateEndpoint(UpdateEndpoint& out, std::wstring& error);
 
-// One GET of the manifest path; user agent "Wrenpost-UpdateChecker/1.0", every time-out 5 s.
+// One GET of the manifest path; user agent "Wrenpost-UpdateChecker/1.0", every time-out 5 s,
+// the body capped at kMaxManifestBytes.
 UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& endpoint);
 
 // Major, minor and patch of a file's fixed version information (the fourth number is ignored).

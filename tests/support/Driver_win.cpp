@@ -130,8 +130,8 @@ std::wstring WindowText(HWND window) {
     // WM_GETTEXT, not GetWindowText: it also reads controls of other processes.
     const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied = SendMessageW(window, WM_GETTEXT, text.size(),
-                                     reinterpret_cast<LPARAM>(text.data()));
+    const auto copied =
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(copied));
     return text;
 }

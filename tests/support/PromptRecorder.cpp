@@ -6,7 +6,9 @@ PromptRecorder::PromptRecorder() {
     previous_ = SetPromptHandler([this](const PromptRequest& request) { return Answer(request); });
 }
 
-PromptRecorder::~PromptRecorder() { SetPromptHandler(std::move(previous_)); }
+PromptRecorder::~PromptRecorder() {
+    SetPromptHandler(std::move(previous_));
+}
 
 void PromptRecorder::QueueAnswer(PromptAnswer answer) {
     std::lock_guard lock(mutex_);

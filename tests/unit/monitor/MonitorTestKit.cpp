@@ -154,21 +154,20 @@ namespace {
 
 class RecordingProvider final : public NotificationProvider {
 public:
-    RecordingProvider(std::shared_ptr<void> keep, std::function<bool(SentMessage)> send,
+    RecordingProvider(std::shared_ptr<void> keep, std::function<SendResult(SentMessage)> send,
                       std::wstring token, std::wstring chatId)
         : keep_(std::move(keep)),
           send_(std::move(send)),
           token_(std::move(token)),
           chatId_(std::move(chatId)) {}
-    bool Send(const std::wstring& title, const std::wstring& body) override {
-        LastSendError().clear();
+    SendResult Send(const std::wstring& title, const std::wstring& body) override {
         return send_({token_, chatId_, title, body});
     }
     std::wstring Name() const override { return L"Recording"; }
 
 private:
     std::shared_ptr<void> keep_;
-    std::function<bool(SentMessage)> send_;
+    std::function<SendResult(SentMessage)> send_;
     std::wstring token_;
     std::wstring chatId_;
 };
@@ -190,12 +189,11 @@ ProviderFactory RecordingChannel::AsFactory() {
         ++state->attempts;
         for (const auto& [chatId, reason] : state->failing) {
             if (chatId == message.ChatId) {
-                LastSendError() = reason;
-                return false;
+                return SendResult{false, reason, 0, 0};
             }
         }
         state->sent.push_back(std::move(message));
-        return true;
+        return SendResult{true, {}, 200, 0};
     };
     return [state, send](const std::wstring& token, const std::wstring& chatId) {
         return std::make_unique<RecordingProvider>(state, send, token, chatId);

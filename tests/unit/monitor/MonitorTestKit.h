@@ -120,8 +120,8 @@ struct SentMessage {
     std::wstring Body;
 };
 
-// The provider factory seam: records every send; chats listed as failing answer false with a
-// reason in LastSendError.
+// The provider factory seam: records every send; chats listed as failing answer a failed
+// SendResult with the reason.
 class RecordingChannel {
 public:
     void FailFor(const std::wstring& chatId, std::wstring reason = L"HTTP 502");

@@ -1,11 +1,9 @@
-// Sending one notification: the request shape, the length cap, the switch to a form POST for
-// long addresses, and every way a send can fail with its text.
+// Sending one notification: the text as it is composed, capped and encoded, the switch to a form
+// POST for long addresses, and the result record of every way a send can end.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "ScriptedTransport.h"
-#include "common/Text.h"
+#include "telegram/BotApiText.h"
 #include "telegram/TelegramProvider.h"
 
 namespace wrenpost {
@@ -16,146 +14,110 @@ using testing::RequestParameters;
 using testing::ScriptedTransport;
 using testing::TransportFailure;
 
-struct SendOutcome {
-    bool ok;
-    std::wstring error;
-};
-
-SendOutcome SendWith(ScriptedTransport& transport, const std::wstring& title,
-                     const std::wstring& body, const std::wstring& chatId = L"42") {
-    TelegramProvider provider(L"123:ABC", chatId, transport.AsTransport());
-    LastSendError() = L"stale";
-    const bool ok = provider.Send(title, body);
-    return {ok, LastSendError()};
-}
-
-TEST(TelegramSend, SendsTitleBlankLineAndBodyAsOneEncodedGet) {
-    ScriptedTransport transport;
-    transport.Queue(Reply(200, "{\"ok\":true}"));
-    const std::wstring body =
-        L"a&b=c#d+e \u0418\u0432\u0430\u043d " + Utf8ToWide("\xF0\x9F\x98\x80");
-    const SendOutcome outcome = SendWith(transport, L"Title", body, L"-100123");
-    EXPECT_TRUE(outcome.ok);
-    EXPECT_TRUE(outcome.error.empty());
-    const auto requests = transport.Requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].method, L"GET");
-    EXPECT_TRUE(requests[0].shortTimeouts);
-    EXPECT_EQ(
-        requests[0].path.rfind(
-            L"/bot123:ABC/sendMessage?chat_id=-100123&text=Title%0A%0Aa%26b%3Dc%23d%2Be%20", 0),
-        0u)
-        << WideToUtf8(requests[0].path);
-    const auto parameters = RequestParameters(requests[0]);
-    EXPECT_EQ(parameters.size(), 2u);
-    EXPECT_EQ(parameters.at(L"chat_id"), L"-100123");
-    EXPECT_EQ(parameters.at(L"text"), L"Title\n\n" + body);
-}
-
-TEST(TelegramSend, CapsTheTextAtTelegramsLimit) {
-    ScriptedTransport transport;
-    transport.Queue(Reply(200, "{\"ok\":true}"));
-    EXPECT_TRUE(SendWith(transport, L"T", std::wstring(6000, L'x')).ok);
-    const std::wstring sent = RequestParameters(transport.Requests().at(0)).at(L"text");
-    EXPECT_EQ(Utf16Length(sent), 4096u);
-    EXPECT_EQ(sent, L"T\n\n" + std::wstring(4092, L'x') + L"\u2026");
+TEST(TelegramSend, SendsTitleBlankLineAndBodyCappedAtTelegramsLimit) {
+    const std::wstring emoji = Utf8ToWide("\xF0\x9F\x98\x80");
+    const std::wstring mixed = L"a&b=c#d+e \u0418\u0432\u0430\u043d " + emoji + L"\r\n%";
+    struct Row {
+        std::wstring title, body, sent;
+    };
+    const Row rows[] = {
+        {L"Title", mixed, L"Title\n\n" + mixed},
+        {L"T", std::wstring(4093, L'y'), L"T\n\n" + std::wstring(4093, L'y')},  // exactly 4,096
+        {L"T", std::wstring(6000, L'x'), L"T\n\n" + std::wstring(4092, L'x') + L"\u2026"},
+        // An emoji straddling the cut is dropped whole, never split.
+        {L"", std::wstring(4092, L'c') + emoji + L"dd",
+         L"\n\n" + std::wstring(4092, L'c') + L"\u2026"},
+        {L"", std::wstring(4091, L'c') + emoji + L"dd",
+         L"\n\n" + std::wstring(4091, L'c') + emoji + L"\u2026"},
+    };
+    for (const Row& row : rows) {
+        ScriptedTransport transport;
+        transport.Queue(Reply(200, "{\"ok\":true}"));
+        TelegramProvider provider(L"123:ABC", L"-100123", transport.AsTransport());
+        EXPECT_TRUE(provider.Send(row.title, row.body).ok);
+        const HttpRequest request = transport.Requests().at(0);
+        EXPECT_TRUE(request.path.starts_with(L"/bot123:ABC/sendMessage"));
+        EXPECT_EQ(request.timeouts, kSendMessageTimeouts);
+        const auto parameters = RequestParameters(request);
+        EXPECT_EQ(parameters.size(), 2u);
+        EXPECT_EQ(parameters.at("chat_id"), "-100123");
+        EXPECT_EQ(parameters.at("text"), WideToUtf8(row.sent)) << row.body.size();
+    }
 }
 
 TEST(TelegramSend, LongAddressesBecomeAFormPostOfTheSameParameters) {
-    ScriptedTransport transport;
-    transport.Queue(Reply(200, "{\"ok\":true}"));
-    transport.Queue(Reply(200, "{\"ok\":true}"));
-    // 2,600 Cyrillic letters are 5,200 bytes, 15,600 bytes encoded.
-    const std::wstring longBody(2600, L'\u0418');
-    ASSERT_TRUE(SendWith(transport, L"T", longBody).ok);
-    ASSERT_TRUE(SendWith(transport, L"T", L"short").ok);
-    const auto requests = transport.Requests();
-    EXPECT_EQ(requests[0].method, L"POST");
-    EXPECT_EQ(requests[0].path, L"/bot123:ABC/sendMessage");
-    EXPECT_EQ(requests[0].contentType, L"application/x-www-form-urlencoded");
-    EXPECT_TRUE(requests[0].shortTimeouts);
-    EXPECT_EQ(RequestParameters(requests[0]).at(L"text"), L"T\n\n" + longBody);
-    EXPECT_EQ(RequestParameters(requests[0]).at(L"chat_id"), L"42");
-    EXPECT_EQ(requests[1].method, L"GET");
-    EXPECT_TRUE(requests[1].body.empty());
-}
-
-TEST(TelegramSend, AddressesUpToTheLimitStayGet) {
     const std::wstring prefix = L"/bot1:A/sendMessage?";
     const std::wstring fits(kMaxGetAddressBytes - prefix.size(), L'a');
-    EXPECT_EQ(MakeBotApiRequest(L"1:A", L"sendMessage", fits).method, L"GET");
-    EXPECT_EQ(MakeBotApiRequest(L"1:A", L"sendMessage", fits + L"a").method, L"POST");
+    // 2,600 Cyrillic letters are 5,200 bytes, 15,600 bytes encoded.
+    const std::wstring cyrillic = L"text=" + UrlEncode(std::wstring(2600, L'\u0418'));
+    for (const std::wstring& query : {fits, fits + L"a", cyrillic, std::wstring(L"x=1")}) {
+        const HttpRequest request = MakeBotApiRequest(L"1:A", L"sendMessage", query);
+        const bool post = query.size() > fits.size();
+        EXPECT_EQ(request.method, post ? L"POST" : L"GET") << query.size();
+        EXPECT_EQ(request.path, post ? L"/bot1:A/sendMessage" : prefix + query);
+        EXPECT_EQ(request.body, post ? WideToUtf8(query) : "");
+        EXPECT_EQ(request.contentType, post ? L"application/x-www-form-urlencoded" : L"");
+    }
+    EXPECT_EQ(MakeBotApiRequest(L"1:A", L"getMe", L"").path, L"/bot1:A/getMe");
+}
+
+TEST(TelegramSend, TheResultRecordsHowEachSendEnded) {
+    const std::wstring timedOut =
+        L"The connection to Telegram timed out. Please check your internet connection and try "
+        L"again.";
+    HttpResponse partial = Reply(200, "{\"ok\":tr");
+    partial.failedStage = HttpStage::Read;
+    HttpResponse oversized = Reply(200, "");
+    oversized.failedStage = HttpStage::TooLarge;
+    struct Row {
+        HttpResponse response;
+        SendResult expected;
+    };
+    const Row rows[] = {
+        {Reply(200, "{\"ok\":true}"), {true, L"", 200, 0}},
+        {partial, {true, L"", 200, 0}},  // the status decides, the body only explains
+        {Reply(429,
+               "{\"ok\":false,\"error_code\":429,\"description\":\"Too Many Requests: retry after "
+               "35\",\"parameters\":{\"retry_after\":35}}"),
+         {false, L"Telegram rejected the message (HTTP 429): Too Many Requests: retry after 35",
+          429, 35}},
+        {Reply(429, "{\"retry_after\":7,\"parameters\":{\"migrate\":1}}"),
+         {false, L"Telegram returned an unexpected response (HTTP 429).", 429, 0}},
+        {Reply(400, "{\"ok\":false,\"description\":\"Bad Request: chat not found\"}"),
+         {false, L"Telegram rejected the message (HTTP 400): Bad Request: chat not found", 400, 0}},
+        {Reply(201, "{\"ok\":true}"),
+         {false, L"Telegram returned an unexpected response (HTTP 201).", 201, 0}},
+        {Reply(502, "<html><body>Bad Gateway</body></html>"),
+         {false, L"Telegram returned an unexpected response (HTTP 502).", 502, 0}},
+        {Reply(0, ""), {false, L"Telegram returned an invalid or empty response.", 0, 0}},
+        {oversized, {false, L"Telegram returned an oversized response (HTTP 200).", 200, 0}},
+        {TransportFailure(HttpStage::Send, 12007),
+         {false, L"Could not connect to Telegram: DNS resolution failed (WinHTTP error 12007).", 0,
+          0}},
+        {TransportFailure(HttpStage::Receive, 12002), {false, timedOut, 0, 0}},
+        {TransportFailure(HttpStage::Session, 12345),
+         {false, L"Could not connect to Telegram: Network error (WinHTTP error 12345).", 0, 0}},
+    };
+    for (const Row& row : rows) {
+        ScriptedTransport transport;
+        transport.Queue(row.response);
+        const SendResult result =
+            TelegramProvider(L"1:A", L"5", transport.AsTransport()).Send(L"t", L"b");
+        EXPECT_EQ(result.ok, row.expected.ok) << WideToUtf8(row.expected.reason);
+        EXPECT_EQ(result.reason, row.expected.reason);
+        EXPECT_EQ(result.httpStatus, row.expected.httpStatus) << WideToUtf8(row.expected.reason);
+        EXPECT_EQ(result.retryAfterSeconds, row.expected.retryAfterSeconds);
+    }
 }
 
 TEST(TelegramSend, MissingTokenOrChatIdFailsWithoutARequest) {
     ScriptedTransport transport;
-    TelegramProvider noChat(L"1:A", L"", transport.AsTransport());
-    EXPECT_FALSE(noChat.Send(L"t", L"b"));
-    EXPECT_EQ(LastSendError(), L"Bot Token or recipient Chat ID is not configured.");
-    TelegramProvider noToken(L"", L"5", transport.AsTransport());
-    EXPECT_FALSE(noToken.SendTest());
-    EXPECT_EQ(LastSendError(), L"Bot Token or recipient Chat ID is not configured.");
+    for (const auto& [token, chat] : {std::pair{L"1:A", L""}, std::pair{L"", L"5"}}) {
+        const SendResult result = TelegramProvider(token, chat, transport.AsTransport()).SendTest();
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.reason, L"Bot Token or recipient Chat ID is not configured.");
+    }
     EXPECT_TRUE(transport.Requests().empty());
-}
-
-TEST(TelegramSend, TransportFailuresCarryTheWinHttpNumber) {
-    ScriptedTransport transport;
-    transport.Queue(TransportFailure(HttpStage::Send, 12007));
-    transport.Queue(TransportFailure(HttpStage::Receive, 12002));
-    transport.Queue(TransportFailure(HttpStage::Session, 12345));
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"Could not connect to Telegram: DNS resolution failed (WinHTTP error 12007).");
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"The connection to Telegram timed out. Please check your internet connection and "
-              L"try again.");
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"Could not connect to Telegram: Network error (WinHTTP error 12345).");
-}
-
-TEST(TelegramSend, StatusDecidesAndTheDescriptionExplains) {
-    ScriptedTransport transport;
-    transport.Queue(Reply(200, "{\"ok\":false,\"description\":\"ignored\"}"));
-    transport.Queue(Reply(
-        400, "{\"ok\":false,\"error_code\":400,\"description\":\"Bad Request: chat not found\"}"));
-    transport.Queue(Reply(502, "<html><body>Bad Gateway</body></html>"));
-    transport.Queue(Reply(0, ""));
-    transport.Queue(Reply(403, ""));
-    transport.Queue(Reply(201, "{\"ok\":true}"));
-    EXPECT_TRUE(SendWith(transport, L"t", L"b").ok);
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"Telegram rejected the message (HTTP 400): Bad Request: chat not found");
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"Telegram returned an unexpected response (HTTP 502).");
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"Telegram returned an invalid or empty response.");
-    EXPECT_EQ(SendWith(transport, L"t", L"b").error,
-              L"Telegram returned an unexpected response (HTTP 403).");
-    const SendOutcome created = SendWith(transport, L"t", L"b");
-    EXPECT_FALSE(created.ok);
-    EXPECT_EQ(created.error, L"Telegram returned an unexpected response (HTTP 201).");
-}
-
-TEST(TelegramSend, ErrorsStayOnTheirOwnThread) {
-    ScriptedTransport transport;
-    transport.Queue(Reply(500, ""));
-    EXPECT_FALSE(SendWith(transport, L"t", L"b").ok);
-    std::wstring seenElsewhere = L"unset";
-    std::thread([&] { seenElsewhere = LastSendError(); }).join();
-    EXPECT_TRUE(seenElsewhere.empty());
-    EXPECT_EQ(LastSendError(), L"Telegram returned an unexpected response (HTTP 500).");
-}
-
-TEST(TelegramSend, FactoryMakesOneProviderPerRecipient) {
-    ScriptedTransport transport;
-    transport.SetResponder([](const HttpRequest&) { return Reply(200, "{}"); });
-    const auto factory = TelegramProviderFactory(transport.AsTransport());
-    auto provider = factory(L"9:Z", L"77");
-    EXPECT_EQ(provider->Name(), L"Telegram");
-    EXPECT_TRUE(provider->SendTest());
-    const auto parameters = RequestParameters(transport.Requests().at(0));
-    EXPECT_EQ(parameters.at(L"chat_id"), L"77");
-    EXPECT_EQ(parameters.at(L"text"),
-              L"Wrenpost Test\n\nTest message sent successfully from Wrenpost.");
 }
 
 }  // namespace

@@ -4,26 +4,14 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace wrenpost::testing {
 
 class ManifestBuilder {
 public:
-    ManifestBuilder() {
-        top_ = {{"schemaVersion", "1"},
-                {"platform", "\"windows\""},
-                {"architecture", "\"x64\""},
-                {"latestVersion", "\"1.2.0\""},
-                {"minimumSupportedVersion", "\"1.0.0\""},
-                {"downloadPagePath", "\"/download\""},
-                {"releaseNotes", "[\"Faster start-up\",\"Fixed the tray icon\"]"}};
-        installer_ = {{"filename", "\"WrenpostSetup-1.2.0.exe\""},
-                      {"sizeBytes", "12345678"},
-                      {"sha256", "\"" + std::string(64, 'a') + "\""}};
-    }
-
-    // Raw JSON text for a top-level member; nullopt removes it.
+    // Raw JSON text for a top-level member (a new one goes last); nullopt removes it.
     ManifestBuilder& Set(const std::string& name, std::optional<std::string> raw) {
         Put(top_, name, std::move(raw));
         return *this;
@@ -35,58 +23,61 @@ public:
     ManifestBuilder& SetText(const std::string& name, const std::string& text) {
         return Set(name, "\"" + text + "\"");
     }
-
-    std::string Build() const {
-        std::string installer = "{";
-        for (const auto& [name, raw] : installer_) {
-            installer += (installer.size() > 1 ? "," : "") + ("\"" + name + "\":") + raw;
-        }
-        installer += "}";
-        std::string out = "{\n";
-        bool first = true;
-        for (const auto& [name, raw] : top_) {
-            out += (first ? "  \"" : ",\n  \"") + name + "\": " + raw;
-            first = false;
-        }
-        if (installerPresent_) {
-            out += ",\n  \"installer\": " + installer;
-        }
-        return out + "\n}\n";
-    }
-
     ManifestBuilder& WithoutInstaller() {
         installerPresent_ = false;
         return *this;
     }
 
+    std::string Build() const {
+        auto members = top_;
+        if (installerPresent_) {
+            members.emplace_back("installer", Join(installer_, "{", "}"));
+        }
+        return Join(members, "{\n  ", "\n}\n", ",\n  ", "\": ");
+    }
+
     static std::string Notes(std::size_t count, const std::string& each) {
         std::string out = "[";
-        for (std::size_t i = 0; i < count; ++i) {
-            out += (i ? ",\"" : "\"") + each + "\"";
-        }
+        for (std::size_t i = 0; i < count; ++i) out += (i ? ",\"" : "\"") + each + "\"";
         return out + "]";
     }
 
 private:
-    static void Put(std::vector<std::pair<std::string, std::string>>& members,
-                    const std::string& name, std::optional<std::string> raw) {
-        for (auto it = members.begin(); it != members.end(); ++it) {
-            if (it->first == name) {
-                if (raw) {
-                    it->second = *raw;
-                } else {
-                    members.erase(it);
-                }
+    using Members = std::vector<std::pair<std::string, std::string>>;
+
+    static void Put(Members& members, const std::string& name, std::optional<std::string> raw) {
+        std::erase_if(members, [&](const auto& member) { return member.first == name && !raw; });
+        for (auto& member : members) {
+            if (member.first == name) {
+                member.second = std::move(*raw);
                 return;
             }
         }
         if (raw) {
-            members.emplace_back(name, *raw);
+            members.emplace_back(name, std::move(*raw));
         }
     }
 
-    std::vector<std::pair<std::string, std::string>> top_;
-    std::vector<std::pair<std::string, std::string>> installer_;
+    static std::string Join(const Members& members, const std::string& open,
+                            const std::string& close, const std::string& comma = ",",
+                            const std::string& colon = "\":") {
+        std::string out = open;
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            out += (i ? comma : "") + "\"" + members[i].first + colon + members[i].second;
+        }
+        return out + close;
+    }
+
+    Members top_ = {{"schemaVersion", "1"},
+                    {"platform", "\"windows\""},
+                    {"architecture", "\"x64\""},
+                    {"latestVersion", "\"1.2.0\""},
+                    {"minimumSupportedVersion", "\"1.0.0\""},
+                    {"downloadPagePath", "\"/download\""},
+                    {"releaseNotes", "[\"Faster start-up\",\"Fixed the tray icon\"]"}};
+    Members installer_ = {{"filename", "\"WrenpostSetup-1.2.0.exe\""},
+                          {"sizeBytes", "12345678"},
+                          {"sha256", "\"" + std::string(64, 'a') + "\""}};
     bool installerPresent_ = true;
 };
 

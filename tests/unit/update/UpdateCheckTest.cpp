@@ -1,5 +1,6 @@
 // The update check from response to outcome, and what the main window is told to do with the
-// result: the manual boxes, and the 24-hour postponement of a version the user put off.
+// result: the manual boxes, and the 24-hour postponement of a version the user put off; the
+// service address (the shared endpoint rules narrowed to a scheme, a host and a port).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include "ManifestBuilder.h"
 #include "support/FakeClock.h"
 #include "update/UpdateChecker.h"
+#include "update/UpdateEndpoint.h"
 
 namespace wrenpost {
 namespace {
@@ -20,12 +22,7 @@ constexpr Version kCurrent{1, 2, 0};
 
 Fetch Response(std::string body, std::string contentType = "application/json; charset=utf-8",
                std::uint32_t status = 200) {
-    Fetch fetch;
-    fetch.ok = true;
-    fetch.statusCode = status;
-    fetch.contentType = std::move(contentType);
-    fetch.body = std::move(body);
-    return fetch;
+    return Fetch{true, status, std::move(contentType), std::move(body)};
 }
 
 UpdateCheckResult Check(const Fetch& response, std::optional<Version> current = kCurrent) {
@@ -47,95 +44,67 @@ TEST(UpdateCheckOutcome, HigherVersionIsAvailableWithEveryManifestField) {
     EXPECT_EQ(result.currentVersionText, L"1.2.0");
     EXPECT_EQ(result.latestVersion, (Version{1, 10, 0}));
     EXPECT_EQ(result.latestVersionText, L"1.10.0");
+    EXPECT_EQ(result.minimumSupportedVersion, (Version{1, 0, 0}));
+    EXPECT_EQ(result.downloadPagePath, L"/download");
     EXPECT_EQ(result.installerFileName, L"WrenpostSetup-1.2.0.exe");
+    EXPECT_EQ(result.installerSizeBytes, 12345678u);
     EXPECT_EQ(result.installerSha256, std::wstring(64, L'a'));
     EXPECT_EQ(result.releaseNotes, (std::vector<std::wstring>{L"Caf\u00e9 support", L"? escaped"}));
 }
 
 TEST(UpdateCheckOutcome, EqualOrLowerVersionIsUpToDate) {
-    EXPECT_EQ(Check(Response(ManifestFor("1.2.0"))).outcome, UpdateOutcome::UpToDate);
-    EXPECT_EQ(Check(Response(ManifestFor("1.1.99"))).outcome, UpdateOutcome::UpToDate);
-    EXPECT_EQ(Check(Response(ManifestFor("1.10.0")), Version{1, 10, 0}).outcome,
-              UpdateOutcome::UpToDate);
-    EXPECT_EQ(Check(Response(ManifestFor("1.9.9")), Version{1, 10, 0}).outcome,
-              UpdateOutcome::UpToDate);
-    const UpdateCheckResult result = Check(Response(ManifestFor("1.2.0")));
-    EXPECT_EQ(result.currentVersionText, L"1.2.0");
-    EXPECT_TRUE(result.latestVersionText.empty());
+    for (const auto& [latest, current] :
+         {std::pair{"1.2.0", kCurrent}, std::pair{"1.1.99", kCurrent},
+          std::pair{"1.10.0", Version{1, 10, 0}}, std::pair{"1.9.9", Version{1, 10, 0}}}) {
+        const UpdateCheckResult result = Check(Response(ManifestFor(latest)), current);
+        EXPECT_EQ(result.outcome, UpdateOutcome::UpToDate) << latest;
+        EXPECT_EQ(result.currentVersionText, VersionText(current));
+        EXPECT_TRUE(result.latestVersionText.empty());
+    }
 }
 
-TEST(UpdateCheckOutcome, AnInvalidManifestFailsEvenWhenItsVersionIsHigher) {
-    const UpdateCheckResult result = Check(Response(
-        ManifestBuilder().SetText("latestVersion", "9.0.0").Set("schemaVersion", "2").Build()));
-    EXPECT_EQ(result.outcome, UpdateOutcome::CheckFailed);
-    EXPECT_FALSE(result.failureReason.empty());
-    EXPECT_TRUE(result.latestVersionText.empty());
-    EXPECT_TRUE(result.releaseNotes.empty());
-    EXPECT_EQ(Check(Response(ManifestBuilder()
-                                 .Set("releaseNotes", ManifestBuilder::Notes(21, "x"))
-                                 .SetText("latestVersion", "9.0.0")
-                                 .Build()))
-                  .outcome,
-              UpdateOutcome::CheckFailed);
-}
-
-TEST(UpdateCheckOutcome, FailsWithoutTheProgramsOwnVersionAndDoesNotFetch) {
-    int fetches = 0;
-    const UpdateCheckResult result = UpdateChecker::CheckForUpdates(
-        [&] {
-            ++fetches;
-            return Response(ManifestFor("9.0.0"));
-        },
-        std::nullopt);
-    EXPECT_EQ(result.outcome, UpdateOutcome::CheckFailed);
-    EXPECT_EQ(fetches, 0);
-}
-
-TEST(UpdateCheckResponse, NeedsAResponseWithStatus200) {
-    Fetch none = Response(ManifestFor("9.0.0"));
+TEST(UpdateCheckResponse, NeedsStatus200AJsonTypeAndAValidBodyOfAtMost65536Bytes) {
+    const std::string valid = ManifestFor("9.0.0");
+    std::string largest = valid;
+    largest.resize(kMaxManifestBytes, ' ');  // whitespace keeps the document valid at any size
+    Fetch none = Response(valid);
     none.ok = false;
-    EXPECT_EQ(Check(none).outcome, UpdateOutcome::CheckFailed);
-    for (std::uint32_t status : {0u, 201u, 204u, 301u, 404u, 500u}) {
-        EXPECT_EQ(Check(Response(ManifestFor("9.0.0"), "application/json", status)).outcome,
-                  UpdateOutcome::CheckFailed)
-            << status;
+    const std::pair<Fetch, bool> rows[] = {
+        {Response(valid), true},
+        {Response(valid, "APPLICATION/JSON;charset=UTF-8"), true},
+        {Response(valid, "application/json;v=2"), true},
+        {Response(largest), true},
+        {none, false},
+        {Response(valid, "application/json", 0), false},
+        {Response(valid, "application/json", 201), false},
+        {Response(valid, "application/json", 404), false},
+        {Response(valid, ""), false},
+        {Response(valid, "text/html; charset=utf-8"), false},
+        {Response(valid, "application/jso"), false},
+        {Response(""), false},
+        {Response(largest + " "), false},
+        {Response(
+             ManifestBuilder().SetText("latestVersion", "9.0.0").Set("schemaVersion", "2").Build()),
+         false},
+    };
+    for (const auto& [fetch, available] : rows) {
+        const UpdateCheckResult result = Check(fetch);
+        EXPECT_EQ(result.outcome,
+                  available ? UpdateOutcome::UpdateAvailable : UpdateOutcome::CheckFailed)
+            << fetch.statusCode << " " << fetch.contentType << " " << fetch.body.size();
+        EXPECT_EQ(result.failureReason.empty(), available);
+        EXPECT_EQ(result.latestVersionText.empty(), !available);
     }
-}
-
-TEST(UpdateCheckResponse, NeedsAJsonContentTypeInAnyLetterCase) {
-    for (const char* type : {"application/json", "application/json; charset=utf-8",
-                             "APPLICATION/JSON;charset=UTF-8", "application/json;v=2"}) {
-        EXPECT_EQ(Check(Response(ManifestFor("9.0.0"), type)).outcome,
-                  UpdateOutcome::UpdateAvailable)
-            << type;
-    }
-    for (const char* type : {"", "text/plain", "text/html; charset=utf-8", "application/jso",
-                             "application/octet-stream"}) {
-        EXPECT_EQ(Check(Response(ManifestFor("9.0.0"), type)).outcome, UpdateOutcome::CheckFailed)
-            << type;
-    }
-}
-
-TEST(UpdateCheckResponse, NeedsABodyOfOneTo65536Bytes) {
-    EXPECT_EQ(Check(Response("")).outcome, UpdateOutcome::CheckFailed);
-    // Padding with whitespace keeps the document valid at any size.
-    std::string body = ManifestFor("9.0.0");
-    body.resize(kMaxManifestBytes, ' ');
-    EXPECT_EQ(Check(Response(body)).outcome, UpdateOutcome::UpdateAvailable);
-    body.push_back(' ');
-    EXPECT_EQ(Check(Response(body)).outcome, UpdateOutcome::CheckFailed);
 }
 
 class UpdatePostponement : public ::testing::Test {
 protected:
-    UpdateCheckResult Available(const std::wstring& latest, bool manual = false) const {
+    UpdateResultAction Decide(UpdateOutcome outcome, bool manual = false,
+                              const std::wstring& latest = L"1.3.0") const {
         UpdateCheckResult result;
-        result.outcome = UpdateOutcome::UpdateAvailable;
+        result.outcome = outcome;
         result.latestVersionText = latest;
         result.manual = manual;
-        return result;
-    }
-    UpdateResultAction Decide(const UpdateCheckResult& result) const {
         return DecideUpdateResultAction(result, dismissedVersion_, dismissedAt_, clock_);
     }
     void PostponeNow(const std::wstring& version) {
@@ -148,43 +117,68 @@ protected:
     std::int64_t dismissedAt_ = 0;
 };
 
+constexpr auto kAvailable = UpdateOutcome::UpdateAvailable;
+
 TEST_F(UpdatePostponement, APostponedVersionStaysSilentForADayOnAutomaticChecks) {
-    EXPECT_EQ(Decide(Available(L"1.3.0")), UpdateResultAction::ShowUpdateWindow);
+    EXPECT_EQ(Decide(kAvailable), UpdateResultAction::ShowUpdateWindow);
     PostponeNow(L"1.3.0");
-    EXPECT_EQ(Decide(Available(L"1.3.0")), UpdateResultAction::Nothing);
-    clock_.Advance(std::chrono::hours(12));
-    EXPECT_EQ(Decide(Available(L"1.3.0")), UpdateResultAction::Nothing);
-    clock_.Advance(std::chrono::hours(12) - std::chrono::seconds(1));  // 86,399 s after
-    EXPECT_EQ(Decide(Available(L"1.3.0")), UpdateResultAction::Nothing);
-    clock_.Advance(std::chrono::seconds(1));  // 86,400 s after
-    EXPECT_EQ(Decide(Available(L"1.3.0")), UpdateResultAction::ShowUpdateWindow);
+    EXPECT_EQ(Decide(kAvailable), UpdateResultAction::Nothing);
+    EXPECT_EQ(Decide(kAvailable, true), UpdateResultAction::ShowUpdateWindow);  // manual answers
+    EXPECT_EQ(Decide(kAvailable, false, L"1.4.0"), UpdateResultAction::ShowUpdateWindow);
+    clock_.Advance(std::chrono::seconds(86'399));
+    EXPECT_EQ(Decide(kAvailable), UpdateResultAction::Nothing);
+    clock_.Advance(std::chrono::seconds(1));
+    EXPECT_EQ(Decide(kAvailable), UpdateResultAction::ShowUpdateWindow);
 }
 
 TEST_F(UpdatePostponement, ManualChecksAlwaysAnswerAutomaticOnesOnlyForAnUpdate) {
+    EXPECT_EQ(Decide(UpdateOutcome::UpToDate, true), UpdateResultAction::ShowUpToDate);
+    EXPECT_EQ(Decide(UpdateOutcome::CheckFailed, true), UpdateResultAction::ShowUnableToCheck);
+    EXPECT_EQ(Decide(UpdateOutcome::UpToDate), UpdateResultAction::Nothing);
+    EXPECT_EQ(Decide(UpdateOutcome::CheckFailed), UpdateResultAction::Nothing);
+}
+
+TEST_F(UpdatePostponement, ATimeStampFromTheFutureOrOutOfRangeHidesNothing) {
     PostponeNow(L"1.3.0");
-    EXPECT_EQ(Decide(Available(L"1.3.0", true)), UpdateResultAction::ShowUpdateWindow);
-    UpdateCheckResult result;
-    for (const bool manual : {true, false}) {
-        result.manual = manual;
-        result.outcome = UpdateOutcome::UpToDate;
-        EXPECT_EQ(Decide(result), manual ? UpdateResultAction::ShowUpToDate : UpdateResultAction::Nothing);
-        result.outcome = UpdateOutcome::CheckFailed;
-        EXPECT_EQ(Decide(result),
-                  manual ? UpdateResultAction::ShowUnableToCheck : UpdateResultAction::Nothing);
+    for (const std::int64_t at : {dismissedAt_ + 3600, std::numeric_limits<std::int64_t>::max(),
+                                  std::numeric_limits<std::int64_t>::min()}) {
+        dismissedAt_ = at;
+        EXPECT_EQ(Decide(kAvailable), UpdateResultAction::ShowUpdateWindow) << at;
+    }
+    PostponeNow(L"");
+    EXPECT_EQ(Decide(kAvailable, false, L""), UpdateResultAction::ShowUpdateWindow);
+}
+
+UpdateEndpoint Parsed(const std::wstring& url) {
+    UpdateEndpoint endpoint;
+    std::wstring error;
+    EXPECT_TRUE(ParseUpdateEndpoint(url, endpoint, error)) << std::string(url.begin(), url.end());
+    return endpoint;
+}
+
+TEST(UpdateEndpointParse, SchemeHostAndPortOnly) {
+    const UpdateEndpoint endpoint = Parsed(L"HTTPS://updates.example.com:8443/");
+    EXPECT_TRUE(endpoint.secure);
+    EXPECT_EQ(endpoint.host, L"updates.example.com");
+    EXPECT_EQ(endpoint.port, 8443);
+    EXPECT_EQ(Parsed(L"https://[2001:db8::1]").host, L"[2001:db8::1]");
+    EXPECT_FALSE(Parsed(L"http://localhost").secure);
+    for (const wchar_t* url : {L"https://host/path", L"http://updates.example.com", L"not a url"}) {
+        UpdateEndpoint refused;
+        std::wstring error;
+        EXPECT_FALSE(ParseUpdateEndpoint(url, refused, error));
+        EXPECT_FALSE(error.empty());
     }
 }
 
-TEST_F(UpdatePostponement, OnlyTheSameVersionWithAPastTimeStampIsHidden) {
-    PostponeNow(L"1.3.0");
-    EXPECT_EQ(Decide(Available(L"1.4.0")), UpdateResultAction::ShowUpdateWindow);  // newer
-    for (const std::int64_t at : {dismissedAt_ + 3600, std::numeric_limits<std::int64_t>::max(),
-                                  std::numeric_limits<std::int64_t>::min()}) {
-        dismissedAt_ = at;  // a time stamp from the future or out of range
-        EXPECT_EQ(Decide(Available(L"1.3.0")), UpdateResultAction::ShowUpdateWindow) << at;
-    }
-    dismissedVersion_.clear();
-    dismissedAt_ = ToUnixSeconds(clock_.Now());
-    EXPECT_EQ(Decide(Available(L"")), UpdateResultAction::ShowUpdateWindow);
+TEST(UpdateEndpointAddress, OmitsTheDefaultPort) {
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"https://u.example.com/"), L"/download"),
+              L"https://u.example.com/download");
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"https://u.example.com:8443"), L"/download"),
+              L"https://u.example.com:8443/download");
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"http://127.0.0.1:5000"), kUpdateManifestPath),
+              L"http://127.0.0.1:5000/api/updates/windows/latest");
+    EXPECT_EQ(UpdateServiceAddress(Parsed(L"http://[::1]:80"), L"/x"), L"http://[::1]/x");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // AppState.json through the real application-data folder under wine.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"

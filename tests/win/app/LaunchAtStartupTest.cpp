@@ -1,7 +1,6 @@
 // The Run value in wine's real registry (each test run has a fresh prefix).
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -21,8 +20,10 @@ std::wstring ReadRunValue(DWORD* type = nullptr, DWORD* bytes = nullptr) {
                      &size) != ERROR_SUCCESS) {
         return L"<absent>";
     }
-    if (type) *type = valueType;
-    if (bytes) *bytes = size;
+    if (type)
+        *type = valueType;
+    if (bytes)
+        *bytes = size;
     return buffer;
 }
 
@@ -80,13 +81,17 @@ TEST(AppFolders, AFileInTheWayGivesTheDocumentedErrorWithTheWindowsErrorNumber) 
     std::error_code ignored;
     std::filesystem::remove_all(appData, ignored);
     std::filesystem::create_directories(appData);
-    { HANDLE file = CreateFileW((appData / L"Profiles").c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_ALWAYS, 0, nullptr);
-      CloseHandle(file); }
+    {
+        HANDLE file = CreateFileW((appData / L"Profiles").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(file);
+    }
     std::wstring error;
     EXPECT_FALSE(EnsureAppFolders(error));
-    EXPECT_EQ(error.rfind(L"Failed to create Profiles folder: " + (appData / L"Profiles").wstring() +
-                              L" (Windows error ", 0), 0u);
+    EXPECT_EQ(error.rfind(L"Failed to create Profiles folder: " +
+                              (appData / L"Profiles").wstring() + L" (Windows error ",
+                          0),
+              0u);
     EXPECT_EQ(error.back(), L')');
     std::filesystem::remove_all(appData, ignored);
 }

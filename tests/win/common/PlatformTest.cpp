@@ -1,7 +1,6 @@
 // The platform pieces every subsystem leans on, under wine's real Win32.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "common/PostedRecord_win.h"
 #include "common/Text.h"
@@ -34,8 +33,8 @@ struct CountedRecord : PostedRecord {
 
 TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     int alive = 0;
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
     EXPECT_EQ(alive, 1);

@@ -1,9 +1,8 @@
 // The activity log inside a real main window under wine: the bounded buffer and views, the
 // reader's scroll position, colours, the detached window and lines from other threads.
-#include <windows.h>
-#include <richedit.h>
-
 #include <gtest/gtest.h>
+#include <richedit.h>
+#include <windows.h>
 
 #include <chrono>
 #include <thread>
@@ -49,7 +48,9 @@ COLORREF ColourAt(HWND edit, LONG position) {
     return format.crTextColor;
 }
 
-std::wstring Numbered(int i) { return L"2025-01-01 00:00:00 [INFO] line " + std::to_wstring(i); }
+std::wstring Numbered(int i) {
+    return L"2025-01-01 00:00:00 [INFO] line " + std::to_wstring(i);
+}
 
 class LogViewTest : public ::testing::Test {
 protected:
