@@ -190,10 +190,14 @@ TEST(ModalLoop, EndsOnDoneDialogGoneOrQuitAndRestoresExactlyTheOwnersState) {
                 PostQuitMessage(0);
             }
         });
+        // A swallowed quit would leave the outer loop running: this one ends it with 99.
+        const UINT_PTR safety =
+            SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); });
         MSG msg{};
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             DispatchMessageW(&msg);
         }
+        KillTimer(nullptr, safety);
         // The quit from inside the nested loop ended the outer one, with its exit code.
         EXPECT_EQ(msg.wParam, c.expected == ModalEnd::Quit ? 42u : 0u) << id;
         EXPECT_EQ(run.end, c.expected) << id;
