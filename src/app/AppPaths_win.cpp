@@ -1,9 +1,11 @@
 #include "app/AppPaths_win.h"
 
 #include <windows.h>
+// The headers below need windows.h first.
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "common/UniqueHandle_win.h"
 #include "common/WinError_win.h"
 
 namespace wrenpost {
@@ -12,10 +14,12 @@ namespace {
 std::filesystem::path LocalAppDataBase() {
     PWSTR known = nullptr;
     std::wstring base;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known)) && known) {
+    // The folder text is the caller's to free, also when the call fails.
+    const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known);
+    const UniqueCoTaskMemory owned(known);
+    if (SUCCEEDED(found) && known) {
         base = known;
     }
-    CoTaskMemFree(known);
     if (!base.empty()) {
         return base;
     }

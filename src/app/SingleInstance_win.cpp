@@ -13,8 +13,8 @@ bool SingleInstanceGuard::Acquire() {
     return true;
 }
 
-bool ActivateRunningInstance() {
-    HWND window = FindWindowW(kMainWindowClass, kMainWindowTitle);
+bool ActivateRunningInstance(const wchar_t* windowClass, const wchar_t* windowTitle) {
+    HWND window = FindWindowW(windowClass, windowTitle);
     if (window == nullptr) {
         return false;
     }

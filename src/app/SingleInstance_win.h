@@ -9,20 +9,18 @@ namespace wrenpost {
 // Session-local on purpose: windows of other sessions cannot be activated, so a machine-wide
 // mutex would make a second user's start exit silently.
 inline constexpr wchar_t kSingleInstanceMutexName[] = L"Local\\Wrenpost_SingleInstance";
-inline constexpr wchar_t kMainWindowClass[] = L"WrenpostMainWindow";
-inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
 
 class SingleInstanceGuard {
 public:
     // False when another ordinary instance already holds the mutex.
     bool Acquire();
-    void Release() { mutex_.reset(); }
 
 private:
     UniqueHandle mutex_;
 };
 
-// Restores the running instance's window and brings it to the front; false when not found.
-bool ActivateRunningInstance();
+// Restores the running instance's window (found by class and title) and brings it to the front;
+// false when not found.
+bool ActivateRunningInstance(const wchar_t* windowClass, const wchar_t* windowTitle);
 
 }  // namespace wrenpost

@@ -2,6 +2,7 @@
 // thread; the sink (the main window) decides how a finished line reaches the screen.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -26,18 +27,22 @@ class ActivityLog {
 public:
     using Sink = std::function<void(std::wstring line)>;
 
+    // Installs or (with null) detaches the sink. On return no call of the previous sink is
+    // running on another thread and none will start, so its owner may be destroyed. A call in
+    // progress on the calling thread itself (a sink that replaces the sink) is not waited for.
     void SetSink(Sink sink);
 
-    // Lines logged while no sink is installed are dropped.
+    // Lines logged while no sink is installed are dropped. The sink runs outside the lock, so it
+    // may log or post itself.
     void Log(LogLevel level, std::wstring_view message) const;
     void Info(std::wstring_view message) const { Log(LogLevel::Info, message); }
     void Warning(std::wstring_view message) const { Log(LogLevel::Warning, message); }
     void Error(std::wstring_view message) const { Log(LogLevel::Error, message); }
 
-    LogFunction AsFunction() const;
-
 private:
     mutable std::mutex mutex_;
+    mutable std::condition_variable idle_;
+    mutable std::size_t inFlight_ = 0;  // sink calls running, on every thread
     Sink sink_;
 };
 

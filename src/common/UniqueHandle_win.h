@@ -2,8 +2,9 @@
 #pragma once
 
 #include <windows.h>
-
+// The headers below need windows.h first.
 #include <bcrypt.h>
+#include <objbase.h>
 #include <winhttp.h>
 
 #include <utility>
@@ -96,6 +97,11 @@ struct LocalMemoryTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { LocalFree(h); }
 };
+struct CoTaskMemoryTraits {
+    using Type = void*;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type p) noexcept { CoTaskMemFree(p); }
+};
 struct MenuTraits {
     using Type = HMENU;
     static Type Invalid() noexcept { return nullptr; }
@@ -111,6 +117,27 @@ using UniqueBcryptKey = UniqueResource<BcryptKeyTraits>;
 using UniqueBcryptHash = UniqueResource<BcryptHashTraits>;
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueCoTaskMemory = UniqueResource<CoTaskMemoryTraits>;
 using UniqueMenu = UniqueResource<MenuTraits>;
+
+// A window's device context from GetDC, released to that window.
+class UniqueWindowDc {
+public:
+    explicit UniqueWindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    ~UniqueWindowDc() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    UniqueWindowDc(const UniqueWindowDc&) = delete;
+    UniqueWindowDc& operator=(const UniqueWindowDc&) = delete;
+
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 }  // namespace wrenpost

@@ -67,7 +67,6 @@ public:
     void Remember(const MailSnapshot& message) { seen_.Remember(message); }
 
     const SeenMemory& Seen() const { return seen_; }
-    std::int64_t SessionStartTicks() const { return sessionStart_; }
     bool IncludeOldMessages() const { return includeOld_; }
 
 private:

@@ -1,10 +1,8 @@
 // Walking Outlook's stores and folders.
 #include "outlook/FolderDiscovery_win.h"
 
-#include <exception>
-#include <thread>
-
 #include "common/LocalTime.h"
+#include "common/WindowWorker_win.h"
 #include "outlook/FolderExclusion.h"
 #include "outlook/OutlookBridge_win.h"
 
@@ -79,17 +77,21 @@ bool DiscoverFolders(std::vector<SelectedFolder>& folders) {
     return !folders.empty();
 }
 
-void StartFolderDetection(HWND window) {
-    std::thread([window] {
+bool StartFolderDetection(HWND window) {
+    WindowWorker worker;
+    worker.window = window;
+    worker.message = kFolderDiscoveryMessage;
+    worker.work = [] {
         auto record = std::make_unique<FolderDiscoveryRecord>();
-        try {
-            record->Found = DiscoverFolders(record->Folders);
-        } catch (const std::exception&) {
-            record->Found = false;
-            record->Folders.clear();
-        }
-        PostRecord(window, kFolderDiscoveryMessage, std::move(record));
-    }).detach();
+        record->Found = DiscoverFolders(record->Folders);
+        return record;
+    };
+    worker.failure = [](const std::wstring& reason) {
+        auto record = std::make_unique<FolderDiscoveryRecord>();
+        record->Failure = reason;
+        return record;
+    };
+    return LaunchWindowWorker(std::move(worker));
 }
 
 }  // namespace wrenpost

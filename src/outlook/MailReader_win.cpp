@@ -145,11 +145,6 @@ void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snaps
 
 }  // namespace
 
-void ReadDeliveryTime(IDispatch* item, MailSnapshot& snapshot) {
-    const DispatchPtr accessor = GetObjectProperty(item, L"PropertyAccessor");
-    ApplyDeliveryTime(item, accessor.get(), snapshot);
-}
-
 void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int limit,
                    bool includeOld, std::vector<MailSnapshot>& out) {
     const UniqueVariant entryId = UniqueVariant::String(folder.EntryId.c_str());

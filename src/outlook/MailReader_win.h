@@ -17,8 +17,4 @@ namespace wrenpost {
 void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int limit,
                    bool includeOld, std::vector<MailSnapshot>& out);
 
-// Fills DeliveryTimeUtc, TimestampSource, DeliveryTimeKnown and DeliveryDiagnostics from the
-// first of the four sources that gives a time.
-void ReadDeliveryTime(IDispatch* item, MailSnapshot& snapshot);
-
 }  // namespace wrenpost

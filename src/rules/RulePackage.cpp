@@ -66,9 +66,14 @@ RuleLoadResult ParseRulePackageText(std::wstring_view text, RulePackage& package
     RulePackage read;
     std::int32_t version = 0;
     switch (ReadSignedIntField(text, L"PackageVersion", version)) {
-        case IntFieldRead::Read: read.PackageVersion = version; break;
-        case IntFieldRead::Absent: read.PackageVersion = 1; break;
-        case IntFieldRead::OutOfRange: return RuleLoadResult::Corrupt;
+        case IntFieldRead::Read:
+            read.PackageVersion = version;
+            break;
+        case IntFieldRead::Absent:
+            read.PackageVersion = 1;
+            break;
+        case IntFieldRead::OutOfRange:
+            return RuleLoadResult::Corrupt;
     }
     read.Name = ReadJsonStringField(text, L"Name");
     read.Author = ReadJsonStringField(text, L"Author");
@@ -151,16 +156,6 @@ std::wstring ProposedPackageFileName(std::wstring_view packageName) {
     return name;
 }
 
-std::wstring_view ImportModeLabel(ImportMode mode) {
-    switch (mode) {
-        case ImportMode::NewRules: return L"New Rules - append as brand-new entries";
-        case ImportMode::Merge:
-            return L"Merge with Existing Rules - append, updating any rule with a matching name";
-        case ImportMode::Replace: return L"Replace Existing Rules - discard current rules first";
-    }
-    return {};
-}
-
 std::wstring DescribeRulePackage(const RulePackage& package) {
     const auto orElse = [](const std::wstring& value, std::wstring_view fallback) {
         return value.empty() ? std::wstring(fallback) : value;
@@ -169,8 +164,8 @@ std::wstring DescribeRulePackage(const RulePackage& package) {
     AppendLine(out, L"Name: " + orElse(package.Name, L"(untitled)"));
     AppendLine(out, L"Author: " + orElse(package.Author, L"(unknown)"));
     AppendLine(out, L"Created: " + orElse(package.CreatedDate, L"(unknown)"));
-    AppendLine(out, L"Rules in package: " +
-                        ToWideDecimal(static_cast<long long>(package.Rules.size())));
+    AppendLine(out,
+               L"Rules in package: " + ToWideDecimal(static_cast<long long>(package.Rules.size())));
     AppendLine(out, L"");
     AppendLine(out, L"Description:");
     AppendLine(out, orElse(package.Description, L"(none)"));
@@ -223,9 +218,9 @@ void ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage&
             condition.CaseSensitive = false;
         }
         if (mode == ImportMode::Merge) {
-            const auto same = std::find_if(rules.begin(), rules.end(), [&](const NotificationRule& r) {
-                return r.Name == rule.Name;
-            });
+            const auto same =
+                std::find_if(rules.begin(), rules.end(),
+                             [&](const NotificationRule& r) { return r.Name == rule.Name; });
             if (same != rules.end()) {
                 rule.Id = same->Id;
                 rule.Order = same->Order;

@@ -60,9 +60,6 @@ std::wstring ProposedPackageFileName(std::wstring_view packageName);
 
 enum class ImportMode : std::int32_t { NewRules = 0, Merge = 1, Replace = 2 };
 
-// The import dialog's radio-button labels.
-std::wstring_view ImportModeLabel(ImportMode mode);
-
 // The import dialog's description of a package (each line ending in CR LF).
 std::wstring DescribeRulePackage(const RulePackage& package);
 

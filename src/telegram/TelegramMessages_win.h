@@ -7,16 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
 #include "telegram/BotCheck.h"
 #include "telegram/Verification.h"
 
 namespace wrenpost {
-
-inline constexpr UINT kVerificationResultMessage = WM_APP + 1;  // to the verification window
-inline constexpr UINT kWorkerLogLinesMessage = WM_APP + 501;    // to the main window, INFO lines
-inline constexpr UINT kBotCheckResultMessage = WM_APP + 600;    // to the main window
-inline constexpr UINT kTestSendResultMessage = WM_APP + 700;    // to the main window
 
 struct BotCheckResultRecord final : PostedRecord {
     BotCheckResult result;

@@ -1,6 +1,6 @@
 #include "telegram/TelegramWorkers.h"
 
-#include <thread>
+#include "common/WorkerLauncher.h"
 
 namespace wrenpost {
 
@@ -8,30 +8,47 @@ namespace wrenpost {
 // worker), so a reference is enough.
 void StartBotCheck(HttpTransport transport, const Clock& clock, std::wstring token,
                    std::uint32_t generation, std::function<void(BotCheckResult)> done) {
-    std::thread([transport = std::move(transport), &clock, token = std::move(token), generation,
-                 done = std::move(done)] {
-        done(RunBotCheck(transport, clock, token, generation));
-    }).detach();
+    BotCheckResult failure;
+    failure.generation = generation;
+    failure.token = token;
+    failure.errorKind = kBotCheckOtherFailure;
+    LaunchWorker([transport = std::move(transport), &clock, token = std::move(token), generation,
+                  done] { done(RunBotCheck(transport, clock, token, generation)); },
+                 [failure = std::move(failure), done](const std::wstring& reason) mutable {
+                     failure.errorText = reason;
+                     done(std::move(failure));
+                 });
 }
 
 void StartTestSend(NotificationProviderFactory factory, std::wstring token,
                    std::vector<std::wstring> chatIds, std::function<void(TestSendResult)> done) {
-    std::thread([factory = std::move(factory), token = std::move(token),
-                 chatIds = std::move(chatIds), done = std::move(done)] {
-        done(RunTestSend(factory, token, chatIds));
-    }).detach();
+    TestSendResult failure;
+    failure.total = static_cast<std::uint32_t>(chatIds.size());
+    failure.failed = failure.total;
+    LaunchWorker(
+        [factory = std::move(factory), token = std::move(token), chatIds = std::move(chatIds),
+         done] { done(RunTestSend(factory, token, chatIds)); },
+        [failure, done](const std::wstring&) { done(failure); });
 }
 
 void StartVerification(HttpTransport transport, const Clock& clock, VerificationRequest request,
                        CancelFlag cancelled, LogLinesSink logLines,
                        std::function<void(VerificationResult)> done) {
-    std::thread([transport = std::move(transport), &clock, request = std::move(request),
-                 cancelled = std::move(cancelled), logLines = std::move(logLines),
-                 done = std::move(done)] {
-        if (auto result = RunVerification(transport, clock, request, cancelled, logLines)) {
-            done(std::move(*result));
-        }
-    }).detach();
+    LaunchWorker(
+        [transport = std::move(transport), &clock, request = std::move(request), cancelled,
+         logLines = std::move(logLines), done] {
+            if (auto result = RunVerification(transport, clock, request, cancelled, logLines)) {
+                done(std::move(*result));
+            }
+        },
+        [cancelled, done](const std::wstring& reason) {
+            if (cancelled && cancelled->load()) {
+                return;
+            }
+            VerificationResult failure;
+            failure.error = reason;
+            done(std::move(failure));
+        });
 }
 
 }  // namespace wrenpost

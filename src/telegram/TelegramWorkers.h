@@ -1,6 +1,8 @@
-// Runs the Check, TEST and verification workers on detached threads. Each worker gets copies of
-// its inputs and hands its one result to a callback on its own thread; the Windows side turns
-// the callbacks into posted window messages (TelegramMessages_win.h).
+// Runs the Check, TEST and verification workers through the guarded launcher. Each worker gets
+// copies of its inputs and hands its one result to a callback; a worker whose thread cannot be
+// created, or that throws, hands over a failed result instead (on the starting thread when no
+// thread exists). The Windows side turns the callbacks into posted window messages
+// (TelegramMessages_win.h).
 #pragma once
 
 #include <functional>

@@ -1,10 +1,10 @@
-// The detached update-check thread and its one-at-a-time guard.
+// The update-check worker and its one-at-a-time guard.
 #include "update/UpdateCheckLauncher_win.h"
 
-#include <exception>
-#include <thread>
 #include <utility>
 
+#include "common/Text.h"
+#include "common/WindowWorker_win.h"
 #include "update/UpdateService_win.h"
 
 namespace wrenpost {
@@ -24,25 +24,25 @@ bool UpdateCheckLauncher::Start(HWND window, bool manual) {
     if (!running_->compare_exchange_strong(expected, true)) {
         return false;
     }
-    try {
-        std::thread([window, manual, fetch = fetch_, currentVersion = currentVersion_,
-                     running = running_] {
-            auto record = std::make_unique<UpdateCheckRecord>();
-            try {
-                record->result = UpdateChecker::CheckForUpdates(fetch, currentVersion());
-            } catch (const std::exception& e) {
-                record->result = UpdateCheckResult{};
-                record->result.failureReason = e.what();
-            }
-            record->result.manual = manual;
-            if (!PostRecord(window, kUpdateCheckResultMessage, std::move(record))) {
-                running->store(false);
-            }
-        }).detach();
-    } catch (const std::exception&) {
-        running_->store(false);
-        return false;
-    }
+    WindowWorker worker;
+    worker.window = window;
+    worker.message = kUpdateCheckResultMessage;
+    worker.work = [manual, fetch = fetch_, currentVersion = currentVersion_] {
+        auto record = std::make_unique<UpdateCheckRecord>();
+        record->result = UpdateChecker::CheckForUpdates(fetch, currentVersion());
+        record->result.manual = manual;
+        return record;
+    };
+    worker.failure = [manual](const std::wstring& reason) {
+        auto record = std::make_unique<UpdateCheckRecord>();
+        record->result.failureReason = WideToUtf8(reason);
+        record->result.manual = manual;
+        return record;
+    };
+    // A result that cannot be delivered must not block every later check.
+    worker.undelivered = [running = running_] { running->store(false); };
+    // A thread that cannot be created still reports: its failure record ends the check.
+    LaunchWindowWorker(std::move(worker));
     return true;
 }
 

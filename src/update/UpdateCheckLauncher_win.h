@@ -1,6 +1,6 @@
-// Runs update checks for a window: one at a time, on a detached thread that posts the result back
-// as a heap record. Owned by the main window, which calls Start and, on the result message,
-// Finish.
+// Runs update checks for a window: one at a time, on a guarded worker that posts the result (or,
+// when it cannot start or fails, a failed result) back as a heap record. Owned by the main window,
+// which calls Start and, on the result message, Finish.
 #pragma once
 
 #include <windows.h>
@@ -10,12 +10,11 @@
 #include <memory>
 #include <optional>
 
+#include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
 #include "update/UpdateChecker.h"
 
 namespace wrenpost {
-
-inline constexpr UINT kUpdateCheckResultMessage = WM_APP + 1100;
 
 struct UpdateCheckRecord final : PostedRecord {
     UpdateCheckResult result;
@@ -41,13 +40,12 @@ public:
 
     // The "Update Available" window reports while it is open; no check starts meanwhile.
     void SetUpdateWindowOpen(bool open) { updateWindowOpen_ = open; }
-    bool IsUpdateWindowOpen() const { return updateWindowOpen_; }
 
 private:
     UpdateChecker::FetchFunction fetch_;
     VersionSource currentVersion_;
-    // Shared with the detached thread, which clears it itself when its result cannot be
-    // delivered, so a lost message does not block every later check.
+    // Shared with the worker, which clears it itself when its result cannot be delivered, so a
+    // lost message does not block every later check.
     std::shared_ptr<std::atomic<bool>> running_ = std::make_shared<std::atomic<bool>>(false);
     bool updateWindowOpen_ = false;
 };

@@ -1,16 +1,17 @@
 // Starting the real program: one ordinary instance per session, vault starts beside it, and the
 // application-data failure report.
 #include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
 #include <knownfolders.h>
 #include <shlobj.h>
-
-#include <gtest/gtest.h>
 
 #include <deque>
 #include <fstream>
 
-#include "app/SingleInstance_win.h"
+#include "common/UniqueHandle_win.h"
 #include "support/Driver_win.h"
+#include "ui/main/MainWindow_win.h"
 
 namespace wrenpost::testing {
 namespace {
@@ -69,9 +70,10 @@ TEST_F(StartupTest, AVaultStartWithAnIdentifierOpensASecondWindow) {
 
 TEST_F(StartupTest, AnUncreatableDataFolderIsReportedAndStartUpContinues) {
     PWSTR base = nullptr;
-    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base)));
+    const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base);
+    const UniqueCoTaskMemory owned(base);
+    ASSERT_TRUE(SUCCEEDED(found));
     const std::filesystem::path blocker = std::filesystem::path(base) / L"Wrenpost";
-    CoTaskMemFree(base);
     std::error_code ignored;
     std::filesystem::remove_all(blocker, ignored);
     { std::ofstream(blocker) << "a file where the folder should be"; }
@@ -81,10 +83,13 @@ TEST_F(StartupTest, AnUncreatableDataFolderIsReportedAndStartUpContinues) {
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->caption, L"Application Data Folder");
     EXPECT_EQ(box->text.rfind(L"Wrenpost could not create its application data folder.\n\n"
-                              L"Failed to create application data folder: ", 0), 0u);
+                              L"Failed to create application data folder: ",
+                              0),
+              0u);
     EXPECT_NE(box->text.find(L"(Windows error "), std::wstring::npos);
     EXPECT_NE(box->text.find(L"\n\nProfiles, saved tokens, and settings may not be saved this "
-                             L"session."), std::wstring::npos);
+                             L"session."),
+              std::wstring::npos);
     EXPECT_TRUE(AnswerMessageBox(*box, IDOK));
     EXPECT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, program.id, kStartTimeout),
               nullptr);

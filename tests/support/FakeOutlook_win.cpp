@@ -18,22 +18,30 @@ bool WaitFor(HANDLE event, std::chrono::milliseconds timeout) {
     return WaitForSingleObject(event, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
-bool SetRegistryText(const std::wstring& key, const wchar_t* name, const std::wstring& value,
-                     std::wstring& error) {
+bool SetRegistryText(const std::wstring& key, const std::wstring& value, std::wstring& error) {
     UniqueRegKey handle;
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                      nullptr, handle.put(), nullptr);
     if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(handle.get(), name, 0, REG_SZ,
+        status = RegSetValueExW(handle.get(), nullptr, 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(value.c_str()),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     if (status != ERROR_SUCCESS) {
-        error =
-            L"cannot write HKLM\\" + key + L": " + DescribeWindowsError(static_cast<DWORD>(status));
-        return false;
+        error = L"cannot write HKLM\\" + key + L": " + DescribeWindowsError(DWORD(status));
     }
-    return true;
+    return status == ERROR_SUCCESS;
+}
+
+// FakeOutlook.exe beside the running program, or in the build's tests folder.
+std::filesystem::path ExePath() {
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const std::filesystem::path here = std::filesystem::path(module).parent_path();
+    std::error_code ec;
+    return std::filesystem::exists(here / L"FakeOutlook.exe", ec)
+               ? here / L"FakeOutlook.exe"
+               : here.parent_path() / L"tests" / L"FakeOutlook.exe";
 }
 
 }  // namespace
@@ -41,10 +49,7 @@ bool SetRegistryText(const std::wstring& key, const wchar_t* name, const std::ws
 std::wstring ScenarioLine(std::initializer_list<std::wstring> fields) {
     std::wstring line;
     for (const std::wstring& field : fields) {
-        if (!line.empty()) {
-            line += L'\t';
-        }
-        line += field;
+        line += (line.empty() ? L"" : L"\t") + field;
     }
     return line + L"\n";
 }
@@ -63,28 +68,17 @@ FakeOutlook::~FakeOutlook() {
     (void)Stop();
 }
 
-std::filesystem::path FakeOutlook::ExePath() {
-    wchar_t module[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    const std::filesystem::path here = std::filesystem::path(module).parent_path();
-    std::error_code ec;
-    if (std::filesystem::exists(here / L"FakeOutlook.exe", ec)) {
-        return here / L"FakeOutlook.exe";
-    }
-    return here.parent_path() / L"tests" / L"FakeOutlook.exe";
+std::wstring FakeOutlook::Command() const {
+    return L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\"";
 }
 
 bool FakeOutlook::Register(std::wstring& error) const {
     const std::wstring classes = L"Software\\Classes\\";
-    const std::wstring command =
-        L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\"";
-    return SetRegistryText(classes + L"Outlook.Application", nullptr, L"Outlook Application",
-                           error) &&
-           SetRegistryText(classes + L"Outlook.Application\\CLSID", nullptr, kClassIdText, error) &&
-           SetRegistryText(classes + L"CLSID\\" + kClassIdText + L"\\LocalServer32", nullptr,
-                           command, error) &&
-           SetRegistryText(classes + L"CLSID\\" + kClassIdText + L"\\ProgID", nullptr,
-                           L"Outlook.Application", error);
+    const std::wstring clsid = classes + L"CLSID\\" + kClassIdText;
+    return SetRegistryText(classes + L"Outlook.Application", L"Outlook Application", error) &&
+           SetRegistryText(classes + L"Outlook.Application\\CLSID", kClassIdText, error) &&
+           SetRegistryText(clsid + L"\\LocalServer32", Command(), error) &&
+           SetRegistryText(clsid + L"\\ProgID", L"Outlook.Application", error);
 }
 
 void FakeOutlook::UnregisterProgId() {
@@ -97,47 +91,44 @@ bool FakeOutlook::WriteScenario(const std::wstring& text) {
     return WriteTextFileAtomically(scenario_, text);
 }
 
-bool FakeOutlook::IsRunning() const {
-    return WaitFor(ready_.get(), std::chrono::milliseconds(0));
-}
-
 bool FakeOutlook::WaitUntilReady(std::chrono::milliseconds timeout) const {
     return WaitFor(ready_.get(), timeout);
 }
 
+bool FakeOutlook::WaitUntilHanging(std::chrono::milliseconds timeout) const {
+    return WaitFor(hanging_.get(), timeout);
+}
+
 bool FakeOutlook::Start(std::wstring& error, std::chrono::milliseconds timeout) {
-    if (IsRunning()) {
+    if (WaitUntilReady(std::chrono::milliseconds(0))) {
         return true;
     }
     ResetEvent(quit_.get());
     ResetEvent(stopped_.get());
-    std::wstring command = L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\"";
+    std::wstring command = Command();
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        error =
-            L"cannot start " + ExePath().wstring() + L": " + DescribeWindowsError(GetLastError());
+        error = L"cannot start " + command + L": " + DescribeWindowsError(GetLastError());
         return false;
     }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     HANDLE either[2] = {ready_.get(), process_.get()};
-    const DWORD woke =
-        WaitForMultipleObjects(2, either, FALSE, static_cast<DWORD>(timeout.count()));
-    if (woke == WAIT_OBJECT_0) {
-        return true;
+    const DWORD woke = WaitForMultipleObjects(2, either, FALSE, DWORD(timeout.count()));
+    if (woke != WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        error = woke == WAIT_OBJECT_0 + 1 ? L"the fake left with code " + std::to_wstring(code)
+                                          : L"the fake did not get ready in time";
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process_.get(), &code);
-    error = woke == WAIT_OBJECT_0 + 1 ? L"the fake left with code " + std::to_wstring(code)
-                                      : std::wstring(L"the fake did not get ready in time");
-    return false;
+    return woke == WAIT_OBJECT_0;
 }
 
 bool FakeOutlook::Stop(std::chrono::milliseconds timeout) {
-    if (!IsRunning()) {
+    if (!WaitUntilReady(std::chrono::milliseconds(0))) {
         process_.reset();
         return true;
     }
@@ -145,22 +136,13 @@ bool FakeOutlook::Stop(std::chrono::milliseconds timeout) {
     SetEvent(quit_.get());
     bool stopped = WaitFor(stopped_.get(), timeout);
     if (stopped && process_) {
-        stopped = WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) ==
-                  WAIT_OBJECT_0;
+        stopped = WaitFor(process_.get(), timeout);
     }
     if (stopped) {
         ResetEvent(quit_.get());
         process_.reset();
     }
     return stopped;
-}
-
-bool FakeOutlook::WaitUntilHanging(std::chrono::milliseconds timeout) const {
-    return WaitFor(hanging_.get(), timeout);
-}
-
-void FakeOutlook::ReleaseHang() {
-    SetEvent(release_.get());
 }
 
 }  // namespace wrenpost::testing

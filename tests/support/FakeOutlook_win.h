@@ -1,7 +1,6 @@
 // Test-side control of FakeOutlook.exe: registers it as Outlook.Application in the (throw-away)
 // test prefix, writes its scenario, starts it, waits for it against a deadline, makes it hang
-// and release, and stops it gracefully. Shared by the Outlook tests, benchmarks and end-to-end
-// tests.
+// and release, and stops it gracefully. Shared by the Outlook and monitor tests and benchmarks.
 #pragma once
 
 #include <chrono>
@@ -24,10 +23,6 @@ public:
     FakeOutlook(const FakeOutlook&) = delete;
     FakeOutlook& operator=(const FakeOutlook&) = delete;
 
-    // FakeOutlook.exe beside the running program, or in the build's tests folder.
-    static std::filesystem::path ExePath();
-    const std::filesystem::path& ScenarioPath() const { return scenario_; }
-
     // Writes HKLM\Software\Classes\Outlook.Application and the class's LocalServer32 (with the
     // scenario path as argument), so COM can also launch the fake by itself.
     [[nodiscard]] bool Register(std::wstring& error) const;
@@ -40,25 +35,21 @@ public:
     // Starts the exe (unless one is running) and waits until it serves requests.
     [[nodiscard]] bool Start(std::wstring& error,
                              std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    // Waits for a fake started by someone else (COM) to serve requests.
+    // Waits for a fake (also one COM started) to serve requests; 0 ms asks "is it running?".
     [[nodiscard]] bool WaitUntilReady(std::chrono::milliseconds timeout) const;
-    bool IsRunning() const;
     // Asks the fake to leave (releasing any hang first) and waits until it has.
     [[nodiscard]] bool Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
     // A call to the scenario's hang member is blocked inside the fake.
     [[nodiscard]] bool WaitUntilHanging(std::chrono::milliseconds timeout) const;
-    void ReleaseHang();
+    void ReleaseHang() { SetEvent(release_.get()); }
 
 private:
+    std::wstring Command() const;
+
     TempDir dir_;
     std::filesystem::path scenario_;
-    UniqueHandle ready_;
-    UniqueHandle quit_;
-    UniqueHandle stopped_;
-    UniqueHandle hanging_;
-    UniqueHandle release_;
-    UniqueHandle process_;
+    UniqueHandle ready_, quit_, stopped_, hanging_, release_, process_;
 };
 
 }  // namespace wrenpost::testing

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <mutex>
 
+#include "common/UniqueHandle_win.h"
+
 namespace wrenpost {
 namespace {
 
@@ -64,7 +66,12 @@ LRESULT CALLBACK LogViewSubclassProc(HWND edit, UINT message, WPARAM wParam, LPA
         case WM_KEYDOWN: {
             const LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
             switch (wParam) {
-                case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME: case VK_UP: case VK_DOWN:
+                case VK_PRIOR:
+                case VK_NEXT:
+                case VK_END:
+                case VK_HOME:
+                case VK_UP:
+                case VK_DOWN:
                     view->UpdateFollowState();
                     break;
                 default:
@@ -82,7 +89,7 @@ LRESULT CALLBACK LogViewSubclassProc(HWND edit, UINT message, WPARAM wParam, LPA
         }
         case WM_CONTEXTMENU:
             view->ShowContextMenu(POINT{static_cast<LONG>(static_cast<short>(LOWORD(lParam))),
-                                     static_cast<LONG>(static_cast<short>(HIWORD(lParam)))});
+                                        static_cast<LONG>(static_cast<short>(HIWORD(lParam)))});
             return 0;
         case WM_NCDESTROY:
             RemoveWindowSubclass(edit, LogViewSubclassProc, kSubclassId);
@@ -102,7 +109,9 @@ bool LoadRichEditLibrary() {
     return module != nullptr;
 }
 
-LogView::~LogView() { Detach(); }
+LogView::~LogView() {
+    Detach();
+}
 
 void LogView::Detach() {
     if (edit_ != nullptr && IsWindow(edit_)) {
@@ -125,13 +134,12 @@ bool LogView::Create(HWND parent, int controlId, HFONT font, HWND timerWindow, U
     if (!LoadRichEditLibrary()) {
         return false;
     }
-    edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
-                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                ES_READONLY,
-                            0, 0, 100, 100, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
-                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
-                            nullptr);
+    edit_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
+            ES_READONLY,
+        0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
     if (edit_ == nullptr) {
         return false;
     }
@@ -149,8 +157,8 @@ bool LogView::Create(HWND parent, int controlId, HFONT font, HWND timerWindow, U
 
 LONG LogView::TextLength() const {
     GETTEXTLENGTHEX query{GTL_PRECISE | GTL_NUMCHARS, 1200};
-    return static_cast<LONG>(SendMessageW(edit_, EM_GETTEXTLENGTHEX,
-                                          reinterpret_cast<WPARAM>(&query), 0));
+    return static_cast<LONG>(
+        SendMessageW(edit_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0));
 }
 
 void LogView::Render(const std::wstring& line) {
@@ -166,11 +174,8 @@ void LogView::Render(const std::wstring& line) {
         const LONG first = HorizontalPosition(edit_, before);
         const LONG last = HorizontalPosition(edit_, before + static_cast<LONG>(head.size()) - 1);
         LONG width = std::max<LONG>(0, last - first);
-        HDC dc = GetDC(edit_);
-        int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
-        if (dc) {
-            ReleaseDC(edit_, dc);
-        }
+        const UniqueWindowDc dc(edit_);
+        int dpi = dc ? GetDeviceCaps(dc.get(), LOGPIXELSX) : 0;
         if (dpi <= 0) {
             dpi = 96;
         }
@@ -213,8 +218,8 @@ void LogView::Append(const std::wstring& line, std::size_t capacity) {
     while (lineLengths_.size() > capacity) {
         if (!following_) {
             // The display line on which the second line starts = display lines the first uses.
-            removedDisplayLines += static_cast<LONG>(
-                SendMessageW(edit_, EM_EXLINEFROMCHAR, 0, lineLengths_.front()));
+            removedDisplayLines +=
+                static_cast<LONG>(SendMessageW(edit_, EM_EXLINEFROMCHAR, 0, lineLengths_.front()));
         }
         removedChars += lineLengths_.front();
         RemoveOldestLine();
@@ -270,17 +275,16 @@ void LogView::ScrollToEnd() {
 }
 
 int LogView::LineHeight() const {
-    HDC dc = GetDC(edit_);
-    if (dc == nullptr) {
+    const UniqueWindowDc dc(edit_);
+    if (!dc) {
         return 1;
     }
-    HGDIOBJ previous = font_ ? SelectObject(dc, font_) : nullptr;
+    HGDIOBJ previous = font_ ? SelectObject(dc.get(), font_) : nullptr;
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
+    GetTextMetricsW(dc.get(), &metrics);
     if (previous) {
-        SelectObject(dc, previous);
+        SelectObject(dc.get(), previous);
     }
-    ReleaseDC(edit_, dc);
     return std::max<int>(1, metrics.tmHeight + metrics.tmExternalLeading);
 }
 
@@ -325,18 +329,17 @@ void LogView::ShowContextMenu(POINT screenPoint) {
     }
     CHARRANGE selection{};
     SendMessageW(edit_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
-    HMENU menu = CreatePopupMenu();
-    if (menu == nullptr) {
+    const UniqueMenu menu(CreatePopupMenu());
+    if (!menu) {
         return;
     }
-    AppendMenuW(menu, MF_STRING | (selection.cpMin == selection.cpMax ? MF_GRAYED : 0), kMenuCopy,
-                L"Copy Selected");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kMenuClear, L"Clear Log");
-    const UINT choice = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON,
-                                                         screenPoint.x, screenPoint.y, 0,
-                                                         GetParent(edit_), nullptr));
-    DestroyMenu(menu);
+    AppendMenuW(menu.get(), MF_STRING | (selection.cpMin == selection.cpMax ? MF_GRAYED : 0),
+                kMenuCopy, L"Copy Selected");
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu.get(), MF_STRING, kMenuClear, L"Clear Log");
+    const UINT choice =
+        static_cast<UINT>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screenPoint.x,
+                                         screenPoint.y, 0, GetParent(edit_), nullptr));
     if (choice == kMenuCopy) {
         SendMessageW(edit_, WM_COPY, 0, 0);
     } else if (choice == kMenuClear) {

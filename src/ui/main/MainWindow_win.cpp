@@ -4,9 +4,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "app/AppPaths_win.h"
-#include "app/SingleInstance_win.h"
+#include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
 #include "common/Prompt.h"
 
@@ -25,7 +26,7 @@ struct LogLineRecord final : PostedRecord {
 
 // Controls described as data and created in one loop; positions are for the initial client
 // area and Layout() moves them as the window is resized.
-struct ControlSpec {
+struct ControlLayout {
     int id;
     const wchar_t* className;
     const wchar_t* text;
@@ -33,12 +34,14 @@ struct ControlSpec {
     int x, y, width, height;
 };
 
-constexpr ControlSpec kControls[] = {
+constexpr ControlLayout kControls[] = {
     {kIdDetachButton, L"BUTTON", L"", BS_OWNERDRAW | WS_TABSTOP, 738, 796, 22, 22},
     {kIdStatusLine, L"STATIC", L"Status: Ready", SS_LEFT, 20, 894, 740, 25},
 };
 
-HMENU ControlMenu(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
+HMENU ControlMenu(int id) {
+    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+}
 
 }  // namespace
 
@@ -66,10 +69,9 @@ bool MainWindow::RegisterWindowClass(HINSTANCE instance) {
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
-    HWND created = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle,
-                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr,
-                                   instance, this);
+    HWND created = CreateWindowExW(
+        0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+        CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr, instance, this);
     if (created == nullptr) {
         return false;
     }
@@ -78,14 +80,17 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     return true;
 }
 
-void MainWindow::CreateControls() {
+bool MainWindow::CreateControls() {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Window(), GWLP_HINSTANCE));
-    for (const ControlSpec& spec : kControls) {
-        HWND control = CreateWindowExW(0, spec.className, spec.text,
-                                       WS_CHILD | WS_VISIBLE | spec.style, spec.x, spec.y,
-                                       spec.width, spec.height, Window(), ControlMenu(spec.id),
-                                       instance, nullptr);
-        if (control != nullptr && uiFont_) {
+    for (const ControlLayout& layout : kControls) {
+        HWND control =
+            CreateWindowExW(0, layout.className, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
+                            layout.x, layout.y, layout.width, layout.height, Window(),
+                            ControlMenu(layout.id), instance, nullptr);
+        if (control == nullptr) {
+            return false;
+        }
+        if (uiFont_) {
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_.get()), TRUE);
         }
     }
@@ -104,6 +109,7 @@ void MainWindow::CreateControls() {
         tool.lpszText = const_cast<wchar_t*>(L"Open monitoring in a separate window");
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+    return true;
 }
 
 LRESULT MainWindow::OnCreate() {
@@ -115,11 +121,23 @@ LRESULT MainWindow::OnCreate() {
     logFont_.reset(CreateFontW(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                FIXED_PITCH | FF_MODERN, L"Consolas"));
-    // The log view first: the detach button created after it stays above it.
-    mainLogView_.Create(Window(), kIdLogView, static_cast<HFONT>(logFont_.get()), Window(),
-                        kTimerLogReturn);
-    CreateControls();
-    log_.SetSink([this](std::wstring line) { AppendLogLine(std::move(line)); });
+    // The log view first: the detach button created after it stays above it. A window without
+    // its log or status line would run blind, so it is not created at all.
+    if (!mainLogView_.Create(Window(), kIdLogView, static_cast<HFONT>(logFont_.get()), Window(),
+                             kTimerLogReturn) ||
+        !CreateControls()) {
+        return -1;
+    }
+    created_ = true;
+    // Lines from other threads are posted to the window handle taken here; the sink reads no
+    // field of the window on those threads.
+    log_.SetSink([this, window = Window(), uiThread = uiThread_](std::wstring line) {
+        if (GetCurrentThreadId() == uiThread) {
+            AppendLogLine(std::move(line));
+        } else {
+            PostRecord(window, kLogLineMessage, std::make_unique<LogLineRecord>(std::move(line)));
+        }
+    });
 
     std::wstring error;
     if (!EnsureAppFolders(error)) {
@@ -150,8 +168,8 @@ void MainWindow::Layout(int width, int height) {
     HDWP batch = BeginDeferWindowPos(4);
     const auto place = [&batch](HWND control, int x, int y, int w, int h) {
         if (control != nullptr && batch != nullptr) {
-            batch = DeferWindowPos(batch, control, nullptr, x, y, w, h,
-                                   SWP_NOZORDER | SWP_NOACTIVATE);
+            batch =
+                DeferWindowPos(batch, control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
         }
     };
     place(mainLogView_.Control(), 20, 704 + treeHeight, width - 40, logHeight);
@@ -163,10 +181,6 @@ void MainWindow::Layout(int width, int height) {
 }
 
 void MainWindow::AppendLogLine(std::wstring line) {
-    if (GetCurrentThreadId() != uiThread_) {
-        PostRecord(Window(), kMsgLogLine, std::make_unique<LogLineRecord>(std::move(line)));
-        return;
-    }
     const std::size_t capacity = logLines_.Capacity();
     logLines_.Append(line);
     mainLogView_.Append(line, capacity);
@@ -175,7 +189,9 @@ void MainWindow::AppendLogLine(std::wstring line) {
     }
 }
 
-void MainWindow::OpenDetachedLog() { detachedLog_.Open(Window(), logLines_.Lines()); }
+void MainWindow::OpenDetachedLog() {
+    detachedLog_.Open(Window(), logLines_.Lines());
+}
 
 void MainWindow::SetStatus(const std::wstring& text) {
     if (statusLine_ != nullptr) {
@@ -222,9 +238,13 @@ void MainWindow::DrawDetachButton(const DRAWITEMSTRUCT& item) const {
 
 void MainWindow::OnDestroy() {
     KillTimer(Window(), kTimerLogReturn);
+    // Waits for a line in flight on a worker, so none reaches this window after it is gone.
     log_.SetSink(nullptr);
     detachedLog_.Close();
-    PostQuitMessage(0);
+    // A window whose creation failed leaves the quit to its creator.
+    if (std::exchange(created_, false)) {
+        PostQuitMessage(0);
+    }
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -274,7 +294,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case kMsgLogLine:
+        case kLogLineMessage:
             if (auto record = AdoptRecord<LogLineRecord>(wParam, lParam)) {
                 AppendLogLine(std::move(record->line));
             }

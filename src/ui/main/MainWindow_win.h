@@ -15,8 +15,9 @@
 
 namespace wrenpost {
 
-// Private messages of the main window (WM_APP-based).
-inline constexpr UINT kMsgLogLine = WM_APP + 900;
+// Found by a second start (to activate this window) and by the end-to-end tests.
+inline constexpr wchar_t kMainWindowClass[] = L"WrenpostMainWindow";
+inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
 
 // Control and timer identifiers of the main window.
 enum MainControlId : int {
@@ -34,13 +35,14 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     static bool RegisterWindowClass(HINSTANCE instance);
-    // Creates (and shows with `showCommand`) the 1000 x 1024 window; false on failure.
+    // Creates (and shows with `showCommand`) the 1000 x 1024 window; false on failure,
+    // including a WM_CREATE that could not create the log view or the controls.
     bool Create(HINSTANCE instance, int showCommand);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     ActivityLog& Log() { return log_; }
-    // Callable from any thread; other threads' lines travel as posted records.
+    // On the UI thread only; other threads log through Log(), whose lines travel as records.
     void AppendLogLine(std::wstring line);
     void OpenDetachedLog();
     void SetStatus(const std::wstring& text);
@@ -54,10 +56,11 @@ private:
     LRESULT OnCreate();
     void OnDestroy();
     void Layout(int width, int height);
-    void CreateControls();
+    bool CreateControls();
     void DrawDetachButton(const DRAWITEMSTRUCT& item) const;
 
     DWORD uiThread_;
+    bool created_ = false;
     ActivityLog log_;
     LogLineBuffer logLines_;
     LogView mainLogView_;

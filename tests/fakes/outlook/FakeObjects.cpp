@@ -2,9 +2,10 @@
 #include "fakes/outlook/FakeObjects.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <vector>
 
-#include "common/Text.h"
 #include "common/TextFile.h"
 #include "outlook/FolderExclusion.h"
 
@@ -12,22 +13,23 @@ namespace wrenpost::fake_outlook {
 namespace {
 
 using ScenarioPtr = std::shared_ptr<const Scenario>;
+using Member = std::function<HRESULT(DISPPARAMS* params, VARIANT* result)>;
 
-class DispatchObject : public IDispatch {
+class Object final : public IDispatch {
 public:
-    virtual ~DispatchObject() = default;
+    // By lower-case name; the DISPID is the position in this (never changed) map plus one.
+    std::map<std::wstring, Member> Members;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (out == nullptr) {
             return E_POINTER;
         }
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
+        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ? this : nullptr;
+        if (*out == nullptr) {
+            return E_NOINTERFACE;
         }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -48,36 +50,33 @@ public:
         ++State().Calls;
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
-            const std::wstring name = LowerCaseWide(names[i]);
-            if (i > 0 || !HasMember(name)) {
+            const auto found = Members.find(LowerCaseWide(names[i]));
+            // Named arguments are not supported.
+            if (i > 0 || found == Members.end()) {
                 ids[i] = DISPID_UNKNOWN;
                 hr = DISP_E_UNKNOWNNAME;
-                continue;
+            } else {
+                ids[i] = static_cast<DISPID>(std::distance(Members.begin(), found)) + 1;
             }
-            auto found = std::find(names_.begin(), names_.end(), name);
-            if (found == names_.end()) {
-                found = names_.insert(names_.end(), name);
-            }
-            ids[i] = static_cast<DISPID>(found - names_.begin()) + 1;
         }
         return hr;
     }
 
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT*) override {
         ++State().Calls;
-        if (id < 1 || static_cast<std::size_t>(id) > names_.size()) {
+        if (id < 1 || static_cast<std::size_t>(id) > Members.size()) {
             return DISP_E_MEMBERNOTFOUND;
         }
-        const std::wstring name = names_[id - 1];
-        if (!State().Current->HangMember.empty() && State().Current->HangMember == name) {
+        const auto member = std::next(Members.begin(), id - 1);
+        if (State().Current->HangMember == member->first) {
             SetEvent(State().Hanging);
             // Bounded, so a forgotten release cannot keep the fake alive forever.
             WaitForSingleObject(State().Release, 120000);
         }
         VARIANT scratch;
         VariantInit(&scratch);
-        const HRESULT hr = Call(name, flags, params, result != nullptr ? result : &scratch);
+        const HRESULT hr = member->second(params, result != nullptr ? result : &scratch);
         VariantClear(&scratch);
         if (hr == DISP_E_EXCEPTION && exception != nullptr) {
             *exception = EXCEPINFO{};
@@ -86,309 +85,185 @@ public:
         return hr;
     }
 
-protected:
-    virtual bool HasMember(const std::wstring& name) const = 0;
-    virtual HRESULT Call(const std::wstring& name, WORD flags, DISPPARAMS* params,
-                         VARIANT* result) = 0;
-
-    // Positional argument in natural order (IDispatch stores them last-first).
-    static bool StringArgument(DISPPARAMS* params, UINT position, std::wstring& text) {
-        if (params == nullptr || position >= params->cArgs) {
-            return false;
-        }
-        VARIANT copy;
-        VariantInit(&copy);
-        if (FAILED(VariantChangeType(&copy, &params->rgvarg[params->cArgs - 1 - position], 0,
-                                     VT_BSTR))) {
-            return false;
-        }
-        text.assign(copy.bstrVal, SysStringLen(copy.bstrVal));
-        VariantClear(&copy);
-        return true;
-    }
-    static bool IntArgument(DISPPARAMS* params, UINT position, LONG& value) {
-        if (params == nullptr || position >= params->cArgs) {
-            return false;
-        }
-        VARIANT copy;
-        VariantInit(&copy);
-        if (FAILED(VariantChangeType(&copy, &params->rgvarg[params->cArgs - 1 - position], 0,
-                                     VT_I4))) {
-            return false;
-        }
-        value = copy.lVal;
-        return true;
-    }
-
-    static HRESULT ReturnString(VARIANT* result, const std::wstring& text) {
-        result->vt = VT_BSTR;
-        result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        return S_OK;
-    }
-    static HRESULT ReturnObject(VARIANT* result, IDispatch* created) {
-        result->vt = VT_DISPATCH;
-        result->pdispVal = created;
-        return S_OK;
-    }
-    static HRESULT ReturnInt(VARIANT* result, LONG value) {
-        result->vt = VT_I4;
-        result->lVal = value;
-        return S_OK;
-    }
-    static HRESULT ReturnValue(VARIANT* result, const Value& value) {
-        switch (value.Type) {
-            case VT_BSTR:
-                return ReturnString(result, value.Text);
-            case VT_DATE:
-                result->vt = VT_DATE;
-                result->date = value.Date;
-                return S_OK;
-            case VT_I4:
-                return ReturnInt(result, value.Number);
-            case VT_BOOL:
-                result->vt = VT_BOOL;
-                result->boolVal = value.Flag ? VARIANT_TRUE : VARIANT_FALSE;
-                return S_OK;
-            default:
-                result->vt = VT_EMPTY;
-                return S_OK;
-        }
-    }
-
 private:
     std::atomic<ULONG> refs_{1};
-    std::vector<std::wstring> names_;
 };
 
-template <std::size_t N>
-bool OneOf(const std::wstring& name, const wchar_t* const (&names)[N]) {
-    for (const wchar_t* candidate : names) {
-        if (name == candidate) {
-            return true;
-        }
-    }
-    return false;
+HRESULT ReturnString(VARIANT* result, const std::wstring& text) {
+    ToVariant(Value{L"str:" + text, VT_BSTR}, *result);
+    return S_OK;
+}
+HRESULT ReturnObject(VARIANT* result, IDispatch* object) {
+    result->vt = VT_DISPATCH;
+    result->pdispVal = object;
+    return S_OK;
+}
+HRESULT ReturnInt(VARIANT* result, std::size_t value) {
+    result->vt = VT_I4;
+    result->lVal = static_cast<LONG>(value);
+    return S_OK;
 }
 
-class PropertyAccessorObject : public DispatchObject {
-public:
-    PropertyAccessorObject(ScenarioPtr scenario, std::size_t item)
-        : scenario_(std::move(scenario)), item_(item) {}
-
-protected:
-    bool HasMember(const std::wstring& name) const override { return name == L"getproperty"; }
-    HRESULT Call(const std::wstring&, WORD, DISPPARAMS* params, VARIANT* result) override {
-        std::wstring property;
-        if (!StringArgument(params, 0, property)) {
-            return DISP_E_BADPARAMCOUNT;
-        }
-        const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
-        property = LowerCaseWide(property);
-        if (property.rfind(prefix, 0) != 0) {
-            return DISP_E_EXCEPTION;
-        }
-        const auto& mapi = scenario_->Items[item_].Mapi;
-        const auto found = mapi.find(property.substr(prefix.size()));
-        // Outlook raises an error for a property the message does not have.
-        if (found == mapi.end()) {
-            return DISP_E_EXCEPTION;
-        }
-        return ReturnValue(result, found->second);
+// Positional argument in natural order (IDispatch stores them last-first), converted.
+bool Argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT& out) {
+    VariantInit(&out);
+    return params != nullptr && position < params->cArgs &&
+           SUCCEEDED(
+               VariantChangeType(&out, &params->rgvarg[params->cArgs - 1 - position], 0, type));
+}
+bool StringArgument(DISPPARAMS* params, UINT position, std::wstring& text) {
+    VARIANT value;
+    if (!Argument(params, position, VT_BSTR, value)) {
+        return false;
     }
+    text.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    VariantClear(&value);
+    return true;
+}
+LONG IntArgument(DISPPARAMS* params, UINT position, LONG fallback) {
+    VARIANT value;
+    return Argument(params, position, VT_I4, value) ? value.lVal : fallback;
+}
 
-private:
-    ScenarioPtr scenario_;
-    std::size_t item_;
-};
-
-class MailItemObject : public DispatchObject {
-public:
-    MailItemObject(ScenarioPtr scenario, std::size_t item)
-        : scenario_(std::move(scenario)), item_(item) {}
-
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        const Item& item = scenario_->Items[item_];
-        return item.Members.count(name) != 0 || (name == L"propertyaccessor" && !item.NoAccessor);
-    }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS*, VARIANT* result) override {
-        if (name == L"propertyaccessor") {
-            return ReturnObject(result, new PropertyAccessorObject(scenario_, item_));
-        }
-        return ReturnValue(result, scenario_->Items[item_].Members.at(name));
-    }
-
-private:
-    ScenarioPtr scenario_;
-    std::size_t item_;
-};
-
-class ItemsObject : public DispatchObject {
-public:
-    ItemsObject(ScenarioPtr scenario, const Folder& folder)
-        : scenario_(std::move(scenario)), order_(folder.Items), noSort_(folder.NoSort) {}
-
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        static const wchar_t* const names[] = {L"count", L"item", L"sort"};
-        return OneOf(name, names);
-    }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS* params, VARIANT* result) override {
-        if (name == L"count") {
-            return ReturnInt(result, static_cast<LONG>(order_.size()));
-        }
-        if (name == L"item") {
-            LONG index = 0;
-            if (!IntArgument(params, 0, index) || index < 1 ||
-                static_cast<std::size_t>(index) > order_.size()) {
-                return DISP_E_BADINDEX;
-            }
-            return ReturnObject(result, new MailItemObject(scenario_, order_[index - 1]));
-        }
-        // Sort
-        std::wstring key;
-        LONG descending = 0;
-        if (noSort_ || !StringArgument(params, 0, key) || LowerCaseWide(key) != L"[receivedtime]") {
-            return DISP_E_EXCEPTION;
-        }
-        IntArgument(params, 1, descending);
-        auto received = [this](std::size_t item, double& date) {
-            const auto& members = scenario_->Items[item].Members;
-            const auto found = members.find(L"receivedtime");
-            if (found == members.end() || found->second.Type != VT_DATE) {
-                return false;
-            }
-            date = found->second.Date;
-            return true;
-        };
-        // Items without a date go last either way, as undated items do in Outlook's views.
-        std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) {
-            double da = 0, db = 0;
-            const bool ha = received(a, da), hb = received(b, db);
-            if (ha != hb) {
-                return ha;
-            }
-            return ha && (descending != 0 ? da > db : da < db);
-        });
-        return S_OK;
-    }
-
-private:
-    ScenarioPtr scenario_;
-    std::vector<std::size_t> order_;
-    bool noSort_;
-};
-
-class StoreObject : public DispatchObject {
-public:
-    StoreObject(ScenarioPtr scenario, std::size_t store)
-        : scenario_(std::move(scenario)), store_(store) {}
-
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        return name == L"displayname" || name == L"storeid";
-    }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS*, VARIANT* result) override {
-        const Store& store = scenario_->Stores[store_];
-        if (name == L"storeid") {
-            return ReturnString(result, store.Id);
-        }
-        return store.NoDisplayName ? DISP_E_EXCEPTION : ReturnString(result, store.Name);
-    }
-
-private:
-    ScenarioPtr scenario_;
-    std::size_t store_;
-};
-
-class FoldersObject;
-
-class FolderObject : public DispatchObject {
-public:
-    FolderObject(ScenarioPtr scenario, std::size_t folder)
-        : scenario_(std::move(scenario)), folder_(folder) {}
-
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        static const wchar_t* const names[] = {L"name",  L"folderpath", L"entryid", L"storeid",
-                                               L"store", L"folders",    L"items"};
-        return OneOf(name, names);
-    }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS*, VARIANT* result) override;
-
-private:
-    ScenarioPtr scenario_;
-    std::size_t folder_;
-};
-
-class FoldersObject : public DispatchObject {
-public:
-    FoldersObject(ScenarioPtr scenario, std::vector<std::size_t> folders)
-        : scenario_(std::move(scenario)), folders_(std::move(folders)) {}
-
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        return name == L"count" || name == L"item";
-    }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS* params, VARIANT* result) override {
-        if (name == L"count") {
-            return ReturnInt(result, static_cast<LONG>(folders_.size()));
-        }
-        LONG index = 0;
-        if (!IntArgument(params, 0, index) || index < 1 ||
-            static_cast<std::size_t>(index) > folders_.size()) {
+// Count and Item(1-based) over a list of children.
+template <typename Make>
+void AddCollection(Object& object, std::shared_ptr<std::vector<std::size_t>> list, Make make) {
+    object.Members[L"count"] = [list](DISPPARAMS*, VARIANT* r) {
+        return ReturnInt(r, list->size());
+    };
+    object.Members[L"item"] = [list, make](DISPPARAMS* params, VARIANT* r) {
+        const LONG index = IntArgument(params, 0, 0);
+        if (index < 1 || static_cast<std::size_t>(index) > list->size()) {
             return DISP_E_BADINDEX;
         }
-        return ReturnObject(result, new FolderObject(scenario_, folders_[index - 1]));
-    }
-
-private:
-    ScenarioPtr scenario_;
-    std::vector<std::size_t> folders_;
-};
-
-HRESULT FolderObject::Call(const std::wstring& name, WORD, DISPPARAMS*, VARIANT* result) {
-    const Folder& folder = scenario_->Folders[folder_];
-    const Store& store = scenario_->Stores[folder.StoreIndex];
-    if (name == L"folders") {
-        return ReturnObject(result, new FoldersObject(scenario_, folder.Children));
-    }
-    if (name == L"items") {
-        return ReturnObject(result, new ItemsObject(scenario_, folder));
-    }
-    if (folder.Unreadable) {
-        return DISP_E_EXCEPTION;
-    }
-    if (name == L"name") {
-        return ReturnString(result, folder.Name);
-    }
-    if (name == L"folderpath") {
-        return ReturnString(result, folder.FolderPath);
-    }
-    if (name == L"entryid") {
-        return ReturnString(result, folder.Id);
-    }
-    if (name == L"storeid") {
-        return ReturnString(result, store.Id);
-    }
-    // Store
-    if (store.NoStore) {
-        return DISP_E_EXCEPTION;
-    }
-    return ReturnObject(result, new StoreObject(scenario_, folder.StoreIndex));
+        return ReturnObject(r, make((*list)[index - 1]));
+    };
 }
 
-class NamespaceObject : public DispatchObject {
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        return name == L"folders" || name == L"getfolderfromid";
+IDispatch* MakeItem(const ScenarioPtr& scenario, std::size_t index) {
+    auto* object = new Object;
+    const Item& item = scenario->Items[index];
+    for (const auto& [name, value] : item.Members) {
+        object->Members[name] = [value](DISPPARAMS*, VARIANT* r) {
+            ToVariant(value, *r);
+            return S_OK;
+        };
     }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS* params, VARIANT* result) override {
+    if (!item.NoAccessor) {
+        object->Members[L"propertyaccessor"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
+            auto* accessor = new Object;
+            accessor->Members[L"getproperty"] = [scenario, index](DISPPARAMS* params, VARIANT* r) {
+                const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
+                std::wstring property;
+                if (!StringArgument(params, 0, property)) {
+                    return DISP_E_BADPARAMCOUNT;
+                }
+                property = LowerCaseWide(property);
+                const auto& mapi = scenario->Items[index].Mapi;
+                const auto found = property.rfind(prefix, 0) == 0
+                                       ? mapi.find(property.substr(prefix.size()))
+                                       : mapi.end();
+                // Outlook raises an error for a property the message does not have.
+                if (found == mapi.end()) {
+                    return DISP_E_EXCEPTION;
+                }
+                ToVariant(found->second, *r);
+                return S_OK;
+            };
+            return ReturnObject(r, accessor);
+        };
+    }
+    return object;
+}
+
+IDispatch* MakeItems(const ScenarioPtr& scenario, const Folder& folder) {
+    auto* object = new Object;
+    auto order = std::make_shared<std::vector<std::size_t>>(folder.Items);
+    AddCollection(*object, order, [scenario](std::size_t i) { return MakeItem(scenario, i); });
+    object->Members[L"sort"] = [scenario, order, noSort = folder.NoSort](DISPPARAMS* params,
+                                                                         VARIANT*) {
+        std::wstring key;
+        if (noSort || !StringArgument(params, 0, key) || LowerCaseWide(key) != L"[receivedtime]") {
+            return DISP_E_EXCEPTION;
+        }
+        const bool descending = IntArgument(params, 1, 0) != 0;
+        const auto received = [&](std::size_t item, double& date) {
+            const auto& members = scenario->Items[item].Members;
+            const auto found = members.find(L"receivedtime");
+            VARIANT value;
+            VariantInit(&value);
+            if (found != members.end()) {
+                ToVariant(found->second, value);
+            }
+            date = value.date;
+            const bool dated = value.vt == VT_DATE;
+            VariantClear(&value);
+            return dated;
+        };
+        // Items without a date go last either way, as undated items do in Outlook's views.
+        std::stable_sort(order->begin(), order->end(), [&](std::size_t a, std::size_t b) {
+            double da = 0, db = 0;
+            const bool ha = received(a, da), hb = received(b, db);
+            return ha != hb ? ha : ha && (descending ? da > db : da < db);
+        });
+        return S_OK;
+    };
+    return object;
+}
+
+IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_t>& folders);
+
+IDispatch* MakeFolder(const ScenarioPtr& scenario, std::size_t index) {
+    auto* object = new Object;
+    const Folder& folder = scenario->Folders[index];
+    const Store store = scenario->Stores[folder.StoreIndex];
+    const auto text = [&folder](const std::wstring& value) -> Member {
+        return [value, unreadable = folder.Unreadable](DISPPARAMS*, VARIANT* r) {
+            return unreadable ? DISP_E_EXCEPTION : ReturnString(r, value);
+        };
+    };
+    object->Members[L"name"] = text(folder.Name);
+    object->Members[L"folderpath"] = text(folder.FolderPath);
+    object->Members[L"entryid"] = text(folder.Id);
+    object->Members[L"storeid"] = text(store.Id);
+    object->Members[L"store"] = [store, unreadable = folder.Unreadable](DISPPARAMS*, VARIANT* r) {
+        if (unreadable || store.NoStore) {
+            return DISP_E_EXCEPTION;
+        }
+        auto* storeObject = new Object;
+        storeObject->Members[L"storeid"] = [store](DISPPARAMS*, VARIANT* r) {
+            return ReturnString(r, store.Id);
+        };
+        storeObject->Members[L"displayname"] = [store](DISPPARAMS*, VARIANT* r) {
+            return store.NoDisplayName ? DISP_E_EXCEPTION : ReturnString(r, store.Name);
+        };
+        return ReturnObject(r, storeObject);
+    };
+    object->Members[L"items"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
+        return ReturnObject(r, MakeItems(scenario, scenario->Folders[index]));
+    };
+    object->Members[L"folders"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
+        return ReturnObject(r, MakeFolders(scenario, scenario->Folders[index].Children));
+    };
+    return object;
+}
+
+IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_t>& folders) {
+    auto* object = new Object;
+    AddCollection(*object, std::make_shared<std::vector<std::size_t>>(folders),
+                  [scenario](std::size_t f) { return MakeFolder(scenario, f); });
+    return object;
+}
+
+IDispatch* MakeNamespace() {
+    auto* object = new Object;
+    object->Members[L"folders"] = [](DISPPARAMS*, VARIANT* r) {
+        State().Refresh();
+        return ReturnObject(r, MakeFolders(State().Current, State().Current->Roots));
+    };
+    object->Members[L"getfolderfromid"] = [](DISPPARAMS* params, VARIANT* r) {
         State().Refresh();
         const ScenarioPtr scenario = State().Current;
-        if (name == L"folders") {
-            return ReturnObject(result, new FoldersObject(scenario, scenario->Roots));
-        }
         std::wstring entryId, storeId;
         if (!StringArgument(params, 0, entryId) || !StringArgument(params, 1, storeId)) {
             return DISP_E_BADPARAMCOUNT;
@@ -396,38 +271,14 @@ protected:
         for (std::size_t f = 0; f < scenario->Folders.size(); ++f) {
             const Folder& folder = scenario->Folders[f];
             if (folder.Id == entryId && scenario->Stores[folder.StoreIndex].Id == storeId) {
-                if (folder.Unopenable) {
-                    break;
-                }
-                return ReturnObject(result, new FolderObject(scenario, f));
+                return folder.Unopenable ? DISP_E_EXCEPTION
+                                         : ReturnObject(r, MakeFolder(scenario, f));
             }
         }
         return DISP_E_EXCEPTION;
-    }
-};
-
-class ApplicationObject : public DispatchObject {
-protected:
-    bool HasMember(const std::wstring& name) const override {
-        static const wchar_t* const names[] = {L"getnamespace", L"quit", L"callcount"};
-        return OneOf(name, names);
-    }
-    HRESULT Call(const std::wstring& name, WORD, DISPPARAMS* params, VARIANT* result) override {
-        if (name == L"callcount") {
-            return ReturnInt(result, State().Calls.load());
-        }
-        if (name == L"quit") {
-            PostQuitMessage(0);
-            return S_OK;
-        }
-        std::wstring kind;
-        if (!StringArgument(params, 0, kind) || kind != L"MAPI") {
-            return DISP_E_EXCEPTION;
-        }
-        State().Refresh();
-        return ReturnObject(result, new NamespaceObject());
-    }
-};
+    };
+    return object;
+}
 
 }  // namespace
 
@@ -442,11 +293,9 @@ void ServerState::Refresh() {
         return;
     }
     const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (CompareFileTime(&data.ftLastWriteTime, &LastWrite) == 0 && size == LastSize) {
-        return;
-    }
     std::wstring text;
-    if (!ReadTextFile(ScenarioPath, text)) {
+    if ((CompareFileTime(&data.ftLastWriteTime, &LastWrite) == 0 && size == LastSize) ||
+        !ReadTextFile(ScenarioPath, text)) {
         return;
     }
     LastWrite = data.ftLastWriteTime;
@@ -455,7 +304,23 @@ void ServerState::Refresh() {
 }
 
 IDispatch* CreateApplication() {
-    return new ApplicationObject();
+    auto* object = new Object;
+    object->Members[L"callcount"] = [](DISPPARAMS*, VARIANT* r) {
+        return ReturnInt(r, static_cast<std::size_t>(State().Calls.load()));
+    };
+    object->Members[L"quit"] = [](DISPPARAMS*, VARIANT*) {
+        PostQuitMessage(0);
+        return S_OK;
+    };
+    object->Members[L"getnamespace"] = [](DISPPARAMS* params, VARIANT* r) {
+        std::wstring kind;
+        if (!StringArgument(params, 0, kind) || kind != L"MAPI") {
+            return DISP_E_EXCEPTION;
+        }
+        State().Refresh();
+        return ReturnObject(r, MakeNamespace());
+    };
+    return object;
 }
 
 }  // namespace wrenpost::fake_outlook

@@ -1,5 +1,5 @@
-// The fake's automation objects: hand-written IDispatch implementations (names resolved at run
-// time, no type library) for application, namespace, folders, store, items, mail item and
+// The fake's automation objects: one hand-written IDispatch whose members are a name -> function
+// table (no type library), built for application, namespace, folders, store, items, mail item and
 // property accessor, all answering from the current scenario.
 #pragma once
 

@@ -15,28 +15,20 @@ using namespace wrenpost::fake_outlook;
 
 namespace {
 
+// Lives on the server's stack for the whole run; hands out the one application, like Outlook.
 class ClassFactory : public IClassFactory {
 public:
     explicit ClassFactory(IDispatch* application) : application_(application) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory);
+        *out = known ? this : nullptr;
+        return known ? S_OK : E_NOINTERFACE;
     }
-    // Lives on the server's stack for the whole run.
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        // One application per process, like Outlook.
-        return application_->QueryInterface(riid, out);
+        return outer != nullptr ? CLASS_E_NOAGGREGATION : application_->QueryInterface(riid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
@@ -44,8 +36,8 @@ private:
     IDispatch* application_;
 };
 
+// Manual reset; opens the harness's event when it already exists.
 HANDLE OpenNamedEvent(const wchar_t* name) {
-    // Manual reset; opens the harness's event when it already exists.
     return CreateEventW(nullptr, TRUE, FALSE, name);
 }
 
@@ -54,11 +46,11 @@ HANDLE OpenNamedEvent(const wchar_t* name) {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const UniqueLocalMemory ownedArgv(argv);
     if (argv == nullptr || argc < 2) {
         return 2;
     }
     State().ScenarioPath = argv[1];
-    LocalFree(argv);
     State().Refresh();
 
     const UniqueHandle ready(OpenNamedEvent(kReadyEvent));
@@ -81,41 +73,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (SUCCEEDED(hr)) {
         hr = RegisterActiveObject(application, kClassId, ACTIVEOBJECT_STRONG, &activeCookie);
     }
-    if (FAILED(hr)) {
-        if (classCookie != 0) {
-            CoRevokeClassObject(classCookie);
-        }
-        application->Release();
-        CoUninitialize();
-        return 4;
-    }
-    ResetEvent(stopped.get());
-    SetEvent(ready.get());
-
-    HANDLE waitOn[1] = {quit.get()};
-    bool running = true;
-    while (running) {
-        const DWORD woke = MsgWaitForMultipleObjects(1, waitOn, FALSE, INFINITE, QS_ALLINPUT);
-        if (woke == WAIT_OBJECT_0) {
-            break;
-        }
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                running = false;
+    int code = 4;
+    if (SUCCEEDED(hr)) {
+        code = 0;
+        ResetEvent(stopped.get());
+        SetEvent(ready.get());
+        HANDLE quitEvent = quit.get();
+        for (bool running = true; running;) {
+            if (MsgWaitForMultipleObjects(1, &quitEvent, FALSE, INFINITE, QS_ALLINPUT) ==
+                WAIT_OBJECT_0) {
                 break;
             }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+            MSG msg;
+            while (running && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                running = msg.message != WM_QUIT;
+                DispatchMessageW(&msg);
+            }
         }
+        ResetEvent(ready.get());
+        RevokeActiveObject(activeCookie, nullptr);
     }
-
-    ResetEvent(ready.get());
-    RevokeActiveObject(activeCookie, nullptr);
-    CoRevokeClassObject(classCookie);
+    if (classCookie != 0) {
+        CoRevokeClassObject(classCookie);
+    }
     CoDisconnectObject(application, 0);
     application->Release();
     CoUninitialize();
     SetEvent(stopped.get());
-    return 0;
+    return code;
 }

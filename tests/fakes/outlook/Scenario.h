@@ -23,14 +23,6 @@
 
 namespace wrenpost::fake_outlook {
 
-struct Value {
-    VARTYPE Type = VT_EMPTY;
-    std::wstring Text;
-    double Date = 0;
-    LONG Number = 0;
-    bool Flag = false;
-};
-
 struct Store {
     std::wstring Id;
     std::wstring Name;
@@ -51,6 +43,12 @@ struct Folder {
     std::vector<std::size_t> Items;
 };
 
+// A value as written, and the type it has unless a prefix forces another.
+struct Value {
+    std::wstring Text;
+    VARTYPE Plain = VT_BSTR;
+};
+
 struct Item {
     std::map<std::wstring, Value> Members;  // by lower-case member name
     std::map<std::wstring, Value> Mapi;     // by lower-case tag text, e.g. "0x0e060040"
@@ -67,5 +65,8 @@ struct Scenario {
 
 // Lines that cannot be understood are ignored (the tests write the file).
 Scenario ParseScenario(const std::wstring& text);
+
+// The value as Outlook returns it (the caller clears `out`).
+void ToVariant(const Value& value, VARIANT& out);
 
 }  // namespace wrenpost::fake_outlook

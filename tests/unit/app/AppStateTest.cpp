@@ -12,7 +12,6 @@ namespace {
 
 using testing::ReadAllBytes;
 using testing::TempDir;
-using testing::WriteAllBytes;
 
 AppState Sample() {
     AppState state;
@@ -24,18 +23,11 @@ AppState Sample() {
     return state;
 }
 
-// The lines as written, with one field's value replaced.
-std::wstring FileWith(const std::wstring& flag, const std::wstring& seconds) {
-    return L"{\n  \"LastProfile\": \"Sales\",\n  \"SuppressMasterToggleReminder\": " + flag +
-           L",\n  \"LastProfileFolder\": \"C:\\x\",\n  \"LastDismissedUpdateVersion\": \"1.0\",\n"
-           L"  \"LastDismissedUpdateAtEpochSeconds\": " +
-           seconds + L"\n}\n";
-}
-
-TEST(AppStateFile, IsWrittenAsSevenLinesWithVerbatimValues) {
+TEST(AppStateFile, IsWrittenAsSevenVerbatimLinesAndReadBack) {
     TempDir dir;
-    ASSERT_TRUE(SaveAppStateFile(dir / L"AppState.json", Sample()));
-    EXPECT_EQ(ReadAllBytes(dir / L"AppState.json"),
+    const auto path = dir / L"Wrenpost" / L"AppState.json";  // the folder is created
+    ASSERT_TRUE(SaveAppStateFile(path, Sample()));
+    EXPECT_EQ(ReadAllBytes(path),
               "{\r\n"
               "  \"LastProfile\": \"Sales\",\r\n"
               "  \"SuppressMasterToggleReminder\": true,\r\n"
@@ -43,41 +35,28 @@ TEST(AppStateFile, IsWrittenAsSevenLinesWithVerbatimValues) {
               "  \"LastDismissedUpdateVersion\": \"1.2.3\",\r\n"
               "  \"LastDismissedUpdateAtEpochSeconds\": 1767225600\r\n"
               "}\r\n");
-    EXPECT_EQ(LoadAppStateFile(dir / L"AppState.json"), Sample());
-}
-
-TEST(AppStateFile, BackslashPathsComeBackUnchanged) {
-    TempDir dir;
-    AppState state;
-    state.LastProfileFolder = L"C:\\Users\\me\\Profiles";
-    state.LastProfile = L"\\\\server\\share\\n";
-    ASSERT_TRUE(SaveAppStateFile(dir / L"AppState.json", state));
-    EXPECT_EQ(LoadAppStateFile(dir / L"AppState.json"), state);
-}
-
-TEST(AppStateFile, CyrillicFolderSurvivesTheFile) {
-    TempDir dir;
-    AppState state = Sample();
-    state.LastProfileFolder = L"C:\\Users\\\u0418\u0432\u0430\u043d\\Profiles";
-    ASSERT_TRUE(SaveAppStateFile(dir / L"AppState.json", state));
-    EXPECT_EQ(ReadAllBytes(dir / L"AppState.json").substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(LoadAppStateFile(dir / L"AppState.json"), state);
-}
-
-TEST(AppStateFile, MissingFileGivesDefaults) {
-    TempDir dir;
-    EXPECT_EQ(LoadAppStateFile(dir / L"AppState.json"), AppState{});
+    EXPECT_EQ(LoadAppStateFile(path), Sample());
     EXPECT_EQ(LoadAppStateFile(dir / L"nowhere" / L"AppState.json"), AppState{});
 }
 
-TEST(AppStateFile, SaveCreatesTheMissingFolder) {
+TEST(AppStateFile, AwkwardValuesSurviveTheRoundTrip) {
     TempDir dir;
-    const auto path = dir / L"Wrenpost" / L"AppState.json";
-    ASSERT_TRUE(SaveAppStateFile(path, Sample()));
-    EXPECT_EQ(LoadAppStateFile(path), Sample());
+    const auto path = dir / L"AppState.json";
+    for (const wchar_t* value :
+         {L"\\\\server\\share\\n", L"C:\\Users\\\u0418\u0432\u0430\u043d\\Profiles",
+          // Values spelled like keys must not shadow the real keys.
+          L"LastProfileFolder", L"SuppressMasterToggleReminder", L"LastDismissedUpdateVersion",
+          L"LastDismissedUpdateAtEpochSeconds"}) {
+        AppState state = Sample();
+        state.LastProfile = value;
+        state.LastDismissedUpdateAtEpochSeconds = -1;
+        ASSERT_TRUE(SaveAppStateFile(path, state));
+        EXPECT_EQ(LoadAppStateFile(path), state);
+        EXPECT_EQ(ParseAppState(FormatAppState(state)), state);
+    }
 }
 
-TEST(AppStateFile, ValueWithADoubleQuoteIsRefusedAndTheFileKept) {
+TEST(AppStateFile, RefusedOrInterruptedSavesKeepTheOldFile) {
     TempDir dir;
     const auto path = dir / L"AppState.json";
     ASSERT_TRUE(SaveAppStateFile(path, Sample()));
@@ -88,95 +67,71 @@ TEST(AppStateFile, ValueWithADoubleQuoteIsRefusedAndTheFileKept) {
     std::wstring error;
     EXPECT_FALSE(SaveAppStateFile(path, injected, &error));
     EXPECT_FALSE(error.empty());
+    FailNextAtomicWritesForTesting(1);
+    EXPECT_FALSE(SaveAppStateFile(path, AppState{}));
     EXPECT_EQ(ReadAllBytes(path), before);
 }
 
-TEST(AppStateFile, InterruptedSaveKeepsTheOldFile) {
-    TempDir dir;
-    const auto path = dir / L"AppState.json";
-    ASSERT_TRUE(SaveAppStateFile(path, Sample()));
-    FailNextAtomicWritesForTesting(1);
-    EXPECT_FALSE(SaveAppStateFile(path, AppState{}));
-    EXPECT_EQ(LoadAppStateFile(path), Sample());
+// The lines as written, with the flag's and the seconds' values replaced.
+AppState ParseWith(const std::wstring& flag, const std::wstring& seconds) {
+    return ParseAppState(
+        L"{\n  \"LastProfile\": \"Sales\",\n  \"SuppressMasterToggleReminder\": " + flag +
+        L",\n  \"LastProfileFolder\": \"C:\\x\",\n  \"LastDismissedUpdateVersion\": \"1.0\",\n"
+        L"  \"LastDismissedUpdateAtEpochSeconds\": " +
+        seconds + L"\n}\n");
 }
 
-TEST(AppStateReader, FlagIsTrueOnlyForTheLowerCaseWord) {
-    EXPECT_FALSE(ParseAppState(FileWith(L"TRUE", L"0")).SuppressMasterToggleReminder);
-    EXPECT_FALSE(ParseAppState(FileWith(L"1", L"0")).SuppressMasterToggleReminder);
-    EXPECT_FALSE(ParseAppState(FileWith(L"true x", L"0")).SuppressMasterToggleReminder);
-    EXPECT_TRUE(ParseAppState(FileWith(L" \t true\r\n", L"0")).SuppressMasterToggleReminder);
+TEST(AppStateReader, FlagIsTrueOnlyForTheLowerCaseWordAndSecondsMustBeAWholeNumber) {
+    for (const wchar_t* flag : {L"TRUE", L"1", L"true x"}) {
+        EXPECT_FALSE(ParseWith(flag, L"0").SuppressMasterToggleReminder) << flag;
+    }
+    EXPECT_TRUE(ParseWith(L" \t true\r\n", L"0").SuppressMasterToggleReminder);
     // The slice ends at the closing brace when no comma follows.
     EXPECT_TRUE(
-        ParseAppState(L"{\"SuppressMasterToggleReminder\": true}").SuppressMasterToggleReminder);
-    EXPECT_TRUE(
-        ParseAppState(L"\"SuppressMasterToggleReminder\":true").SuppressMasterToggleReminder);
+        ParseAppState(L"{\"SuppressMasterToggleReminder\":true}").SuppressMasterToggleReminder);
+
+    const std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    const struct {
+        const wchar_t* text;
+        std::int64_t value;
+    } seconds[] = {{L"12a", 0},
+                   {L"a12", 0},
+                   {L"1 2", 0},
+                   {L"", 0},
+                   {L"-", 0},
+                   {L"\"12\"", 0},
+                   {L"  42 ", 42},
+                   {L"-42", -42},
+                   {L"+42", 42},
+                   {L"9223372036854775807", 9223372036854775807LL},
+                   {L"-9223372036854775808", kMin},
+                   {L"9223372036854775808", 0},
+                   {L"-9223372036854775809", 0},
+                   {L"99999999999999999999999", 0}};
+    for (const auto& s : seconds) {
+        EXPECT_EQ(ParseWith(L"true", s.text).LastDismissedUpdateAtEpochSeconds, s.value) << s.text;
+    }
 }
 
-TEST(AppStateReader, SecondsMustBeAWholeDecimalNumber) {
-    auto seconds = [](const std::wstring& value) {
-        return ParseAppState(FileWith(L"true", value)).LastDismissedUpdateAtEpochSeconds;
-    };
-    EXPECT_EQ(seconds(L"12a"), 0);
-    EXPECT_EQ(seconds(L"a12"), 0);
-    EXPECT_EQ(seconds(L"1 2"), 0);
-    EXPECT_EQ(seconds(L""), 0);
-    EXPECT_EQ(seconds(L"-"), 0);
-    EXPECT_EQ(seconds(L"\"12\""), 0);
-    EXPECT_EQ(seconds(L"  42 "), 42);
-    EXPECT_EQ(seconds(L"-42"), -42);
-    EXPECT_EQ(seconds(L"+42"), 42);
-    EXPECT_EQ(seconds(L"9223372036854775807"), 9223372036854775807LL);
-    EXPECT_EQ(seconds(L"-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(seconds(L"9223372036854775808"), 0);
-    EXPECT_EQ(seconds(L"-9223372036854775809"), 0);
-    EXPECT_EQ(seconds(L"99999999999999999999999"), 0);
-}
-
-TEST(AppStateReader, DamagedValuesFallBackPerField) {
-    // Each damaged field takes its default; the intact ones still read.
+TEST(AppStateReader, DamagedValuesFallBackPerFieldAndKeysAreMatchedWhole) {
     const AppState state = ParseAppState(
         L"{\n  \"LastProfile\": Sales,\n  \"SuppressMasterToggleReminder\": yes,\n"
         L"  \"LastProfileFolder\": \"C:\\Data\",\n  \"LastDismissedUpdateVersion\" \"1.0\"\n"
         L"  \"LastDismissedUpdateAtEpochSeconds\": 12a\n}\n");
-    EXPECT_EQ(state.SuppressMasterToggleReminder, false);
+    EXPECT_FALSE(state.SuppressMasterToggleReminder);
     EXPECT_EQ(state.LastProfileFolder, L"C:\\Data");
     EXPECT_EQ(state.LastDismissedUpdateAtEpochSeconds, 0);
     EXPECT_EQ(state.LastDismissedUpdateVersion, L"");
     // Without its own quotes a text value is whatever the next pair of quotes holds.
     EXPECT_EQ(state.LastProfile, L"SuppressMasterToggleReminder");
 
-    const AppState unterminated = ParseAppState(L"{\"LastProfileFolder\": \"C:\\Data");
-    EXPECT_EQ(unterminated.LastProfileFolder, L"");
+    EXPECT_EQ(ParseAppState(L"{\"LastProfileFolder\": \"C:\\Data").LastProfileFolder, L"");
     EXPECT_EQ(ParseAppState(L"{\"LastProfile\" \"x\"}").LastProfile, L"");
     EXPECT_EQ(ParseAppState(L"garbage"), AppState{});
-    EXPECT_EQ(ParseAppState(L""), AppState{});
-}
-
-TEST(AppStateReader, KeysAreMatchedWholeInQuotes) {
     // "LastProfile" must not be found inside "LastProfileFolder".
-    const AppState state = ParseAppState(L"{\"LastProfileFolder\": \"C:\\P\"}");
-    EXPECT_EQ(state.LastProfile, L"");
-    EXPECT_EQ(state.LastProfileFolder, L"C:\\P");
-}
-
-TEST(AppStateFile, ValuesSpelledLikeKeysDoNotShadowTheRealKeys) {
-    TempDir dir;
-    for (const wchar_t* name :
-         {L"LastProfileFolder", L"SuppressMasterToggleReminder", L"LastDismissedUpdateVersion",
-          L"LastDismissedUpdateAtEpochSeconds"}) {
-        AppState state = Sample();
-        state.LastProfile = name;
-        ASSERT_TRUE(SaveAppStateFile(dir / L"AppState.json", state));
-        EXPECT_EQ(LoadAppStateFile(dir / L"AppState.json"), state) << name;
-    }
-}
-
-TEST(AppStateReader, FormatAndParseAgree) {
-    AppState state = Sample();
-    state.LastDismissedUpdateAtEpochSeconds = -1;
-    state.LastDismissedUpdateVersion = L"";
-    EXPECT_EQ(ParseAppState(FormatAppState(state)), state);
-    EXPECT_EQ(ParseAppState(FormatAppState(AppState{})), AppState{});
+    const AppState folderOnly = ParseAppState(L"{\"LastProfileFolder\": \"C:\\P\"}");
+    EXPECT_EQ(folderOnly.LastProfile, L"");
+    EXPECT_EQ(folderOnly.LastProfileFolder, L"C:\\P");
 }
 
 }  // namespace

@@ -5,18 +5,22 @@
 namespace wrenpost {
 namespace {
 
-TEST(VaultLaunch, TakesTheWordAfterTheSwitchAnywhereInTheCommandLine) {
-    EXPECT_EQ(ParseVaultLaunchId(L"--new-instance-from-vault abc123"), L"abc123");
-    EXPECT_EQ(ParseVaultLaunchId(L"\"C:\\W\\Wrenpost.exe\" --new-instance-from-vault \t X9 more"),
-              L"X9");
-    EXPECT_EQ(ParseVaultLaunchId(L"--new-instance-from-vaultID"), L"ID");
-}
-
-TEST(VaultLaunch, WithoutAnIdentifierItIsAnOrdinaryStart) {
-    EXPECT_EQ(ParseVaultLaunchId(L""), L"");
-    EXPECT_EQ(ParseVaultLaunchId(L"--new-instance-from-vault"), L"");
-    EXPECT_EQ(ParseVaultLaunchId(L"--new-instance-from-vault   "), L"");
-    EXPECT_EQ(ParseVaultLaunchId(L"--new-instance-from-vau abc"), L"");
+TEST(VaultLaunch, TakesTheWordAfterTheSwitchOrNothingForAnOrdinaryStart) {
+    const struct {
+        const wchar_t* commandLine;
+        const wchar_t* id;
+    } cases[] = {
+        {L"--new-instance-from-vault abc123", L"abc123"},
+        {L"\"C:\\W\\Wrenpost.exe\" --new-instance-from-vault \t X9 more", L"X9"},
+        {L"--new-instance-from-vaultID", L"ID"},
+        {L"", L""},
+        {L"--new-instance-from-vault", L""},
+        {L"--new-instance-from-vault   ", L""},
+        {L"--new-instance-from-vau abc", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseVaultLaunchId(c.commandLine), c.id) << c.commandLine;
+    }
 }
 
 }  // namespace

@@ -1,4 +1,9 @@
+<<<<<<< HEAD
 // The Run value in wine's real registry (each test run has a fresh prefix).
+=======
+// The Run value and the application-data folders in wine's real registry and file system (each
+// test run has a fresh prefix).
+>>>>>>> ui
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -6,25 +11,35 @@
 
 #include "app/AppPaths_win.h"
 #include "app/LaunchAtStartup_win.h"
+#include "common/UniqueHandle_win.h"
 
 namespace wrenpost {
 namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
+// The value's text, type and size in bytes; "<absent>" when there is none.
 std::wstring ReadRunValue(DWORD* type = nullptr, DWORD* bytes = nullptr) {
     wchar_t buffer[1024] = {};
     DWORD size = sizeof(buffer);
-    DWORD valueType = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Wrenpost", RRF_RT_ANY, &valueType, buffer,
-                     &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Wrenpost", RRF_RT_ANY, type, buffer, &size) !=
+        ERROR_SUCCESS) {
         return L"<absent>";
     }
+<<<<<<< HEAD
     if (type)
         *type = valueType;
+=======
+>>>>>>> ui
     if (bytes)
         *bytes = size;
     return buffer;
+}
+
+void SetRunValue(const std::wstring& value) {
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Wrenpost", REG_SZ, value.c_str(),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
 }
 
 TEST(LaunchAtStartup, EnableWritesTheQuotedProgramPathAndDisableRemovesIt) {
@@ -43,29 +58,19 @@ TEST(LaunchAtStartup, EnableWritesTheQuotedProgramPathAndDisableRemovesIt) {
 
     EXPECT_TRUE(DisableLaunchAtStartup());
     EXPECT_EQ(ReadRunValue(), L"<absent>");
-    EXPECT_FALSE(IsLaunchAtStartupEnabled());
     // Disabling what is already off is not a success: the value to delete is missing.
     EXPECT_FALSE(DisableLaunchAtStartup());
-}
 
-TEST(LaunchAtStartup, AnOversizedValueCountsAsOff) {
-    const std::wstring huge(600, L'x');  // 1,202 bytes with the NUL: beyond the 1,040-byte read
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Wrenpost", REG_SZ, huge.c_str(),
-                              static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    SetRunValue(std::wstring(600, L'x'));  // 1,202 bytes with the NUL: beyond the 1,040-byte read
     EXPECT_FALSE(IsLaunchAtStartupEnabled());
-    const std::wstring fits(500, L'y');
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Wrenpost", REG_SZ, fits.c_str(),
-                              static_cast<DWORD>((fits.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    SetRunValue(std::wstring(500, L'y'));
     EXPECT_TRUE(IsLaunchAtStartupEnabled());
     EXPECT_TRUE(DisableLaunchAtStartup());
 }
 
-TEST(AppFolders, LiveUnderLocalAppDataAndAreCreatedWithTheirParents) {
+TEST(AppFolders, AreCreatedWithTheirParentsAndAFileInTheWayGivesTheWindowsErrorNumber) {
     const auto appData = AppDataFolder();
-    ASSERT_FALSE(appData.empty());
-    EXPECT_EQ(appData.filename(), L"Wrenpost");
+    ASSERT_EQ(appData.filename(), L"Wrenpost");
     EXPECT_EQ(ProfilesFolder(), appData / L"Profiles");
     EXPECT_EQ(AppStateFilePath(), appData / L"AppState.json");
     std::error_code ignored;
@@ -74,8 +79,8 @@ TEST(AppFolders, LiveUnderLocalAppDataAndAreCreatedWithTheirParents) {
     ASSERT_TRUE(EnsureAppFolders(error)) << std::string(error.begin(), error.end());
     EXPECT_TRUE(std::filesystem::is_directory(ProfilesFolder()));
     EXPECT_TRUE(EnsureAppFolders(error));  // a second time is fine
-}
 
+<<<<<<< HEAD
 TEST(AppFolders, AFileInTheWayGivesTheDocumentedErrorWithTheWindowsErrorNumber) {
     const auto appData = AppDataFolder();
     std::error_code ignored;
@@ -90,6 +95,14 @@ TEST(AppFolders, AFileInTheWayGivesTheDocumentedErrorWithTheWindowsErrorNumber) 
     EXPECT_FALSE(EnsureAppFolders(error));
     EXPECT_EQ(error.rfind(L"Failed to create Profiles folder: " +
                               (appData / L"Profiles").wstring() + L" (Windows error ",
+=======
+    std::filesystem::remove_all(ProfilesFolder(), ignored);
+    UniqueFileHandle(CreateFileW(ProfilesFolder().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 0, nullptr));
+    EXPECT_FALSE(EnsureAppFolders(error));
+    EXPECT_EQ(error.rfind(L"Failed to create Profiles folder: " + ProfilesFolder().wstring() +
+                              L" (Windows error ",
+>>>>>>> ui
                           0),
               0u);
     EXPECT_EQ(error.back(), L')');

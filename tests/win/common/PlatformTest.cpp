@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+<<<<<<< HEAD
+=======
+#include "common/AppMessages_win.h"
+>>>>>>> ui
 #include "common/PostedRecord_win.h"
 #include "common/Text.h"
 #include "common/TextFile.h"
@@ -36,21 +40,21 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     HWND window =
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_TRUE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
     EXPECT_EQ(alive, 1);
     DiscardPendingRecords(window);
     EXPECT_EQ(alive, 0);
 
-    EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_TRUE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
     MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, window, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&msg, window, kLogLineMessage, kLogLineMessage, PM_REMOVE));
     auto adopted = AdoptRecord<CountedRecord>(msg.wParam, msg.lParam);
     ASSERT_NE(adopted, nullptr);
     adopted.reset();
     EXPECT_EQ(alive, 0);
 
     // A quit request queued before the window goes away must survive the clean-up.
-    EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_TRUE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
     PostQuitMessage(7);
     DiscardPendingRecords(window);
     EXPECT_EQ(alive, 0);
@@ -59,7 +63,7 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     EXPECT_EQ(msg.wParam, 7u);
 
     DestroyWindow(window);
-    EXPECT_FALSE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_FALSE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
     EXPECT_EQ(alive, 0);
 }
 

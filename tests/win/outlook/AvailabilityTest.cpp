@@ -3,7 +3,6 @@
 
 #include "OutlookTestSupport.h"
 #include "common/Text.h"
-#include "outlook/FolderDiscovery_win.h"
 #include "outlook/MailReader.h"
 
 namespace wrenpost {
@@ -12,7 +11,6 @@ namespace {
 using testing::ScenarioLine;
 
 TEST(OutlookAvailability, WithoutOutlookRegisteredDiscoveryAndReadingFailQuietly) {
-    testing::FakeOutlook& fake = testing::SharedFakeOutlook();
     testing::FakeOutlook::UnregisterProgId();
     std::vector<SelectedFolder> folders(1);
     EXPECT_FALSE(testing::OnOwnThread([&] { return DiscoverFolders(folders); }));
@@ -23,35 +21,20 @@ TEST(OutlookAvailability, WithoutOutlookRegisteredDiscoveryAndReadingFailQuietly
     }));
     EXPECT_TRUE(mail.empty());
 
-    // The detection thread still reports, with a record that says nothing was found.
-    HWND window =
-        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
-    StartFolderDetection(window);
-    MSG msg{};
-    std::unique_ptr<FolderDiscoveryRecord> record;
-    const DWORD deadline = GetTickCount() + 20000;
-    while (!record && GetTickCount() < deadline) {
-        if (PeekMessageW(&msg, window, kFolderDiscoveryMessage, kFolderDiscoveryMessage,
-                         PM_REMOVE)) {
-            record = AdoptRecord<FolderDiscoveryRecord>(msg.wParam, msg.lParam);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
-        }
-    }
-    DestroyWindow(window);
+    // The detection worker still reports, with a record that says nothing was found.
+    const auto record = testing::DetectThroughWindow();
     ASSERT_NE(record, nullptr);
     EXPECT_FALSE(record->Found);
     EXPECT_TRUE(record->Folders.empty());
 
     std::wstring error;
-    EXPECT_TRUE(fake.Register(error)) << WideToUtf8(error);
+    EXPECT_TRUE(testing::SharedFakeOutlook().Register(error)) << WideToUtf8(error);
 }
 
 TEST(OutlookAvailability, ANotRunningOutlookIsStartedByTheReader) {
     testing::FakeOutlook& fake = testing::RunningFakeOutlook();
     ASSERT_TRUE(fake.Stop());
-    ASSERT_FALSE(fake.IsRunning());
+    ASSERT_FALSE(fake.WaitUntilReady(std::chrono::milliseconds(0)));
     ASSERT_TRUE(fake.WriteScenario(ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
                                    ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
                                    ScenarioLine({L"item", L"folder=F1", L"subject=Hello"})));

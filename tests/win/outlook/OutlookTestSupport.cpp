@@ -47,4 +47,31 @@ SelectedFolder WatchedFolder(const std::wstring& entryId, const std::wstring& st
     return folder;
 }
 
+std::vector<std::wstring> Describe(const std::vector<SelectedFolder>& folders) {
+    std::vector<std::wstring> lines;
+    for (const SelectedFolder& folder : folders) {
+        lines.push_back(folder.FolderPath + L" @" + std::to_wstring(folder.Depth) + L" " +
+                        folder.StoreName);
+    }
+    return lines;
+}
+
+std::unique_ptr<FolderDiscoveryRecord> DetectThroughWindow() {
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    EXPECT_TRUE(StartFolderDetection(window));
+    std::unique_ptr<FolderDiscoveryRecord> record;
+    MSG msg{};
+    for (const DWORD deadline = GetTickCount() + 20000; !record && GetTickCount() < deadline;) {
+        if (PeekMessageW(&msg, window, kFolderDiscoveryMessage, kFolderDiscoveryMessage,
+                         PM_REMOVE)) {
+            record = AdoptRecord<FolderDiscoveryRecord>(msg.wParam, msg.lParam);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
+        }
+    }
+    DestroyWindow(window);
+    return record;
+}
+
 }  // namespace wrenpost::testing

@@ -1,0 +1,24 @@
+// Every private window message of the program, in one place so no two can collide. Records
+// travel with them through PostRecord/AdoptRecord (common/PostedRecord_win.h).
+#pragma once
+
+#include <windows.h>
+
+namespace wrenpost {
+
+// To the verification window: a VerificationResultRecord.
+inline constexpr UINT kVerificationResultMessage = WM_APP + 1;
+// To the main window: a FolderDiscoveryRecord.
+inline constexpr UINT kFolderDiscoveryMessage = WM_APP + 400;
+// To the main window: a LogLinesRecord of INFO lines from a Telegram worker.
+inline constexpr UINT kWorkerLogLinesMessage = WM_APP + 501;
+// To the main window: a BotCheckResultRecord.
+inline constexpr UINT kBotCheckResultMessage = WM_APP + 600;
+// To the main window: a TestSendResultRecord.
+inline constexpr UINT kTestSendResultMessage = WM_APP + 700;
+// To the main window: one activity-log line from another thread.
+inline constexpr UINT kLogLineMessage = WM_APP + 900;
+// To the main window: an UpdateCheckRecord.
+inline constexpr UINT kUpdateCheckResultMessage = WM_APP + 1100;
+
+}  // namespace wrenpost

@@ -1,0 +1,46 @@
+#include "ui/main/Application_win.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/SingleInstance_win.h"
+#include "common/Prompt.h"
+#include "ui/main/MainWindow_win.h"
+
+namespace wrenpost {
+
+int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
+    InitCommonControlsEx(&controls);
+
+    const std::wstring vaultLaunchId = ParseVaultLaunchId(commandLine ? commandLine : L"");
+    SingleInstanceGuard singleInstance;
+    if (vaultLaunchId.empty() && !singleInstance.Acquire()) {
+        ActivateRunningInstance(kMainWindowClass, kMainWindowTitle);
+        return 0;
+    }
+
+    MainWindow mainWindow;
+    if (!MainWindow::RegisterWindowClass(instance) || !mainWindow.Create(instance, showCommand)) {
+        // Without a window nothing else would tell the user that the start failed.
+        ShowPrompt({0, kMainWindowTitle,
+                    L"Wrenpost could not create its main window and will close.", PromptIcon::Error,
+                    PromptButtons::Ok});
+        return 1;
+    }
+
+    MSG message{};
+    BOOL got = 0;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        if (mainWindow.Window() != nullptr && IsDialogMessageW(mainWindow.Window(), &message)) {
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 1;
+}
+
+}  // namespace wrenpost
