@@ -91,15 +91,6 @@ TEST(AppStateFile, ValueWithADoubleQuoteIsRefusedAndTheFileKept) {
     EXPECT_EQ(ReadAllBytes(path), before);
 }
 
-TEST(AppStateFile, InterruptedSaveKeepsTheOldFile) {
-    TempDir dir;
-    const auto path = dir / L"AppState.json";
-    ASSERT_TRUE(SaveAppStateFile(path, Sample()));
-    FailNextAtomicWritesForTesting(1);
-    EXPECT_FALSE(SaveAppStateFile(path, AppState{}));
-    EXPECT_EQ(LoadAppStateFile(path), Sample());
-}
-
 TEST(AppStateReader, FlagIsTrueOnlyForTheLowerCaseWord) {
     EXPECT_FALSE(ParseAppState(FileWith(L"TRUE", L"0")).SuppressMasterToggleReminder);
     EXPECT_FALSE(ParseAppState(FileWith(L"1", L"0")).SuppressMasterToggleReminder);

@@ -177,24 +177,6 @@ TEST(RulesFileSaving, CreatesMissingFoldersButFailsOnAnUnwritablePath) {
     EXPECT_FALSE(SaveRulesFile(std::filesystem::path(), RulesFile{}));
 }
 
-TEST(RulesFileSaving, AFailedSaveLeavesTheOldFileWhole) {
-    TempDir dir;
-    const auto path = dir / L"xRules.json";
-    ASSERT_TRUE(SaveRulesFile(path, Sentinel()));
-    const std::string before = ReadAllBytes(path);
-    RulesFile bigger = Sentinel();
-    bigger.Rules.resize(50, InvoiceRule());
-    FailNextAtomicWritesForTesting(1);
-    std::wstring error;
-    EXPECT_FALSE(SaveRulesFile(path, bigger, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(ReadAllBytes(path), before);
-    // No temporary file is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              1);
-}
-
 TEST(RulesFileReading, MissingOrBlankFileIsMissingAndLeavesTheRecordAlone) {
     TempDir dir;
     RulesFile file = Sentinel();

@@ -1,13 +1,10 @@
 // The platform pieces every subsystem leans on, under wine's real Win32.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "common/PostedRecord_win.h"
 #include "common/Text.h"
-#include "common/TextFile.h"
 #include "common/WinError_win.h"
-#include "support/TempDir.h"
 
 namespace wrenpost {
 namespace {
@@ -18,14 +15,6 @@ TEST(WindowsErrorText, CarriesTheNumberAndTheSystemMessage) {
     EXPECT_GT(text.size(), std::wstring(L"Windows error 2: ").size());
 }
 
-TEST(AtomicWriteOnWindows, ReplacesAnExistingFileInPlace) {
-    testing::TempDir dir;
-    const auto path = dir / L"\u0418\u0432\u0430\u043d.json";
-    ASSERT_TRUE(WriteTextFileAtomically(path, L"one\n"));
-    ASSERT_TRUE(WriteTextFileAtomically(path, L"two \u0418\n"));
-    EXPECT_EQ(testing::ReadAllBytes(path), "\xEF\xBB\xBFtwo \xD0\x98\r\n");
-}
-
 struct CountedRecord : PostedRecord {
     explicit CountedRecord(int* alive) : alive(alive) { ++*alive; }
     ~CountedRecord() override { --*alive; }
@@ -34,8 +23,8 @@ struct CountedRecord : PostedRecord {
 
 TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     int alive = 0;
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(PostRecord(window, WM_APP + 1, std::make_unique<CountedRecord>(&alive)));
     EXPECT_EQ(alive, 1);
