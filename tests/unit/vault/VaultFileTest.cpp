@@ -66,7 +66,8 @@ TEST(VaultFileParse, ReadsBackWhatWasWrittenAndRefusesTruncatedHeaders) {
         ASSERT_TRUE(ParseVaultHeader(file, parsed));
         EXPECT_EQ(parsed, header);
         std::string_view ciphertext;
-        ASSERT_TRUE(SliceVaultCiphertext(file + "trailing", parsed, ciphertext));
+        const std::string longer = file + "trailing";
+        ASSERT_TRUE(SliceVaultCiphertext(longer, parsed, ciphertext));
         EXPECT_EQ(ciphertext, "0123456789abcdef");
         EXPECT_FALSE(SliceVaultCiphertext(file.substr(0, file.size() - 1), parsed, ciphertext));
         const std::size_t headerSize = VaultHeaderSize(version);
