@@ -68,25 +68,35 @@ TEST(VaultDocumentReader, ReadsWhatACarefulHandMightWrite) {
     const struct {
         std::string document;
         std::vector<VaultEntry> entries;
+        VaultSecrets secrets;
     } cases[] = {
         // Spaces, other member order, unknown members holding look-alike text, missing fields.
         {"{ \"version\" : 3,\r\n \"entries\" : [ { \"notes\" : \"n\", \"extra\" : {\"token\":"
          "\"inner\", \"list\": [\"}\", \"]\"]}, \"token\"\t:\t\"T\" , \"id\":\"I\" } ,\n"
          "{\"token\":\"U\",\"flag\":true,\"count\":12} ] , \"secrets\" : { \"s\" : \"v\" ,"
          " \"n\": 5 } }\r\n",
-         {{L"I", L"T", L"", L"", L"n"}, {L"", L"U", L"", L"", L""}}},
+         {{L"I", L"T", L"", L"", L"n"}, {L"", L"U", L"", L"", L""}},
+         {{L"s", L"v"}}},
         {R"({"entries":[{"token":"a\/b\u0041\q","notes":"x\\\"y\n"}]})",
-         {{L"", L"a/bu0041q", L"", L"", L"x\\\"y\n"}}},
+         {{L"", L"a/bu0041q", L"", L"", L"x\\\"y\n"}},
+         {}},
         {R"({"entries":[{"token":"first","token":"second"},{"id":"x","token":""},{"id":"y"}]})",
-         {{L"", L"first", L"", L"", L""}}},
+         {{L"", L"first", L"", L"", L""}},
+         {}},
+        // Strings beside the entry objects, and a "secrets" member that is not the document's.
+        {R"({"entries":["s",{"token":"t","secrets":{"a":"b"}},"x"]})",
+         {{L"", L"t", L"", L"", L""}},
+         {}},
         {R"({"note":"\"entries\":[{\"token\":\"planted\"}]","entries":[{"notes":"\"token\":1",)"
          R"("token":"real"}]})",
-         {{L"", L"real", L"", L"", L"\"token\":1"}}},
+         {{L"", L"real", L"", L"", L"\"token\":1"}},
+         {}},
     };
     for (const auto& c : cases) {
         const Parsed back = Read(c.document);
         ASSERT_TRUE(back.ok) << c.document;
         EXPECT_EQ(back.entries, c.entries) << c.document;
+        EXPECT_EQ(back.secrets, c.secrets) << c.document;
     }
 }
 
