@@ -84,9 +84,9 @@ TEST(VaultDocumentReader, ReadsWhatACarefulHandMightWrite) {
          {{L"", L"first", L"", L"", L""}},
          {}},
         // Strings beside the entry objects, and a "secrets" member that is not the document's.
-        {R"({"entries":["s",{"token":"t","secrets":{"a":"b"}},"x"]})",
+        {R"({"entries":["s",{"token":"t","secrets":{"a":"b"}},"x"],"secrets":{"c":"d"}})",
          {{L"", L"t", L"", L"", L""}},
-         {}},
+         {{L"c", L"d"}}},
         {R"({"note":"\"entries\":[{\"token\":\"planted\"}]","entries":[{"notes":"\"token\":1",)"
          R"("token":"real"}]})",
          {{L"", L"real", L"", L"", L"\"token\":1"}},
