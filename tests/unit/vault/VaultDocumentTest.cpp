@@ -83,7 +83,9 @@ TEST(VaultDocumentReader, ReadsWhatACarefulHandMightWrite) {
         {R"({"entries":[{"token":"first","token":"second"},{"id":"x","token":""},{"id":"y"}]})",
          {{L"", L"first", L"", L"", L""}},
          {}},
-        // Strings beside the entry objects, and a "secrets" member that is not the document's.
+        // A "secrets" text that is no key, strings beside the entry objects, and a "secrets"
+        // member that is not the document's.
+        {R"({"entries":[],"k":"v","l":["secrets"]})", {}, {}},
         {R"({"entries":["s",{"token":"t","secrets":{"a":"b"}},"x"],"secrets":{"c":"d"}})",
          {{L"", L"t", L"", L"", L""}},
          {{L"c", L"d"}}},
