@@ -4,7 +4,6 @@
 
 #include <limits>
 #include <optional>
-#include <system_error>
 
 #include "common/Text.h"
 #include "common/TextFile.h"
@@ -151,16 +150,6 @@ bool SaveAppStateFile(const std::filesystem::path& path, const AppState& state,
         if (value->find(L'"') != std::wstring::npos) {
             if (error) {
                 *error = L"The application state cannot hold a double quote: " + *value;
-            }
-            return false;
-        }
-    }
-    if (path.has_parent_path()) {
-        std::error_code failure;
-        std::filesystem::create_directories(path.parent_path(), failure);
-        if (failure) {
-            if (error) {
-                *error = L"Could not create " + path.parent_path().wstring();
             }
             return false;
         }

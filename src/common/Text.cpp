@@ -1,7 +1,9 @@
-// UTF-8 <-> wide conversion written out by hand: codecvt is deprecated and differs between runtimes.
+// UTF-8 <-> wide conversion written out by hand: codecvt is deprecated and differs between
+// runtimes.
 #include "common/Text.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace wrenpost {
 namespace {
@@ -62,8 +64,11 @@ std::string WideToUtf8(std::wstring_view text) {
     return out;
 }
 
-std::wstring Utf8ToWide(std::string_view text) {
-    std::wstring out;
+namespace {
+
+// Decodes `text`; each invalid sequence becomes U+FFFD, or ends the decoding with false when
+// `strict`.
+bool DecodeUtf8(std::string_view text, std::wstring& out, bool strict) {
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
@@ -80,6 +85,9 @@ std::wstring Utf8ToWide(std::string_view text) {
         } else if ((lead & 0xF8) == 0xF0) {
             extra = 3, cp = lead & 0x07, minimum = 0x10000;
         } else {
+            if (strict) {
+                return false;
+            }
             AppendWide(out, kReplacement);
             ++i;
             continue;
@@ -94,6 +102,9 @@ std::wstring Utf8ToWide(std::string_view text) {
             cp = (cp << 6) | (static_cast<unsigned char>(text[j]) & 0x3F);
         }
         if (!valid || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            if (strict) {
+                return false;
+            }
             AppendWide(out, kReplacement);
             i = valid ? j : i + 1;
             continue;
@@ -101,7 +112,24 @@ std::wstring Utf8ToWide(std::string_view text) {
         AppendWide(out, cp);
         i = j;
     }
+    return true;
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view text) {
+    std::wstring out;
+    DecodeUtf8(text, out, false);
     return out;
+}
+
+bool Utf8ToWideStrict(std::string_view text, std::wstring& out) {
+    std::wstring decoded;
+    if (!DecodeUtf8(text, decoded, true)) {
+        return false;
+    }
+    out = std::move(decoded);
+    return true;
 }
 
 std::wstring Latin1ToWide(std::string_view text) {
@@ -114,7 +142,9 @@ std::wstring Latin1ToWide(std::string_view text) {
 }
 
 std::wstring TrimWhitespace(std::wstring_view text) {
-    const auto isSpace = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
+    const auto isSpace = [](wchar_t c) {
+        return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+    };
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && isSpace(text[begin])) {

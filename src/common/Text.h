@@ -9,6 +9,8 @@ namespace wrenpost {
 // Works for both 16-bit (Windows) and 32-bit (Linux) wchar_t; invalid input becomes U+FFFD.
 std::string WideToUtf8(std::wstring_view text);
 std::wstring Utf8ToWide(std::string_view text);
+// Fails, leaving `out` alone, on any byte sequence that is not well-formed UTF-8.
+[[nodiscard]] bool Utf8ToWideStrict(std::string_view text, std::wstring& out);
 
 // One byte per character, for texts known to be ASCII or Latin-1.
 std::wstring Latin1ToWide(std::string_view text);

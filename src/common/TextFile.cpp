@@ -2,7 +2,6 @@
 #include "common/TextFile.h"
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <system_error>
 
@@ -35,11 +34,35 @@ std::wstring WithLfAsCrLf(std::wstring_view text) {
     return out;
 }
 
+// <name>.<process id>-<n>.tmp: no other live writer, in this process or another, uses the same
+// name, and the exclusive creation skips leftovers of dead ones.
 std::filesystem::path TemporarySibling(const std::filesystem::path& path) {
     std::filesystem::path temp = path;
-    temp += L".tmp";
-    temp += ToWideDecimal(static_cast<long long>(g_tempCounter.fetch_add(1)));
+    temp += L"." + ToWideDecimal(static_cast<long long>(CurrentProcessId())) + L"-" +
+            ToWideDecimal(static_cast<long long>(g_tempCounter.fetch_add(1))) + L".tmp";
     return temp;
+}
+
+bool TakeFailingWrite() {
+    int failing = g_failingWrites.load();
+    while (failing > 0 && !g_failingWrites.compare_exchange_weak(failing, failing - 1)) {
+    }
+    return failing > 0;
+}
+
+bool CreateParentFolder(const std::filesystem::path& path, std::wstring* error) {
+    if (!path.has_parent_path()) {
+        return true;
+    }
+    std::error_code failure;
+    std::filesystem::create_directories(path.parent_path(), failure);
+    if (failure) {
+        if (error) {
+            *error = L"Could not create " + path.parent_path().wstring();
+        }
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -99,43 +122,43 @@ bool ReadTextFile(const std::filesystem::path& path, std::wstring& text) {
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          std::wstring* error) {
-    const std::filesystem::path temp = TemporarySibling(path);
-    bool written = false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            if (error) {
-                *error = L"Could not create " + temp.wstring();
+    if (path.empty()) {
+        if (error) {
+            *error = L"No file to write";
+        }
+        return false;
+    }
+    if (!CreateParentFolder(path, error)) {
+        return false;
+    }
+    const bool failing = TakeFailingWrite();
+    // A crashed writer may have left a temporary behind; we simply take the next name.
+    constexpr int kAttempts = 64;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::filesystem::path temp = TemporarySibling(path);
+        const NewFileResult result =
+            WriteNewFile(temp, failing ? bytes.substr(0, bytes.size() / 2) : bytes, error);
+        if (result == NewFileResult::NameTaken) {
+            continue;
+        }
+        std::error_code ignored;
+        if (result == NewFileResult::Failed || failing) {
+            std::filesystem::remove(temp, ignored);
+            if (failing && error) {
+                *error = L"Could not write " + temp.wstring();
             }
             return false;
         }
-        int failing = g_failingWrites.load();
-        while (failing > 0 && !g_failingWrites.compare_exchange_weak(failing, failing - 1)) {
+        if (!ReplaceFileWith(temp, path, error)) {
+            std::filesystem::remove(temp, ignored);
+            return false;
         }
-        if (failing > 0) {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
-            out.close();
-        } else {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            out.flush();
-            written = static_cast<bool>(out);
-            out.close();
-            written = written && !out.fail();
-        }
+        return true;
     }
-    std::error_code ignored;
-    if (!written) {
-        std::filesystem::remove(temp, ignored);
-        if (error) {
-            *error = L"Could not write " + temp.wstring();
-        }
-        return false;
+    if (error) {
+        *error = L"Could not find a free temporary name beside " + path.wstring();
     }
-    if (!ReplaceFileWith(temp, path, error)) {
-        std::filesystem::remove(temp, ignored);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool WriteTextFileAtomically(const std::filesystem::path& path, std::wstring_view text,
@@ -143,6 +166,12 @@ bool WriteTextFileAtomically(const std::filesystem::path& path, std::wstring_vie
     return WriteFileAtomically(path, EncodeTextFile(text), error);
 }
 
-void FailNextAtomicWritesForTesting(int count) { g_failingWrites.store(count); }
+void FailNextAtomicWritesForTesting(int count) {
+    g_failingWrites.store(count);
+}
+
+void SetTemporaryNameCounterForTesting(unsigned next) {
+    g_tempCounter.store(next);
+}
 
 }  // namespace wrenpost

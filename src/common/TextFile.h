@@ -19,9 +19,10 @@ std::wstring DecodeTextFile(std::string_view bytes);
 [[nodiscard]] bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes);
 [[nodiscard]] bool ReadTextFile(const std::filesystem::path& path, std::wstring& text);
 
-// Writes the bytes to a temporary file in the same folder, flushes it and moves it over the
-// target, so the target is either the old file or the whole new one. On failure the error text
-// says why and the target is untouched.
+// Creates the target's folder if missing, writes the bytes to a temporary file of a name no
+// other writer holds in the same folder, flushes it to the disk and moves it over the target, so
+// the target is either the old file or the whole new one, even after a power cut. On failure the
+// error text says why, the target is untouched and no temporary file is left.
 [[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                        std::wstring* error = nullptr);
 [[nodiscard]] bool WriteTextFileAtomically(const std::filesystem::path& path,
@@ -30,9 +31,22 @@ std::wstring DecodeTextFile(std::string_view bytes);
 // Tests only: the next `count` atomic writes fail after writing part of the temporary file,
 // as a full disk would.
 void FailNextAtomicWritesForTesting(int count);
+// Tests only: the number the next temporary name of this process carries.
+void SetTemporaryNameCounterForTesting(unsigned next);
 
-// Platform part: replaces `target` by `source` in one step (MoveFileExW on Windows).
+// ---- platform part
+
+enum class NewFileResult { Written, NameTaken, Failed };
+
+// Creates `path` only if no file or folder has that name (NameTaken otherwise), writes the bytes
+// and flushes them to the disk before closing it. A Failed write may leave a partial file.
+[[nodiscard]] NewFileResult WriteNewFile(const std::filesystem::path& path, std::string_view bytes,
+                                         std::wstring* error);
+
+// Replaces `target` by `source` in one step (MoveFileExW with write-through on Windows).
 [[nodiscard]] bool ReplaceFileWith(const std::filesystem::path& source,
                                    const std::filesystem::path& target, std::wstring* error);
+
+unsigned long CurrentProcessId();
 
 }  // namespace wrenpost

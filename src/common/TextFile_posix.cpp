@@ -1,20 +1,79 @@
-// POSIX rename replaces the target atomically.
+// The POSIX stand-in of the atomic write: O_EXCL creation, fsync, then rename, which replaces
+// the target atomically.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
-#include "common/Text.h"
 #include "common/TextFile.h"
 
 namespace wrenpost {
+namespace {
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+void SetError(std::wstring* error, const wchar_t* what, const std::filesystem::path& path) {
+    if (error) {
+        *error = what + path.wstring();
+    }
+}
+
+}  // namespace
+
+NewFileResult WriteNewFile(const std::filesystem::path& path, std::string_view bytes,
+                           std::wstring* error) {
+    const UniqueFd file(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.get() < 0) {
+        if (errno == EEXIST) {
+            return NewFileResult::NameTaken;
+        }
+        SetError(error, L"Could not create ", path);
+        return NewFileResult::Failed;
+    }
+    while (!bytes.empty()) {
+        const ssize_t written = write(file.get(), bytes.data(), bytes.size());
+        if (written <= 0) {
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            SetError(error, L"Could not write ", path);
+            return NewFileResult::Failed;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (fsync(file.get()) != 0) {
+        SetError(error, L"Could not flush ", path);
+        return NewFileResult::Failed;
+    }
+    return NewFileResult::Written;
+}
 
 bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem::path& target,
                      std::wstring* error) {
     if (std::rename(source.c_str(), target.c_str()) != 0) {
-        if (error) {
-            *error = L"Could not replace " + target.wstring();
-        }
+        SetError(error, L"Could not replace ", target);
         return false;
     }
     return true;
+}
+
+unsigned long CurrentProcessId() {
+    return static_cast<unsigned long>(getpid());
 }
 
 }  // namespace wrenpost

@@ -1,7 +1,6 @@
 // Writing <ProfileName>Monitor.json field by field in its fixed layout.
 #include "monitor/MonitorStatusFile.h"
 
-#include <system_error>
 
 #include "common/JsonText.h"
 #include "common/Text.h"
@@ -60,13 +59,6 @@ std::wstring FormatMonitorStatus(const MonitorStatusReport& report) {
 
 bool WriteMonitorStatusFile(const std::filesystem::path& path, const MonitorStatusReport& report) {
     try {
-        std::error_code error;
-        if (path.has_parent_path()) {
-            std::filesystem::create_directories(path.parent_path(), error);
-            if (error) {
-                return false;
-            }
-        }
         return WriteTextFileAtomically(path, FormatMonitorStatus(report));
     } catch (...) {
         // A status report must never disturb monitoring.

@@ -2,7 +2,6 @@
 #include "rules/RulesFile.h"
 
 #include <new>
-#include <system_error>
 
 #include "common/JsonText.h"
 #include "common/Prompt.h"
@@ -60,10 +59,6 @@ bool WriteRulesText(const std::filesystem::path& path, const std::wstring& text,
         return false;
     }
     try {
-        std::error_code ignored;
-        if (path.has_parent_path()) {
-            std::filesystem::create_directories(path.parent_path(), ignored);
-        }
         return WriteTextFileAtomically(path, text, error);
     } catch (const std::exception&) {
         if (error) {

@@ -118,6 +118,39 @@ std::size_t WalkContainer(std::wstring_view text, std::size_t open, Member&& mem
     return kNone;
 }
 
+// True when the text is one object whose brackets all close in order and after which only
+// white space follows. Any cut-off document fails here, whatever the reader would make of it.
+bool IsWholeObject(std::wstring_view text) {
+    std::size_t pos = SkipPatternSpace(text, 0);
+    if (pos >= text.size() || text[pos] != L'{') {
+        return false;
+    }
+    std::wstring closers;
+    while (pos < text.size()) {
+        const wchar_t c = text[pos];
+        if (c == L'"') {
+            pos = SkipStringLiteral(text, pos);
+            if (pos == kNone) {
+                return false;
+            }
+            continue;
+        }
+        if (c == L'{' || c == L'[') {
+            closers.push_back(c == L'{' ? L'}' : L']');
+        } else if (c == L'}' || c == L']') {
+            if (closers.back() != c) {
+                return false;
+            }
+            closers.pop_back();
+            if (closers.empty()) {
+                return SkipPatternSpace(text, pos + 1) == text.size();
+            }
+        }
+        ++pos;
+    }
+    return false;
+}
+
 VaultEntry ReadEntry(std::wstring_view text, std::size_t open, std::size_t& end) {
     VaultEntry entry;
     bool seen[5] = {};
@@ -214,7 +247,10 @@ std::string WriteVaultDocument(const std::vector<VaultEntry>& entries,
 
 bool ReadVaultDocument(std::string_view utf8, std::vector<VaultEntry>& entries,
                        VaultSecrets& secrets) {
-    const std::wstring text = Utf8ToWide(utf8);
+    std::wstring text;
+    if (!Utf8ToWideStrict(utf8, text) || !IsWholeObject(text)) {
+        return false;
+    }
     const auto array = FindKeyWithOpener(text, 0, L"entries", L'[');
     if (!array) {
         return false;

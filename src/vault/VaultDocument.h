@@ -27,9 +27,10 @@ using VaultSecrets = std::map<std::wstring, std::wstring>;
 // otherwise. UTF-8, no white space.
 std::string WriteVaultDocument(const std::vector<VaultEntry>& entries, const VaultSecrets* secrets);
 
-// Reads the entries (skipping those with an empty token) and the secrets, if any. Fails when
-// there is no "entries" array or when the array or the secrets object is not closed: a damaged
-// document must not be mistaken for a shorter one, or the next save would make the loss final.
+// Reads the entries (skipping those with an empty token) and the secrets, if any. Fails when the
+// text is not strictly valid UTF-8, is not one whole object, or has no "entries" array: the
+// format has no integrity check, and a damaged document mistaken for a shorter one would make
+// the loss final at the next save.
 [[nodiscard]] bool ReadVaultDocument(std::string_view utf8, std::vector<VaultEntry>& entries,
                                      VaultSecrets& secrets);
 

@@ -147,8 +147,6 @@ std::filesystem::path VaultPath() {
     if (folder.empty()) {
         return {};
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
     return folder / L"TokenVault.dat";
 }
 

