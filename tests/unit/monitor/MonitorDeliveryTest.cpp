@@ -46,16 +46,11 @@ TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
 
     engine->Stop();  // backlog mode: old and undated unread mail is sent too
     StartManual(600, /*includeOld=*/true);
-    EXPECT_EQ(Logged(L"Backlog mode is enabled (\"Also send existing unread emails\") - unread "
-                     L"messages received before this session started may still be sent for this "
-                     L"session."),
-              1u);
+    EXPECT_EQ(Logged(L"Backlog mode is enabled", true), 1u);
     reader.Push(inbox);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(channel.Sent().size(), 2u + 4u);
-    EXPECT_EQ(Logged(L"Baseline completed (backlog mode) - unread messages received before this "
-                     L"session started may still have been sent."),
-              1u);
+    EXPECT_EQ(Logged(L"Baseline completed (backlog mode)", true), 1u);
     EXPECT_EQ(reader.Calls().back().Limit, 50);
     EXPECT_TRUE(reader.Calls().back().IncludeOld);
 }
@@ -112,9 +107,7 @@ TEST_F(MonitorEngineTest, WithoutAllowedRecipientsOrChannelEachMessageIsQueuedEv
     StartManual();
     reader.Push({Fresh(L"Three")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(Logged(L"Telegram send failed for recipient 100: Three - No notification channel "
-                     L"is available."),
-              1u);
+    EXPECT_EQ(Logged(L"Telegram failed, will retry: " + Summary(Fresh(L"Three"))), 1u);
 }
 
 TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {
@@ -146,7 +139,9 @@ TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {
     }
 }
 
-TEST_F(MonitorEngineTest, NotifiedRecipientsGetTheirTimeInTheWindowAndInTheProfile) {
+// Notification times reach the window and the file; the file lock is held only for the
+// write-back, never while the cycle reads or sends, so a SAVE neither waits nor is undone.
+TEST_F(MonitorEngineTest, NotificationTimesAreWrittenBackWithoutDelayingOrUndoingASave) {
     profile.Recipients = {Recipient(L"100"), Recipient(L"200")};
     WriteProfile();
     channel.Fail({L"200"});
@@ -157,24 +152,6 @@ TEST_F(MonitorEngineTest, NotifiedRecipientsGetTheirTimeInTheWindowAndInTheProfi
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(std::filesystem::last_write_time(ConfigPath()), unchanged);  // nothing delivered
 
-    reader.Push({Fresh(L"a")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    const auto told = Copy(notified);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].first, L"100");
-    std::int64_t seconds = 0;
-    EXPECT_TRUE(ParseLocalTimestamp(told[0].second, seconds));
-    const ProfileConfig saved = SavedProfile();
-    ASSERT_EQ(saved.Recipients.size(), 2u);
-    EXPECT_EQ(saved.Recipients[0].LastNotification, told[0].second);
-    EXPECT_EQ(saved.Recipients[1].LastNotification, L"Never");
-}
-
-// The file lock is held only for the write-back, never while the cycle reads or sends.
-TEST_F(MonitorEngineTest, ASaveDuringReadingOrSendingNeitherWaitsNorIsLost) {
-    profile.Recipients = {Recipient(L"100"), Recipient(L"200")};
-    WriteProfile();
-    StartManual();
     reader.PushHang();
     clock.OnNextSleep([this] { EXPECT_FALSE(WindowSave(ConfigPath(), profile).Waited); });
     ASSERT_EQ(Cycle(), MonitorCycleResult::TimedOut);
@@ -189,14 +166,18 @@ TEST_F(MonitorEngineTest, ASaveDuringReadingOrSendingNeitherWaitsNorIsLost) {
     });
     reader.Push({Fresh(L"a")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    const auto told = Copy(notified);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, L"100");
+    std::int64_t seconds = 0;
+    EXPECT_TRUE(ParseLocalTimestamp(told[0].second, seconds));
     const ProfileConfig saved = SavedProfile();
     EXPECT_EQ(saved.DefaultTitle, L"Edited meanwhile");
     ASSERT_EQ(saved.Recipients.size(), 2u);
     EXPECT_EQ(saved.Recipients[0].DisplayName, L"Renamed");
-    EXPECT_EQ(saved.Recipients[0].LastNotification, Copy(notified).at(0).second);
+    EXPECT_EQ(saved.Recipients[0].LastNotification, told[0].second);
     EXPECT_EQ(saved.Recipients[1].ChatId, L"400");
     EXPECT_EQ(saved.Recipients[1].LastNotification, L"Never");
-    EXPECT_EQ(channel.Sent().size(), 2u);  // the cycle still sent to both it had read
 }
 
 TEST_F(MonitorEngineTest, AProfileRemovedDuringTheCycleIsNotRecreated) {

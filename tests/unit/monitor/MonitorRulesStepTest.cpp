@@ -76,11 +76,7 @@ TEST_F(MonitorRulesTest, SwitchedOffOrCorruptRulesSendEverything) {
     reader.Push({Fresh(L"spam")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(Logged(L"Notification Rules loaded: 2 rules."), 1u);
-    EXPECT_EQ(
-        Logged(L"WARNING: 2 notification rule(s) are configured for this profile but "
-               L"Notification Rules is turned OFF - every incoming email will be sent with no "
-               L"rule filtering applied. Enable Notification Rules in Advanced to activate them."),
-        1u);
+    EXPECT_EQ(Logged(L"WARNING: 2 notification rule(s) are configured", true), 1u);
 
     WriteAllBytes(RulesPath(),
                   "{\r\n  \"Version\": 1,\r\n  \"Enabled\": true,\r\n  \"Rules\": [\r\n");

@@ -71,35 +71,25 @@ class MonitorIntervalTest : public MonitorEngineTest,
 TEST_P(MonitorIntervalTest, TheWorkerWaitsOneIntervalBetweenCycles) {
     const auto [given, used] = GetParam();
     reader.Push({Fresh(L"a")});
-    std::vector<std::pair<std::wstring, std::chrono::steady_clock::time_point>> timed;
+    std::vector<std::chrono::steady_clock::time_point> starts;  // reading takes no fake time
     engine = std::make_unique<MonitorEngine>(Dependencies(/*runWorker=*/true));
     MonitorSession session = Session(given);
-    session.OnLog = [&](const std::wstring& line) {
-        std::lock_guard lock(mutex);
-        timed.emplace_back(line, clock.SteadyNow());
+    session.OnLog = [&, log = session.OnLog](const std::wstring& line) {
+        log(line);
+        if (line.rfind(L"Monitor cycle started at ", 0) == 0) {
+            Record(starts, clock.SteadyNow());
+        }
     };
     ASSERT_TRUE(engine->Start(std::move(session)));
     reader.WaitForCalls(3);
     engine->Stop();
-
-    int waits = 0;
-    std::optional<std::chrono::steady_clock::time_point> completed;
-    for (const auto& [line, at] : timed) {
-        if (line.rfind(L"Monitor cycle completed at ", 0) == 0) {
-            completed = at;
-        } else if (line.rfind(L"Monitor cycle started at ", 0) == 0 && completed) {
-            EXPECT_EQ(at - *completed, std::chrono::seconds(used));
-            ++waits;
-        }
+    ASSERT_GE(starts.size(), 3u);
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        EXPECT_EQ(starts[i] - starts[i - 1], std::chrono::seconds(used));
     }
-    EXPECT_GE(waits, 2);
-    EXPECT_EQ(std::count_if(timed.begin(), timed.end(),
-                            [](const auto& entry) {
-                                return entry.first ==
-                                       L"Monitor worker thread started for profile: Work";
-                            }),
-              1);
-    EXPECT_EQ(timed[timed.size() - 2].first,
+    EXPECT_EQ(Logged(L"Monitor worker thread started for profile: Work"), 1u);
+    const auto all = Copy(lines);
+    EXPECT_EQ(all[all.size() - 2],
               L"Monitor worker loop exiting (stop requested) for profile: Work");
 }
 
@@ -112,11 +102,10 @@ TEST_F(MonitorEngineTest, AHungOutlookTimesOutCostsOneThreadAndRecovers) {
         const auto before = clock.SteadyNow();
         ASSERT_EQ(Cycle(), MonitorCycleResult::TimedOut);
         EXPECT_EQ(clock.SteadyNow() - before, std::chrono::seconds(seconds));
-        EXPECT_EQ(LastLine(),
-                  L"Monitor cycle timed out after " + std::to_wstring(seconds) +
-                      L"s waiting for Outlook (it may be unresponsive, or showing a security "
-                      L"prompt it cannot receive input for, e.g. while the session is locked). "
-                      L"Will retry next cycle.");
+        EXPECT_EQ(LastLine().rfind(L"Monitor cycle timed out after " + std::to_wstring(seconds) +
+                                       L"s waiting for Outlook (it may be unresponsive",
+                                   0),
+                  0u);
         EXPECT_EQ(LastReport().Status, L"Outlook Check Timed Out");
         EXPECT_EQ(StatusFileField(L"Status"), L"Outlook Check Timed Out");
     };
@@ -134,9 +123,7 @@ TEST_F(MonitorEngineTest, AHungOutlookTimesOutCostsOneThreadAndRecovers) {
     reader.Push({Fresh(L"after the hang")});
     clock.OnNextSleep([this] { reader.Release(); });  // Outlook answers during the wait
     ASSERT_EQ(Cycle(), MonitorCycleResult::LateReadDiscarded);
-    EXPECT_EQ(LastLine(),
-              L"An Outlook check abandoned by an earlier cycle has finished; its result was "
-              L"discarded. Outlook will be read again next cycle.");
+    EXPECT_EQ(Logged(L"An Outlook check abandoned by an earlier cycle has finished", true), 1u);
     EXPECT_EQ(reader.Calls().size(), 1u);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(reader.Calls().size(), 2u);
