@@ -80,7 +80,8 @@ ProfileUpdateResult UpdateProfileConfig(const std::filesystem::path& path,
 
 class ProfileConfigStore {
 public:
-    // Writes exactly `config` (under the file lock); false leaves the store unchanged.
+    // Writes exactly `config`, atomically and under the file lock; false (store unchanged, old
+    // file intact) when the file cannot be written, with the reason in `error` when given.
     [[nodiscard]] bool WriteProfileConfig(const std::filesystem::path& path,
                                           const ProfileConfig& config,
                                           std::wstring* error = nullptr);
