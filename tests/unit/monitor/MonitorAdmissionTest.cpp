@@ -29,6 +29,7 @@ TEST(MonitorIsoTime, FormatsWholeUtcSecondsLikeTheCRuntime) {
     EXPECT_EQ(FormatIso8601Utc(kStart + kTicksPerSecond - 1), L"2025-03-01T09:00:00Z");
     EXPECT_EQ(FormatIso8601Utc(-1), L"1970-01-01T00:00:00Z");
     EXPECT_EQ(FormatIso8601Utc(-kTicksPerSecond - 1), L"1969-12-31T23:59:59Z");
+    EXPECT_EQ(FormatIso8601Utc(4107542400LL * kTicksPerSecond), L"2100-03-01T00:00:00Z");
     for (std::int64_t seconds = 0; seconds < 4133980800LL; seconds += 86400 * 7 + 3601) {
         std::tm calendar{};
         ASSERT_TRUE(ToUtcCalendar(static_cast<std::time_t>(seconds), calendar));
