@@ -110,8 +110,12 @@ void BM_SteadyCycle50Folders(benchmark::State& state) {
     deps.KeepAwake = [](bool) {};
     deps.RunWorker = false;
     MonitorEngine engine(std::move(deps));
-    if (!engine.Start(L"Bench", dir.Path(), L"token", 600, false, nullptr, nullptr, nullptr) ||
-        engine.RunCycle() != MonitorCycleResult::Completed) {
+    MonitorSession session;
+    session.ProfileName = L"Bench";
+    session.ProfileFolder = dir.Path();
+    session.BotToken = L"token";
+    session.CheckIntervalSeconds = 600;
+    if (!engine.Start(std::move(session)) || engine.RunCycle() != MonitorCycleResult::Completed) {
         state.SkipWithError("first cycle failed");
         return;
     }

@@ -4,6 +4,16 @@
 #include <cwchar>
 
 namespace wrenpost {
+namespace {
+
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+std::int64_t WholeSeconds(std::int64_t ticks) {
+    const std::int64_t seconds = ticks / kTicksPerSecond;
+    return ticks % kTicksPerSecond < 0 ? seconds - 1 : seconds;
+}
+
+}  // namespace
 
 MessageIdentity IdentifyMessage(const MailSnapshot& message) {
     MessageIdentity identity;
@@ -140,7 +150,10 @@ bool MessageAdmission::Admit(const MailSnapshot& message, const LogLine& log) {
     if (includeOld_) {
         return true;
     }
-    if (message.DeliveryTimeKnown && message.DeliveryTimeUtc > sessionStart_) {
+    // Outlook's delivery times are whole seconds: a mail delivered in the second START was pressed
+    // counts as new, or it would be lost for good (at worst one mail already there is sent).
+    if (message.DeliveryTimeKnown &&
+        WholeSeconds(message.DeliveryTimeUtc) >= WholeSeconds(sessionStart_)) {
         return true;
     }
     if (log) {

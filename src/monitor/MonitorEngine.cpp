@@ -69,11 +69,11 @@ std::wstring MonitorEngine::LocalNow() const {
 }
 
 void MonitorEngine::Log(const std::wstring& line) const {
-    if (!logCallback_) {
+    if (!session_.OnLog) {
         return;
     }
     try {
-        logCallback_(line);
+        session_.OnLog(line);
     } catch (...) {
         // A failing log sink must not end the session.
     }
@@ -81,7 +81,7 @@ void MonitorEngine::Log(const std::wstring& line) const {
 
 void MonitorEngine::WriteStatus(const std::wstring& status, const std::wstring& lastCheck) {
     MonitorStatusReport report;
-    report.ProfileName = profileName_;
+    report.ProfileName = session_.ProfileName;
     report.Status = status;
     report.LastCheck = lastCheck;
     report.MessagesSent = messagesSent_;
@@ -90,38 +90,31 @@ void MonitorEngine::WriteStatus(const std::wstring& status, const std::wstring& 
     (void)WriteMonitorStatusFile(statusPath_, report);
 }
 
-bool MonitorEngine::Start(std::wstring profileName, std::filesystem::path profileFolder,
-                          std::wstring botToken, std::int32_t checkIntervalSeconds,
-                          bool includeOldMessages, MonitorLogCallback logCallback,
-                          MonitorStatusCallback statusCallback,
-                          RecipientNotifiedCallback recipientNotifiedCallback) {
+bool MonitorEngine::Start(MonitorSession session) {
     if (running_.load() || worker_.joinable() || manualSession_) {
         return false;
     }
-    profileName_ = std::move(profileName);
-    profileFolder_ = std::move(profileFolder);
-    configPath_ = profileFolder_ / (profileName_ + L"Config.json");
-    statusPath_ = profileFolder_ / (profileName_ + L"Monitor.json");
-    rulesPath_ = profileFolder_ / (profileName_ + L"Rules.json");
-    botToken_ = std::move(botToken);
-    checkInterval_ = checkIntervalSeconds < 1 ? kDefaultInterval : checkIntervalSeconds;
+    session_ = std::move(session);
+    if (session_.CheckIntervalSeconds < 1) {
+        session_.CheckIntervalSeconds = kDefaultInterval;
+    }
+    const std::wstring& name = session_.ProfileName;
+    configPath_ = session_.ProfileFolder / (name + L"Config.json");
+    statusPath_ = session_.ProfileFolder / (name + L"Monitor.json");
+    rulesPath_ = session_.ProfileFolder / (name + L"Rules.json");
     messagesSent_ = 0;
     queueCount_ = 0;
     baselineDone_ = false;
     failureMark_ = false;
-    includeOld_ = includeOldMessages;
-    logCallback_ = std::move(logCallback);
-    statusCallback_ = std::move(statusCallback);
-    recipientNotifiedCallback_ = std::move(recipientNotifiedCallback);
 
     sessionStart_ = ToTicksSince1970(TimeSource().Now());
-    admission_.Reset(sessionStart_, includeOld_);
+    admission_.Reset(sessionStart_, session_.IncludeOldMessages);
     running_.store(true);
 
     WriteStatus(L"Running", L"-");
     deps_.KeepAwake(true);
     Log(L"Monitor session cutoff: " + FormatIso8601Utc(sessionStart_));
-    if (includeOld_) {
+    if (session_.IncludeOldMessages) {
         Log(L"Backlog mode is enabled (\"Also send existing unread emails\") - unread messages "
             L"received before this session started may still be sent for this session.");
     }
@@ -146,7 +139,7 @@ bool MonitorEngine::Start(std::wstring profileName, std::filesystem::path profil
     } else {
         manualSession_ = true;
     }
-    Log(L"Monitor started for profile: " + profileName_);
+    Log(L"Monitor started for profile: " + name);
     return true;
 }
 
@@ -162,7 +155,7 @@ void MonitorEngine::Stop() {
     manualSession_ = false;
     deps_.KeepAwake(false);
     WriteStatus(L"Stopped", L"-");
-    Log(L"Monitor stopped for profile: " + profileName_);
+    Log(L"Monitor stopped for profile: " + session_.ProfileName);
 }
 
 MonitorCycleResult MonitorEngine::RunCycle() {
@@ -173,19 +166,19 @@ MonitorCycleResult MonitorEngine::RunCycle() {
 }
 
 void MonitorEngine::WorkerLoop() {
-    Log(L"Monitor worker thread started for profile: " + profileName_);
+    Log(L"Monitor worker thread started for profile: " + session_.ProfileName);
     while (running_.load()) {
         if (RunOneCycle() == MonitorCycleResult::StopRequested) {
             break;
         }
         WaitOneInterval();
     }
-    Log(L"Monitor worker loop exiting (stop requested) for profile: " + profileName_);
+    Log(L"Monitor worker loop exiting (stop requested) for profile: " + session_.ProfileName);
 }
 
 void MonitorEngine::WaitOneInterval() {
     const Clock& clock = TimeSource();
-    const auto deadline = clock.SteadyNow() + std::chrono::seconds(checkInterval_);
+    const auto deadline = clock.SteadyNow() + std::chrono::seconds(session_.CheckIntervalSeconds);
     while (running_.load() && clock.SteadyNow() < deadline) {
         clock.SleepFor(kPollStep);
     }
@@ -204,13 +197,9 @@ MonitorCycleResult MonitorEngine::RunOneCycle() {
     return MonitorCycleResult::Failed;
 }
 
-void MonitorEngine::ReloadRules() {
-    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); });
-}
-
 MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
     Log(L"Monitor cycle started at " + LocalNow() + L".");
-    ReloadRules();
+    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); });
 
     ProfileConfigStore store;
     if (!store.ReadProfileConfig(configPath_)) {
@@ -220,9 +209,28 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
     }
     ProfileConfig config = store.Current();
 
-    const std::int32_t limit = includeOld_ ? 50 : 5;
-    const std::int64_t timeoutSeconds =
-        std::max<std::int64_t>(kMinimumReadTimeoutSeconds, 3 * std::int64_t{checkInterval_});
+    const MailRead read = ReadMail(config);
+    if (read.Result == MonitorCycleResult::StopRequested ||
+        read.Result == MonitorCycleResult::LateReadDiscarded) {
+        return read.Result;
+    }
+    const std::wstring cycleTime = LocalNow();
+    if (read.Result != MonitorCycleResult::Completed) {
+        return RecordFailedRead(read, cycleTime);
+    }
+    if (failureMark_) {
+        Log(L"Outlook reconnected successfully.");
+    }
+    const CycleTally tally = AdmitAndDeliver(read.Messages, config);
+    return RecordCycle(tally, cycleTime);
+}
+
+MonitorEngine::MailRead MonitorEngine::ReadMail(const ProfileConfig& config) {
+    MailRead read;
+    const bool includeOld = session_.IncludeOldMessages;
+    const std::int32_t limit = includeOld ? 50 : 5;
+    read.TimeoutSeconds = std::max<std::int64_t>(kMinimumReadTimeoutSeconds,
+                                                 3 * std::int64_t{session_.CheckIntervalSeconds});
 
     // A read abandoned by an earlier cycle that is still blocked in Outlook is waited for
     // instead of stacking another blocked thread on top of it.
@@ -234,27 +242,26 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         abandonedRead_.reset();
         // The thread owns copies of everything it uses, so it may outlive the cycle and the
         // engine.
-        reading.thread =
-            deps_.LaunchThread([outcome, folders = config.SelectedFolders, limit,
-                                includeOld = includeOld_, reader = deps_.ReadFolders]() {
-                std::vector<MailSnapshot> messages;
-                bool ok = false;
-                try {
-                    ok = reader && reader(folders, limit, includeOld, messages);
-                } catch (...) {
-                    ok = false;
-                }
-                if (!ok) {
-                    messages.clear();
-                }
-                outcome->Messages = std::move(messages);
-                outcome->Ok = ok;
-                outcome->Done.exchange(true, std::memory_order_seq_cst);
-            });
+        reading.thread = deps_.LaunchThread([outcome, folders = config.SelectedFolders, limit,
+                                             includeOld, reader = deps_.ReadFolders]() {
+            std::vector<MailSnapshot> messages;
+            bool ok = false;
+            try {
+                ok = reader && reader(folders, limit, includeOld, messages);
+            } catch (...) {
+                ok = false;
+            }
+            if (!ok) {
+                messages.clear();
+            }
+            outcome->Messages = std::move(messages);
+            outcome->Ok = ok;
+            outcome->Done.exchange(true, std::memory_order_seq_cst);
+        });
     }
 
     const Clock& clock = TimeSource();
-    const auto deadline = clock.SteadyNow() + std::chrono::seconds(timeoutSeconds);
+    const auto deadline = clock.SteadyNow() + std::chrono::seconds(read.TimeoutSeconds);
     while (!outcome->Done.load()) {
         if (!running_.load() || clock.SteadyNow() >= deadline) {
             break;
@@ -262,83 +269,85 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         clock.SleepFor(kPollStep);
     }
     const bool done = outcome->Done.load();
-
+    if (done && reading.thread.joinable()) {
+        reading.thread.join();
+    }
     if (!running_.load()) {
-        if (done && reading.thread.joinable()) {
-            reading.thread.join();
-        }
-        return MonitorCycleResult::StopRequested;  // the guard abandons a read still running
+        read.Result = MonitorCycleResult::StopRequested;  // the guard abandons a read still running
+    } else if (!done) {
+        read.Result = MonitorCycleResult::TimedOut;  // the guard abandons the reading thread
+    } else if (waitingForAbandoned) {
+        abandonedRead_.reset();
+        Log(L"An Outlook check abandoned by an earlier cycle has finished; its result was "
+            L"discarded. Outlook will be read again next cycle.");
+        failureMark_ = true;
+        read.Result = MonitorCycleResult::LateReadDiscarded;
+    } else if (outcome->Ok) {
+        read.Result = MonitorCycleResult::Completed;
+        read.Messages = std::move(outcome->Messages);
+    } else {
+        read.Result = MonitorCycleResult::ReadFailed;
     }
+    return read;
+}
 
-    bool ok = false;
-    std::vector<MailSnapshot> messages;
-    if (done) {
-        if (reading.thread.joinable()) {
-            reading.thread.join();
+MonitorEngine::CycleTally MonitorEngine::AdmitAndDeliver(const std::vector<MailSnapshot>& messages,
+                                                         ProfileConfig& config) {
+    // Admission and delivery alternate per message: delivering a message remembers it, so a copy
+    // of it later in the same read (another folder) is refused.
+    CycleTally tally;
+    const auto log = [this](const std::wstring& line) { Log(line); };
+    for (const MailSnapshot& message : messages) {
+        if (admission_.Admit(message, log)) {
+            Deliver(message, config, tally);
         }
-        if (waitingForAbandoned) {
-            abandonedRead_.reset();
-            Log(L"An Outlook check abandoned by an earlier cycle has finished; its result was "
-                L"discarded. Outlook will be read again next cycle.");
-            failureMark_ = true;
-            return MonitorCycleResult::LateReadDiscarded;
-        }
-        ok = outcome->Ok;
-        messages = std::move(outcome->Messages);
     }
+    return tally;
+}
 
-    const std::wstring cycleTime = LocalNow();
-    if (ok) {
-        if (failureMark_) {
-            Log(L"Outlook reconnected successfully.");
-        }
-        int newMessages = 0;
-        std::vector<std::pair<std::wstring, std::wstring>> notified;
-        const auto log = [this](const std::wstring& line) { Log(line); };
-        for (const MailSnapshot& message : messages) {
-            if (admission_.Admit(message, log)) {
-                HandleMessage(message, config, newMessages, notified);
-            }
-        }
-        if (!baselineDone_) {
-            Log(includeOld_ ? L"Baseline completed (backlog mode) - unread messages received "
-                              L"before this session started may still have been sent."
-                            : L"Baseline completed. Old messages will not be sent.");
-            baselineDone_ = true;
-        }
-        if (!notified.empty()) {
-            WriteBackNotificationTimes(notified);
-        }
-        ReportCycle(cycleTime, L"Running");
-        Log(L"Monitor cycle completed at " + cycleTime + L". New messages: " +
-            ToWideDecimal(newMessages));
-        failureMark_ = false;
-        return MonitorCycleResult::Completed;
+MonitorCycleResult MonitorEngine::RecordCycle(const CycleTally& tally,
+                                              const std::wstring& cycleTime) {
+    if (!baselineDone_) {
+        Log(session_.IncludeOldMessages
+                ? L"Baseline completed (backlog mode) - unread messages received before this "
+                  L"session started may still have been sent."
+                : L"Baseline completed. Old messages will not be sent.");
+        baselineDone_ = true;
     }
+    if (!tally.Notified.empty()) {
+        WriteBackNotificationTimes(tally.Notified);
+    }
+    ReportCycle(cycleTime, L"Running");
+    Log(L"Monitor cycle completed at " + cycleTime + L". New messages: " +
+        ToWideDecimal(tally.NewMessages));
+    failureMark_ = false;
+    return MonitorCycleResult::Completed;
+}
 
+MonitorCycleResult MonitorEngine::RecordFailedRead(const MailRead& read,
+                                                   const std::wstring& cycleTime) {
     failureMark_ = true;
-    if (done) {
+    if (read.Result == MonitorCycleResult::ReadFailed) {
         Log(L"Monitor cycle failed: could not read Outlook messages. Will retry next cycle.");
         ReportCycle(cycleTime, L"Outlook Read Failed");
-        return MonitorCycleResult::ReadFailed;
+    } else {
+        Log(L"Monitor cycle timed out after " + ToWideDecimal(read.TimeoutSeconds) +
+            L"s waiting for Outlook (it may be unresponsive, or showing a security prompt it "
+            L"cannot receive input for, e.g. while the session is locked). Will retry next "
+            L"cycle.");
+        ReportCycle(cycleTime, L"Outlook Check Timed Out");
     }
-    Log(L"Monitor cycle timed out after " + ToWideDecimal(timeoutSeconds) +
-        L"s waiting for Outlook (it may be unresponsive, or showing a security prompt it cannot "
-        L"receive input for, e.g. while the session is locked). Will retry next cycle.");
-    ReportCycle(cycleTime, L"Outlook Check Timed Out");
-    return MonitorCycleResult::TimedOut;  // the guard abandons the reading thread
+    return read.Result;
 }
 
 void MonitorEngine::ReportCycle(const std::wstring& cycleTime, const std::wstring& status) {
     WriteStatus(status, cycleTime);
-    if (statusCallback_) {
-        statusCallback_(cycleTime, messagesSent_, queueCount_, status);
+    if (session_.OnStatus) {
+        session_.OnStatus(cycleTime, messagesSent_, queueCount_, status);
     }
 }
 
-void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& config,
-                                  int& newMessages,
-                                  std::vector<std::pair<std::wstring, std::wstring>>& notified) {
+void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, CycleTally& tally) {
     RuleDecision verdict;
     try {
         verdict = rules_.Evaluate(message);
@@ -352,7 +361,7 @@ void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& co
             L". Final action: " +
             (verdict.FinalAction.empty() ? std::wstring(L"none") : verdict.FinalAction) + L".");
     }
-    ++newMessages;
+    ++tally.NewMessages;
 
     if (!verdict.ShouldSend) {
         admission_.Remember(message);
@@ -369,14 +378,7 @@ void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& co
             continue;
         }
         attempted = true;
-        std::unique_ptr<NotificationProvider> provider =
-            deps_.MakeProvider ? deps_.MakeProvider(botToken_, recipient.ChatId) : nullptr;
-        SendResult sent;
-        if (provider) {
-            sent = provider->Send(title, message.Subject);
-        } else {
-            sent.reason = L"No notification channel is available.";
-        }
+        const SendResult sent = SendTo(recipient.ChatId, title, message.Subject);
         if (!sent.ok) {
             Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " +
                 message.Subject + L" - " + sent.reason);
@@ -384,9 +386,9 @@ void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& co
         }
         const std::wstring when = LocalNow();
         recipient.LastNotification = when;
-        notified.emplace_back(recipient.ChatId, when);
-        if (recipientNotifiedCallback_) {
-            recipientNotifiedCallback_(recipient.ChatId, when);
+        tally.Notified.emplace_back(recipient.ChatId, when);
+        if (session_.OnRecipientNotified) {
+            session_.OnRecipientNotified(recipient.ChatId, when);
         }
         reached = true;
     }
@@ -404,6 +406,19 @@ void MonitorEngine::HandleMessage(const MailSnapshot& message, ProfileConfig& co
         ++queueCount_;
         Log(L"No allowed Telegram recipients configured.");
     }
+}
+
+SendResult MonitorEngine::SendTo(const std::wstring& chatId, const std::wstring& title,
+                                 const std::wstring& body) {
+    // The only place the engine sends through a provider.
+    std::unique_ptr<NotificationProvider> provider =
+        deps_.MakeProvider ? deps_.MakeProvider(session_.BotToken, chatId) : nullptr;
+    if (!provider) {
+        SendResult none;
+        none.reason = L"No notification channel is available.";
+        return none;
+    }
+    return provider->Send(title, body);
 }
 
 std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
@@ -429,22 +444,22 @@ std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const Profi
 void MonitorEngine::WriteBackNotificationTimes(
     const std::vector<std::pair<std::wstring, std::wstring>>& notified) {
     // The window may have saved the profile during this cycle: start from the file as it is
-    // now and change nothing but the notification times of the recipients just notified.
-    ProfileConfigStore store;
-    if (!store.ReadProfileConfig(configPath_)) {
+    // now and change nothing but the notification times of the recipients just notified. The
+    // file lock is held only for this re-read and write, never while reading Outlook or sending.
+    const ProfileUpdateResult result =
+        UpdateProfileConfig(configPath_, [&notified](ProfileConfig& current) {
+            for (const auto& [chatId, when] : notified) {
+                for (RecipientEntry& recipient : current.Recipients) {
+                    if (recipient.ChatId == chatId) {
+                        recipient.LastNotification = when;
+                    }
+                }
+            }
+        });
+    if (result == ProfileUpdateResult::ReadFailed) {
         Log(L"Could not re-read " + configPath_.wstring() +
             L" to record notification times; skipped for this cycle.");
-        return;
-    }
-    ProfileConfig current = store.Current();
-    for (const auto& [chatId, when] : notified) {
-        for (RecipientEntry& recipient : current.Recipients) {
-            if (recipient.ChatId == chatId) {
-                recipient.LastNotification = when;
-            }
-        }
-    }
-    if (!store.WriteProfileConfig(configPath_, current)) {
+    } else if (result == ProfileUpdateResult::WriteFailed) {
         Log(L"Could not write notification times to " + configPath_.wstring() + L".");
     }
 }

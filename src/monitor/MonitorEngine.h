@@ -60,6 +60,19 @@ struct OutlookReadOutcome {
     std::vector<MailSnapshot> Messages;
 };
 
+// What one session monitors and whom it tells.
+struct MonitorSession {
+    std::wstring ProfileName;
+    std::filesystem::path
+        ProfileFolder;  // holds <ProfileName>Config.json, Monitor.json, Rules.json
+    std::wstring BotToken;
+    std::int32_t CheckIntervalSeconds = 10;  // below 1: 10
+    bool IncludeOldMessages = false;
+    MonitorLogCallback OnLog;
+    MonitorStatusCallback OnStatus;
+    RecipientNotifiedCallback OnRecipientNotified;
+};
+
 enum class MonitorCycleResult {
     Completed,          // messages read and handled
     ConfigLoadFailed,   // Config.json could not be loaded
@@ -79,11 +92,7 @@ public:
 
     // False when a session is already running or no worker could be created (the engine then
     // stays stopped and the keep-awake request is released).
-    [[nodiscard]] bool Start(std::wstring profileName, std::filesystem::path profileFolder,
-                             std::wstring botToken, std::int32_t checkIntervalSeconds,
-                             bool includeOldMessages, MonitorLogCallback logCallback,
-                             MonitorStatusCallback statusCallback,
-                             RecipientNotifiedCallback recipientNotifiedCallback);
+    [[nodiscard]] bool Start(MonitorSession session);
     // Ends the session: joins the worker (never waits for a hung Outlook call), releases the
     // keep-awake request and writes the final status file. Does nothing when stopped.
     void Stop();
@@ -94,17 +103,36 @@ public:
     MonitorCycleResult RunCycle();
 
 private:
+    // What the read step brought back; Messages only when Result is Completed.
+    struct MailRead {
+        MonitorCycleResult Result = MonitorCycleResult::ReadFailed;
+        std::vector<MailSnapshot> Messages;
+        std::int64_t TimeoutSeconds = 0;
+    };
+    // What admission and delivery did in one cycle, for the record step.
+    struct CycleTally {
+        int NewMessages = 0;
+        std::vector<std::pair<std::wstring, std::wstring>> Notified;  // chat id, local time
+    };
+
     void WorkerLoop();
+    void WaitOneInterval();
     MonitorCycleResult RunOneCycle();
     MonitorCycleResult RunOneCycleUnguarded();
-    void ReloadRules();
-    void HandleMessage(const MailSnapshot& message, ProfileConfig& config, int& newMessages,
-                       std::vector<std::pair<std::wstring, std::wstring>>& notified);
+
+    // The steps of one cycle, in order.
+    MailRead ReadMail(const ProfileConfig& config);
+    CycleTally AdmitAndDeliver(const std::vector<MailSnapshot>& messages, ProfileConfig& config);
+    void Deliver(const MailSnapshot& message, ProfileConfig& config, CycleTally& tally);
+    SendResult SendTo(const std::wstring& chatId, const std::wstring& title,
+                      const std::wstring& body);
+    MonitorCycleResult RecordCycle(const CycleTally& tally, const std::wstring& cycleTime);
+    MonitorCycleResult RecordFailedRead(const MailRead& read, const std::wstring& cycleTime);
+
     std::wstring ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
                              const RuleDecision& verdict);
     void WriteBackNotificationTimes(
         const std::vector<std::pair<std::wstring, std::wstring>>& notified);
-    void WaitOneInterval();
     void WriteStatus(const std::wstring& status, const std::wstring& lastCheck);
     void ReportCycle(const std::wstring& cycleTime, const std::wstring& status);
     void Log(const std::wstring& line) const;
@@ -112,28 +140,20 @@ private:
     const Clock& TimeSource() const;
 
     MonitorDependencies deps_;
-
-    std::wstring botToken_;
+    MonitorSession session_;
     std::int64_t sessionStart_ = 0;
     std::atomic<bool> running_{false};
     std::thread worker_;
     bool manualSession_ = false;
-    std::wstring profileName_;
-    std::filesystem::path profileFolder_;
     std::filesystem::path configPath_;
     std::filesystem::path statusPath_;
     std::filesystem::path rulesPath_;
-    std::int32_t checkInterval_ = 10;
     std::int32_t messagesSent_ = 0;
     std::int32_t queueCount_ = 0;
     bool baselineDone_ = false;
-    bool includeOld_ = false;
     bool failureMark_ = false;
     MessageAdmission admission_;
     MonitorRules rules_;
-    MonitorLogCallback logCallback_;
-    MonitorStatusCallback statusCallback_;
-    RecipientNotifiedCallback recipientNotifiedCallback_;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.
     std::shared_ptr<OutlookReadOutcome> abandonedRead_;
 };

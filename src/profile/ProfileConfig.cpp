@@ -3,8 +3,10 @@
 #include "profile/ProfileConfig.h"
 
 #include "common/JsonText.h"
+#include "common/LocalTime.h"
 #include "common/Text.h"
 #include "common/TextFile.h"
+#include "profile/ConfigFileLock.h"
 
 namespace wrenpost {
 namespace {
@@ -55,6 +57,23 @@ void AppendBoolMember(std::wstring& out, std::wstring_view indent, std::wstring_
 
 void CloseObject(std::wstring& out, bool last) {
     out += last ? L"    }\n" : L"    },\n";
+}
+
+// True when `candidate` is a notification time later than `current` ("Never" is no time).
+bool IsLaterNotification(const std::wstring& candidate, const std::wstring& current) {
+    std::int64_t later = 0;
+    std::int64_t earlier = 0;
+    if (!ParseLocalTimestamp(candidate, later)) {
+        return false;
+    }
+    return !ParseLocalTimestamp(current, earlier) || later > earlier;
+}
+
+bool WriteLocked(const std::filesystem::path& path, const ProfileConfig& config,
+                 std::wstring* error) {
+    // The temporary file sits beside the target and replaces it whole, so a failed write leaves
+    // the previous file as it was.
+    return WriteTextFileAtomically(path, FormatProfileConfig(config), error);
 }
 
 std::wstring OrDefault(std::wstring value, const wchar_t* fallback) {
@@ -166,11 +185,45 @@ ProfileConfig ParseProfileConfig(std::wstring_view text) {
     return config;
 }
 
+bool SaveProfileConfig(const std::filesystem::path& path, const ProfileConfig& config,
+                       std::wstring* error) {
+    const ConfigFileLock lock(path);
+    // LastNotification belongs to the monitor, which may have recorded a time the window has not
+    // heard of yet: a later time in the file is kept.
+    ProfileConfig merged = config;
+    std::wstring text;
+    if (ReadTextFile(path, text)) {
+        const ProfileConfig onDisk = ParseProfileConfig(text);
+        for (RecipientEntry& recipient : merged.Recipients) {
+            for (const RecipientEntry& stored : onDisk.Recipients) {
+                if (stored.ChatId == recipient.ChatId &&
+                    IsLaterNotification(stored.LastNotification, recipient.LastNotification)) {
+                    recipient.LastNotification = stored.LastNotification;
+                }
+            }
+        }
+    }
+    return WriteLocked(path, merged, error);
+}
+
+ProfileUpdateResult UpdateProfileConfig(const std::filesystem::path& path,
+                                        const std::function<void(ProfileConfig&)>& change,
+                                        std::wstring* error) {
+    const ConfigFileLock lock(path);
+    std::wstring text;
+    if (!ReadTextFile(path, text)) {
+        return ProfileUpdateResult::ReadFailed;
+    }
+    ProfileConfig config = ParseProfileConfig(text);
+    change(config);
+    return WriteLocked(path, config, error) ? ProfileUpdateResult::Written
+                                            : ProfileUpdateResult::WriteFailed;
+}
+
 bool ProfileConfigStore::WriteProfileConfig(const std::filesystem::path& path,
                                             const ProfileConfig& config, std::wstring* error) {
-    // The temporary file sits beside the target and replaces it whole, so a failed write leaves
-    // the previous file as it was.
-    if (!WriteTextFileAtomically(path, FormatProfileConfig(config), error)) {
+    const ConfigFileLock lock(path);
+    if (!WriteLocked(path, config, error)) {
         return false;
     }
     current_ = config;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,10 +61,27 @@ std::wstring FormatProfileConfig(const ProfileConfig& config);
 // Tolerant reading of a file text: missing or unrecognised parts take their defaults.
 ProfileConfig ParseProfileConfig(std::wstring_view text);
 
+// Every write below holds the file's ConfigFileLock, so writers in this process never interleave.
+
+// The window's SAVE: writes the whole configuration atomically; false (old file intact) when the
+// file cannot be written, with the reason in `error` when given. A recipient's LastNotification
+// is the monitor's: where the file holds a later time for the same chat, that time is kept.
+[[nodiscard]] bool SaveProfileConfig(const std::filesystem::path& path, const ProfileConfig& config,
+                                     std::wstring* error = nullptr);
+
+enum class ProfileUpdateResult { Written, ReadFailed, WriteFailed };
+
+// Re-reads the file, lets `change` alter the fresh copy and writes it back, all under the lock,
+// so a SAVE cannot land in between and be overwritten. `change` must not write the file itself.
+// A file that cannot be read is left alone (never recreated).
+ProfileUpdateResult UpdateProfileConfig(const std::filesystem::path& path,
+                                        const std::function<void(ProfileConfig&)>& change,
+                                        std::wstring* error = nullptr);
+
 class ProfileConfigStore {
 public:
-    // Writes atomically; false (store unchanged, old file intact) when the file cannot be
-    // written, with the reason in `error` when given.
+    // Writes exactly `config`, atomically and under the file lock; false (store unchanged, old
+    // file intact) when the file cannot be written, with the reason in `error` when given.
     [[nodiscard]] bool WriteProfileConfig(const std::filesystem::path& path,
                                           const ProfileConfig& config,
                                           std::wstring* error = nullptr);

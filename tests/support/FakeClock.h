@@ -3,6 +3,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <mutex>
+#include <utility>
 
 #include "common/Clock.h"
 
@@ -22,7 +25,23 @@ public:
         return std::chrono::steady_clock::time_point(
             std::chrono::steady_clock::duration(steady_.load()));
     }
-    void SleepFor(std::chrono::milliseconds duration) const override { Advance(duration); }
+    void SleepFor(std::chrono::milliseconds duration) const override {
+        std::function<void()> hook;
+        {
+            std::lock_guard lock(hookMutex_);
+            hook = std::exchange(onNextSleep_, nullptr);
+        }
+        if (hook) {
+            hook();
+        }
+        Advance(duration);
+    }
+    // Runs once, on the sleeping thread, at the start of the next sleep: a point inside a wait
+    // where a test can act.
+    void OnNextSleep(std::function<void()> hook) {
+        std::lock_guard lock(hookMutex_);
+        onNextSleep_ = std::move(hook);
+    }
 
     template <typename Rep, typename Period>
     void Advance(std::chrono::duration<Rep, Period> by) const {
@@ -36,6 +55,8 @@ public:
 private:
     mutable std::atomic<std::chrono::system_clock::rep> wall_;
     mutable std::atomic<std::chrono::steady_clock::rep> steady_{0};
+    mutable std::mutex hookMutex_;
+    mutable std::function<void()> onNextSleep_;
 };
 
 }  // namespace wrenpost::testing

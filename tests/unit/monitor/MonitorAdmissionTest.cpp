@@ -1,48 +1,36 @@
-// Admission of single messages: identity keys, the session cutoff, backlog mode, the seen memory
-// bound, and the ISO-8601 text of the diagnostics.
+// Admission of single messages: identity keys, the session cutoff (whole seconds), the bounded
+// seen memory, and the ISO-8601 text of the diagnostics.
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "MonitorTestKit.h"
 #include "common/LocalTime.h"
-#include "monitor/MonitorAdmission.h"
 
-namespace wrenpost {
+namespace wrenpost::testing {
 namespace {
 
-using testing::Message;
-using testing::UnknownTimeMessage;
-
-constexpr std::int64_t kTicksPerSecond = 10000000;
-// 2025-03-01T09:00:00Z
-constexpr std::int64_t kStart = 1740819600LL * kTicksPerSecond;
+constexpr std::int64_t kStart = 1740819600LL * kTicksPerSecond;  // 2025-03-01T09:00:00Z
 
 struct Admitter {
-    explicit Admitter(bool includeOld = false) { admission.Reset(kStart, includeOld); }
-    bool Admit(const MailSnapshot& message) {
-        return admission.Admit(message,
-                               [this](const std::wstring& line) { lines.push_back(line); });
+    explicit Admitter(std::int64_t start = kStart) { admission.Reset(start, false); }
+    bool Admit(const MailSnapshot& m) {
+        return admission.Admit(m, [this](const std::wstring& line) { lines.push_back(line); });
     }
     MessageAdmission admission;
     std::vector<std::wstring> lines;
 };
 
-TEST(IsoTime, FormatsWholeUtcSecondsTruncatingTowardZero) {
-    EXPECT_EQ(FormatIso8601Utc(kStart), L"2025-03-01T09:00:00Z");
-    EXPECT_EQ(FormatIso8601Utc(kStart + kTicksPerSecond - 1), L"2025-03-01T09:00:00Z");
-    EXPECT_EQ(FormatIso8601Utc(0), L"1970-01-01T00:00:00Z");
-    EXPECT_EQ(FormatIso8601Utc(-1), L"1970-01-01T00:00:00Z");
-    EXPECT_EQ(FormatIso8601Utc(-kTicksPerSecond - 1), L"1969-12-31T23:59:59Z");
-    EXPECT_EQ(FormatIso8601Utc(951782400LL * kTicksPerSecond), L"2000-02-29T00:00:00Z");
-    EXPECT_EQ(FormatIso8601Utc(4107542399LL * kTicksPerSecond), L"2100-02-28T23:59:59Z");
+MailSnapshot Nth(int i) {
+    return Mail(L"Inbox", L"m", kStart, L"<" + std::to_wstring(i) + L">");
 }
 
-TEST(IsoTime, AgreesWithTheCalendarOfTheCRuntimeDayByDay) {
-    for (std::int64_t seconds = 0; seconds < 4102444800LL; seconds += 86400 * 7 + 3601) {
+TEST(MonitorIsoTime, FormatsWholeUtcSecondsLikeTheCRuntime) {
+    EXPECT_EQ(FormatIso8601Utc(kStart + kTicksPerSecond - 1), L"2025-03-01T09:00:00Z");
+    EXPECT_EQ(FormatIso8601Utc(-1), L"1970-01-01T00:00:00Z");
+    EXPECT_EQ(FormatIso8601Utc(-kTicksPerSecond - 1), L"1969-12-31T23:59:59Z");
+    EXPECT_EQ(FormatIso8601Utc(4107542400LL * kTicksPerSecond), L"2100-03-01T00:00:00Z");
+    for (std::int64_t seconds = 0; seconds < 4133980800LL; seconds += 86400 * 7 + 3601) {
         std::tm calendar{};
         ASSERT_TRUE(ToUtcCalendar(static_cast<std::time_t>(seconds), calendar));
         wchar_t expected[64];
@@ -51,121 +39,89 @@ TEST(IsoTime, AgreesWithTheCalendarOfTheCRuntimeDayByDay) {
     }
 }
 
-TEST(IdentityKey, PrefersInternetIdThenStoreAndEntryThenComposite) {
-    MailSnapshot message = Message(L"\\\\Mailbox\\Inbox", L"Hello", kStart, L"<a@b>");
-    EXPECT_EQ(IdentifyMessage(message).Key, L"imid||<a@b>");
-    EXPECT_EQ(IdentifyMessage(message).Source, IdentitySource::InternetMessageId);
-
-    message.InternetMessageId.clear();
-    EXPECT_EQ(IdentifyMessage(message).Key, L"store+entry||STORE-1||ENTRY-Hello");
-    EXPECT_EQ(IdentifyMessage(message).Source, IdentitySource::StoreIdEntryId);
-
-    message.StoreId.clear();
-    EXPECT_EQ(IdentifyMessage(message).Key,
-              L"\\\\Mailbox\\Inbox||Hello||Ada Sender||2026-01-01 09:00:00");
-    EXPECT_EQ(IdentifyMessage(message).Source, IdentitySource::LegacyComposite);
-    EXPECT_STREQ(IdentitySourceName(IdentitySource::StoreIdEntryId), L"StoreId+EntryId");
+// Outlook's delivery times are whole seconds; the session start is not.
+TEST(MonitorFreshnessGate, NewFromTheStartSecondOn) {
+    const std::int64_t half = kTicksPerSecond / 2;
+    const struct {
+        std::int64_t start, delivery;
+        bool admitted;
+    } rows[] = {
+        {kStart, kStart - kTicksPerSecond, false},
+        {kStart, kStart - 1, false},
+        {kStart, kStart, true},
+        {kStart + half, kStart, true},
+        {kStart + kTicksPerSecond - 1, kStart, true},
+        {kStart + half, kStart - half, false},
+        {kStart, kStart + kTicksPerSecond, true},
+        {-half, -kTicksPerSecond, true},
+        {-half, -kTicksPerSecond - 1, false},
+    };
+    for (const auto& row : rows) {
+        Admitter admitter(row.start);
+        EXPECT_EQ(admitter.Admit(Mail(L"Inbox", L"m", row.delivery, L"<m>")), row.admitted)
+            << row.start << " " << row.delivery;
+        EXPECT_EQ(admitter.lines.size(), row.admitted ? 0u : 1u);
+    }
 }
 
-TEST(FreshnessGate, RefusesAtTheCutoffAndAdmitsOneTickLater) {
+TEST(MonitorFreshnessGate, RefusalsAreLoggedOnceAndRememberedUntilForgotten) {
     Admitter admitter;
-    EXPECT_FALSE(admitter.Admit(Message(L"Inbox", L"At start", kStart, L"<1>")));
-    EXPECT_TRUE(admitter.Admit(Message(L"Inbox", L"Just after", kStart + 1, L"<2>")));
-    EXPECT_FALSE(admitter.Admit(Message(L"Inbox", L"Long before", kStart - 99, L"<3>")));
+    const MailSnapshot old = Mail(L"Inbox", L"Old", kStart - kTicksPerSecond, L"<old>");
+    EXPECT_FALSE(admitter.Admit(old));
+    EXPECT_FALSE(admitter.Admit(old));
+    MailSnapshot undated = Mail(L"Inbox", L"No date", 0, L"", false);
+    undated.StoreId.clear();
+    EXPECT_FALSE(admitter.Admit(undated));
     ASSERT_EQ(admitter.lines.size(), 2u);
     EXPECT_EQ(admitter.lines[0],
-              L"STALE_SKIPPED Subject=\"At start\" DeliveryTimeUtc=2025-03-01T09:00:00Z "
+              L"STALE_SKIPPED Subject=\"Old\" DeliveryTimeUtc=2025-03-01T08:59:59Z "
               L"MonitorStartedUtc=2025-03-01T09:00:00Z TimestampSource=MapiDeliveryTime "
               L"IdentitySource=InternetMessageId Reason=delivery time at or before monitoring "
               L"session start");
-}
-
-TEST(FreshnessGate, RefusesUnknownTimesWithTheDiagnostics) {
-    Admitter admitter;
-    MailSnapshot message = UnknownTimeMessage(L"Inbox", L"No date");
-    message.StoreId.clear();
-    EXPECT_FALSE(admitter.Admit(message));
-    ASSERT_EQ(admitter.lines.size(), 1u);
-    EXPECT_EQ(admitter.lines[0],
+    EXPECT_EQ(admitter.lines[1],
               L"FRESHNESS_UNKNOWN_SKIPPED Subject=\"No date\" DeliveryTimeUtc=unknown "
               L"MonitorStartedUtc=2025-03-01T09:00:00Z TimestampSource=Unknown "
               L"IdentitySource=LegacyComposite Reason=every safe delivery-time source failed "
-              L"(MapiDeliveryTime vt=10; ReceivedTime vt=10; SubmitTime vt=10; SentOn vt=10)");
-}
+              L"(MapiDeliveryTime vt=10; ReceivedTime vt=10)");
+    EXPECT_EQ(admitter.admission.Seen().Entries().front(), old);
 
-TEST(FreshnessGate, RefusedMessagesAreRememberedAndNotLoggedAgain) {
-    Admitter admitter;
-    const MailSnapshot old = Message(L"Inbox", L"Old", kStart - 1, L"<old>");
-    EXPECT_FALSE(admitter.Admit(old));
-    EXPECT_FALSE(admitter.Admit(old));
-    EXPECT_EQ(admitter.lines.size(), 1u);
-    ASSERT_EQ(admitter.admission.Seen().Entries().size(), 1u);
-    EXPECT_EQ(admitter.admission.Seen().Entries()[0], old);
-}
-
-TEST(BacklogMode, AdmitsOldAndUnknownTimesWithoutLogging) {
-    Admitter admitter(/*includeOld=*/true);
-    EXPECT_TRUE(admitter.Admit(UnknownTimeMessage(L"Inbox", L"No date", L"<u>")));
-    EXPECT_TRUE(admitter.Admit(Message(L"Inbox", L"Old", kStart - 1000, L"<o>")));
-    EXPECT_TRUE(admitter.lines.empty());
-    EXPECT_TRUE(admitter.admission.Seen().Entries().empty());
-}
-
-TEST(SeenMemory, SameInternetIdInAnotherFolderIsKnown) {
-    Admitter admitter;
-    const MailSnapshot inInbox = Message(L"Inbox", L"Invoice", kStart + 5, L"<inv@x>");
-    MailSnapshot inArchive = Message(L"Archive", L"Invoice", kStart + 5, L"<inv@x>");
-    inArchive.EntryId = L"OTHER-ENTRY";
-    inArchive.StoreId = L"STORE-2";
-    ASSERT_TRUE(admitter.Admit(inInbox));
-    admitter.admission.Remember(inInbox);
-    EXPECT_FALSE(admitter.Admit(inArchive));
-}
-
-TEST(SeenMemory, LegacyCompositeKeysOfDifferentMessagesCollide) {
-    Admitter admitter;
-    MailSnapshot first = Message(L"Inbox", L"Same", kStart + 5);
-    first.EntryId.clear();
-    first.StoreId.clear();
-    MailSnapshot second = first;
-    second.DeliveryTimeUtc = kStart + 777;  // a different message, same visible fields
-    ASSERT_TRUE(admitter.Admit(first));
-    admitter.admission.Remember(first);
-    EXPECT_FALSE(admitter.Admit(second));
-}
-
-TEST(SeenMemory, KeepsTheNewestThousandAndForgetsTheOldest) {
-    Admitter admitter;
-    auto nth = [](int i) {
-        return Message(L"Inbox", L"Message " + std::to_wstring(i), kStart + 10 + i,
-                       L"<" + std::to_wstring(i) + L">");
-    };
     for (int i = 0; i < 1000; ++i) {
-        admitter.admission.Remember(nth(i));
+        admitter.admission.Remember(Nth(i));
     }
-    EXPECT_FALSE(admitter.Admit(nth(0)));
-    admitter.admission.Remember(nth(1000));
-
-    const auto& entries = admitter.admission.Seen().Entries();
-    ASSERT_EQ(entries.size(), 1000u);
-    EXPECT_EQ(entries.front(), nth(1));
-    EXPECT_EQ(entries.back(), nth(1000));
-    EXPECT_TRUE(admitter.Admit(nth(0)));   // forgotten, fresh again
-    EXPECT_FALSE(admitter.Admit(nth(1)));  // still known
-    EXPECT_FALSE(admitter.Admit(nth(1000)));
+    EXPECT_FALSE(admitter.Admit(old));  // forgotten: meets the gate again and is logged again
+    EXPECT_EQ(admitter.lines.size(), 3u);
 }
 
-TEST(SeenMemory, ForgottenOldMessageMeetsTheGateAgain) {
+TEST(MonitorSeenMemory, KeysPreferInternetIdThenStoreAndEntryThenVisibleFields) {
     Admitter admitter;
-    const MailSnapshot old = Message(L"Inbox", L"Old", kStart - 1, L"<old>");
-    EXPECT_FALSE(admitter.Admit(old));
-    for (int i = 0; i < 1000; ++i) {
-        admitter.admission.Remember(
-            Message(L"Inbox", L"n", kStart + 1, L"<n" + std::to_wstring(i) + L">"));
+    MailSnapshot copy = Mail(L"Archive", L"Invoice", kStart, L"<inv@x>");
+    copy.EntryId = L"OTHER";  // the same message in another folder
+    admitter.admission.Remember(Mail(L"Inbox", L"Invoice", kStart, L"<inv@x>"));
+    EXPECT_FALSE(admitter.Admit(copy));
+    copy.InternetMessageId.clear();
+    EXPECT_TRUE(admitter.Admit(copy));
+    admitter.admission.Remember(copy);
+    copy.Subject = L"Renamed";
+    EXPECT_FALSE(admitter.Admit(copy));  // same store and entry id
+    copy.StoreId.clear();
+    admitter.admission.Remember(copy);
+    copy.DeliveryTimeUtc += 777;  // another message with the same visible fields collides
+    EXPECT_FALSE(admitter.Admit(copy));
+    copy.SenderName = L"Bob";
+    EXPECT_TRUE(admitter.Admit(copy));
+}
+
+TEST(MonitorSeenMemory, KeepsTheNewestThousand) {
+    Admitter admitter;
+    for (int i = 0; i <= 1000; ++i) {
+        admitter.admission.Remember(Nth(i));
     }
-    EXPECT_FALSE(admitter.Admit(old));
-    EXPECT_EQ(admitter.lines.size(), 2u);  // refused and logged a second time
+    ASSERT_EQ(admitter.admission.Seen().Entries().size(), 1000u);
+    EXPECT_EQ(admitter.admission.Seen().Entries().front(), Nth(1));
+    EXPECT_TRUE(admitter.Admit(Nth(0)));  // forgotten, fresh again
+    EXPECT_FALSE(admitter.Admit(Nth(1)));
+    EXPECT_FALSE(admitter.Admit(Nth(1000)));
 }
 
 }  // namespace
-}  // namespace wrenpost
+}  // namespace wrenpost::testing

@@ -1,118 +1,80 @@
 // What a cycle does with the messages it read: admission, titles, delivery to the recipients,
-// counters, and the notification times written back to the profile.
+// counters, and the notification times written back to the profile under its file lock.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "MonitorEngineTestFixture.h"
+#include "MonitorTestKit.h"
 #include "common/LocalTime.h"
+#include "unit/profile/WindowSave.h"
 
 namespace wrenpost::testing {
 namespace {
 
-std::wstring Summary(const MailSnapshot& message) {
-    return message.ReceivedTime + L" | " + message.SenderName + L" | " + message.Subject;
+std::wstring Summary(const MailSnapshot& m) {
+    return m.ReceivedTime + L" | " + m.SenderName + L" | " + m.Subject;
 }
 
-// ---------------------------------------------------------------- baseline and admission
-
-TEST_F(MonitorEngineTest, BaselineRefusesEverythingDeliveredUpToTheCutoff) {
+TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
+    clock.Advance(std::chrono::milliseconds(700));  // START pressed within a second
     StartManual();
+    const std::int64_t startSecond = start - 7000000;
     const std::vector<MailSnapshot> inbox{
-        Message(kInbox, L"At cutoff", start, L"<a>"),
-        Message(kInbox, L"Before", start - 50000000, L"<b>"),
-        UnknownTimeMessage(kInbox, L"Undated", L"<c>"),
-        Message(kInbox, L"One tick later", start + 1, L"<d>"),
+        Mail(kInbox, L"Before", startSecond - 1, L"<b>"),
+        Mail(kInbox, L"Undated", 0, L"<u>", false),
+        Mail(kInbox, L"In the start second", startSecond, L"<s>"),
+        Mail(kInbox, L"Later", startSecond + 5 * kTicksPerSecond, L"<l>"),
+        Mail(kArchive, L"Later", startSecond + 5 * kTicksPerSecond, L"<l>"),  // a copy
     };
-    reader.PushMessages(inbox);
-    reader.PushMessages(inbox);
-
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(channel.Sent().size(), 1u);
-    EXPECT_EQ(channel.Sent()[0].Body, L"One tick later");
-    EXPECT_EQ(log.CountStartingWith(L"STALE_SKIPPED Subject=\"At cutoff\""), 1u);
-    EXPECT_EQ(log.CountStartingWith(L"STALE_SKIPPED Subject=\"Before\""), 1u);
-    EXPECT_EQ(log.CountStartingWith(L"FRESHNESS_UNKNOWN_SKIPPED Subject=\"Undated\""), 1u);
-    EXPECT_EQ(log.Count(L"Baseline completed. Old messages will not be sent."), 1u);
-    EXPECT_EQ(log.CountStartingWith(L"Monitor cycle completed at "), 1u);
-    EXPECT_NE(log.Lines().back().find(L". New messages: 1"), std::wstring::npos);
-
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(channel.Sent().size(), 1u);
-    EXPECT_EQ(log.CountStartingWith(L"STALE_SKIPPED"), 2u);  // remembered, not logged again
-    EXPECT_EQ(log.Count(L"Baseline completed. Old messages will not be sent."), 1u);
-    EXPECT_NE(log.Lines().back().find(L". New messages: 0"), std::wstring::npos);
-}
-
-TEST_F(MonitorEngineTest, BacklogModeAdmitsOldAndUndatedUnreadMail) {
-    StartManual(600, /*includeOld=*/true);
-    reader.PushMessages({UnknownTimeMessage(kInbox, L"Undated", L"<u>"),
-                         Message(kInbox, L"Last week", start - 6048000000000, L"<w>")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
+    reader.Push(inbox);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     ASSERT_EQ(channel.Sent().size(), 2u);
-    EXPECT_EQ(log.Count(L"Baseline completed (backlog mode) - unread messages received before "
-                        L"this session started may still have been sent."),
-              1u);
+    EXPECT_EQ(channel.Sent()[0].Body, L"In the start second");
+    EXPECT_EQ(channel.Sent()[1].Body, L"Later");
+    EXPECT_EQ(Logged(L"STALE_SKIPPED Subject=\"Before\"", true), 1u);
+    EXPECT_EQ(Logged(L"FRESHNESS_UNKNOWN_SKIPPED Subject=\"Undated\"", true), 1u);
+    EXPECT_EQ(Logged(L"Baseline completed. Old messages will not be sent."), 1u);
+    EXPECT_NE(LastLine().find(L". New messages: 2"), std::wstring::npos);
     ASSERT_EQ(reader.Calls().size(), 1u);
-    EXPECT_EQ(reader.Calls()[0].Limit, 50);
-    EXPECT_TRUE(reader.Calls()[0].IncludeOld);
-    EXPECT_EQ(reader.Calls()[0].Folders, profile.SelectedFolders);
-}
-
-TEST_F(MonitorEngineTest, NormalModeReadsFivePerFolder) {
-    StartManual();
-    reader.PushMessages({Fresh(L"x")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(reader.Calls()[0].Limit, 5);
     EXPECT_FALSE(reader.Calls()[0].IncludeOld);
+    EXPECT_EQ(reader.Calls()[0].Folders, profile.SelectedFolders);
+
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // all remembered now
+    EXPECT_EQ(channel.Sent().size(), 2u);
+    EXPECT_EQ(Logged(L"STALE_SKIPPED", true), 1u);
+    EXPECT_EQ(Logged(L"Baseline completed", true), 1u);
+    EXPECT_NE(LastLine().find(L". New messages: 0"), std::wstring::npos);
+
+    engine->Stop();  // backlog mode: old and undated unread mail is sent too
+    StartManual(600, /*includeOld=*/true);
+    EXPECT_EQ(Logged(L"Backlog mode is enabled", true), 1u);
+    reader.Push(inbox);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(channel.Sent().size(), 2u + 4u);
+    EXPECT_EQ(Logged(L"Baseline completed (backlog mode)", true), 1u);
+    EXPECT_EQ(reader.Calls().back().Limit, 50);
+    EXPECT_TRUE(reader.Calls().back().IncludeOld);
 }
 
-TEST_F(MonitorEngineTest, OneMessageInTwoFoldersIsSentOnce) {
-    StartManual();
-    MailSnapshot inArchive = Fresh(L"Invoice", kArchive);
-    inArchive.EntryId = L"ARCHIVE-COPY";
-    reader.PushMessages({Fresh(L"Invoice"), inArchive});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(channel.Sent().size(), 1u);
-    EXPECT_NE(log.Lines().back().find(L". New messages: 1"), std::wstring::npos);
-}
-
-TEST_F(MonitorEngineTest, LegacyKeysOfLookAlikeMessagesCollide) {
-    StartManual();
-    MailSnapshot first = Fresh(L"Lunch?");
-    first.InternetMessageId.clear();
-    first.EntryId.clear();
-    MailSnapshot second = first;
-    second.DeliveryTimeUtc = start + 99;
-    reader.PushMessages({first, second});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(channel.Sent().size(), 1u);
-}
-
-TEST_F(MonitorEngineTest, TheOldestOfMoreThanAThousandRememberedIsSentAgain) {
-    StartManual();
-    std::vector<MailSnapshot> batch;
-    for (int i = 0; i < 1001; ++i) {
-        batch.push_back(Fresh(L"m" + std::to_wstring(i)));
-    }
-    reader.PushMessages(batch);
-    // Remembering m0 again evicts m1, so m1 must come before it to stay known.
-    reader.PushMessages({batch[1], batch[1000], batch[0]});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(channel.Sent().size(), 1001u);
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(channel.Sent().size(), 1002u);
-    EXPECT_EQ(channel.Sent().back().Body, L"m0");
-}
-
-// ---------------------------------------------------------------- delivery
-
-TEST_F(MonitorEngineTest, SendsTitleAndSubjectToEveryAllowedRecipientInOrder) {
+TEST_F(MonitorEngineTest, SendsToEveryAllowedRecipientAndQueuesUntilOneAccepts) {
     profile.Recipients = {Recipient(L"100"), Recipient(L"200", false), Recipient(L"-300")};
     WriteProfile();
+    channel.Fail({L"100", L"-300"});
     StartManual();
-    reader.PushMessages({Fresh(L"Quarterly report")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
+    const MailSnapshot message = Fresh(L"Quarterly report");
+    reader.Push({message});
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+        EXPECT_EQ(LastReport().Queued, cycle);
+        EXPECT_EQ(LastReport().Sent, 0);
+    }
+    EXPECT_EQ(Logged(L"Telegram send failed for recipient 100: Quarterly report - HTTP 502"), 2u);
+    EXPECT_EQ(Logged(L"Telegram send failed for recipient -300: Quarterly report - HTTP 502"), 2u);
+    EXPECT_EQ(Logged(L"Telegram failed, will retry: " + Summary(message)), 2u);
+    EXPECT_TRUE(Copy(notified).empty());
+
+    channel.Fail({});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // sent once, then remembered
     const auto sent = channel.Sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].ChatId, L"100");
@@ -120,155 +82,121 @@ TEST_F(MonitorEngineTest, SendsTitleAndSubjectToEveryAllowedRecipientInOrder) {
     EXPECT_EQ(sent[0].BotToken, L"123:TOKEN");
     EXPECT_EQ(sent[0].Title, L"New Outlook Mail");
     EXPECT_EQ(sent[0].Body, L"Quarterly report");
-    EXPECT_TRUE(log.Contains(L"Telegram sent: " + Summary(Fresh(L"Quarterly report"))));
-    ASSERT_FALSE(status.Reports().empty());
-    EXPECT_EQ(status.Reports().back().MessagesSent, 1);
-    EXPECT_EQ(status.Reports().back().Status, L"Running");
+    EXPECT_EQ(Logged(L"Telegram sent: " + Summary(message)), 1u);
+    EXPECT_EQ(LastReport().Sent, 1);
+    EXPECT_EQ(LastReport().Queued, 2);
 }
 
-TEST_F(MonitorEngineTest, FailedSendsQueueTheMessageUntilOneRecipientAcceptsIt) {
-    profile.Recipients = {Recipient(L"100"), Recipient(L"200")};
-    WriteProfile();
-    channel.FailFor(L"100", L"Telegram rejected the message (HTTP 400): chat not found");
-    channel.FailFor(L"200", L"Connection error");
-    StartManual();
-    const MailSnapshot message = Fresh(L"Hello");
-    reader.PushMessages({message});
-
-    for (int cycle = 1; cycle <= 2; ++cycle) {
-        ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-        EXPECT_EQ(status.Reports().back().QueueCount, cycle);
-        EXPECT_EQ(status.Reports().back().MessagesSent, 0);
-    }
-    EXPECT_EQ(log.Count(L"Telegram send failed for recipient 100: Hello - Telegram rejected the "
-                        L"message (HTTP 400): chat not found"),
-              2u);
-    EXPECT_EQ(log.Count(L"Telegram send failed for recipient 200: Hello - Connection error"), 2u);
-    EXPECT_EQ(log.Count(L"Telegram failed, will retry: " + Summary(message)), 2u);
-    EXPECT_TRUE(Notified().empty());
-
-    channel.SucceedFor(L"200");
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(channel.Sent().size(), 1u);
-    EXPECT_EQ(channel.Sent()[0].ChatId, L"200");
-    EXPECT_EQ(status.Reports().back().MessagesSent, 1);
-    EXPECT_EQ(status.Reports().back().QueueCount, 2);
-    EXPECT_EQ(log.Count(L"Telegram sent: " + Summary(message)), 1u);
-}
-
-TEST_F(MonitorEngineTest, WithoutAllowedRecipientsEachAdmittedMessageIsQueuedEveryCycle) {
+TEST_F(MonitorEngineTest, WithoutAllowedRecipientsOrChannelEachMessageIsQueuedEveryCycle) {
     profile.Recipients = {Recipient(L"100", false)};
     WriteProfile();
     StartManual();
-    reader.PushMessages({Fresh(L"One"), Fresh(L"Two")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(log.Count(L"No allowed Telegram recipients configured."), 4u);
-    EXPECT_EQ(status.Reports().back().QueueCount, 4);
-    EXPECT_EQ(channel.Attempts(), 0u);
-}
+    reader.Push({Fresh(L"One"), Fresh(L"Two")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(Logged(L"No allowed Telegram recipients configured."), 4u);
+    EXPECT_EQ(LastReport().Queued, 4);
+    EXPECT_TRUE(channel.Sent().empty());
 
-// ---------------------------------------------------------------- titles
-
-TEST_F(MonitorEngineTest, CommonTitleIsUsedWhenAllFoldersShareOne) {
-    profile.UseSameTitle = true;
-    profile.DefaultTitle = L"Office mail";
-    profile.FolderTitles = {{kInbox, L"Ignored while shared"}};
+    engine->Stop();
+    auto deps = Dependencies();
+    deps.MakeProvider = nullptr;
+    engine = std::make_unique<MonitorEngine>(std::move(deps));
+    profile.Recipients = {Recipient(L"100")};
     WriteProfile();
     StartManual();
-    reader.PushMessages({Fresh(L"a")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(channel.Sent().at(0).Title, L"Office mail");
+    reader.Push({Fresh(L"Three")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(Logged(L"Telegram failed, will retry: " + Summary(Fresh(L"Three"))), 1u);
 }
 
-TEST_F(MonitorEngineTest, FolderTitlesMatchTheExactFolderPath) {
-    profile.UseSameTitle = false;
-    profile.DefaultTitle = L"Unused";
-    profile.FolderTitles = {{kInbox, L"Inbox news"}, {kArchive, L""}, {kInbox, L"Second"}};
-    profile.SelectedFolders.push_back(Folder(L"\\\\Mailbox\\inbox"));
-    WriteProfile();
-    StartManual();
-    reader.PushMessages({Fresh(L"a"), Fresh(L"b", kArchive), Fresh(L"c", L"\\\\Mailbox\\inbox")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    const auto sent = channel.Sent();
-    ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[0].Title, L"Inbox news");
-    EXPECT_EQ(sent[1].Title, L"New Outlook Mail");
-    EXPECT_EQ(sent[2].Title, L"New Outlook Mail");
+TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {
+    const std::wstring lowerInbox = L"\\\\Mailbox\\inbox";
+    const struct {
+        bool same;
+        std::wstring common;
+        std::vector<std::wstring> expected;  // for Inbox, Archive, inbox
+    } rows[] = {
+        {true, L"Office mail", {L"Office mail", L"Office mail", L"Office mail"}},
+        {true, L"", {L"New Outlook Mail", L"New Outlook Mail", L"New Outlook Mail"}},
+        {false, L"Unused", {L"Inbox news", L"New Outlook Mail", L"New Outlook Mail"}},
+    };
+    for (const auto& row : rows) {
+        profile.UseSameTitle = row.same;
+        profile.DefaultTitle = row.common;
+        profile.FolderTitles = {{kInbox, L"Inbox news"}, {kArchive, L""}, {kInbox, L"Second"}};
+        WriteProfile();
+        StartManual();
+        reader.Push({Fresh(L"a"), Fresh(L"b", kArchive), Fresh(L"c", lowerInbox)});
+        ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+        engine->Stop();
+        const auto sent = channel.Sent();
+        ASSERT_EQ(sent.size() % 3, 0u);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(sent[sent.size() - 3 + i].Title, row.expected[i]) << row.common << i;
+        }
+        clock.Advance(std::chrono::seconds(1));
+    }
 }
 
-// ---------------------------------------------------------------- notification times
-
-TEST_F(MonitorEngineTest, NotifiedRecipientsGetTheirTimeInTheWindowAndInTheProfile) {
+// Notification times reach the window and the file; the file lock is held only for the
+// write-back, never while the cycle reads or sends, so a SAVE neither waits nor is undone.
+TEST_F(MonitorEngineTest, NotificationTimesAreWrittenBackWithoutDelayingOrUndoingASave) {
     profile.Recipients = {Recipient(L"100"), Recipient(L"200")};
     WriteProfile();
-    channel.FailFor(L"200");
+    channel.Fail({L"200"});
     StartManual();
-    reader.PushMessages({Fresh(L"a")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
+    reader.Push({Mail(kInbox, L"old", start - kTicksPerSecond, L"<o>")});
+    const auto unchanged = std::filesystem::last_write_time(ConfigPath()) - std::chrono::hours(1);
+    std::filesystem::last_write_time(ConfigPath(), unchanged);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(std::filesystem::last_write_time(ConfigPath()), unchanged);  // nothing delivered
 
-    const auto notifiedNow = Notified();
-    ASSERT_EQ(notifiedNow.size(), 1u);
-    EXPECT_EQ(notifiedNow[0].first, L"100");
-    std::int64_t seconds = 0;
-    ASSERT_TRUE(ParseLocalTimestamp(notifiedNow[0].second, seconds));
+    reader.PushHang();
+    clock.OnNextSleep([this] { EXPECT_FALSE(WindowSave(ConfigPath(), profile).Waited); });
+    ASSERT_EQ(Cycle(), MonitorCycleResult::TimedOut);
+    reader.Release();
 
-    const ProfileConfig saved = ReadConfig(dir.Path(), L"Work");
-    ASSERT_EQ(saved.Recipients.size(), 2u);
-    EXPECT_EQ(saved.Recipients[0].LastNotification, notifiedNow[0].second);
-    EXPECT_EQ(saved.Recipients[1].LastNotification, L"Never");
-}
-
-TEST_F(MonitorEngineTest, ProfileIsNotRewrittenWhenNothingWasDelivered) {
-    StartManual();
-    reader.PushMessages({Message(kInbox, L"old", start - 1, L"<o>")});
-    const auto path = dir.Path() / L"WorkConfig.json";
-    const auto before = std::filesystem::last_write_time(path);
-    std::filesystem::last_write_time(path, before - std::chrono::hours(1));
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(std::filesystem::last_write_time(path), before - std::chrono::hours(1));
-}
-
-TEST_F(MonitorEngineTest, AProfileSavedDuringTheCycleKeepsItsEdits) {
-    profile.Recipients = {Recipient(L"100"), Recipient(L"200")};
-    WriteProfile();
-    StartManual();
-    // The window saves the profile while the message is being sent.
     channel.OnSend([this] {
         ProfileConfig edited = profile;
         edited.DefaultTitle = L"Edited meanwhile";
         edited.Recipients[0].DisplayName = L"Renamed";
-        edited.Recipients.erase(edited.Recipients.begin() + 1);
-        edited.Recipients.push_back(Recipient(L"400"));
-        WriteConfig(dir.Path(), L"Work", edited);
-        channel.OnSend(nullptr);
+        edited.Recipients[1] = Recipient(L"400");
+        EXPECT_FALSE(WindowSave(ConfigPath(), edited).Waited);
     });
-    reader.PushMessages({Fresh(L"a")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-
-    const ProfileConfig saved = ReadConfig(dir.Path(), L"Work");
+    reader.Push({Fresh(L"a")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    const auto told = Copy(notified);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, L"100");
+    std::int64_t seconds = 0;
+    EXPECT_TRUE(ParseLocalTimestamp(told[0].second, seconds));
+    const ProfileConfig saved = SavedProfile();
     EXPECT_EQ(saved.DefaultTitle, L"Edited meanwhile");
     ASSERT_EQ(saved.Recipients.size(), 2u);
-    EXPECT_EQ(saved.Recipients[0].ChatId, L"100");
     EXPECT_EQ(saved.Recipients[0].DisplayName, L"Renamed");
-    EXPECT_EQ(saved.Recipients[0].LastNotification, Notified().at(0).second);
+    EXPECT_EQ(saved.Recipients[0].LastNotification, told[0].second);
     EXPECT_EQ(saved.Recipients[1].ChatId, L"400");
     EXPECT_EQ(saved.Recipients[1].LastNotification, L"Never");
-    // The cycle itself still delivered to both recipients it had read.
-    EXPECT_EQ(channel.Sent().size(), 2u);
 }
 
 TEST_F(MonitorEngineTest, AProfileRemovedDuringTheCycleIsNotRecreated) {
     StartManual();
-    const auto path = dir.Path() / L"WorkConfig.json";
-    channel.OnSend([path] { std::filesystem::remove(path); });
-    reader.PushMessages({Fresh(L"a")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(log.Contains(L"Could not re-read " + path.wstring() +
-                             L" to record notification times; skipped for this cycle."));
-    EXPECT_EQ(status.Reports().back().MessagesSent, 1);
+    channel.OnSend([this] { std::filesystem::remove(ConfigPath()); });
+    reader.Push({Fresh(L"a")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
+    EXPECT_EQ(Logged(L"Could not re-read " + ConfigPath().wstring() +
+                     L" to record notification times; skipped for this cycle."),
+              1u);
+    EXPECT_EQ(LastReport().Sent, 1);
+
+    WriteProfile();
+    channel.OnSend([] { FailNextAtomicWritesForTesting(1); });
+    reader.Push({Fresh(L"b")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(Logged(L"Could not write notification times to " + ConfigPath().wstring() + L"."),
+              1u);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // lines, a switched-off or corrupt rules file.
 #include <gtest/gtest.h>
 
-#include "MonitorEngineTestFixture.h"
+#include "MonitorTestKit.h"
 #include "rules/RulesFile.h"
 
 namespace wrenpost::testing {
@@ -11,7 +11,7 @@ namespace {
 NotificationRule Rule(const std::wstring& name, const std::wstring& folder,
                       std::vector<RuleCondition> conditions, std::vector<RuleAction> actions) {
     NotificationRule rule;
-    rule.Id = L"R1";
+    rule.Id = L"R-" + name;
     rule.Name = name;
     rule.FolderPath = folder;
     rule.Conditions = std::move(conditions);
@@ -19,114 +19,75 @@ NotificationRule Rule(const std::wstring& name, const std::wstring& folder,
     return rule;
 }
 
+const RuleAction kIgnore{L"Ignore Email", L""};
+const RuleAction kSend{L"Send Telegram Notification", L""};
+
 class MonitorRulesTest : public MonitorEngineTest {
 protected:
     void SaveRules(bool enabled, std::vector<NotificationRule> rules) {
-        RulesFile file;
-        file.Enabled = enabled;
-        file.Rules = std::move(rules);
-        ASSERT_TRUE(SaveRulesFile(RulesPath(), file));
+        ASSERT_TRUE(SaveRulesFile(RulesPath(), RulesFile{1, enabled, std::move(rules)}));
     }
-    std::filesystem::path RulesPath() const { return dir.Path() / L"WorkRules.json"; }
+    std::filesystem::path RulesPath() const { return dir / L"WorkRules.json"; }
 };
 
-TEST_F(MonitorRulesTest, WithoutARulesFileEverythingIsSentUnfiltered) {
+TEST_F(MonitorRulesTest, RulesSkipOrRetitleAndAChangedFileCountsFromTheNextCycle) {
     StartManual();
-    reader.PushMessages({Fresh(L"a")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_TRUE(log.Contains(L"Notification Rules loaded: 0 rules."));
-    EXPECT_TRUE(log.Contains(L"Notification Rules disabled."));
-    EXPECT_EQ(log.CountStartingWith(L"Rules evaluated for message: "), 0u);
-    EXPECT_EQ(channel.Sent().size(), 1u);
-}
+    reader.Push({Fresh(L"first")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // no rules file: everything is sent
+    EXPECT_EQ(Logged(L"Notification Rules loaded: 0 rules."), 1u);
+    EXPECT_EQ(Logged(L"Notification Rules disabled."), 1u);
+    EXPECT_EQ(Logged(L"Rules evaluated for message: ", true), 0u);
 
-TEST_F(MonitorRulesTest, AnIgnoringRuleSkipsTheMessageOnceAndCountsItAsNew) {
-    SaveRules(true, {Rule(L"No spam", kInbox, {{L"Subject", L"Contains", L"spam", false}},
-                          {{L"Ignore Email", L""}})});
-    StartManual();
-    reader.PushMessages({Fresh(L"SPAM offer"), Fresh(L"Real mail")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_TRUE(log.Contains(L"Notification Rules loaded: 1 rules."));
-    EXPECT_TRUE(log.Contains(L"Notification Rules enabled."));
-    EXPECT_TRUE(
-        log.Contains(L"Rules evaluated for message: SPAM offer. Matched: No spam. Final "
-                     L"action: Ignore Email."));
-    EXPECT_TRUE(log.Contains(L"Notification skipped by rule: No spam"));
-    // The other message is in a folder with enabled rules but matches none of them.
-    EXPECT_TRUE(
-        log.Contains(L"Rules evaluated for message: Real mail. Matched: none. Final "
-                     L"action: none."));
-    EXPECT_TRUE(log.Contains(L"Notification skipped by rule: No rule matched for this folder"));
-    EXPECT_TRUE(channel.Sent().empty());
-    EXPECT_NE(log.Lines().back().find(L". New messages: 2"), std::wstring::npos);
-
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);  // remembered as handled
-    EXPECT_EQ(log.Count(L"Notification skipped by rule: No spam"), 1u);
-    EXPECT_EQ(status.Reports().back().QueueCount, 0);
-}
-
-TEST_F(MonitorRulesTest, ARuleTitleOverridesFolderAndCommonTitles) {
-    profile.DefaultTitle = L"Common";
-    WriteProfile();
-    SaveRules(
-        true,
-        {Rule(
-             L"VIP", kInbox, {{L"Sender", L"Equals", L"ada sender", false}},
-             {{L"Send Telegram Notification", L""}, {L"Override Notification Title", L"VIP mail"}}),
-         Rule(L"Archive", kArchive, {},
-              {{L"Send Telegram Notification", L""}, {L"Override Notification Title", L""}})});
-    StartManual();
-    reader.PushMessages({Fresh(L"From Ada"), Fresh(L"Old stuff", kArchive)});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_TRUE(
-        log.Contains(L"Notification title overridden by rule (VIP). Final title: VIP mail."));
+    SaveRules(true,
+              {Rule(L"No spam", kInbox, {{L"Subject", L"Contains", L"spam", false}}, {kIgnore}),
+               Rule(L"VIP", kInbox, {{L"Sender", L"Equals", L"ada sender", false}},
+                    {kSend, {L"Override Notification Title", L"VIP mail"}}),
+               Rule(L"Archive", kArchive, {}, {kSend, {L"Override Notification Title", L""}})});
+    MailSnapshot spam = Fresh(L"SPAM offer"), stranger = Fresh(L"Stranger");
+    spam.SenderName = stranger.SenderName = L"Bob";
+    reader.Push({spam, Fresh(L"From Ada"), Fresh(L"Old stuff", kArchive), stranger});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(Logged(L"Notification Rules loaded: 3 rules."), 1u);
+    EXPECT_EQ(Logged(L"Notification Rules enabled."), 1u);
+    EXPECT_EQ(Logged(L"Rules evaluated for message: SPAM offer. Matched: No spam. Final action: "
+                     L"Ignore Email."),
+              1u);
+    EXPECT_EQ(Logged(L"Notification skipped by rule: No spam"), 1u);
+    EXPECT_EQ(Logged(L"Rules evaluated for message: Stranger. Matched: none. Final action: "
+                     L"none."),
+              1u);
+    EXPECT_EQ(Logged(L"Notification skipped by rule: No rule matched for this folder"), 1u);
+    EXPECT_EQ(Logged(L"Notification title overridden by rule (VIP). Final title: VIP mail."), 1u);
+    EXPECT_EQ(Logged(L"Notification title overridden", true), 1u);
     const auto sent = channel.Sent();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].Title, L"VIP mail");
-    EXPECT_EQ(sent[1].Title, L"Common");  // an empty override keeps the usual title
-    EXPECT_EQ(log.CountStartingWith(L"Notification title overridden"), 1u);
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[1].Title, L"VIP mail");
+    EXPECT_EQ(sent[2].Title, L"New Outlook Mail");  // an empty override keeps the usual title
+    EXPECT_NE(LastLine().find(L". New messages: 4"), std::wstring::npos);
+
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // skipped ones are remembered as handled
+    EXPECT_EQ(Logged(L"Notification skipped by rule: No spam"), 1u);
+    EXPECT_EQ(LastReport().Queued, 0);
 }
 
-TEST_F(MonitorRulesTest, RulesSwitchedOffWarnWhenTheFileHoldsRules) {
-    SaveRules(false, {Rule(L"No spam", kInbox, {}, {{L"Ignore Email", L""}}),
-                      Rule(L"Other", kInbox, {}, {{L"Ignore Email", L""}})});
+TEST_F(MonitorRulesTest, SwitchedOffOrCorruptRulesSendEverything) {
+    SaveRules(false, {Rule(L"A", kInbox, {}, {kIgnore}), Rule(L"B", kInbox, {}, {kIgnore})});
     StartManual();
-    reader.PushMessages({Fresh(L"spam")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_TRUE(log.Contains(L"Notification Rules loaded: 2 rules."));
-    EXPECT_TRUE(log.Contains(L"Notification Rules disabled."));
-    EXPECT_TRUE(log.Contains(
-        L"WARNING: 2 notification rule(s) are configured for this profile but Notification Rules "
-        L"is turned OFF - every incoming email will be sent with no rule filtering applied. "
-        L"Enable Notification Rules in Advanced to activate them."));
-    EXPECT_EQ(channel.Sent().size(), 1u);
-}
+    reader.Push({Fresh(L"spam")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(Logged(L"Notification Rules loaded: 2 rules."), 1u);
+    EXPECT_EQ(Logged(L"WARNING: 2 notification rule(s) are configured", true), 1u);
 
-TEST_F(MonitorRulesTest, ACorruptRulesFileDisablesRulesForTheCycle) {
     WriteAllBytes(RulesPath(),
                   "{\r\n  \"Version\": 1,\r\n  \"Enabled\": true,\r\n  \"Rules\": [\r\n");
-    StartManual();
-    reader.PushMessages({Fresh(L"a")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    EXPECT_TRUE(log.Contains(L"Notification Rules file is corrupted and could not be read: " +
-                             RulesPath().wstring() +
-                             L". Rules disabled for this session; using default behavior."));
-    EXPECT_TRUE(log.Contains(L"Notification Rules loaded: 0 rules."));
-    EXPECT_TRUE(log.Contains(L"Notification Rules disabled."));
-    EXPECT_EQ(channel.Sent().size(), 1u);
-    EXPECT_EQ(channel.Sent()[0].Title, L"New Outlook Mail");
-}
-
-TEST_F(MonitorRulesTest, AChangedRulesFileTakesEffectAtTheNextCycle) {
-    StartManual();
-    reader.PushMessages({Fresh(L"first")});
-    reader.PushMessages({Fresh(L"second")});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    SaveRules(true, {Rule(L"Quiet", kInbox, {}, {{L"Ignore Email", L""}})});
-    ASSERT_EQ(engine->RunCycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(channel.Sent().size(), 1u);
-    EXPECT_EQ(channel.Sent()[0].Body, L"first");
-    EXPECT_TRUE(log.Contains(L"Notification skipped by rule: Quiet"));
+    reader.Push({Fresh(L"more spam")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(Logged(L"Notification Rules file is corrupted and could not be read: " +
+                     RulesPath().wstring() +
+                     L". Rules disabled for this session; using default behavior."),
+              1u);
+    EXPECT_EQ(Logged(L"Notification Rules disabled."), 2u);
+    EXPECT_EQ(channel.Sent().size(), 2u);
 }
 
 }  // namespace

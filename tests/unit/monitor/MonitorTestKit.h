@@ -1,185 +1,313 @@
-// Test doubles for driving the monitor engine: a stepping clock, a scripted folder reader that
-// can hang, a recording notification channel, a log recorder and a profile on disk.
+// Test doubles for the monitor engine and a fixture wiring them to an engine with a saved
+// profile "Work": a scripted folder reader with its thread launcher, a recording channel and the
+// recorded callbacks.
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <set>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
+#include <gtest/gtest.h>
 
-#include "common/Clock.h"
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <stdexcept>
+
+#include "common/JsonText.h"
+#include "common/TextFile.h"
 #include "monitor/MonitorEngine.h"
-#include "outlook/MailSnapshot.h"
-#include "profile/ProfileConfig.h"
-#include "telegram/NotificationProvider.h"
+#include "support/FakeClock.h"
+#include "support/TempDir.h"
 
 namespace wrenpost::testing {
 
-// Fake wall and monotonic time. Each sleep moves both by the requested amount and yields a
-// millisecond of real time, so a reading thread gets to run while the engine polls.
-class SteppingClock final : public Clock {
-public:
-    explicit SteppingClock(std::int64_t unixSeconds = 1767225600)
-        : wall_(std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                    std::chrono::seconds(unixSeconds))
-                    .count()) {}
+inline constexpr std::int64_t kTicksPerSecond = 10000000;
+inline const std::wstring kInbox = L"\\\\Mailbox\\Inbox";
+inline const std::wstring kArchive = L"\\\\Mailbox\\Archive";
 
-    std::chrono::system_clock::time_point Now() const override {
-        return std::chrono::system_clock::time_point(
-            std::chrono::system_clock::duration(wall_.load()));
-    }
-    std::chrono::steady_clock::time_point SteadyNow() const override {
-        return std::chrono::steady_clock::time_point(
-            std::chrono::steady_clock::duration(steady_.load()));
-    }
-    void SleepFor(std::chrono::milliseconds duration) const override {
-        std::function<void()> hook;
-        {
-            std::lock_guard lock(hookMutex_);
-            hook = std::exchange(onNextSleep_, nullptr);
-        }
-        if (hook) {
-            hook();
-        }
-        Advance(duration);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    // Runs once, at the start of the next sleep.
-    void OnNextSleep(std::function<void()> hook) {
-        std::lock_guard lock(hookMutex_);
-        onNextSleep_ = std::move(hook);
-    }
-    void Advance(std::chrono::nanoseconds by) const {
-        wall_ += std::chrono::duration_cast<std::chrono::system_clock::duration>(by).count();
-        steady_ += std::chrono::duration_cast<std::chrono::steady_clock::duration>(by).count();
-    }
-    // 100 ns ticks since 1970 of the current fake wall time.
-    std::int64_t NowTicks() const;
+// A message delivered at `ticks` (or undated); without an internet id it is identified by store
+// and entry id.
+inline MailSnapshot Mail(const std::wstring& folder, const std::wstring& subject,
+                         std::int64_t ticks, const std::wstring& internetId = L"",
+                         bool dated = true) {
+    MailSnapshot m;
+    m.FolderPath = folder;
+    m.Subject = subject;
+    m.SenderName = L"Ada Sender";
+    m.ReceivedTime = L"2026-01-01 09:00:00";
+    m.EntryId = L"ENTRY-" + subject;
+    m.StoreId = L"STORE-1";
+    m.InternetMessageId = internetId;
+    m.DeliveryTimeUtc = dated ? ticks : 0;
+    m.DeliveryTimeKnown = dated;
+    m.TimestampSource = dated ? MapiDeliveryTime : UnknownTimestampSource;
+    m.DeliveryDiagnostics = dated ? L"" : L"MapiDeliveryTime vt=10; ReceivedTime vt=10";
+    return m;
+}
 
-private:
-    mutable std::atomic<std::chrono::system_clock::rep> wall_;
-    mutable std::atomic<std::chrono::steady_clock::rep> steady_{0};
-    mutable std::mutex hookMutex_;
-    mutable std::function<void()> onNextSleep_;
-};
-
-// What one call of the reader returns; `Hang` blocks it until ReleaseHang.
 struct ReadStep {
     bool Ok = true;
     std::vector<MailSnapshot> Messages;
-    bool Hang = false;
+    bool Hang = false;  // blocks until Release
     bool Throw = false;
 };
 
-// The folder reader seam. Steps are consumed one per call; when none is left the last one is
-// repeated. Its state is shared with every reading thread, so a thread left hanging by the
-// engine stays valid after the test's other objects are gone.
+// The folder reader seam: one step per call, the last one repeats. Its launcher returns a
+// reading thread only once the thread has ended or hangs, so the fake clock's instant polling
+// never outruns a read. The state is shared with the threads, which may outlive the test.
 class ScriptedReader {
 public:
     struct Call {
         std::vector<SelectedFolder> Folders;
         std::int32_t Limit = 0;
         bool IncludeOld = false;
-        std::chrono::steady_clock::time_point At;
     };
 
-    explicit ScriptedReader(const Clock* clock = nullptr);
-    ~ScriptedReader();  // releases any hang and waits for the reading threads to leave
+    ~ScriptedReader() { Release(); }
+    void Push(ReadStep step) {
+        std::lock_guard lock(s_->mutex);
+        s_->steps.push_back(std::move(step));
+    }
+    void Push(std::vector<MailSnapshot> messages) {
+        Push(ReadStep{!messages.empty(), std::move(messages)});
+    }
+    void PushHang() { Push(ReadStep{true, {}, true}); }
+    // Lets hung reads return and waits until every thread the launcher started has ended.
+    void Release() {
+        std::unique_lock lock(s_->mutex);
+        s_->released = true;
+        s_->changed.notify_all();
+        s_->changed.wait(lock, [this] { return s_->running == 0 && s_->inReader == 0; });
+    }
+    void WaitForCalls(std::size_t count) {
+        std::unique_lock lock(s_->mutex);
+        s_->changed.wait(lock, [&] { return s_->calls.size() >= count; });
+    }
+    std::vector<Call> Calls() const {
+        std::lock_guard lock(s_->mutex);
+        return s_->calls;
+    }
 
-    void Push(ReadStep step);
-    void PushMessages(std::vector<MailSnapshot> messages);
-    void ReleaseHang();
-    // Waits (really) until `count` calls have started.
-    bool WaitForCalls(std::size_t count,
-                      std::chrono::milliseconds limit = std::chrono::seconds(20));
-    std::vector<Call> Calls() const;
-    std::size_t CallCount() const;
-    bool WaitUntilIdle(std::chrono::milliseconds limit = std::chrono::seconds(20));
-
-    FolderReader AsReader();
+    FolderReader Reader() {
+        return [s = s_](const std::vector<SelectedFolder>& folders, std::int32_t limit,
+                        bool includeOld, std::vector<MailSnapshot>& out) {
+            std::unique_lock lock(s->mutex);
+            s->calls.push_back({folders, limit, includeOld});
+            if (!s->steps.empty()) {
+                s->last = std::move(s->steps.front());
+                s->steps.pop_front();
+            }
+            const ReadStep step = s->last;
+            ++s->inReader;
+            if (step.Hang) {
+                ++s->hung;
+                s->changed.notify_all();
+                s->changed.wait(lock, [&] { return s->released; });
+            }
+            --s->inReader;
+            s->changed.notify_all();
+            if (step.Throw) {
+                throw std::runtime_error("Outlook went away");
+            }
+            out = step.Messages;
+            return step.Ok;
+        };
+    }
+    // With `firstIsWorker`, the first launch is the session's worker and is not waited for.
+    ThreadLauncher Launcher(bool firstIsWorker) {
+        return [s = s_, worker = firstIsWorker](std::function<void()> body) mutable {
+            if (std::exchange(worker, false)) {
+                return std::thread(std::move(body));
+            }
+            auto ended = std::make_shared<bool>(false);
+            std::unique_lock lock(s->mutex);
+            const int hungBefore = s->hung;
+            ++s->running;
+            std::thread thread([s, ended, body = std::move(body)] {
+                body();
+                std::lock_guard endLock(s->mutex);
+                *ended = true;
+                --s->running;
+                s->changed.notify_all();
+            });
+            s->changed.wait(lock, [&] { return *ended || s->hung > hungBefore; });
+            return thread;
+        };
+    }
 
 private:
-    struct State;
-    std::shared_ptr<State> state_;
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<ReadStep> steps;
+        ReadStep last;
+        bool released = false;
+        int hung = 0, running = 0, inReader = 0;
+        std::vector<Call> calls;
+    };
+    std::shared_ptr<State> s_ = std::make_shared<State>();
 };
 
 struct SentMessage {
-    std::wstring BotToken;
-    std::wstring ChatId;
-    std::wstring Title;
-    std::wstring Body;
+    std::wstring BotToken, ChatId, Title, Body;
 };
 
-// The provider factory seam: records every send; chats listed as failing answer a failed
-// SendResult with the reason.
+// The provider factory seam: records successful sends; chats set to fail answer "HTTP 502".
 class RecordingChannel {
 public:
-    void FailFor(const std::wstring& chatId, std::wstring reason = L"HTTP 502");
-    void SucceedFor(const std::wstring& chatId);
-    std::vector<SentMessage> Sent() const;  // successful sends only
-    std::size_t Attempts() const;
-    void OnSend(std::function<void()> hook);  // runs inside every Send
-    ProviderFactory AsFactory();
+    void Fail(std::vector<std::wstring> chatIds) {
+        std::lock_guard lock(s_->mutex);
+        s_->failing = std::move(chatIds);
+    }
+    void OnSend(std::function<void()> hook) {  // runs once, inside the next Send
+        std::lock_guard lock(s_->mutex);
+        s_->hook = std::move(hook);
+    }
+    std::vector<SentMessage> Sent() const {
+        std::lock_guard lock(s_->mutex);
+        return s_->sent;
+    }
+    ProviderFactory Factory() {
+        return [s = s_](const std::wstring& token, const std::wstring& chatId) {
+            return std::make_unique<Provider>(s, SentMessage{token, chatId, L"", L""});
+        };
+    }
 
 private:
-    struct State;
-    std::shared_ptr<State> state_ = MakeState();
-    static std::shared_ptr<State> MakeState();
-};
+    struct State {
+        mutable std::mutex mutex;
+        std::vector<SentMessage> sent;
+        std::vector<std::wstring> failing;
+        std::function<void()> hook;
+    };
+    class Provider final : public NotificationProvider {
+    public:
+        Provider(std::shared_ptr<State> s, SentMessage to) : s_(std::move(s)), to_(to) {}
+        SendResult Send(const std::wstring& title, const std::wstring& body) override {
+            std::function<void()> hook = Take();
+            if (hook) {
+                hook();  // runs once, on the sending thread, outside the lock
+            }
+            std::lock_guard lock(s_->mutex);
+            if (std::count(s_->failing.begin(), s_->failing.end(), to_.ChatId) > 0) {
+                return SendResult{false, L"HTTP 502", 502, 0};
+            }
+            s_->sent.push_back({to_.BotToken, to_.ChatId, title, body});
+            return SendResult{true, {}, 200, 0};
+        }
+        std::wstring Name() const override { return L"Recording"; }
 
-class LogRecorder {
-public:
-    MonitorLogCallback AsCallback();
-    std::vector<std::wstring> Lines() const;
-    std::size_t Count(const std::wstring& line) const;  // exact matches
-    std::size_t CountStartingWith(const std::wstring& prefix) const;
-    bool Contains(const std::wstring& line) const { return Count(line) > 0; }
-    void Clear();
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::wstring> lines_;
+    private:
+        std::function<void()> Take() {
+            std::lock_guard lock(s_->mutex);
+            return std::exchange(s_->hook, nullptr);
+        }
+        std::shared_ptr<State> s_;
+        SentMessage to_;
+    };
+    std::shared_ptr<State> s_ = std::make_shared<State>();
 };
 
 struct StatusReport {
     std::wstring LastCheck;
-    std::int32_t MessagesSent = 0;
-    std::int32_t QueueCount = 0;
+    std::int32_t Sent = 0, Queued = 0;
     std::wstring Status;
 };
 
-class StatusRecorder {
-public:
-    MonitorStatusCallback AsCallback();
-    std::vector<StatusReport> Reports() const;
+inline RecipientEntry Recipient(const std::wstring& chatId, bool allowed = true) {
+    return {chatId, L"Chat " + chatId, allowed, L"2025-12-01 10:00:00", L"Never"};
+}
 
-private:
-    mutable std::mutex mutex_;
-    std::vector<StatusReport> reports_;
+class MonitorEngineTest : public ::testing::Test {
+protected:
+    MonitorEngineTest() {
+        profile.ProfileName = L"Work";
+        profile.SelectedFolders = {{L"Inbox", kInbox, L"E1", L"STORE-1", L"Mailbox", L"", 0}};
+        profile.Recipients = {Recipient(L"100")};
+        WriteProfile();
+    }
+
+    std::filesystem::path ConfigPath() const { return dir / L"WorkConfig.json"; }
+    void WriteProfile() { ASSERT_TRUE(SaveProfileConfig(ConfigPath(), profile)); }
+    ProfileConfig SavedProfile() const {
+        std::wstring text;
+        EXPECT_TRUE(ReadTextFile(ConfigPath(), text));
+        return ParseProfileConfig(text);
+    }
+
+    MonitorDependencies Dependencies(bool runWorker = false) {
+        MonitorDependencies deps{reader.Reader(),
+                                 channel.Factory(),
+                                 &clock,
+                                 [this](bool on) { Record(keepAwake, on); },
+                                 reader.Launcher(runWorker),
+                                 runWorker};
+        return deps;
+    }
+    MonitorSession Session(std::int32_t interval = 600, bool includeOld = false) {
+        return {L"Work",
+                dir.Path(),
+                L"123:TOKEN",
+                interval,
+                includeOld,
+                [this](const std::wstring& line) { Record(lines, line); },
+                [this](const std::wstring& at, std::int32_t sent, std::int32_t queued,
+                       const std::wstring& status) {
+                    Record(reports, StatusReport{at, sent, queued, status});
+                },
+                [this](const std::wstring& chatId, const std::wstring& when) {
+                    Record(notified, std::pair{chatId, when});
+                }};
+    }
+    // A session driven cycle by cycle; its cutoff is the clock's time now.
+    void StartManual(std::int32_t interval = 600, bool includeOld = false) {
+        if (!engine) {
+            engine = std::make_unique<MonitorEngine>(Dependencies());
+        }
+        start = ToTicksSince1970(clock.Now());
+        ASSERT_TRUE(engine->Start(Session(interval, includeOld)));
+    }
+    MonitorCycleResult Cycle() { return engine->RunCycle(); }
+    MailSnapshot Fresh(const std::wstring& subject, const std::wstring& folder = kInbox) {
+        return Mail(folder, subject, start + kTicksPerSecond, L"<" + subject + L"@x>");
+    }
+
+    template <typename T, typename V>
+    void Record(std::vector<T>& into, V value) {
+        std::lock_guard lock(mutex);
+        into.push_back(std::move(value));
+    }
+    template <typename T>
+    std::vector<T> Copy(const std::vector<T>& of) {
+        std::lock_guard lock(mutex);
+        return of;
+    }
+    std::size_t Logged(const std::wstring& line, bool prefix = false) {
+        const auto all = Copy(lines);
+        return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), [&](auto& l) {
+            return prefix ? l.rfind(line, 0) == 0 : l == line;
+        }));
+    }
+    std::wstring LastLine() { return Copy(lines).back(); }
+    StatusReport LastReport() { return Copy(reports).back(); }
+    std::wstring StatusFileText() {
+        std::wstring text;
+        return ReadTextFile(dir / L"WorkMonitor.json", text) ? text : L"<missing>";
+    }
+    std::wstring StatusFileField(const std::wstring& key) {
+        return ReadJsonStringField(StatusFileText(), key);
+    }
+
+    TempDir dir;
+    FakeClock clock;
+    ScriptedReader reader;
+    RecordingChannel channel;
+    ProfileConfig profile;
+    std::int64_t start = 0;
+    std::mutex mutex;
+    std::vector<std::wstring> lines;
+    std::vector<StatusReport> reports;
+    std::vector<std::pair<std::wstring, std::wstring>> notified;
+    std::vector<bool> keepAwake;
+    std::unique_ptr<MonitorEngine> engine;  // last: stopped before the doubles go away
 };
-
-// Snapshot helpers: a message delivered `offsetTicks` after (or before) the session start.
-MailSnapshot Message(const std::wstring& folder, const std::wstring& subject,
-                     std::int64_t deliveryTicks, const std::wstring& internetId = L"");
-MailSnapshot UnknownTimeMessage(const std::wstring& folder, const std::wstring& subject,
-                                const std::wstring& internetId = L"");
-
-SelectedFolder Folder(const std::wstring& path);
-RecipientEntry Recipient(const std::wstring& chatId, bool allowed = true);
-
-// Writes <name>Config.json into the folder.
-void WriteConfig(const std::filesystem::path& folder, const std::wstring& name,
-                 const ProfileConfig& config);
-ProfileConfig ReadConfig(const std::filesystem::path& folder, const std::wstring& name);
 
 }  // namespace wrenpost::testing
