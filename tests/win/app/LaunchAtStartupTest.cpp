@@ -1,9 +1,5 @@
-<<<<<<< HEAD
-// The Run value in wine's real registry (each test run has a fresh prefix).
-=======
 // The Run value and the application-data folders in wine's real registry and file system (each
 // test run has a fresh prefix).
->>>>>>> ui
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -26,11 +22,6 @@ std::wstring ReadRunValue(DWORD* type = nullptr, DWORD* bytes = nullptr) {
         ERROR_SUCCESS) {
         return L"<absent>";
     }
-<<<<<<< HEAD
-    if (type)
-        *type = valueType;
-=======
->>>>>>> ui
     if (bytes)
         *bytes = size;
     return buffer;
@@ -80,29 +71,12 @@ TEST(AppFolders, AreCreatedWithTheirParentsAndAFileInTheWayGivesTheWindowsErrorN
     EXPECT_TRUE(std::filesystem::is_directory(ProfilesFolder()));
     EXPECT_TRUE(EnsureAppFolders(error));  // a second time is fine
 
-<<<<<<< HEAD
-TEST(AppFolders, AFileInTheWayGivesTheDocumentedErrorWithTheWindowsErrorNumber) {
-    const auto appData = AppDataFolder();
-    std::error_code ignored;
-    std::filesystem::remove_all(appData, ignored);
-    std::filesystem::create_directories(appData);
-    {
-        HANDLE file = CreateFileW((appData / L"Profiles").c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(file);
-    }
-    std::wstring error;
-    EXPECT_FALSE(EnsureAppFolders(error));
-    EXPECT_EQ(error.rfind(L"Failed to create Profiles folder: " +
-                              (appData / L"Profiles").wstring() + L" (Windows error ",
-=======
     std::filesystem::remove_all(ProfilesFolder(), ignored);
     UniqueFileHandle(CreateFileW(ProfilesFolder().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  0, nullptr));
     EXPECT_FALSE(EnsureAppFolders(error));
     EXPECT_EQ(error.rfind(L"Failed to create Profiles folder: " + ProfilesFolder().wstring() +
                               L" (Windows error ",
->>>>>>> ui
                           0),
               0u);
     EXPECT_EQ(error.back(), L')');
