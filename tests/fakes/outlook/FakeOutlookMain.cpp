@@ -1,5 +1,5 @@
 // FakeOutlook.exe: serves the fake object model as Outlook.Application from a scenario file.
-// Usage: FakeOutlook.exe <scenario file> [-Embedding]. Leaves on the Quit event or Quit call,
+// Usage: FakeOutlook.exe <scenario file> [-Embedding]. Leaves on the Quit event (or a WM_QUIT),
 // always revoking its registrations first (a stale registration breaks later launches).
 #include <windows.h>
 // The headers below need windows.h first.

@@ -124,8 +124,6 @@ Scenario ParseScenario(const std::wstring& text) {
             }
             Folder& folder = scenario.Folders[FindOrAddFolder(scenario, store, get(L"path"))];
             folder.Id = get(L"id", folder.Id);
-            folder.Name = get(L"name", folder.Name);
-            folder.FolderPath = get(L"folderpath", folder.FolderPath);
             folder.Unreadable = has(L"unreadable");
             folder.Unopenable = has(L"unopenable");
             folder.NoSort = has(L"nosort");

@@ -2,8 +2,7 @@
 // fake runs). One record per line, tab-separated, "key=value" fields after the record kind:
 //
 //   store   id=S1  name=Ann  [nostore] [nodisplayname]
-//   folder  store=S1  path=Inbox\Sub  [id=F1] [name=..] [folderpath=..] [unreadable]
-//           [unopenable] [nosort]
+//   folder  store=S1  path=Inbox\Sub  [id=F1] [unreadable] [unopenable] [nosort]
 //   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
 //           [delivery=..] [submit=..] [msgid=..] [noaccessor]
 //   hang    member=GetFolderFromID

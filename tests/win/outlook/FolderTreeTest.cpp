@@ -46,27 +46,22 @@ protected:
     void TearDown() override { DestroyWindow(host_); }
 
     // Every item depth-first as its text path from the top, e.g. "A\\Inbox".
-    std::vector<std::pair<std::wstring, HTREEITEM>> Items() const {
+    std::vector<std::pair<std::wstring, HTREEITEM>> Items(HTREEITEM item = TVI_ROOT,
+                                                          const std::wstring& prefix = L"") const {
         std::vector<std::pair<std::wstring, HTREEITEM>> items;
-        std::vector<std::pair<std::wstring, HTREEITEM>> pending{
-            {L"", TreeView_GetRoot(tree_.Handle())}};
-        while (!pending.empty()) {
-            auto [prefix, item] = pending.back();
-            pending.pop_back();
-            if (item == nullptr) {
-                continue;
-            }
+        item = item == TVI_ROOT ? TreeView_GetRoot(tree_.Handle()) : item;
+        for (; item != nullptr; item = TreeView_GetNextSibling(tree_.Handle(), item)) {
             wchar_t text[256] = {};
             TVITEMW query{};
-            query.mask = TVIF_HANDLE | TVIF_TEXT;
+            query.mask = TVIF_TEXT;
             query.hItem = item;
             query.pszText = text;
             query.cchTextMax = 256;
             TreeView_GetItem(tree_.Handle(), &query);
-            const std::wstring path = prefix + text;
-            items.emplace_back(path, item);
-            pending.emplace_back(prefix, TreeView_GetNextSibling(tree_.Handle(), item));
-            pending.emplace_back(path + L"\\", TreeView_GetChild(tree_.Handle(), item));
+            items.emplace_back(prefix + text, item);
+            const auto below =
+                Items(TreeView_GetChild(tree_.Handle(), item), prefix + text + L"\\");
+            items.insert(items.end(), below.begin(), below.end());
         }
         return items;
     }
