@@ -23,7 +23,12 @@ class BotApiOverWinHttp : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.Start()); }
     HttpTransport Transport() const { return MakeWinHttpTransport(server.ServerEndpoint()); }
-    HttpResponse Perform(const HttpRequest& request) const {
+    // A request for the method "x" with the given body cap and time-outs.
+    HttpResponse Perform(std::size_t cap, const HttpTimeouts& timeouts = {}) const {
+        HttpRequest request;
+        request.path = L"/bot1:A/x";
+        request.maxBodyBytes = cap;
+        request.timeouts = timeouts;
         return PerformHttpRequest(server.ServerEndpoint(), L"t", request);
     }
     SendResult Send(const std::wstring& body) {
@@ -60,7 +65,7 @@ TEST_F(BotApiOverWinHttp, ABodyOverTheCapIsAFailureNotATruncatedAnswer) {
         FakeBotApiReply reply{200, std::string(row.size, 'b')};
         reply.sendContentLength = row.contentLength;
         server.QueueReply("x", reply);
-        const HttpResponse response = Perform({.path = L"/bot1:A/x", .maxBodyBytes = cap});
+        const HttpResponse response = Perform(cap);
         EXPECT_EQ(response.failedStage, row.stage) << row.size << " " << row.contentLength;
         EXPECT_EQ(response.status, 200u);
         EXPECT_EQ(response.body.size(), row.stage == HttpStage::None ? row.size : 0u);
@@ -78,7 +83,7 @@ TEST_F(BotApiOverWinHttp, ABodyOverTheCapIsAFailureNotATruncatedAnswer) {
 TEST_F(BotApiOverWinHttp, ATimeoutThatCannotBeAppliedFailsTheRequest) {
     for (const HttpTimeouts timeouts :
          {HttpTimeouts{-2, 1000, 1000, 1000, 1000}, HttpTimeouts{1000, 1000, 1000, 1000, -2}}) {
-        const HttpResponse response = Perform({.path = L"/bot1:A/getMe", .timeouts = timeouts});
+        const HttpResponse response = Perform(kDefaultMaxBodyBytes, timeouts);
         EXPECT_EQ(response.failedStage, HttpStage::Session);
         EXPECT_EQ(response.errorCode, static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
     }
