@@ -57,6 +57,9 @@ TEST(ExtractFields, FirstOccurrenceAnywhereWinsValuesStayRawAndIntegersFitSixtyF
     EXPECT_EQ(ExtractIntField(item, L"id"), 7);
     EXPECT_EQ(ExtractStringField(item, L"first_name"), std::wstring(L"A\\u00e9"));
     EXPECT_EQ(ExtractFlatObject(item, L"chat"), std::wstring(L"\"id\":-100"));
+    // A value that is not an object does not end the search; a number ends with its text.
+    EXPECT_EQ(ExtractFlatObject(L"\"chat\":1,\"chat\":{\"id\":2}", L"chat"), L"\"id\":2");
+    EXPECT_EQ(ExtractIntField(std::wstring_view(L"\"n\":12345").substr(0, 6), L"n"), 12);
     EXPECT_EQ(ExtractIntField(L"\"n\":9223372036854775807", L"n"), INT64_MAX);
     EXPECT_EQ(ExtractIntField(L"\"n\":-9223372036854775808", L"n"), INT64_MIN);
     EXPECT_EQ(ExtractIntField(L"\"n\":9223372036854775808", L"n"), std::nullopt);
