@@ -232,6 +232,7 @@ TEST(RulesFileRecovery, YesBacksUpThenWritesADefaultFileAndNoWritesNothing) {
     RulesFile file{.Version = 42};
     ASSERT_EQ(LoadRulesFile(f.path, file), RuleLoadResult::Loaded);
     EXPECT_EQ(file, RulesFile{});
+    EXPECT_EQ(f.prompts.Requests().at(0).buttons, PromptButtons::YesNo);
     ASSERT_EQ(f.lines.size(), 3u);  // parse error twice, then the recreated file
     EXPECT_EQ(f.lines[2], std::pair(LogLevel::Info, L"Rules recreated: " + f.path.wstring()));
     // Without a backup the corrupt file is kept.
