@@ -1,8 +1,8 @@
 // A scripted HTTP server on 127.0.0.1 (port chosen by the system) for tests that go through the
-// real WinHTTP client: the Bot API's getMe and sendMessage (with its length limit) answered like
-// the service does, and scripted answers for any method or, outside /bot<token>/, any address
-// such as the update service's. It records every request; a scripted reply can carry any
-// status, body and content type, a delay, no Content-Length, or no answer at all.
+// real WinHTTP client: getMe answers with a bot and every other request with an ok result, unless
+// a reply was queued for its method (or, outside /bot<token>/, its path, such as the update
+// service's). It records every request; a scripted reply can carry any status, body and content
+// type, a delay, no Content-Length, or no answer at all.
 #pragma once
 
 #include <atomic>
@@ -29,8 +29,7 @@ struct FakeBotApiReply {
 };
 
 struct FakeBotApiRequest {
-    std::string verb;                               // "GET" or "POST"
-    std::string target;                             // as sent: path and query
+    std::string verb;
     std::string token;                              // from "/bot<token>/<method>"
     std::string method;                             // e.g. "sendMessage"; other addresses: path
     std::map<std::string, std::string> parameters;  // decoded query and form body (UTF-8)
@@ -41,22 +40,18 @@ struct FakeBotApiRequest {
 class FakeBotApiServer {
 public:
     FakeBotApiServer() = default;
-    ~FakeBotApiServer();
+    ~FakeBotApiServer() { Stop(); }
     FakeBotApiServer(const FakeBotApiServer&) = delete;
     FakeBotApiServer& operator=(const FakeBotApiServer&) = delete;
 
     [[nodiscard]] bool Start();
-    void Stop();
+    void Stop();  // afterwards the endpoint names a port nobody listens on
 
     std::wstring BaseUrl() const;  // "http://127.0.0.1:<port>"
-    Endpoint ServerEndpoint() const;
+    Endpoint ServerEndpoint() const { return Endpoint{false, L"127.0.0.1", port_, L""}; }
 
-    // The next request for `method` (or, outside /bot<token>/, for that path) gets this reply
-    // instead of the built-in answer (FIFO).
-    void QueueReply(const std::string& method, FakeBotApiReply reply);
-
-    std::vector<FakeBotApiRequest> Requests() const;
-    std::vector<FakeBotApiRequest> Requests(const std::string& method) const;
+    void QueueReply(const std::string& method, FakeBotApiReply reply);  // FIFO per method
+    std::vector<FakeBotApiRequest> Requests(const std::string& method = "") const;
 
 private:
     void Serve();
@@ -69,10 +64,8 @@ private:
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     bool started_ = false;
-
     std::map<std::string, std::deque<FakeBotApiReply>> scripted_;
     std::vector<FakeBotApiRequest> requests_;
-    long long nextMessageId_ = 1;
 };
 
 }  // namespace wrenpost::testing

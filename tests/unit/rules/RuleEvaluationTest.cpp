@@ -115,7 +115,8 @@ TEST(RuleDecisions, Table) {
     }
 }
 
-TEST(RuleDecisions, PreparedListHonoursTheMasterSwitchAndReadsEmptyLogicAsAll) {
+TEST(RuleDecisions, PreparedListAndTheConditionsOutcomeOfOneRule) {
+    // The master switch empties the list; an empty logic reads as All.
     RulesFile file{.Enabled = false, .Rules = {Rule(L"b", {}, {}), Rule(L"a", {}, {})}};
     EXPECT_TRUE(PrepareMonitorRules(file).empty());
     file.Enabled = true;
@@ -124,12 +125,9 @@ TEST(RuleDecisions, PreparedListHonoursTheMasterSwitchAndReadsEmptyLogicAsAll) {
     const auto rules = PrepareMonitorRules(file);
     ASSERT_EQ(rules.size(), 2u);
     EXPECT_EQ(rules[0].Name + rules[0].ConditionLogic + rules[1].ConditionLogic, L"bAllAny");
-}
-
-TEST(RuleDecisions, ConditionsOutcomeOfOneRule) {
     MailSnapshot mail;
     mail.Subject = L"RE: x";
-    const ConditionsOutcome outcome =
+    const auto outcome =
         EvaluateConditions(Rule(L"r", {SubjectHas(L"X"), SubjectHas(L"y")}, {}), mail);
     EXPECT_FALSE(outcome.Held);
     EXPECT_EQ(outcome.Summary, L"Subject contains \"X\" AND Subject does not contain \"y\"");

@@ -14,17 +14,15 @@
 namespace wrenpost {
 namespace {
 
-// A text of up to `maxPieces` pieces picked from the '|'-separated list.
-std::wstring Generate(std::mt19937& random, std::wstring_view list, std::size_t maxPieces = 14) {
+// A text of up to 14 pieces picked from the '|'-separated list.
+std::wstring Generate(std::mt19937& random, std::wstring_view list) {
     std::vector<std::wstring_view> pieces;
     for (std::size_t from = 0, bar = 0; bar != list.npos; from = bar + 1) {
         bar = list.find(L'|', from);
         pieces.push_back(list.substr(from, bar - from));
     }
     std::wstring text;
-    for (std::size_t n = random() % (maxPieces + 1); n > 0; --n) {
-        text += pieces[random() % pieces.size()];
-    }
+    for (auto n = random() % 15; n > 0; --n) text += pieces[random() % pieces.size()];
     return text;
 }
 
@@ -45,13 +43,11 @@ std::pair<IntFieldRead, std::int32_t> RegexInt(const std::wstring& text) {
 // the next character); empty when the array never closes.
 std::wstring RegexArray(const std::wstring& text) {
     std::wsmatch m;
-    if (!std::regex_search(text, m, std::wregex(LR"("k"\s*:\s*\[)"))) {
+    if (!std::regex_search(text, m, std::wregex(LR"("k"\s*:\s*\[)")))
         return L"";
-    }
     const auto start = static_cast<std::size_t>(m.position(0) + m.length(0));
-    int depth = 1;
     bool inString = false;
-    for (std::size_t i = start; i < text.size(); ++i) {
+    for (std::size_t i = start, depth = 1; i < text.size(); ++i) {
         const wchar_t c = text[i];
         if (inString) {
             i += c == L'\\';
@@ -68,59 +64,53 @@ std::wstring RegexArray(const std::wstring& text) {
 
 TEST(RuleFieldReaders, SignedIntegerAndArrayAgreeWithThePatterns) {
     std::mt19937 random(4242);
-    const wchar_t* intPieces =
-        L"\"|\\|:| |\t|\n|\r|-|--|0|7|9|2147483647|2147483648|99999999999|\"k\"|\"k\":|\"k\": |"
-        L"\"k\" : -|k|\u00e9|x|,|{|}";
-    const wchar_t* arrayPieces =
-        L"\"|\\|\\\"|:| |\n|[|]|{|}|,|a|\"k\"|\"k\":|\"k\": [|\"k\" :[|\"k\": \"[\"|]]|\u00e9";
     for (int i = 0; i < 12000; ++i) {
-        std::wstring text = Generate(random, intPieces);
+        std::wstring text =
+            Generate(random,
+                     L"\"|\\|:| |\t|\n|\r|-|--|0|7|9|2147483647|2147483648|"
+                     L"99999999999|\"k\"|\"k\":|\"k\": |\"k\" : -|k|\u00e9|x|,|{|}");
         std::int32_t value = 12345;
         const IntFieldRead read = ReadSignedIntField(text, L"k", value);
         ASSERT_EQ(std::pair(read, value), RegexInt(text)) << i << " [" << WideToUtf8(text) << "]";
-        text = Generate(random, arrayPieces);
+        text = Generate(random,
+                        L"\"|\\|\\\"|:| |\n|[|]|{|}|,|a|\"k\"|\"k\":|\"k\": [|\"k\" :[|"
+                        L"\"k\": \"[\"|]]|\u00e9");
         ASSERT_EQ(std::wstring(ReadJsonArrayField(text, L"k")), RegexArray(text)) << i;
     }
-}
-
-TEST(RuleFieldReaders, SignedIntegerTakesUnicodeSpacesAndTheLowestNumber) {
-    std::int32_t value = 0;
     // ECMAScript white space includes the no-break and ideographic spaces; std::wregex does not.
+    std::int32_t value = 0;
     EXPECT_EQ(ReadSignedIntField(L"\"k\"\u3000:\u00a03x", L"k", value), IntFieldRead::Read);
     EXPECT_EQ(value, 3);
     EXPECT_EQ(ReadSignedIntField(L"\"k\": -2147483648", L"k", value), IntFieldRead::Read);
     EXPECT_EQ(value, INT32_MIN);
 }
 
-TEST(RuleFieldReaders, ObjectSplitterCutsTopLevelObjects) {
+TEST(RuleFieldReaders, ObjectSplitterAndOwnMembersSkipStringsAndNestedContent) {
     // Strings are walked everywhere, stray '}' ignored, an object open at the end dropped.
-    const std::wstring text =
-        L" x {\"a\": {\"b\": 1}} , } \"{\" {\"s\": \"}\\\"{\"}{} \"\\\"{\" {\"open\": {}";
-    EXPECT_EQ(SplitJsonObjects(text), (std::vector<std::wstring_view>{
-                                          L"{\"a\": {\"b\": 1}}", L"{\"s\": \"}\\\"{\"}", L"{}"}));
-}
-
-TEST(RuleFieldReaders, OwnMembersLeaveOutNestedContent) {
+    EXPECT_EQ(
+        SplitJsonObjects(
+            L" x {\"a\": {\"b\": 1}} , } \"{\" {\"s\": \"}\\\"{\"}{} \"\\\"{\" {\"o\""),
+        (std::vector<std::wstring_view>{L"{\"a\": {\"b\": 1}}", L"{\"s\": \"}\\\"{\"}", L"{}"}));
     EXPECT_EQ(OwnMembersOf(L"{\"a\": [1, {\"v\": \"]\"}], \"v\": \"x{\", \"o\": {\"v\": 2}}"),
               L"{\"a\": , \"v\": \"x{\", \"o\": }");
 }
 
 TEST(RuleFieldReaders, LongInputsTakeNoStackAndReadBackWhole) {
     const std::wstring big(1 << 20, L'x');
-    std::wstring text = L"{\"Version\": 1, \"Enabled\": true, \"Rules\": [{\"Name\": \"" + big +
-                        L"\", \"Conditions\": [" + std::wstring(200000, L'[') +
-                        std::wstring(200000, L']') + L"]}]}";
     RulesFile file;
-    ASSERT_EQ(ParseRulesFileText(text, file), RuleLoadResult::Loaded);
+    ASSERT_EQ(ParseRulesFileText(L"{\"Version\": 1, \"Enabled\": true, \"Rules\": [{\"Name\": \"" +
+                                     big + L"\", \"Conditions\": [" + std::wstring(200000, L'[') +
+                                     std::wstring(200000, L']') + L"]}]}",
+                                 file),
+              RuleLoadResult::Loaded);
     EXPECT_EQ(file.Rules.at(0).Name, big);
     // Many keys without values and a long run of digits.
     std::wstring keys;
-    for (int i = 0; i < 100000; ++i) {
-        keys += L"\"Order\": x";
-    }
-    keys += L"\"Order\": " + std::wstring(100000, L'1');
+    for (int i = 0; i < 100000; ++i) keys += L"\"Order\": x";
     std::int32_t value = 0;
-    EXPECT_EQ(ReadSignedIntField(keys, L"Order", value), IntFieldRead::OutOfRange);
+    EXPECT_EQ(
+        ReadSignedIntField(keys + L"\"Order\": " + std::wstring(100000, L'1'), L"Order", value),
+        IntFieldRead::OutOfRange);
     EXPECT_FALSE(HasBalancedBrackets(std::wstring(1 << 20, L'{')));
     EXPECT_TRUE(HasBalancedBrackets(std::wstring(1 << 20, L'[') + std::wstring(1 << 20, L']')));
 }

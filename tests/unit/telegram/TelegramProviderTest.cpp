@@ -38,10 +38,10 @@ TEST(TelegramSend, SendsTitleBlankLineAndBodyCappedAtTelegramsLimit) {
         const HttpRequest request = transport.Requests().at(0);
         EXPECT_TRUE(request.path.starts_with(L"/bot123:ABC/sendMessage"));
         EXPECT_EQ(request.timeouts, kSendMessageTimeouts);
-        const auto parameters = RequestParameters(request);
-        EXPECT_EQ(parameters.size(), 2u);
-        EXPECT_EQ(parameters.at("chat_id"), "-100123");
-        EXPECT_EQ(parameters.at("text"), WideToUtf8(row.sent)) << row.body.size();
+        EXPECT_EQ(RequestParameters(request),
+                  (std::map<std::string, std::string>{{"chat_id", "-100123"},
+                                                      {"text", WideToUtf8(row.sent)}}))
+            << row.body.size();
     }
 }
 
@@ -87,8 +87,6 @@ TEST(TelegramSend, TheResultRecordsHowEachSendEnded) {
          {false, L"Telegram rejected the message (HTTP 400): Bad Request: chat not found", 400, 0}},
         {Reply(201, "{\"ok\":true}"),
          {false, L"Telegram returned an unexpected response (HTTP 201).", 201, 0}},
-        {Reply(502, "<html><body>Bad Gateway</body></html>"),
-         {false, L"Telegram returned an unexpected response (HTTP 502).", 502, 0}},
         {Reply(0, ""), {false, L"Telegram returned an invalid or empty response.", 0, 0}},
         {oversized, {false, L"Telegram returned an oversized response (HTTP 200).", 200, 0}},
         {TransportFailure(HttpStage::Send, 12007),
@@ -103,10 +101,9 @@ TEST(TelegramSend, TheResultRecordsHowEachSendEnded) {
         transport.Queue(row.response);
         const SendResult result =
             TelegramProvider(L"1:A", L"5", transport.AsTransport()).Send(L"t", L"b");
-        EXPECT_EQ(result.ok, row.expected.ok) << WideToUtf8(row.expected.reason);
-        EXPECT_EQ(result.reason, row.expected.reason);
-        EXPECT_EQ(result.httpStatus, row.expected.httpStatus) << WideToUtf8(row.expected.reason);
-        EXPECT_EQ(result.retryAfterSeconds, row.expected.retryAfterSeconds);
+        EXPECT_EQ(std::tie(result.ok, result.reason, result.httpStatus, result.retryAfterSeconds),
+                  std::tie(row.expected.ok, row.expected.reason, row.expected.httpStatus,
+                           row.expected.retryAfterSeconds));
     }
 }
 

@@ -239,7 +239,7 @@ TEST(VerificationWorker, DrainsThenPollsEveryTwoSecondsUntilTheCodeArrives) {
     EXPECT_EQ(api.logged.at(1), L"[Verify] Verification code matched. Sender=\"Zed\" ChatId=9");
 }
 
-TEST(VerificationWorker, ExpiresAfterTheDeadline) {
+TEST(VerificationWorker, ExpiresAfterTheDeadlineAndCancellationEndsWithoutAResult) {
     BotApi api;
     FakeClock clock;
     const auto result = api.Run(clock);
@@ -247,6 +247,15 @@ TEST(VerificationWorker, ExpiresAfterTheDeadline) {
     EXPECT_EQ(OutcomeOf(*result), kVerificationExpired);
     EXPECT_EQ(ToUnixSeconds(clock.Now()), kEnd + 2);
     EXPECT_EQ(api.Requests(L"getUpdates").size(), 1u + 91u);  // pre-drain, then t = 0, 2, ..., 180
+    BotApi cancelling;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    cancelling.transport.SetResponder([&](const HttpRequest&) {
+        cancelled->store(cancelling.transport.Requests().size() == 2);  // during the first poll
+        return Updates({});
+    });
+    FakeClock restarted;
+    EXPECT_FALSE(cancelling.Run(restarted, cancelled));
+    EXPECT_EQ(cancelling.transport.Requests().size(), 2u);
 }
 
 TEST(VerificationWorker, APreDrainFailureIsLoggedAndAFailedPollEndsIt) {
@@ -262,18 +271,6 @@ TEST(VerificationWorker, APreDrainFailureIsLoggedAndAFailedPollEndsIt) {
                               L"response from Telegram API.) - continuing verification from the "
                               L"current point."}));
     EXPECT_EQ(RequestParameters(api.Requests(L"getUpdates").at(1)).at("offset"), "0");
-}
-
-TEST(VerificationWorker, CancellationEndsWithoutAResult) {
-    BotApi api;
-    FakeClock clock;
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    api.transport.SetResponder([&](const HttpRequest&) {
-        cancelled->store(api.transport.Requests().size() == 2);  // Cancel during the first poll
-        return Updates({});
-    });
-    EXPECT_FALSE(api.Run(clock, cancelled));
-    EXPECT_EQ(api.transport.Requests().size(), 2u);
 }
 
 TEST(VerificationPresentation, CountdownAndLinks) {
