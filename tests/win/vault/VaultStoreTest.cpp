@@ -128,12 +128,13 @@ TEST_F(VaultStore, CreatesSavesChangesThePasswordAndRecoversKeepingSecrets) {
     // An entry without a token is gone at the next open; each save draws a new data IV and
     // keeps every key field.
     const std::string first = FileBytes();
-    std::vector<VaultEntry> entries = {SampleEntries()[1],
-                                       {L"CC", L"", L"Gone", L"@g", L""},
-                                       SampleEntries()[0],
-                                       {NewVaultEntryId(), L"3:C", L"", L"", L""}};
+    const std::vector<VaultEntry> written = {SampleEntries()[1],
+                                             {L"CC", L"", L"Gone", L"@g", L""},
+                                             SampleEntries()[0],
+                                             {NewVaultEntryId(), L"3:C", L"", L"", L""}};
     std::wstring error;
-    ASSERT_TRUE(SaveVault(kPassword, entries, error)) << WideToUtf8(error);
+    ASSERT_TRUE(SaveVault(kPassword, written, error)) << WideToUtf8(error);
+    std::vector<VaultEntry> entries = written;
     entries.erase(entries.begin() + 1);
     const std::string saved = FileBytes();
     EXPECT_EQ(saved.substr(0, 264), first.substr(0, 264));
@@ -154,9 +155,9 @@ TEST_F(VaultStore, CreatesSavesChangesThePasswordAndRecoversKeepingSecrets) {
         EXPECT_EQ(OpenOk(L"new " + typed), entries);
     }
     EXPECT_FALSE(VerifyVaultPassword(L"new " + loose));
-    // The file is exactly the document with the secrets, under the unchanged master key.
+    // The file is exactly the saved document with the secrets, under the unchanged master key.
     const std::string file = FileBytes();
-    EXPECT_EQ(file, WithDocument(file, WriteVaultDocument(entries, &secrets)));
+    EXPECT_EQ(file, WithDocument(file, WriteVaultDocument(written, &secrets)));
 }
 
 TEST_F(VaultStore, RefusesMissingForeignAndDamagedFilesAndWrongSecrets) {
