@@ -24,20 +24,16 @@ std::set<std::wstring> Listing(const std::filesystem::path& folder) {
 }
 
 TEST(TextFileEncoding, IsOneBytePerCharacterUnlessACharacterNeedsUtf8) {
-    EXPECT_EQ(EncodeTextFile(L"{\n  \"a\": \"\u00e9\u00ff\"\n}\n"),
-              std::string("{\r\n  \"a\": \"\xE9\xFF\"\r\n}\r\n"));
+    EXPECT_EQ(EncodeTextFile(L"{\n\"a\": \"\u00e9\u00ff\"\n}\n"),
+              "{\r\n\"a\": \"\xE9\xFF\"\r\n}\r\n");
     EXPECT_EQ(EncodeTextFile(L"\u00e9\n\u0418"), "\xEF\xBB\xBF\xC3\xA9\r\n\xD0\x98");
-}
-
-TEST(TextFileEncoding, DecodeMirrorsTextModeReading) {
-    EXPECT_EQ(DecodeTextFile("a\r\nb\rc\n"), L"a\nb\rc\n");
-    EXPECT_EQ(DecodeTextFile("\xE9"), L"\u00e9");
+    // Decoding mirrors text-mode reading; without the mark, UTF-8 bytes are Latin-1 characters,
+    // so old files keep their meaning.
+    EXPECT_EQ(DecodeTextFile("a\r\nb\rc\n\xE9"), L"a\nb\rc\n\u00e9");
     EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF\xD0\x98\r\n"), L"\u0418\n");
-    // Without the mark, UTF-8 bytes are Latin-1 characters: old files keep their meaning.
     EXPECT_EQ(DecodeTextFile("\xC3\xA9"), L"\u00c3\u00a9");
     std::wstring text = L"unchanged";
-    TempDir dir;
-    EXPECT_FALSE(ReadTextFile(dir / L"none.json", text));
+    EXPECT_FALSE(ReadTextFile(TempDir() / L"none.json", text));
     EXPECT_EQ(text, L"unchanged");
 }
 

@@ -2,6 +2,9 @@
 // failure gives, and that no failure or damage ever changes the file or reads as another vault.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <numeric>
 #include <set>
 
 #include "app/AppPaths_win.h"
@@ -17,6 +20,7 @@ namespace wrenpost::testing {
 namespace {
 
 const std::wstring kPassword = L"first password";
+const std::wstring kNoRecoveryKey = L"This vault does not have a recovery key configured.";
 
 // Awkward text on purpose: every save and open below carries it.
 std::vector<VaultEntry> SampleEntries() {
@@ -40,9 +44,7 @@ protected:
     // Every draw continues 0, 1, 2, ... (mod 256), so a new vault's master key is 0 ... 31.
     void UseCountingRandom() {
         SetVaultRandomSourceForTesting([this](unsigned char* out, std::size_t size) {
-            for (std::size_t i = 0; i < size; ++i) {
-                out[i] = static_cast<unsigned char>(next_++);
-            }
+            std::generate_n(out, size, [this] { return static_cast<unsigned char>(next_++); });
             return true;
         });
     }
@@ -69,26 +71,18 @@ protected:
         return entries;
     }
 
-    std::wstring OpenError(const std::wstring& password) {
-        std::vector<VaultEntry> entries;
-        std::wstring error;
-        EXPECT_FALSE(OpenVault(password, entries, error));
-        return error;
-    }
-
-    // Opening, saving, changing the password and recovery all fail on the present file with
-    // `text` (recovery with `recoverText` when given) and leave its bytes as they were.
-    void ExpectEveryOperationRefused(const std::wstring& text, const std::wstring& key = L"key",
-                                     const std::wstring& recoverText = L"") {
+    // Open, save, password change and recovery (with `key`) fail on the present file with
+    // `texts` in that order and leave its bytes as they were.
+    void ExpectRefused(const std::wstring& password, const std::wstring& key,
+                       const std::array<std::wstring, 4>& texts) {
         const std::string before = FileBytes();
-        std::wstring error;
-        EXPECT_EQ(OpenError(kPassword), text);
-        EXPECT_FALSE(SaveVault(kPassword, {}, error));
-        EXPECT_EQ(error, text);
-        EXPECT_FALSE(ChangeVaultPassword(kPassword, L"x", error));
-        EXPECT_EQ(error, text);
-        EXPECT_FALSE(RecoverVaultPassword(key, L"x", error));
-        EXPECT_EQ(error, recoverText.empty() ? text : recoverText);
+        std::vector<VaultEntry> entries;
+        std::array<std::wstring, 4> errors;
+        EXPECT_FALSE(OpenVault(password, entries, errors[0]));
+        EXPECT_FALSE(SaveVault(password, {}, errors[1]));
+        EXPECT_FALSE(ChangeVaultPassword(password, L"x", errors[2]));
+        EXPECT_FALSE(RecoverVaultPassword(key, L"x", errors[3]));
+        EXPECT_EQ(errors, texts);
         EXPECT_EQ(FileBytes(), before);
     }
 
@@ -101,9 +95,7 @@ std::string WithDocument(const std::string& file, std::string_view document) {
     VaultHeader header;
     EXPECT_TRUE(ParseVaultHeader(file, header));
     VaultMasterKey master;
-    for (unsigned char i = 0; i < 32; ++i) {
-        master.bytes[i] = i;
-    }
+    std::iota(master.bytes.begin(), master.bytes.end(), 0);
     std::string ciphertext;
     EXPECT_TRUE(VaultEncrypt(master.data(), header.dataIv, document, ciphertext));
     return SerializeVaultFile(header, ciphertext);
@@ -124,108 +116,90 @@ std::string FirstVersionFile(const std::wstring& password, std::string_view docu
     return SerializeVaultFile(header, ciphertext);
 }
 
-TEST_F(VaultStore, CreatesSavesChangesThePasswordAndRecovers) {
-    EXPECT_FALSE(VaultExists());
-    std::wstring key;
-    std::wstring error;
-    ASSERT_TRUE(CreateVault(kPassword, key, error)) << WideToUtf8(error);
+// Secrets planted in the document ride along unseen through every operation.
+TEST_F(VaultStore, CreatesSavesChangesThePasswordAndRecoversKeepingSecrets) {
+    UseCountingRandom();
+    const std::wstring key = CreateWith(kPassword, {});
     EXPECT_TRUE(IsVaultV2());
-    EXPECT_EQ(key.size(), 29u);
-    EXPECT_EQ(NormalizeRecoveryKey(key).find_first_not_of(kRecoveryKeyAlphabet),
-              std::wstring::npos);
     EXPECT_TRUE(OpenOk(kPassword).empty());
-
-    // An entry without a token is gone at the next open.
-    std::vector<VaultEntry> entries = SampleEntries();
-    entries.insert(entries.begin() + 1, VaultEntry{L"00112233445566CC", L"", L"Gone", L"@g", L""});
-    ASSERT_TRUE(SaveVault(kPassword, entries, error)) << WideToUtf8(error);
+    const VaultSecrets secrets{{L"alpha", L"one \"1\""}, {L"\u0411", L"line\nbreak"}};
+    SetFileBytes(WithDocument(FileBytes(), WriteVaultDocument(SampleEntries(), &secrets)));
     EXPECT_EQ(OpenOk(kPassword), SampleEntries());
-
-    // Each save draws a new data IV and keeps every key field.
+    // An entry without a token is gone at the next open; each save draws a new data IV and
+    // keeps every key field.
     const std::string first = FileBytes();
-    entries = {SampleEntries()[1], SampleEntries()[0], {NewVaultEntryId(), L"3:C", L"", L"", L""}};
-    ASSERT_TRUE(SaveVault(kPassword, entries, error)) << WideToUtf8(error);
+    const std::vector<VaultEntry> written = {SampleEntries()[1],
+                                             {L"CC", L"", L"Gone", L"@g", L""},
+                                             SampleEntries()[0],
+                                             {NewVaultEntryId(), L"3:C", L"", L"", L""}};
+    std::wstring error;
+    ASSERT_TRUE(SaveVault(kPassword, written, error)) << WideToUtf8(error);
+    std::vector<VaultEntry> entries = written;
+    entries.erase(entries.begin() + 1);
     const std::string saved = FileBytes();
     EXPECT_EQ(saved.substr(0, 264), first.substr(0, 264));
     EXPECT_NE(saved.substr(264, 16), first.substr(264, 16));
     EXPECT_EQ(OpenOk(kPassword), entries);
-
     // A password change replaces only the four password fields.
     ASSERT_TRUE(ChangeVaultPassword(kPassword, L"second", error)) << WideToUtf8(error);
     EXPECT_NE(FileBytes().substr(8, 128), saved.substr(8, 128));
     EXPECT_EQ(FileBytes().substr(136), saved.substr(136));
     EXPECT_FALSE(VerifyVaultPassword(kPassword));
-
     // The recovery key, as printed or typed loosely, keeps working and replaces the password.
-    std::wstring loose = L" ";
-    for (const wchar_t c : key) {
-        loose +=
-            c == L'-' ? std::wstring(L" \t") : std::wstring(1, static_cast<wchar_t>(towlower(c)));
-    }
-    for (const std::wstring& typed : {loose + L"\r\n", key}) {
+    std::wstring loose = L" " + key + L"\r\n";
+    std::replace(loose.begin(), loose.end(), L'-', L'\t');
+    std::transform(loose.begin(), loose.end(), loose.begin(), towlower);
+    for (const std::wstring& typed : {loose, key}) {
         ASSERT_TRUE(RecoverVaultPassword(typed, L"new " + typed, error)) << WideToUtf8(error);
         EXPECT_FALSE(VerifyVaultPassword(L"second"));
         EXPECT_EQ(OpenOk(L"new " + typed), entries);
     }
-    EXPECT_FALSE(VerifyVaultPassword(L"new " + loose + L"\r\n"));
+    EXPECT_FALSE(VerifyVaultPassword(L"new " + loose));
+    // The file is exactly the saved document with the secrets, under the unchanged master key.
+    const std::string file = FileBytes();
+    EXPECT_EQ(file, WithDocument(file, WriteVaultDocument(written, &secrets)));
 }
 
-TEST_F(VaultStore, WrongPasswordsAndKeysLeaveTheFileByteIdentical) {
-    const std::wstring key = CreateWith(kPassword, SampleEntries());
-    const std::string before = FileBytes();
-    std::wstring error;
-    EXPECT_EQ(OpenError(L"wrong"), L"Invalid vault password.");
-    EXPECT_FALSE(VerifyVaultPassword(L""));
-    EXPECT_FALSE(SaveVault(L"wrong", {}, error));
-    EXPECT_EQ(error, L"Invalid vault password.");
-    EXPECT_FALSE(ChangeVaultPassword(L"wrong", L"new", error));
-    EXPECT_EQ(error, L"The old password is incorrect.");
-    std::wstring badKey = key;
-    badKey[0] = badKey[0] == L'2' ? L'3' : L'2';
-    for (const std::wstring& wrong : {badKey, std::wstring(), kPassword}) {
-        EXPECT_FALSE(RecoverVaultPassword(wrong, L"new", error));
-        EXPECT_EQ(error, L"Invalid recovery key.");
-    }
-    EXPECT_EQ(FileBytes(), before);
-    EXPECT_EQ(OpenOk(kPassword), SampleEntries());
-}
-
-TEST_F(VaultStore, ReportsMissingForeignAndTruncatedFiles) {
-    std::wstring error;
+TEST_F(VaultStore, RefusesMissingForeignAndDamagedFilesAndWrongSecrets) {
     EXPECT_FALSE(VaultExists());
     EXPECT_FALSE(VerifyVaultPassword(kPassword));
-    EXPECT_FALSE(SaveVault(kPassword, {}, error));
-    EXPECT_EQ(error, L"Vault file not found.");
-    EXPECT_EQ(OpenError(kPassword), L"Cannot open vault file.");
-    EXPECT_FALSE(ChangeVaultPassword(kPassword, L"x", error));
-    EXPECT_EQ(error, L"Cannot open vault file.");
-    EXPECT_FALSE(RecoverVaultPassword(L"key", L"x", error));
-    EXPECT_EQ(error, L"Cannot open vault file.");
+    const std::wstring cannot = L"Cannot open vault file.";
+    ExpectRefused(kPassword, L"key", {cannot, L"Vault file not found.", cannot, cannot});
+    const std::wstring format = L"Invalid vault file format.";
     for (const std::string& foreign :
          {std::string(), std::string("WPVLT00"), "WPVLT003" + std::string(400, 0)}) {
         SetFileBytes(foreign);
         EXPECT_TRUE(VaultExists());
         EXPECT_FALSE(IsVaultV2());
-        ExpectEveryOperationRefused(L"Invalid vault file format.", L"key",
-                                    L"This vault does not have a recovery key configured.");
+        ExpectRefused(kPassword, L"key", {format, format, format, kNoRecoveryKey});
     }
     const std::wstring key = CreateWith(kPassword, SampleEntries());
     const std::string whole = FileBytes();
-    for (const std::size_t size : {std::size_t{8}, std::size_t{283}}) {
-        SetFileBytes(whole.substr(0, size));
-        ExpectEveryOperationRefused(L"Vault file appears corrupt.");
+    std::wstring badKey = key;
+    badKey[0] = badKey[0] == L'2' ? L'3' : L'2';
+    const std::wstring wrong = L"Invalid vault password.";
+    for (const std::wstring& typed : {badKey, std::wstring(), kPassword}) {
+        ExpectRefused(L"wrong", typed,
+                      {wrong, wrong, L"The old password is incorrect.", L"Invalid recovery key."});
     }
-    // A length of 0, above 10 MiB, or beyond the end of the file.
+    EXPECT_FALSE(VerifyVaultPassword(L""));
+    // Cut inside the header, or a length of 0, above 10 MiB, or beyond the end of the file.
+    std::vector<std::string> damaged = {whole.substr(0, 8), whole.substr(0, 283)};
     for (const std::uint32_t length :
          {0u, kMaxVaultCiphertextSize + 1, static_cast<std::uint32_t>(whole.size() - 284 + 16)}) {
-        std::string damaged = whole;
+        damaged.push_back(whole);
         for (int i = 0; i < 4; ++i) {
-            damaged[280 + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+            damaged.back()[280 + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
         }
-        SetFileBytes(damaged);
-        SCOPED_TRACE(length);
-        ExpectEveryOperationRefused(L"Vault file appears corrupt.", key);
     }
+    const std::wstring corrupt = L"Vault file appears corrupt.";
+    for (const std::string& bytes : damaged) {
+        SetFileBytes(bytes);
+        SCOPED_TRACE(bytes.size());
+        ExpectRefused(kPassword, key, {corrupt, corrupt, corrupt, corrupt});
+    }
+    SetFileBytes(whole);
+    EXPECT_EQ(OpenOk(kPassword), SampleEntries());
 }
 
 // The format has no integrity check: whatever a damaged file decrypts to must be refused
@@ -256,43 +230,19 @@ TEST_F(VaultStore, NoDamagedOrCutFileOpensAsADifferentVault) {
                           L"", L"Invalid vault file format.", L"Vault file appears corrupt.",
                           L"Invalid vault password.", L"Failed to unwrap vault key.",
                           L"Failed to decrypt vault data.", L"Failed to parse vault data."}));
-    // Documents cut after their entries, in secrets, or not valid UTF-8.
+    // A document cut in its secrets: a save must not drop what it could not read.
     const std::string document = WriteVaultDocument(SampleEntries(), nullptr);
-    const std::string entriesOnly = document.substr(0, document.size() - 1);
-    for (const std::string& bad : {entriesOnly, entriesOnly + ",\"secrets\":{\"a\":\"b\"",
-                                   std::string("{\"entries\":[{\"token\":\"\xC0\xAF\"}]}")}) {
-        SetFileBytes(WithDocument(whole, bad));
-        EXPECT_EQ(OpenError(kPassword), L"Failed to parse vault data.");
-        std::wstring error;
-        EXPECT_FALSE(SaveVault(kPassword, SampleEntries(), error));
-        EXPECT_EQ(error, L"Failed to parse vault data.");
-    }
-}
-
-TEST_F(VaultStore, KeepsSecretsThroughSavesPasswordChangesAndRecovery) {
-    UseCountingRandom();
-    const std::wstring key = CreateWith(kPassword, {});
-    const VaultSecrets secrets{{L"alpha", L"one \"1\""}, {L"\u0411", L"line\nbreak"}};
-    SetFileBytes(WithDocument(FileBytes(), WriteVaultDocument(SampleEntries(), &secrets)));
-    EXPECT_EQ(OpenOk(kPassword), SampleEntries());
-    const std::vector<VaultEntry> changed = {SampleEntries()[1]};
+    SetFileBytes(WithDocument(whole, document.substr(0, document.size() - 1) + ",\"secrets\":{"));
     std::wstring error;
-    ASSERT_TRUE(SaveVault(kPassword, changed, error)) << WideToUtf8(error);
-    ASSERT_TRUE(ChangeVaultPassword(kPassword, L"other", error)) << WideToUtf8(error);
-    ASSERT_TRUE(RecoverVaultPassword(key, L"third", error)) << WideToUtf8(error);
-    EXPECT_EQ(OpenOk(L"third"), changed);
-    // The file is exactly the document with the secrets, under the unchanged master key.
-    const std::string file = FileBytes();
-    EXPECT_EQ(file, WithDocument(file, WriteVaultDocument(changed, &secrets)));
+    EXPECT_FALSE(SaveVault(kPassword, SampleEntries(), error));
+    EXPECT_EQ(error, L"Failed to parse vault data.");
 }
 
-TEST_F(VaultStore, NamesTheRandomSourceThatFailed) {
+TEST_F(VaultStore, NamesTheRandomSourceThatFailedAndKeepsTheFile) {
     // Draws in order: master key, password salt, password IV, recovery key, recovery salt,
     // recovery IV, data IV.
+    const std::wstring random = L"Failed to generate random bytes.";
     for (int failing = 1; failing <= 7; ++failing) {
-        const std::wstring text = failing == 1   ? L"Failed to generate master key."
-                                  : failing == 7 ? L"Failed to generate IV."
-                                                 : L"Failed to generate random bytes.";
         int call = 0;
         SetVaultRandomSourceForTesting([&call, failing](unsigned char* out, std::size_t size) {
             std::fill_n(out, size, static_cast<unsigned char>(call));
@@ -301,20 +251,20 @@ TEST_F(VaultStore, NamesTheRandomSourceThatFailed) {
         std::wstring key;
         std::wstring error;
         EXPECT_FALSE(CreateVault(kPassword, key, error)) << failing;
-        EXPECT_EQ(error, text) << failing;
+        EXPECT_EQ(error, failing == 1   ? L"Failed to generate master key."
+                         : failing == 7 ? L"Failed to generate IV."
+                                        : random);
         EXPECT_FALSE(VaultExists());
     }
     SetVaultRandomSourceForTesting(nullptr);
     const std::wstring key = CreateWith(kPassword, SampleEntries());
     const std::string before = FileBytes();
     SetVaultRandomSourceForTesting([](unsigned char*, std::size_t) { return false; });
-    std::wstring error;
-    EXPECT_FALSE(SaveVault(kPassword, {}, error));
-    EXPECT_EQ(error, L"Failed to generate IV.");
-    EXPECT_FALSE(ChangeVaultPassword(kPassword, L"new", error));
-    EXPECT_EQ(error, L"Failed to generate random bytes.");
-    EXPECT_FALSE(RecoverVaultPassword(key, L"new", error));
-    EXPECT_EQ(error, L"Failed to generate random bytes.");
+    std::array<std::wstring, 3> errors;
+    EXPECT_FALSE(SaveVault(kPassword, {}, errors[0]));
+    EXPECT_FALSE(ChangeVaultPassword(kPassword, L"new", errors[1]));
+    EXPECT_FALSE(RecoverVaultPassword(key, L"new", errors[2]));
+    EXPECT_EQ(errors, (std::array<std::wstring, 3>{L"Failed to generate IV.", random, random}));
     EXPECT_EQ(FileBytes(), before);
     EXPECT_EQ(NewVaultEntryId().size(), 16u);  // entry ids never come out empty, even then
 }
@@ -322,19 +272,17 @@ TEST_F(VaultStore, NamesTheRandomSourceThatFailed) {
 TEST_F(VaultStore, MakesDistinctEntryIdsAndFindsItsFolder) {
     std::set<std::wstring> ids;
     for (int i = 0; i < 200; ++i) {
-        const std::wstring id = NewVaultEntryId();
-        EXPECT_EQ(id.find_first_not_of(L"0123456789ABCDEF"), std::wstring::npos) << WideToUtf8(id);
-        ids.insert(id);
+        ids.insert(NewVaultEntryId());
     }
     EXPECT_EQ(ids.size(), 200u);
     const std::filesystem::path folder = dir_.Path() / L"deep" / L"\u0418\u0432\u0430\u043d";
     SetVaultFolderProvider([folder] { return folder; });
-    std::wstring key;
-    std::wstring error;
-    ASSERT_TRUE(CreateVault(kPassword, key, error)) << WideToUtf8(error);
+    CreateWith(kPassword, {});
     EXPECT_TRUE(std::filesystem::exists(folder / L"TokenVault.dat"));
     SetVaultFolderProvider([] { return std::filesystem::path(); });
     EXPECT_FALSE(VaultExists());
+    std::wstring key;
+    std::wstring error;
     EXPECT_FALSE(CreateVault(kPassword, key, error));
     EXPECT_EQ(error, L"Failed to write vault file.");
     SetVaultFolderProvider(nullptr);
@@ -349,35 +297,24 @@ TEST_F(VaultStore, KeepsFirstVersionFilesFirstVersion) {
     const std::string before = FileBytes();
     EXPECT_FALSE(IsVaultV2());
     EXPECT_EQ(OpenOk(kPassword), SampleEntries());
-    EXPECT_EQ(OpenError(L"wrong"), L"Invalid vault password.");
-    std::wstring error;
-    EXPECT_FALSE(SaveVault(L"wrong", {}, error));
-    EXPECT_EQ(error, L"Invalid vault password.");
-    EXPECT_FALSE(ChangeVaultPassword(L"wrong", L"new", error));
-    EXPECT_EQ(error, L"The old password is incorrect.");
-    EXPECT_FALSE(RecoverVaultPassword(L"2345-6789-ABCD-EFGH-JKLM-NPQR", L"new", error));
-    EXPECT_EQ(error, L"This vault does not have a recovery key configured.");
-    EXPECT_EQ(FileBytes(), before);
-
+    const std::wstring wrong = L"Invalid vault password.";
+    ExpectRefused(L"wrong", L"2345-6789-ABCD-EFGH-JKLM-NPQR",
+                  {wrong, wrong, L"The old password is incorrect.", kNoRecoveryKey});
     SetFileBytes(before.substr(0, 91));
-    ExpectEveryOperationRefused(L"Vault file appears corrupt.", L"key",
-                                L"This vault does not have a recovery key configured.");
-
+    const std::wstring corrupt = L"Vault file appears corrupt.";
+    ExpectRefused(kPassword, L"key", {corrupt, corrupt, corrupt, kNoRecoveryKey});
     // A save keeps salt and verifier and draws a new IV; a password change draws a new salt.
     SetFileBytes(before);
     const std::vector<VaultEntry> entries = {SampleEntries()[1]};
+    std::wstring error;
     ASSERT_TRUE(SaveVault(kPassword, entries, error)) << WideToUtf8(error);
     const std::string saved = FileBytes();
     EXPECT_EQ(saved.substr(0, 40), before.substr(0, 40));
     EXPECT_NE(saved.substr(40, 16), before.substr(40, 16));
     EXPECT_EQ(saved.substr(56, 32), before.substr(56, 32));
     ASSERT_TRUE(ChangeVaultPassword(kPassword, L"new \u00fc", error)) << WideToUtf8(error);
-    const std::string changed = FileBytes();
-    VaultHeader header;
-    ASSERT_TRUE(ParseVaultHeader(changed, header));
-    EXPECT_EQ(changed.substr(0, 8), "WPVLT001");
-    EXPECT_EQ(header.ciphertextLength, changed.size() - 92);
-    EXPECT_NE(changed.substr(8, 32), saved.substr(8, 32));
+    EXPECT_NE(FileBytes().substr(8, 32), saved.substr(8, 32));
+    EXPECT_FALSE(IsVaultV2());
     EXPECT_FALSE(VerifyVaultPassword(kPassword));
     EXPECT_EQ(OpenOk(L"new \u00fc"), entries);
 }
@@ -407,14 +344,10 @@ TEST_F(VaultStore, CreateAndSaveGiveTheIndependentlyComputedBytes) {
     SetVaultKdfIterationsForTesting(0);
     UseCountingRandom();
     const std::wstring password = L"P\u00e4ssw\u00f6rd \u2713";
-    std::wstring key;
-    std::wstring error;
-    ASSERT_TRUE(CreateVault(password, key, error)) << WideToUtf8(error);
-    EXPECT_EQ(key, L"JKLM-NPQR-STUV-WXYZ-2345-6789");
     const std::vector<VaultEntry> entries = {{L"0011223344556677", L"123456:AAbbCC",
                                               L"\u0411\u043e\u0442 \"\U0001F916\"", L"@alpha_bot",
                                               L"line\ttab \\ back\r\n"}};
-    ASSERT_TRUE(SaveVault(password, entries, error)) << WideToUtf8(error);
+    EXPECT_EQ(CreateWith(password, entries), L"JKLM-NPQR-STUV-WXYZ-2345-6789");
     std::string expected;
     for (std::size_t i = 0; i + 1 < sizeof kSavedHex; i += 2) {
         expected.push_back(
