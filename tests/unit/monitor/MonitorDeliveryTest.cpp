@@ -46,6 +46,7 @@ TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
     reader.Push(inbox);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(channel.Sent().size(), 2u + 4u);
+    EXPECT_EQ(LastReport().Sent, 4);  // counted from the new session's start
     EXPECT_EQ(Logged(L"Baseline completed (backlog mode)", true), 1u);
     EXPECT_EQ(reader.Calls().back().Limit, 50);
     EXPECT_TRUE(reader.Calls().back().IncludeOld);
