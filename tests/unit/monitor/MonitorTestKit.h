@@ -182,11 +182,12 @@ private:
     public:
         Provider(std::shared_ptr<State> s, SentMessage to) : s_(std::move(s)), to_(to) {}
         SendResult Send(const std::wstring& title, const std::wstring& body) override {
-            std::function<void()> hook = Take();
-            if (hook) {
-                hook();  // runs once, on the sending thread, outside the lock
+            std::unique_lock lock(s_->mutex);
+            if (auto hook = std::exchange(s_->hook, nullptr)) {
+                lock.unlock();  // runs once, on the sending thread, outside the lock
+                hook();
+                lock.lock();
             }
-            std::lock_guard lock(s_->mutex);
             if (std::count(s_->failing.begin(), s_->failing.end(), to_.ChatId) > 0) {
                 return SendResult{false, L"HTTP 502", 502, 0};
             }
@@ -196,10 +197,6 @@ private:
         std::wstring Name() const override { return L"Recording"; }
 
     private:
-        std::function<void()> Take() {
-            std::lock_guard lock(s_->mutex);
-            return std::exchange(s_->hook, nullptr);
-        }
         std::shared_ptr<State> s_;
         SentMessage to_;
     };
