@@ -107,6 +107,7 @@ TEST(GetBotInfo, ReadsTheBotsDecodedNamesAndClassifiesEveryFailureNamingItsStage
         {fail(S::OpenRequest, 12175), other, L"Connect. TLS/SSL handshake failed."},
         {fail(S::Send, 12029), other, L"Send. Failed to connect to Telegram API."},
         {fail(S::Receive, 12002), other, L"Receive. Connection timeout."},
+        {fail(S::Read, 12030), other, L"Receive. Connection error."},
         {oversized, other, L"Receive. The answer from Telegram API is too large."},
         {Reply(200, ""), other, L"Receive. Empty response from Telegram API."},
         {Reply(200, "{\"ok\":true,\"result\":{\"first_name\":\"A\"}}"), other,

@@ -68,7 +68,7 @@ struct BotApi {
     }
 };
 
-TEST(VerificationTexts, CodeCountdownAndDeepLink) {
+TEST(VerificationTexts, CodeAndDeepLink) {
     EXPECT_EQ(VerificationDeepLink(L"@wren_bot", L"WP-000001"),
               L"https://t.me/wren_bot?start=WP-000001");
     std::set<std::wstring> codes;

@@ -28,9 +28,8 @@ std::string Nested(int arrays, const std::string& inner) {
 }
 
 TEST(StrictJsonValues, ReadLiteralsNumbersStringsAndContainers) {
-    EXPECT_TRUE(Parse("true").boolean);
+    EXPECT_TRUE(Parse("true").boolean && !Parse("false").boolean);
     EXPECT_EQ(Parse("false").kind, JsonKind::Bool);
-    EXPECT_FALSE(Parse("false").boolean);
     for (const auto& [text, number] :
          {std::pair{"0", 0.0}, std::pair{"-12", -12.0}, std::pair{"3.25", 3.25},
           std::pair{"1e3", 1000.0}, std::pair{"2.5E-1", 0.25}, std::pair{"-0.5e+2", -50.0}}) {
