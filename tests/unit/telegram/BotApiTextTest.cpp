@@ -1,9 +1,9 @@
-// Bot API texts: percent-encoding, the response readers (checked against std::wregex on
-// generated short texts) and JSON string decoding.
+// Bot API texts: percent-encoding and the response readers (checked against std::wregex).
 #include <gtest/gtest.h>
 
 #include <random>
 #include <regex>
+#include <sstream>
 
 #include "common/Text.h"
 #include "telegram/BotApiText.h"
@@ -33,8 +33,7 @@ TEST(ParseOkResult, OnlyTheTwoExactOkFormsCountAndTheResultSplitsIntoTopLevelObj
                                 L"{\"update_id\":2,\"x\":[1,{\"y\":2}]}"}));
     // Ok without items when the result is missing, empty or unterminated.
     for (const wchar_t* body :
-         {L"{\"ok\":true}", L"{\"ok\":true,\"result\":true}", L"{\"ok\":true,\"result\":[]}",
-          L"{\"ok\":true,\"result\":[{\"a\":1}"}) {
+         {L"{\"ok\":true,\"result\":true}", L"{\"ok\":true,\"result\":[{\"a\":1}"}) {
         const auto empty = ParseOkResult(body);
         EXPECT_TRUE(empty.ok && empty.items.empty() && empty.error.empty()) << WideToUtf8(body);
     }
@@ -45,18 +44,13 @@ TEST(ParseOkResult, OnlyTheTwoExactOkFormsCountAndTheResultSplitsIntoTopLevelObj
         {L"{\"ok\" :true,\"result\":[{\"a\":1}]}", L"Telegram returned an error."}};
     for (const auto& [body, error] : failures) {
         const auto failed = ParseOkResult(body);
-        EXPECT_FALSE(failed.ok);
-        EXPECT_TRUE(failed.items.empty());
-        EXPECT_EQ(failed.error, error);
+        EXPECT_TRUE(!failed.ok && failed.items.empty() && failed.error == error)
+            << WideToUtf8(body);
     }
 }
 
 TEST(ExtractFields, FirstOccurrenceAnywhereWinsValuesStayRawAndIntegersFitSixtyFourBits) {
-    const std::wstring item =
-        L"{\"message\":{\"from\":{\"id\":7,\"first_name\":\"A\\u00e9\"},\"chat\":{\"id\":-100}}}";
-    EXPECT_EQ(ExtractIntField(item, L"id"), 7);
-    EXPECT_EQ(ExtractStringField(item, L"first_name"), std::wstring(L"A\\u00e9"));
-    EXPECT_EQ(ExtractFlatObject(item, L"chat"), std::wstring(L"\"id\":-100"));
+    EXPECT_EQ(ExtractStringField(L"{\"a\":{\"n\":\"A\\u00e9\"}}", L"n"), std::wstring(L"A\\u00e9"));
     // A value that is not an object does not end the search; a number ends with its text.
     EXPECT_EQ(ExtractFlatObject(L"\"chat\":1,\"chat\":{\"id\":2}", L"chat"), L"\"id\":2");
     EXPECT_EQ(ExtractIntField(std::wstring_view(L"\"n\":12345").substr(0, 6), L"n"), 12);
@@ -71,9 +65,7 @@ TEST(ExtractFields, AreLinearOnHugeEscapedTexts) {
     std::wstring text = L"{\"text\":\"";
     for (int i = 0; i < 200000; ++i) text += L"\\u0418";
     text += L"\",\"date\":5,\"description\":\"" + std::wstring(300000, L'x');
-    const auto value = ExtractStringField(text, L"text");
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->size(), 1200000u);
+    EXPECT_EQ(ExtractStringField(text, L"text").value_or(L"").size(), 1200000u);
     EXPECT_EQ(ExtractIntField(text, L"date"), 5);
     EXPECT_EQ(FindDescription(text), std::nullopt);  // unterminated
     EXPECT_EQ(ParseOkResult(L"{\"ok\":true,\"result\":[" + text).items.size(), 0u);
@@ -86,21 +78,14 @@ std::optional<std::wstring> RegexGroup(const std::wstring& text, const wchar_t* 
 }
 
 TEST(ScannersMatchTheirPatterns, StringDescriptionIntAndFlatObject) {
-    const std::wstring_view pieces[] = {L"\"k\"",    L"\"description\"",
-                                        L"\"chat\"", L"\"",
-                                        L":",        L" ",
-                                        L"\t",       L"\n",
-                                        L"\r",       L"a",
-                                        L"\\",       L"{",
-                                        L"}",        L"-",
-                                        L"1",        L"23",
-                                        L"k",        L",",
-                                        L"\u0418",   L"\"k",
-                                        L"[",        L"]"};
+    std::vector<std::wstring> pieces;  // split at '|'
+    std::wstringstream all(
+        L"\"k\"|\"description\"|\"chat\"|\"|:| |\t|\n|\r|a|\\|{|}|-|1|23|k|,|\u0418|\"k|[|]");
+    for (std::wstring piece; std::getline(all, piece, L'|');) pieces.push_back(piece);
     std::mt19937 random(11);
-    for (int i = 0; i < 30000; ++i) {
+    for (int i = 0; i < 10000; ++i) {
         std::wstring text;
-        for (auto n = random() % 13; n > 0; --n) text += pieces[random() % std::size(pieces)];
+        for (auto n = random() % 13; n > 0; --n) text += pieces[random() % pieces.size()];
         const std::string shown = WideToUtf8(text);
         EXPECT_EQ(ExtractStringField(text, L"k"), RegexGroup(text, LR"re("k"\s*:\s*"([^"]*)")re"))
             << shown;
@@ -119,13 +104,10 @@ TEST(ScannersMatchTheirPatterns, StringDescriptionIntAndFlatObject) {
     }
 }
 
-TEST(DecodeJsonString, DecodesEscapesAndSurrogatePairs) {
-    EXPECT_EQ(DecodeJsonString(L"\\u0418\\u0432\\u0430\\u043d"), L"\u0418\u0432\u0430\u043d");
-    EXPECT_EQ(DecodeJsonString(L"a\\\"b\\\\c\\/d\\n"), L"a\"b\\c/d\n");
-    EXPECT_EQ(WideToUtf8(DecodeJsonString(L"\\ud83d\\ude00")), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(DecodeJsonString(L"\\ud83d!"), L"\uFFFD!");
-    EXPECT_EQ(DecodeJsonString(L"\\u12x4 \\q \\"), L"\\u12x4 \\q \\");
-    // A backslash that ends the value never reads past it.
+// The decoding itself is the shared JSON string decoder's; this pins the Bot API's options.
+TEST(DecodeJsonString, DecodesEscapesAndSurrogatePairsAndNeverReadsPastTheValue) {
+    EXPECT_EQ(WideToUtf8(DecodeJsonString(L"\\u0418\\\"\\ud83d\\ude00\\ud83d!\\q")),
+              "\xD0\x98\"\xF0\x9F\x98\x80\xEF\xBF\xBD!\\q");
     EXPECT_EQ(DecodeJsonString(std::wstring_view(L"a\\n").substr(0, 2)), L"a\\");
 }
 

@@ -1,9 +1,9 @@
-// Update manifests for the tests: a valid document by default, with members replaced by raw JSON
-// text or, given nullopt, left out. "installer.<name>" names a member of the installer object; a
-// new member goes last.
+// Update manifests for the tests: a valid document by default; each change replaces a member by
+// raw JSON text (moving it last in its object) or, given nullopt, leaves it out. "installer.<name>"
+// names a member of the installer object. Each member has its own line, and each object ends with
+// a member the reader ignores, so that every member line can end with a comma.
 #pragma once
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,42 +18,26 @@ inline std::string Quoted(const std::string& text) {
 }
 
 inline std::string Manifest(const ManifestChanges& changes = {}) {
-    using Members = std::vector<std::pair<std::string, std::string>>;
-    Members top = {{"schemaVersion", "1"},
-                   {"platform", "\"windows\""},
-                   {"architecture", "\"x64\""},
-                   {"latestVersion", "\"1.2.0\""},
-                   {"minimumSupportedVersion", "\"1.0.0\""},
-                   {"downloadPagePath", "\"/download\""},
-                   {"releaseNotes", "[\"Faster start-up\",\"Fixed the tray icon\"]"},
-                   {"installer", ""}};  // empty: the installer object
-    Members installer = {{"filename", "\"WrenpostSetup-1.2.0.exe\""},
-                         {"sizeBytes", "12345678"},
-                         {"sha256", Quoted(std::string(64, 'a'))}};
+    std::string text =
+        "{\n\"schemaVersion\": 1,\n\"platform\": \"windows\",\n\"architecture\": \"x64\",\n"
+        "\"latestVersion\": \"1.2.0\",\n\"minimumSupportedVersion\": \"1.0.0\",\n"
+        "\"downloadPagePath\": \"/download\",\n"
+        "\"releaseNotes\": [\"Faster start-up\",\"Fixed the tray icon\"],\n\"installer\": {\n"
+        "\"filename\": \"WrenpostSetup-1.2.0.exe\",\n\"sizeBytes\": 12345678,\n\"sha256\": \"" +
+        std::string(64, 'a') + "\",\n\"end\": 0},\n\"end\": 0}\n";
     for (const auto& [name, raw] : changes) {
         const bool inner = name.starts_with("installer.");
-        Members& members = inner ? installer : top;
-        const std::string key = inner ? name.substr(10) : name;
-        const auto it = std::find_if(members.begin(), members.end(),
-                                     [&](const auto& member) { return member.first == key; });
-        if (!raw) {
-            if (it != members.end())
-                members.erase(it);
-        } else if (it != members.end()) {
-            it->second = *raw;
-        } else {
-            members.emplace_back(key, *raw);
+        const std::string key = name.substr(inner ? 10 : 0);
+        if (const std::size_t at = text.find("\n\"" + key + "\": "); at != std::string::npos) {
+            const bool object = key == "installer";
+            text.erase(at + 1, text.find(object ? "},\n" : ",\n", at) + (object ? 3 : 2) - at - 1);
+        }
+        if (raw) {
+            text.insert(inner ? text.find("\"end\"") : text.rfind("\"end\""),
+                        Quoted(key) + ": " + *raw + ",\n");
         }
     }
-    const auto join = [](const Members& members, const std::string& installerText) {
-        std::string out = "{";
-        for (const auto& [key, value] : members) {
-            out += (out.size() > 1 ? ",\n  \"" : "\n  \"") + key +
-                   "\": " + (value.empty() ? installerText : value);
-        }
-        return out + "\n}";
-    };
-    return join(top, join(installer, "")) + "\n";
+    return text;
 }
 
 inline std::string Notes(std::size_t count, const std::string& each) {
