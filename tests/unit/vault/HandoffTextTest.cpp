@@ -2,52 +2,47 @@
 // hand-off is malformed or too old.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "vault/Handoff.h"
 
 namespace wrenpost {
 namespace {
+
+using namespace std::string_literals;
 
 TEST(HandoffId, AcceptsOneToSixtyFourAsciiLettersOrDigitsOnly) {
     EXPECT_TRUE(IsValidHandoffId(L"0123456789ABCDEFaz"));
     EXPECT_TRUE(IsValidHandoffId(std::wstring(64, L'Z')));
     // Anything that could leave the temporary folder, or is too long or empty.
     for (const std::wstring& id :
-         {std::wstring(65, L'Z'), std::wstring(), std::wstring(L"ab\0cd", 5),
-          std::wstring(L"..\\x"), std::wstring(L"a.b"), std::wstring(L"a/b"), std::wstring(L"a b"),
-          std::wstring(L"a:b"), std::wstring(L"a_b"), std::wstring(L"\u00c4bc"),
-          std::wstring(L"\u0661\u0662"), std::wstring(L"abc\n")}) {
+         {std::wstring(65, L'Z'), L""s, L"ab\0cd"s, L"..\\x"s, L"a.b"s, L"a/b"s, L"a b"s, L"a:b"s,
+          L"a_b"s, L"\u00c4bc"s, L"\u0661\u0662"s, L"abc\n"s}) {
         EXPECT_FALSE(IsValidHandoffId(id)) << id.size();
     }
     EXPECT_EQ(HandoffFileName(L"0A1B"), L"VaultLaunch_0A1B.tmp");
 }
 
-TEST(HandoffText, RoundTripsATokenForSixtySecondsAndEndsAtTheFirstZero) {
-    const std::wstring text = BuildHandoffText(1767225600, L"123:ab|c");
-    EXPECT_EQ(text, L"1767225600|123:ab|c");
-    std::wstring token;
-    for (const std::int64_t age : {0, 60}) {
-        EXPECT_EQ(ParseHandoffText(text, 1767225600 + age, token), HandoffTextResult::Ok) << age;
-        EXPECT_EQ(token, L"123:ab|c");
-    }
-    EXPECT_EQ(ParseHandoffText(std::wstring(L"1000|tok\0junk|", 14), 1000, token),
-              HandoffTextResult::Ok);
-    EXPECT_EQ(token, L"tok");
-}
-
-TEST(HandoffText, RefusesExpiredAndMalformedTextsWithoutAToken) {
-    std::wstring token;
-    for (const std::int64_t now : {1061, 100000}) {
-        EXPECT_EQ(ParseHandoffText(L"1000|t", now, token), HandoffTextResult::Expired) << now;
-    }
-    EXPECT_EQ(ParseHandoffText(L"-9223372036854775807|t", 1000, token), HandoffTextResult::Expired);
-    EXPECT_TRUE(token.empty());
-    for (const std::wstring& text :
-         {std::wstring(L"1000\0|tok", 9), std::wstring(L""), std::wstring(L"1000"),
-          std::wstring(L"|tok"), std::wstring(L"12a|tok"), std::wstring(L" 1000|tok"),
-          std::wstring(L"+1000|tok"), std::wstring(L"-|tok"), std::wstring(L"1e3|tok"),
-          std::wstring(L"99999999999999999999|tok")}) {
-        EXPECT_EQ(ParseHandoffText(text, 1000, token), HandoffTextResult::Malformed) << text.size();
-        EXPECT_TRUE(token.empty());
+// Good for sixty seconds; the token ends at the first zero; a refused text gives no token.
+TEST(HandoffText, ReadsATokenUntilItExpiresAndRefusesMalformedTexts) {
+    EXPECT_EQ(BuildHandoffText(1767225600, L"123:ab|c"), L"1767225600|123:ab|c");
+    using enum HandoffTextResult;
+    const std::tuple<std::wstring, std::int64_t, HandoffTextResult, std::wstring> cases[] = {
+        // clang-format off
+        {L"1000|1:a|c", 1000, Ok, L"1:a|c"}, {L"1000|t", 1060, Ok, L"t"},
+        {L"1000|tok\0junk|"s, 1000, Ok, L"tok"}, {L"1000|t", 1061, Expired, L""},
+        {L"1000|t", 100000, Expired, L""}, {L"-9223372036854775807|t", 1000, Expired, L""},
+        {L"1000\0|tok"s, 1000, Malformed, L""}, {L"", 1000, Malformed, L""},
+        {L"1000", 1000, Malformed, L""}, {L"|tok", 1000, Malformed, L""},
+        {L"12a|tok", 1000, Malformed, L""}, {L" 1000|tok", 1000, Malformed, L""},
+        {L"+1000|tok", 1000, Malformed, L""}, {L"-|tok", 1000, Malformed, L""},
+        {L"1e3|tok", 1000, Malformed, L""}, {L"99999999999999999999|tok", 1000, Malformed, L""},
+        // clang-format on
+    };
+    for (const auto& [text, now, result, expected] : cases) {
+        std::wstring token;
+        EXPECT_EQ(ParseHandoffText(text, now, token), result) << text.size() << " " << now;
+        EXPECT_EQ(token, expected);
     }
 }
 
