@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/ActivityLog.h"
@@ -23,19 +24,16 @@ TEST(WorkerLauncher, EveryWayOfFailingReachesTheFailureHandlerOnce) {
     const ThreadCreator throws = [](std::function<void()>) -> bool {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     };
-    const struct {
-        ThreadCreator creator;  // null: a real thread
-        bool workThrows;
-        std::wstring reasonStart;  // empty: no failure
-    } cases[] = {
+    // A null creator makes a real thread; an empty reason means no failure.
+    const std::tuple<ThreadCreator, bool, std::wstring> cases[] = {
         {nullptr, false, L""},
         {nullptr, true, L"the worker failed: boom"},
         {throws, false, L"the worker thread could not be started: "},
         {[](std::function<void()>) { return false; }, false,
          L"the worker thread could not be started"},
     };
-    for (const auto& c : cases) {
-        const ScopedThreadCreator seam(c.creator);
+    for (const auto& [creator, workThrows, reasonStart] : cases) {
+        const ScopedThreadCreator seam(creator);
         // Shared with the detached worker, which may still be finishing after the check.
         struct Box {
             std::promise<std::pair<std::wstring, std::thread::id>> outcome;
@@ -47,19 +45,19 @@ TEST(WorkerLauncher, EveryWayOfFailingReachesTheFailureHandlerOnce) {
             box->outcome.set_value({reason, std::this_thread::get_id()});
         };
         const bool started = LaunchWorker(
-            [report, throws = c.workThrows] {
+            [report, throws = workThrows] {
                 if (throws)
                     throw std::runtime_error("boom");
                 report(L"");
             },
             report);
         auto future = box->outcome.get_future();
-        ASSERT_EQ(future.wait_for(10s), std::future_status::ready) << c.workThrows;
+        ASSERT_EQ(future.wait_for(10s), std::future_status::ready) << workThrows;
         const auto [reason, thread] = future.get();
-        EXPECT_EQ(reason.rfind(c.reasonStart, 0), 0u) << WideToUtf8(c.reasonStart);
-        EXPECT_EQ(reason.empty(), c.reasonStart.empty()) << WideToUtf8(c.reasonStart);
+        EXPECT_EQ(reason.rfind(reasonStart, 0), 0u) << WideToUtf8(reasonStart);
+        EXPECT_EQ(reason.empty(), reasonStart.empty()) << WideToUtf8(reasonStart);
         // A thread that never started is reported on the calling thread.
-        EXPECT_EQ(started, c.creator == nullptr);
+        EXPECT_EQ(started, creator == nullptr);
         EXPECT_EQ(thread == std::this_thread::get_id(), !started);
         std::this_thread::sleep_for(20ms);  // a second report would arrive by now
         EXPECT_EQ(box->reports.load(), 1);
@@ -69,7 +67,7 @@ TEST(WorkerLauncher, EveryWayOfFailingReachesTheFailureHandlerOnce) {
     EXPECT_FALSE(LaunchWorker([] {}, [](const std::wstring&) { throw std::runtime_error("x"); }));
 }
 
-TEST(ActivityLog, DropsLinesWithoutASinkAndStampsEachLine) {
+TEST(ActivityLog, DropsLinesWithoutASinkStampsEachLineAndKeepsTheNewest) {
     EXPECT_EQ(FormatLogLine(L"t", LogLevel::Warning, L"a] b\nc"), L"t [WARNING] a] b\nc");
     ActivityLog log;
     log.Info(L"nobody listens");
@@ -78,6 +76,12 @@ TEST(ActivityLog, DropsLinesWithoutASinkAndStampsEachLine) {
     log.Error(L"e");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(19), L" [ERROR] e");  // after "yyyy-mm-dd hh:mm:ss"
+    // The view's buffer: the line after the cap drops the oldest.
+    LogLineBuffer buffer(2);
+    EXPECT_EQ(buffer.Append(L"1"), 0u);
+    EXPECT_EQ(buffer.Append(L"2"), 0u);
+    EXPECT_EQ(buffer.Append(L"3"), 1u);
+    EXPECT_EQ(buffer.Lines(), (std::deque<std::wstring>{L"2", L"3"}));
 }
 
 TEST(ActivityLogDetach, WaitsForALineInFlightOnAnotherThread) {
@@ -97,33 +101,6 @@ TEST(ActivityLogDetach, WaitsForALineInFlightOnAnotherThread) {
     detached.get();
     EXPECT_TRUE(sinkFinished);
     worker.join();
-}
-
-TEST(ActivityLogDetach, ASinkThatLogsOrDetachesItselfDoesNotDeadlock) {
-    ActivityLog log;
-    std::vector<std::wstring> lines;
-    log.SetSink([&](std::wstring line) {
-        lines.push_back(line);
-        if (lines.size() == 1) {
-            log.Info(L"nested");
-        } else {
-            log.SetSink(nullptr);
-        }
-    });
-    auto done = std::async(std::launch::async, [&] { log.Info(L"outer"); });
-    ASSERT_EQ(done.wait_for(10s), std::future_status::ready);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find(L"nested"), std::wstring::npos);
-    log.Info(L"after the detach");
-    EXPECT_EQ(lines.size(), 2u);
-}
-
-TEST(LogLineBuffer, TheLineAfterTheCapDropsTheOldest) {
-    LogLineBuffer buffer(2);
-    EXPECT_EQ(buffer.Append(L"1"), 0u);
-    EXPECT_EQ(buffer.Append(L"2"), 0u);
-    EXPECT_EQ(buffer.Append(L"3"), 1u);
-    EXPECT_EQ(buffer.Lines(), (std::deque<std::wstring>{L"2", L"3"}));
 }
 
 }  // namespace

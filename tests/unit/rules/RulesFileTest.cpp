@@ -16,8 +16,7 @@ using testing::ReadAllBytes;
 using testing::TempDir;
 using testing::WriteAllBytes;
 
-const std::wstring kSend = L"Send Telegram Notification";
-const std::wstring kTitle = L"Override Notification Title";
+const std::wstring kSend(kActionSend), kTitle(kActionOverrideTitle);
 
 const NotificationRule kInvoiceRule{.Id = L"R1",
                                     .Name = L"Bills \"Q1\" \\/\t\u00e9\u00ff",

@@ -52,31 +52,27 @@ TEST(Handoff, CarriesTheTokenOnceInAHiddenProtectedFile) {
     }
 }
 
-// A name that would reach a real file if it were ever used as given.
-TEST(Handoff, RefusesBadIdsBeforeTouchingAnyFile) {
+// Names that would reach a real file if used as given are refused before any file is touched;
+// files that cannot be used are deleted before saying why.
+TEST(Handoff, RefusesBadIdsAndDeletesFilesItCannotUse) {
     FakeClock clock;
-    const std::wstring id = Create(clock, L"t");
+    const std::wstring id = Create(clock, L"token");
     for (const std::wstring& bad : {L"x\\..\\VaultLaunch_" + id, id + L"/"}) {
         EXPECT_EQ(Read(bad, clock), L"!Invalid handoff id.") << WideToUtf8(bad);
         EXPECT_FALSE(DeleteHandoff(bad));
     }
-    EXPECT_TRUE(DeleteHandoff(id));
-    EXPECT_FALSE(std::filesystem::exists(HandoffPath(id)));
-    EXPECT_FALSE(DeleteHandoff(id));
-}
-
-TEST(Handoff, DeletesFilesItCannotUseBeforeSayingWhy) {
-    FakeClock clock;
-    const std::wstring expired = Create(clock, L"token");
+    const std::wstring deleted = Create(clock, L"t");
+    EXPECT_TRUE(DeleteHandoff(deleted));
+    EXPECT_FALSE(DeleteHandoff(deleted));
     WriteAllBytes(HandoffPath(L"Empty1"), "");
     WriteAllBytes(HandoffPath(L"Garbage2"), "not protected data at all");
     clock.Advance(std::chrono::seconds(61));
-    for (const auto& [id, result] :
+    for (const auto& [handoff, result] :
          {std::pair{std::wstring(L"Empty1"), L"!Handoff file was empty."},
           {L"Garbage2", L"!Handoff file could not be decrypted."},
-          {expired, L"!Handoff has expired."}}) {
-        EXPECT_EQ(Read(id, clock), result);
-        EXPECT_FALSE(std::filesystem::exists(HandoffPath(id))) << WideToUtf8(id);
+          {id, L"!Handoff has expired."}}) {
+        EXPECT_EQ(Read(handoff, clock), result);
+        EXPECT_FALSE(std::filesystem::exists(HandoffPath(handoff))) << WideToUtf8(handoff);
     }
 }
 
