@@ -113,7 +113,7 @@ TEST_F(VaultStore, SavesChangesThePasswordAndRecoversKeepingSecrets) {
     EXPECT_EQ(OpenOk(L"second"), entries);
     // The recovery key (typed loosely as the unit tests allow) replaces the password and keeps
     // working.
-    for (const std::wstring& password : {L"third", L"fourth"}) {
+    for (const wchar_t* password : {L"third", L"fourth"}) {
         ASSERT_TRUE(RecoverVaultPassword(L" " + key + L"\n", password, error)) << WideToUtf8(error);
         EXPECT_FALSE(VerifyVaultPassword(L"second"));
         EXPECT_EQ(OpenOk(password), entries);
@@ -140,7 +140,6 @@ TEST_F(VaultStore, RefusesMissingForeignAndDamagedFilesAndWrongSecrets) {
             L"wrong", typed,
             {kWrong, kWrong, L"The old password is incorrect.", L"Invalid recovery key."});
     }
-}
 }
 
 // The format has no integrity check: whatever a damaged file decrypts to must be refused
