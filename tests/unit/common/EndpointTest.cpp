@@ -2,37 +2,35 @@
 // for plain http.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/Endpoint.h"
 #include "common/Text.h"
 
 namespace wrenpost {
 namespace {
 
+// A null printed form: the address prints back as given.
 TEST(EndpointParse, AcceptsHttpsAnywhereAndPlainHttpOnlyForLoopback) {
-    const struct {
-        const wchar_t* url;
-        Endpoint endpoint;
-        const wchar_t* printed;
-    } cases[] = {
-        {L"https://api.telegram.org", {true, L"api.telegram.org", 443, L""}, nullptr},
+    const std::tuple<const wchar_t*, Endpoint, const wchar_t*> cases[] = {
+        // clang-format off
         {L"  HTTPS://Bot.Example.COM:8443/tg/api/ \r\n",
-         {true, L"bot.example.com", 8443, L"/tg/api"},
-         L"https://bot.example.com:8443/tg/api"},
-        {L"https://API.telegram.org:443/",
-         {true, L"api.telegram.org", 443, L""},
+         {true, L"bot.example.com", 8443, L"/tg/api"}, L"https://bot.example.com:8443/tg/api"},
+        {L"https://API.telegram.org:443/", {true, L"api.telegram.org", 443, L""},
          L"https://api.telegram.org"},
         {L"https://[2001:db8::1]:444", {true, L"2001:db8::1", 444, L""}, nullptr},
         {L"http://127.0.0.1:8081", {false, L"127.0.0.1", 8081, L""}, nullptr},
         {L"http://localhost:80/", {false, L"localhost", 80, L""}, L"http://localhost"},
         {L"http://127.12.0.3:1", {false, L"127.12.0.3", 1, L""}, nullptr},
         {L"http://[::1]:9000/x", {false, L"::1", 9000, L"/x"}, nullptr},
+        // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [url, expected, printed] : cases) {
         Endpoint endpoint;
         std::wstring error;
-        ASSERT_TRUE(ParseEndpoint(c.url, endpoint, error)) << WideToUtf8(c.url);
-        EXPECT_EQ(endpoint, c.endpoint) << WideToUtf8(c.url);
-        EXPECT_EQ(endpoint.ToUrl(), c.printed ? c.printed : c.url);
+        ASSERT_TRUE(ParseEndpoint(url, endpoint, error)) << WideToUtf8(url);
+        EXPECT_EQ(endpoint, expected) << WideToUtf8(url);
+        EXPECT_EQ(endpoint.ToUrl(), printed ? printed : url);
     }
 }
 

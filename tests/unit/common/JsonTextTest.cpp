@@ -1,5 +1,5 @@
-// The JSON text helpers: escaping, and key readers that must accept exactly what the documented
-// ECMAScript patterns accept (checked against std::wregex on generated short texts).
+// The JSON text helpers: the string decoder, and key readers that must accept exactly what the
+// documented ECMAScript patterns accept (checked against std::wregex on generated short texts).
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -46,19 +46,16 @@ std::vector<std::vector<std::wstring>> RegexObjects(const std::wstring& text) {
     return out;
 }
 
-std::wstring Generate(std::mt19937& random, const std::vector<std::wstring>& pieces) {
-    std::uniform_int_distribution<std::size_t> length(0, 14);
-    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
-    std::wstring text;
-    for (std::size_t n = length(random); n > 0; --n) {
-        text += pieces[pick(random)];
+// A text of up to 14 pieces picked from the '|'-separated list.
+std::wstring Generate(std::mt19937& random, std::wstring_view list) {
+    std::vector<std::wstring_view> pieces;
+    for (std::size_t from = 0, bar = 0; bar != list.npos; from = bar + 1) {
+        bar = list.find(L'|', from);
+        pieces.push_back(list.substr(from, bar - from));
     }
+    std::wstring text;
+    for (auto n = random() % 15; n > 0; --n) text += pieces[random() % pieces.size()];
     return text;
-}
-
-TEST(JsonEscape, EscapesOnlyTheFiveCharacters) {
-    EXPECT_EQ(JsonEscape(L"A\"B\\C\n\r\t/\u00e9\x01"), L"A\\\"B\\\\C\\n\\r\\t/\u00e9\x01");
-    EXPECT_EQ(JsonUnescape(JsonEscape(L"A\"B\\C\n\r\t")), L"A\"B\\C\n\r\t");
 }
 
 constexpr std::size_t kWhole = std::wstring_view::npos;  // decoded to the end of the input
@@ -67,39 +64,26 @@ struct DecodeCase {
     JsonStringOptions options;
     std::wstring_view input;
     std::wstring_view text;
-    std::size_t end;
-    const char* error;
+    std::size_t end = kWhole;
+    const char* error = nullptr;
 };
 
 // Every case runs through the wide and the byte decoder: the inputs are ASCII, so the byte
-// decoder must give the UTF-8 of the wide result at the same position.
+// decoder must give the UTF-8 of the wide result at the same position. The Bot API and manifest
+// readers' own tests cover the other escapes and errors.
 TEST(JsonStringDecoder, DecodesEachCallersFormat) {
     const JsonStringOptions file{.escapes = JsonEscapes::FileLayout};
-    const JsonStringOptions bot{};
     const JsonStringOptions manifest{.nonAsciiStandIn = '?', .strict = true};
-    const JsonStringOptions strictFull{.strict = true};
     const DecodeCase cases[] = {
-        {file, LR"(a\"b\\c\/d\n\r\t)", L"a\"b\\c/d\n\r\t", kWhole, nullptr},
-        {file, LR"(caf\u00e9 \b\q "x)", L"cafu00e9 bq \"x", kWhole, nullptr},
-        {file, LR"(end\)", LR"(end\)", kWhole, nullptr},
-        {bot, LR"(\"\\\/\b\f\n\r\t")", L"\"\\/\b\f\n\r\t\"", kWhole, nullptr},
-        {bot, LR"(\u0418\u0061\u00E9\u00e9\u00Af\u00aF\u0039)", L"\u0418a\u00e9\u00e9\u00af\u00af9",
-         kWhole, nullptr},
-        {bot, LR"(\ud83d\ude00\uD83D\uDE00)", L"\U0001F600\U0001F600", kWhole, nullptr},
-        {bot, LR"(\ud83d!\ude00\ud83d\u0041\ud83d)", L"\uFFFD!\uFFFD\uFFFDA\uFFFD", kWhole,
-         nullptr},
-        {bot, LR"(\ud83d\ude0)", L"\uFFFD\\ude0", kWhole, nullptr},
-        {bot, LR"(\u12x4 \q \u00 \)", LR"(\u12x4 \q \u00 \)", kWhole, nullptr},
-        {manifest, LR"(caf \u00e9\u007f\u0080\ud83d\ude00\"" tail)", L"caf ?\x7f???\"", 37,
-         nullptr},
-        {manifest, L"\"", L"", 1, nullptr},
-        {manifest, L"ab", L"", 2, "unterminated string"},
+        {file, LR"(a\"b\\c\/d\n\r\t)", L"a\"b\\c/d\n\r\t"},
+        {file, LR"(caf\u00e9 \b\q "x\)", L"cafu00e9 bq \"x\\"},
+        {{},
+         LR"(\"\\\/\b\f\n\r\t\u0418\ud83d!\u12x4 \)",
+         L"\"\\/\b\f\n\r\t\u0418\uFFFD!\\u12x4 \\"},
+        {manifest, LR"(caf \u00e9\u007f\u0080\ud83d\ude00\"" tail)", L"caf ?\x7f???\"", 37},
         {manifest, L"a\x1f\"", L"", 1, "control character in string"},
-        {manifest, L"a\\", L"", 2, "unterminated escape"},
-        {manifest, LR"(a\q")", L"", 2, "invalid escape"},
-        {manifest, LR"(\u00g0")", L"", 4, "invalid \\u escape"},
         {manifest, LR"(\u0)", L"", 3, "invalid \\u escape"},
-        {strictFull, LR"(\u00e9\ud83d\ude00\ude00"x)", L"\u00e9\U0001F600\uFFFD", 25, nullptr},
+        {{.strict = true}, LR"(\u00e9\ud83d\ude00\ude00"x)", L"\u00e9\U0001F600\uFFFD", 25},
     };
     for (const DecodeCase& c : cases) {
         const auto wide = UnescapeJsonString(c.input, c.options);
@@ -119,52 +103,35 @@ TEST(JsonStringDecoder, DecodesEachCallersFormat) {
 
 // ECMAScript \s, which the std::wregex differentials below cannot check (C locale).
 TEST(JsonFieldReaders, PatternSpaceIsEcmaScriptWhiteSpace) {
-    for (const std::uint32_t c : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0xA0, 0x1680, 0x2000, 0x200A,
-                                  0x2028, 0x2029, 0x202F, 0x205F, 0x3000, 0xFEFF}) {
-        EXPECT_TRUE(IsJsonPatternSpace(static_cast<wchar_t>(c))) << c;
+    for (const wchar_t c : std::wstring_view(
+             L"\t\n\v\f\r \u00a0\u1680\u2000\u200a\u2028\u2029\u202f\u205f\u3000\ufeff")) {
+        EXPECT_TRUE(IsJsonPatternSpace(c)) << static_cast<int>(c);
     }
-    for (const std::uint32_t c : {0x08, 0x0E, 0x1F, 0x21, 0x85, 0x9F, 0xA1, 0x1681, 0x1FFF, 0x200B,
-                                  0x2027, 0x202A, 0x202E, 0x2030, 0x205E, 0x2060, 0x3001, 0xFEFE}) {
-        EXPECT_FALSE(IsJsonPatternSpace(static_cast<wchar_t>(c))) << c;
+    for (const wchar_t c : std::wstring_view(L"\b\x0e\x1f!"
+                                             L"\u0085\u009f\u00a1\u1681\u1fff\u200b\u2027\u202a"
+                                             L"\u202e\u2030\u205e\u2060\u3001\ufefe")) {
+        EXPECT_FALSE(IsJsonPatternSpace(c)) << static_cast<int>(c);
     }
-}
-
-TEST(JsonFieldReaders, AMegabyteValueReadsBackWhole) {
-    const std::wstring big(1 << 20, L'x');
-    const std::wstring text = L"{\"Big\": \"" + big + L"\\\"\", \"Flag\": true}";
-    EXPECT_EQ(ReadJsonStringField(text, L"Big"), big + L"\"");
-    EXPECT_TRUE(ReadJsonBoolField(text, L"Flag", false));
-    const std::wstring unterminated = L"\"K\": \"" + std::wstring(1 << 20, L'\\');
-    EXPECT_EQ(ReadJsonStringField(unterminated, L"K"), L"");
 }
 
 TEST(JsonFieldReaders, AgreeWithTheDocumentedPatterns) {
-    // The first occurrence anywhere wins; numbers out of range and other spellings fall back.
-    for (const wchar_t* text :
-         {L"{\"o\": {\"k\": \"inner\"}, \"k\": \"outer\"}", L"\"k\": -5", L"\"k\": \"20\"",
-          L"\"k\":0", L"\"k\": 2147483647", L"\"k\": 2147483648", L"\"k\": 99999999999999999999999",
-          L"\"k\": \"x\", \"k\": 7", L"\"k\": TRUE", L"\"k\" :\r\n true", L"\"k\": false"}) {
-        ExpectReadersAgree(text);
-    }
     std::mt19937 random(20251206);
-    const std::vector<std::wstring> pieces = {
-        L"\"",    L"\\",     L":",         L" ",    L"\t",  L"\n",    L"\r",    L",",
-        L"{",     L"}",      L"a",         L"7",    L"0",   L"true",  L"false", L"tru",
-        L"\"k\"", L"\"k\":", L"\"k\": \"", L"\\\"", L"\\n", L"\u00e9"};
     for (int i = 0; i < 20000; ++i) {
-        ExpectReadersAgree(Generate(random, pieces));
+        ExpectReadersAgree(
+            Generate(random,
+                     L"\"|\\|:| |\t|\n|\r|,|{|}|a|7|0|true|false|tru|\"k\"|\"k\":|\"k\": "
+                     L"\"|\\\"|\\n|\u00e9"));
     }
 }
 
 TEST(JsonObjects, AgreeWithTheDocumentedObjectPattern) {
     std::mt19937 random(7);
-    const std::vector<std::wstring> pieces = {
-        L"{",  L"}", L"\"A\"", L"\"B\"", L":",          L" ",           L"\n",    L",",   L"\"",
-        L"\\", L"x", L"true",  L"false", L"{\"A\": \"", L"\", \"B\": ", L"true}", L"\\\""};
     const std::vector<JsonObjectMember> shape = {{L"A", JsonValueKind::String},
                                                  {L"B", JsonValueKind::Bool}};
     for (int i = 0; i < 20000; ++i) {
-        const std::wstring text = Generate(random, pieces);
+        const std::wstring text = Generate(
+            random,
+            L"{|}|\"A\"|\"B\"|:| |\n|,|\"|\\|x|true|false|{\"A\": \"|\", \"B\": |true}|\\\"");
         ASSERT_EQ(FindJsonObjects(text, shape), RegexObjects(text)) << i;
     }
 }

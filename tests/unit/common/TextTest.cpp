@@ -1,51 +1,74 @@
-// UTF-8 conversion, lenient and strict, and trimming.
+// UTF-8 conversion, lenient and strict; the file encoding every hand-written file
+// relies on, and the one atomic write behind every file the program rewrites.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "common/Text.h"
+#include "common/TextFile.h"
+#include "support/TempDir.h"
 
 namespace wrenpost {
 namespace {
 
-TEST(TextUtf8, RoundTripsEveryPlane) {
-    const std::wstring text = L"A\u00e9\u0418\u20ac" + Utf8ToWide("\xF0\x9F\x98\x80") + L"z";
-    const std::string utf8 = "A\xC3\xA9\xD0\x98\xE2\x82\xAC\xF0\x9F\x98\x80z";
-    EXPECT_EQ(WideToUtf8(text), utf8);
-    EXPECT_EQ(Utf8ToWide(utf8), text);
-    std::wstring strict;
-    ASSERT_TRUE(Utf8ToWideStrict(utf8, strict));
-    EXPECT_EQ(strict, text);
-    EXPECT_EQ(Utf16Length(text), 7u);
-}
+using testing::ReadAllBytes;
+using testing::TempDir;
 
+// Bad, truncated, lone continuation, overlong, surrogate, above U+10FFFF (the vault document
+// and rules tests cover valid text of every plane).
 TEST(TextUtf8, InvalidBytesBecomeReplacementCharactersOrFailStrictly) {
-    const struct {
-        std::string bytes;
-        std::wstring lenient;
-    } cases[] = {
-        {"a\xFF"
-         "b",
-         L"a\uFFFDb"},
-        {"\xC3", L"\uFFFD"},            // truncated sequence
-        {"\xE2\x82", L"\uFFFD\uFFFD"},  // truncated three-byte sequence
-        {"\x82"
-         "a",
-         L"\uFFFDa"},                     // lone continuation byte
-        {"\xC0\x80", L"\uFFFD"},          // overlong NUL
-        {"\xED\xA0\x80", L"\uFFFD"},      // encoded surrogate
-        {"\xF4\x90\x80\x80", L"\uFFFD"},  // above U+10FFFF
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"a\xFF!", L"a\uFFFD!"},         {"\xC3", L"\uFFFD"},     {"\xE2\x82", L"\uFFFD\uFFFD"},
+        {"\x82!", L"\uFFFD!"},           {"\xC0\x80", L"\uFFFD"}, {"\xED\xA0\x80", L"\uFFFD"},
+        {"\xF4\x90\x80\x80", L"\uFFFD"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Utf8ToWide(c.bytes), c.lenient) << c.bytes;
+    for (const auto& [bytes, lenient] : cases) {
+        EXPECT_EQ(Utf8ToWide(bytes), lenient) << bytes;
         std::wstring out = L"untouched";
-        EXPECT_FALSE(Utf8ToWideStrict(c.bytes, out)) << c.bytes;
+        EXPECT_FALSE(Utf8ToWideStrict(bytes, out)) << bytes;
         EXPECT_EQ(out, L"untouched");
     }
 }
 
-TEST(TextTrim, RemovesOnlySpacesTabsAndLineBreaks) {
-    EXPECT_EQ(TrimWhitespace(L" \t\r\n a b \n"), L"a b");
-    EXPECT_EQ(TrimWhitespace(L"\u00a0x\u00a0"), L"\u00a0x\u00a0");
-    EXPECT_EQ(TrimWhitespace(L" \t "), L"");
+TEST(TextFileEncoding, IsOneBytePerCharacterUnlessACharacterNeedsUtf8) {
+    EXPECT_EQ(EncodeTextFile(L"{\n\"\u00e9\u00ff\"\n"), "{\r\n\"\xE9\xFF\"\r\n");
+    EXPECT_EQ(EncodeTextFile(L"\u00e9\n\u0418"), "\xEF\xBB\xBF\xC3\xA9\r\n\xD0\x98");
+    // Without the mark, UTF-8 bytes are Latin-1 characters, so old files keep their meaning.
+    EXPECT_EQ(DecodeTextFile("a\r\nb\rc\n\xC3\xA9\r"), L"a\nb\rc\n\u00c3\u00a9\r");
+    EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF\xD0\x98\r\n"), L"\u0418\n");
+}
+
+// Leftovers of crashed writers (old-style names and our next two names) are skipped and kept; a
+// failed write keeps the old file and leaves no temporary.
+TEST(TextFileAtomicWrite, CreatesFoldersSkipsTakenNamesAndAFailureKeepsTheOldFile) {
+    TempDir dir;
+    const auto path = dir / L"a" / L"Vault.dat";
+    ASSERT_TRUE(WriteTextFileAtomically(path, L"old, and longer than the new text\n"));
+    const std::wstring pid = ToWideDecimal(static_cast<long long>(CurrentProcessId()));
+    std::set<std::wstring> names = {L"Vault.dat", L"Vault.dat.tmp0",
+                                    L"Vault.dat." + pid + L"-0.tmp",
+                                    L"Vault.dat." + pid + L"-1.tmp"};
+    std::filesystem::create_directory(dir / L"a" / L"Vault.dat.tmp0");
+    std::filesystem::create_directory(dir / L"a" / (L"Vault.dat." + pid + L"-0.tmp"));
+    testing::WriteAllBytes(dir / L"a" / (L"Vault.dat." + pid + L"-1.tmp"), "stale");
+    SetTemporaryNameCounterForTesting(0);
+    ASSERT_TRUE(WriteTextFileAtomically(path, L"new \u0418\n"));
+    EXPECT_EQ(ReadAllBytes(path), "\xEF\xBB\xBFnew \xD0\x98\r\n");
+    EXPECT_EQ(ReadAllBytes(dir / L"a" / (L"Vault.dat." + pid + L"-1.tmp")), "stale");
+    FailNextAtomicWritesForTesting(1);
+    std::wstring error;
+    EXPECT_FALSE(WriteFileAtomically(path, "replacement that never lands", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadAllBytes(path), "\xEF\xBB\xBFnew \xD0\x98\r\n");
+    for (const auto& item : std::filesystem::directory_iterator(path.parent_path())) {
+        EXPECT_EQ(names.erase(item.path().filename().wstring()), 1u) << item.path();
+    }
+    EXPECT_TRUE(names.empty());
+    // A folder that cannot be made, and no path at all.
+    testing::WriteAllBytes(dir / L"file", "x");
+    EXPECT_FALSE(WriteFileAtomically(dir / L"file" / L"x.json", "x", &error));
+    EXPECT_NE(error.find(L"file"), std::wstring::npos) << WideToUtf8(error);
+    EXPECT_FALSE(WriteFileAtomically(std::filesystem::path(), "x"));
 }
 
 }  // namespace
