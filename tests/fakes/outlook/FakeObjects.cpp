@@ -2,6 +2,7 @@
 #include "fakes/outlook/FakeObjects.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <map>
 #include <vector>
@@ -21,21 +22,15 @@ public:
     std::map<std::wstring, Member> Members;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ? this : nullptr;
-        if (*out == nullptr) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch);
+        *out = known ? this : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
         if (left == 0) {
-            delete this;
+            delete this;  // COM reference counting owns the object
         }
         return left;
     }
@@ -45,21 +40,15 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
+    // One name per call, as the program asks (no named arguments).
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         ++State().Calls;
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            const auto found = Members.find(LowerCaseWide(names[i]));
-            // Named arguments are not supported.
-            if (i > 0 || found == Members.end()) {
-                ids[i] = DISPID_UNKNOWN;
-                hr = DISP_E_UNKNOWNNAME;
-            } else {
-                ids[i] = static_cast<DISPID>(std::distance(Members.begin(), found)) + 1;
-            }
-        }
-        return hr;
+        const auto found = Members.find(LowerCaseWide(names[0]));
+        const bool known = count == 1 && found != Members.end();
+        ids[0] =
+            known ? static_cast<DISPID>(std::distance(Members.begin(), found)) + 1 : DISPID_UNKNOWN;
+        return known ? S_OK : DISP_E_UNKNOWNNAME;
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
@@ -98,11 +87,6 @@ HRESULT ReturnObject(VARIANT* result, IDispatch* object) {
     result->pdispVal = object;
     return S_OK;
 }
-HRESULT ReturnInt(VARIANT* result, std::size_t value) {
-    result->vt = VT_I4;
-    result->lVal = static_cast<LONG>(value);
-    return S_OK;
-}
 
 // Positional argument in natural order (IDispatch stores them last-first), converted.
 bool Argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT& out) {
@@ -120,19 +104,21 @@ bool StringArgument(DISPPARAMS* params, UINT position, std::wstring& text) {
     VariantClear(&value);
     return true;
 }
-LONG IntArgument(DISPPARAMS* params, UINT position, LONG fallback) {
+LONG IntArgument(DISPPARAMS* params, UINT position) {
     VARIANT value;
-    return Argument(params, position, VT_I4, value) ? value.lVal : fallback;
+    return Argument(params, position, VT_I4, value) ? value.lVal : 0;
 }
 
 // Count and Item(1-based) over a list of children.
 template <typename Make>
 void AddCollection(Object& object, std::shared_ptr<std::vector<std::size_t>> list, Make make) {
     object.Members[L"count"] = [list](DISPPARAMS*, VARIANT* r) {
-        return ReturnInt(r, list->size());
+        r->vt = VT_I4;
+        r->lVal = static_cast<LONG>(list->size());
+        return S_OK;
     };
     object.Members[L"item"] = [list, make](DISPPARAMS* params, VARIANT* r) {
-        const LONG index = IntArgument(params, 0, 0);
+        const LONG index = IntArgument(params, 0);
         if (index < 1 || static_cast<std::size_t>(index) > list->size()) {
             return DISP_E_BADINDEX;
         }
@@ -149,30 +135,30 @@ IDispatch* MakeItem(const ScenarioPtr& scenario, std::size_t index) {
             return S_OK;
         };
     }
-    if (!item.NoAccessor) {
-        object->Members[L"propertyaccessor"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
-            auto* accessor = new Object;
-            accessor->Members[L"getproperty"] = [scenario, index](DISPPARAMS* params, VARIANT* r) {
-                const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
-                std::wstring property;
-                if (!StringArgument(params, 0, property)) {
-                    return DISP_E_BADPARAMCOUNT;
-                }
-                property = LowerCaseWide(property);
-                const auto& mapi = scenario->Items[index].Mapi;
-                const auto found = property.rfind(prefix, 0) == 0
-                                       ? mapi.find(property.substr(prefix.size()))
-                                       : mapi.end();
-                // Outlook raises an error for a property the message does not have.
-                if (found == mapi.end()) {
-                    return DISP_E_EXCEPTION;
-                }
-                ToVariant(found->second, *r);
-                return S_OK;
-            };
-            return ReturnObject(r, accessor);
-        };
+    if (item.NoAccessor) {
+        return object;
     }
+    object->Members[L"propertyaccessor"] = [&mapi = item.Mapi, scenario](DISPPARAMS*, VARIANT* r) {
+        auto* accessor = new Object;
+        accessor->Members[L"getproperty"] = [&mapi, scenario](DISPPARAMS* params, VARIANT* r) {
+            const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
+            std::wstring property;
+            if (!StringArgument(params, 0, property)) {
+                return DISP_E_BADPARAMCOUNT;
+            }
+            property = LowerCaseWide(property);
+            const auto found = property.rfind(prefix, 0) == 0
+                                   ? mapi.find(property.substr(prefix.size()))
+                                   : mapi.end();
+            // Outlook raises an error for a property the message does not have.
+            if (found == mapi.end()) {
+                return DISP_E_EXCEPTION;
+            }
+            ToVariant(found->second, *r);
+            return S_OK;
+        };
+        return ReturnObject(r, accessor);
+    };
     return object;
 }
 
@@ -180,31 +166,24 @@ IDispatch* MakeItems(const ScenarioPtr& scenario, const Folder& folder) {
     auto* object = new Object;
     auto order = std::make_shared<std::vector<std::size_t>>(folder.Items);
     AddCollection(*object, order, [scenario](std::size_t i) { return MakeItem(scenario, i); });
-    object->Members[L"sort"] = [scenario, order, noSort = folder.NoSort](DISPPARAMS* params,
-                                                                         VARIANT*) {
+    object->Members[L"sort"] = [scenario, order, noSort = folder.Flags.count(L"nosort") != 0](
+                                   DISPPARAMS* params, VARIANT*) {
         std::wstring key;
         if (noSort || !StringArgument(params, 0, key) || LowerCaseWide(key) != L"[receivedtime]") {
             return DISP_E_EXCEPTION;
         }
-        const bool descending = IntArgument(params, 1, 0) != 0;
-        const auto received = [&](std::size_t item, double& date) {
+        // Dates are written so that their texts sort like them; an undated item sorts as the
+        // oldest, as undated items do in Outlook's views.
+        const auto received = [&](std::size_t item) {
             const auto& members = scenario->Items[item].Members;
             const auto found = members.find(L"receivedtime");
-            VARIANT value;
-            VariantInit(&value);
-            if (found != members.end()) {
-                ToVariant(found->second, value);
-            }
-            date = value.date;
-            const bool dated = value.vt == VT_DATE;
-            VariantClear(&value);
-            return dated;
+            return found != members.end() && std::iswdigit(found->second.Text[0])
+                       ? found->second.Text
+                       : std::wstring();
         };
-        // Items without a date go last either way, as undated items do in Outlook's views.
+        const bool descending = IntArgument(params, 1) != 0;
         std::stable_sort(order->begin(), order->end(), [&](std::size_t a, std::size_t b) {
-            double da = 0, db = 0;
-            const bool ha = received(a, da), hb = received(b, db);
-            return ha != hb ? ha : ha && (descending ? da > db : da < db);
+            return descending ? received(a) > received(b) : received(a) < received(b);
         });
         return S_OK;
     };
@@ -216,34 +195,33 @@ IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_
 IDispatch* MakeFolder(const ScenarioPtr& scenario, std::size_t index) {
     auto* object = new Object;
     const Folder& folder = scenario->Folders[index];
-    const Store store = scenario->Stores[folder.StoreIndex];
-    const auto text = [&folder](const std::wstring& value) -> Member {
-        return [value, unreadable = folder.Unreadable](DISPPARAMS*, VARIANT* r) {
+    const Fields& store = scenario->Stores[folder.Store];
+    const bool unreadable = folder.Flags.count(L"unreadable") != 0;
+    const auto text = [unreadable](const std::wstring& value) -> Member {
+        return [value, unreadable](DISPPARAMS*, VARIANT* r) {
             return unreadable ? DISP_E_EXCEPTION : ReturnString(r, value);
         };
     };
     object->Members[L"name"] = text(folder.Name);
     object->Members[L"folderpath"] = text(folder.FolderPath);
     object->Members[L"entryid"] = text(folder.Id);
-    object->Members[L"storeid"] = text(store.Id);
-    object->Members[L"store"] = [store, unreadable = folder.Unreadable](DISPPARAMS*, VARIANT* r) {
-        if (unreadable || store.NoStore) {
+    object->Members[L"storeid"] = text(store.at(L"id"));
+    object->Members[L"store"] = [&store, scenario, unreadable](DISPPARAMS*, VARIANT* r) {
+        if (unreadable || store.count(L"nostore") != 0) {
             return DISP_E_EXCEPTION;
         }
         auto* storeObject = new Object;
-        storeObject->Members[L"storeid"] = [store](DISPPARAMS*, VARIANT* r) {
-            return ReturnString(r, store.Id);
-        };
-        storeObject->Members[L"displayname"] = [store](DISPPARAMS*, VARIANT* r) {
-            return store.NoDisplayName ? DISP_E_EXCEPTION : ReturnString(r, store.Name);
+        storeObject->Members[L"displayname"] = [&store, scenario](DISPPARAMS*, VARIANT* r) {
+            return store.count(L"nodisplayname") != 0 ? DISP_E_EXCEPTION
+                                                      : ReturnString(r, store.at(L"name"));
         };
         return ReturnObject(r, storeObject);
     };
-    object->Members[L"items"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
-        return ReturnObject(r, MakeItems(scenario, scenario->Folders[index]));
+    object->Members[L"items"] = [scenario, &folder](DISPPARAMS*, VARIANT* r) {
+        return ReturnObject(r, MakeItems(scenario, folder));
     };
-    object->Members[L"folders"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
-        return ReturnObject(r, MakeFolders(scenario, scenario->Folders[index].Children));
+    object->Members[L"folders"] = [scenario, &folder](DISPPARAMS*, VARIANT* r) {
+        return ReturnObject(r, MakeFolders(scenario, folder.Children));
     };
     return object;
 }
@@ -270,9 +248,10 @@ IDispatch* MakeNamespace() {
         }
         for (std::size_t f = 0; f < scenario->Folders.size(); ++f) {
             const Folder& folder = scenario->Folders[f];
-            if (folder.Id == entryId && scenario->Stores[folder.StoreIndex].Id == storeId) {
-                return folder.Unopenable ? DISP_E_EXCEPTION
-                                         : ReturnObject(r, MakeFolder(scenario, f));
+            if (folder.Id == entryId && scenario->Stores[folder.Store].at(L"id") == storeId) {
+                return folder.Flags.count(L"unopenable") != 0
+                           ? DISP_E_EXCEPTION
+                           : ReturnObject(r, MakeFolder(scenario, f));
             }
         }
         return DISP_E_EXCEPTION;
@@ -289,24 +268,24 @@ ServerState& State() {
 
 void ServerState::Refresh() {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(ScenarioPath.c_str(), GetFileExInfoStandard, &data)) {
-        return;
-    }
-    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     std::wstring text;
-    if ((CompareFileTime(&data.ftLastWriteTime, &LastWrite) == 0 && size == LastSize) ||
+    if (!GetFileAttributesExW(ScenarioPath.c_str(), GetFileExInfoStandard, &data) ||
+        (CompareFileTime(&data.ftLastWriteTime, &LastWrite) == 0 &&
+         data.nFileSizeLow == LastSize) ||
         !ReadTextFile(ScenarioPath, text)) {
         return;
     }
     LastWrite = data.ftLastWriteTime;
-    LastSize = size;
+    LastSize = data.nFileSizeLow;
     Current = std::make_shared<Scenario>(ParseScenario(text));
 }
 
 IDispatch* CreateApplication() {
     auto* object = new Object;
     object->Members[L"callcount"] = [](DISPPARAMS*, VARIANT* r) {
-        return ReturnInt(r, static_cast<std::size_t>(State().Calls.load()));
+        r->vt = VT_I4;
+        r->lVal = State().Calls.load();
+        return S_OK;
     };
     object->Members[L"getnamespace"] = [](DISPPARAMS* params, VARIANT* r) {
         std::wstring kind;

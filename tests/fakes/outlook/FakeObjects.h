@@ -3,13 +3,8 @@
 // property accessor, all answering from the current scenario.
 #pragma once
 
-#include <windows.h>
-// The headers below need windows.h first.
-#include <ole2.h>
-
 #include <atomic>
 #include <memory>
-#include <string>
 
 #include "fakes/outlook/Scenario.h"
 
@@ -20,7 +15,7 @@ struct ServerState {
     std::wstring ScenarioPath;
     std::shared_ptr<const Scenario> Current = std::make_shared<Scenario>();
     FILETIME LastWrite{};
-    ULONGLONG LastSize = 0;
+    DWORD LastSize = 0;
     std::atomic<long> Calls{0};
     HANDLE Hanging = nullptr;
     HANDLE Release = nullptr;

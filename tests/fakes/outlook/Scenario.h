@@ -9,7 +9,8 @@
 //
 // Each store has a root folder (its name, path "\\name"); folder paths are relative to it and
 // missing parents are created. An item member that is not given does not exist on the item.
-// Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text", "i4:n", "empty", "baddate" force a type.
+// Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text" forces a string, "baddate" an
+// unconvertible date.
 #pragma once
 
 #include <windows.h>
@@ -22,24 +23,14 @@
 
 namespace wrenpost::fake_outlook {
 
-struct Store {
-    std::wstring Id;
-    std::wstring Name;
-    bool NoStore = false;        // a folder's Store property fails
-    bool NoDisplayName = false;  // the store's DisplayName fails
-};
+// The "key=value" fields of a line; a flag has an empty value.
+using Fields = std::map<std::wstring, std::wstring>;
 
 struct Folder {
-    std::size_t StoreIndex = 0;
-    std::wstring Id;
-    std::wstring Name;
-    std::wstring FolderPath;
-    std::wstring RelativePath;  // key within the store; empty for the root
-    bool Unreadable = false;
-    bool Unopenable = false;
-    bool NoSort = false;
-    std::vector<std::size_t> Children;
-    std::vector<std::size_t> Items;
+    std::size_t Store = 0;                                    // index into Scenario::Stores
+    std::wstring Id{}, Name{}, FolderPath{}, RelativePath{};  // RelativePath: empty for the root
+    Fields Flags{};
+    std::vector<std::size_t> Children{}, Items{};
 };
 
 // A value as written, and the type it has unless a prefix forces another.
@@ -55,7 +46,7 @@ struct Item {
 };
 
 struct Scenario {
-    std::vector<Store> Stores;
+    std::vector<Fields> Stores;
     std::vector<std::size_t> Roots;  // root folder per store
     std::vector<Folder> Folders;
     std::vector<Item> Items;

@@ -5,8 +5,8 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
+#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ui/main/FolderTree_win.h"
@@ -45,11 +45,11 @@ protected:
     }
     void TearDown() override { DestroyWindow(host_); }
 
-    // Every item depth-first as its text path from the top, e.g. "A\\Inbox".
-    std::vector<std::pair<std::wstring, HTREEITEM>> Items(HTREEITEM item = TVI_ROOT,
-                                                          const std::wstring& prefix = L"") const {
-        std::vector<std::pair<std::wstring, HTREEITEM>> items;
-        item = item == TVI_ROOT ? TreeView_GetRoot(tree_.Handle()) : item;
+    // Every item depth-first as its text path from the top ("A\\Inbox"), " *" after a bound one;
+    // items_ finds them by path.
+    Lines Dump(HTREEITEM item = nullptr, const std::wstring& prefix = L"") {
+        Lines lines;
+        item = prefix.empty() ? TreeView_GetRoot(tree_.Handle()) : item;
         for (; item != nullptr; item = TreeView_GetNextSibling(tree_.Handle(), item)) {
             wchar_t text[256] = {};
             TVITEMW query{};
@@ -58,32 +58,18 @@ protected:
             query.pszText = text;
             query.cchTextMax = 256;
             TreeView_GetItem(tree_.Handle(), &query);
-            items.emplace_back(prefix + text, item);
-            const auto below =
-                Items(TreeView_GetChild(tree_.Handle(), item), prefix + text + L"\\");
-            items.insert(items.end(), below.begin(), below.end());
-        }
-        return items;
-    }
-    // The items, with " *" after a bound one.
-    Lines Dump() const {
-        Lines lines;
-        for (const auto& [path, item] : Items()) {
-            lines.push_back(path + (tree_.FolderOf(item) != nullptr ? L" *" : L""));
+            items_[prefix + text] = item;
+            lines.push_back(prefix + text + (tree_.FolderOf(item) != nullptr ? L" *" : L""));
+            const Lines below =
+                Dump(TreeView_GetChild(tree_.Handle(), item), prefix + text + L"\\");
+            lines.insert(lines.end(), below.begin(), below.end());
         }
         return lines;
-    }
-    HTREEITEM Find(const std::wstring& path) const {
-        for (const auto& [text, item] : Items()) {
-            if (text == path) {
-                return item;
-            }
-        }
-        return nullptr;
     }
 
     HWND host_ = nullptr;
     FolderTree tree_;
+    std::map<std::wstring, HTREEITEM> items_;
 };
 
 TEST_F(FolderTreeView, CheckedFoldersComeBackDepthFirstAndSurviveARefillByPath) {
@@ -92,13 +78,13 @@ TEST_F(FolderTreeView, CheckedFoldersComeBackDepthFirstAndSurviveARefillByPath) 
     EXPECT_EQ(Dump(),
               (Lines{L"A", L"A\\Inbox *", L"A\\Inbox\\Sub *", L"A\\Zed *", L"B", L"B\\Inbox *"}));
     for (const wchar_t* text : {L"A\\Zed", L"A\\Inbox\\Sub", L"A", L"A\\Inbox"}) {
-        tree_.SetChecked(Find(text), true);
+        tree_.SetChecked(items_.at(text), true);
     }
-    EXPECT_TRUE(tree_.IsChecked(Find(L"A")));
+    EXPECT_TRUE(tree_.IsChecked(items_.at(L"A")));
     const auto checked = tree_.CollectChecked();
     EXPECT_EQ(Paths(checked), (Lines{L"\\\\A\\Inbox", L"\\\\A\\Inbox\\Sub", L"\\\\A\\Zed"}));
     EXPECT_EQ(checked[1].EntryId, L"id of \\\\A\\Inbox\\Sub");
-    tree_.SetChecked(Find(L"A\\Inbox\\Sub"), false);
+    tree_.SetChecked(items_.at(L"A\\Inbox\\Sub"), false);
     EXPECT_EQ(Paths(tree_.CollectChecked()), (Lines{L"\\\\A\\Inbox", L"\\\\A\\Zed"}));
 
     // A new fill replaces every item and check; selections come back by exact path.
