@@ -1,11 +1,22 @@
+// Finding, reading and answering another process's windows.
 #include "support/Driver_win.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "common/Text.h"
 
 namespace wrenpost::testing {
 namespace {
+
+// WM_GETTEXT, not GetWindowText: it also reads controls of other processes.
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1,
+                      L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
 
 struct FindContext {
     const wchar_t* className;
@@ -28,59 +39,33 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
     return TRUE;
 }
 
-template <typename Probe>
-auto PollUntil(milliseconds timeout, Probe probe) -> decltype(probe()) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        if (auto result = probe()) {
-            return result;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return decltype(probe()){};
-        }
-        std::this_thread::sleep_for(milliseconds(20));
-    }
-}
-
 }  // namespace
 
 std::filesystem::path BuildPath(const std::wstring& relative) {
     std::wstring path = L"Z:" + Utf8ToWide(WRENPOST_BUILD_DIR) + L"/" + relative;
-    for (auto& c : path) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 
-std::optional<LaunchedProcess> Launch(const std::filesystem::path& exe,
-                                      const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
+UniqueHandle Launch(const std::filesystem::path& exe, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &info)) {
-        return std::nullopt;
+        return UniqueHandle();
     }
     CloseHandle(info.hThread);
-    LaunchedProcess launched;
-    launched.process.reset(info.hProcess);
-    launched.id = info.dwProcessId;
-    return launched;
+    return UniqueHandle(info.hProcess);
 }
 
-std::optional<DWORD> WaitForExit(const LaunchedProcess& process, milliseconds timeout) {
-    if (WaitForSingleObject(process.process.get(), static_cast<DWORD>(timeout.count())) !=
-        WAIT_OBJECT_0) {
+std::optional<DWORD> WaitForExit(HANDLE process, milliseconds timeout) {
+    DWORD code = 0;
+    if (WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process, &code)) {
         return std::nullopt;
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process.process.get(), &code);
     return code;
 }
 
@@ -92,40 +77,27 @@ std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DW
 
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD processId,
                    milliseconds timeout) {
-    return PollUntil(timeout, [&]() -> HWND {
+    for (const auto end = std::chrono::steady_clock::now() + timeout;;
+         std::this_thread::sleep_for(milliseconds(20))) {
         const auto windows = FindWindows(className, title, processId);
-        return windows.empty() ? nullptr : windows.front();
-    });
+        if (!windows.empty() || std::chrono::steady_clock::now() >= end) {
+            return windows.empty() ? nullptr : windows.front();
+        }
+    }
 }
 
 std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, milliseconds timeout) {
-    return PollUntil(timeout, [&]() -> std::optional<MessageBoxInfo> {
-        const auto boxes = FindWindows(L"#32770", nullptr, processId);
-        if (boxes.empty()) {
-            return std::nullopt;
-        }
-        MessageBoxInfo info;
-        info.box = boxes.front();
-        info.caption = WindowText(info.box);
-        HWND text = GetDlgItem(info.box, 0xFFFF);  // the message text's Static
-        info.text = text ? WindowText(text) : std::wstring();
-        return info;
-    });
+    HWND box = WaitForWindow(L"#32770", nullptr, processId, timeout);
+    if (box == nullptr) {
+        return std::nullopt;
+    }
+    HWND text = GetDlgItem(box, 0xFFFF);  // the message text's Static
+    return MessageBoxInfo{box, WindowText(box), text ? WindowText(text) : std::wstring()};
 }
 
 bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId) {
     HWND button = GetDlgItem(box.box, buttonId);
     return button != nullptr && PostMessageW(button, BM_CLICK, 0, 0);
-}
-
-std::wstring WindowText(HWND window) {
-    // WM_GETTEXT, not GetWindowText: it also reads controls of other processes.
-    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied =
-        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied));
-    return text;
 }
 
 }  // namespace wrenpost::testing

@@ -16,8 +16,7 @@ using namespace wrenpost::testing;
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"wait-window" && argc == 5) {
-        HWND window = WaitForWindow(argv[2], argv[3], 0, milliseconds(std::stol(argv[4])));
-        return window != nullptr ? 0 : 1;
+        return WaitForWindow(argv[2], argv[3], 0, milliseconds(std::stol(argv[4]))) ? 0 : 1;
     }
     if (command == L"close-window" && argc == 4) {
         const auto windows = FindWindows(argv[2], argv[3]);
@@ -28,11 +27,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"answer-box" && argc == 4) {
         const auto box = WaitForMessageBox(0, milliseconds(std::stol(argv[3])));
-        if (!box) {
-            return 1;
+        if (box) {
+            std::printf("%s\n%s\n", WideToUtf8(box->caption).c_str(),
+                        WideToUtf8(box->text).c_str());
         }
-        std::printf("%s\n%s\n", WideToUtf8(box->caption).c_str(), WideToUtf8(box->text).c_str());
-        return AnswerMessageBox(*box, std::stoi(argv[2])) ? 0 : 1;
+        return box && AnswerMessageBox(*box, std::stoi(argv[2])) ? 0 : 1;
     }
     std::fprintf(stderr, "usage: wrenpost-driver wait-window|close-window|answer-box ...\n");
     return 2;
