@@ -1,13 +1,9 @@
-// Starting the real program: one ordinary instance per session, vault starts beside it, and the
-// application-data failure report.
+// Starting the real program: one ordinary instance per session, vault starts beside it.
 #include <windows.h>
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
-#include <knownfolders.h>
-#include <shlobj.h>
 
 #include <deque>
-#include <fstream>
 
 #include "support/Driver_win.h"
 #include "ui/main/MainWindow_win.h"
@@ -56,26 +52,6 @@ TEST_F(StartupTest, OneOrdinaryInstancePerSessionAndVaultStartsBesideIt) {
     const DWORD vault = GetProcessId(Start(L"--new-instance-from-vault abc123"));
     EXPECT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, vault, kTimeout), nullptr);
     EXPECT_EQ(FindWindows(kMainWindowClass, kMainWindowTitle).size(), 2u);
-}
-
-TEST_F(StartupTest, AnUncreatableDataFolderIsReportedAndStartUpContinues) {
-    PWSTR base = nullptr;
-    const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &base);
-    const UniqueCoTaskMemory owned(base);
-    ASSERT_TRUE(SUCCEEDED(found));
-    const std::filesystem::path blocker = std::filesystem::path(base) / L"Wrenpost";
-    std::error_code ignored;
-    std::filesystem::remove_all(blocker, ignored);
-    { std::ofstream(blocker) << "a file where the folder should be"; }
-
-    const DWORD program = GetProcessId(Start());
-    const auto box = WaitForMessageBox(program, kTimeout);
-    ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(box->caption, L"Application Data Folder");
-    EXPECT_NE(box->text.find(L"(Windows error "), std::wstring::npos);
-    EXPECT_TRUE(AnswerMessageBox(*box, IDOK));
-    EXPECT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, program, kTimeout), nullptr);
-    std::filesystem::remove(blocker, ignored);
 }
 
 }  // namespace

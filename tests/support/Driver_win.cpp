@@ -1,4 +1,4 @@
-// Finding, reading and answering another process's windows.
+// Starting a program and finding its windows.
 #include "support/Driver_win.h"
 
 #include <algorithm>
@@ -84,20 +84,6 @@ HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD process
             return windows.empty() ? nullptr : windows.front();
         }
     }
-}
-
-std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, milliseconds timeout) {
-    HWND box = WaitForWindow(L"#32770", nullptr, processId, timeout);
-    if (box == nullptr) {
-        return std::nullopt;
-    }
-    HWND text = GetDlgItem(box, 0xFFFF);  // the message text's Static
-    return MessageBoxInfo{box, WindowText(box), text ? WindowText(text) : std::wstring()};
-}
-
-bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId) {
-    HWND button = GetDlgItem(box.box, buttonId);
-    return button != nullptr && PostMessageW(button, BM_CLICK, 0, 0);
 }
 
 }  // namespace wrenpost::testing

@@ -1,5 +1,5 @@
-// Drives Wrenpost.exe from another process, as a person would: finds its windows, reads and
-// answers its message boxes. Polls against deadlines, never sleeps a fixed time.
+// Drives Wrenpost.exe from another process, as a person would: starts it and finds its windows.
+// Polls against deadlines, never sleeps a fixed time.
 #pragma once
 
 #include <windows.h>
@@ -28,14 +28,5 @@ std::optional<DWORD> WaitForExit(HANDLE process, milliseconds timeout);
 std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId = 0);
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD processId,
                    milliseconds timeout);
-
-struct MessageBoxInfo {
-    HWND box = nullptr;
-    std::wstring caption;
-    std::wstring text;
-};
-std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, milliseconds timeout);
-// Clicks a button of the box (IDOK, IDYES, ...) the way a person would.
-bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId);
 
 }  // namespace wrenpost::testing

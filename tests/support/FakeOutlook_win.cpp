@@ -15,10 +15,6 @@ HANDLE NamedEvent(const wchar_t* name) {
     return CreateEventW(nullptr, TRUE, FALSE, name);
 }
 
-bool WaitFor(HANDLE event, DWORD timeoutMs) {
-    return WaitForSingleObject(event, timeoutMs) == WAIT_OBJECT_0;
-}
-
 // FakeOutlook.exe beside the running program, or in the build's tests folder.
 std::filesystem::path ExePath() {
     wchar_t module[MAX_PATH] = {};
@@ -80,11 +76,11 @@ bool FakeOutlook::WriteScenario(const std::wstring& text) {
 }
 
 bool FakeOutlook::WaitUntilReady(std::chrono::milliseconds timeout) const {
-    return WaitFor(ready_.get(), static_cast<DWORD>(timeout.count()));
+    return WaitForSingleObject(ready_.get(), DWORD(timeout.count())) == WAIT_OBJECT_0;
 }
 
 bool FakeOutlook::WaitUntilHanging(std::chrono::milliseconds timeout) const {
-    return WaitFor(hanging_.get(), static_cast<DWORD>(timeout.count()));
+    return WaitForSingleObject(hanging_.get(), DWORD(timeout.count())) == WAIT_OBJECT_0;
 }
 
 bool FakeOutlook::Start(std::wstring& error) {
@@ -99,25 +95,25 @@ bool FakeOutlook::Start(std::wstring& error) {
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        error = L"cannot start " + command + L": " + DescribeWindowsError(GetLastError());
+        error = L"cannot start " + command_ + L": " + DescribeWindowsError(GetLastError());
         return false;
     }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     HANDLE either[2] = {ready_.get(), process_.get()};
-    const DWORD woke = WaitForMultipleObjects(2, either, FALSE, kTimeoutMs);
-    if (woke != WAIT_OBJECT_0) {
-        error = woke == WAIT_OBJECT_0 + 1 ? L"the fake left early" : L"the fake did not get ready";
+    if (WaitForMultipleObjects(2, either, FALSE, kTimeoutMs) != WAIT_OBJECT_0) {
+        error = L"the fake left early or did not get ready in time";
+        return false;
     }
-    return woke == WAIT_OBJECT_0;
+    return true;
 }
 
 bool FakeOutlook::Stop() {
     if (WaitUntilReady(std::chrono::milliseconds(0))) {
         SetEvent(release_.get());
         SetEvent(quit_.get());
-        if (!WaitFor(stopped_.get(), kTimeoutMs) ||
-            (process_ && !WaitFor(process_.get(), kTimeoutMs))) {
+        if (WaitForSingleObject(stopped_.get(), kTimeoutMs) != WAIT_OBJECT_0 ||
+            (process_ && WaitForSingleObject(process_.get(), kTimeoutMs) != WAIT_OBJECT_0)) {
             return false;
         }
         ResetEvent(quit_.get());

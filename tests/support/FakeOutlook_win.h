@@ -18,7 +18,7 @@ std::wstring ScenarioLine(std::initializer_list<std::wstring> fields);
 
 class FakeOutlook {
 public:
-    FakeOutlook();
+    FakeOutlook();  // with an empty scenario
     ~FakeOutlook() { (void)Stop(); }
     FakeOutlook(const FakeOutlook&) = delete;
     FakeOutlook& operator=(const FakeOutlook&) = delete;

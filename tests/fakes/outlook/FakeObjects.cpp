@@ -3,8 +3,7 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <functional>
-#include <map>
+#include <iterator>
 #include <vector>
 
 #include "common/TextFile.h"
@@ -14,12 +13,30 @@ namespace wrenpost::fake_outlook {
 namespace {
 
 using ScenarioPtr = std::shared_ptr<const Scenario>;
-using Member = std::function<HRESULT(DISPPARAMS* params, VARIANT* result)>;
+
+// Every member any object has; a DISPID is the position here plus one. An object without the
+// member answers DISP_E_MEMBERNOTFOUND, which fails the call as a missing member does.
+constexpr const wchar_t* kMembers[] = {
+    L"callcount",       L"count",        L"displayname",     L"entryid", L"folderpath", L"folders",
+    L"getfolderfromid", L"getnamespace", L"getproperty",     L"item",    L"items",      L"name",
+    L"receivedtime",    L"sendername",   L"senton",          L"sort",    L"store",      L"storeid",
+    L"subject",         L"unread",       L"propertyaccessor"};
+
+// Item members: the field that gives each, and its type.
+const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
+    {L"subject", {L"subject", VT_BSTR}},     {L"sendername", {L"sender", VT_BSTR}},
+    {L"entryid", {L"id", VT_BSTR}},          {L"receivedtime", {L"received", VT_DATE}},
+    {L"senton", {L"senton", VT_DATE}},       {L"unread", {L"unread", VT_BOOL}},
+    {L"0x0e060040", {L"delivery", VT_DATE}}, {L"0x00390040", {L"submit", VT_DATE}},
+    {L"0x1035001f", {L"msgid", VT_BSTR}}};
+
+enum class Kind { Application, Namespace, Folders, Folder, Store, Items, Item, Accessor };
 
 class Object final : public IDispatch {
 public:
-    // By lower-case name; the DISPID is the position in this (never changed) map plus one.
-    std::map<std::wstring, Member> Members;
+    Object(Kind kind, ScenarioPtr scenario, std::size_t index = 0,
+           std::vector<std::size_t> list = {})
+        : kind_(kind), scenario_(std::move(scenario)), index_(index), list_(std::move(list)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch);
@@ -44,219 +61,170 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         ++State().Calls;
-        const auto found = Members.find(LowerCaseWide(names[0]));
-        const bool known = count == 1 && found != Members.end();
-        ids[0] =
-            known ? static_cast<DISPID>(std::distance(Members.begin(), found)) + 1 : DISPID_UNKNOWN;
+        const std::wstring name = LowerCaseWide(names[0]);
+        const auto found = std::find(std::begin(kMembers), std::end(kMembers), name);
+        const bool known = count == 1 && found != std::end(kMembers);
+        ids[0] = known ? static_cast<DISPID>(found - std::begin(kMembers)) + 1 : DISPID_UNKNOWN;
         return known ? S_OK : DISP_E_UNKNOWNNAME;
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT*) override {
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
         ++State().Calls;
-        if (id < 1 || static_cast<std::size_t>(id) > Members.size()) {
+        if (id < 1 || id > static_cast<DISPID>(std::size(kMembers))) {
             return DISP_E_MEMBERNOTFOUND;
         }
-        const auto member = std::next(Members.begin(), id - 1);
-        if (State().Current->HangMember == member->first) {
+        const std::wstring member = kMembers[id - 1];
+        if (State().Current->HangMember == member) {
             SetEvent(State().Hanging);
             // Bounded, so a forgotten release cannot keep the fake alive forever.
             WaitForSingleObject(State().Release, 120000);
         }
         VARIANT scratch;
         VariantInit(&scratch);
-        const HRESULT hr = member->second(params, result != nullptr ? result : &scratch);
+        const HRESULT hr = Answer(member, params, result != nullptr ? *result : scratch);
         VariantClear(&scratch);
-        if (hr == DISP_E_EXCEPTION && exception != nullptr) {
-            *exception = EXCEPINFO{};
-            exception->scode = E_FAIL;
-        }
         return hr;
     }
 
 private:
+    HRESULT Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& r);
+
+    Kind kind_;
+    ScenarioPtr scenario_;
+    std::size_t index_;
+    std::vector<std::size_t> list_;  // of a collection
     std::atomic<ULONG> refs_{1};
 };
 
-HRESULT ReturnString(VARIANT* result, const std::wstring& text) {
-    ToVariant(Value{L"str:" + text, VT_BSTR}, *result);
+HRESULT ReturnObject(VARIANT& result, Object* object) {
+    result.vt = VT_DISPATCH;
+    result.pdispVal = object;
     return S_OK;
 }
-HRESULT ReturnObject(VARIANT* result, IDispatch* object) {
-    result->vt = VT_DISPATCH;
-    result->pdispVal = object;
+HRESULT ReturnInt(VARIANT& result, LONG value) {
+    result.vt = VT_I4;
+    result.lVal = value;
+    return S_OK;
+}
+HRESULT ReturnString(VARIANT& result, const std::wstring& text) {
+    ToVariant(L"str:" + text, VT_BSTR, result);
     return S_OK;
 }
 
-// Positional argument in natural order (IDispatch stores them last-first), converted.
-bool Argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT& out) {
-    VariantInit(&out);
-    return params != nullptr && position < params->cArgs &&
-           SUCCEEDED(
-               VariantChangeType(&out, &params->rgvarg[params->cArgs - 1 - position], 0, type));
-}
-bool StringArgument(DISPPARAMS* params, UINT position, std::wstring& text) {
+// A positional argument in natural order (IDispatch stores them last-first), as text.
+std::wstring Argument(DISPPARAMS* params, UINT position) {
     VARIANT value;
-    if (!Argument(params, position, VT_BSTR, value)) {
-        return false;
+    VariantInit(&value);
+    std::wstring text;
+    if (params != nullptr && position < params->cArgs &&
+        SUCCEEDED(
+            VariantChangeType(&value, &params->rgvarg[params->cArgs - 1 - position], 0, VT_BSTR))) {
+        text.assign(value.bstrVal, SysStringLen(value.bstrVal));
     }
-    text.assign(value.bstrVal, SysStringLen(value.bstrVal));
     VariantClear(&value);
-    return true;
-}
-LONG IntArgument(DISPPARAMS* params, UINT position) {
-    VARIANT value;
-    return Argument(params, position, VT_I4, value) ? value.lVal : 0;
+    return text;
 }
 
-// Count and Item(1-based) over a list of children.
-template <typename Make>
-void AddCollection(Object& object, std::shared_ptr<std::vector<std::size_t>> list, Make make) {
-    object.Members[L"count"] = [list](DISPPARAMS*, VARIANT* r) {
-        r->vt = VT_I4;
-        r->lVal = static_cast<LONG>(list->size());
-        return S_OK;
-    };
-    object.Members[L"item"] = [list, make](DISPPARAMS* params, VARIANT* r) {
-        const LONG index = IntArgument(params, 0);
-        if (index < 1 || static_cast<std::size_t>(index) > list->size()) {
-            return DISP_E_BADINDEX;
+HRESULT Object::Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& r) {
+    const Scenario& scenario = *scenario_;
+    if (kind_ == Kind::Application && member == L"callcount") {
+        return ReturnInt(r, State().Calls.load());
+    }
+    if (kind_ == Kind::Application && member == L"getnamespace") {
+        State().Refresh();
+        return Argument(params, 0) == L"MAPI"
+                   ? ReturnObject(r, new Object(Kind::Namespace, State().Current))
+                   : DISP_E_EXCEPTION;
+    }
+    if (kind_ == Kind::Namespace) {
+        State().Refresh();
+        const ScenarioPtr current = State().Current;
+        if (member == L"folders") {
+            return ReturnObject(r, new Object(Kind::Folders, current, 0, current->Roots));
         }
-        return ReturnObject(r, make((*list)[index - 1]));
-    };
-}
-
-IDispatch* MakeItem(const ScenarioPtr& scenario, std::size_t index) {
-    auto* object = new Object;
-    const Item& item = scenario->Items[index];
-    for (const auto& [name, value] : item.Members) {
-        object->Members[name] = [value](DISPPARAMS*, VARIANT* r) {
-            ToVariant(value, *r);
-            return S_OK;
-        };
-    }
-    if (item.NoAccessor) {
-        return object;
-    }
-    object->Members[L"propertyaccessor"] = [&mapi = item.Mapi, scenario](DISPPARAMS*, VARIANT* r) {
-        auto* accessor = new Object;
-        accessor->Members[L"getproperty"] = [&mapi, scenario](DISPPARAMS* params, VARIANT* r) {
-            const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
-            std::wstring property;
-            if (!StringArgument(params, 0, property)) {
-                return DISP_E_BADPARAMCOUNT;
+        for (std::size_t f = 0; member == L"getfolderfromid" && f < current->Folders.size(); ++f) {
+            const Folder& folder = current->Folders[f];
+            if (folder.Id == Argument(params, 0) &&
+                current->Stores[folder.Store].at(L"id") == Argument(params, 1)) {
+                return ReturnObject(r, new Object(Kind::Folder, current, f));
             }
-            property = LowerCaseWide(property);
-            const auto found = property.rfind(prefix, 0) == 0
-                                   ? mapi.find(property.substr(prefix.size()))
-                                   : mapi.end();
-            // Outlook raises an error for a property the message does not have.
-            if (found == mapi.end()) {
-                return DISP_E_EXCEPTION;
-            }
-            ToVariant(found->second, *r);
-            return S_OK;
-        };
-        return ReturnObject(r, accessor);
-    };
-    return object;
-}
-
-IDispatch* MakeItems(const ScenarioPtr& scenario, const Folder& folder) {
-    auto* object = new Object;
-    auto order = std::make_shared<std::vector<std::size_t>>(folder.Items);
-    AddCollection(*object, order, [scenario](std::size_t i) { return MakeItem(scenario, i); });
-    object->Members[L"sort"] = [scenario, order, noSort = folder.Flags.count(L"nosort") != 0](
-                                   DISPPARAMS* params, VARIANT*) {
-        std::wstring key;
-        if (noSort || !StringArgument(params, 0, key) || LowerCaseWide(key) != L"[receivedtime]") {
+        }
+        return DISP_E_EXCEPTION;
+    }
+    if ((kind_ == Kind::Folders || kind_ == Kind::Items) && member == L"count") {
+        return ReturnInt(r, static_cast<LONG>(list_.size()));
+    }
+    if ((kind_ == Kind::Folders || kind_ == Kind::Items) && member == L"item") {
+        const std::size_t index = std::wcstoul(Argument(params, 0).c_str(), nullptr, 10);
+        return index < 1 || index > list_.size()
+                   ? DISP_E_BADINDEX
+                   : ReturnObject(r, new Object(kind_ == Kind::Folders ? Kind::Folder : Kind::Item,
+                                                scenario_, list_[index - 1]));
+    }
+    if (kind_ == Kind::Items && member == L"sort") {
+        if (scenario.Folders[index_].Flags.count(L"nosort") != 0 ||
+            LowerCaseWide(Argument(params, 0)) != L"[receivedtime]") {
             return DISP_E_EXCEPTION;
         }
         // Dates are written so that their texts sort like them; an undated item sorts as the
         // oldest, as undated items do in Outlook's views.
         const auto received = [&](std::size_t item) {
-            const auto& members = scenario->Items[item].Members;
-            const auto found = members.find(L"receivedtime");
-            return found != members.end() && std::iswdigit(found->second.Text[0])
-                       ? found->second.Text
+            const auto found = scenario.Items[item].find(L"received");
+            return found != scenario.Items[item].end() && std::iswdigit(found->second[0])
+                       ? found->second
                        : std::wstring();
         };
-        const bool descending = IntArgument(params, 1) != 0;
-        std::stable_sort(order->begin(), order->end(), [&](std::size_t a, std::size_t b) {
+        const std::wstring order = Argument(params, 1);
+        const bool descending = !order.empty() && order != L"0" && order != L"False";
+        std::stable_sort(list_.begin(), list_.end(), [&](std::size_t a, std::size_t b) {
             return descending ? received(a) > received(b) : received(a) < received(b);
         });
         return S_OK;
-    };
-    return object;
-}
-
-IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_t>& folders);
-
-IDispatch* MakeFolder(const ScenarioPtr& scenario, std::size_t index) {
-    auto* object = new Object;
-    const Folder& folder = scenario->Folders[index];
-    const Fields& store = scenario->Stores[folder.Store];
-    const bool unreadable = folder.Flags.count(L"unreadable") != 0;
-    const auto text = [unreadable](const std::wstring& value) -> Member {
-        return [value, unreadable](DISPPARAMS*, VARIANT* r) {
-            return unreadable ? DISP_E_EXCEPTION : ReturnString(r, value);
-        };
-    };
-    object->Members[L"name"] = text(folder.Name);
-    object->Members[L"folderpath"] = text(folder.FolderPath);
-    object->Members[L"entryid"] = text(folder.Id);
-    object->Members[L"storeid"] = text(store.at(L"id"));
-    object->Members[L"store"] = [&store, scenario, unreadable](DISPPARAMS*, VARIANT* r) {
-        if (unreadable || store.count(L"nostore") != 0) {
-            return DISP_E_EXCEPTION;
+    }
+    if (kind_ == Kind::Folder) {
+        const Folder& folder = scenario.Folders[index_];
+        if (member == L"items" || member == L"folders") {
+            return ReturnObject(
+                r, new Object(member == L"items" ? Kind::Items : Kind::Folders, scenario_, index_,
+                              member == L"items" ? folder.Items : folder.Children));
         }
-        auto* storeObject = new Object;
-        storeObject->Members[L"displayname"] = [&store, scenario](DISPPARAMS*, VARIANT* r) {
-            return store.count(L"nodisplayname") != 0 ? DISP_E_EXCEPTION
-                                                      : ReturnString(r, store.at(L"name"));
-        };
-        return ReturnObject(r, storeObject);
-    };
-    object->Members[L"items"] = [scenario, &folder](DISPPARAMS*, VARIANT* r) {
-        return ReturnObject(r, MakeItems(scenario, folder));
-    };
-    object->Members[L"folders"] = [scenario, &folder](DISPPARAMS*, VARIANT* r) {
-        return ReturnObject(r, MakeFolders(scenario, folder.Children));
-    };
-    return object;
-}
-
-IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_t>& folders) {
-    auto* object = new Object;
-    AddCollection(*object, std::make_shared<std::vector<std::size_t>>(folders),
-                  [scenario](std::size_t f) { return MakeFolder(scenario, f); });
-    return object;
-}
-
-IDispatch* MakeNamespace() {
-    auto* object = new Object;
-    object->Members[L"folders"] = [](DISPPARAMS*, VARIANT* r) {
-        State().Refresh();
-        return ReturnObject(r, MakeFolders(State().Current, State().Current->Roots));
-    };
-    object->Members[L"getfolderfromid"] = [](DISPPARAMS* params, VARIANT* r) {
-        State().Refresh();
-        const ScenarioPtr scenario = State().Current;
-        std::wstring entryId, storeId;
-        if (!StringArgument(params, 0, entryId) || !StringArgument(params, 1, storeId)) {
-            return DISP_E_BADPARAMCOUNT;
+        if (member == L"store") {
+            return ReturnObject(r, new Object(Kind::Store, scenario_, folder.Store));
         }
-        for (std::size_t f = 0; f < scenario->Folders.size(); ++f) {
-            const Folder& folder = scenario->Folders[f];
-            if (folder.Id == entryId && scenario->Stores[folder.Store].at(L"id") == storeId) {
-                return folder.Flags.count(L"unopenable") != 0
-                           ? DISP_E_EXCEPTION
-                           : ReturnObject(r, MakeFolder(scenario, f));
-            }
-        }
-        return DISP_E_EXCEPTION;
-    };
-    return object;
+        const std::map<std::wstring, std::wstring> texts = {
+            {L"name", folder.Name},
+            {L"folderpath", folder.FolderPath},
+            {L"entryid", folder.Id},
+            {L"storeid", scenario.Stores[folder.Store].at(L"id")}};
+        return texts.count(member) != 0 ? ReturnString(r, texts.at(member)) : DISP_E_MEMBERNOTFOUND;
+    }
+    if (kind_ == Kind::Store && member == L"displayname") {
+        return ReturnString(r, scenario.Stores[index_].at(L"name"));
+    }
+    if (kind_ != Kind::Item && kind_ != Kind::Accessor) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    const Fields& item = scenario.Items[index_];
+    if (kind_ == Kind::Item && member == L"propertyaccessor") {
+        return item.count(L"noaccessor") != 0
+                   ? DISP_E_MEMBERNOTFOUND
+                   : ReturnObject(r, new Object(Kind::Accessor, scenario_, index_));
+    }
+    // A property asked of the accessor is named by its tag; Outlook raises an error for one
+    // the message does not have.
+    const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
+    const std::wstring property = LowerCaseWide(Argument(params, 0));
+    const std::wstring name = kind_ == Kind::Item              ? member
+                              : property.rfind(prefix, 0) == 0 ? property.substr(prefix.size())
+                                                               : L"";
+    const auto field = kItemFields.find(name);
+    if ((kind_ == Kind::Accessor) != (member == L"getproperty") || field == kItemFields.end() ||
+        (kind_ == Kind::Item) != (name[0] != L'0') || item.count(field->second.first) == 0) {
+        return kind_ == Kind::Accessor ? DISP_E_EXCEPTION : DISP_E_MEMBERNOTFOUND;
+    }
+    ToVariant(item.at(field->second.first), field->second.second, r);
+    return S_OK;
 }
 
 }  // namespace
@@ -281,21 +249,7 @@ void ServerState::Refresh() {
 }
 
 IDispatch* CreateApplication() {
-    auto* object = new Object;
-    object->Members[L"callcount"] = [](DISPPARAMS*, VARIANT* r) {
-        r->vt = VT_I4;
-        r->lVal = State().Calls.load();
-        return S_OK;
-    };
-    object->Members[L"getnamespace"] = [](DISPPARAMS* params, VARIANT* r) {
-        std::wstring kind;
-        if (!StringArgument(params, 0, kind) || kind != L"MAPI") {
-            return DISP_E_EXCEPTION;
-        }
-        State().Refresh();
-        return ReturnObject(r, MakeNamespace());
-    };
-    return object;
+    return new Object(Kind::Application, State().Current);
 }
 
 }  // namespace wrenpost::fake_outlook

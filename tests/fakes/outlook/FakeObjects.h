@@ -1,6 +1,5 @@
-// The fake's automation objects: one hand-written IDispatch whose members are a name -> function
-// table (no type library), built for application, namespace, folders, store, items, mail item and
-// property accessor, all answering from the current scenario.
+// The fake's automation objects: one hand-written IDispatch (no type library) plays every object
+// of the model, answering from the current scenario.
 #pragma once
 
 #include <atomic>

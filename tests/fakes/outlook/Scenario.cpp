@@ -58,14 +58,13 @@ std::size_t FindOrAddFolder(Scenario& scenario, std::size_t store, const std::ws
 
 }  // namespace
 
-void ToVariant(const Value& value, VARIANT& out) {
-    const std::wstring& text = value.Text;
+void ToVariant(const std::wstring& text, VARTYPE plain, VARIANT& out) {
     if (text == L"baddate") {
         out.vt = VT_DATE;
         out.date = 1e12;  // far outside what VariantTimeToSystemTime accepts
-    } else if (value.Plain == VT_DATE && ParseDate(text, out.date)) {
+    } else if (plain == VT_DATE && ParseDate(text, out.date)) {
         out.vt = VT_DATE;
-    } else if (value.Plain == VT_BOOL && text.rfind(L"str:", 0) != 0) {
+    } else if (plain == VT_BOOL && text.rfind(L"str:", 0) != 0) {
         out.vt = VT_BOOL;
         out.boolVal = text == L"1" ? VARIANT_TRUE : VARIANT_FALSE;
     } else {
@@ -76,17 +75,6 @@ void ToVariant(const Value& value, VARIANT& out) {
 }
 
 Scenario ParseScenario(const std::wstring& text) {
-    // Item fields: the member they give, its plain type, and whether it is a MAPI property.
-    const struct {
-        const wchar_t *field, *name;
-        VARTYPE plain;
-        bool mapi;
-    } kItemFields[] = {
-        {L"subject", L"subject", VT_BSTR, false},    {L"sender", L"sendername", VT_BSTR, false},
-        {L"id", L"entryid", VT_BSTR, false},         {L"received", L"receivedtime", VT_DATE, false},
-        {L"senton", L"senton", VT_DATE, false},      {L"unread", L"unread", VT_BOOL, false},
-        {L"delivery", L"0x0e060040", VT_DATE, true}, {L"submit", L"0x00390040", VT_DATE, true},
-        {L"msgid", L"0x1035001f", VT_BSTR, true}};
     Scenario scenario;
     for (std::wstring line : Split(text, L'\n')) {
         if (!line.empty() && line.back() == L'\r') {
@@ -123,18 +111,10 @@ Scenario ParseScenario(const std::wstring& text) {
             for (std::size_t f = 0; f < scenario.Folders.size(); ++f) {
                 target = scenario.Folders[f].Id == fields[L"folder"] ? f : target;
             }
-            if (target == kNone) {
-                continue;
+            if (target != kNone) {
+                scenario.Folders[target].Items.push_back(scenario.Items.size());
+                scenario.Items.push_back(fields);
             }
-            Item item;
-            item.NoAccessor = has(L"noaccessor");
-            for (const auto& m : kItemFields) {
-                if (has(m.field)) {
-                    (m.mapi ? item.Mapi : item.Members)[m.name] = Value{fields[m.field], m.plain};
-                }
-            }
-            scenario.Folders[target].Items.push_back(scenario.Items.size());
-            scenario.Items.push_back(std::move(item));
         } else if (parts[0] == L"hang") {
             scenario.HangMember = LowerCaseWide(fields[L"member"]);
         }

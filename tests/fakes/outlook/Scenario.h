@@ -1,8 +1,8 @@
 // The fake Outlook's world, read from a scenario file the tests write (and may rewrite while the
 // fake runs). One record per line, tab-separated, "key=value" fields after the record kind:
 //
-//   store   id=S1  name=Ann  [nostore] [nodisplayname]
-//   folder  store=S1  path=Inbox\Sub  [id=F1] [unreadable] [unopenable] [nosort]
+//   store   id=S1  name=Ann
+//   folder  store=S1  path=Inbox\Sub  [id=F1] [nosort]
 //   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
 //           [delivery=..] [submit=..] [msgid=..] [noaccessor]
 //   hang    member=GetFolderFromID
@@ -33,30 +33,17 @@ struct Folder {
     std::vector<std::size_t> Children{}, Items{};
 };
 
-// A value as written, and the type it has unless a prefix forces another.
-struct Value {
-    std::wstring Text;
-    VARTYPE Plain = VT_BSTR;
-};
-
-struct Item {
-    std::map<std::wstring, Value> Members;  // by lower-case member name
-    std::map<std::wstring, Value> Mapi;     // by lower-case tag text, e.g. "0x0e060040"
-    bool NoAccessor = false;
-};
-
 struct Scenario {
-    std::vector<Fields> Stores;
+    std::vector<Fields> Stores, Items;
     std::vector<std::size_t> Roots;  // root folder per store
     std::vector<Folder> Folders;
-    std::vector<Item> Items;
     std::wstring HangMember;  // lower case
 };
 
 // Lines that cannot be understood are ignored (the tests write the file).
 Scenario ParseScenario(const std::wstring& text);
 
-// The value as Outlook returns it (the caller clears `out`).
-void ToVariant(const Value& value, VARIANT& out);
+// A field's text as Outlook returns a value of type `plain` (the caller clears `out`).
+void ToVariant(const std::wstring& text, VARTYPE plain, VARIANT& out);
 
 }  // namespace wrenpost::fake_outlook

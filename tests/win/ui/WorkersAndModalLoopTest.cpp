@@ -10,15 +10,13 @@
 #include "common/AppMessages_win.h"
 #include "common/WindowWorker_win.h"
 #include "common/WorkerLauncher.h"
-#include "outlook/FolderDiscovery_win.h"
-#include "telegram/TelegramMessages_win.h"
 #include "ui/ModalLoop_win.h"
-#include "update/UpdateCheckLauncher_win.h"
 
 namespace wrenpost {
 namespace {
 
 struct Outcome final : PostedRecord {
+    explicit Outcome(std::wstring reason) : text(std::move(reason)) {}
     std::wstring text;
 };
 
@@ -55,9 +53,7 @@ TEST(WindowWorker, AThrowingOrUnstartableWorkerPostsItsFailureRecord) {
         worker.message = kLogLineMessage;
         worker.work = []() -> std::unique_ptr<PostedRecord> { throw std::runtime_error("boom"); };
         worker.failure = [](const std::wstring& reason) {
-            auto record = std::make_unique<Outcome>();
-            record->text = reason;
-            return record;
+            return std::make_unique<Outcome>(reason);
         };
         EXPECT_EQ(LaunchWindowWorker(std::move(worker)), !creationFails);
         const auto record = Receive<Outcome>(window, kLogLineMessage);
@@ -69,49 +65,6 @@ TEST(WindowWorker, AThrowingOrUnstartableWorkerPostsItsFailureRecord) {
             << creationFails;
         DestroyWindow(window);
     }
-}
-
-TEST(WindowWorker, TheProgramsWorkersReportWhenNoThreadCanBeCreated) {
-    const ScopedThreadCreator seam(ThrowingCreator);
-    HWND window = MessageWindow();
-
-    EXPECT_FALSE(StartFolderDetection(window));
-    const auto folders = Receive<FolderDiscoveryRecord>(window, kFolderDiscoveryMessage);
-    ASSERT_NE(folders, nullptr);
-    EXPECT_FALSE(folders->Found);
-    EXPECT_NE(folders->Failure, L"");
-
-    UpdateCheckLauncher updates([] { return UpdateChecker::HttpFetchResult{}; },
-                                [] {
-                                    return std::optional<Version>(Version{1, 0, 0});
-                                });
-    EXPECT_TRUE(updates.Start(window, true));
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, window, kUpdateCheckResultMessage, kUpdateCheckResultMessage,
-                             PM_REMOVE));
-    const auto update = updates.Finish(msg.wParam, msg.lParam);
-    ASSERT_NE(update, nullptr);
-    EXPECT_EQ(update->result.outcome, UpdateOutcome::CheckFailed);
-    EXPECT_TRUE(update->result.manual);
-    EXPECT_FALSE(updates.IsRunning());  // the next check may start
-
-    StartBotCheckForWindow(window, HttpTransport{}, L"1:A", 7);
-    const auto check = Receive<BotCheckResultRecord>(window, kBotCheckResultMessage);
-    ASSERT_NE(check, nullptr);
-    EXPECT_EQ(check->result.generation, 7u);  // the window matches answers by generation
-    EXPECT_EQ(check->result.errorKind, kBotCheckOtherFailure);
-
-    StartTestSendForWindow(window, NotificationProviderFactory{}, L"1:A", {L"1", L"2"});
-    const auto test = Receive<TestSendResultRecord>(window, kTestSendResultMessage);
-    ASSERT_NE(test, nullptr);
-    EXPECT_EQ(test->result.failed, 2u);
-
-    StartVerificationForWindow(window, window, HttpTransport{}, VerificationRequest{},
-                               std::make_shared<std::atomic<bool>>(false));
-    const auto verification = Receive<VerificationResultRecord>(window, kVerificationResultMessage);
-    ASSERT_NE(verification, nullptr);
-    EXPECT_NE(verification->result.error, L"");
-    DestroyWindow(window);
 }
 
 enum class Trigger { EscapeKey, DestroyDialog, Quit };
