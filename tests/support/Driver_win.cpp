@@ -7,40 +7,6 @@
 #include "common/Text.h"
 
 namespace wrenpost::testing {
-namespace {
-
-// WM_GETTEXT, not GetWindowText: it also reads controls of other processes.
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1,
-                      L'\0');
-    text.resize(static_cast<std::size_t>(
-        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
-    return text;
-}
-
-struct FindContext {
-    const wchar_t* className;
-    const wchar_t* title;
-    DWORD processId;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM data) {
-    auto* context = reinterpret_cast<FindContext*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[256] = {};
-    GetClassNameW(window, className, 256);
-    if (IsWindowVisible(window) && (context->processId == 0 || owner == context->processId) &&
-        (context->className == nullptr || std::wstring(className) == context->className) &&
-        (context->title == nullptr || WindowText(window) == context->title)) {
-        context->found.push_back(window);
-    }
-    return TRUE;
-}
-
-}  // namespace
-
 std::filesystem::path BuildPath(const std::wstring& relative) {
     std::wstring path = L"Z:" + Utf8ToWide(WRENPOST_BUILD_DIR) + L"/" + relative;
     std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -70,9 +36,19 @@ std::optional<DWORD> WaitForExit(HANDLE process, milliseconds timeout) {
 }
 
 std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId) {
-    FindContext context{className, title, processId, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&context));
-    return context.found;
+    std::vector<HWND> found;
+    for (HWND window = nullptr;
+         (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t text[256] = {};
+        GetWindowTextW(window, text, 256);
+        if (IsWindowVisible(window) && (processId == 0 || owner == processId) &&
+            (title == nullptr || title == std::wstring(text))) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD processId,

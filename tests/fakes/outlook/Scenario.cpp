@@ -20,16 +20,6 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     return parts;
 }
 
-bool ParseDate(const std::wstring& text, double& date) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    SYSTEMTIME time{};
-    if (std::swscanf(text.c_str(), L"%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) != 6) {
-        return false;
-    }
-    time = {WORD(y), WORD(mo), 0, WORD(d), WORD(h), WORD(mi), WORD(s), 0};
-    return SystemTimeToVariantTime(&time, &date) != 0;
-}
-
 // The folder at `path` below the store's root, created with any missing parents.
 std::size_t FindOrAddFolder(Scenario& scenario, std::size_t store, const std::wstring& path) {
     std::size_t current = scenario.Roots[store];
@@ -59,11 +49,15 @@ std::size_t FindOrAddFolder(Scenario& scenario, std::size_t store, const std::ws
 }  // namespace
 
 void ToVariant(const std::wstring& text, VARTYPE plain, VARIANT& out) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    SYSTEMTIME time{};
     if (text == L"baddate") {
         out.vt = VT_DATE;
         out.date = 1e12;  // far outside what VariantTimeToSystemTime accepts
-    } else if (plain == VT_DATE && ParseDate(text, out.date)) {
-        out.vt = VT_DATE;
+    } else if (plain == VT_DATE &&
+               std::swscanf(text.c_str(), L"%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s) == 6) {
+        time = {WORD(y), WORD(mo), 0, WORD(d), WORD(h), WORD(mi), WORD(s), 0};
+        out.vt = SystemTimeToVariantTime(&time, &out.date) ? VT_DATE : VT_EMPTY;
     } else if (plain == VT_BOOL && text.rfind(L"str:", 0) != 0) {
         out.vt = VT_BOOL;
         out.boolVal = text == L"1" ? VARIANT_TRUE : VARIANT_FALSE;

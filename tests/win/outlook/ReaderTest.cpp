@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cwchar>
 #include <future>
 
@@ -15,13 +16,6 @@ namespace {
 using testing::ScenarioLine;
 using testing::WatchedFolder;
 using Subjects = std::vector<std::wstring>;
-
-// Ticks since 1970 of a UTC time on 2026-03-01, computed without Windows.
-std::int64_t UtcTicks(int hour, int minute) {
-    using namespace std::chrono;
-    const auto time = sys_days{year{2026} / 3 / 1} + hours{hour} + minutes{minute};
-    return duration_cast<seconds>(time.time_since_epoch()).count() * 10000000;
-}
 
 std::wstring Stamp(int minute) {
     wchar_t text[32];
@@ -93,14 +87,15 @@ TEST(OutlookReading, TheDeliveryTimeComesFromTheFirstSourceThatGivesOne) {
     const struct {
         std::wstring item;
         TimestampSourceKind source;
-        std::int64_t ticks;  // -1: a local time, not checked here
+        std::int64_t ticks;  // since 1970 in 100 ns; -1: a local time, not checked here
         std::wstring diagnostics;
     } cases[] = {
         {Item({L"subject=0", Stamp(9), L"delivery=2026-03-01 08:03:00"}), MapiDeliveryTime,
-         UtcTicks(8, 3), L""},
+         17723521800000000 /* 08:03 UTC */, L""},
         {Item({L"subject=1", Stamp(8), L"delivery=baddate", submit}), ObjectModelReceivedTime, -1,
          L""},
-        {Item({L"subject=2", submit, sent}), SubmitOrSentTime, UtcTicks(7, 0), L""},
+        {Item({L"subject=2", submit, sent}), SubmitOrSentTime, 17723484000000000 /* 07:00 UTC */,
+         L""},
         {Item({L"subject=3", L"noaccessor"}), UnknownTimestampSource, 0,
          L"MapiDeliveryTime vt=10; ReceivedTime vt=10; SubmitTime vt=10; SentOn vt=10"},
         {Item({L"subject=4", L"received=str:yesterday", L"submit=baddate", L"msgid=baddate"}),
@@ -150,16 +145,12 @@ TEST(OutlookReading, FoldersOfTwoStoresAreReadAndOnesThatCannotBeOpenedOrSortedA
 TEST(OutlookReading, AHungOutlookBlocksOnlyTheReadingThreadUntilReleased) {
     Scenario(Item({L"subject=After the hang"}) +
              ScenarioLine({L"hang", L"member=GetFolderFromID"}));
-    auto pending = std::async(std::launch::async, [] {
-        std::vector<MailSnapshot> out;
-        const bool ok = ReadWatchedFolders(kInbox, 5, false, out);
-        return ok && out.size() == 1 && out[0].Subject == L"After the hang";
-    });
+    auto pending = std::async(std::launch::async, [] { return ReadFolders(5).Subjects; });
     testing::FakeOutlook& fake = testing::RunningFakeOutlook();
     ASSERT_TRUE(fake.WaitUntilHanging(std::chrono::seconds(20)));
     EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
     fake.ReleaseHang();
-    EXPECT_TRUE(pending.get());
+    EXPECT_EQ(pending.get(), (Subjects{L"After the hang"}));
 }
 
 }  // namespace

@@ -82,19 +82,18 @@ TEST_F(LogViewTest, AtTheCapTheOldestLineGoesAndAReaderKeepsTheSameTextInView) {
     EXPECT_EQ(Line(kCap - 1), Numbered(kCap + 40) + L"\r");
 }
 
-TEST_F(LogViewTest, LinesFromSeveralThreadsAllArriveInPerThreadOrder) {
+TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheWindowIsGone) {
     constexpr int kThreads = 4;
     constexpr int kPerThread = 50;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([this, t] {
-            for (int i = 0; i < kPerThread; ++i) {
-                window_.Log().Info(L"T" + std::to_wstring(t) + L"-" + std::to_wstring(i));
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();  // posting never waits for the window
+    {
+        std::vector<std::jthread> threads;  // joined at the end of the block: posting never waits
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([this, t] {
+                for (int i = 0; i < kPerThread; ++i) {
+                    window_.Log().Info(L"T" + std::to_wstring(t) + L"-" + std::to_wstring(i));
+                }
+            });
+        }
     }
     const std::size_t expected = 1 + kThreads * kPerThread;
     MSG msg;
@@ -114,16 +113,13 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsAllArriveInPerThreadOrder) {
             EXPECT_EQ(std::stoi(line.substr(line.find(L'-', at) + 1)), next[thread]++);
         }
     }
-}
 
-TEST_F(LogViewTest, AWorkerLoggingAfterTheWindowIsGoneReachesNothing) {
     HWND window = window_.Window();
     DestroyWindow(window);
     std::thread([this] { window_.Log().Info(L"from a worker"); }).join();
     window_.Log().Info(L"after the end");
-    MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, window, kLogLineMessage, kLogLineMessage, PM_REMOVE));
-    EXPECT_EQ(window_.LogLines().Lines().size(), 1u);
+    EXPECT_EQ(window_.LogLines().Lines().size(), expected);
 }
 
 // Refuses every child window, so the main window's WM_CREATE cannot build its controls.
