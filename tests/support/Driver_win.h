@@ -1,5 +1,5 @@
-// Drives Wrenpost.exe from another process, as a person would: finds its windows, reads and
-// answers its message boxes. Polls against deadlines, never sleeps a fixed time.
+// Drives Wrenpost.exe from another process, as a person would: starts it and finds its windows.
+// Polls against deadlines, never sleeps a fixed time.
 #pragma once
 
 #include <windows.h>
@@ -19,29 +19,14 @@ using std::chrono::milliseconds;
 // The Windows path of a file in the build tree (the build tree is a Linux path, seen as Z:).
 std::filesystem::path BuildPath(const std::wstring& relative);
 
-struct LaunchedProcess {
-    UniqueHandle process;
-    DWORD id = 0;
-};
-std::optional<LaunchedProcess> Launch(const std::filesystem::path& exe,
-                                      const std::wstring& arguments = L"");
+// The started process (an empty handle when it could not start).
+UniqueHandle Launch(const std::filesystem::path& exe, const std::wstring& arguments = L"");
 // The exit code, or nullopt when the process did not end in time.
-std::optional<DWORD> WaitForExit(const LaunchedProcess& process, milliseconds timeout);
+std::optional<DWORD> WaitForExit(HANDLE process, milliseconds timeout);
 
 // Visible top-level windows of the class and title (nullptr: any), of one process (0: any).
 std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId = 0);
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD processId,
                    milliseconds timeout);
-
-struct MessageBoxInfo {
-    HWND box = nullptr;
-    std::wstring caption;
-    std::wstring text;
-};
-std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, milliseconds timeout);
-// Clicks a button of the box (IDOK, IDYES, ...) the way a person would.
-bool AnswerMessageBox(const MessageBoxInfo& box, int buttonId);
-
-std::wstring WindowText(HWND window);
 
 }  // namespace wrenpost::testing

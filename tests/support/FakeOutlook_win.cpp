@@ -9,28 +9,10 @@ namespace wrenpost::testing {
 namespace {
 
 using namespace wrenpost::fake_outlook;
+constexpr DWORD kTimeoutMs = 20000;
 
 HANDLE NamedEvent(const wchar_t* name) {
     return CreateEventW(nullptr, TRUE, FALSE, name);
-}
-
-bool WaitFor(HANDLE event, std::chrono::milliseconds timeout) {
-    return WaitForSingleObject(event, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
-}
-
-bool SetRegistryText(const std::wstring& key, const std::wstring& value, std::wstring& error) {
-    UniqueRegKey handle;
-    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                     nullptr, handle.put(), nullptr);
-    if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(handle.get(), nullptr, 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(value.c_str()),
-                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    if (status != ERROR_SUCCESS) {
-        error = L"cannot write HKLM\\" + key + L": " + DescribeWindowsError(DWORD(status));
-    }
-    return status == ERROR_SUCCESS;
 }
 
 // FakeOutlook.exe beside the running program, or in the build's tests folder.
@@ -56,6 +38,7 @@ std::wstring ScenarioLine(std::initializer_list<std::wstring> fields) {
 
 FakeOutlook::FakeOutlook()
     : scenario_(dir_ / L"scenario.txt"),
+      command_(L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\""),
       ready_(NamedEvent(kReadyEvent)),
       quit_(NamedEvent(kQuitEvent)),
       stopped_(NamedEvent(kStoppedEvent)),
@@ -64,21 +47,22 @@ FakeOutlook::FakeOutlook()
     (void)WriteScenario(L"");
 }
 
-FakeOutlook::~FakeOutlook() {
-    (void)Stop();
-}
-
-std::wstring FakeOutlook::Command() const {
-    return L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\"";
-}
-
 bool FakeOutlook::Register(std::wstring& error) const {
-    const std::wstring classes = L"Software\\Classes\\";
-    const std::wstring clsid = classes + L"CLSID\\" + kClassIdText;
-    return SetRegistryText(classes + L"Outlook.Application", L"Outlook Application", error) &&
-           SetRegistryText(classes + L"Outlook.Application\\CLSID", kClassIdText, error) &&
-           SetRegistryText(clsid + L"\\LocalServer32", Command(), error) &&
-           SetRegistryText(clsid + L"\\ProgID", L"Outlook.Application", error);
+    const std::wstring clsid = std::wstring(L"Software\\Classes\\CLSID\\") + kClassIdText;
+    const std::pair<std::wstring, std::wstring> values[] = {
+        {L"Software\\Classes\\Outlook.Application\\CLSID", kClassIdText},
+        {clsid + L"\\LocalServer32", command_},
+        {clsid + L"\\ProgID", L"Outlook.Application"}};
+    for (const auto& [key, value] : values) {
+        const LSTATUS status =
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        if (status != ERROR_SUCCESS) {
+            error = L"cannot write HKLM\\" + key + L": " + DescribeWindowsError(DWORD(status));
+            return false;
+        }
+    }
+    return true;
 }
 
 void FakeOutlook::UnregisterProgId() {
@@ -92,57 +76,50 @@ bool FakeOutlook::WriteScenario(const std::wstring& text) {
 }
 
 bool FakeOutlook::WaitUntilReady(std::chrono::milliseconds timeout) const {
-    return WaitFor(ready_.get(), timeout);
+    return WaitForSingleObject(ready_.get(), DWORD(timeout.count())) == WAIT_OBJECT_0;
 }
 
 bool FakeOutlook::WaitUntilHanging(std::chrono::milliseconds timeout) const {
-    return WaitFor(hanging_.get(), timeout);
+    return WaitForSingleObject(hanging_.get(), DWORD(timeout.count())) == WAIT_OBJECT_0;
 }
 
-bool FakeOutlook::Start(std::wstring& error, std::chrono::milliseconds timeout) {
+bool FakeOutlook::Start(std::wstring& error) {
     if (WaitUntilReady(std::chrono::milliseconds(0))) {
         return true;
     }
     ResetEvent(quit_.get());
     ResetEvent(stopped_.get());
-    std::wstring command = Command();
+    std::wstring command = command_;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        error = L"cannot start " + command + L": " + DescribeWindowsError(GetLastError());
+        error = L"cannot start " + command_ + L": " + DescribeWindowsError(GetLastError());
         return false;
     }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     HANDLE either[2] = {ready_.get(), process_.get()};
-    const DWORD woke = WaitForMultipleObjects(2, either, FALSE, DWORD(timeout.count()));
-    if (woke != WAIT_OBJECT_0) {
-        DWORD code = 0;
-        GetExitCodeProcess(process_.get(), &code);
-        error = woke == WAIT_OBJECT_0 + 1 ? L"the fake left with code " + std::to_wstring(code)
-                                          : L"the fake did not get ready in time";
+    if (WaitForMultipleObjects(2, either, FALSE, kTimeoutMs) != WAIT_OBJECT_0) {
+        error = L"the fake left early or did not get ready in time";
+        return false;
     }
-    return woke == WAIT_OBJECT_0;
+    return true;
 }
 
-bool FakeOutlook::Stop(std::chrono::milliseconds timeout) {
-    if (!WaitUntilReady(std::chrono::milliseconds(0))) {
-        process_.reset();
-        return true;
-    }
-    SetEvent(release_.get());
-    SetEvent(quit_.get());
-    bool stopped = WaitFor(stopped_.get(), timeout);
-    if (stopped && process_) {
-        stopped = WaitFor(process_.get(), timeout);
-    }
-    if (stopped) {
+bool FakeOutlook::Stop() {
+    if (WaitUntilReady(std::chrono::milliseconds(0))) {
+        SetEvent(release_.get());
+        SetEvent(quit_.get());
+        if (WaitForSingleObject(stopped_.get(), kTimeoutMs) != WAIT_OBJECT_0 ||
+            (process_ && WaitForSingleObject(process_.get(), kTimeoutMs) != WAIT_OBJECT_0)) {
+            return false;
+        }
         ResetEvent(quit_.get());
-        process_.reset();
     }
-    return stopped;
+    process_.reset();
+    return true;
 }
 
 }  // namespace wrenpost::testing

@@ -18,8 +18,8 @@ std::wstring ScenarioLine(std::initializer_list<std::wstring> fields);
 
 class FakeOutlook {
 public:
-    FakeOutlook();
-    ~FakeOutlook();
+    FakeOutlook();  // with an empty scenario
+    ~FakeOutlook() { (void)Stop(); }
     FakeOutlook(const FakeOutlook&) = delete;
     FakeOutlook& operator=(const FakeOutlook&) = delete;
 
@@ -33,22 +33,20 @@ public:
     [[nodiscard]] bool WriteScenario(const std::wstring& text);
 
     // Starts the exe (unless one is running) and waits until it serves requests.
-    [[nodiscard]] bool Start(std::wstring& error,
-                             std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    [[nodiscard]] bool Start(std::wstring& error);
     // Waits for a fake (also one COM started) to serve requests; 0 ms asks "is it running?".
     [[nodiscard]] bool WaitUntilReady(std::chrono::milliseconds timeout) const;
     // Asks the fake to leave (releasing any hang first) and waits until it has.
-    [[nodiscard]] bool Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    [[nodiscard]] bool Stop();
 
     // A call to the scenario's hang member is blocked inside the fake.
     [[nodiscard]] bool WaitUntilHanging(std::chrono::milliseconds timeout) const;
     void ReleaseHang() { SetEvent(release_.get()); }
 
 private:
-    std::wstring Command() const;
-
     TempDir dir_;
     std::filesystem::path scenario_;
+    std::wstring command_;
     UniqueHandle ready_, quit_, stopped_, hanging_, release_, process_;
 };
 

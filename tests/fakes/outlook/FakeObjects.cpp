@@ -2,8 +2,8 @@
 #include "fakes/outlook/FakeObjects.h"
 
 #include <algorithm>
-#include <functional>
-#include <map>
+#include <cwctype>
+#include <iterator>
 #include <vector>
 
 #include "common/TextFile.h"
@@ -13,29 +13,41 @@ namespace wrenpost::fake_outlook {
 namespace {
 
 using ScenarioPtr = std::shared_ptr<const Scenario>;
-using Member = std::function<HRESULT(DISPPARAMS* params, VARIANT* result)>;
+
+// Every member any object has; a DISPID is the position here plus one. An object without the
+// member answers DISP_E_MEMBERNOTFOUND, which fails the call as a missing member does.
+constexpr const wchar_t* kMembers[] = {
+    L"callcount",       L"count",        L"displayname",     L"entryid", L"folderpath", L"folders",
+    L"getfolderfromid", L"getnamespace", L"getproperty",     L"item",    L"items",      L"name",
+    L"receivedtime",    L"sendername",   L"senton",          L"sort",    L"store",      L"storeid",
+    L"subject",         L"unread",       L"propertyaccessor"};
+
+// Item members: the field that gives each, and its type.
+const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
+    {L"subject", {L"subject", VT_BSTR}},     {L"sendername", {L"sender", VT_BSTR}},
+    {L"entryid", {L"id", VT_BSTR}},          {L"receivedtime", {L"received", VT_DATE}},
+    {L"senton", {L"senton", VT_DATE}},       {L"unread", {L"unread", VT_BOOL}},
+    {L"0x0e060040", {L"delivery", VT_DATE}}, {L"0x00390040", {L"submit", VT_DATE}},
+    {L"0x1035001f", {L"msgid", VT_BSTR}}};
+
+enum class Kind { Application, Namespace, Folders, Folder, Store, Items, Item, Accessor };
 
 class Object final : public IDispatch {
 public:
-    // By lower-case name; the DISPID is the position in this (never changed) map plus one.
-    std::map<std::wstring, Member> Members;
+    Object(Kind kind, ScenarioPtr scenario, std::size_t index = 0,
+           std::vector<std::size_t> list = {})
+        : kind_(kind), scenario_(std::move(scenario)), index_(index), list_(std::move(list)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ? this : nullptr;
-        if (*out == nullptr) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch);
+        *out = known ? this : nullptr;
+        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
         if (left == 0) {
-            delete this;
+            delete this;  // COM reference counting owns the object
         }
         return left;
     }
@@ -45,239 +57,174 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
+    // One name per call, as the program asks (no named arguments).
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         ++State().Calls;
-        HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
-            const auto found = Members.find(LowerCaseWide(names[i]));
-            // Named arguments are not supported.
-            if (i > 0 || found == Members.end()) {
-                ids[i] = DISPID_UNKNOWN;
-                hr = DISP_E_UNKNOWNNAME;
-            } else {
-                ids[i] = static_cast<DISPID>(std::distance(Members.begin(), found)) + 1;
-            }
-        }
-        return hr;
+        const std::wstring name = LowerCaseWide(names[0]);
+        const auto found = std::find(std::begin(kMembers), std::end(kMembers), name);
+        const bool known = count == 1 && found != std::end(kMembers);
+        ids[0] = known ? static_cast<DISPID>(found - std::begin(kMembers)) + 1 : DISPID_UNKNOWN;
+        return known ? S_OK : DISP_E_UNKNOWNNAME;
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT*) override {
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
         ++State().Calls;
-        if (id < 1 || static_cast<std::size_t>(id) > Members.size()) {
+        if (id < 1 || id > static_cast<DISPID>(std::size(kMembers))) {
             return DISP_E_MEMBERNOTFOUND;
         }
-        const auto member = std::next(Members.begin(), id - 1);
-        if (State().Current->HangMember == member->first) {
+        const std::wstring member = kMembers[id - 1];
+        if (State().Current->HangMember == member) {
             SetEvent(State().Hanging);
             // Bounded, so a forgotten release cannot keep the fake alive forever.
             WaitForSingleObject(State().Release, 120000);
         }
         VARIANT scratch;
         VariantInit(&scratch);
-        const HRESULT hr = member->second(params, result != nullptr ? result : &scratch);
+        const HRESULT hr = Answer(member, params, result != nullptr ? *result : scratch);
         VariantClear(&scratch);
-        if (hr == DISP_E_EXCEPTION && exception != nullptr) {
-            *exception = EXCEPINFO{};
-            exception->scode = E_FAIL;
-        }
         return hr;
     }
 
 private:
+    HRESULT Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& r);
+
+    Kind kind_;
+    ScenarioPtr scenario_;
+    std::size_t index_;
+    std::vector<std::size_t> list_;  // of a collection
     std::atomic<ULONG> refs_{1};
 };
 
-HRESULT ReturnString(VARIANT* result, const std::wstring& text) {
-    ToVariant(Value{L"str:" + text, VT_BSTR}, *result);
+HRESULT ReturnObject(VARIANT& result, Object* object) {
+    result.vt = VT_DISPATCH;
+    result.pdispVal = object;
     return S_OK;
 }
-HRESULT ReturnObject(VARIANT* result, IDispatch* object) {
-    result->vt = VT_DISPATCH;
-    result->pdispVal = object;
+HRESULT ReturnInt(VARIANT& result, LONG value) {
+    result.vt = VT_I4;
+    result.lVal = value;
     return S_OK;
 }
-HRESULT ReturnInt(VARIANT* result, std::size_t value) {
-    result->vt = VT_I4;
-    result->lVal = static_cast<LONG>(value);
+HRESULT ReturnString(VARIANT& result, const std::wstring& text) {
+    ToVariant(L"str:" + text, VT_BSTR, result);
     return S_OK;
 }
 
-// Positional argument in natural order (IDispatch stores them last-first), converted.
-bool Argument(DISPPARAMS* params, UINT position, VARTYPE type, VARIANT& out) {
-    VariantInit(&out);
-    return params != nullptr && position < params->cArgs &&
-           SUCCEEDED(
-               VariantChangeType(&out, &params->rgvarg[params->cArgs - 1 - position], 0, type));
-}
-bool StringArgument(DISPPARAMS* params, UINT position, std::wstring& text) {
+// A positional argument in natural order (IDispatch stores them last-first), as text.
+std::wstring Argument(DISPPARAMS* params, UINT position) {
     VARIANT value;
-    if (!Argument(params, position, VT_BSTR, value)) {
-        return false;
+    VariantInit(&value);
+    std::wstring text;
+    if (params != nullptr && position < params->cArgs &&
+        SUCCEEDED(
+            VariantChangeType(&value, &params->rgvarg[params->cArgs - 1 - position], 0, VT_BSTR))) {
+        text.assign(value.bstrVal, SysStringLen(value.bstrVal));
     }
-    text.assign(value.bstrVal, SysStringLen(value.bstrVal));
     VariantClear(&value);
-    return true;
-}
-LONG IntArgument(DISPPARAMS* params, UINT position, LONG fallback) {
-    VARIANT value;
-    return Argument(params, position, VT_I4, value) ? value.lVal : fallback;
+    return text;
 }
 
-// Count and Item(1-based) over a list of children.
-template <typename Make>
-void AddCollection(Object& object, std::shared_ptr<std::vector<std::size_t>> list, Make make) {
-    object.Members[L"count"] = [list](DISPPARAMS*, VARIANT* r) {
-        return ReturnInt(r, list->size());
-    };
-    object.Members[L"item"] = [list, make](DISPPARAMS* params, VARIANT* r) {
-        const LONG index = IntArgument(params, 0, 0);
-        if (index < 1 || static_cast<std::size_t>(index) > list->size()) {
-            return DISP_E_BADINDEX;
-        }
-        return ReturnObject(r, make((*list)[index - 1]));
-    };
-}
-
-IDispatch* MakeItem(const ScenarioPtr& scenario, std::size_t index) {
-    auto* object = new Object;
-    const Item& item = scenario->Items[index];
-    for (const auto& [name, value] : item.Members) {
-        object->Members[name] = [value](DISPPARAMS*, VARIANT* r) {
-            ToVariant(value, *r);
-            return S_OK;
-        };
+HRESULT Object::Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& r) {
+    const Scenario& scenario = *scenario_;
+    if (kind_ == Kind::Application && member == L"callcount") {
+        return ReturnInt(r, State().Calls.load());
     }
-    if (!item.NoAccessor) {
-        object->Members[L"propertyaccessor"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
-            auto* accessor = new Object;
-            accessor->Members[L"getproperty"] = [scenario, index](DISPPARAMS* params, VARIANT* r) {
-                const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
-                std::wstring property;
-                if (!StringArgument(params, 0, property)) {
-                    return DISP_E_BADPARAMCOUNT;
-                }
-                property = LowerCaseWide(property);
-                const auto& mapi = scenario->Items[index].Mapi;
-                const auto found = property.rfind(prefix, 0) == 0
-                                       ? mapi.find(property.substr(prefix.size()))
-                                       : mapi.end();
-                // Outlook raises an error for a property the message does not have.
-                if (found == mapi.end()) {
-                    return DISP_E_EXCEPTION;
-                }
-                ToVariant(found->second, *r);
-                return S_OK;
-            };
-            return ReturnObject(r, accessor);
-        };
+    if (kind_ == Kind::Application && member == L"getnamespace") {
+        State().Refresh();
+        return Argument(params, 0) == L"MAPI"
+                   ? ReturnObject(r, new Object(Kind::Namespace, State().Current))
+                   : DISP_E_EXCEPTION;
     }
-    return object;
-}
-
-IDispatch* MakeItems(const ScenarioPtr& scenario, const Folder& folder) {
-    auto* object = new Object;
-    auto order = std::make_shared<std::vector<std::size_t>>(folder.Items);
-    AddCollection(*object, order, [scenario](std::size_t i) { return MakeItem(scenario, i); });
-    object->Members[L"sort"] = [scenario, order, noSort = folder.NoSort](DISPPARAMS* params,
-                                                                         VARIANT*) {
-        std::wstring key;
-        if (noSort || !StringArgument(params, 0, key) || LowerCaseWide(key) != L"[receivedtime]") {
-            return DISP_E_EXCEPTION;
-        }
-        const bool descending = IntArgument(params, 1, 0) != 0;
-        const auto received = [&](std::size_t item, double& date) {
-            const auto& members = scenario->Items[item].Members;
-            const auto found = members.find(L"receivedtime");
-            VARIANT value;
-            VariantInit(&value);
-            if (found != members.end()) {
-                ToVariant(found->second, value);
-            }
-            date = value.date;
-            const bool dated = value.vt == VT_DATE;
-            VariantClear(&value);
-            return dated;
-        };
-        // Items without a date go last either way, as undated items do in Outlook's views.
-        std::stable_sort(order->begin(), order->end(), [&](std::size_t a, std::size_t b) {
-            double da = 0, db = 0;
-            const bool ha = received(a, da), hb = received(b, db);
-            return ha != hb ? ha : ha && (descending ? da > db : da < db);
-        });
-        return S_OK;
-    };
-    return object;
-}
-
-IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_t>& folders);
-
-IDispatch* MakeFolder(const ScenarioPtr& scenario, std::size_t index) {
-    auto* object = new Object;
-    const Folder& folder = scenario->Folders[index];
-    const Store store = scenario->Stores[folder.StoreIndex];
-    const auto text = [&folder](const std::wstring& value) -> Member {
-        return [value, unreadable = folder.Unreadable](DISPPARAMS*, VARIANT* r) {
-            return unreadable ? DISP_E_EXCEPTION : ReturnString(r, value);
-        };
-    };
-    object->Members[L"name"] = text(folder.Name);
-    object->Members[L"folderpath"] = text(folder.FolderPath);
-    object->Members[L"entryid"] = text(folder.Id);
-    object->Members[L"storeid"] = text(store.Id);
-    object->Members[L"store"] = [store, unreadable = folder.Unreadable](DISPPARAMS*, VARIANT* r) {
-        if (unreadable || store.NoStore) {
-            return DISP_E_EXCEPTION;
-        }
-        auto* storeObject = new Object;
-        storeObject->Members[L"storeid"] = [store](DISPPARAMS*, VARIANT* r) {
-            return ReturnString(r, store.Id);
-        };
-        storeObject->Members[L"displayname"] = [store](DISPPARAMS*, VARIANT* r) {
-            return store.NoDisplayName ? DISP_E_EXCEPTION : ReturnString(r, store.Name);
-        };
-        return ReturnObject(r, storeObject);
-    };
-    object->Members[L"items"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
-        return ReturnObject(r, MakeItems(scenario, scenario->Folders[index]));
-    };
-    object->Members[L"folders"] = [scenario, index](DISPPARAMS*, VARIANT* r) {
-        return ReturnObject(r, MakeFolders(scenario, scenario->Folders[index].Children));
-    };
-    return object;
-}
-
-IDispatch* MakeFolders(const ScenarioPtr& scenario, const std::vector<std::size_t>& folders) {
-    auto* object = new Object;
-    AddCollection(*object, std::make_shared<std::vector<std::size_t>>(folders),
-                  [scenario](std::size_t f) { return MakeFolder(scenario, f); });
-    return object;
-}
-
-IDispatch* MakeNamespace() {
-    auto* object = new Object;
-    object->Members[L"folders"] = [](DISPPARAMS*, VARIANT* r) {
+    if (kind_ == Kind::Namespace) {
         State().Refresh();
-        return ReturnObject(r, MakeFolders(State().Current, State().Current->Roots));
-    };
-    object->Members[L"getfolderfromid"] = [](DISPPARAMS* params, VARIANT* r) {
-        State().Refresh();
-        const ScenarioPtr scenario = State().Current;
-        std::wstring entryId, storeId;
-        if (!StringArgument(params, 0, entryId) || !StringArgument(params, 1, storeId)) {
-            return DISP_E_BADPARAMCOUNT;
+        const ScenarioPtr current = State().Current;
+        if (member == L"folders") {
+            return ReturnObject(r, new Object(Kind::Folders, current, 0, current->Roots));
         }
-        for (std::size_t f = 0; f < scenario->Folders.size(); ++f) {
-            const Folder& folder = scenario->Folders[f];
-            if (folder.Id == entryId && scenario->Stores[folder.StoreIndex].Id == storeId) {
-                return folder.Unopenable ? DISP_E_EXCEPTION
-                                         : ReturnObject(r, MakeFolder(scenario, f));
+        for (std::size_t f = 0; member == L"getfolderfromid" && f < current->Folders.size(); ++f) {
+            const Folder& folder = current->Folders[f];
+            if (folder.Id == Argument(params, 0) &&
+                current->Stores[folder.Store].at(L"id") == Argument(params, 1)) {
+                return ReturnObject(r, new Object(Kind::Folder, current, f));
             }
         }
         return DISP_E_EXCEPTION;
-    };
-    return object;
+    }
+    if ((kind_ == Kind::Folders || kind_ == Kind::Items) && member == L"count") {
+        return ReturnInt(r, static_cast<LONG>(list_.size()));
+    }
+    if ((kind_ == Kind::Folders || kind_ == Kind::Items) && member == L"item") {
+        const std::size_t index = std::wcstoul(Argument(params, 0).c_str(), nullptr, 10);
+        return index < 1 || index > list_.size()
+                   ? DISP_E_BADINDEX
+                   : ReturnObject(r, new Object(kind_ == Kind::Folders ? Kind::Folder : Kind::Item,
+                                                scenario_, list_[index - 1]));
+    }
+    if (kind_ == Kind::Items && member == L"sort") {
+        if (scenario.Folders[index_].Flags.count(L"nosort") != 0 ||
+            LowerCaseWide(Argument(params, 0)) != L"[receivedtime]") {
+            return DISP_E_EXCEPTION;
+        }
+        // Dates are written so that their texts sort like them; an undated item sorts as the
+        // oldest, as undated items do in Outlook's views.
+        const auto received = [&](std::size_t item) {
+            const auto found = scenario.Items[item].find(L"received");
+            return found != scenario.Items[item].end() && std::iswdigit(found->second[0])
+                       ? found->second
+                       : std::wstring();
+        };
+        const std::wstring order = Argument(params, 1);
+        const bool descending = !order.empty() && order != L"0" && order != L"False";
+        std::stable_sort(list_.begin(), list_.end(), [&](std::size_t a, std::size_t b) {
+            return descending ? received(a) > received(b) : received(a) < received(b);
+        });
+        return S_OK;
+    }
+    if (kind_ == Kind::Folder) {
+        const Folder& folder = scenario.Folders[index_];
+        if (member == L"items" || member == L"folders") {
+            return ReturnObject(
+                r, new Object(member == L"items" ? Kind::Items : Kind::Folders, scenario_, index_,
+                              member == L"items" ? folder.Items : folder.Children));
+        }
+        if (member == L"store") {
+            return ReturnObject(r, new Object(Kind::Store, scenario_, folder.Store));
+        }
+        const std::map<std::wstring, std::wstring> texts = {
+            {L"name", folder.Name},
+            {L"folderpath", folder.FolderPath},
+            {L"entryid", folder.Id},
+            {L"storeid", scenario.Stores[folder.Store].at(L"id")}};
+        return texts.count(member) != 0 ? ReturnString(r, texts.at(member)) : DISP_E_MEMBERNOTFOUND;
+    }
+    if (kind_ == Kind::Store && member == L"displayname") {
+        return ReturnString(r, scenario.Stores[index_].at(L"name"));
+    }
+    if (kind_ != Kind::Item && kind_ != Kind::Accessor) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    const Fields& item = scenario.Items[index_];
+    if (kind_ == Kind::Item && member == L"propertyaccessor") {
+        return item.count(L"noaccessor") != 0
+                   ? DISP_E_MEMBERNOTFOUND
+                   : ReturnObject(r, new Object(Kind::Accessor, scenario_, index_));
+    }
+    // A property asked of the accessor is named by its tag; Outlook raises an error for one
+    // the message does not have.
+    const std::wstring prefix = L"http://schemas.microsoft.com/mapi/proptag/";
+    const std::wstring property = LowerCaseWide(Argument(params, 0));
+    const std::wstring name = kind_ == Kind::Item              ? member
+                              : property.rfind(prefix, 0) == 0 ? property.substr(prefix.size())
+                                                               : L"";
+    const auto field = kItemFields.find(name);
+    if ((kind_ == Kind::Accessor) != (member == L"getproperty") || field == kItemFields.end() ||
+        (kind_ == Kind::Item) != (name[0] != L'0') || item.count(field->second.first) == 0) {
+        return kind_ == Kind::Accessor ? DISP_E_EXCEPTION : DISP_E_MEMBERNOTFOUND;
+    }
+    ToVariant(item.at(field->second.first), field->second.second, r);
+    return S_OK;
 }
 
 }  // namespace
@@ -289,34 +236,20 @@ ServerState& State() {
 
 void ServerState::Refresh() {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(ScenarioPath.c_str(), GetFileExInfoStandard, &data)) {
-        return;
-    }
-    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     std::wstring text;
-    if ((CompareFileTime(&data.ftLastWriteTime, &LastWrite) == 0 && size == LastSize) ||
+    if (!GetFileAttributesExW(ScenarioPath.c_str(), GetFileExInfoStandard, &data) ||
+        (CompareFileTime(&data.ftLastWriteTime, &LastWrite) == 0 &&
+         data.nFileSizeLow == LastSize) ||
         !ReadTextFile(ScenarioPath, text)) {
         return;
     }
     LastWrite = data.ftLastWriteTime;
-    LastSize = size;
+    LastSize = data.nFileSizeLow;
     Current = std::make_shared<Scenario>(ParseScenario(text));
 }
 
 IDispatch* CreateApplication() {
-    auto* object = new Object;
-    object->Members[L"callcount"] = [](DISPPARAMS*, VARIANT* r) {
-        return ReturnInt(r, static_cast<std::size_t>(State().Calls.load()));
-    };
-    object->Members[L"getnamespace"] = [](DISPPARAMS* params, VARIANT* r) {
-        std::wstring kind;
-        if (!StringArgument(params, 0, kind) || kind != L"MAPI") {
-            return DISP_E_EXCEPTION;
-        }
-        State().Refresh();
-        return ReturnObject(r, MakeNamespace());
-    };
-    return object;
+    return new Object(Kind::Application, State().Current);
 }
 
 }  // namespace wrenpost::fake_outlook

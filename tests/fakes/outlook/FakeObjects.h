@@ -1,15 +1,9 @@
-// The fake's automation objects: one hand-written IDispatch whose members are a name -> function
-// table (no type library), built for application, namespace, folders, store, items, mail item and
-// property accessor, all answering from the current scenario.
+// The fake's automation objects: one hand-written IDispatch (no type library) plays every object
+// of the model, answering from the current scenario.
 #pragma once
-
-#include <windows.h>
-// The headers below need windows.h first.
-#include <ole2.h>
 
 #include <atomic>
 #include <memory>
-#include <string>
 
 #include "fakes/outlook/Scenario.h"
 
@@ -20,7 +14,7 @@ struct ServerState {
     std::wstring ScenarioPath;
     std::shared_ptr<const Scenario> Current = std::make_shared<Scenario>();
     FILETIME LastWrite{};
-    ULONGLONG LastSize = 0;
+    DWORD LastSize = 0;
     std::atomic<long> Calls{0};
     HANDLE Hanging = nullptr;
     HANDLE Release = nullptr;

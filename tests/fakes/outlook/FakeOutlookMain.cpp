@@ -36,11 +36,6 @@ private:
     IDispatch* application_;
 };
 
-// Manual reset; opens the harness's event when it already exists.
-HANDLE OpenNamedEvent(const wchar_t* name) {
-    return CreateEventW(nullptr, TRUE, FALSE, name);
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -52,41 +47,30 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     State().ScenarioPath = argv[1];
     State().Refresh();
-
-    const UniqueHandle ready(OpenNamedEvent(kReadyEvent));
-    const UniqueHandle quit(OpenNamedEvent(kQuitEvent));
-    const UniqueHandle stopped(OpenNamedEvent(kStoppedEvent));
-    const UniqueHandle hanging(OpenNamedEvent(kHangingEvent));
-    const UniqueHandle release(OpenNamedEvent(kReleaseEvent));
+    // Manual reset; the harness's events when they already exist.
+    const auto event = [](const wchar_t* name) { return CreateEventW(nullptr, TRUE, FALSE, name); };
+    const UniqueHandle ready(event(kReadyEvent)), quit(event(kQuitEvent)),
+        stopped(event(kStoppedEvent)), hanging(event(kHangingEvent)), release(event(kReleaseEvent));
     State().Hanging = hanging.get();
     State().Release = release.get();
-
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 3;
     }
     IDispatch* application = CreateApplication();
     ClassFactory factory(application);
-    DWORD classCookie = 0;
-    DWORD activeCookie = 0;
-    HRESULT hr = CoRegisterClassObject(kClassId, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                       &classCookie);
-    if (SUCCEEDED(hr)) {
-        hr = RegisterActiveObject(application, kClassId, ACTIVEOBJECT_STRONG, &activeCookie);
-    }
-    int code = 4;
-    if (SUCCEEDED(hr)) {
-        code = 0;
+    DWORD classCookie = 0, activeCookie = 0;
+    const bool registered =
+        SUCCEEDED(CoRegisterClassObject(kClassId, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                        &classCookie)) &&
+        SUCCEEDED(RegisterActiveObject(application, kClassId, ACTIVEOBJECT_STRONG, &activeCookie));
+    if (registered) {
         ResetEvent(stopped.get());
         SetEvent(ready.get());
         HANDLE quitEvent = quit.get();
-        for (bool running = true; running;) {
-            if (MsgWaitForMultipleObjects(1, &quitEvent, FALSE, INFINITE, QS_ALLINPUT) ==
-                WAIT_OBJECT_0) {
-                break;
-            }
-            MSG msg;
-            while (running && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                running = msg.message != WM_QUIT;
+        MSG msg{};
+        while (msg.message != WM_QUIT && MsgWaitForMultipleObjects(1, &quitEvent, FALSE, INFINITE,
+                                                                   QS_ALLINPUT) != WAIT_OBJECT_0) {
+            while (msg.message != WM_QUIT && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&msg);
             }
         }
@@ -100,5 +84,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     application->Release();
     CoUninitialize();
     SetEvent(stopped.get());
-    return code;
+    return registered ? 0 : 4;
 }

@@ -1,15 +1,16 @@
 // The fake Outlook's world, read from a scenario file the tests write (and may rewrite while the
 // fake runs). One record per line, tab-separated, "key=value" fields after the record kind:
 //
-//   store   id=S1  name=Ann  [nostore] [nodisplayname]
-//   folder  store=S1  path=Inbox\Sub  [id=F1] [unreadable] [unopenable] [nosort]
+//   store   id=S1  name=Ann
+//   folder  store=S1  path=Inbox\Sub  [id=F1] [nosort]
 //   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
 //           [delivery=..] [submit=..] [msgid=..] [noaccessor]
 //   hang    member=GetFolderFromID
 //
 // Each store has a root folder (its name, path "\\name"); folder paths are relative to it and
 // missing parents are created. An item member that is not given does not exist on the item.
-// Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text", "i4:n", "empty", "baddate" force a type.
+// Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text" forces a string, "baddate" an
+// unconvertible date.
 #pragma once
 
 #include <windows.h>
@@ -22,50 +23,27 @@
 
 namespace wrenpost::fake_outlook {
 
-struct Store {
-    std::wstring Id;
-    std::wstring Name;
-    bool NoStore = false;        // a folder's Store property fails
-    bool NoDisplayName = false;  // the store's DisplayName fails
-};
+// The "key=value" fields of a line; a flag has an empty value.
+using Fields = std::map<std::wstring, std::wstring>;
 
 struct Folder {
-    std::size_t StoreIndex = 0;
-    std::wstring Id;
-    std::wstring Name;
-    std::wstring FolderPath;
-    std::wstring RelativePath;  // key within the store; empty for the root
-    bool Unreadable = false;
-    bool Unopenable = false;
-    bool NoSort = false;
-    std::vector<std::size_t> Children;
-    std::vector<std::size_t> Items;
-};
-
-// A value as written, and the type it has unless a prefix forces another.
-struct Value {
-    std::wstring Text;
-    VARTYPE Plain = VT_BSTR;
-};
-
-struct Item {
-    std::map<std::wstring, Value> Members;  // by lower-case member name
-    std::map<std::wstring, Value> Mapi;     // by lower-case tag text, e.g. "0x0e060040"
-    bool NoAccessor = false;
+    std::size_t Store = 0;                                    // index into Scenario::Stores
+    std::wstring Id{}, Name{}, FolderPath{}, RelativePath{};  // RelativePath: empty for the root
+    Fields Flags{};
+    std::vector<std::size_t> Children{}, Items{};
 };
 
 struct Scenario {
-    std::vector<Store> Stores;
+    std::vector<Fields> Stores, Items;
     std::vector<std::size_t> Roots;  // root folder per store
     std::vector<Folder> Folders;
-    std::vector<Item> Items;
     std::wstring HangMember;  // lower case
 };
 
 // Lines that cannot be understood are ignored (the tests write the file).
 Scenario ParseScenario(const std::wstring& text);
 
-// The value as Outlook returns it (the caller clears `out`).
-void ToVariant(const Value& value, VARIANT& out);
+// A field's text as Outlook returns a value of type `plain` (the caller clears `out`).
+void ToVariant(const std::wstring& text, VARTYPE plain, VARIANT& out);
 
 }  // namespace wrenpost::fake_outlook

@@ -1,13 +1,11 @@
 // Command-line front of the driver:
 //   wrenpost-driver wait-window <class> <title> <timeout-ms>   exit 0 when the window is there
 //   wrenpost-driver close-window <class> <title>               posts WM_CLOSE to each match
-//   wrenpost-driver answer-box <button-id> <timeout-ms>        prints caption and text, clicks
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
-#include "common/Text.h"
 #include "support/Driver_win.h"
 
 using namespace wrenpost;
@@ -16,8 +14,7 @@ using namespace wrenpost::testing;
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"wait-window" && argc == 5) {
-        HWND window = WaitForWindow(argv[2], argv[3], 0, milliseconds(std::stol(argv[4])));
-        return window != nullptr ? 0 : 1;
+        return WaitForWindow(argv[2], argv[3], 0, milliseconds(std::stol(argv[4]))) ? 0 : 1;
     }
     if (command == L"close-window" && argc == 4) {
         const auto windows = FindWindows(argv[2], argv[3]);
@@ -26,14 +23,6 @@ int wmain(int argc, wchar_t** argv) {
         }
         return windows.empty() ? 1 : 0;
     }
-    if (command == L"answer-box" && argc == 4) {
-        const auto box = WaitForMessageBox(0, milliseconds(std::stol(argv[3])));
-        if (!box) {
-            return 1;
-        }
-        std::printf("%s\n%s\n", WideToUtf8(box->caption).c_str(), WideToUtf8(box->text).c_str());
-        return AnswerMessageBox(*box, std::stoi(argv[2])) ? 0 : 1;
-    }
-    std::fprintf(stderr, "usage: wrenpost-driver wait-window|close-window|answer-box ...\n");
+    std::fprintf(stderr, "usage: wrenpost-driver wait-window|close-window ...\n");
     return 2;
 }

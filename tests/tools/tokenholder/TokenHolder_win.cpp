@@ -2,6 +2,7 @@
 // duplicate-token tests.
 #include <windows.h>
 
+#include "common/UniqueHandle_win.h"
 #include "telegram/TokenGuard_win.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -13,14 +14,11 @@ int wmain(int argc, wchar_t** argv) {
     if (claimed != wrenpost::kTokenClaimed) {
         return claimed;
     }
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]);
-    HANDLE quit = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-    if (ready == nullptr || quit == nullptr) {
+    const wrenpost::UniqueHandle ready(OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2]));
+    const wrenpost::UniqueHandle quit(OpenEventW(SYNCHRONIZE, FALSE, argv[3]));
+    if (!ready || !quit) {
         return 11;
     }
-    SetEvent(ready);
-    const DWORD waited = WaitForSingleObject(quit, 60000);
-    CloseHandle(ready);
-    CloseHandle(quit);
-    return waited == WAIT_OBJECT_0 ? 0 : 12;
+    SetEvent(ready.get());
+    return WaitForSingleObject(quit.get(), 60000) == WAIT_OBJECT_0 ? 0 : 12;
 }

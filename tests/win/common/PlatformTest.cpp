@@ -4,17 +4,9 @@
 
 #include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
-#include "common/Text.h"
-#include "common/WinError_win.h"
 
 namespace wrenpost {
 namespace {
-
-TEST(WindowsErrorText, CarriesTheNumberAndTheSystemMessage) {
-    const std::wstring text = DescribeWindowsError(ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(text.rfind(L"Windows error 2: ", 0), 0u) << WideToUtf8(text);
-    EXPECT_GT(text.size(), std::wstring(L"Windows error 2: ").size());
-}
 
 struct CountedRecord : PostedRecord {
     explicit CountedRecord(int* alive) : alive(alive) { ++*alive; }
@@ -26,22 +18,18 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     int alive = 0;
     HWND window =
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
-    EXPECT_EQ(alive, 1);
-    DiscardPendingRecords(window);
-    EXPECT_EQ(alive, 0);
-
-    EXPECT_TRUE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
+    const auto post = [&] {
+        return PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive));
+    };
+    EXPECT_TRUE(post());
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, window, kLogLineMessage, kLogLineMessage, PM_REMOVE));
-    auto adopted = AdoptRecord<CountedRecord>(msg.wParam, msg.lParam);
-    ASSERT_NE(adopted, nullptr);
-    adopted.reset();
+    EXPECT_EQ(alive, 1);
+    AdoptRecord<CountedRecord>(msg.wParam, msg.lParam).reset();
     EXPECT_EQ(alive, 0);
 
     // A quit request queued before the window goes away must survive the clean-up.
-    EXPECT_TRUE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_TRUE(post());
     PostQuitMessage(7);
     DiscardPendingRecords(window);
     EXPECT_EQ(alive, 0);
@@ -50,7 +38,7 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     EXPECT_EQ(msg.wParam, 7u);
 
     DestroyWindow(window);
-    EXPECT_FALSE(PostRecord(window, kLogLineMessage, std::make_unique<CountedRecord>(&alive)));
+    EXPECT_FALSE(post());
     EXPECT_EQ(alive, 0);
 }
 

@@ -1,7 +1,9 @@
-// Folder discovery through the fake Outlook: what is offered, in which order, with which data.
+// Folder discovery through the fake Outlook, and Outlook missing or not yet running.
 #include <gtest/gtest.h>
 
 #include "OutlookTestSupport.h"
+#include "outlook/FolderDiscovery_win.h"
+#include "outlook/MailReader.h"
 
 namespace wrenpost {
 namespace {
@@ -9,63 +11,64 @@ namespace {
 using testing::ScenarioLine;
 
 TEST(OutlookDiscovery, OffersFoldersDepthFirstWithTheirStoresAndSkipsWhatIsExcluded) {
-    const std::wstring ann = ScenarioLine({L"store", L"id=S1", L"name=Ann"});
     const struct {
-        const char* name;
         std::wstring scenario;
-        std::vector<std::wstring> offered;
+        std::vector<std::wstring> offered;  // "FolderPath @depth StoreName"
     } cases[] = {
-        {"two stores, depth first",
-         ann + ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Inbox\\Projects", L"id=F2"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Archive 2019"}) +
+        {ScenarioLine({L"store", L"id=S1", L"name=Calendar"}), {}},
+        // Calendars in any case and what lies below special folders are left out.
+        {ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
+             ScenarioLine({L"folder", L"store=S1", L"path=Inbox\\Projects"}) +
+             ScenarioLine({L"folder", L"store=S1", L"path=CALENDAR"}) +
+             ScenarioLine({L"folder", L"store=S1", L"path=Deleted Items\\Old"}) +
+             ScenarioLine({L"folder", L"store=S1", L"path=Contacts\\Mail kept here"}) +
              ScenarioLine({L"store", L"id=S2", L"name=\u0418\u0432\u0430\u043d"}) +
              ScenarioLine({L"folder", L"store=S2", L"path=Inbox"}),
          {L"\\\\Ann @0 Ann", L"\\\\Ann\\Inbox @1 Ann", L"\\\\Ann\\Inbox\\Projects @2 Ann",
-          L"\\\\Ann\\Archive 2019 @1 Ann",
+          L"\\\\Ann\\Deleted Items @1 Ann",
           L"\\\\\u0418\u0432\u0430\u043d @0 \u0418\u0432\u0430\u043d",
           L"\\\\\u0418\u0432\u0430\u043d\\Inbox @1 \u0418\u0432\u0430\u043d"}},
-        {"calendars in any case and what lies below special folders",
-         ann + ScenarioLine({L"folder", L"store=S1", L"path=CALENDAR"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Inbox\\calendars archive"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Deleted Items\\Old"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Contacts\\Mail kept here"}),
-         {L"\\\\Ann @0 Ann", L"\\\\Ann\\Inbox @1 Ann", L"\\\\Ann\\Deleted Items @1 Ann"}},
-        {"unreadable folders and stores: empty texts, subfolders still walked",
-         ScenarioLine({L"store", L"id=S1", L"name=Ann", L"nodisplayname"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Broken", L"unreadable"}) +
-             ScenarioLine({L"folder", L"store=S1", L"path=Broken\\Inside", L"id=F9"}) +
-             ScenarioLine({L"store", L"id=S2", L"name=Bob", L"nostore"}) +
-             ScenarioLine({L"folder", L"store=S2", L"path=Inbox"}),
-         {L"\\\\Ann @0 ", L"\\\\Ann\\Broken\\Inside @2 ", L"\\\\Bob @0 ", L"\\\\Bob\\Inbox @1 "}},
-        {"nothing offered", ScenarioLine({L"store", L"id=S1", L"name=Calendar"}), {}},
     };
+    std::vector<SelectedFolder> folders;
     for (const auto& c : cases) {
         ASSERT_TRUE(testing::RunningFakeOutlook().WriteScenario(c.scenario));
-        std::vector<SelectedFolder> folders;
         EXPECT_EQ(testing::OnOwnThread([&] { return DiscoverFolders(folders); }),
-                  !c.offered.empty())
-            << c.name;
-        EXPECT_EQ(testing::Describe(folders), c.offered) << c.name;
+                  !c.offered.empty());
+        std::vector<std::wstring> offered;
+        for (const SelectedFolder& folder : folders) {
+            offered.push_back(folder.FolderPath + L" @" + std::to_wstring(folder.Depth) + L" " +
+                              folder.StoreName);
+        }
+        EXPECT_EQ(offered, c.offered);
     }
+    ASSERT_EQ(folders.size(), 6u);
+    EXPECT_EQ(folders[2].Name + L" " + folders[2].EntryId + L" " + folders[2].StoreId,
+              L"Projects S1:Inbox\\Projects S1");
 }
 
-TEST(OutlookDiscovery, RecordsCarryIdsNamesAndTheDetectionTimeAndReachTheWindow) {
-    ASSERT_TRUE(testing::RunningFakeOutlook().WriteScenario(
-        ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-        ScenarioLine({L"folder", L"store=S1", L"path=Broken", L"unreadable"}) +
-        ScenarioLine({L"folder", L"store=S1", L"path=Broken\\Inside", L"id=F9"})));
-    const auto record = testing::DetectThroughWindow();
-    ASSERT_NE(record, nullptr);
-    EXPECT_TRUE(record->Found);
-    EXPECT_EQ(record->Failure, L"");
-    ASSERT_EQ(record->Folders.size(), 2u);
-    const SelectedFolder& inside = record->Folders[1];
-    EXPECT_EQ(inside.Name, L"Inside");
-    EXPECT_EQ(inside.EntryId, L"F9");
-    EXPECT_EQ(inside.StoreId, L"S1");
-    EXPECT_EQ(inside.DetectedOn.size(), 19u);  // "YYYY-MM-DD HH:MM:SS"
-    EXPECT_EQ(inside.DetectedOn[13], L':');
+TEST(OutlookAvailability, WithoutOutlookAllFailsQuietlyAndANotRunningOneIsStartedByTheReader) {
+    std::vector<SelectedFolder> folders(1);
+    std::vector<MailSnapshot> mail(1);
+    const auto read = [&] {
+        return testing::OnOwnThread([&] {
+            return ReadWatchedFolders({testing::WatchedFolder(L"F1", L"S1")}, 5, false, mail);
+        });
+    };
+    testing::FakeOutlook::UnregisterProgId();
+    EXPECT_FALSE(testing::OnOwnThread([&] { return DiscoverFolders(folders); }));
+    EXPECT_FALSE(read());
+    EXPECT_TRUE(folders.empty() && mail.empty());
+
+    testing::FakeOutlook& fake = testing::RunningFakeOutlook();  // registered again
+    ASSERT_TRUE(fake.Stop());
+    ASSERT_TRUE(fake.WriteScenario(ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
+                                   ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
+                                   ScenarioLine({L"item", L"folder=F1", L"subject=Hello"})));
+    EXPECT_TRUE(read());
+    ASSERT_EQ(mail.size(), 1u);
+    EXPECT_EQ(mail[0].Subject, L"Hello");
+    // COM's instance stays up and serves the later tests.
+    EXPECT_TRUE(fake.WaitUntilReady(std::chrono::seconds(5)));
 }
 
 }  // namespace

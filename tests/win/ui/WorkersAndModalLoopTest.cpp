@@ -10,127 +10,49 @@
 #include "common/AppMessages_win.h"
 #include "common/WindowWorker_win.h"
 #include "common/WorkerLauncher.h"
-#include "outlook/FolderDiscovery_win.h"
-#include "telegram/TelegramMessages_win.h"
 #include "ui/ModalLoop_win.h"
-#include "update/UpdateCheckLauncher_win.h"
 
 namespace wrenpost {
 namespace {
 
 struct Outcome final : PostedRecord {
+    explicit Outcome(std::wstring reason) : text(std::move(reason)) {}
     std::wstring text;
 };
 
-HWND MessageWindow() {
-    return CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                           nullptr);
-}
-
-// Waits for the record of `message` posted to `window` and takes it over.
-template <typename T>
-std::unique_ptr<T> Receive(HWND window, UINT message) {
-    const DWORD deadline = GetTickCount() + 20000;
-    MSG msg{};
-    while (GetTickCount() < deadline) {
-        if (PeekMessageW(&msg, window, message, message, PM_REMOVE)) {
-            return AdoptRecord<T>(msg.wParam, msg.lParam);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_POSTMESSAGE);
-    }
-    return nullptr;
-}
-
-const ThreadCreator kThrowingCreator = [](std::function<void()>) -> bool {
+bool ThrowingCreator(std::function<void()>) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-};
+}
 
 TEST(WindowWorker, AThrowingOrUnstartableWorkerPostsItsFailureRecord) {
     for (const bool creationFails : {false, true}) {
         std::optional<ScopedThreadCreator> seam;
         if (creationFails) {
-            seam.emplace(kThrowingCreator);
+            seam.emplace(ThrowingCreator);
         }
-        HWND window = MessageWindow();
+        HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      nullptr, nullptr);
         WindowWorker worker;
         worker.window = window;
         worker.message = kLogLineMessage;
         worker.work = []() -> std::unique_ptr<PostedRecord> { throw std::runtime_error("boom"); };
         worker.failure = [](const std::wstring& reason) {
-            auto record = std::make_unique<Outcome>();
-            record->text = reason;
-            return record;
+            return std::make_unique<Outcome>(reason);
         };
         EXPECT_EQ(LaunchWindowWorker(std::move(worker)), !creationFails);
-        const auto record = Receive<Outcome>(window, kLogLineMessage);
-        ASSERT_NE(record, nullptr) << creationFails;
-        const std::wstring expected = creationFails ? L"the worker thread could not be started: "
-                                                    : L"the worker failed: boom";
-        EXPECT_EQ(record->text.rfind(expected, 0), 0u) << creationFails;
+        MSG msg{};
+        for (const DWORD end = GetTickCount() + 20000;
+             !PeekMessageW(&msg, window, kLogLineMessage, kLogLineMessage, PM_REMOVE) &&
+             GetTickCount() < end;) {
+            Sleep(10);
+        }
+        ASSERT_EQ(msg.message, kLogLineMessage) << creationFails;
+        const auto record = AdoptRecord<Outcome>(msg.wParam, msg.lParam);
+        const std::wstring head = creationFails ? L"the worker thread could not be started: "
+                                                : L"the worker failed: boom";
+        EXPECT_EQ(record->text.substr(0, head.size()), head);
         DestroyWindow(window);
     }
-}
-
-TEST(WindowWorker, TheProgramsWorkersReportWhenNoThreadCanBeCreated) {
-    const ScopedThreadCreator seam(kThrowingCreator);
-    HWND window = MessageWindow();
-
-    EXPECT_FALSE(StartFolderDetection(window));
-    const auto folders = Receive<FolderDiscoveryRecord>(window, kFolderDiscoveryMessage);
-    ASSERT_NE(folders, nullptr);
-    EXPECT_FALSE(folders->Found);
-    EXPECT_NE(folders->Failure, L"");
-
-    UpdateCheckLauncher updates([] { return UpdateChecker::HttpFetchResult{}; },
-                                [] {
-                                    return std::optional<Version>(Version{1, 0, 0});
-                                });
-    EXPECT_TRUE(updates.Start(window, true));
-    MSG msg{};
-    ASSERT_TRUE(PeekMessageW(&msg, window, kUpdateCheckResultMessage, kUpdateCheckResultMessage,
-                             PM_REMOVE));
-    const auto update = updates.Finish(msg.wParam, msg.lParam);
-    ASSERT_NE(update, nullptr);
-    EXPECT_EQ(update->result.outcome, UpdateOutcome::CheckFailed);
-    EXPECT_TRUE(update->result.manual);
-    EXPECT_FALSE(updates.IsRunning());  // the next check may start
-
-    StartBotCheckForWindow(window, HttpTransport{}, L"1:A", 7);
-    const auto check = Receive<BotCheckResultRecord>(window, kBotCheckResultMessage);
-    ASSERT_NE(check, nullptr);
-    EXPECT_EQ(check->result.generation, 7u);  // the window matches answers by generation
-    EXPECT_EQ(check->result.errorKind, kBotCheckOtherFailure);
-
-    StartTestSendForWindow(window, NotificationProviderFactory{}, L"1:A", {L"1", L"2"});
-    const auto test = Receive<TestSendResultRecord>(window, kTestSendResultMessage);
-    ASSERT_NE(test, nullptr);
-    EXPECT_EQ(test->result.failed, 2u);
-
-    StartVerificationForWindow(window, window, HttpTransport{}, VerificationRequest{},
-                               std::make_shared<std::atomic<bool>>(false));
-    const auto verification = Receive<VerificationResultRecord>(window, kVerificationResultMessage);
-    ASSERT_NE(verification, nullptr);
-    EXPECT_NE(verification->result.error, L"");
-    DestroyWindow(window);
-}
-
-// A top-level dialog stand-in: Esc through IsDialogMessageW arrives as IDCANCEL.
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 1);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND CreateDialogStandIn(HWND owner) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DialogProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"WrenpostModalLoopTest";
-    RegisterClassW(&windowClass);
-    return CreateWindowExW(0, L"WrenpostModalLoopTest", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 200,
-                           100, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 enum class Trigger { EscapeKey, DestroyDialog, Quit };
@@ -144,7 +66,43 @@ struct ModalRun {
     ModalEnd end = ModalEnd::Failed;
 } run;
 
+// A top-level dialog stand-in: Esc through IsDialogMessageW arrives as IDCANCEL.
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 1);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The dialog's nested loop runs inside a timer procedure of the outer loop; a timer of the
+// dialog then fires inside the nested loop.
+void CALLBACK RunDialog(HWND owner, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(owner, timer);
+    SetTimer(run.dialog, 2, 10, [](HWND dialog, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(dialog, timer);
+        if (run.trigger == Trigger::EscapeKey) {
+            PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        } else if (run.trigger == Trigger::DestroyDialog) {
+            DestroyWindow(dialog);
+        } else {
+            PostQuitMessage(42);
+        }
+    });
+    run.end = RunModalLoop(owner, run.dialog, [] {
+        run.ownerDisabledInside = !IsWindowEnabled(run.owner);
+        return GetWindowLongPtrW(run.dialog, GWLP_USERDATA) == 1;
+    });
+    if (run.end != ModalEnd::Quit) {
+        PostQuitMessage(0);
+    }
+}
+
 TEST(ModalLoop, EndsOnDoneDialogGoneOrQuitAndRestoresExactlyTheOwnersState) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DialogProc;
+    windowClass.lpszClassName = L"WrenpostModalLoopTest";
+    RegisterClassW(&windowClass);
     const struct {
         Trigger trigger;
         bool ownerEnabled;
@@ -162,30 +120,10 @@ TEST(ModalLoop, EndsOnDoneDialogGoneOrQuitAndRestoresExactlyTheOwnersState) {
         run.owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                                     nullptr, nullptr, nullptr, nullptr);
         EnableWindow(run.owner, c.ownerEnabled);
-        run.dialog = CreateDialogStandIn(run.owner);
+        run.dialog = CreateWindowExW(0, windowClass.lpszClassName, L"dialog", WS_POPUP | WS_VISIBLE,
+                                     0, 0, 200, 100, run.owner, nullptr, nullptr, nullptr);
         ASSERT_NE(run.dialog, nullptr);
-        // The outer loop dispatches a timer whose procedure runs the dialog's nested loop; a
-        // timer of the dialog then fires inside that loop.
-        SetTimer(run.owner, 1, 10, [](HWND owner, UINT, UINT_PTR timer, DWORD) {
-            KillTimer(owner, timer);
-            SetTimer(run.dialog, 2, 10, [](HWND dialog, UINT, UINT_PTR timer, DWORD) {
-                KillTimer(dialog, timer);
-                if (run.trigger == Trigger::EscapeKey) {
-                    PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-                } else if (run.trigger == Trigger::DestroyDialog) {
-                    DestroyWindow(dialog);
-                } else {
-                    PostQuitMessage(42);
-                }
-            });
-            run.end = RunModalLoop(owner, run.dialog, [] {
-                run.ownerDisabledInside = !IsWindowEnabled(run.owner);
-                return GetWindowLongPtrW(run.dialog, GWLP_USERDATA) == 1;
-            });
-            if (run.end != ModalEnd::Quit) {
-                PostQuitMessage(0);
-            }
-        });
+        SetTimer(run.owner, 1, 10, RunDialog);
         // A swallowed quit would leave the outer loop running: this one ends it with 99.
         const UINT_PTR safety =
             SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); });
