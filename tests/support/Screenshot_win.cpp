@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Text.h"
 #include "common/UniqueHandle_win.h"
-#include "support/Driver_win.h"
 
 namespace wrenpost::testing {
 namespace {
@@ -108,7 +108,9 @@ bool SaveScreenshot(HWND window, const std::wstring& name) {
     if (rows != height) {
         return false;
     }
-    const std::filesystem::path folder = BuildPath(L"screenshots");
+    // The project's build/screenshots, whichever configuration the test belongs to.
+    const std::filesystem::path folder =
+        std::filesystem::path(L"Z:" + Utf8ToWide(WRENPOST_SOURCE_DIR)) / L"build" / L"screenshots";
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     std::ofstream file(folder / (name + L".png"), std::ios::binary);
