@@ -1,7 +1,6 @@
 #include "ui/main/AboutDialog_win.h"
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -17,6 +16,7 @@ namespace {
 constexpr int kCheckForUpdatesId = 101;
 constexpr int kCloseId = IDOK;  // the dialog manager's default button from the start
 constexpr int kIconId = 102;
+constexpr int kVersionId = 103;
 constexpr int kProgramIconResource = 107;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -30,20 +30,27 @@ enum class Font { Message, Title };
 struct ControlLayout {
     int id;
     const wchar_t* className;
+    const wchar_t* text;
     DWORD style;
     Font font;
     int x, y, width, height;
 };
 
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+
 // Creation order is tab order: "Check for Updates" before "Close".
 constexpr ControlLayout kControls[] = {
-    {kIconId, L"STATIC", SS_ICON | SS_REALSIZECONTROL, Font::Message, 20, 18, 32, 32},
-    {-1, L"STATIC", SS_LEFT | SS_NOPREFIX, Font::Title, 68, 14, 332, 30},
-    {-1, L"STATIC", SS_LEFT | SS_NOPREFIX, Font::Message, 68, 50, 332, 18},
-    {-1, L"STATIC", SS_LEFT | SS_NOPREFIX, Font::Message, 68, 70, 332, 18},
-    {-1, L"STATIC", SS_LEFT | SS_NOPREFIX, Font::Message, 68, 98, 332, 36},
-    {kCheckForUpdatesId, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, Font::Message, 188, 160, 132, 26},
-    {kCloseId, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, Font::Message, 328, 160, 76, 26},
+    {kIconId, L"STATIC", L"", SS_ICON | SS_REALSIZECONTROL, Font::Message, 20, 18, 32, 32},
+    {-1, L"STATIC", L"Wrenpost", kLabel, Font::Title, 68, 14, 332, 30},
+    {-1, L"STATIC", L"Sends a Telegram message for every new Outlook mail.", kLabel, Font::Message,
+     68, 50, 332, 18},
+    {kVersionId, L"STATIC", L"", kLabel, Font::Message, 68, 70, 332, 18},
+    {-1, L"STATIC",
+     L"Wrenpost is independent software and is not affiliated with Microsoft or Telegram.", kLabel,
+     Font::Message, 68, 98, 332, 36},
+    {kCheckForUpdatesId, L"BUTTON", L"Check for Updates", BS_PUSHBUTTON | WS_TABSTOP, Font::Message,
+     188, 160, 132, 26},
+    {kCloseId, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, Font::Message, 328, 160, 76, 26},
 };
 
 std::wstring ProgramVersionText() {
@@ -159,20 +166,10 @@ private:
         font.lfHeight = font.lfHeight * 3 / 2;
         titleFont_.reset(CreateFontIndirectW(&font));
 
-        const std::wstring texts[] = {
-            L"",
-            L"Wrenpost",
-            L"Sends a Telegram message for every new Outlook mail.",
-            L"Version " + ProgramVersionText(),
-            L"Wrenpost is independent software and is not affiliated with Microsoft or Telegram.",
-            L"Check for Updates",
-            L"Close",
-        };
         HINSTANCE instance = GetModuleHandleW(nullptr);
-        for (std::size_t i = 0; i < std::size(kControls); ++i) {
-            const ControlLayout& layout = kControls[i];
+        for (const ControlLayout& layout : kControls) {
             HWND control = CreateWindowExW(
-                0, layout.className, texts[i].c_str(), WS_CHILD | WS_VISIBLE | layout.style,
+                0, layout.className, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
                 Scale(layout.x), Scale(layout.y), Scale(layout.width), Scale(layout.height),
                 Window(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
                 nullptr);
@@ -183,6 +180,7 @@ private:
                 layout.font == Font::Title ? titleFont_.get() : messageFont_.get();
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), FALSE);
         }
+        SetDlgItemTextW(Window(), kVersionId, (L"Version " + ProgramVersionText()).c_str());
         const int iconSize = Scale(32);
         programIcon_.reset(static_cast<HICON>(LoadImageW(
             instance, MAKEINTRESOURCEW(kProgramIconResource), IMAGE_ICON, iconSize, iconSize, 0)));
