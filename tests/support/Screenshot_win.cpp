@@ -87,11 +87,13 @@ bool SaveScreenshot(HWND window, const std::wstring& name) {
     if (width <= 0 || height <= 0) {
         return false;
     }
-    HDC screen = GetDC(nullptr);
+    // The window's own DC: wine keeps a surface per window, and the screen DC reads back only
+    // part of the desktop.
+    HDC screen = GetWindowDC(window);
     HDC memory = CreateCompatibleDC(screen);
     UniqueGdiObject bitmap(CreateCompatibleBitmap(screen, width, height));
     HGDIOBJ old = SelectObject(memory, bitmap.get());
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -104,7 +106,7 @@ bool SaveScreenshot(HWND window, const std::wstring& name) {
     const int rows = GetDIBits(memory, static_cast<HBITMAP>(bitmap.get()), 0, height, pixels.data(),
                                &info, DIB_RGB_COLORS);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    ReleaseDC(window, screen);
     if (rows != height) {
         return false;
     }

@@ -58,6 +58,17 @@ SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
     return folder;
 }
 
+// The answer of the window's first check, as its worker posts it.
+std::unique_ptr<BotCheckResultRecord> CheckAnswer() {
+    auto record = std::make_unique<BotCheckResultRecord>();
+    record->result.generation = 1;
+    record->result.token = L"123456:sample-token";
+    record->result.success = true;
+    record->result.botFirstName = L"Sample Bot";
+    record->result.botUsername = L"sample_bot";
+    return record;
+}
+
 class MainWindowTest : public ::testing::Test {
 public:
     void SetUp() override {
@@ -203,6 +214,7 @@ TEST_F(MainWindowTest, At144DpiEveryControlIsTheNinetySixDpiOneTimesOneAndAHalf)
     GetClientRect(window_->Window(), &client);
     ASSERT_EQ(client.right, 1200);
     ASSERT_EQ(client.bottom, 1050);
+    testing::SaveScreenshot(window_->Window(), L"main-window-144dpi");
     for (const FormControl& control : MainFormControls()) {
         if (control.kind == ControlKind::DropDown || control.id == kIdDetachButton) {
             continue;  // the drop-down's height is the font's; the scroll bar's width is the
@@ -278,6 +290,13 @@ TEST_F(MainWindowTest, SpaceOnATreeItemChecksTheFolderAndSetTitlesOnlyTheSelecte
     wchar_t shown[64] = {};
     ListView_GetItemText(list, 0, 1, shown, 64);
     EXPECT_STREQ(shown, L"Orders!");
+
+    SetText(kIdProfileName, L"Orders desk");
+    SetText(kIdAccessToken, L"123456:sample-token");
+    Click(kIdCheckBot);
+    PostRecord(window_->Window(), kBotCheckResultMessage, CheckAnswer());
+    Pump([this] { return window_->ControlText(kIdBotName) == L"Sample Bot"; });
+    testing::SaveScreenshot(window_->Window(), L"main-window-profile");
 }
 
 TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
@@ -293,18 +312,11 @@ TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
     };
     for (const Case& c : cases) {
         Open();
-        SetText(kIdAccessToken, L"123:token");
+        SetText(kIdAccessToken, L"123456:sample-token");
         Click(kIdCheckBot);
         ASSERT_EQ(window_->ControlText(kIdBotName), L"Loading...") << c.name;
         c.between(*this);
-        // The answer of that check, as its worker posts it.
-        auto record = std::make_unique<BotCheckResultRecord>();
-        record->result.generation = 1;
-        record->result.token = L"123:token";
-        record->result.success = true;
-        record->result.botFirstName = L"Sample Bot";
-        record->result.botUsername = L"sample_bot";
-        ASSERT_TRUE(PostRecord(window_->Window(), kBotCheckResultMessage, std::move(record)));
+        ASSERT_TRUE(PostRecord(window_->Window(), kBotCheckResultMessage, CheckAnswer()));
         Pump([] { return true; }, 0ms);
         EXPECT_EQ(window_->ControlText(kIdBotName), c.botName) << c.name;
         EXPECT_EQ(IsWindowEnabled(window_->Control(kIdShareBot)) != FALSE, *c.botName != L'\0')
