@@ -325,6 +325,16 @@ TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
     }
 }
 
+TEST_F(MainWindowTest, EnterOnAFocusedButtonClicksIt) {
+    Open();
+    SetFocus(window_->Control(kIdRulesHelp));
+    MSG enter{window_->Control(kIdRulesHelp), WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    ASSERT_TRUE(IsDialogMessageW(window_->Window(), &enter));
+    const auto asked = prompts_.Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].caption, L"Notification Rules");
+}
+
 TEST_F(MainWindowTest, TheTrayStopsNothingWhenIdleAndComesBackAfterExplorerRestarts) {
     Open();
     ShowWindow(window_->Window(), SW_HIDE);
