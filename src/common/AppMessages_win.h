@@ -8,6 +8,10 @@ namespace wrenpost {
 
 // To the verification window: a VerificationResultRecord.
 inline constexpr UINT kVerificationResultMessage = WM_APP + 1;
+// The main window to itself: a folder-tree check box changed (no record).
+inline constexpr UINT kFolderChecksChangedMessage = WM_APP + 200;
+// From the notification-area icon: the tray callback (no record).
+inline constexpr UINT kTrayCallbackMessage = WM_APP + 300;
 // To the main window: a FolderDiscoveryRecord.
 inline constexpr UINT kFolderDiscoveryMessage = WM_APP + 400;
 // To the main window: a LogLinesRecord of INFO lines from a Telegram worker.

@@ -107,6 +107,12 @@ struct MenuTraits {
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { DestroyMenu(h); }
 };
+// Only for icons the program made; shared icons from LoadIconW must not be destroyed.
+struct IconTraits {
+    using Type = HICON;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { DestroyIcon(h); }
+};
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
@@ -119,6 +125,7 @@ using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueCoTaskMemory = UniqueResource<CoTaskMemoryTraits>;
 using UniqueMenu = UniqueResource<MenuTraits>;
+using UniqueIcon = UniqueResource<IconTraits>;
 
 // A window's device context from GetDC, released to that window.
 class UniqueWindowDc {

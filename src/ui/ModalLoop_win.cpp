@@ -1,5 +1,7 @@
 #include "ui/ModalLoop_win.h"
 
+#include <vector>
+
 namespace wrenpost {
 namespace {
 
@@ -24,9 +26,25 @@ private:
     HWND owner_;
 };
 
+// Loops nest strictly on one thread, so a stack tells which dialog is innermost.
+thread_local std::vector<HWND> modalDialogs;
+
+class ModalDialogEntry {
+public:
+    explicit ModalDialogEntry(HWND dialog) { modalDialogs.push_back(dialog); }
+    ~ModalDialogEntry() { modalDialogs.pop_back(); }
+    ModalDialogEntry(const ModalDialogEntry&) = delete;
+    ModalDialogEntry& operator=(const ModalDialogEntry&) = delete;
+};
+
 }  // namespace
 
+HWND ActiveModalDialog() {
+    return modalDialogs.empty() ? nullptr : modalDialogs.back();
+}
+
 ModalEnd RunModalLoop(HWND owner, HWND dialog, const std::function<bool()>& done) {
+    const ModalDialogEntry entry(dialog);
     const OwnerDisabled disabled(owner);
     MSG message{};
     while (true) {

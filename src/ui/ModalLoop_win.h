@@ -21,4 +21,9 @@ enum class ModalEnd {
 // Dialog keys (Tab, Enter, Esc) go through IsDialogMessageW for `dialog`.
 ModalEnd RunModalLoop(HWND owner, HWND dialog, const std::function<bool()>& done);
 
+// The innermost dialog whose RunModalLoop is running on the calling thread, nullptr when none.
+// The main window brings it forward, or destroys it before exiting, so that no nested loop is
+// left running over a window that is gone.
+HWND ActiveModalDialog();
+
 }  // namespace wrenpost

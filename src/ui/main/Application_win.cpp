@@ -1,6 +1,7 @@
 #include "ui/main/Application_win.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <string>
 
@@ -10,6 +11,24 @@
 #include "ui/main/MainWindow_win.h"
 
 namespace wrenpost {
+namespace {
+
+class OleSession {
+public:
+    OleSession() : initialized_(SUCCEEDED(OleInitialize(nullptr))) {}
+    ~OleSession() {
+        if (initialized_) {
+            OleUninitialize();
+        }
+    }
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+
+private:
+    bool initialized_;
+};
+
+}  // namespace
 
 int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
@@ -22,6 +41,9 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
         return 0;
     }
 
+    // The shell's folder picker, the file dialogs and ShellExecuteW need a single-threaded
+    // apartment with OLE on this thread before any window exists.
+    const OleSession ole;
     MainWindow mainWindow;
     if (!MainWindow::RegisterWindowClass(instance) || !mainWindow.Create(instance, showCommand)) {
         // Without a window nothing else would tell the user that the start failed.

@@ -7,58 +7,119 @@
 #include <utility>
 
 #include "app/AppPaths_win.h"
+#include "app/LaunchAtStartup_win.h"
 #include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
 #include "common/Prompt.h"
+#include "ui/ModalLoop_win.h"
 
 namespace wrenpost {
 namespace {
 
 constexpr COLORREF kWindowColour = 0xC8C8C8;
 constexpr COLORREF kControlColour = 0xE0E0E0;
-constexpr int kInitialWidth = 1000;
-constexpr int kInitialHeight = 1024;
 
 struct LogLineRecord final : PostedRecord {
     explicit LogLineRecord(std::wstring text) : line(std::move(text)) {}
     std::wstring line;
 };
 
-// Controls described as data and created in one loop; positions are for the initial client
-// area and Layout() moves them as the window is resized.
-struct ControlLayout {
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
-    int x, y, width, height;
-};
-
-constexpr ControlLayout kControls[] = {
-    {kIdDetachButton, L"BUTTON", L"", BS_OWNERDRAW | WS_TABSTOP, 738, 796, 22, 22},
-    {kIdStatusLine, L"STATIC", L"Status: Ready", SS_LEFT, 20, 894, 740, 25},
-};
-
 HMENU ControlMenu(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
 }
 
+struct ControlClass {
+    const wchar_t* name;
+    DWORD style;
+    DWORD exStyle;
+};
+
+ControlClass ClassFor(const FormControl& control) {
+    constexpr DWORD kEdit = ES_AUTOHSCROLL | WS_TABSTOP | WS_BORDER;
+    DWORD centred = control.centred ? ES_CENTER : 0;
+    switch (control.kind) {
+        case ControlKind::Label:
+            return {L"STATIC", DWORD{control.id == kIdSpinner ? DWORD{SS_CENTER} : DWORD{SS_LEFT}},
+                    0};
+        case ControlKind::Edit:
+            return {L"EDIT", kEdit, 0};
+        case ControlKind::PasswordEdit:
+            return {L"EDIT", kEdit | ES_PASSWORD, 0};
+        case ControlKind::ReadOnlyEdit:
+            return {L"EDIT", kEdit | ES_READONLY | centred, 0};
+        case ControlKind::NumberEdit:
+            return {L"EDIT", kEdit | ES_NUMBER, 0};
+        case ControlKind::DropDown:
+            return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
+        case ControlKind::Button:
+            return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+        case ControlKind::DefaultButton:
+            return {L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, 0};
+        case ControlKind::OwnerDrawnButton:
+            return {L"BUTTON", BS_OWNERDRAW | WS_TABSTOP, 0};
+        case ControlKind::OwnerDrawnLabel:
+            return {L"STATIC", SS_OWNERDRAW, 0};
+        case ControlKind::RadioFirst:
+            return {L"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 0};
+        case ControlKind::Radio:
+            return {L"BUTTON", BS_AUTORADIOBUTTON, 0};
+        case ControlKind::CheckBox:
+            return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+        case ControlKind::ListView:
+            return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::TreeView:
+            return {WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | WS_TABSTOP,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::LogView:
+            break;
+    }
+    return {nullptr, 0, 0};
+}
+
+bool HighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+RECT MonitorWorkArea(HWND window) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY);
+    if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) {
+        return info.rcWork;
+    }
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
+MainWindowServices ServicesWithCapacity(std::size_t logCapacity) {
+    MainWindowServices services;
+    services.logCapacity = logCapacity;
+    return services;
+}
+
 }  // namespace
 
-MainWindow::MainWindow(std::size_t logCapacity)
-    : uiThread_(GetCurrentThreadId()),
-      logLines_(logCapacity),
-      controlBrush_(CreateSolidBrush(kControlColour)) {}
+MainWindow::MainWindow(MainWindowServices services)
+    : services_(std::move(services)),
+      uiThread_(GetCurrentThreadId()),
+      logLines_(services_.logCapacity),
+      tray_(services_.trayNotify) {}
+
+MainWindow::MainWindow(std::size_t logCapacity) : MainWindow(ServicesWithCapacity(logCapacity)) {}
 
 bool MainWindow::RegisterWindowClass(HINSTANCE instance) {
-    static UniqueGdiObject classBrush(CreateSolidBrush(kWindowColour));
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
     windowClass.lpfnWndProc = &MainWindow::WindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = static_cast<HBRUSH>(classBrush.get());
+    // WM_ERASEBKGND paints the background: its colour follows the high-contrast setting.
+    windowClass.hbrBackground = nullptr;
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(107));
     windowClass.hIconSm = windowClass.hIcon;
     windowClass.lpszClassName = kMainWindowClass;
@@ -68,66 +129,164 @@ bool MainWindow::RegisterWindowClass(HINSTANCE instance) {
     return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+RECT MainWindow::WorkAreaFor(HWND window) const {
+    return services_.workArea ? services_.workArea(window) : MonitorWorkArea(window);
+}
+
 bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     HWND created = CreateWindowExW(
         0, kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-        CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr, instance, this);
+        CW_USEDEFAULT, kFormInitialWidth, kFormInitialHeight, nullptr, nullptr, instance, this);
     if (created == nullptr) {
         return false;
     }
+    // The form's size is for 96 DPI; on a small or scaled screen the window still fits, centred.
+    const RECT area = WorkAreaFor(created);
+    const int areaWidth = area.right - area.left;
+    const int areaHeight = area.bottom - area.top;
+    const int width =
+        std::min<int>(ScaleForDpi(kFormInitialWidth, static_cast<int>(dpi_)), areaWidth);
+    const int height =
+        std::min<int>(ScaleForDpi(kFormInitialHeight, static_cast<int>(dpi_)), areaHeight);
+    SetWindowPos(created, nullptr, area.left + (areaWidth - width) / 2,
+                 area.top + (areaHeight - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(created, showCommand);
     UpdateWindow(created);
     return true;
 }
 
-bool MainWindow::CreateControls() {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Window(), GWLP_HINSTANCE));
-    for (const ControlLayout& layout : kControls) {
-        HWND control =
-            CreateWindowExW(0, layout.className, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
-                            layout.x, layout.y, layout.width, layout.height, Window(),
-                            ControlMenu(layout.id), instance, nullptr);
-        if (control == nullptr) {
-            return false;
+void MainWindow::CreateFonts() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_) ||
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        uiFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+        LOGFONTW bold = metrics.lfMessageFont;
+        bold.lfWeight = FW_BOLD;
+        boldFont_.reset(CreateFontIndirectW(&bold));
+    }
+    logFont_.reset(CreateFontW(-ScaleForDpi(14, static_cast<int>(dpi_)), 0, 0, 0, FW_NORMAL, FALSE,
+                               FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                               L"Consolas"));
+}
+
+void MainWindow::ApplyFonts() {
+    for (const FormControl& control : MainFormControls()) {
+        HWND handle = Control(control.id);
+        if (handle == nullptr) {
+            continue;
         }
-        if (uiFont_) {
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_.get()), TRUE);
+        HGDIOBJ font = control.kind == ControlKind::LogView ? logFont_.get() : uiFont_.get();
+        if (font != nullptr) {
+            SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         }
     }
-    statusLine_ = GetDlgItem(Window(), kIdStatusLine);
-    detachButton_ = GetDlgItem(Window(), kIdDetachButton);
+}
 
+bool MainWindow::CreateControls() {
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Window(), GWLP_HINSTANCE));
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Window(),
                                nullptr, instance, nullptr);
-    if (tooltip_ != nullptr && detachButton_ != nullptr) {
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = Window();
-        tool.uId = reinterpret_cast<UINT_PTR>(detachButton_);
-        tool.lpszText = const_cast<wchar_t*>(L"Open monitoring in a separate window");
-        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    for (const FormControl& control : MainFormControls()) {
+        HWND handle = nullptr;
+        if (control.kind == ControlKind::LogView) {
+            // The log view first of the lower controls: the detach button created after it stays
+            // above it.
+            if (!mainLogView_.Create(Window(), kIdLogView, static_cast<HFONT>(logFont_.get()),
+                                     Window(), kTimerLogReturn)) {
+                return false;
+            }
+            continue;
+        }
+        const ControlClass type = ClassFor(control);
+        const FormRect& r = control.place;
+        handle = CreateWindowExW(type.exStyle, type.name, control.text,
+                                 WS_CHILD | WS_VISIBLE | type.style, r.x, r.y, r.width, r.height,
+                                 Window(), ControlMenu(control.id), instance, nullptr);
+        if (handle == nullptr) {
+            return false;
+        }
+        if (control.tooltip != nullptr && tooltip_ != nullptr) {
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof(tool);
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = Window();
+            tool.uId = reinterpret_cast<UINT_PTR>(handle);
+            tool.lpszText = const_cast<wchar_t*>(control.tooltip);
+            SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+        if (control.kind == ControlKind::DropDown) {
+            SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(control.text));
+            SendMessageW(handle, CB_SETCURSEL, 0, 0);
+        }
+    }
+    HWND tree = Control(kIdFolderTree);
+    // Check boxes must be switched on after creation for the state images to exist.
+    SetWindowLongPtrW(tree, GWL_STYLE, GetWindowLongPtrW(tree, GWL_STYLE) | TVS_CHECKBOXES);
+    folderTree_.Attach(tree);
+    TreeView_SetBkColor(tree, kControlColour);
+    TreeView_SetTextColor(tree, RGB(0, 0, 0));
+
+    HWND list = Control(kIdFolderTitleList);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    ListView_SetBkColor(list, kControlColour);
+    ListView_SetTextBkColor(list, kControlColour);
+    ListView_SetTextColor(list, RGB(0, 0, 0));
+    const wchar_t* headings[] = {L"Outlook Folder", L"Notification Title"};
+    const int widths[] = {460, 300};
+    for (int column = 0; column < 2; ++column) {
+        LVCOLUMNW info{};
+        info.mask = LVCF_TEXT | LVCF_WIDTH;
+        info.pszText = const_cast<wchar_t*>(headings[column]);
+        info.cx = ScaleForDpi(widths[column], static_cast<int>(dpi_));
+        ListView_InsertColumn(list, column, &info);
+    }
+
+    SendMessageW(Control(kIdTitlesYes), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(Control(kIdLaunchAtStartup), BM_SETCHECK,
+                 IsLaunchAtStartupEnabled() ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableBotLinks(false);
+    for (int id : {kIdStartMonitor, kIdStopMonitor}) {
+        SetWindowSubclass(Control(id), &MainWindow::HoverProc, 0,
+                          reinterpret_cast<DWORD_PTR>(this));
     }
     return true;
 }
 
-LRESULT MainWindow::OnCreate() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        uiFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+LRESULT CALLBACK MainWindow::HoverProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<MainWindow*>(data);
+    const int id = GetDlgCtrlID(button);
+    if (message == WM_MOUSEMOVE && self->hoveredButton_ != id) {
+        self->hoveredButton_ = id;
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, button, 0};
+        TrackMouseEvent(&track);
+        InvalidateRect(button, nullptr, FALSE);
+    } else if (message == WM_MOUSELEAVE && self->hoveredButton_ == id) {
+        self->hoveredButton_ = 0;
+        InvalidateRect(button, nullptr, FALSE);
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(button, &MainWindow::HoverProc, 0);
     }
-    logFont_.reset(CreateFontW(-14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               FIXED_PITCH | FF_MODERN, L"Consolas"));
-    // The log view first: the detach button created after it stays above it. A window without
-    // its log or status line would run blind, so it is not created at all.
-    if (!mainLogView_.Create(Window(), kIdLogView, static_cast<HFONT>(logFont_.get()), Window(),
-                             kTimerLogReturn) ||
-        !CreateControls()) {
+    return DefSubclassProc(button, message, wParam, lParam);
+}
+
+LRESULT MainWindow::OnCreate() {
+    dpi_ = GetDpiForWindow(Window());
+    if (dpi_ == 0) {
+        dpi_ = 96;
+    }
+    controlBrush_.reset(CreateSolidBrush(kControlColour));
+    CreateFonts();
+    // A window without its log or controls would run blind, so it is not created at all.
+    if (!CreateControls()) {
         return -1;
     }
+    ApplyFonts();
+    ShowTitleControls();
     created_ = true;
     // Lines from other threads are posted to the window handle taken here; the sink reads no
     // field of the window on those threads.
@@ -145,38 +304,151 @@ LRESULT MainWindow::OnCreate() {
         ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()), L"Application Data Folder",
                     AppFolderWarningText(error), PromptIcon::Warning, PromptButtons::Ok});
     }
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Window(), GWLP_HINSTANCE));
+    tray_.Add(Window(), kTrayCallbackMessage, instance, dpi_);
     log_.Info(L"Application started.");
-
-    RECT client{};
-    GetClientRect(Window(), &client);
-    Layout(client.right, client.bottom);
+    Layout();
     return 0;
 }
 
-void MainWindow::Layout(int width, int height) {
-    if (width - 40 < 100 || height < 200) {
+void MainWindow::Layout() {
+    if (inLayout_) {
+        layoutAgain_ = true;
         return;
     }
-    const int lowerArea = height - 772;
-    int treeHeight = 71;
-    int logHeight = 49;
-    if (lowerArea >= 130) {
-        treeHeight = std::max(60, lowerArea * 55 / 100);
-        logHeight = std::max(40, lowerArea - treeHeight - 10);
-    }
-    const int scrollWidth = GetSystemMetrics(SM_CXVSCROLL);
-    HDWP batch = BeginDeferWindowPos(4);
-    const auto place = [&batch](HWND control, int x, int y, int w, int h) {
-        if (control != nullptr && batch != nullptr) {
-            batch =
-                DeferWindowPos(batch, control, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    inLayout_ = true;
+    // Showing or hiding the scroll bar changes the client width, which asks for another pass.
+    for (int pass = 0; pass < 3; ++pass) {
+        layoutAgain_ = false;
+        PlaceControls();
+        if (!layoutAgain_) {
+            break;
         }
-    };
-    place(mainLogView_.Control(), 20, 704 + treeHeight, width - 40, logHeight);
-    place(detachButton_, width - 40 - 3 * scrollWidth - 6, 708 + treeHeight, 22, 22);
-    place(statusLine_, 20, height - 70, width - 40, 25);
+    }
+    inLayout_ = false;
+}
+
+void MainWindow::PlaceControls() {
+    RECT client{};
+    GetClientRect(Window(), &client);
+    const FormLayout layout = LayoutMainForm(client.right, client.bottom, static_cast<int>(dpi_),
+                                             GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_));
+    if (layout.controls.empty()) {
+        return;
+    }
+    formHeight_ = layout.formHeight;
+    UpdateScrollBar(client.bottom);
+    if (layoutAgain_) {
+        return;
+    }
+    HDWP batch = BeginDeferWindowPos(static_cast<int>(layout.controls.size()));
+    for (const PlacedControl& placed : layout.controls) {
+        HWND control = Control(placed.id);
+        if (control == nullptr || batch == nullptr) {
+            continue;
+        }
+        const FormRect& r = placed.place;
+        batch = DeferWindowPos(batch, control, nullptr, r.x, r.y - scrollOffset_, r.width, r.height,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (batch != nullptr) {
         EndDeferWindowPos(batch);
+    }
+    HWND list = Control(kIdFolderTitleList);
+    ListView_SetColumnWidth(list, 0, layout.firstTitleColumnWidth);
+    ListView_SetColumnWidth(list, 1, layout.secondTitleColumnWidth);
+}
+
+void MainWindow::UpdateScrollBar(int clientHeight) {
+    const int range = std::max(0, formHeight_ - clientHeight);
+    scrollOffset_ = std::clamp(scrollOffset_, 0, range);
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = range > 0 ? formHeight_ - 1 : 0;
+    info.nPage = range > 0 ? static_cast<UINT>(clientHeight) : 0;
+    info.nPos = scrollOffset_;
+    SetScrollInfo(Window(), SB_VERT, &info, TRUE);
+}
+
+void MainWindow::ScrollTo(int offset) {
+    RECT client{};
+    GetClientRect(Window(), &client);
+    const int clamped = std::clamp(offset, 0, std::max<int>(0, formHeight_ - client.bottom));
+    if (clamped != scrollOffset_) {
+        scrollOffset_ = clamped;
+        Layout();
+        InvalidateRect(Window(), nullptr, TRUE);
+    }
+}
+
+void MainWindow::OnVerticalScroll(WPARAM request) {
+    RECT client{};
+    GetClientRect(Window(), &client);
+    const int line = ScaleForDpi(30, static_cast<int>(dpi_));
+    int target = scrollOffset_;
+    switch (LOWORD(request)) {
+        case SB_LINEUP:
+            target -= line;
+            break;
+        case SB_LINEDOWN:
+            target += line;
+            break;
+        case SB_PAGEUP:
+            target -= client.bottom;
+            break;
+        case SB_PAGEDOWN:
+            target += client.bottom;
+            break;
+        case SB_TOP:
+            target = 0;
+            break;
+        case SB_BOTTOM:
+            target = formHeight_;
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info{};
+            info.cbSize = sizeof(info);
+            info.fMask = SIF_TRACKPOS;
+            GetScrollInfo(Window(), SB_VERT, &info);
+            target = info.nTrackPos;
+            break;
+        }
+        default:
+            return;
+    }
+    ScrollTo(target);
+}
+
+void MainWindow::OnGetMinMaxInfo(MINMAXINFO& info) {
+    // The form's minimum, but never more than the screen can show: below it the form scrolls.
+    const RECT area = WorkAreaFor(Window());
+    info.ptMinTrackSize.x = std::min<LONG>(ScaleForDpi(kFormMinimumWidth, static_cast<int>(dpi_)),
+                                           area.right - area.left);
+    info.ptMinTrackSize.y = std::min<LONG>(ScaleForDpi(kFormMinimumHeight, static_cast<int>(dpi_)),
+                                           area.bottom - area.top);
+}
+
+void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    CreateFonts();
+    ApplyFonts();
+    mainLogView_.Rebuild(logLines_.Lines());
+    SetWindowPos(Window(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+}
+
+void MainWindow::ShowTitleControls() {
+    const bool single = IsChecked(kIdTitlesYes);
+    for (const FormControl& control : MainFormControls()) {
+        if (control.titleMode == TitleMode::Always) {
+            continue;
+        }
+        const bool shown = (control.titleMode == TitleMode::SingleTitle) == single;
+        ShowWindow(Control(control.id), shown ? SW_SHOW : SW_HIDE);
     }
 }
 
@@ -194,53 +466,77 @@ void MainWindow::OpenDetachedLog() {
 }
 
 void MainWindow::SetStatus(const std::wstring& text) {
-    if (statusLine_ != nullptr) {
-        SetWindowTextW(statusLine_, text.c_str());
-    }
+    SetControlText(kIdStatusLine, text);
 }
 
 std::wstring MainWindow::StatusText() const {
-    if (statusLine_ == nullptr) {
+    return ControlText(kIdStatusLine);
+}
+
+std::wstring MainWindow::ControlText(int id) const {
+    HWND control = Control(id);
+    if (control == nullptr) {
         return std::wstring();
     }
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(statusLine_)) + 1, L'\0');
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
-        GetWindowTextW(statusLine_, text.data(), static_cast<int>(text.size()))));
+        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
-void MainWindow::DrawDetachButton(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
-    RECT rect = item.rcItem;
-    FillRect(dc, &rect, static_cast<HBRUSH>(controlBrush_.get()));
-    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    DrawEdge(dc, &rect, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    // A small window with an arrow leaving it: "open elsewhere".
-    const int offset = pressed ? 1 : 0;
-    const int left = rect.left + 5 + offset;
-    const int top = rect.top + 7 + offset;
-    HGDIOBJ pen = SelectObject(dc, GetStockObject(BLACK_PEN));
-    HGDIOBJ brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Rectangle(dc, left, top, left + 9, top + 9);
-    MoveToEx(dc, left + 5, top + 3, nullptr);
-    LineTo(dc, left + 12, top - 4);
-    MoveToEx(dc, left + 8, top - 4, nullptr);
-    LineTo(dc, left + 12, top - 4);
-    LineTo(dc, left + 12, top);
-    SelectObject(dc, brush);
-    SelectObject(dc, pen);
-    if (item.itemState & ODS_FOCUS) {
-        RECT focus = rect;
-        InflateRect(&focus, -3, -3);
-        DrawFocusRect(dc, &focus);
+void MainWindow::SetControlText(int id, const std::wstring& text) {
+    SetWindowTextW(Control(id), text.c_str());
+}
+
+bool MainWindow::IsChecked(int id) const {
+    return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND) {
+    if (HighContrast()) {
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    SetTextColor(dc, RGB(0, 0, 0));
+    if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX) {
+        SetBkColor(dc, kControlColour);
+    } else {
+        SetBkMode(dc, TRANSPARENT);
+    }
+    return reinterpret_cast<LRESULT>(controlBrush_.get());
+}
+
+void MainWindow::OnClose() {
+    if (!monitoring_) {
+        DestroyWindow(Window());
+        return;
+    }
+    const PromptAnswer answer =
+        ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()), L"Monitoring Is Running",
+                    L"Monitoring is currently running. Do you want to stop monitoring and exit?",
+                    PromptIcon::Warning, PromptButtons::YesNo});
+    if (answer == PromptAnswer::Yes) {
+        StopMonitoring();
+        DestroyWindow(Window());
+    } else {
+        // Monitoring goes on from the tray.
+        ShowWindow(Window(), SW_HIDE);
     }
 }
 
 void MainWindow::OnDestroy() {
-    KillTimer(Window(), kTimerLogReturn);
+    for (UINT_PTR timer : {UINT_PTR{3001}, kTimerSpinner, UINT_PTR{3098}, kTimerLogReturn}) {
+        KillTimer(Window(), timer);
+    }
+    if (monitoring_) {
+        StopMonitoring();
+    }
+    tray_.Remove();
     // Waits for a line in flight on a worker, so none reaches this window after it is gone.
     log_.SetSink(nullptr);
     detachedLog_.Close();
+    ReleaseToken(tokenGuard_);
     // A window whose creation failed leaves the quit to its creator.
     if (std::exchange(created_, false)) {
         PostQuitMessage(0);
@@ -248,56 +544,84 @@ void MainWindow::OnDestroy() {
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == TrayIcon::TaskbarCreatedMessage() && message != 0) {
+        tray_.Readd();
+        return 0;
+    }
     switch (message) {
         case WM_CREATE:
             return OnCreate();
         case WM_SIZE:
-            if (wParam != SIZE_MINIMIZED) {
-                Layout(LOWORD(lParam), HIWORD(lParam));
+            if (wParam != SIZE_MINIMIZED && created_) {
+                Layout();
             }
             return 0;
-        case WM_GETMINMAXINFO: {
-            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize = POINT{900, 964};
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
             return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_VSCROLL:
+            OnVerticalScroll(wParam);
+            return 0;
+        case WM_MOUSEWHEEL:
+            ScrollTo(scrollOffset_ - GET_WHEEL_DELTA_WPARAM(wParam) *
+                                         ScaleForDpi(90, static_cast<int>(dpi_)) / WHEEL_DELTA);
+            return 0;
+        case WM_ERASEBKGND: {
+            RECT client{};
+            GetClientRect(Window(), &client);
+            HBRUSH brush = HighContrast() ? GetSysColorBrush(COLOR_BTNFACE) : nullptr;
+            UniqueGdiObject own;
+            if (brush == nullptr) {
+                own.reset(CreateSolidBrush(kWindowColour));
+                brush = static_cast<HBRUSH>(own.get());
+            }
+            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+            return 1;
         }
         case WM_COMMAND:
-            if (LOWORD(wParam) == kIdDetachButton) {
-                OpenDetachedLog();
-                return 0;
-            }
-            break;
-        case WM_DRAWITEM: {
-            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            if (item->CtlID == static_cast<UINT>(kIdDetachButton)) {
-                DrawDetachButton(*item);
+            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_DRAWITEM:
+            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
                 return TRUE;
             }
             break;
-        }
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN: {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, RGB(0, 0, 0));
-            if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX) {
-                SetBkColor(dc, kControlColour);
-            } else {
-                SetBkMode(dc, TRANSPARENT);
-            }
-            return reinterpret_cast<LRESULT>(controlBrush_.get());
-        }
+        case WM_CTLCOLORBTN:
+            return OnControlColour(message, reinterpret_cast<HDC>(wParam),
+                                   reinterpret_cast<HWND>(lParam));
         case WM_TIMER:
-            if (wParam == kTimerLogReturn) {
-                mainLogView_.OnReturnTimer();
-                return 0;
+            OnTimer(wParam);
+            return 0;
+        case WM_POWERBROADCAST:
+            if (monitoring_ && wParam == PBT_APMSUSPEND) {
+                log_.Info(
+                    L"System is entering sleep. Monitoring will resume automatically on wake.");
+            } else if (monitoring_ &&
+                       (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC)) {
+                log_.Info(L"System resumed from sleep. Monitoring continues.");
             }
-            break;
+            return TRUE;
         case kLogLineMessage:
             if (auto record = AdoptRecord<LogLineRecord>(wParam, lParam)) {
                 AppendLogLine(std::move(record->line));
             }
+            return 0;
+        case kFolderChecksChangedMessage:
+            OnFolderChecksChanged();
+            return 0;
+        case kTrayCallbackMessage:
+            OnTrayCallback(lParam);
+            return 0;
+        case WM_CLOSE:
+            OnClose();
             return 0;
         case WM_DESTROY:
             OnDestroy();
@@ -306,6 +630,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             DiscardPendingRecords(Window());
             break;
         default:
+            if (OnWorkerMessage(message, wParam, lParam)) {
+                return 0;
+            }
             break;
     }
     return DefWindowProcW(Window(), message, wParam, lParam);

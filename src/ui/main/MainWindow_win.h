@@ -1,17 +1,27 @@
-// The program's one top-level window. It owns the activity log, its line buffer and views, and
-// (as later features arrive) the profile being edited and the monitor session. Only the UI
-// thread touches it; workers reach it through posted records.
+// The program's one top-level window: the profile form, the tray icon, the timers and every
+// worker's result. Only the UI thread touches it; workers reach it through posted records.
 #pragma once
 
 #include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "common/ActivityLog.h"
+#include "common/HttpClient.h"
 #include "common/UniqueHandle_win.h"
+#include "profile/ProfileConfig.h"
+#include "telegram/BotCheck.h"
+#include "telegram/TokenGuard_win.h"
 #include "ui/BaseWindow_win.h"
 #include "ui/log/DetachedLogWindow_win.h"
 #include "ui/log/LogView_win.h"
+#include "ui/main/FolderTree_win.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/TrayIcon_win.h"
 
 namespace wrenpost {
 
@@ -19,24 +29,33 @@ namespace wrenpost {
 inline constexpr wchar_t kMainWindowClass[] = L"WrenpostMainWindow";
 inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
 
-// Control and timer identifiers of the main window.
-enum MainControlId : int {
-    kIdLogView = 3020,
-    kIdDetachButton = 2017,
-    kIdStatusLine = 3021,
-};
 inline constexpr UINT_PTR kTimerLogReturn = 3097;
+inline constexpr UINT_PTR kTimerSpinner = 3099;
+
+enum class LampState { NeverStarted = 0, Running = 1, Stopped = 2 };
+
+// What the window reaches outside itself; tests replace any of it. Empty members take the
+// real thing.
+struct MainWindowServices {
+    std::size_t logCapacity = LogLineBuffer::kDefaultCapacity;
+    HttpTransport telegramTransport;
+    ShellNotifyFunction trayNotify;
+    std::function<bool(HWND window)> startFolderDetection;
+    std::function<bool(const std::wstring& link)> openLink;
+    // The work area the window must fit into (the monitor's, by default).
+    std::function<RECT(HWND window)> workArea;
+};
 
 class MainWindow : public BaseWindow<MainWindow> {
 public:
-    // The log capacity is 5,000 lines; tests choose a smaller one to stay fast under wine.
-    explicit MainWindow(std::size_t logCapacity = LogLineBuffer::kDefaultCapacity);
+    explicit MainWindow(MainWindowServices services = {});
+    explicit MainWindow(std::size_t logCapacity);
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
     static bool RegisterWindowClass(HINSTANCE instance);
-    // Creates (and shows with `showCommand`) the 1000 x 1024 window; false on failure,
-    // including a WM_CREATE that could not create the log view or the controls.
+    // Creates and shows the window, sized for its monitor; false on failure, including a
+    // WM_CREATE that could not create its controls.
     bool Create(HINSTANCE instance, int showCommand);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,31 +65,121 @@ public:
     void AppendLogLine(std::wstring line);
     void OpenDetachedLog();
     void SetStatus(const std::wstring& text);
+    std::wstring StatusText() const;
+
+    HWND Control(int id) const { return GetDlgItem(Window(), id); }
+    std::wstring ControlText(int id) const;
+    UINT Dpi() const { return dpi_; }
+    int ScrollOffset() const { return scrollOffset_; }
+    LampState Lamp() const { return lamp_; }
+    bool IsMonitoring() const { return monitoring_; }
+    const TrayIcon& Tray() const { return tray_; }
+    const std::vector<SelectedFolder>& CheckedFolders() const { return selectedFolders_; }
+    const std::vector<FolderTitle>& FolderTitles() const { return folderTitles_; }
+    const std::wstring& ValidatedToken() const { return validatedToken_; }
 
     const LogLineBuffer& LogLines() const { return logLines_; }
     LogView& MainLogView() { return mainLogView_; }
     DetachedLogWindow& DetachedLog() { return detachedLog_; }
-    std::wstring StatusText() const;
 
 private:
+    // Creation, layout and painting (MainWindow_win.cpp, MainWindowPaint_win.cpp).
     LRESULT OnCreate();
-    void OnDestroy();
-    void Layout(int width, int height);
     bool CreateControls();
+    void CreateFonts();
+    void ApplyFonts();
+    void Layout();
+    void PlaceControls();
+    void UpdateScrollBar(int clientHeight);
+    void ScrollTo(int offset);
+    void OnVerticalScroll(WPARAM request);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
+    void OnGetMinMaxInfo(MINMAXINFO& info);
+    RECT WorkAreaFor(HWND window) const;
+    void ShowTitleControls();
+    LRESULT OnControlColour(UINT message, HDC dc, HWND control);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    void DrawMonitorButton(const DRAWITEMSTRUCT& item) const;
+    void DrawLamp(const DRAWITEMSTRUCT& item) const;
     void DrawDetachButton(const DRAWITEMSTRUCT& item) const;
+    LRESULT PaintTitleListItem(NMLVCUSTOMDRAW& draw) const;
+    static LRESULT CALLBACK HoverProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR data);
+    void OnClose();
+    void OnDestroy();
 
+    // Commands, notifications, worker results, timers, tray (MainWindowCommands_win.cpp).
+    void OnCommand(int id, int notification, HWND control);
+    LRESULT OnNotify(const NMHDR& header);
+    bool OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR timer);
+    HttpTransport TelegramHttp();
+    void StartBotCheck();
+    void OnBotCheckResult(const BotCheckResult& result);
+    void OnTokenEdited();
+    void ForgetCheckedBot();
+    void OpenBotLink(bool copyOnly);
+    void StartTestSend();
+    void OnTestSendResult(const TestSendResult& result);
+    void StartFolderDetection();
+    void OnFoldersDetected(bool found, std::vector<SelectedFolder> folders);
+    void OnFolderChecksChanged();
+    void RebuildFolderTitleList();
+    std::wstring TitleOf(const std::wstring& folderPath) const;
+    int SelectedTitleRow() const;
+    void OnFolderTitleSelected();
+    void SetFolderTitle();
+    void SetTitleMode(bool single);
+    void ToggleLaunchAtStartup();
+    void ClearForm();
+    void StopCommand();
+    void StopMonitoring();
+    void OnTrayCallback(LPARAM event);
+    void OnTrayCommand(int id);
+    void Restore();
+    void Exit();
+    void StopSpinner();
+    void EnableBotLinks(bool enable);
+    void SetControlText(int id, const std::wstring& text);
+    bool IsChecked(int id) const;
+
+    MainWindowServices services_;
     DWORD uiThread_;
     bool created_ = false;
     ActivityLog log_;
     LogLineBuffer logLines_;
     LogView mainLogView_;
     DetachedLogWindow detachedLog_;
+    TrayIcon tray_;
+
+    UINT dpi_ = 96;
+    int scrollOffset_ = 0;
+    int formHeight_ = 0;
     UniqueGdiObject controlBrush_;
     UniqueGdiObject logFont_;
     UniqueGdiObject uiFont_;
-    HWND statusLine_ = nullptr;
-    HWND detachButton_ = nullptr;
+    UniqueGdiObject boldFont_;
     HWND tooltip_ = nullptr;
+    int hoveredButton_ = 0;
+    bool inLayout_ = false;
+    bool layoutAgain_ = false;
+
+    // The profile being edited.
+    std::vector<RecipientEntry> recipients_;
+    std::vector<SelectedFolder> selectedFolders_;
+    std::vector<FolderTitle> folderTitles_;
+    FolderTree folderTree_;
+    bool fillingTree_ = false;
+    bool detecting_ = false;
+
+    BotCheckGenerations botChecks_;
+    std::wstring validatedToken_;
+    TokenGuard tokenGuard_;
+    int spinnerStep_ = 0;
+    bool spinnerRunning_ = false;
+
+    bool monitoring_ = false;
+    LampState lamp_ = LampState::NeverStarted;
 };
 
 }  // namespace wrenpost

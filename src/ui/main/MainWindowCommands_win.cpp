@@ -1,0 +1,582 @@
+// The main window's commands, control notifications, worker results, timers and tray.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "app/LaunchAtStartup_win.h"
+#include "common/AppMessages_win.h"
+#include "common/PostedRecord_win.h"
+#include "common/Prompt.h"
+#include "common/Text.h"
+#include "outlook/FolderDiscovery_win.h"
+#include "telegram/TelegramCommands.h"
+#include "telegram/TelegramMessages_win.h"
+#include "telegram/TelegramProvider.h"
+#include "telegram/Verification.h"
+#include "telegram/WinHttpTransport_win.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/main/AboutDialog_win.h"
+#include "ui/main/MainWindow_win.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr wchar_t kSpinnerFrames[] = L"|/-\\";
+
+PromptAnswer Tell(HWND owner, const wchar_t* caption, const std::wstring& text, PromptIcon icon) {
+    return ShowPrompt(
+        {reinterpret_cast<std::uintptr_t>(owner), caption, text, icon, PromptButtons::Ok});
+}
+
+bool CopyToClipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner)) {
+        return false;
+    }
+    EmptyClipboard();
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(memory)) {
+            std::memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) {
+                GlobalFree(memory);
+            }
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+    return true;
+}
+
+}  // namespace
+
+void MainWindow::OnCommand(int id, int notification, HWND control) {
+    if (control != nullptr && notification != BN_CLICKED) {
+        if (id == kIdAccessToken && notification == EN_CHANGE) {
+            OnTokenEdited();
+        } else if (id == kIdSource && notification == CBN_SELCHANGE) {
+            ShowTitleControls();
+        }
+        return;
+    }
+    switch (id) {
+        case IDOK: {
+            // Enter on a focused push button clicks it, as in a dialog.
+            HWND focus = GetFocus();
+            if (focus != nullptr && GetParent(focus) == Window() &&
+                (SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
+                 (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+                SendMessageW(focus, BM_CLICK, 0, 0);
+            }
+            break;
+        }
+        case kIdStopMonitor:
+            StopCommand();
+            break;
+        case kIdTest:
+            StartTestSend();
+            break;
+        case kIdDetectFolders:
+            StartFolderDetection();
+            break;
+        case kIdLaunchAtStartup:
+            ToggleLaunchAtStartup();
+            break;
+        case kIdTokenHelp:
+            Tell(Window(), L"How to Get a Bot Token",
+                 L"1. Open Telegram.\n2. Search for BotFather.\n3. Send /newbot.\n4. Choose a bot "
+                 L"name.\n5. Choose a username that ends with \"bot\".\n6. Copy the Bot Token that "
+                 L"BotFather gives you.\n7. Paste it into the Access Token field.\n\nSecurity "
+                 L"Note:\nNever share your Bot Token with anyone.\nThis application stores your "
+                 L"Bot Token encrypted to help protect your credentials.",
+                 PromptIcon::Information);
+            break;
+        case kIdShareBot:
+            OpenBotLink(true);
+            break;
+        case kIdOpenBot:
+            OpenBotLink(false);
+            break;
+        case kIdCheckBot:
+            StartBotCheck();
+            break;
+        case kIdClear:
+            ClearForm();
+            break;
+        case kIdDetachButton:
+            OpenDetachedLog();
+            break;
+        case kIdTitlesYes:
+            SetTitleMode(true);
+            break;
+        case kIdTitlesNo:
+            SetTitleMode(false);
+            break;
+        case kIdSetFolderTitle:
+            SetFolderTitle();
+            break;
+        case kIdSendExistingUnread:
+            if (monitoring_) {
+                // The option is read at START; a change now would silently not apply.
+                SendMessageW(Control(id), BM_SETCHECK, IsChecked(id) ? BST_UNCHECKED : BST_CHECKED,
+                             0);
+                Tell(Window(), L"Monitor Running",
+                     L"Please stop monitoring before changing this option, then start monitoring "
+                     L"again to apply it.",
+                     PromptIcon::Warning);
+            }
+            break;
+        case kIdRulesHelp:
+            Tell(Window(), L"Notification Rules",
+                 L"If you already use Outlook Rules, you probably don't need the program's rules.",
+                 PromptIcon::Information);
+            break;
+        case kIdAbout:
+            RunAboutDialog(Window(), nullptr);
+            break;
+        case kTrayRestore:
+        case kTrayStopMonitor:
+        case kTrayExit:
+            OnTrayCommand(id);
+            break;
+        default:
+            break;
+    }
+}
+
+LRESULT MainWindow::OnNotify(const NMHDR& header) {
+    if (header.idFrom == kIdFolderTree && !fillingTree_) {
+        // A click on a check box or Space on an item: the tree toggles the box after this
+        // notification, so the new state is read from the posted message.
+        bool toggles = false;
+        if (header.code == NM_CLICK) {
+            TVHITTESTINFO hit{};
+            GetCursorPos(&hit.pt);
+            ScreenToClient(header.hwndFrom, &hit.pt);
+            toggles = TreeView_HitTest(header.hwndFrom, &hit) != nullptr &&
+                      (hit.flags & TVHT_ONITEMSTATEICON) != 0;
+        } else if (header.code == TVN_KEYDOWN) {
+            toggles = reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey == VK_SPACE;
+        }
+        if (toggles) {
+            PostMessageW(Window(), kFolderChecksChangedMessage, 0, 0);
+        }
+        return 0;
+    }
+    if (header.idFrom == kIdFolderTitleList) {
+        if (header.code == LVN_ITEMCHANGED) {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if ((change.uChanged & LVIF_STATE) != 0 && (change.uNewState & LVIS_SELECTED) != 0) {
+                OnFolderTitleSelected();
+            }
+        } else if (header.code == NM_CUSTOMDRAW) {
+            return PaintTitleListItem(
+                *reinterpret_cast<NMLVCUSTOMDRAW*>(reinterpret_cast<LPARAM>(&header)));
+        }
+    }
+    return 0;
+}
+
+bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case kBotCheckResultMessage:
+            if (auto record = AdoptRecord<BotCheckResultRecord>(wParam, lParam)) {
+                OnBotCheckResult(record->result);
+            }
+            return true;
+        case kTestSendResultMessage:
+            if (auto record = AdoptRecord<TestSendResultRecord>(wParam, lParam)) {
+                OnTestSendResult(record->result);
+            }
+            return true;
+        case kWorkerLogLinesMessage:
+            if (auto record = AdoptRecord<LogLinesRecord>(wParam, lParam)) {
+                for (const std::wstring& line : record->lines) {
+                    log_.Info(line);
+                }
+            }
+            return true;
+        case kFolderDiscoveryMessage:
+            if (auto record = AdoptRecord<FolderDiscoveryRecord>(wParam, lParam)) {
+                OnFoldersDetected(record->Found, std::move(record->Folders));
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+void MainWindow::OnTimer(UINT_PTR timer) {
+    if (timer == kTimerLogReturn) {
+        mainLogView_.OnReturnTimer();
+    } else if (timer == kTimerSpinner) {
+        spinnerStep_ = (spinnerStep_ + 1) % 4;
+        SetControlText(kIdSpinner, std::wstring(1, kSpinnerFrames[spinnerStep_]));
+    }
+}
+
+HttpTransport MainWindow::TelegramHttp() {
+    if (!services_.telegramTransport) {
+        services_.telegramTransport = TelegramTransport(
+            [this](LogLevel level, const std::wstring& text) { log_.Log(level, text); });
+    }
+    return services_.telegramTransport;
+}
+
+void MainWindow::StartBotCheck() {
+    const std::wstring token = TrimWhitespace(ControlText(kIdAccessToken));
+    const auto owner = reinterpret_cast<std::uintptr_t>(Window());
+    if (!ConfirmTokenEntered(token, owner)) {
+        return;
+    }
+    if (IsTokenHeldElsewhere(tokenGuard_, token)) {
+        PromptRequest prompt = DuplicateTokenPrompt(L"");
+        prompt.owner = owner;
+        ShowPrompt(prompt);
+        return;
+    }
+    const std::uint32_t generation = botChecks_.Next();
+    SetControlText(kIdBotName, L"Loading...");
+    SetControlText(kIdBotUsername, L"Loading...");
+    EnableBotLinks(false);
+    spinnerStep_ = 0;
+    SetControlText(kIdSpinner, std::wstring(1, kSpinnerFrames[0]));
+    SetTimer(Window(), kTimerSpinner, 150, nullptr);
+    spinnerRunning_ = true;
+    StartBotCheckForWindow(Window(), TelegramHttp(), token, generation);
+}
+
+void MainWindow::OnBotCheckResult(const BotCheckResult& result) {
+    // A newer check, a token edit or CLEAR superseded it.
+    if (!botChecks_.IsCurrent(result.generation)) {
+        return;
+    }
+    StopSpinner();
+    const bool refused =
+        result.success && ClaimToken(tokenGuard_, result.token) == kTokenHeldElsewhere;
+    const BotCheckPresentation shown = PresentBotCheckResult(result, refused);
+    for (const LogEntry& entry : shown.log) {
+        log_.Log(entry.level, entry.text);
+    }
+    SetControlText(kIdBotName, shown.botNameField);
+    SetControlText(kIdBotUsername, shown.botUsernameField);
+    EnableBotLinks(shown.enableBotLinks);
+    if (shown.rememberToken) {
+        validatedToken_ = result.token;
+    }
+    if (shown.forgetToken) {
+        validatedToken_.clear();
+    }
+    if (shown.showDuplicatePrompt) {
+        PromptRequest prompt = shown.prompt;
+        prompt.owner = reinterpret_cast<std::uintptr_t>(Window());
+        ShowPrompt(prompt);
+    }
+}
+
+void MainWindow::OnTokenEdited() {
+    const std::wstring token = TrimWhitespace(ControlText(kIdAccessToken));
+    if (!validatedToken_.empty() && token == validatedToken_) {
+        return;
+    }
+    // A check still running was for another text: its result must not fill the bot fields.
+    if (spinnerRunning_) {
+        botChecks_.Supersede();
+        StopSpinner();
+    }
+    ForgetCheckedBot();
+}
+
+void MainWindow::ForgetCheckedBot() {
+    validatedToken_.clear();
+    ReleaseToken(tokenGuard_);
+    SetControlText(kIdBotName, L"");
+    SetControlText(kIdBotUsername, L"");
+    EnableBotLinks(false);
+}
+
+void MainWindow::OpenBotLink(bool copyOnly) {
+    const wchar_t* caption = copyOnly ? L"Share Bot" : L"Open Bot";
+    std::wstring username = TrimWhitespace(ControlText(kIdBotUsername));
+    if (!username.empty() && username.front() == L'@') {
+        username.erase(0, 1);
+    }
+    if (username.empty()) {
+        Tell(Window(), caption, L"No bot username available.", PromptIcon::Warning);
+        return;
+    }
+    const std::wstring link = BotLink(username);
+    if (copyOnly) {
+        if (CopyToClipboard(Window(), link)) {
+            Tell(Window(), caption, L"Bot link copied to clipboard.", PromptIcon::Information);
+        }
+    } else if (services_.openLink) {
+        services_.openLink(link);
+    } else {
+        ShellExecuteW(Window(), L"open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}
+
+void MainWindow::StartTestSend() {
+    const std::wstring token = TrimWhitespace(ControlText(kIdAccessToken));
+    std::vector<std::wstring> chatIds;
+    const LogFunction log = [this](LogLevel level, const std::wstring& text) {
+        log_.Log(level, text);
+    };
+    if (!ConfirmTestSendAllowed(token, recipients_, chatIds, log,
+                                reinterpret_cast<std::uintptr_t>(Window()))) {
+        return;
+    }
+    log_.Info(L"Sending test notification...");
+    EnableWindow(Control(kIdTest), FALSE);
+    SetStatus(L"Status: Sending Test...");
+    StartTestSendForWindow(Window(), TelegramProviderFactory(TelegramHttp()), token,
+                           std::move(chatIds));
+}
+
+void MainWindow::OnTestSendResult(const TestSendResult& result) {
+    EnableWindow(Control(kIdTest), TRUE);
+    const TestSendPresentation shown = PresentTestSendResult(result);
+    log_.Log(shown.log.level, shown.log.text);
+    SetStatus(shown.statusLine);
+    PromptRequest prompt = shown.prompt;
+    prompt.owner = reinterpret_cast<std::uintptr_t>(Window());
+    ShowPrompt(prompt);
+}
+
+void MainWindow::StartFolderDetection() {
+    SetStatus(L"Status: Detecting Outlook Folders...");
+    EnableWindow(Control(kIdDetectFolders), FALSE);
+    EnableWindow(Control(kIdLoad), FALSE);
+    detecting_ = true;
+    // A detection that cannot start still reports, as a failed detection.
+    if (services_.startFolderDetection) {
+        services_.startFolderDetection(Window());
+    } else {
+        wrenpost::StartFolderDetection(Window());
+    }
+}
+
+void MainWindow::OnFoldersDetected(bool found, std::vector<SelectedFolder> folders) {
+    detecting_ = false;
+    EnableWindow(Control(kIdDetectFolders), TRUE);
+    EnableWindow(Control(kIdLoad), TRUE);
+    if (!found) {
+        log_.Error(L"Failed to detect Outlook folders.");
+        SetStatus(L"Status: Outlook Detect Failed");
+        Tell(Window(), L"Outlook Error",
+             L"Failed to detect Outlook folders. Make sure Outlook is installed and configured.",
+             PromptIcon::Error);
+        return;
+    }
+    const std::size_t visible = folders.size();
+    fillingTree_ = true;
+    folderTree_.Fill(folders);
+    log_.Info(L"Outlook folders loaded into tree.");
+    log_.Info(L"Visible Outlook folders: " + std::to_wstring(visible));
+    const int restored = folderTree_.CheckFolders(selectedFolders_);
+    fillingTree_ = false;
+    log_.Info(L"Selected folders restored: " + std::to_wstring(restored));
+    SetStatus(L"Status: Outlook Tree Loaded");
+}
+
+void MainWindow::OnFolderChecksChanged() {
+    selectedFolders_ = folderTree_.CollectChecked();
+    RebuildFolderTitleList();
+    SetControlText(kIdFoldersCount, L"Folders: " + std::to_wstring(selectedFolders_.size()));
+}
+
+void MainWindow::RebuildFolderTitleList() {
+    HWND list = Control(kIdFolderTitleList);
+    ListView_DeleteAllItems(list);
+    int row = 0;
+    for (const SelectedFolder& folder : selectedFolders_) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = row;
+        item.pszText = const_cast<wchar_t*>(folder.FolderPath.c_str());
+        ListView_InsertItem(list, &item);
+        const std::wstring title = TitleOf(folder.FolderPath);
+        ListView_SetItemText(list, row, 1, const_cast<wchar_t*>(title.c_str()));
+        ++row;
+    }
+}
+
+std::wstring MainWindow::TitleOf(const std::wstring& folderPath) const {
+    for (const FolderTitle& title : folderTitles_) {
+        if (title.FolderPath == folderPath) {
+            return title.Title;
+        }
+    }
+    return std::wstring();
+}
+
+int MainWindow::SelectedTitleRow() const {
+    const int row = ListView_GetNextItem(Control(kIdFolderTitleList), -1, LVNI_SELECTED);
+    return row >= 0 && row < static_cast<int>(selectedFolders_.size()) ? row : -1;
+}
+
+void MainWindow::OnFolderTitleSelected() {
+    const int row = SelectedTitleRow();
+    if (row >= 0) {
+        SetControlText(kIdFolderTitle,
+                       TitleOf(selectedFolders_[static_cast<std::size_t>(row)].FolderPath));
+    }
+}
+
+void MainWindow::SetFolderTitle() {
+    const int row = SelectedTitleRow();
+    if (row < 0) {
+        return;
+    }
+    const std::wstring title = TrimWhitespace(ControlText(kIdFolderTitle));
+    const std::wstring& path = selectedFolders_[static_cast<std::size_t>(row)].FolderPath;
+    ListView_SetItemText(Control(kIdFolderTitleList), row, 1, const_cast<wchar_t*>(title.c_str()));
+    for (FolderTitle& existing : folderTitles_) {
+        if (existing.FolderPath == path) {
+            existing.Title = title;
+            return;
+        }
+    }
+    folderTitles_.push_back({path, title});
+}
+
+void MainWindow::SetTitleMode(bool single) {
+    CheckRadioButton(Window(), kIdTitlesYes, kIdTitlesNo, single ? kIdTitlesYes : kIdTitlesNo);
+    ShowTitleControls();
+}
+
+void MainWindow::ToggleLaunchAtStartup() {
+    const bool wanted = IsChecked(kIdLaunchAtStartup);
+    const bool done = wanted ? EnableLaunchAtStartup() : DisableLaunchAtStartup();
+    if (done) {
+        log_.Info(wanted ? L"Launch at Windows startup enabled."
+                         : L"Launch at Windows startup disabled.");
+        return;
+    }
+    log_.Error(wanted ? L"Failed to enable Launch at Windows startup."
+                      : L"Failed to disable Launch at Windows startup.");
+    // The box shows what Windows will do, not what was asked for.
+    SendMessageW(Control(kIdLaunchAtStartup), BM_SETCHECK,
+                 IsLaunchAtStartupEnabled() ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void MainWindow::ClearForm() {
+    if (monitoring_) {
+        Tell(Window(), L"Monitoring Active",
+             L"Monitoring is currently running.\n\nPlease stop monitoring before using Clear.",
+             PromptIcon::Warning);
+        return;
+    }
+    // A check still running belongs to the old profile: its result must not come back.
+    botChecks_.Supersede();
+    StopSpinner();
+    SetControlText(kIdProfileName, L"");
+    SetControlText(kIdAccessToken, L"");
+    ForgetCheckedBot();
+    for (int id : {kIdSource, kIdOperation, kIdProvider}) {
+        SendMessageW(Control(id), CB_SETCURSEL, 0, 0);
+    }
+    SetControlText(kIdCheckSeconds, L"10");
+    recipients_.clear();
+    SetControlText(kIdRecipientCount, L"0");
+    folderTitles_.clear();
+    SetControlText(kIdNotificationTitle, L"");
+    SetControlText(kIdFolderTitle, L"");
+    SetTitleMode(true);
+    SendMessageW(Control(kIdSendExistingUnread), BM_SETCHECK, BST_UNCHECKED, 0);
+    selectedFolders_.clear();
+    fillingTree_ = true;
+    folderTree_.Fill({});
+    fillingTree_ = false;
+    ListView_DeleteAllItems(Control(kIdFolderTitleList));
+    SetControlText(kIdFoldersCount, L"Folders: 0");
+    StartFolderDetection();
+    SetControlText(kIdLastCheck, L"Last Check: -");
+    SetControlText(kIdMessagesSent, L"Messages Sent: 0");
+    SetControlText(kIdQueue, L"Queue: 0");
+    SetStatus(L"Status: Cleared");
+    log_.Info(L"All fields cleared. Form reset to a new, unsaved profile.");
+}
+
+void MainWindow::StopCommand() {
+    if (!monitoring_) {
+        Tell(Window(), L"Not Running", L"Monitor is not running.", PromptIcon::Information);
+        return;
+    }
+    StopMonitoring();
+}
+
+void MainWindow::StopMonitoring() {
+    tray_.SetState(TrayState::Stopping);
+    monitoring_ = false;
+    tray_.SetState(TrayState::Stopped);
+    lamp_ = LampState::Stopped;
+    InvalidateRect(Control(kIdMonitorLamp), nullptr, TRUE);
+    SetStatus(L"Status: Monitor Stopped");
+    log_.Info(L"MonitorEngine stopped.");
+}
+
+void MainWindow::OnTrayCallback(LPARAM event) {
+    if (LOWORD(event) == WM_LBUTTONDBLCLK) {
+        OnTrayCommand(kTrayRestore);
+    } else if (LOWORD(event) == WM_RBUTTONUP) {
+        if (const int chosen = ShowTrayMenu(Window())) {
+            OnTrayCommand(chosen);
+        }
+    }
+}
+
+void MainWindow::Restore() {
+    ShowWindow(Window(), SW_RESTORE);
+    // While one of our dialogs runs, it is what the user must see first.
+    HWND modal = ActiveModalDialog();
+    SetForegroundWindow(modal != nullptr ? modal : Window());
+}
+
+void MainWindow::OnTrayCommand(int id) {
+    if (id == kTrayRestore) {
+        Restore();
+    } else if (id == kTrayStopMonitor) {
+        Restore();
+        if (ActiveModalDialog() == nullptr) {
+            StopCommand();
+        }
+    } else if (id == kTrayExit) {
+        Exit();
+    }
+}
+
+void MainWindow::Exit() {
+    // Destroying the window under a dialog's loop would leave that loop running without an
+    // owner: end the dialog first and exit once its loop has returned.
+    if (HWND modal = ActiveModalDialog()) {
+        DestroyWindow(modal);
+        PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
+        return;
+    }
+    if (monitoring_) {
+        StopMonitoring();
+    }
+    tray_.Remove();
+    DestroyWindow(Window());
+}
+
+void MainWindow::StopSpinner() {
+    KillTimer(Window(), kTimerSpinner);
+    spinnerRunning_ = false;
+    SetControlText(kIdSpinner, L"");
+}
+
+void MainWindow::EnableBotLinks(bool enable) {
+    EnableWindow(Control(kIdShareBot), enable ? TRUE : FALSE);
+    EnableWindow(Control(kIdOpenBot), enable ? TRUE : FALSE);
+}
+
+}  // namespace wrenpost

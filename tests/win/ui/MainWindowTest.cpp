@@ -1,0 +1,381 @@
+// The main window's form under wine: its layout at the sizes and DPIs that matter, the folder
+// tree and titles, stale bot checks, the tray, and leaving while a dialog is open.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "common/AppMessages_win.h"
+#include "common/PostedRecord_win.h"
+#include "outlook/FolderDiscovery_win.h"
+#include "support/PromptRecorder.h"
+#include "support/Screenshot_win.h"
+#include "telegram/TelegramMessages_win.h"
+#include "ui/main/AboutDialog_win.h"
+#include "ui/main/MainWindow_win.h"
+
+namespace wrenpost {
+namespace {
+
+using namespace std::chrono_literals;
+
+void Pump(
+    const std::function<bool()>& done = [] { return false; },
+    std::chrono::milliseconds timeout = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    MSG msg;
+    do {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) {
+            return;
+        }
+        Sleep(5);
+    } while (std::chrono::steady_clock::now() < deadline);
+}
+
+RECT ClientRectOf(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
+    SelectedFolder folder;
+    folder.StoreName = store;
+    folder.FolderPath = path;
+    folder.Name = path;
+    folder.EntryId = std::wstring(L"id-") + path;
+    return folder;
+}
+
+// The answer of the window's first check, as its worker posts it.
+std::unique_ptr<BotCheckResultRecord> CheckAnswer() {
+    auto record = std::make_unique<BotCheckResultRecord>();
+    record->result.generation = 1;
+    record->result.token = L"123456:sample-token";
+    record->result.success = true;
+    record->result.botFirstName = L"Sample Bot";
+    record->result.botUsername = L"sample_bot";
+    return record;
+}
+
+class MainWindowTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(MainWindow::RegisterWindowClass(GetModuleHandleW(nullptr)));
+    }
+    void TearDown() override {
+        releaseTransport_ = true;
+        if (window_ && window_->Window()) {
+            DestroyWindow(window_->Window());
+        }
+        Pump([] { return true; }, 0ms);
+    }
+
+    MainWindow& Open(std::function<void(MainWindowServices&)> adjust = {}) {
+        MainWindowServices services;
+        services.logCapacity = 200;
+        services.trayNotify = [this](DWORD message, NOTIFYICONDATAW*) {
+            ++trayCalls_[message];
+            return TRUE;
+        };
+        // A check never answers by itself: the tests post the worker's result when they want it.
+        services.telegramTransport = [this](const HttpRequest&) {
+            while (!releaseTransport_) {
+                Sleep(10);
+            }
+            return HttpResponse{};
+        };
+        services.startFolderDetection = [](HWND window) {
+            auto record = std::make_unique<FolderDiscoveryRecord>();
+            record->Found = true;
+            record->Folders = {Folder(L"Mailbox", L"Inbox"), Folder(L"Mailbox", L"Inbox\\Orders")};
+            return PostRecord(window, kFolderDiscoveryMessage, std::move(record));
+        };
+        if (adjust) {
+            adjust(services);
+        }
+        window_ = std::make_unique<MainWindow>(std::move(services));
+        EXPECT_TRUE(window_->Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
+        Pump([] { return true; }, 0ms);
+        return *window_;
+    }
+
+    void Click(int id) {
+        SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(window_->Control(id)));
+    }
+    void SetText(int id, const wchar_t* text) { SetWindowTextW(window_->Control(id), text); }
+
+    // Checks the tree item of the folder "Inbox\Orders" with the keyboard, as a person would.
+    void CheckOrdersWithSpace() {
+        Click(kIdDetectFolders);
+        Pump([this] { return IsWindowEnabled(window_->Control(kIdDetectFolders)) != FALSE; });
+        HWND tree = window_->Control(kIdFolderTree);
+        TreeView_Expand(tree, TreeView_GetRoot(tree), TVE_EXPAND);
+        HTREEITEM item = TreeView_GetRoot(tree);
+        for (int depth = 0; depth < 2 && item != nullptr; ++depth) {
+            item = TreeView_GetChild(tree, item);
+        }
+        TreeView_Expand(tree, TreeView_GetParent(tree, item), TVE_EXPAND);
+        item = TreeView_GetChild(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
+        ASSERT_NE(item, nullptr);
+        TreeView_SelectItem(tree, item);
+        SetFocus(tree);
+        SendMessageW(tree, WM_KEYDOWN, VK_SPACE, 0);
+        SendMessageW(tree, WM_KEYUP, VK_SPACE, 0);
+        Pump([this] { return window_->ControlText(kIdFoldersCount) == L"Folders: 1"; });
+    }
+
+    // Every control where the layout puts it for the window's present client area.
+    void ExpectPlacedByTheLayout() {
+        RECT client{};
+        GetClientRect(window_->Window(), &client);
+        const FormLayout layout =
+            LayoutMainForm(client.right, client.bottom, static_cast<int>(window_->Dpi()),
+                           GetSystemMetricsForDpi(SM_CXVSCROLL, window_->Dpi()));
+        ASSERT_FALSE(layout.controls.empty());
+        for (const PlacedControl& placed : layout.controls) {
+            const RECT got = ClientRectOf(window_->Control(placed.id));
+            const FormRect& want = placed.place;
+            EXPECT_EQ(got.left, want.x) << placed.id;
+            EXPECT_EQ(got.top, want.y - window_->ScrollOffset()) << placed.id;
+            EXPECT_EQ(got.right - got.left, want.width) << placed.id;
+            if (FindFormControl(placed.id)->kind != ControlKind::DropDown) {
+                EXPECT_EQ(got.bottom - got.top, want.height) << placed.id;
+            }
+        }
+    }
+
+    void ResizeClient(int width, int height) {
+        RECT window{}, client{};
+        GetWindowRect(window_->Window(), &window);
+        GetClientRect(window_->Window(), &client);
+        SetWindowPos(window_->Window(), nullptr, 0, 0,
+                     width + (window.right - window.left) - client.right,
+                     height + (window.bottom - window.top) - client.bottom,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
+
+    testing::PromptRecorder prompts_;
+    std::unique_ptr<MainWindow> window_;
+    std::map<DWORD, int> trayCalls_;
+    std::atomic<bool> releaseTransport_{false};
+};
+
+TEST_F(MainWindowTest, LaysOutTheFormAtTheMinimumSizeAndBelowIt) {
+    Open();
+    SetWindowPos(window_->Window(), nullptr, 0, 0, 900, 964, SWP_NOZORDER | SWP_NOMOVE);
+    ExpectPlacedByTheLayout();
+    testing::SaveScreenshot(window_->Window(), L"main-window-minimum");
+    DestroyWindow(window_->Window());
+
+    // A screen too short for the form's minimum lets the window shrink below it.
+    Open([](MainWindowServices& services) {
+        services.workArea = [](HWND) { return RECT{0, 0, 1280, 900}; };
+    });
+    ResizeClient(884, 895);  // below 902: the fixed tree and log heights
+    ExpectPlacedByTheLayout();
+    const RECT tree = ClientRectOf(window_->Control(kIdFolderTree));
+    const RECT log = ClientRectOf(window_->Control(kIdLogView));
+    EXPECT_EQ(tree.bottom - tree.top, 71);
+    EXPECT_EQ(log.bottom - log.top, 49);
+}
+
+TEST_F(MainWindowTest, At144DpiEveryControlIsTheNinetySixDpiOneTimesOneAndAHalf) {
+    // Small enough that one and a half times the window still fits the test's screen.
+    Open([](MainWindowServices& services) {
+        services.workArea = [](HWND) { return RECT{0, 0, 800, 700}; };
+    });
+    ResizeClient(800, 700);
+    std::map<int, RECT> base;
+    for (const FormControl& control : MainFormControls()) {
+        base[control.id] = ClientRectOf(window_->Control(control.id));
+    }
+    RECT window{}, client{};
+    GetWindowRect(window_->Window(), &window);
+    GetClientRect(window_->Window(), &client);
+    RECT suggested{window.left, window.top,
+                   window.left + 1200 + (window.right - window.left) - client.right,
+                   window.top + 1050 + (window.bottom - window.top) - client.bottom};
+    SendMessageW(window_->Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    ASSERT_EQ(window_->Dpi(), 144u);
+    GetClientRect(window_->Window(), &client);
+    ASSERT_EQ(client.right, 1200);
+    ASSERT_EQ(client.bottom, 1050);
+    testing::SaveScreenshot(window_->Window(), L"main-window-144dpi");
+    for (const FormControl& control : MainFormControls()) {
+        if (control.kind == ControlKind::DropDown || control.id == kIdDetachButton) {
+            continue;  // the drop-down's height is the font's; the scroll bar's width is the
+                       // system's
+        }
+        const RECT a = base[control.id];
+        const RECT b = ClientRectOf(window_->Control(control.id));
+        for (auto [unscaled, scaled] : {std::pair{a.left, b.left},
+                                        {a.top, b.top},
+                                        {a.right, b.right},
+                                        {a.bottom, b.bottom}}) {
+            EXPECT_NEAR(scaled, unscaled * 1.5, 1.0) << control.id;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, FitsASmallScreenAndEveryButtonCanBeScrolledTo) {
+    const RECT area{0, 0, 1366, 768};
+    Open([&area](MainWindowServices& services) {
+        services.workArea = [area](HWND) { return area; };
+    });
+    RECT window{};
+    GetWindowRect(window_->Window(), &window);
+    EXPECT_GE(window.left, area.left);
+    EXPECT_GE(window.top, area.top);
+    EXPECT_LE(window.right, area.right);
+    EXPECT_LE(window.bottom, area.bottom);
+    testing::SaveScreenshot(window_->Window(), L"main-window-1366x768");
+
+    RECT client{};
+    GetClientRect(window_->Window(), &client);
+    const auto visible = [&](int id) {
+        const RECT rect = ClientRectOf(window_->Control(id));
+        return rect.top >= 0 && rect.bottom <= client.bottom;
+    };
+    for (const FormControl& control : MainFormControls()) {
+        const bool clickable = control.kind == ControlKind::Button ||
+                               control.kind == ControlKind::OwnerDrawnButton ||
+                               control.kind == ControlKind::CheckBox;
+        if (!clickable) {
+            continue;
+        }
+        SendMessageW(window_->Window(), WM_VSCROLL, SB_TOP, 0);
+        if (!visible(control.id)) {
+            SendMessageW(window_->Window(), WM_VSCROLL, SB_BOTTOM, 0);
+        }
+        EXPECT_TRUE(visible(control.id)) << control.id;
+    }
+    ExpectPlacedByTheLayout();
+}
+
+TEST_F(MainWindowTest, SpaceOnATreeItemChecksTheFolderAndSetTitlesOnlyTheSelectedRow) {
+    Open();
+    CheckOrdersWithSpace();
+    ASSERT_EQ(window_->ControlText(kIdFoldersCount), L"Folders: 1");
+    ASSERT_EQ(window_->CheckedFolders().size(), 1u);
+    EXPECT_EQ(window_->CheckedFolders()[0].FolderPath, L"Inbox\\Orders");
+
+    Click(kIdTitlesNo);
+    EXPECT_TRUE(IsWindowVisible(window_->Control(kIdFolderTitleList)));
+    EXPECT_FALSE(IsWindowVisible(window_->Control(kIdNotificationTitle)));
+    HWND list = window_->Control(kIdFolderTitleList);
+    ASSERT_EQ(ListView_GetItemCount(list), 1);
+    SetText(kIdFolderTitle, L"  Orders!  ");
+    Click(kIdSetFolderTitle);  // no row selected: nothing changes
+    EXPECT_TRUE(window_->FolderTitles().empty());
+
+    ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+    SetText(kIdFolderTitle, L"  Orders!  ");
+    Click(kIdSetFolderTitle);
+    ASSERT_EQ(window_->FolderTitles().size(), 1u);
+    EXPECT_EQ(window_->FolderTitles()[0], (FolderTitle{L"Inbox\\Orders", L"Orders!"}));
+    wchar_t shown[64] = {};
+    ListView_GetItemText(list, 0, 1, shown, 64);
+    EXPECT_STREQ(shown, L"Orders!");
+
+    SetText(kIdProfileName, L"Orders desk");
+    SetText(kIdAccessToken, L"123456:sample-token");
+    Click(kIdCheckBot);
+    PostRecord(window_->Window(), kBotCheckResultMessage, CheckAnswer());
+    Pump([this] { return window_->ControlText(kIdBotName) == L"Sample Bot"; });
+    testing::SaveScreenshot(window_->Window(), L"main-window-profile");
+}
+
+TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
+    struct Case {
+        const char* name;
+        std::function<void(MainWindowTest&)> between;
+        const wchar_t* botName;
+    };
+    const Case cases[] = {
+        {"nothing", [](MainWindowTest&) {}, L"Sample Bot"},
+        {"CLEAR", [](MainWindowTest& t) { t.Click(kIdClear); }, L""},
+        {"token edit", [](MainWindowTest& t) { t.SetText(kIdAccessToken, L"123:other"); }, L""},
+    };
+    for (const Case& c : cases) {
+        Open();
+        SetText(kIdAccessToken, L"123456:sample-token");
+        Click(kIdCheckBot);
+        ASSERT_EQ(window_->ControlText(kIdBotName), L"Loading...") << c.name;
+        c.between(*this);
+        ASSERT_TRUE(PostRecord(window_->Window(), kBotCheckResultMessage, CheckAnswer()));
+        Pump([] { return true; }, 0ms);
+        EXPECT_EQ(window_->ControlText(kIdBotName), c.botName) << c.name;
+        EXPECT_EQ(IsWindowEnabled(window_->Control(kIdShareBot)) != FALSE, *c.botName != L'\0')
+            << c.name;
+        DestroyWindow(window_->Window());
+    }
+}
+
+TEST_F(MainWindowTest, EnterOnAFocusedButtonClicksIt) {
+    Open();
+    SetFocus(window_->Control(kIdRulesHelp));
+    MSG enter{window_->Control(kIdRulesHelp), WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+    ASSERT_TRUE(IsDialogMessageW(window_->Window(), &enter));
+    const auto asked = prompts_.Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].caption, L"Notification Rules");
+}
+
+TEST_F(MainWindowTest, TheTrayStopsNothingWhenIdleAndComesBackAfterExplorerRestarts) {
+    Open();
+    ShowWindow(window_->Window(), SW_HIDE);
+    SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), 0);
+    EXPECT_TRUE(IsWindowVisible(window_->Window()));
+    const auto asked = prompts_.Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, L"Monitor is not running.");
+
+    ASSERT_EQ(trayCalls_[NIM_ADD], 1);
+    SendMessageW(window_->Window(), TrayIcon::TaskbarCreatedMessage(), 0, 0);
+    EXPECT_EQ(trayCalls_[NIM_ADD], 2);
+}
+
+HWND g_mainForExit = nullptr;
+
+// Runs inside the About dialog's own loop: the user picks "Exit" from the tray once it is up.
+void CALLBACK ExitFromTrayOnceAboutIsUp(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (FindWindowW(kAboutDialogClass, nullptr) != nullptr) {
+        KillTimer(nullptr, timer);
+        PostMessageW(g_mainForExit, WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
+    }
+}
+
+TEST_F(MainWindowTest, TrayExitWhileAboutIsOpenEndsTheDialogAndThenTheMessageLoop) {
+    Open();
+    g_mainForExit = window_->Window();
+    PostMessageW(g_mainForExit, WM_COMMAND, MAKEWPARAM(kIdAbout, BN_CLICKED), 0);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, &ExitFromTrayOnceAboutIsUp);
+    MSG msg;
+    BOOL got = 0;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(got, 0);  // WM_QUIT reached the outer loop
+    EXPECT_FALSE(IsWindow(g_mainForExit));
+    EXPECT_EQ(FindWindowW(kAboutDialogClass, nullptr), nullptr);
+    EXPECT_EQ(trayCalls_[NIM_DELETE], 1);
+}
+
+}  // namespace
+}  // namespace wrenpost

@@ -1,0 +1,427 @@
+// The tray icon and its menu, the About dialog and the registry of open modal dialogs, on real
+// Win32 under wine.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/Text.h"
+#include "common/UniqueHandle_win.h"
+#include "support/Screenshot_win.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/main/AboutDialog_win.h"
+#include "ui/main/TrayIcon_win.h"
+#include "update/UpdateManifest.h"
+#include "update/UpdateService_win.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr UINT kCallback = WM_APP + 300;
+
+HWND TopWindow(const wchar_t* title) {
+    return CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 640,
+                           480, nullptr, nullptr, nullptr, nullptr);
+}
+
+// Runs `action` from the next message loop that dispatches (a modal one, typically). Timer
+// procedures cannot capture, hence the one pending action.
+std::function<void()> pendingAction;
+void RunSoon(std::function<void()> action) {
+    pendingAction = std::move(action);
+    SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        const std::function<void()> action = std::move(pendingAction);
+        pendingAction = nullptr;
+        action();
+    });
+}
+
+// ---- tray icon
+
+struct NotifyCall {
+    DWORD message;
+    HWND window;
+    UINT id;
+    UINT flags;
+    UINT callback;
+    HICON icon;
+    std::wstring tip;
+};
+
+enum class Op { Add, AddRefused, Running, Stopping, Readd, Remove, Destroy };
+
+TEST(TrayIcon, TellsTheShellWhatToShowAndAddsItAgainAfterExplorerRestarts) {
+    struct Expected {
+        DWORD message;
+        TrayState shows;  // ignored for NIM_DELETE
+    };
+    const struct {
+        const char* name;
+        std::vector<Op> ops;
+        std::vector<Expected> calls;
+        bool addedAtEnd;
+    } cases[] = {
+        {"add shows red", {Op::Add}, {{NIM_ADD, TrayState::Stopped}}, true},
+        {"states modify the icon",
+         {Op::Add, Op::Stopping, Op::Running},
+         {{NIM_ADD, TrayState::Stopped},
+          {NIM_MODIFY, TrayState::Stopping},
+          {NIM_MODIFY, TrayState::Running}},
+         true},
+        {"readd keeps the state",
+         {Op::Add, Op::Running, Op::Readd},
+         {{NIM_ADD, TrayState::Stopped},
+          {NIM_MODIFY, TrayState::Running},
+          {NIM_ADD, TrayState::Running}},
+         true},
+        {"nothing before add", {Op::Running, Op::Readd, Op::Remove}, {}, false},
+        {"removed stays removed",
+         {Op::Add, Op::Remove, Op::Readd, Op::Running, Op::Remove},
+         {{NIM_ADD, TrayState::Stopped}, {NIM_DELETE, {}}},
+         false},
+        {"destruction removes",
+         {Op::Add, Op::Destroy},
+         {{NIM_ADD, TrayState::Stopped}, {NIM_DELETE, {}}},
+         false},
+        // The shell may not be ready when the program starts with Windows.
+        {"a refused add is retried on TaskbarCreated",
+         {Op::AddRefused, Op::Running, Op::Readd},
+         {{NIM_ADD, TrayState::Stopped}, {NIM_ADD, TrayState::Running}},
+         true},
+    };
+    HWND window = TopWindow(L"tray owner");
+    for (const auto& c : cases) {
+        std::vector<NotifyCall> calls;
+        BOOL answer = TRUE;
+        std::optional<TrayIcon> tray(std::in_place, [&](DWORD message, NOTIFYICONDATAW* data) {
+            calls.push_back({message, data->hWnd, data->uID, data->uFlags, data->uCallbackMessage,
+                             data->hIcon, data->szTip});
+            return answer;
+        });
+        HICON icons[3] = {};
+        for (const Op op : c.ops) {
+            switch (op) {
+                case Op::Add:
+                case Op::AddRefused:
+                    answer = op == Op::Add;
+                    EXPECT_EQ(tray->Add(window, kCallback, nullptr, 96), answer) << c.name;
+                    answer = TRUE;
+                    for (const TrayState s :
+                         {TrayState::Stopped, TrayState::Running, TrayState::Stopping}) {
+                        icons[static_cast<int>(s)] = tray->IconFor(s);
+                    }
+                    break;
+                case Op::Running:
+                    tray->SetState(TrayState::Running);
+                    break;
+                case Op::Stopping:
+                    tray->SetState(TrayState::Stopping);
+                    break;
+                case Op::Readd:
+                    tray->Readd();
+                    break;
+                case Op::Remove:
+                    tray->Remove();
+                    break;
+                case Op::Destroy:
+                    tray.reset();
+                    break;
+            }
+        }
+        if (tray) {
+            EXPECT_EQ(tray->IsAdded(), c.addedAtEnd) << c.name;
+        }
+        ASSERT_EQ(calls.size(), c.calls.size()) << c.name;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const NotifyCall& call = calls[i];
+            EXPECT_EQ(call.message, c.calls[i].message) << c.name << " " << i;
+            EXPECT_EQ(call.window, window) << c.name << " " << i;
+            EXPECT_EQ(call.id, 1u) << c.name << " " << i;
+            if (call.message != NIM_DELETE) {
+                EXPECT_EQ(call.flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+                EXPECT_EQ(call.callback, kCallback) << c.name << " " << i;
+                EXPECT_EQ(call.tip, L"Wrenpost") << c.name << " " << i;
+                EXPECT_EQ(call.icon, icons[static_cast<int>(c.calls[i].shows)])
+                    << c.name << " " << i;
+            }
+        }
+    }
+    DestroyWindow(window);
+}
+
+// Straight-alpha pixels of an icon's colour bitmap, top-down, and its side length.
+std::vector<RGBQUAD> IconPixels(HICON icon, int& size) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) {
+        return {};
+    }
+    const UniqueGdiObject colour(info.hbmColor);
+    const UniqueGdiObject mask(info.hbmMask);
+    BITMAP bitmap{};
+    GetObjectW(colour.get(), sizeof(bitmap), &bitmap);
+    size = bitmap.bmWidth;
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = size;
+    format.bmiHeader.biHeight = -size;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    std::vector<RGBQUAD> pixels(static_cast<std::size_t>(size) * size);
+    const UniqueWindowDc screen(nullptr);
+    if (GetDIBits(screen.get(), static_cast<HBITMAP>(colour.get()), 0, size, pixels.data(), &format,
+                  DIB_RGB_COLORS) != size) {
+        return {};
+    }
+    return pixels;
+}
+
+TEST(TrayIcon, DrawsOpaqueDotsInTheStateColoursOnATransparentGroundScaledForTheDpi) {
+    const struct {
+        TrayState state;
+        COLORREF colour;
+    } dots[] = {
+        {TrayState::Stopped, RGB(210, 50, 50)},
+        {TrayState::Running, RGB(50, 190, 60)},
+        {TrayState::Stopping, RGB(220, 185, 0)},
+    };
+    HWND window = TopWindow(L"tray owner");
+    for (const UINT dpi : {96u, 144u}) {
+        TrayIcon tray([](DWORD, NOTIFYICONDATAW*) { return TRUE; });
+        ASSERT_TRUE(tray.Add(window, kCallback, nullptr, dpi));
+        for (const auto& dot : dots) {
+            int size = 0;
+            const std::vector<RGBQUAD> pixels = IconPixels(tray.IconFor(dot.state), size);
+            ASSERT_EQ(size, MulDiv(16, static_cast<int>(dpi), 96)) << dpi;
+            ASSERT_EQ(pixels.size(), static_cast<std::size_t>(size * size));
+            const RGBQUAD centre = pixels[(size / 2) * size + size / 2];
+            EXPECT_EQ(RGB(centre.rgbRed, centre.rgbGreen, centre.rgbBlue), dot.colour) << dpi;
+            EXPECT_EQ(centre.rgbReserved, 255) << dpi;
+            EXPECT_EQ(pixels[0].rgbReserved, 0) << dpi;
+            EXPECT_EQ(pixels[size * size - 1].rgbReserved, 0) << dpi;
+        }
+    }
+    DestroyWindow(window);
+}
+
+TEST(TrayIconMenu, ReturnsTheChosenCommandOrNothingWhenDismissed) {
+    const struct {
+        std::vector<WPARAM> keys;
+        int expected;
+    } cases[] = {
+        {{VK_ESCAPE}, 0},
+        {{VK_DOWN, VK_RETURN}, kTrayRestore},
+        {{VK_DOWN, VK_DOWN, VK_RETURN}, kTrayStopMonitor},
+        {{VK_UP, VK_RETURN}, kTrayExit},
+    };
+    HWND window = TopWindow(L"tray owner");
+    for (const auto& c : cases) {
+        // Keys reach the menu's own loop once it is open; a menu that ignores them is closed
+        // after a while, failing the row instead of hanging.
+        RunSoon([&] {
+            for (const WPARAM key : c.keys) {
+                PostMessageW(window, WM_KEYDOWN, key, 0);
+            }
+        });
+        const UINT_PTR safety =
+            SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+        EXPECT_EQ(ShowTrayMenu(window), c.expected) << c.keys.size();
+        KillTimer(nullptr, safety);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+    DestroyWindow(window);
+}
+
+// ---- the registry of open modal dialogs
+
+HWND DialogStandIn(HWND owner) {
+    return CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, owner,
+                           nullptr, nullptr, nullptr);
+}
+
+TEST(ModalRegistry, NamesTheInnermostRunningDialogAndForgetsEachWhenItsLoopEnds) {
+    HWND owner = TopWindow(L"owner");
+    HWND outer = DialogStandIn(owner);
+    HWND inner = DialogStandIn(outer);
+    std::vector<HWND> seen;
+    bool outerDone = false;
+    seen.push_back(ActiveModalDialog());
+    RunSoon([&] {
+        seen.push_back(ActiveModalDialog());
+        RunSoon([&] {
+            seen.push_back(ActiveModalDialog());
+            DestroyWindow(inner);
+        });
+        EXPECT_EQ(RunModalLoop(outer, inner, {}), ModalEnd::DialogGone);
+        seen.push_back(ActiveModalDialog());
+        outerDone = true;
+    });
+    EXPECT_EQ(RunModalLoop(owner, outer, [&] { return outerDone; }), ModalEnd::Done);
+    seen.push_back(ActiveModalDialog());
+    EXPECT_EQ(seen, (std::vector<HWND>{nullptr, outer, inner, outer, nullptr}));
+
+    // A loop left by an exception forgets its dialog too.
+    EXPECT_THROW(RunModalLoop(owner, outer, []() -> bool { throw 1; }), int);
+    EXPECT_EQ(ActiveModalDialog(), nullptr);
+    DestroyWindow(outer);
+    DestroyWindow(owner);
+}
+
+// ---- About dialog
+
+std::wstring ExpectedVersionLine() {
+    const std::optional<Version> version = ReadProgramVersion();
+    return L"Version " + (version ? VersionText(*version) : Utf8ToWide(WRENPOST_VERSION_TEXT));
+}
+
+std::vector<std::wstring> StaticTexts(HWND dialog) {
+    std::vector<std::wstring> texts;
+    for (HWND child = FindWindowExW(dialog, nullptr, L"Static", nullptr); child != nullptr;
+         child = FindWindowExW(dialog, child, L"Static", nullptr)) {
+        wchar_t text[256] = {};
+        GetWindowTextW(child, text, 256);
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
+HWND Button(HWND dialog, const wchar_t* text) {
+    return FindWindowExW(dialog, nullptr, L"Button", text);
+}
+
+POINT Centre(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+class AboutTest : public ::testing::Test {
+protected:
+    void SetUp() override { owner_ = TopWindow(L"About owner"); }
+    void TearDown() override {
+        DestroyWindow(owner_);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    // Opens the dialog, runs `whileOpen` on it from inside its loop, and returns how it ended.
+    ModalEnd Run(const std::function<void(HWND)>& whileOpen,
+                 const std::function<void(HWND)>& checkForUpdates) {
+        RunSoon([whileOpen] {
+            HWND dialog = FindWindowW(kAboutDialogClass, L"About Wrenpost");
+            ASSERT_NE(dialog, nullptr);
+            whileOpen(dialog);
+        });
+        // A dialog that ignores what the row does is destroyed later: a failure, not a hang.
+        const UINT_PTR safety = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) {
+            DestroyWindow(FindWindowW(kAboutDialogClass, nullptr));
+        });
+        const ModalEnd end = RunAboutDialog(owner_, checkForUpdates);
+        KillTimer(nullptr, safety);
+        EXPECT_EQ(FindWindowW(kAboutDialogClass, nullptr), nullptr);
+        EXPECT_TRUE(IsWindowEnabled(owner_));
+        return end;
+    }
+
+    HWND owner_ = nullptr;
+};
+
+TEST_F(AboutTest, ShowsTheProgramsVersionCentredOverItsDisabledOwner) {
+    std::vector<std::wstring> texts;
+    bool ownerEnabled = true;
+    POINT centre{};
+    const auto end = Run(
+        [&](HWND dialog) {
+            texts = StaticTexts(dialog);
+            ownerEnabled = IsWindowEnabled(owner_);
+            centre = Centre(dialog);
+            EXPECT_TRUE(testing::SaveScreenshot(dialog, L"about"));
+            PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+        },
+        [](HWND) {});
+    EXPECT_EQ(end, ModalEnd::Done);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), ExpectedVersionLine()), texts.end());
+    EXPECT_FALSE(ownerEnabled);
+    const POINT ownerCentre = Centre(owner_);
+    EXPECT_LE(std::abs(centre.x - ownerCentre.x), 1);
+    EXPECT_LE(std::abs(centre.y - ownerCentre.y), 1);
+}
+
+enum class Ending { Escape, Enter, CloseBox, CloseButton, TabToCheckThenEnter, Quit, Destroyed };
+
+TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
+    const struct {
+        Ending how;
+        bool withCallback;
+        ModalEnd expected;
+        int checks;
+    } cases[] = {
+        {Ending::Escape, false, ModalEnd::Done, 0},
+        {Ending::Enter, true, ModalEnd::Done, 0},  // Close is the default button
+        {Ending::CloseBox, true, ModalEnd::Done, 0},
+        {Ending::CloseButton, true, ModalEnd::Done, 0},
+        {Ending::TabToCheckThenEnter, true, ModalEnd::Done, 1},
+        {Ending::Quit, true, ModalEnd::Quit, 0},
+        {Ending::Destroyed, true, ModalEnd::DialogGone, 0},
+    };
+    for (const auto& c : cases) {
+        const int row = static_cast<int>(c.how);
+        std::vector<HWND> checkedFrom;
+        HWND opened = nullptr;
+        const auto end = Run(
+            [&](HWND dialog) {
+                opened = dialog;
+                HWND check = Button(dialog, L"Check for Updates");
+                EXPECT_EQ(IsWindowEnabled(check) != FALSE, c.withCallback) << row;
+                HWND focus = GetFocus();
+                switch (c.how) {
+                    case Ending::Escape:
+                        PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+                        break;
+                    case Ending::Enter:
+                        PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 0);
+                        break;
+                    case Ending::CloseBox:
+                        PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+                        break;
+                    case Ending::CloseButton:
+                        PostMessageW(Button(dialog, L"Close"), BM_CLICK, 0, 0);
+                        break;
+                    case Ending::TabToCheckThenEnter:
+                        PostMessageW(focus, WM_KEYDOWN, VK_TAB, 0);
+                        PostMessageW(focus, WM_KEYDOWN, VK_RETURN, 0);
+                        PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0);
+                        break;
+                    case Ending::Quit:
+                        PostQuitMessage(7);
+                        break;
+                    case Ending::Destroyed:
+                        DestroyWindow(dialog);
+                        break;
+                }
+            },
+            c.withCallback
+                ? std::function<void(HWND)>([&](HWND about) { checkedFrom.push_back(about); })
+                : std::function<void(HWND)>());
+        EXPECT_EQ(end, c.expected) << row;
+        EXPECT_EQ(checkedFrom, std::vector<HWND>(c.checks, opened)) << row;
+        MSG msg{};
+        const bool quitReposted = PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+        EXPECT_EQ(quitReposted, c.how == Ending::Quit) << row;
+        if (quitReposted) {
+            EXPECT_EQ(msg.wParam, 7u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wrenpost
