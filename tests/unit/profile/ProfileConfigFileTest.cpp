@@ -51,7 +51,7 @@ TEST(ProfileConfigFile, IsWrittenByteForByteInTheFixedLayoutAndReadsBack) {
     ASSERT_TRUE(store.ReadProfileConfig(dir / L"SalesConfig.json"));
     EXPECT_EQ(store.Current(), SampleConfig());
 
-    EXPECT_EQ(ParseProfileConfig(L"{\"Source\": \"\"}").Source, L"Outlook Classic");  // the default
+    EXPECT_EQ(ParseProfileConfig(L"{\"Source\": \"\"}"), ProfileConfig{});
 
     // A failed read or write keeps the store and the old file.
     const std::string before = ReadAllBytes(dir / L"SalesConfig.json");
