@@ -1,3 +1,4 @@
+// The id a Token Vault hand-off passes on the command line of a new instance.
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
@@ -7,13 +8,10 @@ namespace {
 
 TEST(VaultLaunch, TakesTheWordAfterTheSwitchOrNothingForAnOrdinaryStart) {
     const struct {
-        const wchar_t* commandLine;
-        const wchar_t* id;
+        const wchar_t *commandLine, *id;
     } cases[] = {
-        {L"--new-instance-from-vault abc123", L"abc123"},
         {L"\"C:\\W\\Wrenpost.exe\" --new-instance-from-vault \t X9 more", L"X9"},
         {L"--new-instance-from-vaultID", L"ID"},
-        {L"", L""},
         {L"--new-instance-from-vault", L""},
         {L"--new-instance-from-vault   ", L""},
         {L"--new-instance-from-vau abc", L""},

@@ -1,17 +1,14 @@
-// What a cycle does with the messages it read: admission, titles, delivery to the recipients,
-// counters, and the notification times written back to the profile under its file lock.
+// What a cycle does with the messages it read: admission, Notification Rules (reloaded every
+// cycle), titles, delivery to the recipients, counters, and the notification times written back
+// to the profile under its file lock.
 #include <gtest/gtest.h>
 
 #include "MonitorTestKit.h"
-#include "common/LocalTime.h"
+#include "rules/RulesFile.h"
 #include "unit/profile/WindowSave.h"
 
 namespace wrenpost::testing {
 namespace {
-
-std::wstring Summary(const MailSnapshot& m) {
-    return m.ReceivedTime + L" | " + m.SenderName + L" | " + m.Subject;
-}
 
 TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
     clock.Advance(std::chrono::milliseconds(700));  // START pressed within a second
@@ -19,35 +16,26 @@ TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
     const std::int64_t startSecond = start - 7000000;
     const std::vector<MailSnapshot> inbox{
         Mail(kInbox, L"Before", startSecond - 1, L"<b>"),
-        Mail(kInbox, L"Undated", 0, L"<u>", false),
+        Mail(kInbox, L"Undated", 0, L"<u>"),
         Mail(kInbox, L"In the start second", startSecond, L"<s>"),
         Mail(kInbox, L"Later", startSecond + 5 * kTicksPerSecond, L"<l>"),
         Mail(kArchive, L"Later", startSecond + 5 * kTicksPerSecond, L"<l>"),  // a copy
     };
     reader.Push(inbox);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(channel.Sent().size(), 2u);
-    EXPECT_EQ(channel.Sent()[0].Body, L"In the start second");
-    EXPECT_EQ(Logged(L"STALE_SKIPPED Subject=\"Before\"", true), 1u);
-    EXPECT_EQ(Logged(L"FRESHNESS_UNKNOWN_SKIPPED Subject=\"Undated\"", true), 1u);
-    ASSERT_EQ(reader.Calls().size(), 1u);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // all remembered now
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].Body, L"In the start second");
+    EXPECT_EQ(Logged(L"STALE_SKIPPED"), 1u);
     EXPECT_EQ(reader.Calls()[0].Limit, 5);
     EXPECT_FALSE(reader.Calls()[0].IncludeOld);
-    EXPECT_EQ(reader.Calls()[0].Folders, profile.SelectedFolders);
-
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // all remembered now
-    EXPECT_EQ(channel.Sent().size(), 2u);
-    EXPECT_EQ(Logged(L"STALE_SKIPPED", true), 1u);
-    EXPECT_EQ(Logged(L"Baseline completed. Old messages will not be sent."), 1u);
 
     engine->Stop();  // backlog mode: old and undated unread mail is sent too
     StartManual(600, /*includeOld=*/true);
-    EXPECT_EQ(Logged(L"Backlog mode is enabled", true), 1u);
     reader.Push(inbox);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(channel.Sent().size(), 2u + 4u);
-    EXPECT_EQ(LastReport().Sent, 4);  // counted from the new session's start
-    EXPECT_EQ(Logged(L"Baseline completed (backlog mode)", true), 1u);
+    EXPECT_EQ(sent.size(), 2u + 4u);
+    EXPECT_EQ(last.Sent, 4);  // counted from the new session's start
     EXPECT_EQ(reader.Calls().back().Limit, 50);
     EXPECT_TRUE(reader.Calls().back().IncludeOld);
 }
@@ -55,80 +43,42 @@ TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
 TEST_F(MonitorEngineTest, SendsToEveryAllowedRecipientAndQueuesUntilOneAccepts) {
     profile.Recipients = {Recipient(L"100"), Recipient(L"200", false), Recipient(L"-300")};
     WriteProfile();
-    channel.Fail({L"100", L"-300"});
+    failing = {L"100", L"-300"};
     StartManual();
-    const MailSnapshot message = Fresh(L"Quarterly report");
-    reader.Push({message});
-    for (int cycle = 1; cycle <= 2; ++cycle) {
-        ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-        EXPECT_EQ(LastReport().Queued, cycle);
-        EXPECT_EQ(LastReport().Sent, 0);
-    }
-    EXPECT_EQ(Logged(L"Telegram send failed for recipient 100: Quarterly report - HTTP 502"), 2u);
-    EXPECT_EQ(Logged(L"Telegram failed, will retry: " + Summary(message)), 2u);
-    EXPECT_TRUE(Copy(notified).empty());
+    reader.Push({Fresh(L"Quarterly report")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // queued again
+    EXPECT_EQ(last.Queued, 2);
+    EXPECT_EQ(last.Sent, 0);
+    EXPECT_EQ(Logged(L"Telegram failed, will retry: "), 2u);
+    EXPECT_TRUE(notified.empty());
 
-    channel.Fail({});
+    failing = {};
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // sent once, then remembered
-    const auto sent = channel.Sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].ChatId + sent[1].ChatId + sent[1].BotToken, L"100-300123:TOKEN");
-    EXPECT_EQ(Logged(L"Telegram sent: " + Summary(message)), 1u);
-    EXPECT_EQ(LastReport().Sent, 1);
-    EXPECT_EQ(LastReport().Queued, 2);
-}
-
-TEST_F(MonitorEngineTest, WithoutAllowedRecipientsOrChannelEachMessageIsQueuedEveryCycle) {
-    profile.Recipients = {Recipient(L"100", false)};
-    WriteProfile();
-    StartManual();
-    reader.Push({Fresh(L"One"), Fresh(L"Two")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(Logged(L"No allowed Telegram recipients configured."), 4u);
-    EXPECT_EQ(LastReport().Queued, 4);
-    EXPECT_TRUE(channel.Sent().empty());
-
-    engine->Stop();
-    auto deps = Dependencies();
-    deps.MakeProvider = nullptr;
-    engine = std::make_unique<MonitorEngine>(std::move(deps));
-    profile.Recipients = {Recipient(L"100")};
-    WriteProfile();
-    StartManual();
-    reader.Push({Fresh(L"Three")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(Logged(L"Telegram failed, will retry: " + Summary(Fresh(L"Three"))), 1u);
+    EXPECT_EQ(last.Sent, 1);
+    EXPECT_EQ(last.Queued, 2);
 }
 
 TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {
-    const std::wstring lowerInbox = L"\\\\Mailbox\\inbox";
-    const struct {
-        bool same;
-        std::wstring common;
-        std::vector<std::wstring> expected;  // for Inbox, Archive, inbox
-    } rows[] = {
-        {true, L"Office mail", {L"Office mail", L"Office mail", L"Office mail"}},
-        {true, L"", {L"New Outlook Mail", L"New Outlook Mail", L"New Outlook Mail"}},
-        {false, L"Unused", {L"Inbox news", L"New Outlook Mail", L"New Outlook Mail"}},
-    };
-    for (const auto& row : rows) {
-        profile.UseSameTitle = row.same;
-        profile.DefaultTitle = row.common;
-        profile.FolderTitles = {{kInbox, L"Inbox news"}, {kArchive, L""}, {kInbox, L"Second"}};
+    profile.DefaultTitle = L"Office";
+    profile.FolderTitles = {{kInbox, L"Inbox news"}, {kArchive, L""}, {kInbox, L"Second"}};
+    for (const bool same : {true, false}) {
+        profile.UseSameTitle = same;
         WriteProfile();
         StartManual();
-        reader.Push({Fresh(L"a"), Fresh(L"b", kArchive), Fresh(L"c", lowerInbox)});
+        reader.Push({Fresh(L"a"), Fresh(L"b", kArchive), Fresh(L"c", L"\\\\Mailbox\\inbox")});
         ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
         engine->Stop();
-        const auto sent = channel.Sent();
-        ASSERT_EQ(sent.size() % 3, 0u);
-        for (std::size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(sent[sent.size() - 3 + i].Title, row.expected[i]) << row.common << i;
-        }
         clock.Advance(std::chrono::seconds(1));
     }
+    std::wstring titles;
+    for (const SentMessage& message : sent) {
+        titles += message.Title + L"|";
+    }
+    EXPECT_EQ(titles, L"Office|Office|Office|Inbox news|New Outlook Mail|New Outlook Mail|");
 }
 
 // Notification times reach the window and the file; the file lock is held only for the
@@ -136,59 +86,69 @@ TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {
 TEST_F(MonitorEngineTest, NotificationTimesAreWrittenBackWithoutDelayingOrUndoingASave) {
     profile.Recipients = {Recipient(L"100"), Recipient(L"200")};
     WriteProfile();
-    channel.Fail({L"200"});
+    failing = {L"200"};
     StartManual();
-    reader.Push({Mail(kInbox, L"old", start - kTicksPerSecond, L"<o>")});
-    const auto unchanged = std::filesystem::last_write_time(ConfigPath()) - std::chrono::hours(1);
-    std::filesystem::last_write_time(ConfigPath(), unchanged);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(std::filesystem::last_write_time(ConfigPath()), unchanged);  // nothing delivered
-
     reader.PushHang();
     clock.OnNextSleep([this] { EXPECT_FALSE(WindowSave(ConfigPath(), profile).Waited); });
     ASSERT_EQ(Cycle(), MonitorCycleResult::TimedOut);
     reader.Release();
 
-    channel.OnSend([this] {
-        ProfileConfig edited = profile;
-        edited.DefaultTitle = L"Edited meanwhile";
-        edited.Recipients[0].DisplayName = L"Renamed";
-        edited.Recipients[1] = Recipient(L"400");
-        EXPECT_FALSE(WindowSave(ConfigPath(), edited).Waited);
-    });
+    ProfileConfig expected = profile;  // the window's edits
+    expected.DefaultTitle = L"Edited meanwhile";
+    expected.Recipients[0].DisplayName = L"Renamed";
+    expected.Recipients.push_back(Recipient(L"400"));
+    onSend = [&] { EXPECT_FALSE(WindowSave(ConfigPath(), expected).Waited); };
     reader.Push({Fresh(L"a")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    const auto told = Copy(notified);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].first, L"100");
-    std::int64_t seconds = 0;
-    EXPECT_TRUE(ParseLocalTimestamp(told[0].second, seconds));
-    const ProfileConfig saved = SavedProfile();
-    EXPECT_EQ(saved.DefaultTitle, L"Edited meanwhile");
-    ASSERT_EQ(saved.Recipients.size(), 2u);
-    EXPECT_EQ(saved.Recipients[0].DisplayName, L"Renamed");
-    EXPECT_EQ(saved.Recipients[0].LastNotification, told[0].second);
-    EXPECT_EQ(saved.Recipients[1].ChatId, L"400");
-    EXPECT_EQ(saved.Recipients[1].LastNotification, L"Never");
-}
+    ASSERT_EQ(notified.size(), 1u);  // to the window, and into the file
+    expected.Recipients[0].LastNotification = notified[0].second;
+    std::wstring text;
+    ASSERT_TRUE(ReadTextFile(ConfigPath(), text));
+    EXPECT_EQ(ParseProfileConfig(text), expected);
 
-TEST_F(MonitorEngineTest, AProfileRemovedDuringTheCycleIsNotRecreated) {
-    StartManual();
-    channel.OnSend([this] { std::filesystem::remove(ConfigPath()); });
-    reader.Push({Fresh(L"a")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
-    EXPECT_EQ(Logged(L"Could not re-read " + ConfigPath().wstring() +
-                     L" to record notification times; skipped for this cycle."),
-              1u);
-    EXPECT_EQ(LastReport().Sent, 1);
-
-    WriteProfile();
-    channel.OnSend([] { FailNextAtomicWritesForTesting(1); });
+    // A profile removed during the cycle is not recreated.
+    onSend = [this] { std::filesystem::remove(ConfigPath()); };
     reader.Push({Fresh(L"b")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(Logged(L"Could not write notification times to " + ConfigPath().wstring() + L"."),
-              1u);
+    EXPECT_FALSE(std::filesystem::exists(ConfigPath()));
+}
+
+// A rule for the inbox that applies `actions` to mail whose subject contains `word`.
+NotificationRule Rule(const std::wstring& word, std::vector<RuleAction> actions) {
+    NotificationRule rule;
+    rule.Id = rule.Name = word;
+    rule.FolderPath = kInbox;
+    rule.Conditions = {{L"Subject", L"Contains", word, false}};
+    rule.Actions = std::move(actions);
+    return rule;
+}
+
+TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOrCorruptOnesSendEverything) {
+    const auto rulesPath = dir / L"WorkRules.json";
+    const RuleAction send{L"Send Telegram Notification", L""};
+    StartManual();
+    const std::vector<NotificationRule> rules{
+        Rule(L"spam", {{L"Ignore Email", L""}}),
+        Rule(L"vip", {send, {L"Override Notification Title", L"VIP mail"}}),
+        Rule(L"plain", {send, {L"Override Notification Title", L""}})};
+    ASSERT_TRUE(SaveRulesFile(rulesPath, {1, true, rules}));
+    reader.Push({Fresh(L"SPAM"), Fresh(L"VIP"), Fresh(L"plain"), Fresh(L"other")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // skipped ones are remembered as handled
+    ASSERT_EQ(sent.size(), 2u);
+    // An empty override keeps the usual title.
+    EXPECT_EQ(sent[0].Title + L"|" + sent[1].Title, L"VIP mail|New Outlook Mail");
+    EXPECT_EQ(Logged(L"Notification skipped by rule: "), 2u);  // spam, and no rule matched
+    EXPECT_EQ(last.Queued, 0);
+
+    ASSERT_TRUE(SaveRulesFile(rulesPath, {1, false, rules}));
+    reader.Push({Fresh(L"more spam")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    WriteAllBytes(rulesPath,
+                  "{\r\n  \"Version\": 1,\r\n  \"Enabled\": true,\r\n  \"Rules\": [\r\n");
+    reader.Push({Fresh(L"even more spam")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    EXPECT_EQ(sent.size(), 4u);
 }
 
 }  // namespace

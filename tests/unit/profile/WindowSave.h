@@ -24,8 +24,7 @@ public:
         s_->changed.wait(lock, [this] { return s_->done || s_->waited; });
         Waited = s_->waited;
     }
-    // A save still waiting is left to finish on its own: the waited-for lock may be held by the
-    // very thread that destroys this.
+    // A waiting save finishes on its own: this thread may hold the lock it waits for.
     ~WindowSave() {
         SetConfigFileLockWaitHookForTesting(nullptr);
         if (thread_.joinable()) {
