@@ -21,6 +21,12 @@ namespace {
 
 constexpr milliseconds kTimeout{30000};
 
+std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
 bool WaitFor(const std::function<bool()>& done, milliseconds timeout = kTimeout) {
     const DWORD deadline = GetTickCount() + static_cast<DWORD>(timeout.count());
     while (!done()) {
@@ -83,20 +89,19 @@ protected:
         if (main_ != nullptr && IsWindow(main_)) {
             PostMessageW(main_, WM_CLOSE, 0, 0);
         }
-        if (program_) {
-            if (!WaitForExit(*program_, milliseconds(10000))) {
-                TerminateProcess(program_->process.get(), 1);
-            }
+        if (program_ && !WaitForExit(program_.get(), milliseconds(10000))) {
+            TerminateProcess(program_.get(), 1);
         }
         (void)outlook_.Stop();
     }
 
     void Start() {
         program_ = Launch(BuildPath(L"bin/Wrenpost.exe"));
-        ASSERT_TRUE(program_.has_value());
-        main_ = WaitForWindow(kMainWindowClass, kMainWindowTitle, program_->id, kTimeout);
+        ASSERT_TRUE(program_);
+        main_ = WaitForWindow(kMainWindowClass, kMainWindowTitle, Id(), kTimeout);
         ASSERT_NE(main_, nullptr);
     }
+    DWORD Id() const { return GetProcessId(program_.get()); }
     HWND Control(int id) const { return GetDlgItem(main_, id); }
     std::wstring Text(int id) const { return WindowText(Control(id)); }
     // Posted, as a click is: a message box the command opens must not block the test.
@@ -113,12 +118,12 @@ protected:
     }
     HWND OpenAbout() const {
         Click(kIdAbout);
-        return WaitForWindow(kAboutDialogClass, nullptr, program_->id, kTimeout);
+        return WaitForWindow(kAboutDialogClass, nullptr, Id(), kTimeout);
     }
 
     FakeBotApiServer server_;
     FakeOutlook outlook_;
-    std::optional<LaunchedProcess> program_;
+    UniqueHandle program_;
     HWND main_ = nullptr;
 };
 
@@ -153,9 +158,9 @@ TEST_F(MainWindowJourneyTest, CheckTheBotPickAFolderGiveItATitleAndReadAbout) {
     ASSERT_TRUE(WaitFor([&] { return SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }));
     Type(kIdFolderTitle, L"New order");
     Click(kIdSetFolderTitle);
-    ASSERT_TRUE(WaitFor([&] { return ListViewCell(list, program_->id, 0, 1) == L"New order"; }))
-        << ListViewCell(list, program_->id, 0, 1);
-    EXPECT_EQ(ListViewCell(list, program_->id, 0, 0), L"\\\\Ann\\Inbox");
+    ASSERT_TRUE(WaitFor([&] { return ListViewCell(list, Id(), 0, 1) == L"New order"; }))
+        << ListViewCell(list, Id(), 0, 1);
+    EXPECT_EQ(ListViewCell(list, Id(), 0, 0), L"\\\\Ann\\Inbox");
 
     HWND about = OpenAbout();
     ASSERT_NE(about, nullptr);
@@ -169,7 +174,7 @@ TEST_F(MainWindowJourneyTest, TrayExitWithAboutOpenEndsTheProgramAndANewStartIsN
     Start();
     ASSERT_NE(OpenAbout(), nullptr);
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
-    EXPECT_EQ(WaitForExit(*program_, kTimeout), std::optional<DWORD>(0));
+    EXPECT_EQ(WaitForExit(program_.get(), kTimeout), std::optional<DWORD>(0));
     Start();  // the single-instance mutex is free again: a window of the new process appears
 }
 
