@@ -113,6 +113,13 @@ LogView::~LogView() {
     Detach();
 }
 
+void LogView::SetFont(HFONT font) {
+    font_ = font;
+    if (edit_ != nullptr && font_ != nullptr) {
+        SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+}
+
 void LogView::Detach() {
     if (edit_ != nullptr && IsWindow(edit_)) {
         RemoveWindowSubclass(edit_, LogViewSubclassProc, kSubclassId);
@@ -143,14 +150,11 @@ bool LogView::Create(HWND parent, int controlId, HFONT font, HWND timerWindow, U
     if (edit_ == nullptr) {
         return false;
     }
-    font_ = font;
     timerWindow_ = timerWindow;
     timerId_ = timerId;
     SendMessageW(edit_, EM_SETBKGNDCOLOR, 0, RGB(0, 0, 0));
     SendMessageW(edit_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    if (font_ != nullptr) {
-        SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-    }
+    SetFont(font);
     SetWindowSubclass(edit_, LogViewSubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return true;
 }

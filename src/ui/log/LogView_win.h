@@ -25,6 +25,8 @@ public:
     // be created.
     bool Create(HWND parent, int controlId, HFONT font, HWND timerWindow, UINT_PTR timerId);
     HWND Control() const { return edit_; }
+    // The font is the caller's and must outlive its use here (line heights are measured with it).
+    void SetFont(HFONT font);
     // Forgets the control (it is being destroyed) so the next Create starts afresh.
     void Detach();
 

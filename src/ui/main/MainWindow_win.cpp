@@ -173,14 +173,11 @@ void MainWindow::CreateFonts() {
 }
 
 void MainWindow::ApplyFonts() {
+    mainLogView_.SetFont(static_cast<HFONT>(logFont_.get()));
     for (const FormControl& control : MainFormControls()) {
         HWND handle = Control(control.id);
-        if (handle == nullptr) {
-            continue;
-        }
-        HGDIOBJ font = control.kind == ControlKind::LogView ? logFont_.get() : uiFont_.get();
-        if (font != nullptr) {
-            SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        if (handle != nullptr && control.kind != ControlKind::LogView && uiFont_) {
+            SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_.get()), TRUE);
         }
     }
 }
@@ -280,6 +277,7 @@ LRESULT MainWindow::OnCreate() {
         dpi_ = 96;
     }
     controlBrush_.reset(CreateSolidBrush(kControlColour));
+    windowBrush_.reset(CreateSolidBrush(kWindowColour));
     CreateFonts();
     // A window without its log or controls would run blind, so it is not created at all.
     if (!CreateControls()) {
@@ -572,13 +570,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND: {
             RECT client{};
             GetClientRect(Window(), &client);
-            HBRUSH brush = HighContrast() ? GetSysColorBrush(COLOR_BTNFACE) : nullptr;
-            UniqueGdiObject own;
-            if (brush == nullptr) {
-                own.reset(CreateSolidBrush(kWindowColour));
-                brush = static_cast<HBRUSH>(own.get());
-            }
-            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+            FillRect(reinterpret_cast<HDC>(wParam), &client,
+                     HighContrast() ? GetSysColorBrush(COLOR_BTNFACE)
+                                    : static_cast<HBRUSH>(windowBrush_.get()));
             return 1;
         }
         case WM_COMMAND:

@@ -156,6 +156,7 @@ private:
     int scrollOffset_ = 0;
     int formHeight_ = 0;
     UniqueGdiObject controlBrush_;
+    UniqueGdiObject windowBrush_;
     UniqueGdiObject logFont_;
     UniqueGdiObject uiFont_;
     UniqueGdiObject boldFont_;
