@@ -78,8 +78,8 @@ TEST(JsonStringDecoder, DecodesEachCallersFormat) {
         {file, LR"(a\"b\\c\/d\n\r\t)", L"a\"b\\c/d\n\r\t"},
         {file, LR"(caf\u00e9 \b\q "x\)", L"cafu00e9 bq \"x\\"},
         {{},
-         LR"(\"\\\/\b\f\n\r\t\u0418\ud83d!\u12x4 \)",
-         L"\"\\/\b\f\n\r\t\u0418\uFFFD!\\u12x4 \\"},
+         LR"(\"\\\/\b\f\n\r\t\u04aA\ud83d!\u12x4 \)",  // hex digits a and A, both ends
+         L"\"\\/\b\f\n\r\t\u04AA\uFFFD!\\u12x4 \\"},
         {manifest, LR"(caf \u00e9\u007f\u0080\ud83d\ude00\"" tail)", L"caf ?\x7f???\"", 37},
         {manifest, L"a\x1f\"", L"", 1, "control character in string"},
         {manifest, LR"(\u0)", L"", 3, "invalid \\u escape"},
