@@ -164,7 +164,8 @@ TEST_F(MainWindowJourneyTest, CheckTheBotPickAFolderGiveItATitleAndReadAbout) {
 
     HWND about = OpenAbout();
     ASSERT_NE(about, nullptr);
-    EXPECT_FALSE(IsWindowEnabled(main_));
+    // The dialog shows itself before its loop disables the owner.
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(main_) == FALSE; }));
     PostMessageW(FindWindowExW(about, nullptr, L"Button", L"Close"), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(about); }));
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(main_) != FALSE; }));
