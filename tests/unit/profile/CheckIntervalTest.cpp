@@ -1,8 +1,8 @@
 // The check-seconds text as SAVE stores it and as START runs it.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <tuple>
+#include <vector>
 
 #include "profile/CheckInterval.h"
 
@@ -12,7 +12,7 @@ namespace {
 TEST(CheckIntervalText, ReadsLikeStringToIntWithTheDefaultForNoNumber) {
     constexpr std::int32_t kMax = 2147483647, kMin = -kMax - 1;
     // SAVE's value, START's value, the texts that give them
-    const std::tuple<std::int32_t, std::int32_t, std::initializer_list<const wchar_t*>> rows[] = {
+    const std::tuple<std::int32_t, std::int32_t, std::vector<const wchar_t*>> rows[] = {
         {10, 10, {L"abc", L"", L"-", L"x5", L"2147483648", L"-2147483649"}},
         {15, 15, {L"15s", L"015"}},
         {7, 7, {L" \t\r\n+7"}},

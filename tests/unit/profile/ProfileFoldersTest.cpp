@@ -2,7 +2,6 @@
 // and temporary ones, and a session's first status file.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <vector>
 
 #include "common/JsonText.h"
@@ -18,11 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 using testing::WriteAllBytes;
-using Entries = std::initializer_list<const wchar_t*>;
+using Entries = std::vector<const wchar_t*>;  // a list member of a tuple would dangle
 
 // Names ending in '/' become folders, the rest files; tokens read-only, which Windows refuses to
 // delete as they are.
-void Fill(const fs::path& folder, Entries entries) {
+void Fill(const fs::path& folder, const Entries& entries) {
     fs::create_directories(folder);
     for (const std::wstring entry : entries) {
         fs::create_directories((folder / entry).parent_path());

@@ -1,7 +1,7 @@
 // Profile names Windows cannot use as a folder or file name are refused with the rule they break.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <vector>
 
 #include "profile/ProfileName.h"
 
@@ -9,7 +9,7 @@ namespace wrenpost {
 namespace {
 
 TEST(ProfileNameRules, EachBrokenRuleIsNamed) {
-    const std::pair<const wchar_t*, std::initializer_list<const wchar_t*>> rows[] = {
+    const std::pair<const wchar_t*, std::vector<const wchar_t*>> rows[] = {
         {L"", {L"Sales Desk", L"", L"CONSOLE", L"COM0", L"LPTX", L"Caf\u00e9.v2"}},
         {L"is a device name",
          {L"con", L"PRN", L"aux.json", L"Nul .x", L"com9", L"LPT1.old.txt", L"COM\u00b9"}},
