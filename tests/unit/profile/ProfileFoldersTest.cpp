@@ -51,7 +51,7 @@ TEST(ProfileFolderScan, FindsTheConfigAndTellsWhetherProfileFilesAreThere) {
         // found name, has profile files
         {{}, nullptr, false},
         {{L"Config.json", L"Rules.json", L"Monitor.json"}, nullptr, false},
-        {{L"notes.txt", L"OpsConfig.json"}, L"Ops", true},
+        {{L"a", L"b", L"c", L"d", L"OpsConfig.json", L"Config.json", L"notes.txt"}, L"Ops", true},
         {{L"salesconfig.json", L"SalesRules.bak"}, nullptr, false},
         {{L"SalesRules.json"}, nullptr, true},
         {{L"XConfig.json/", L"XRules.json/"}, nullptr, false}};
@@ -100,7 +100,10 @@ TEST(OrphanCleanup, DeletesOnlyFoldersOfWorkingStateAndReportsAKeptFolderOnce) {
         {L"e", {L"XMonitor.json", L"notes.txt"}, false},
         {L"f", {L"sub/XMonitor.json"}, false},
         {L"g", {L"XRules.json", L"X.token"}, false},
-        {L"h", {L"a.tmp", L"b.12-x.tmp", L"c.x-12.tmp", L"12-3.tmp"}, false}};
+        {L"h", {L"a.tmp"}, false},
+        {L"i", {L"b.12-x.tmp"}, false},
+        {L"j", {L"c.x-12.tmp"}, false},
+        {L"k", {L"12-3.tmp"}, false}};
     TempDir dir;
     for (const auto& [folder, entries, deleted] : rows) {
         Fill(dir / folder, entries);
@@ -115,8 +118,8 @@ TEST(OrphanCleanup, DeletesOnlyFoldersOfWorkingStateAndReportsAKeptFolderOnce) {
         EXPECT_EQ(fs::exists(dir / folder), !deleted) << folder;
     }
     EXPECT_TRUE(fs::exists(dir / L"loose.token"));
-    EXPECT_EQ(reported.size(), 4u);
-    EXPECT_EQ(lines.size(), 3u + 4u);  // each deletion, each kept folder once
+    EXPECT_EQ(reported.size(), 7u);
+    EXPECT_EQ(lines.size(), 3u + 7u);  // each deletion, each kept folder once
     MakeWritable(dir.Path());
 }
 

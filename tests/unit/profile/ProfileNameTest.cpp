@@ -10,7 +10,7 @@ namespace {
 
 TEST(ProfileNameRules, EachBrokenRuleIsNamed) {
     const std::pair<const wchar_t*, std::vector<const wchar_t*>> rows[] = {
-        {L"", {L"Sales Desk", L"", L"CONSOLE", L"COM0", L"LPTX", L"Caf\u00e9.v2"}},
+        {L"", {L"Sales Desk", L"", L"Bob", L"CONSOLE", L"COM0", L"LPTX", L"Caf\u00e9.v2"}},
         {L"is a device name",
          {L"con", L"PRN", L"aux.json", L"Nul .x", L"com9", L"LPT1.old.txt", L"COM\u00b9"}},
         {L"these characters", {L"a/b", L"a\\b", L"a\"b", L"a|b", L"a:b", L"a*b"}},
