@@ -33,13 +33,6 @@ void Circle(HDC dc, POINT centre, int radius, COLORREF fill, COLORREF outline) {
     SelectObject(dc, oldBrush);
 }
 
-bool HighContrastOn() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof(contrast);
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
 }  // namespace
 
 bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
@@ -64,7 +57,7 @@ void MainWindow::DrawMonitorButton(const DRAWITEMSTRUCT& item) const {
     const RECT& rect = item.rcItem;
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    const bool highContrast = HighContrastOn();
+    const bool highContrast = highContrast_;
     const ButtonColours& colours = item.CtlID == kIdStartMonitor ? kStartColours : kStopColours;
     COLORREF fill = colours.normal;
     COLORREF text = RGB(255, 255, 255);
@@ -149,7 +142,7 @@ LRESULT MainWindow::PaintTitleListItem(NMLVCUSTOMDRAW& draw) const {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
         return CDRF_NOTIFYITEMDRAW;
     }
-    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && !HighContrastOn()) {
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && !highContrast_) {
         const int row = static_cast<int>(draw.nmcd.dwItemSpec);
         if (ListView_GetItemState(draw.nmcd.hdr.hwndFrom, row, LVIS_SELECTED) != 0) {
             // The control would draw the system's selection; the form's blue replaces it.

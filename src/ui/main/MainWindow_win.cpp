@@ -77,7 +77,7 @@ ControlClass ClassFor(const FormControl& control) {
     return {nullptr, 0, 0};
 }
 
-bool HighContrast() {
+bool ReadHighContrast() {
     HIGHCONTRASTW contrast{};
     contrast.cbSize = sizeof(contrast);
     return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
@@ -276,6 +276,7 @@ LRESULT MainWindow::OnCreate() {
     if (dpi_ == 0) {
         dpi_ = 96;
     }
+    highContrast_ = ReadHighContrast();
     controlBrush_.reset(CreateSolidBrush(kControlColour));
     windowBrush_.reset(CreateSolidBrush(kWindowColour));
     CreateFonts();
@@ -491,7 +492,7 @@ bool MainWindow::IsChecked(int id) const {
 }
 
 LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND) {
-    if (HighContrast()) {
+    if (highContrast_) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
@@ -560,6 +561,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // Read once per change rather than on every control's paint.
+            highContrast_ = ReadHighContrast();
+            InvalidateRect(Window(), nullptr, TRUE);
+            break;
         case WM_VSCROLL:
             OnVerticalScroll(wParam);
             return 0;
@@ -571,8 +578,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             RECT client{};
             GetClientRect(Window(), &client);
             FillRect(reinterpret_cast<HDC>(wParam), &client,
-                     HighContrast() ? GetSysColorBrush(COLOR_BTNFACE)
-                                    : static_cast<HBRUSH>(windowBrush_.get()));
+                     highContrast_ ? GetSysColorBrush(COLOR_BTNFACE)
+                                   : static_cast<HBRUSH>(windowBrush_.get()));
             return 1;
         }
         case WM_COMMAND:

@@ -162,6 +162,7 @@ private:
     UniqueGdiObject boldFont_;
     HWND tooltip_ = nullptr;
     int hoveredButton_ = 0;
+    bool highContrast_ = false;  // the system's setting, re-read when settings change
     bool inLayout_ = false;
     bool layoutAgain_ = false;
 
