@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/CommandLine.h"
 #include "common/UniqueHandle_win.h"
 
 namespace wrenpost {
@@ -25,7 +26,10 @@ bool EnableLaunchAtStartup() {
     if (length == 0 || length >= MAX_PATH) {
         return false;
     }
-    const std::wstring quoted = L"\"" + std::wstring(path, length) + L"\"";
+    // The switch makes a log-on start resume monitoring; a value without it (older builds)
+    // still opens the window.
+    const std::wstring quoted = L"\"" + std::wstring(path, length) + L"\" " +
+                                std::wstring(kStartupSwitch);
     const DWORD bytes = static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t));
     return RegSetValueExW(key.get(), kValueName, 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(quoted.c_str()), bytes) == ERROR_SUCCESS;

@@ -8,6 +8,8 @@ namespace wrenpost {
 
 // To the verification window: a VerificationResultRecord.
 inline constexpr UINT kVerificationResultMessage = WM_APP + 1;
+// To the main window: a MonitorStatusRecord from the monitor session's worker.
+inline constexpr UINT kMonitorStatusMessage = WM_APP + 100;
 // The main window to itself: a folder-tree check box changed (no record).
 inline constexpr UINT kFolderChecksChangedMessage = WM_APP + 200;
 // From the notification-area icon: the tray callback (no record).
@@ -20,6 +22,8 @@ inline constexpr UINT kWorkerLogLinesMessage = WM_APP + 501;
 inline constexpr UINT kBotCheckResultMessage = WM_APP + 600;
 // To the main window: a TestSendResultRecord.
 inline constexpr UINT kTestSendResultMessage = WM_APP + 700;
+// To the main window: a RecipientNotifiedRecord from the monitor session's worker.
+inline constexpr UINT kRecipientNotifiedMessage = WM_APP + 800;
 // To the main window: one activity-log line from another thread.
 inline constexpr UINT kLogLineMessage = WM_APP + 900;
 // To the main window: an UpdateCheckRecord.

@@ -67,21 +67,13 @@ bool SameProfileName(std::wstring_view a, std::wstring_view b) {
 
 std::filesystem::path ProfileFolderFor(const std::filesystem::path& profilesFolder,
                                        const std::filesystem::path& currentFolder,
-                                       std::wstring_view name, std::wstring* error) {
+                                       std::wstring_view name) {
     std::error_code failure;
     const std::wstring configName = std::wstring(name) + std::wstring(kConfigSuffix);
     if (!currentFolder.empty() && std::filesystem::exists(currentFolder / configName, failure)) {
         return currentFolder;
     }
-    const std::filesystem::path folder = profilesFolder / std::wstring(name);
-    std::filesystem::create_directories(folder, failure);
-    if (failure) {
-        if (error) {
-            *error = L"Could not create " + folder.wstring();
-        }
-        return {};
-    }
-    return folder;
+    return profilesFolder / std::wstring(name);
 }
 
 std::filesystem::path SaveFolderFor(const std::filesystem::path& picked, std::wstring_view name) {

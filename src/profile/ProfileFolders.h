@@ -27,11 +27,11 @@ bool FolderHasProfileFiles(const std::filesystem::path& folder);
 bool SameProfileName(std::wstring_view a, std::wstring_view b);
 
 // START's folder: the current profile folder when it holds <name>Config.json, otherwise
-// <profiles>\<name>, created when missing. Empty, with the reason in `error`, when it cannot be
-// created.
+// <profiles>\<name>. Nothing is created: START only looks for a saved profile there, and a
+// folder made for a refused or unsaved start would be left behind empty.
 std::filesystem::path ProfileFolderFor(const std::filesystem::path& profilesFolder,
                                        const std::filesystem::path& currentFolder,
-                                       std::wstring_view name, std::wstring* error = nullptr);
+                                       std::wstring_view name);
 
 // SAVE's folder for a picked one: the picked folder itself when its last component is the
 // profile's name, otherwise its sub-folder of that name (not created here).

@@ -98,17 +98,23 @@ std::filesystem::path RulesBackupPath(const std::filesystem::path& rulesPath) {
     return backup;
 }
 
+namespace {
+
+bool CopyToBackup(const std::filesystem::path& rulesPath) {
+    std::string bytes;
+    try {
+        return ReadFileBytes(rulesPath, bytes) &&
+               WriteFileAtomically(RulesBackupPath(rulesPath), bytes);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath, const LogFunction& log) {
     const std::wstring shown = PathText(rulesPath);
-    const std::filesystem::path backup = RulesBackupPath(rulesPath);
-    std::string bytes;
-    bool copied = false;
-    try {
-        copied = ReadFileBytes(rulesPath, bytes) && WriteFileAtomically(backup, bytes);
-    } catch (const std::exception&) {
-        copied = false;
-    }
-    if (!copied) {
+    if (!CopyToBackup(rulesPath)) {
         if (log) {
             log(LogLevel::Error, L"Failed to back up the rules file: " + shown);
         }
@@ -124,6 +130,24 @@ bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath, const LogF
         log(LogLevel::Info, L"Rules recreated: " + shown);
     }
     return true;
+}
+
+bool BackUpUnreadableRulesFile(const std::filesystem::path& rulesPath, const LogFunction& log) {
+    RulesFile ignored;
+    if (LoadRulesFile(rulesPath, ignored) != RuleLoadResult::Corrupt) {
+        return true;
+    }
+    const bool copied = CopyToBackup(rulesPath);
+    if (log) {
+        if (copied) {
+            log(LogLevel::Info, L"The unreadable Notification Rules file was kept as " +
+                                    PathText(RulesBackupPath(rulesPath)) +
+                                    L" before it was replaced.");
+        } else {
+            log(LogLevel::Error, L"Failed to back up the rules file: " + PathText(rulesPath));
+        }
+    }
+    return copied;
 }
 
 CorruptRulesChoice HandleCorruptRulesFile(const std::filesystem::path& rulesPath,

@@ -44,6 +44,12 @@ std::filesystem::path RulesBackupPath(const std::filesystem::path& rulesPath);
 [[nodiscard]] bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath,
                                             const LogFunction& log);
 
+// Before a save replaces the file: a file that exists but cannot be read as rules is first copied
+// to RulesBackupPath and the copy logged, so the rules it may hold are never silently lost. False
+// when that copy failed: the file must then not be replaced.
+[[nodiscard]] bool BackUpUnreadableRulesFile(const std::filesystem::path& rulesPath,
+                                             const LogFunction& log);
+
 enum class CorruptRulesChoice { Recreated, RecreateFailed, Declined };
 
 // The whole step: logs "Rules parse error: " + path, asks the question through ShowPrompt

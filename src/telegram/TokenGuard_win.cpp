@@ -70,6 +70,24 @@ ClaimTokenResult ClaimToken(TokenGuard& guard, const std::wstring& token) {
     return kTokenClaimed;
 }
 
+ClaimTokenResult ClaimTokenAlongside(TokenGuard& guard, const TokenGuard& other,
+                                     const std::wstring& token) {
+    const std::wstring name = TokenMutexName(token);
+    if (name.empty() || !other.mutex || other.heldName != name ||
+        (guard.mutex && guard.heldName == name)) {
+        return ClaimToken(guard, token);
+    }
+    ReleaseToken(guard);
+    HANDLE shared = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), other.mutex.get(), GetCurrentProcess(), &shared, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS)) {
+        return kTokenClaimFailed;
+    }
+    guard.mutex.reset(shared);
+    guard.heldName = name;
+    return kTokenClaimed;
+}
+
 void ReleaseToken(TokenGuard& guard) {
     guard.mutex.reset();
     guard.heldName.clear();

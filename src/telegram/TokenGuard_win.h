@@ -29,6 +29,11 @@ bool IsTokenHeldElsewhere(const TokenGuard& guard, const std::wstring& token);
 
 ClaimTokenResult ClaimToken(TokenGuard& guard, const std::wstring& token);
 
+// ClaimToken for a second guard of this instance: when `other` already holds the token, `guard`
+// shares that claim instead of taking it for another instance's.
+ClaimTokenResult ClaimTokenAlongside(TokenGuard& guard, const TokenGuard& other,
+                                     const std::wstring& token);
+
 void ReleaseToken(TokenGuard& guard);
 
 }  // namespace wrenpost

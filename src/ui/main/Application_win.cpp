@@ -34,10 +34,13 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);
 
-    const std::wstring vaultLaunchId = ParseVaultLaunchId(commandLine ? commandLine : L"");
+    const std::wstring_view arguments = commandLine ? commandLine : L"";
+    const std::wstring vaultLaunchId = ParseVaultLaunchId(arguments);
+    const bool startedAtLogon = HasStartupSwitch(arguments);
     SingleInstanceGuard singleInstance;
     if (vaultLaunchId.empty() && !singleInstance.Acquire()) {
-        ActivateRunningInstance(kMainWindowClass, kMainWindowTitle);
+        // By class alone: the title names the loaded profile.
+        ActivateRunningInstance(kMainWindowClass, nullptr);
         return 0;
     }
 
@@ -45,12 +48,17 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     // apartment with OLE on this thread before any window exists.
     const OleSession ole;
     MainWindow mainWindow;
-    if (!MainWindow::RegisterWindowClass(instance) || !mainWindow.Create(instance, showCommand)) {
+    if (!MainWindow::RegisterWindowClass(instance) ||
+        !mainWindow.Create(instance, startedAtLogon ? SW_HIDE : showCommand)) {
         // Without a window nothing else would tell the user that the start failed.
         ShowPrompt({0, kMainWindowTitle,
                     L"Wrenpost could not create its main window and will close.", PromptIcon::Error,
                     PromptButtons::Ok});
         return 1;
+    }
+
+    if (startedAtLogon) {
+        mainWindow.ResumeLastProfile();
     }
 
     MSG message{};

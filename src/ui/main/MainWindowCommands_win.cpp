@@ -22,16 +22,12 @@
 #include "ui/ModalLoop_win.h"
 #include "ui/main/AboutDialog_win.h"
 #include "ui/main/MainWindow_win.h"
+#include "ui/main/WindowPrompt_win.h"
 
 namespace wrenpost {
 namespace {
 
 constexpr wchar_t kSpinnerFrames[] = L"|/-\\";
-
-PromptAnswer Tell(HWND owner, const wchar_t* caption, const std::wstring& text, PromptIcon icon) {
-    return ShowPrompt(
-        {reinterpret_cast<std::uintptr_t>(owner), caption, text, icon, PromptButtons::Ok});
-}
 
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
     if (!OpenClipboard(owner)) {
@@ -76,8 +72,17 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
             }
             break;
         }
+        case kIdStartMonitor:
+            StartMonitoring();
+            break;
         case kIdStopMonitor:
             StopCommand();
+            break;
+        case kIdSave:
+            SaveProfile();
+            break;
+        case kIdLoad:
+            LoadProfile();
             break;
         case kIdTest:
             StartTestSend();
@@ -184,6 +189,9 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 }
 
 bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (OnMonitorMessage(message, wParam, lParam)) {
+        return true;
+    }
     switch (message) {
         case kBotCheckResultMessage:
             if (auto record = AdoptRecord<BotCheckResultRecord>(wParam, lParam)) {
@@ -213,7 +221,9 @@ bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnTimer(UINT_PTR timer) {
-    if (timer == kTimerLogReturn) {
+    if (timer == kTimerOrphanCleanup) {
+        CleanProfileFolders();
+    } else if (timer == kTimerLogReturn) {
         mainLogView_.OnReturnTimer();
     } else if (timer == kTimerSpinner) {
         spinnerStep_ = (spinnerStep_ + 1) % 4;
@@ -235,7 +245,7 @@ void MainWindow::StartBotCheck() {
     if (!ConfirmTokenEntered(token, owner)) {
         return;
     }
-    if (IsTokenHeldElsewhere(tokenGuard_, token)) {
+    if (TokenInUseElsewhere(token)) {
         PromptRequest prompt = DuplicateTokenPrompt(L"");
         prompt.owner = owner;
         ShowPrompt(prompt);
@@ -259,7 +269,7 @@ void MainWindow::OnBotCheckResult(const BotCheckResult& result) {
     }
     StopSpinner();
     const bool refused =
-        result.success && ClaimToken(tokenGuard_, result.token) == kTokenHeldElsewhere;
+        result.success && ClaimCheckedToken(result.token) == kTokenHeldElsewhere;
     const BotCheckPresentation shown = PresentBotCheckResult(result, refused);
     for (const LogEntry& entry : shown.log) {
         log_.Log(entry.level, entry.text);
@@ -501,26 +511,12 @@ void MainWindow::ClearForm() {
     SetControlText(kIdLastCheck, L"Last Check: -");
     SetControlText(kIdMessagesSent, L"Messages Sent: 0");
     SetControlText(kIdQueue, L"Queue: 0");
+    rules_ = RulesFile{};
+    profileFolder_.clear();
+    profileName_.clear();
+    ShowIdentity();
     SetStatus(L"Status: Cleared");
     log_.Info(L"All fields cleared. Form reset to a new, unsaved profile.");
-}
-
-void MainWindow::StopCommand() {
-    if (!monitoring_) {
-        Tell(Window(), L"Not Running", L"Monitor is not running.", PromptIcon::Information);
-        return;
-    }
-    StopMonitoring();
-}
-
-void MainWindow::StopMonitoring() {
-    tray_.SetState(TrayState::Stopping);
-    monitoring_ = false;
-    tray_.SetState(TrayState::Stopped);
-    lamp_ = LampState::Stopped;
-    InvalidateRect(Control(kIdMonitorLamp), nullptr, TRUE);
-    SetStatus(L"Status: Monitor Stopped");
-    log_.Info(L"MonitorEngine stopped.");
 }
 
 void MainWindow::OnTrayCallback(LPARAM event) {

@@ -8,9 +8,11 @@
 
 #include "app/AppPaths_win.h"
 #include "app/LaunchAtStartup_win.h"
+#include "app/RunningInstances_win.h"
 #include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
 #include "common/Prompt.h"
+#include "profile/TemporaryProfiles.h"
 #include "ui/ModalLoop_win.h"
 
 namespace wrenpost {
@@ -108,7 +110,9 @@ MainWindow::MainWindow(MainWindowServices services)
     : services_(std::move(services)),
       uiThread_(GetCurrentThreadId()),
       logLines_(services_.logCapacity),
-      tray_(services_.trayNotify) {}
+      tray_(services_.trayNotify) {
+    CreateMonitorEngine();
+}
 
 MainWindow::MainWindow(std::size_t logCapacity) : MainWindow(ServicesWithCapacity(logCapacity)) {}
 
@@ -304,6 +308,12 @@ LRESULT MainWindow::OnCreate() {
                     AppFolderWarningText(error), PromptIcon::Warning, PromptButtons::Ok});
     }
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(Window(), GWLP_HINSTANCE));
+    const std::filesystem::path profiles = ProfilesFolder();
+    if (!profiles.empty()) {
+        CleanAbandonedTemporaryProfiles(profiles, &IsInstanceRunning, WindowLog());
+    }
+    CleanProfileFolders();
+    SetTimer(Window(), kTimerOrphanCleanup, 300000, nullptr);
     tray_.Add(Window(), kTrayCallbackMessage, instance, dpi_);
     log_.Info(L"Application started.");
     Layout();
@@ -525,12 +535,14 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OnDestroy() {
-    for (UINT_PTR timer : {UINT_PTR{3001}, kTimerSpinner, UINT_PTR{3098}, kTimerLogReturn}) {
+    for (UINT_PTR timer : {kTimerOrphanCleanup, kTimerSpinner, UINT_PTR{3098}, kTimerLogReturn}) {
         KillTimer(Window(), timer);
     }
     if (monitoring_) {
         StopMonitoring();
     }
+    DeleteTemporaryProfile(temporaryProfile_, WindowLog());
+    ReleaseToken(sessionGuard_);
     tray_.Remove();
     // Waits for a line in flight on a worker, so none reaches this window after it is gone.
     log_.SetSink(nullptr);
@@ -623,6 +635,13 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             OnClose();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam != FALSE) {
+                OnEndSession();
+            }
             return 0;
         case WM_DESTROY:
             OnDestroy();

@@ -6,14 +6,20 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
+#include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/ActivityLog.h"
 #include "common/HttpClient.h"
 #include "common/UniqueHandle_win.h"
+#include "monitor/MonitorEngine.h"
+#include "profile/ProfileCleanup.h"
 #include "profile/ProfileConfig.h"
+#include "rules/RuleModel.h"
 #include "telegram/BotCheck.h"
 #include "telegram/TokenGuard_win.h"
 #include "ui/BaseWindow_win.h"
@@ -29,6 +35,7 @@ namespace wrenpost {
 inline constexpr wchar_t kMainWindowClass[] = L"WrenpostMainWindow";
 inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
 
+inline constexpr UINT_PTR kTimerOrphanCleanup = 3001;
 inline constexpr UINT_PTR kTimerLogReturn = 3097;
 inline constexpr UINT_PTR kTimerSpinner = 3099;
 
@@ -44,6 +51,13 @@ struct MainWindowServices {
     std::function<bool(const std::wstring& link)> openLink;
     // The work area the window must fit into (the monitor's, by default).
     std::function<RECT(HWND window)> workArea;
+    // The folder picker of SAVE and LOAD: false when cancelled. `initial` is the folder to
+    // pre-select.
+    std::function<bool(HWND owner, const std::filesystem::path& initial,
+                        std::filesystem::path& picked)>
+        pickFolder;
+    // The monitor engine's collaborators; by default Outlook, Telegram and the system clock.
+    std::optional<MonitorDependencies> monitor;
 };
 
 class MainWindow : public BaseWindow<MainWindow> {
@@ -59,6 +73,10 @@ public:
     bool Create(HINSTANCE instance, int showCommand);
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Started by Windows at log-on: LOAD the last saved profile and START it from the tray; a
+    // refusal shows the window with its reason.
+    void ResumeLastProfile();
 
     ActivityLog& Log() { return log_; }
     // On the UI thread only; other threads log through Log(), whose lines travel as records.
@@ -77,6 +95,10 @@ public:
     const std::vector<SelectedFolder>& CheckedFolders() const { return selectedFolders_; }
     const std::vector<FolderTitle>& FolderTitles() const { return folderTitles_; }
     const std::wstring& ValidatedToken() const { return validatedToken_; }
+    const std::vector<RecipientEntry>& Recipients() const { return recipients_; }
+    const RulesFile& Rules() const { return rules_; }
+    const std::filesystem::path& CurrentProfileFolder() const { return profileFolder_; }
+    const std::filesystem::path& TemporaryProfile() const { return temporaryProfile_; }
 
     const LogLineBuffer& LogLines() const { return logLines_; }
     LogView& MainLogView() { return mainLogView_; }
@@ -132,8 +154,34 @@ private:
     void SetTitleMode(bool single);
     void ToggleLaunchAtStartup();
     void ClearForm();
+
+    // SAVE and LOAD (MainWindowProfile_win.cpp).
+    LogFunction WindowLog();
+    void SaveProfile();
+    void LoadProfile();
+    void LoadProfileFrom(const std::filesystem::path& folder);
+    bool PickProfileFolder(std::filesystem::path& picked);
+    ProfileConfig GatherProfile() const;
+    void ShowProfile(const ProfileConfig& config, const std::wstring& token);
+    void SaveRulesWithProfile(const std::filesystem::path& rulesPath);
+    void CleanProfileFolders();
+
+    // START and STOP (MainWindowMonitor_win.cpp).
+    void CreateMonitorEngine();
+    bool OnMonitorMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void StartMonitoring();
+    bool PrepareTemporaryProfile(const std::wstring& sessionName, const std::wstring& token,
+                                 std::int32_t interval);
+    void OnMonitorStarted(bool started);
+    void OnMonitorStatus(const std::wstring& lastCheck, std::int32_t sent, std::int32_t queue,
+                         const std::wstring& status);
+    void OnRecipientNotified(const std::wstring& chatId, const std::wstring& when);
     void StopCommand();
     void StopMonitoring();
+    void OnEndSession();
+    void ShowIdentity();
+    ClaimTokenResult ClaimCheckedToken(const std::wstring& token);
+    bool TokenInUseElsewhere(const std::wstring& token) const;
     void OnTrayCallback(LPARAM event);
     void OnTrayCommand(int id);
     void Restore();
@@ -180,8 +228,21 @@ private:
     int spinnerStep_ = 0;
     bool spinnerRunning_ = false;
 
+    std::unique_ptr<MonitorEngine> engine_;
     bool monitoring_ = false;
     LampState lamp_ = LampState::NeverStarted;
+    // The running session's own claim on its token: the form's claim above follows the token
+    // field, this one lasts until STOP.
+    TokenGuard sessionGuard_;
+    std::wstring sessionName_;
+    std::wstring lastCycle_;  // the tray tooltip's "last check" part while monitoring
+
+    ProfileConfigStore store_;
+    RulesFile rules_;
+    std::wstring profileName_;                // of the last successful SAVE or LOAD
+    std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD
+    std::filesystem::path temporaryProfile_;  // the running unsaved session's folder
+    KeptFolderReports keptFolders_;
 };
 
 }  // namespace wrenpost

@@ -1,8 +1,10 @@
 #include "ui/main/TrayIcon_win.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cwchar>
 #include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -121,6 +123,16 @@ void TrayIcon::Readd() {
     }
 }
 
+void TrayIcon::SetTooltip(const std::wstring& text) {
+    if (text == tooltip_) {
+        return;
+    }
+    tooltip_ = text;
+    if (added_) {
+        Notify(NIM_MODIFY);
+    }
+}
+
 UINT TrayIcon::TaskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
@@ -140,7 +152,10 @@ bool TrayIcon::Notify(DWORD message) {
         data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         data.uCallbackMessage = callbackMessage_;
         data.hIcon = IconFor(state_);
-        wcscpy_s(data.szTip, L"Wrenpost");
+        // The shell's limit: a longer text is cut, never refused.
+        const std::size_t length = std::min(tooltip_.size(), std::size(data.szTip) - 1);
+        tooltip_.copy(data.szTip, length);
+        data.szTip[length] = L'\0';
     }
     return notify_(message, &data) != FALSE;
 }

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <functional>
+#include <string>
 
 #include "common/UniqueHandle_win.h"
 
@@ -30,6 +31,9 @@ public:
     bool Add(HWND window, UINT callbackMessage, HINSTANCE instance, UINT dpi);
     void SetState(TrayState state);  // shows that state's icon when added
     TrayState State() const { return state_; }
+    // Shown when the pointer rests on the icon; cut to the shell's 127 characters.
+    void SetTooltip(const std::wstring& text);
+    const std::wstring& Tooltip() const { return tooltip_; }
     void Remove();
     bool IsAdded() const { return added_; }
     // For the TaskbarCreated message (Explorer started or restarted): adds the icon again, with
@@ -46,6 +50,7 @@ private:
     UINT callbackMessage_ = 0;
     bool added_ = false;
     TrayState state_ = TrayState::Stopped;
+    std::wstring tooltip_ = L"Wrenpost";
     UniqueIcon icons_[3];
     HICON programIcon_ = nullptr;  // shared resource icon, never destroyed
 };

@@ -13,7 +13,7 @@
 namespace wrenpost {
 namespace {
 
-TEST(LaunchAtStartup, EnableWritesTheQuotedProgramPathAndDisableRemovesIt) {
+TEST(LaunchAtStartup, EnableWritesTheQuotedProgramPathWithTheSwitchAndDisableRemovesIt) {
     EXPECT_FALSE(IsLaunchAtStartupEnabled());
     ASSERT_TRUE(EnableLaunchAtStartup());
     EXPECT_TRUE(IsLaunchAtStartupEnabled());
@@ -23,8 +23,9 @@ TEST(LaunchAtStartup, EnableWritesTheQuotedProgramPathAndDisableRemovesIt) {
     ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                            L"Wrenpost", RRF_RT_REG_SZ, nullptr, value, &bytes),
               ERROR_SUCCESS);
-    EXPECT_EQ(value, L"\"" + std::wstring(self) + L"\"");
-    EXPECT_EQ(bytes, (wcslen(self) + 3) * sizeof(wchar_t));
+    const std::wstring expected = L"\"" + std::wstring(self) + L"\" --startup";
+    EXPECT_EQ(value, expected);
+    EXPECT_EQ(bytes, (expected.size() + 1) * sizeof(wchar_t));
 
     EXPECT_TRUE(DisableLaunchAtStartup());
     EXPECT_FALSE(IsLaunchAtStartupEnabled());

@@ -1,0 +1,108 @@
+// The main window in this process, under wine: opened with recording seams (tray, prompts), a
+// bot check that answers only when a test posts its result, and a folder detection that finds
+// two folders at once.
+#pragma once
+
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "common/AppMessages_win.h"
+#include "common/PostedRecord_win.h"
+#include "outlook/FolderDiscovery_win.h"
+#include "support/PromptRecorder.h"
+#include "ui/main/MainWindow_win.h"
+
+namespace wrenpost {
+
+using namespace std::chrono_literals;
+
+inline void Pump(
+    const std::function<bool()>& done = [] { return false; },
+    std::chrono::milliseconds timeout = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    MSG msg;
+    do {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) {
+            return;
+        }
+        Sleep(5);
+    } while (std::chrono::steady_clock::now() < deadline);
+}
+
+inline SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
+    SelectedFolder folder;
+    folder.StoreName = store;
+    folder.FolderPath = path;
+    folder.Name = path;
+    folder.EntryId = std::wstring(L"id-") + path;
+    return folder;
+}
+
+class MainWindowFixture : public ::testing::Test {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(MainWindow::RegisterWindowClass(GetModuleHandleW(nullptr)));
+    }
+    void TearDown() override {
+        releaseTransport_ = true;
+        if (window_ && window_->Window()) {
+            DestroyWindow(window_->Window());
+        }
+        Pump([] { return true; }, 0ms);
+    }
+
+    MainWindow& Open(std::function<void(MainWindowServices&)> adjust = {}) {
+        MainWindowServices services;
+        services.logCapacity = 200;
+        services.trayNotify = [this](DWORD message, NOTIFYICONDATAW*) {
+            ++trayCalls_[message];
+            return TRUE;
+        };
+        // A check never answers by itself: the tests post the worker's result when they want it.
+        services.telegramTransport = [this](const HttpRequest&) {
+            while (!releaseTransport_) {
+                Sleep(10);
+            }
+            return HttpResponse{};
+        };
+        services.startFolderDetection = [](HWND window) {
+            auto record = std::make_unique<FolderDiscoveryRecord>();
+            record->Found = true;
+            record->Folders = {Folder(L"Mailbox", L"Inbox"), Folder(L"Mailbox", L"Inbox\\Orders")};
+            return PostRecord(window, kFolderDiscoveryMessage, std::move(record));
+        };
+        if (adjust) {
+            adjust(services);
+        }
+        window_ = std::make_unique<MainWindow>(std::move(services));
+        EXPECT_TRUE(window_->Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
+        Pump([] { return true; }, 0ms);
+        return *window_;
+    }
+
+    void Click(int id) {
+        SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(window_->Control(id)));
+    }
+    void SetText(int id, const wchar_t* text) { SetWindowTextW(window_->Control(id), text); }
+
+protected:
+    testing::PromptRecorder prompts_;
+    std::unique_ptr<MainWindow> window_;
+    std::map<DWORD, int> trayCalls_;
+    std::atomic<bool> releaseTransport_{false};
+};
+
+}  // namespace wrenpost

@@ -1,0 +1,402 @@
+// SAVE, LOAD, START and STOP through the window under wine: the folder picker and the monitor's
+// Outlook and Telegram are answered by the test, the profile files are the real ones.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+
+#include "app/AppPaths_win.h"
+#include "app/AppStateStore_win.h"
+#include "app/RunningInstances_win.h"
+#include "common/LocalTime.h"
+#include "common/TextFile.h"
+#include "profile/ProfileConfig.h"
+#include "profile/TokenFile_win.h"
+#include "rules/RulesFile.h"
+#include "telegram/TokenGuard_win.h"
+#include "win/ui/MainWindowFixture.h"
+
+namespace wrenpost {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr wchar_t kToken[] = L"123456:sample-token";
+
+std::set<std::wstring> FilesBelow(const fs::path& folder) {
+    std::set<std::wstring> files;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        files.insert(it->path().lexically_relative(folder).wstring());
+    }
+    return files;
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    ASSERT_TRUE(WriteFileAtomically(path, bytes));
+}
+
+std::string Bytes(const fs::path& path) {
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(path, bytes)) << path;
+    return bytes;
+}
+
+RulesFile RulesWith(std::size_t count) {
+    RulesFile rules;
+    for (std::size_t i = 0; i < count; ++i) {
+        NotificationRule rule;
+        rule.Id = L"r" + std::to_wstring(i);
+        rule.Name = rule.Id;
+        rules.Rules.push_back(rule);
+    }
+    return rules;
+}
+
+// One allowed recipient (notified `lastNotification`) and the Inbox.
+ProfileConfig DeskProfile(const std::wstring& lastNotification = FormatLocalTimestamp()) {
+    ProfileConfig config;
+    config.Recipients = {{L"42", L"Ann", true, FormatLocalTimestamp(), lastNotification}};
+    config.SelectedFolders = {Folder(L"Mailbox", L"Inbox")};
+    return config;
+}
+
+// A profile folder as SAVE leaves it.
+void WriteProfile(const fs::path& folder, const std::wstring& name, ProfileConfig config,
+                  std::size_t rules = 0) {
+    config.ProfileName = name;
+    ASSERT_TRUE(SaveProfileConfig(folder / (name + L"Config.json"), config));
+    ASSERT_TRUE(WriteTokenFile(folder / (name + L".token"), kToken));
+    ASSERT_TRUE(SaveRulesFile(folder / (name + L"Rules.json"), RulesWith(rules)));
+}
+
+std::int64_t TicksNow() {
+    return std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+class AcceptingProvider final : public NotificationProvider {
+public:
+    SendResult Send(const std::wstring&, const std::wstring&) override { return {true, L""}; }
+    std::wstring Name() const override { return L"test"; }
+};
+
+class ProfileAndMonitorTest : public MainWindowFixture {
+public:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        profiles_ = ProfilesFolder();
+        std::error_code ignored;
+        fs::remove_all(profiles_, ignored);
+        fs::remove(AppStateFilePath(), ignored);
+        fs::create_directories(profiles_);
+    }
+    void TearDown() override {
+        MainWindowFixture::TearDown();
+        std::error_code ignored;
+        fs::remove_all(profiles_, ignored);
+    }
+
+    // Outlook offers one new mail once `mailArrives` is set; every send succeeds.
+    MainWindow& OpenWindow() {
+        return Open([this](MainWindowServices& services) {
+            services.pickFolder = [this](HWND, const fs::path& initial, fs::path& picked) {
+                initialPick_ = initial;
+                picked = nextPick_;
+                return !picked.empty();
+            };
+            MonitorDependencies monitor;
+            monitor.ReadFolders = [this](const std::vector<SelectedFolder>&, std::int32_t, bool,
+                                         std::vector<MailSnapshot>& messages) {
+                if (!mailArrives_) {
+                    return false;
+                }
+                MailSnapshot mail;
+                mail.FolderPath = L"Inbox";
+                mail.Subject = L"Quarterly numbers";
+                mail.EntryId = L"M1";
+                mail.DeliveryTimeUtc = TicksNow() + 600'000'000;
+                mail.DeliveryTimeKnown = true;
+                messages.push_back(mail);
+                return true;
+            };
+            monitor.MakeProvider = [](const std::wstring&, const std::wstring&) {
+                return std::make_unique<AcceptingProvider>();
+            };
+            monitor.KeepAwake = [](bool) {};
+            services.monitor = monitor;
+        });
+    }
+
+    void Load(const fs::path& folder) {
+        nextPick_ = folder;
+        Click(kIdLoad);
+        Pump([this] { return IsWindowEnabled(window_->Control(kIdLoad)) != FALSE; });
+    }
+    std::wstring LastCaption() const {
+        const auto asked = prompts_.Requests();
+        return asked.empty() ? L"" : asked.back().caption;
+    }
+    bool Logged(const std::wstring& text) const {
+        for (const std::wstring& line : window_->LogLines().Lines()) {
+            if (line.find(text) != std::wstring::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    fs::path profiles_;
+    fs::path nextPick_;  // empty: the picker is cancelled
+    fs::path initialPick_;
+    std::atomic<bool> mailArrives_{false};
+};
+
+TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
+    ProfileConfig noFolder = DeskProfile();
+    noFolder.SelectedFolders.clear();
+    WriteProfile(profiles_ / L"NoFolder", L"NoFolder", noFolder);
+    WriteBytes(profiles_ / L"NoToken" / L"NoTokenConfig.json", "{}");
+    WriteProfile(profiles_ / L"Foreign", L"Foreign", DeskProfile());
+    WriteBytes(profiles_ / L"Foreign" / L"Foreign.token", "a token another user encrypted");
+    fs::create_directories(profiles_ / L"Empty");
+    OpenWindow();
+
+    struct Refusal {
+        const wchar_t* what;
+        std::function<void()> prepare;
+        int command;
+        const wchar_t* caption;
+    };
+    const auto form = [this](const wchar_t* name, const wchar_t* token) {
+        SetText(kIdProfileName, name);
+        SetText(kIdAccessToken, token);
+    };
+    const Refusal refusals[] = {
+        {L"SAVE without a name", [&] { form(L"", kToken); }, kIdSave, L"Missing Profile"},
+        {L"SAVE without a token", [&] { form(L"Desk2", L""); }, kIdSave, L"Missing Token"},
+        {L"SAVE as a device name", [&] { form(L"CON", kToken); }, kIdSave,
+         L"Invalid Profile Name"},
+        {L"START as a device name", [&] { form(L"a:b", kToken); }, kIdStartMonitor,
+         L"Invalid Profile Name"},
+        {L"LOAD without a config", [&] { nextPick_ = profiles_ / L"Empty"; }, kIdLoad,
+         L"Missing Config"},
+        {L"LOAD without a token file", [&] { nextPick_ = profiles_ / L"NoToken"; }, kIdLoad,
+         L"Missing Token"},
+        {L"LOAD another user's token", [&] { nextPick_ = profiles_ / L"Foreign"; }, kIdLoad,
+         L"Profile Cannot Be Loaded"},
+        {L"START without a token", [&] { form(L"", L""); }, kIdStartMonitor, L"Missing Token"},
+        {L"START without a recipient", [&] { form(L"", kToken); }, kIdStartMonitor,
+         L"Missing Recipient"},
+        {L"START without a folder",
+         [&] {
+             Load(profiles_ / L"NoFolder");
+             form(L"Unsaved", kToken);
+         },
+         kIdStartMonitor, L"No Outlook Folder Selected"},
+        {L"STOP when nothing runs", [] {}, kIdStopMonitor, L"Not Running"},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.what);
+        refusal.prepare();
+        const std::set<std::wstring> before = FilesBelow(profiles_);
+        const std::size_t asked = prompts_.Requests().size();
+        Click(refusal.command);
+        EXPECT_EQ(prompts_.Requests().size(), asked + 1);
+        EXPECT_EQ(LastCaption(), refusal.caption);
+        EXPECT_EQ(FilesBelow(profiles_), before);
+        EXPECT_FALSE(window_->IsMonitoring());
+    }
+
+    // While a session runs, START, CLEAR and the unread box refuse and change nothing.
+    Load(profiles_ / L"Desk");
+    Click(kIdStartMonitor);
+    ASSERT_TRUE(window_->IsMonitoring());
+    Click(kIdStartMonitor);
+    EXPECT_EQ(LastCaption(), L"Already Running");
+    Click(kIdClear);
+    EXPECT_EQ(LastCaption(), L"Monitoring Active");
+    EXPECT_EQ(window_->ControlText(kIdProfileName), L"Desk");
+    SendMessageW(window_->Control(kIdSendExistingUnread), BM_CLICK, 0, 0);
+    EXPECT_EQ(LastCaption(), L"Monitor Running");
+    EXPECT_EQ(SendMessageW(window_->Control(kIdSendExistingUnread), BM_GETCHECK, 0, 0),
+              BST_UNCHECKED);
+    EXPECT_TRUE(window_->IsMonitoring());
+}
+
+TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTokenOnFailure) {
+    WriteBytes(profiles_ / L"C" / L"Sales" / L"OpsConfig.json", "{}");
+    WriteBytes(profiles_ / L"D" / L"SALES" / L"salesConfig.json", "{}");
+    fs::create_directories(profiles_ / L"A" / L"sales");
+    OpenWindow();
+    SetText(kIdProfileName, L"Sales");
+    SetText(kIdAccessToken, kToken);
+    struct Save {
+        fs::path picked;
+        fs::path folder;  // where the files must land; empty when refused
+    };
+    const Save saves[] = {
+        {profiles_ / L"A" / L"sales", profiles_ / L"A" / L"sales"},  // the name, in any case
+        {profiles_, profiles_ / L"Sales"},
+        {profiles_ / L"C" / L"Sales", {}},  // another profile's folder
+        {profiles_ / L"D" / L"SALES", profiles_ / L"D" / L"SALES"},
+    };
+    for (const Save& save : saves) {
+        SCOPED_TRACE(save.picked.wstring());
+        nextPick_ = save.picked;
+        Click(kIdSave);
+        if (save.folder.empty()) {
+            EXPECT_EQ(LastCaption(), L"Profile Conflict");
+            EXPECT_FALSE(fs::exists(save.picked / L"Sales.token"));
+            continue;
+        }
+        EXPECT_EQ(LastCaption(), L"Saved");
+        EXPECT_EQ(ReadTokenFile(save.folder / L"Sales.token"), kToken);
+        EXPECT_NE(GetFileAttributesW((save.folder / L"Sales.token").c_str()) &
+                      FILE_ATTRIBUTE_HIDDEN,
+                  0u);
+        EXPECT_TRUE(fs::exists(save.folder / L"SalesRules.json"));
+        EXPECT_EQ(window_->CurrentProfileFolder(), save.folder);
+    }
+    // The picker opens where the last save went.
+    Click(kIdSave);
+    EXPECT_EQ(initialPick_, profiles_ / L"D" / L"SALES");
+
+    // A token file that cannot be replaced: the save fails and the old token stays as it was.
+    const fs::path token = profiles_ / L"D" / L"SALES" / L"Sales.token";
+    const std::string before = Bytes(token);
+    SetText(kIdAccessToken, L"999:another-token");
+    {
+        UniqueFileHandle locked(CreateFileW(token.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(locked);
+        Click(kIdSave);
+    }
+    EXPECT_EQ(LastCaption(), L"Save Failed");
+    EXPECT_EQ(Bytes(token), before);
+}
+
+TEST_F(ProfileAndMonitorTest, LoadAppliesRulesOnlyWhenItCompletesAndKeepsUnreadableRulesAside) {
+    WriteProfile(profiles_ / L"Alpha", L"Alpha", DeskProfile(), 1);
+    WriteProfile(profiles_ / L"Beta", L"Beta", DeskProfile(), 2);
+    WriteBytes(profiles_ / L"Beta" / L"Beta.token", "a token another user encrypted");
+    ProfileConfig gamma = DeskProfile();
+    gamma.Recipients.push_back({L"77", L"Gone", true, L"2020-01-01 08:00:00", L"2020-02-01 09:00:00"});
+    WriteProfile(profiles_ / L"Gamma", L"Gamma", gamma);
+    const std::string corrupt = "{ \"Version\": 1, \"Rules\": [ {";
+    WriteBytes(profiles_ / L"Gamma" / L"GammaRules.json", corrupt);
+    OpenWindow();
+
+    Load(profiles_ / L"Alpha");
+    ASSERT_EQ(window_->Rules().Rules.size(), 1u);
+    Load(profiles_ / L"Beta");  // refused at the token
+    EXPECT_EQ(LastCaption(), L"Profile Cannot Be Loaded");
+    EXPECT_EQ(window_->Rules().Rules.size(), 1u);
+    EXPECT_EQ(window_->ControlText(kIdProfileName), L"Alpha");
+
+    Load(profiles_ / L"Gamma");
+    EXPECT_TRUE(window_->Rules().Rules.empty());
+    EXPECT_TRUE(Logged(L"Notification Rules file is corrupted for this profile"));
+    // The recipient silent for years is dropped, in the window and in the file.
+    ASSERT_EQ(window_->Recipients().size(), 1u);
+    ProfileConfigStore reread;
+    ASSERT_TRUE(reread.ReadProfileConfig(profiles_ / L"Gamma" / L"GammaConfig.json"));
+    EXPECT_EQ(reread.Current().Recipients, window_->Recipients());
+    EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"1");
+
+    nextPick_ = profiles_ / L"Gamma";
+    Click(kIdSave);
+    EXPECT_EQ(Bytes(profiles_ / L"Gamma" / L"GammaRules.bak"), corrupt);
+    RulesFile saved = RulesWith(3);
+    EXPECT_EQ(LoadRulesFile(profiles_ / L"Gamma" / L"GammaRules.json", saved),
+              RuleLoadResult::Loaded);
+    EXPECT_TRUE(saved.Rules.empty());
+}
+
+TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileAndReportBack) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(L"Never"));
+    OpenWindow();
+    Load(profiles_ / L"Desk");
+    SetText(kIdProfileName, L"");
+    SetText(kIdCheckSeconds, L"0");
+    mailArrives_ = true;
+    Click(kIdStartMonitor);
+    ASSERT_TRUE(window_->IsMonitoring());
+    const fs::path temporary = window_->TemporaryProfile();
+    const std::wstring folderName = temporary.filename().wstring();
+    EXPECT_EQ(folderName.rfind(L"_Temp_Session_", 0), 0u) << folderName;
+    EXPECT_NE(folderName.find(L"@" + std::to_wstring(GetCurrentProcessId()) + L"-"),
+              std::wstring::npos);
+    const std::wstring name = folderName.substr(0, folderName.rfind(L'@'));
+    ProfileConfigStore config;
+    ASSERT_TRUE(config.ReadProfileConfig(temporary / (name + L"Config.json")));
+    EXPECT_EQ(config.Current().CheckInterval, 10);
+    EXPECT_EQ(ReadTokenFile(temporary / (name + L".token")), kToken);
+
+    // The engine's reports reach the counters and the recipient.
+    Pump([this] { return window_->ControlText(kIdMessagesSent) == L"Messages Sent: 1"; });
+    EXPECT_EQ(window_->ControlText(kIdMessagesSent), L"Messages Sent: 1");
+    Pump([this] { return window_->Recipients()[0].LastNotification != L"Never"; });
+    EXPECT_NE(window_->Recipients()[0].LastNotification, L"Never");
+    EXPECT_EQ(window_->Lamp(), LampState::Running);
+    EXPECT_EQ(window_->Tray().State(), TrayState::Running);
+
+    Click(kIdStopMonitor);
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_EQ(window_->Lamp(), LampState::Stopped);
+    EXPECT_EQ(window_->StatusText(), L"Status: Monitor Stopped");
+
+    // A saved profile whose token file is gone runs as unsaved.
+    fs::remove(profiles_ / L"Desk" / L"Desk.token");
+    SetText(kIdProfileName, L"Desk");
+    Click(kIdStartMonitor);
+    ASSERT_TRUE(window_->IsMonitoring());
+    EXPECT_EQ(window_->TemporaryProfile().filename().wstring().rfind(L"_Temp_Desk@", 0), 0u);
+    // Closing and answering No hides the window and monitoring goes on.
+    prompts_.QueueAnswer(PromptAnswer::No);
+    SendMessageW(window_->Window(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(window_->Window()));
+    EXPECT_TRUE(window_->IsMonitoring());
+    Click(kIdStopMonitor);
+
+    // Another instance runs this token: refused, and no temporary profile is left behind.
+    UniqueHandle otherInstance(CreateMutexW(nullptr, FALSE, TokenMutexName(kToken).c_str()));
+    Click(kIdStartMonitor);
+    EXPECT_EQ(LastCaption(), L"Duplicate Bot Token");
+    EXPECT_FALSE(window_->IsMonitoring());
+    EXPECT_TRUE(FilesBelow(profiles_ / L"_Temporary").empty());
+}
+
+TEST_F(ProfileAndMonitorTest, StartUpRemovesOnlyFoldersNobodyNeeds) {
+    WriteBytes(profiles_ / L"OnlyStatus" / L"Monitor.json", "{}");
+    WriteBytes(profiles_ / L"Notes" / L"notes.txt", "mine");
+    WriteBytes(profiles_ / L"Backup" / L"DeskRules.bak", "rules");
+    fs::create_directories(profiles_ / L"_Temporary");
+    // A crashed instance's session and one of a process that still runs (this one).
+    const fs::path crashed = profiles_ / L"_Temporary" / L"_Temp_A@4000000000-1";
+    WriteBytes(crashed / L"_Temp_A.token", "secret");
+    const fs::path running = TemporaryProfileFolder(profiles_, L"B", CurrentInstance());
+    WriteBytes(running / L"_Temp_B.token", "secret");
+    OpenWindow();
+    EXPECT_FALSE(fs::exists(profiles_ / L"OnlyStatus"));
+    EXPECT_FALSE(fs::exists(crashed));
+    EXPECT_TRUE(fs::exists(running));
+    for (const wchar_t* kept : {L"Notes", L"Backup", L"_Temporary"}) {
+        EXPECT_TRUE(fs::exists(profiles_ / kept)) << kept;
+        EXPECT_EQ(Logged(L"did not write: " + (profiles_ / kept).wstring()),
+                  std::wstring(kept) != L"_Temporary")
+            << kept;
+    }
+}
+
+}  // namespace
+}  // namespace wrenpost
