@@ -28,8 +28,8 @@ bool EnableLaunchAtStartup() {
     }
     // The switch makes a log-on start resume monitoring; a value without it (older builds)
     // still opens the window.
-    const std::wstring quoted = L"\"" + std::wstring(path, length) + L"\" " +
-                                std::wstring(kStartupSwitch);
+    const std::wstring quoted =
+        L"\"" + std::wstring(path, length) + L"\" " + std::wstring(kStartupSwitch);
     const DWORD bytes = static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t));
     return RegSetValueExW(key.get(), kValueName, 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(quoted.c_str()), bytes) == ERROR_SUCCESS;

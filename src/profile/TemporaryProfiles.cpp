@@ -23,8 +23,9 @@ bool ParseNumber(std::wstring_view text, int base, std::uint64_t limit, std::uin
         } else if (base == 16 && c >= L'a' && c <= L'f') {
             digit = c - L'a' + 10;
         }
-        if (digit < 0 || digit >= base || value > (limit - static_cast<std::uint64_t>(digit)) /
-                                                       static_cast<std::uint64_t>(base)) {
+        if (digit < 0 || digit >= base ||
+            value >
+                (limit - static_cast<std::uint64_t>(digit)) / static_cast<std::uint64_t>(base)) {
             return false;
         }
         value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);

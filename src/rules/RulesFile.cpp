@@ -12,7 +12,9 @@
 
 namespace wrenpost {
 
-std::wstring PathText(const std::filesystem::path& path) { return path.wstring(); }
+std::wstring PathText(const std::filesystem::path& path) {
+    return path.wstring();
+}
 
 std::wstring FormatRulesFile(const RulesFile& file) {
     std::wstring out;
@@ -38,9 +40,14 @@ RuleLoadResult ParseRulesFileText(std::wstring_view text, RulesFile& file) {
     RulesFile read;
     std::int32_t version = 0;
     switch (ReadSignedIntField(text, L"Version", version)) {
-        case IntFieldRead::Read: read.Version = version; break;
-        case IntFieldRead::Absent: read.Version = 1; break;
-        case IntFieldRead::OutOfRange: return RuleLoadResult::Corrupt;
+        case IntFieldRead::Read:
+            read.Version = version;
+            break;
+        case IntFieldRead::Absent:
+            read.Version = 1;
+            break;
+        case IntFieldRead::OutOfRange:
+            return RuleLoadResult::Corrupt;
     }
     read.Enabled = ReadJsonBoolField(text, L"Enabled", false);
     if (!ReadRulesMember(text, RuleBlockKind::RulesFile, read.Rules)) {

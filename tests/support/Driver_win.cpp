@@ -35,7 +35,8 @@ std::optional<DWORD> WaitForExit(HANDLE process, milliseconds timeout) {
     return code;
 }
 
-std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId) {
+std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId,
+                              bool hiddenToo) {
     std::vector<HWND> found;
     for (HWND window = nullptr;
          (window = FindWindowExW(nullptr, window, className, nullptr)) != nullptr;) {
@@ -43,7 +44,7 @@ std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DW
         GetWindowThreadProcessId(window, &owner);
         wchar_t text[256] = {};
         GetWindowTextW(window, text, 256);
-        if (IsWindowVisible(window) && (processId == 0 || owner == processId) &&
+        if ((hiddenToo || IsWindowVisible(window)) && (processId == 0 || owner == processId) &&
             (title == nullptr || title == std::wstring(text))) {
             found.push_back(window);
         }

@@ -24,8 +24,10 @@ UniqueHandle Launch(const std::filesystem::path& exe, const std::wstring& argume
 // The exit code, or nullopt when the process did not end in time.
 std::optional<DWORD> WaitForExit(HANDLE process, milliseconds timeout);
 
-// Visible top-level windows of the class and title (nullptr: any), of one process (0: any).
-std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId = 0);
+// Top-level windows of the class and title (nullptr: any), of one process (0: any); only visible
+// ones unless `hiddenToo`.
+std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DWORD processId = 0,
+                              bool hiddenToo = false);
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD processId,
                    milliseconds timeout);
 

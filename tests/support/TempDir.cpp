@@ -36,6 +36,7 @@ std::string ReadAllBytes(const std::filesystem::path& path) {
 }
 
 void WriteAllBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

@@ -268,8 +268,7 @@ void MainWindow::OnBotCheckResult(const BotCheckResult& result) {
         return;
     }
     StopSpinner();
-    const bool refused =
-        result.success && ClaimCheckedToken(result.token) == kTokenHeldElsewhere;
+    const bool refused = result.success && ClaimCheckedToken(result.token) == kTokenHeldElsewhere;
     const BotCheckPresentation shown = PresentBotCheckResult(result, refused);
     for (const LogEntry& entry : shown.log) {
         log_.Log(entry.level, entry.text);

@@ -48,9 +48,8 @@ bool Exists(const std::filesystem::path& path) {
 }  // namespace
 
 void MainWindow::CreateMonitorEngine() {
-    engine_ = std::make_unique<MonitorEngine>(services_.monitor ? *services_.monitor
-                                                                : WindowsMonitorDependencies(
-                                                                      WindowLog()));
+    engine_ = std::make_unique<MonitorEngine>(
+        services_.monitor ? *services_.monitor : WindowsMonitorDependencies(WindowLog()));
 }
 
 bool MainWindow::OnMonitorMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -76,8 +75,7 @@ void MainWindow::StartMonitoring() {
     const bool anyAllowed = std::any_of(recipients_.begin(), recipients_.end(),
                                         [](const RecipientEntry& entry) { return entry.Allowed; });
     if (monitoring_) {
-        Tell(Window(), L"Already Running", L"Monitor is already running.",
-             PromptIcon::Information);
+        Tell(Window(), L"Already Running", L"Monitor is already running.", PromptIcon::Information);
         return;
     }
     const std::int32_t interval = SessionCheckInterval(ControlText(kIdCheckSeconds));
@@ -157,7 +155,7 @@ void MainWindow::StartMonitoring() {
     session.OnLog = [log = &log_](const std::wstring& line) { log->Info(line); };
     // The worker reaches the window only through posted records.
     session.OnStatus = [window = Window()](const std::wstring& lastCheck, std::int32_t sent,
-                                          std::int32_t queue, const std::wstring& status) {
+                                           std::int32_t queue, const std::wstring& status) {
         auto record = std::make_unique<MonitorStatusRecord>();
         record->lastCheck = lastCheck;
         record->messagesSent = sent;
@@ -176,8 +174,8 @@ void MainWindow::StartMonitoring() {
     OnMonitorStarted(engine_->Start(std::move(session)));
 }
 
-bool MainWindow::PrepareTemporaryProfile(const std::wstring& sessionName,
-                                         const std::wstring& token, std::int32_t interval) {
+bool MainWindow::PrepareTemporaryProfile(const std::wstring& sessionName, const std::wstring& token,
+                                         std::int32_t interval) {
     DeleteTemporaryProfile(temporaryProfile_, WindowLog());
     const std::wstring profileName = TemporaryProfileName(sessionName);
     // This instance's own folder: another instance's session of the same name has its own.

@@ -55,10 +55,10 @@ bool BrowseForFolder(HWND owner, const std::filesystem::path& initial,
 }
 
 void SelectEntry(HWND list, const std::wstring& value) {
-    const LRESULT found =
-        value.empty() ? CB_ERR
-                      : SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(value.c_str()));
+    const LRESULT found = value.empty()
+                              ? CB_ERR
+                              : SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                             reinterpret_cast<LPARAM>(value.c_str()));
     SendMessageW(list, CB_SETCURSEL, found == CB_ERR ? 0 : static_cast<WPARAM>(found), 0);
 }
 
@@ -130,13 +130,12 @@ void MainWindow::SaveProfile() {
                      L"\").\n\nChoose a different folder, or a different Profile Name, to avoid "
                      L"mixing their files together.",
                  PromptIcon::Error);
-            log_.Error(L"Save blocked: folder already belongs to profile \"" + *other +
-                       L"\": " + folder.wstring());
+            log_.Error(L"Save blocked: folder already belongs to profile \"" + *other + L"\": " +
+                       folder.wstring());
             return;
         }
         saved = store_.WriteProfileConfig(configPath, config, &error) &&
-                WriteTokenFile(tokenPath, token, &error) && Exists(configPath) &&
-                Exists(tokenPath);
+                WriteTokenFile(tokenPath, token, &error) && Exists(configPath) && Exists(tokenPath);
     } catch (const std::exception& failure) {
         error = Utf8ToWide(failure.what());
     }
@@ -167,9 +166,10 @@ void MainWindow::SaveRulesWithProfile(const std::filesystem::path& rulesPath) {
     if (BackUpUnreadableRulesFile(rulesPath, WindowLog()) && SaveRulesFile(rulesPath, rules_)) {
         log_.Info(L"Notification Rules saved with profile: " + PathText(rulesPath));
     } else {
-        log_.Error(L"Profile configuration and token saved successfully, but Notification Rules "
-                   L"FAILED to save: " +
-                   PathText(rulesPath) + L". This profile's rules were not updated.");
+        log_.Error(
+            L"Profile configuration and token saved successfully, but Notification Rules "
+            L"FAILED to save: " +
+            PathText(rulesPath) + L". This profile's rules were not updated.");
     }
 }
 
@@ -206,8 +206,8 @@ void MainWindow::LoadProfileFrom(const std::filesystem::path& folder) {
     const std::filesystem::path rulesPath = folder / (name + L"Rules.json");
     RulesFile rules;
     if (LoadRulesFile(rulesPath, rules) == RuleLoadResult::Corrupt) {
-        log_.Error(L"Notification Rules file is corrupted for this profile: " + PathText(rulesPath) +
-                   L". Treating as an empty rule set for this session.");
+        log_.Error(L"Notification Rules file is corrupted for this profile: " +
+                   PathText(rulesPath) + L". Treating as an empty rule set for this session.");
         rules = RulesFile{};
     }
     std::wstring tokenError;

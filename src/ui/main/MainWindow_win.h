@@ -54,7 +54,7 @@ struct MainWindowServices {
     // The folder picker of SAVE and LOAD: false when cancelled. `initial` is the folder to
     // pre-select.
     std::function<bool(HWND owner, const std::filesystem::path& initial,
-                        std::filesystem::path& picked)>
+                       std::filesystem::path& picked)>
         pickFolder;
     // The monitor engine's collaborators; by default Outlook, Telegram and the system clock.
     std::optional<MonitorDependencies> monitor;

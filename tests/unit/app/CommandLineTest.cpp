@@ -25,12 +25,9 @@ TEST(VaultLaunch, TakesTheWordAfterTheSwitchOrNothingForAnOrdinaryStart) {
 
 TEST(CommandLine, TheStartUpSwitchCountsOnlyAsAWholeArgument) {
     const std::pair<const wchar_t*, bool> cases[] = {
-        {L"--startup", true},
-        {L"  --new-instance-from-vault x\t--startup  ", true},
-        {L"--startupx", false},
-        {L"x--startup", false},
-        {L"--start", false},
-        {L"", false},
+        {L"--startup", true},   {L"  --new-instance-from-vault x\t--startup  ", true},
+        {L"--startupx", false}, {L"x--startup", false},
+        {L"--start", false},    {L"", false},
     };
     for (const auto& [commandLine, expected] : cases) {
         EXPECT_EQ(HasStartupSwitch(commandLine), expected) << commandLine;

@@ -43,24 +43,6 @@ TEST(TokenFile, IsADpapiBlobOfUtf16WithOneNulAndStaysHiddenWhenReplaced) {
     EXPECT_EQ(ReadTokenFile(path), L"456:BBF");
 }
 
-TEST(TokenFile, AFailedReplaceLeavesTheOldFileByteIdentical) {
-    TempDir dir;
-    const std::filesystem::path path = dir / L"Sales.token";
-    ASSERT_TRUE(WriteTokenFile(path, L"123:OLD"));
-    const std::string before = ReadAllBytes(path);
-    {
-        const UniqueFileHandle lock(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(lock);
-        std::wstring error;
-        EXPECT_FALSE(WriteTokenFile(path, L"456:NEW", &error));
-        EXPECT_NE(error.find(L"Sales.token"), std::wstring::npos) << error;
-    }
-    EXPECT_EQ(ReadAllBytes(path), before);
-    EXPECT_TRUE(IsHidden(path));
-    EXPECT_EQ(ReadTokenFile(path), L"123:OLD");
-}
-
 TEST(TokenFile, UnreadableTokensComeBackEmptyWithTheReason) {
     TempDir dir;
     ASSERT_TRUE(WriteTokenFile(dir / L"good.token", L"123:ABC"));

@@ -11,6 +11,7 @@
 #include "support/PromptRecorder.h"
 #include "ui/main/Application_win.h"
 #include "ui/main/MainWindow_win.h"
+#include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
 namespace {
@@ -31,9 +32,7 @@ protected:
         if (window_.Window()) {
             DestroyWindow(window_.Window());
         }
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        Pump([] { return true; }, 0ms);
     }
     void AppendNumbered(int from, int to) {
         for (int i = from; i <= to; ++i) {
@@ -96,13 +95,7 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheW
         }
     }
     const std::size_t expected = 1 + kThreads * kPerThread;
-    MSG msg;
-    for (const DWORD end = GetTickCount() + 20000;
-         window_.LogLines().Lines().size() < expected && GetTickCount() < end; Sleep(5)) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-        }
-    }
+    Pump([&] { return window_.LogLines().Lines().size() >= expected; }, 20s);
     ASSERT_EQ(window_.LogLines().Lines().size(), expected);
     EXPECT_EQ(window_.MainLogView().LineCount(), expected);
     std::vector<int> next(kThreads, 0);
@@ -118,6 +111,7 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheW
     DestroyWindow(window);
     std::thread([this] { window_.Log().Info(L"from a worker"); }).join();
     window_.Log().Info(L"after the end");
+    MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, window, kLogLineMessage, kLogLineMessage, PM_REMOVE));
     EXPECT_EQ(window_.LogLines().Lines().size(), expected);
 }

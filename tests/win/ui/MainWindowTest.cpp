@@ -5,16 +5,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 
-#include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
-#include "outlook/FolderDiscovery_win.h"
-#include "support/PromptRecorder.h"
 #include "support/Screenshot_win.h"
 #include "telegram/TelegramMessages_win.h"
 #include "ui/main/AboutDialog_win.h"
@@ -93,7 +87,6 @@ public:
                      height + (window.bottom - window.top) - client.bottom,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
-
 };
 
 TEST_F(MainWindowTest, LaysOutTheFormAtTheMinimumSizeAndBelowIt) {

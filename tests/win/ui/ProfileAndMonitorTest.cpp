@@ -4,6 +4,7 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,8 @@
 #include "profile/ProfileConfig.h"
 #include "profile/TokenFile_win.h"
 #include "rules/RulesFile.h"
+#include "support/Screenshot_win.h"
+#include "support/TempDir.h"
 #include "telegram/TokenGuard_win.h"
 #include "win/ui/MainWindowFixture.h"
 
@@ -25,6 +28,8 @@ namespace wrenpost {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadAllBytes;
+using testing::WriteAllBytes;
 
 constexpr wchar_t kToken[] = L"123456:sample-token";
 
@@ -38,24 +43,10 @@ std::set<std::wstring> FilesBelow(const fs::path& folder) {
     return files;
 }
 
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    ASSERT_TRUE(WriteFileAtomically(path, bytes));
-}
-
-std::string Bytes(const fs::path& path) {
-    std::string bytes;
-    EXPECT_TRUE(ReadFileBytes(path, bytes)) << path;
-    return bytes;
-}
-
 RulesFile RulesWith(std::size_t count) {
     RulesFile rules;
     for (std::size_t i = 0; i < count; ++i) {
-        NotificationRule rule;
-        rule.Id = L"r" + std::to_wstring(i);
-        rule.Name = rule.Id;
-        rules.Rules.push_back(rule);
+        rules.Rules.push_back({L"r" + std::to_wstring(i), L"rule"});
     }
     return rules;
 }
@@ -75,12 +66,6 @@ void WriteProfile(const fs::path& folder, const std::wstring& name, ProfileConfi
     ASSERT_TRUE(SaveProfileConfig(folder / (name + L"Config.json"), config));
     ASSERT_TRUE(WriteTokenFile(folder / (name + L".token"), kToken));
     ASSERT_TRUE(SaveRulesFile(folder / (name + L"Rules.json"), RulesWith(rules)));
-}
-
-std::int64_t TicksNow() {
-    return std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }
 
 class AcceptingProvider final : public NotificationProvider {
@@ -116,17 +101,14 @@ public:
             MonitorDependencies monitor;
             monitor.ReadFolders = [this](const std::vector<SelectedFolder>&, std::int32_t, bool,
                                          std::vector<MailSnapshot>& messages) {
-                if (!mailArrives_) {
-                    return false;
-                }
-                MailSnapshot mail;
-                mail.FolderPath = L"Inbox";
+                MailSnapshot mail;  // delivered a minute from now: after any session's start
                 mail.Subject = L"Quarterly numbers";
                 mail.EntryId = L"M1";
-                mail.DeliveryTimeUtc = TicksNow() + 600'000'000;
+                mail.DeliveryTimeUtc =
+                    (std::chrono::system_clock::now().time_since_epoch() + 60s) / 100ns;
                 mail.DeliveryTimeKnown = true;
                 messages.push_back(mail);
-                return true;
+                return mailArrives_.load();
             };
             monitor.MakeProvider = [](const std::wstring&, const std::wstring&) {
                 return std::make_unique<AcceptingProvider>();
@@ -146,12 +128,10 @@ public:
         return asked.empty() ? L"" : asked.back().caption;
     }
     bool Logged(const std::wstring& text) const {
-        for (const std::wstring& line : window_->LogLines().Lines()) {
-            if (line.find(text) != std::wstring::npos) {
-                return true;
-            }
-        }
-        return false;
+        const auto& lines = window_->LogLines().Lines();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+            return line.find(text) != std::wstring::npos;
+        });
     }
 
     fs::path profiles_;
@@ -165,10 +145,9 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
     ProfileConfig noFolder = DeskProfile();
     noFolder.SelectedFolders.clear();
     WriteProfile(profiles_ / L"NoFolder", L"NoFolder", noFolder);
-    WriteBytes(profiles_ / L"NoToken" / L"NoTokenConfig.json", "{}");
+    WriteAllBytes(profiles_ / L"NoToken" / L"NoTokenConfig.json", "{}");
     WriteProfile(profiles_ / L"Foreign", L"Foreign", DeskProfile());
-    WriteBytes(profiles_ / L"Foreign" / L"Foreign.token", "a token another user encrypted");
-    fs::create_directories(profiles_ / L"Empty");
+    WriteAllBytes(profiles_ / L"Foreign" / L"Foreign.token", "a token another user encrypted");
     OpenWindow();
 
     struct Refusal {
@@ -184,11 +163,10 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
     const Refusal refusals[] = {
         {L"SAVE without a name", [&] { form(L"", kToken); }, kIdSave, L"Missing Profile"},
         {L"SAVE without a token", [&] { form(L"Desk2", L""); }, kIdSave, L"Missing Token"},
-        {L"SAVE as a device name", [&] { form(L"CON", kToken); }, kIdSave,
-         L"Invalid Profile Name"},
+        {L"SAVE as a device name", [&] { form(L"CON", kToken); }, kIdSave, L"Invalid Profile Name"},
         {L"START as a device name", [&] { form(L"a:b", kToken); }, kIdStartMonitor,
          L"Invalid Profile Name"},
-        {L"LOAD without a config", [&] { nextPick_ = profiles_ / L"Empty"; }, kIdLoad,
+        {L"LOAD without a config", [&] { nextPick_ = profiles_ / L"Nothing"; }, kIdLoad,
          L"Missing Config"},
         {L"LOAD without a token file", [&] { nextPick_ = profiles_ / L"NoToken"; }, kIdLoad,
          L"Missing Token"},
@@ -231,11 +209,23 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
     EXPECT_EQ(SendMessageW(window_->Control(kIdSendExistingUnread), BM_GETCHECK, 0, 0),
               BST_UNCHECKED);
     EXPECT_TRUE(window_->IsMonitoring());
+
+    // The session keeps its token claim while the form moves on to another token.
+    const TokenGuard outsider;
+    SetText(kIdAccessToken, L"999:another-token");
+    EXPECT_TRUE(IsTokenHeldElsewhere(outsider, kToken));
+    // Windows ending the session stops monitoring, which gives the claim up.
+    SendMessageW(window_->Window(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(window_->IsMonitoring());
+    EXPECT_FALSE(IsTokenHeldElsewhere(outsider, kToken));
+    std::wstring status;
+    ASSERT_TRUE(ReadTextFile(profiles_ / L"Desk" / L"DeskMonitor.json", status));
+    EXPECT_NE(status.find(L"\"Status\": \"Stopped\""), std::wstring::npos) << status;
 }
 
 TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTokenOnFailure) {
-    WriteBytes(profiles_ / L"C" / L"Sales" / L"OpsConfig.json", "{}");
-    WriteBytes(profiles_ / L"D" / L"SALES" / L"salesConfig.json", "{}");
+    WriteAllBytes(profiles_ / L"C" / L"Sales" / L"OpsConfig.json", "{}");
+    WriteAllBytes(profiles_ / L"D" / L"SALES" / L"salesConfig.json", "{}");
     fs::create_directories(profiles_ / L"A" / L"sales");
     OpenWindow();
     SetText(kIdProfileName, L"Sales");
@@ -261,9 +251,8 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
         }
         EXPECT_EQ(LastCaption(), L"Saved");
         EXPECT_EQ(ReadTokenFile(save.folder / L"Sales.token"), kToken);
-        EXPECT_NE(GetFileAttributesW((save.folder / L"Sales.token").c_str()) &
-                      FILE_ATTRIBUTE_HIDDEN,
-                  0u);
+        const DWORD attributes = GetFileAttributesW((save.folder / L"Sales.token").c_str());
+        EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
         EXPECT_TRUE(fs::exists(save.folder / L"SalesRules.json"));
         EXPECT_EQ(window_->CurrentProfileFolder(), save.folder);
     }
@@ -273,7 +262,7 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
 
     // A token file that cannot be replaced: the save fails and the old token stays as it was.
     const fs::path token = profiles_ / L"D" / L"SALES" / L"Sales.token";
-    const std::string before = Bytes(token);
+    const std::string before = ReadAllBytes(token);
     SetText(kIdAccessToken, L"999:another-token");
     {
         UniqueFileHandle locked(CreateFileW(token.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -282,18 +271,19 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
         Click(kIdSave);
     }
     EXPECT_EQ(LastCaption(), L"Save Failed");
-    EXPECT_EQ(Bytes(token), before);
+    EXPECT_EQ(ReadAllBytes(token), before);
 }
 
 TEST_F(ProfileAndMonitorTest, LoadAppliesRulesOnlyWhenItCompletesAndKeepsUnreadableRulesAside) {
     WriteProfile(profiles_ / L"Alpha", L"Alpha", DeskProfile(), 1);
     WriteProfile(profiles_ / L"Beta", L"Beta", DeskProfile(), 2);
-    WriteBytes(profiles_ / L"Beta" / L"Beta.token", "a token another user encrypted");
+    WriteAllBytes(profiles_ / L"Beta" / L"Beta.token", "a token another user encrypted");
     ProfileConfig gamma = DeskProfile();
-    gamma.Recipients.push_back({L"77", L"Gone", true, L"2020-01-01 08:00:00", L"2020-02-01 09:00:00"});
+    gamma.Recipients.push_back(
+        {L"77", L"Gone", true, L"2020-01-01 08:00:00", L"2020-02-01 09:00:00"});
     WriteProfile(profiles_ / L"Gamma", L"Gamma", gamma);
     const std::string corrupt = "{ \"Version\": 1, \"Rules\": [ {";
-    WriteBytes(profiles_ / L"Gamma" / L"GammaRules.json", corrupt);
+    WriteAllBytes(profiles_ / L"Gamma" / L"GammaRules.json", corrupt);
     OpenWindow();
 
     Load(profiles_ / L"Alpha");
@@ -315,7 +305,7 @@ TEST_F(ProfileAndMonitorTest, LoadAppliesRulesOnlyWhenItCompletesAndKeepsUnreada
 
     nextPick_ = profiles_ / L"Gamma";
     Click(kIdSave);
-    EXPECT_EQ(Bytes(profiles_ / L"Gamma" / L"GammaRules.bak"), corrupt);
+    EXPECT_EQ(ReadAllBytes(profiles_ / L"Gamma" / L"GammaRules.bak"), corrupt);
     RulesFile saved = RulesWith(3);
     EXPECT_EQ(LoadRulesFile(profiles_ / L"Gamma" / L"GammaRules.json", saved),
               RuleLoadResult::Loaded);
@@ -345,15 +335,14 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
     // The engine's reports reach the counters and the recipient.
     Pump([this] { return window_->ControlText(kIdMessagesSent) == L"Messages Sent: 1"; });
     EXPECT_EQ(window_->ControlText(kIdMessagesSent), L"Messages Sent: 1");
-    Pump([this] { return window_->Recipients()[0].LastNotification != L"Never"; });
-    EXPECT_NE(window_->Recipients()[0].LastNotification, L"Never");
+    EXPECT_NE(window_->Recipients()[0].LastNotification, L"Never");  // posted before the count
     EXPECT_EQ(window_->Lamp(), LampState::Running);
     EXPECT_EQ(window_->Tray().State(), TrayState::Running);
+    testing::SaveScreenshot(window_->Window(), L"main-window-monitoring");
 
     Click(kIdStopMonitor);
     EXPECT_FALSE(fs::exists(temporary));
     EXPECT_EQ(window_->Lamp(), LampState::Stopped);
-    EXPECT_EQ(window_->StatusText(), L"Status: Monitor Stopped");
 
     // A saved profile whose token file is gone runs as unsaved.
     fs::remove(profiles_ / L"Desk" / L"Desk.token");
@@ -376,26 +365,21 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
     EXPECT_TRUE(FilesBelow(profiles_ / L"_Temporary").empty());
 }
 
-TEST_F(ProfileAndMonitorTest, StartUpRemovesOnlyFoldersNobodyNeeds) {
-    WriteBytes(profiles_ / L"OnlyStatus" / L"Monitor.json", "{}");
-    WriteBytes(profiles_ / L"Notes" / L"notes.txt", "mine");
-    WriteBytes(profiles_ / L"Backup" / L"DeskRules.bak", "rules");
-    fs::create_directories(profiles_ / L"_Temporary");
-    // A crashed instance's session and one of a process that still runs (this one).
+TEST_F(ProfileAndMonitorTest, StartUpRemovesOrphansAndTheSessionsOfInstancesThatEnded) {
+    WriteAllBytes(profiles_ / L"OnlyStatus" / L"Monitor.json", "{}");
+    WriteAllBytes(profiles_ / L"Notes" / L"notes.txt", "mine");
     const fs::path crashed = profiles_ / L"_Temporary" / L"_Temp_A@4000000000-1";
-    WriteBytes(crashed / L"_Temp_A.token", "secret");
     const fs::path running = TemporaryProfileFolder(profiles_, L"B", CurrentInstance());
-    WriteBytes(running / L"_Temp_B.token", "secret");
+    const fs::path foreign = profiles_ / L"_Temporary" / L"_Temp_C";  // not named by us
+    for (const fs::path& session : {crashed, running, foreign}) {
+        WriteAllBytes(session / L"_Temp_X.token", "secret");
+    }
     OpenWindow();
     EXPECT_FALSE(fs::exists(profiles_ / L"OnlyStatus"));
     EXPECT_FALSE(fs::exists(crashed));
     EXPECT_TRUE(fs::exists(running));
-    for (const wchar_t* kept : {L"Notes", L"Backup", L"_Temporary"}) {
-        EXPECT_TRUE(fs::exists(profiles_ / kept)) << kept;
-        EXPECT_EQ(Logged(L"did not write: " + (profiles_ / kept).wstring()),
-                  std::wstring(kept) != L"_Temporary")
-            << kept;
-    }
+    EXPECT_TRUE(fs::exists(foreign));
+    EXPECT_TRUE(Logged(L"did not write: " + (profiles_ / L"Notes").wstring()));
 }
 
 }  // namespace

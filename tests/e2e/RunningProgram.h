@@ -1,0 +1,107 @@
+// Wrenpost.exe as the end-to-end tests drive it: started, its main window found, its controls
+// read and clicked the way a person would, its boxes answered, and ended.
+#pragma once
+
+#include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "support/Driver_win.h"
+#include "ui/main/MainWindow_win.h"
+
+namespace wrenpost::testing {
+
+inline constexpr milliseconds kE2eTimeout{30000};
+
+inline std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+inline bool WaitFor(const std::function<bool()>& done, milliseconds timeout = kE2eTimeout) {
+    const DWORD deadline = GetTickCount() + static_cast<DWORD>(timeout.count());
+    while (!done()) {
+        if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+inline void SetUserValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data,
+                         DWORD size) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(opened, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(opened);
+}
+
+class RunningProgram {
+public:
+    // Starts the program and waits for its main window to show (to exist, for a start into the
+    // tray).
+    void Start(const std::wstring& arguments = L"", bool intoTheTray = false) {
+        process_ = Launch(BuildPath(L"bin/Wrenpost.exe"), arguments);
+        ASSERT_TRUE(process_);
+        ASSERT_TRUE(WaitFor([&] {
+            const auto found = FindWindows(kMainWindowClass, nullptr, Id(), intoTheTray);
+            main_ = found.empty() ? nullptr : found.front();
+            return main_ != nullptr;
+        }));
+    }
+    // Closes the window (the tray's Exit while monitoring) and waits for the process to end.
+    void End() {
+        if (main_ != nullptr && IsWindow(main_)) {
+            PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
+        }
+        if (process_ && !WaitForExit(process_.get(), milliseconds(10000))) {
+            TerminateProcess(process_.get(), 1);
+        }
+        process_.reset();
+    }
+
+    HWND Main() const { return main_; }
+    HANDLE Process() const { return process_.get(); }
+    DWORD Id() const { return GetProcessId(process_.get()); }
+    HWND Control(int id) const { return GetDlgItem(main_, id); }
+    std::wstring Text(int id) const { return WindowText(Control(id)); }
+    // Posted, as a click is: a box the command opens must not block the test.
+    void Click(int id) const {
+        PostMessageW(main_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Control(id)));
+    }
+    void Type(int id, const wchar_t* text) const {
+        SendMessageW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    void Key(int id, WORD key) const {
+        PostMessageW(Control(id), WM_KEYDOWN, key, 1);
+        PostMessageW(Control(id), WM_KEYUP, key, 0xC0000001);
+    }
+    bool WaitForText(int id, const std::wstring& text) const {
+        return WaitFor([&] { return Text(id) == text; });
+    }
+    // Presses OK in a dialog of the program (a message box, the folder picker) with that title
+    // (nullptr: any); false when none appeared.
+    bool PressOk(const wchar_t* title) const {
+        HWND dialog = WaitForWindow(L"#32770", title, Id(), kE2eTimeout);
+        if (dialog == nullptr) {
+            return false;
+        }
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        return WaitFor([&] { return !IsWindow(dialog); });
+    }
+
+private:
+    UniqueHandle process_;
+    HWND main_ = nullptr;
+};
+
+}  // namespace wrenpost::testing
