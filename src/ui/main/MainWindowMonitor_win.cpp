@@ -99,7 +99,8 @@ void MainWindow::StartMonitoring() {
     }
     const std::filesystem::path configPath = folder / (name + L"Config.json");
     const std::filesystem::path tokenPath = folder / (name + L".token");
-    if (!folder.empty() && Exists(configPath) && Exists(tokenPath)) {
+    // Without an application-data folder the path is relative: nothing of ours is there.
+    if (folder.is_absolute() && Exists(configPath) && Exists(tokenPath)) {
         ProfileConfigStore saved;
         if (!saved.ReadProfileConfig(configPath)) {
             Tell(Window(), L"Config Error", L"Failed to load config before starting.",
@@ -178,17 +179,21 @@ bool MainWindow::PrepareTemporaryProfile(const std::wstring& sessionName, const 
                                          std::int32_t interval) {
     DeleteTemporaryProfile(temporaryProfile_, WindowLog());
     const std::wstring profileName = TemporaryProfileName(sessionName);
+    const std::filesystem::path profiles = ProfilesFolder();
     // This instance's own folder: another instance's session of the same name has its own.
-    temporaryProfile_ = TemporaryProfileFolder(ProfilesFolder(), sessionName, CurrentInstance());
+    temporaryProfile_ = TemporaryProfileFolder(profiles, sessionName, CurrentInstance());
     const std::filesystem::path& folder = temporaryProfile_;
     ProfileConfig config = GatherProfile();
     config.ProfileName = profileName;
     config.CheckInterval = interval;
 
     std::error_code error;
-    std::filesystem::create_directories(folder, error);
+    if (!profiles.empty()) {
+        std::filesystem::create_directories(folder, error);
+    }
     const wchar_t* failure = nullptr;
-    if (error || !SaveProfileConfig(folder / (profileName + L"Config.json"), config)) {
+    if (profiles.empty() || error ||
+        !SaveProfileConfig(folder / (profileName + L"Config.json"), config)) {
         failure = L"Failed to create temporary config.";
     } else if (!WriteTokenFile(folder / (profileName + L".token"), token)) {
         failure = L"Failed to create temporary token.";
@@ -313,7 +318,7 @@ ClaimTokenResult MainWindow::ClaimCheckedToken(const std::wstring& token) {
 
 bool MainWindow::TokenInUseElsewhere(const std::wstring& token) const {
     return IsTokenHeldElsewhere(tokenGuard_, token) &&
-           (sessionGuard_.heldName.empty() || sessionGuard_.heldName != TokenMutexName(token));
+           sessionGuard_.heldName != TokenMutexName(token);
 }
 
 void MainWindow::ShowIdentity() {
