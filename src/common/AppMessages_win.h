@@ -8,6 +8,9 @@ namespace wrenpost {
 
 // To the verification window: a VerificationResultRecord.
 inline constexpr UINT kVerificationResultMessage = WM_APP + 1;
+// To the recipients manager: a delivery the monitor reported while it is open (a
+// RecipientNotifiedRecord).
+inline constexpr UINT kRecipientNotifiedForwardMessage = WM_APP + 1;
 // To the main window: a MonitorStatusRecord from the monitor session's worker.
 inline constexpr UINT kMonitorStatusMessage = WM_APP + 100;
 // The main window to itself: a folder-tree check box changed (no record).

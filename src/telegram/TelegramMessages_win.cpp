@@ -25,9 +25,10 @@ void StartTestSendForWindow(HWND mainWindow, NotificationProviderFactory factory
 }
 
 void StartVerificationForWindow(HWND dialog, HWND mainWindow, HttpTransport transport,
-                                VerificationRequest request, CancelFlag cancelled) {
+                                const Clock& clock, VerificationRequest request,
+                                CancelFlag cancelled) {
     StartVerification(
-        std::move(transport), SystemClock(), std::move(request), std::move(cancelled),
+        std::move(transport), clock, std::move(request), std::move(cancelled),
         [mainWindow](std::vector<std::wstring> lines) {
             auto record = std::make_unique<LogLinesRecord>();
             record->lines = std::move(lines);

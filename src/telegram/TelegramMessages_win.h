@@ -34,7 +34,9 @@ void StartBotCheckForWindow(HWND mainWindow, HttpTransport transport, std::wstri
 void StartTestSendForWindow(HWND mainWindow, NotificationProviderFactory factory,
                             std::wstring token, std::vector<std::wstring> chatIds);
 // The result goes to `dialog` (not when cancelled); log lines go to `mainWindow`.
+// `clock` must outlive the worker (the system clock, or a test's static one).
 void StartVerificationForWindow(HWND dialog, HWND mainWindow, HttpTransport transport,
-                                VerificationRequest request, CancelFlag cancelled);
+                                const Clock& clock, VerificationRequest request,
+                                CancelFlag cancelled);
 
 }  // namespace wrenpost

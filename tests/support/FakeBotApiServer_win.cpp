@@ -119,6 +119,8 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     if (request.method == "getMe") {
         reply.body = R"({"ok":true,"result":{"id":4242,"is_bot":true,"first_name":"Wren Test Bot",)"
                      R"("username":"wren_test_bot"}})";
+    } else if (request.method == "getUpdates") {
+        reply.body = R"({"ok":true,"result":[]})";  // nobody wrote to the bot
     }
     {
         std::lock_guard lock(mutex_);

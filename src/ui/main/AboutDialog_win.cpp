@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
 #include "ui/BaseWindow_win.h"
+#include "ui/DialogWindow_win.h"
 #include "update/UpdateManifest.h"
 #include "update/UpdateService_win.h"
 
@@ -18,8 +19,6 @@ constexpr int kCloseId = IDOK;  // the dialog manager's default button from the 
 constexpr int kIconId = 102;
 constexpr int kVersionId = 103;
 constexpr int kProgramIconResource = 107;
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 // Client size and control rectangles in 96-DPI units.
 constexpr int kClientWidth = 420;
@@ -28,29 +27,29 @@ constexpr int kClientHeight = 202;
 enum class Font { Message, Title };
 
 struct ControlLayout {
-    int id;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
     Font font;
-    int x, y, width, height;
+    DialogControl control;
 };
 
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 
 // Creation order is tab order: "Check for Updates" before "Close".
 constexpr ControlLayout kControls[] = {
-    {kIconId, L"STATIC", L"", SS_ICON | SS_REALSIZECONTROL, Font::Message, 20, 18, 32, 32},
-    {-1, L"STATIC", L"Wrenpost", kLabel, Font::Title, 68, 14, 332, 30},
-    {-1, L"STATIC", L"Sends a Telegram message for every new Outlook mail.", kLabel, Font::Message,
-     68, 50, 332, 18},
-    {kVersionId, L"STATIC", L"", kLabel, Font::Message, 68, 70, 332, 18},
-    {-1, L"STATIC",
-     L"Wrenpost is independent software and is not affiliated with Microsoft or Telegram.", kLabel,
-     Font::Message, 68, 98, 332, 36},
-    {kCheckForUpdatesId, L"BUTTON", L"Check for Updates", BS_PUSHBUTTON | WS_TABSTOP, Font::Message,
-     188, 160, 132, 26},
-    {kCloseId, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, Font::Message, 328, 160, 76, 26},
+    {Font::Message, {kIconId, L"STATIC", L"", SS_ICON | SS_REALSIZECONTROL, 20, 18, 32, 32}},
+    {Font::Title, {-1, L"STATIC", L"Wrenpost", kLabel, 68, 14, 332, 30}},
+    {Font::Message,
+     {-1, L"STATIC", L"Sends a Telegram message for every new Outlook mail.", kLabel, 68, 50, 332,
+      18}},
+    {Font::Message, {kVersionId, L"STATIC", L"", kLabel, 68, 70, 332, 18}},
+    {Font::Message,
+     {-1, L"STATIC",
+      L"Wrenpost is independent software and is not affiliated with Microsoft or Telegram.", kLabel,
+      68, 98, 332, 36}},
+    {Font::Message,
+     {kCheckForUpdatesId, L"BUTTON", L"Check for Updates", BS_PUSHBUTTON | WS_TABSTOP, 188, 160,
+      132, 26}},
+    {Font::Message,
+     {kCloseId, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 328, 160, 76, 26}},
 };
 
 std::wstring ProgramVersionText() {
@@ -58,41 +57,10 @@ std::wstring ProgramVersionText() {
     return version ? VersionText(*version) : Utf8ToWide(WRENPOST_VERSION_TEXT);
 }
 
-NONCLIENTMETRICSW MetricsFor(UINT dpi) {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) {
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    }
-    return metrics;
-}
-
-// Centred over the owner while it is on screen, otherwise on its monitor, and kept inside that
-// monitor's work area either way.
-POINT CentredPosition(HWND owner, SIZE size) {
-    HMONITOR monitor = MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    GetMonitorInfoW(monitor, &info);
-    const RECT work = info.rcWork;
-    RECT around = work;
-    if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner)) {
-        GetWindowRect(owner, &around);
-    }
-    LONG x = around.left + (around.right - around.left - size.cx) / 2;
-    LONG y = around.top + (around.bottom - around.top - size.cy) / 2;
-    x = std::max(work.left, std::min(x, work.right - size.cx));
-    y = std::max(work.top, std::min(y, work.bottom - size.cy));
-    return {x, y};
-}
-
 class AboutDialog : public BaseWindow<AboutDialog> {
 public:
     AboutDialog(HWND owner, const std::function<void(HWND)>& checkForUpdates)
-        : owner_(owner), checkForUpdates_(checkForUpdates) {
-        const UINT ownerDpi = owner != nullptr ? GetDpiForWindow(owner) : GetDpiForSystem();
-        dpi_ = ownerDpi != 0 ? ownerDpi : USER_DEFAULT_SCREEN_DPI;
-    }
+        : owner_(owner), checkForUpdates_(checkForUpdates), dpi_(DialogDpi(owner)) {}
     ~AboutDialog() {
         if (Window() != nullptr) {
             DestroyWindow(Window());
@@ -102,16 +70,10 @@ public:
     AboutDialog& operator=(const AboutDialog&) = delete;
 
     bool Create() {
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        if (!RegisterWindowClass(instance)) {
-            return false;
-        }
-        RECT frame{0, 0, Scale(kClientWidth), Scale(kClientHeight)};
-        AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi_);
-        const SIZE size{frame.right - frame.left, frame.bottom - frame.top};
-        const POINT at = CentredPosition(owner_, size);
-        return CreateWindowExW(kExStyle, kAboutDialogClass, L"About Wrenpost", kStyle, at.x, at.y,
-                               size.cx, size.cy, owner_, nullptr, instance, this) != nullptr;
+        return RegisterDialogClass(GetModuleHandleW(nullptr), kAboutDialogClass,
+                                   &AboutDialog::WindowProc) &&
+               CreateDialogWindow(kAboutDialogClass, L"About Wrenpost", owner_, dpi_, kClientWidth,
+                                  kClientHeight, this) != nullptr;
     }
 
     void Show() {
@@ -145,41 +107,23 @@ public:
     }
 
 private:
-    static bool RegisterWindowClass(HINSTANCE instance) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = &AboutDialog::WindowProc;
-        windowClass.cbWndExtra = DLGWINDOWEXTRA;  // DefDlgProcW keeps its state there
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1);
-        windowClass.lpszClassName = kAboutDialogClass;
-        return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }
-
     int Scale(int value) const { return MulDiv(value, static_cast<int>(dpi_), 96); }
 
     bool CreateControls() {
-        LOGFONTW font = MetricsFor(dpi_).lfMessageFont;
+        LOGFONTW font = MessageFontFor(dpi_);
         messageFont_.reset(CreateFontIndirectW(&font));
         font.lfWeight = FW_BOLD;
         font.lfHeight = font.lfHeight * 3 / 2;
         titleFont_.reset(CreateFontIndirectW(&font));
 
-        HINSTANCE instance = GetModuleHandleW(nullptr);
         for (const ControlLayout& layout : kControls) {
-            HWND control = CreateWindowExW(
-                0, layout.className, layout.text, WS_CHILD | WS_VISIBLE | layout.style,
-                Scale(layout.x), Scale(layout.y), Scale(layout.width), Scale(layout.height),
-                Window(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance,
-                nullptr);
-            if (control == nullptr) {
+            const HGDIOBJ chosen =
+                layout.font == Font::Title ? titleFont_.get() : messageFont_.get();
+            if (!CreateDialogControl(Window(), layout.control, dpi_, static_cast<HFONT>(chosen))) {
                 return false;
             }
-            const HGDIOBJ controlFont =
-                layout.font == Font::Title ? titleFont_.get() : messageFont_.get();
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), FALSE);
         }
+        HINSTANCE instance = GetModuleHandleW(nullptr);
         SetDlgItemTextW(Window(), kVersionId, (L"Version " + ProgramVersionText()).c_str());
         const int iconSize = Scale(32);
         programIcon_.reset(static_cast<HICON>(LoadImageW(
@@ -192,7 +136,7 @@ private:
 
     HWND owner_;
     const std::function<void(HWND)>& checkForUpdates_;
-    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    UINT dpi_;
     bool closed_ = false;
     UniqueGdiObject messageFont_;
     UniqueGdiObject titleFont_;

@@ -10,6 +10,7 @@
 
 #include "app/LaunchAtStartup_win.h"
 #include "common/AppMessages_win.h"
+#include "common/Clipboard_win.h"
 #include "common/PostedRecord_win.h"
 #include "common/Prompt.h"
 #include "common/Text.h"
@@ -28,27 +29,6 @@ namespace wrenpost {
 namespace {
 
 constexpr wchar_t kSpinnerFrames[] = L"|/-\\";
-
-bool CopyToClipboard(HWND owner, const std::wstring& text) {
-    if (!OpenClipboard(owner)) {
-        return false;
-    }
-    EmptyClipboard();
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (void* target = GlobalLock(memory)) {
-            std::memcpy(target, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) {
-                GlobalFree(memory);
-            }
-        } else {
-            GlobalFree(memory);
-        }
-    }
-    CloseClipboard();
-    return true;
-}
 
 }  // namespace
 
@@ -113,6 +93,12 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
             break;
         case kIdClear:
             ClearForm();
+            break;
+        case kIdGetChatId:
+            StartVerification();
+            break;
+        case kIdManageRecipients:
+            ManageRecipients();
             break;
         case kIdDetachButton:
             OpenDetachedLog();
@@ -494,7 +480,7 @@ void MainWindow::ClearForm() {
     }
     SetControlText(kIdCheckSeconds, L"10");
     recipients_.clear();
-    SetControlText(kIdRecipientCount, L"0");
+    ShowRecipientCount();
     folderTitles_.clear();
     SetControlText(kIdNotificationTitle, L"");
     SetControlText(kIdFolderTitle, L"");

@@ -24,6 +24,7 @@
 #include "telegram/BotCheck.h"
 #include "ui/main/MainWindow_win.h"
 #include "ui/main/WindowPrompt_win.h"
+#include "ui/recipients/RecipientsManager_win.h"
 
 namespace wrenpost {
 namespace {
@@ -33,11 +34,6 @@ struct MonitorStatusRecord final : PostedRecord {
     std::int32_t messagesSent = 0;
     std::int32_t queueCount = 0;
     std::wstring status;
-};
-
-struct RecipientNotifiedRecord final : PostedRecord {
-    std::wstring chatId;
-    std::wstring when;
 };
 
 bool Exists(const std::filesystem::path& path) {
@@ -251,6 +247,12 @@ void MainWindow::OnRecipientNotified(const std::wstring& chatId, const std::wstr
                      [&](const RecipientEntry& entry) { return entry.ChatId == chatId; });
     if (found != recipients_.end()) {
         found->LastNotification = when;
+    }
+    if (recipientsManager_ != nullptr) {
+        auto forwarded = std::make_unique<RecipientNotifiedRecord>();
+        forwarded->chatId = chatId;
+        forwarded->when = when;
+        PostRecord(recipientsManager_, kRecipientNotifiedForwardMessage, std::move(forwarded));
     }
 }
 

@@ -253,7 +253,7 @@ void MainWindow::ShowProfile(const ProfileConfig& config, const std::wstring& to
     SelectEntry(Control(kIdProvider), config.Provider);
     SetControlText(kIdAccessToken, token);
     recipients_ = config.Recipients;
-    SetControlText(kIdRecipientCount, std::to_wstring(recipients_.size()));
+    ShowRecipientCount();
     SetControlText(kIdCheckSeconds, std::to_wstring(config.CheckInterval));
     folderTitles_ = config.FolderTitles;
     SetTitleMode(config.UseSameTitle);

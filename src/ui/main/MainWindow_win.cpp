@@ -517,6 +517,11 @@ LRESULT MainWindow::OnControlColour(UINT message, HDC dc, HWND) {
 }
 
 void MainWindow::OnClose() {
+    // One of our dialogs runs its loop over this window: it owns the close until it ends.
+    if (ActiveModalDialog() != nullptr) {
+        Restore();
+        return;
+    }
     if (!monitoring_) {
         DestroyWindow(Window());
         return;

@@ -58,6 +58,8 @@ struct MainWindowServices {
         pickFolder;
     // The monitor engine's collaborators; by default Outlook, Telegram and the system clock.
     std::optional<MonitorDependencies> monitor;
+    // The verification window's time; it must outlive the program's workers. Null: the system's.
+    const Clock* clock = nullptr;
 };
 
 class MainWindow : public BaseWindow<MainWindow> {
@@ -154,6 +156,9 @@ private:
     void SetTitleMode(bool single);
     void ToggleLaunchAtStartup();
     void ClearForm();
+    void StartVerification();
+    void ManageRecipients();
+    void ShowRecipientCount();
 
     // SAVE and LOAD (MainWindowProfile_win.cpp).
     LogFunction WindowLog();
@@ -216,6 +221,7 @@ private:
 
     // The profile being edited.
     std::vector<RecipientEntry> recipients_;
+    HWND recipientsManager_ = nullptr;  // while it is open
     std::vector<SelectedFolder> selectedFolders_;
     std::vector<FolderTitle> folderTitles_;
     FolderTree folderTree_;

@@ -1,0 +1,50 @@
+// "Get Chat ID" and "Manage Recipients": the profile's recipients through their two windows.
+#include <windows.h>
+
+#include "common/Text.h"
+#include "telegram/TelegramCommands.h"
+#include "ui/main/MainWindow_win.h"
+#include "ui/recipients/RecipientsManager_win.h"
+#include "ui/recipients/VerificationWindow_win.h"
+
+namespace wrenpost {
+
+void MainWindow::StartVerification() {
+    const std::wstring token = TrimWhitespace(ControlText(kIdAccessToken));
+    const auto owner = reinterpret_cast<std::uintptr_t>(Window());
+    if (!ConfirmVerificationAllowed(token, validatedToken_, owner)) {
+        return;
+    }
+    VerificationWindowRequest request;
+    request.token = token;
+    request.code = GenerateVerificationCode();
+    request.botUsername = TrimWhitespace(ControlText(kIdBotUsername));
+    request.transport = TelegramHttp();
+    request.clock = services_.clock;
+    request.log = WindowLog();
+    request.openLink = services_.openLink;
+    const VerificationWindowResult result = RunVerificationWindow(Window(), request);
+    const VerificationOutcomeEffects effects = ApplyVerificationOutcome(
+        result.outcome, result.candidates, result.error, recipients_,
+        services_.clock != nullptr ? *services_.clock : SystemClock(), WindowLog(), owner);
+    if (!effects.statusLine.empty()) {
+        SetStatus(effects.statusLine);
+    }
+    if (effects.recipientsChanged) {
+        ShowRecipientCount();
+    }
+}
+
+void MainWindow::ManageRecipients() {
+    if (RunRecipientsManager(Window(), recipients_,
+                             [this](HWND manager) { recipientsManager_ = manager; })) {
+        ShowRecipientCount();
+        log_.Info(L"Recipients updated.");
+    }
+}
+
+void MainWindow::ShowRecipientCount() {
+    SetControlText(kIdRecipientCount, std::to_wstring(recipients_.size()));
+}
+
+}  // namespace wrenpost

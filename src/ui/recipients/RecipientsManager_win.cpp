@@ -1,0 +1,274 @@
+#include "ui/recipients/RecipientsManager_win.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "common/AppMessages_win.h"
+#include "common/Prompt.h"
+#include "common/UniqueHandle_win.h"
+#include "ui/BaseWindow_win.h"
+#include "ui/DialogWindow_win.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/lists/ListPager.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr int kSearchId = 9500;
+constexpr int kPreviousId = 9501;
+constexpr int kNextId = 9502;
+constexpr int kOkId = 9503;
+constexpr int kCancelId = 9504;
+constexpr int kPageLabelId = 9505;
+constexpr int kAllowId = 9510;   // + row
+constexpr int kDeleteId = 9530;  // + row
+constexpr int kCellId = 9550;    // + 10 x column + row
+constexpr int kRows = static_cast<int>(ListPager::kPageSize);
+constexpr int kColumns = 4;  // chat id, name, registered on, last notification
+constexpr int kCellX[kColumns] = {76, 196, 346, 516};
+constexpr int kCellWidth[kColumns] = {116, 146, 166, 166};
+
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
+constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
+
+constexpr DialogControl kFixed[] = {
+    {-1, L"STATIC", L"Search:", kLabel, 16, 15, 60, 20},
+    {kSearchId, L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 80, 12, 300, 24},
+    {-1, L"STATIC", L"Allow", kLabel, 16, 46, 56, 20},
+    {-1, L"STATIC", L"Chat ID", kLabel, 76, 46, 116, 20},
+    {-1, L"STATIC", L"Name / Username", kLabel, 196, 46, 146, 20},
+    {-1, L"STATIC", L"Registered On", kLabel, 346, 46, 166, 20},
+    {-1, L"STATIC", L"Last Notification", kLabel, 516, 46, 166, 20},
+    {-1, L"STATIC", L"Delete", kLabel, 686, 46, 90, 20},
+    {kPreviousId, L"BUTTON", L"Previous", kButton, 16, 360, 90, 28},
+    {kPageLabelId, L"STATIC", L"Page 1 / 1", SS_CENTER | SS_NOPREFIX, 112, 365, 120, 20},
+    {kNextId, L"BUTTON", L"Next", kButton, 238, 360, 90, 28},
+    {kOkId, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 586, 404, 90, 30},
+    {kCancelId, L"BUTTON", L"Cancel", kButton, 686, 404, 90, 30},
+};
+
+int RowY(int row) {
+    return 72 + row * 28;
+}
+
+class RecipientsManager : public BaseWindow<RecipientsManager> {
+public:
+    RecipientsManager(HWND owner, std::vector<RecipientEntry> recipients)
+        : owner_(owner), working_(std::move(recipients)), dpi_(DialogDpi(owner)) {}
+    ~RecipientsManager() {
+        if (Window() != nullptr) {
+            DestroyWindow(Window());
+        }
+    }
+    RecipientsManager(const RecipientsManager&) = delete;
+    RecipientsManager& operator=(const RecipientsManager&) = delete;
+
+    bool Create() {
+        return RegisterDialogClass(GetModuleHandleW(nullptr), kRecipientsManagerClass,
+                                   &RecipientsManager::WindowProc) &&
+               CreateDialogWindow(kRecipientsManagerClass, L"Manage Recipients", owner_, dpi_, 800,
+                                  450, this) != nullptr;
+    }
+
+    bool Closed() const { return closed_; }
+    bool Accepted() const { return accepted_; }
+    std::vector<RecipientEntry>& Working() { return working_; }
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+            case WM_CREATE:
+                return OnCreate() ? 0 : -1;
+            case WM_COMMAND:
+                OnCommand(LOWORD(wParam), HIWORD(wParam));
+                return 0;
+            case WM_CLOSE:
+                closed_ = true;
+                return 0;
+            case kRecipientNotifiedForwardMessage:
+                if (auto record = AdoptRecord<RecipientNotifiedRecord>(wParam, lParam)) {
+                    OnNotified(record->chatId, record->when);
+                }
+                return 0;
+            case WM_NCDESTROY:
+                DiscardPendingRecords(Window());
+                break;
+            default:
+                break;
+        }
+        return DefDlgProcW(Window(), message, wParam, lParam);
+    }
+
+private:
+    bool OnCreate() {
+        LOGFONTW font = MessageFontFor(dpi_);
+        font_.reset(CreateFontIndirectW(&font));
+        const HFONT shown = static_cast<HFONT>(font_.get());
+        bool created = true;
+        for (const DialogControl& control : kFixed) {
+            created = created && CreateDialogControl(Window(), control, dpi_, shown) != nullptr;
+        }
+        for (int row = 0; row < kRows && created; ++row) {
+            const int y = RowY(row);
+            created = CreateDialogControl(Window(),
+                                          {kAllowId + row, L"BUTTON", L"",
+                                           BS_AUTOCHECKBOX | WS_TABSTOP, 24, y, 20, 22},
+                                          dpi_, shown) != nullptr;
+            for (int column = 0; column < kColumns && created; ++column) {
+                created = CreateDialogControl(Window(),
+                                              {kCellId + 10 * column + row, L"STATIC", L"", kLabel,
+                                               kCellX[column], y + 2, kCellWidth[column], 20},
+                                              dpi_, shown) != nullptr;
+            }
+            created = created && CreateDialogControl(Window(),
+                                                     {kDeleteId + row, L"BUTTON", L"Delete",
+                                                      kButton, 686, y - 1, 90, 24},
+                                                     dpi_, shown) != nullptr;
+        }
+        if (!created) {
+            return false;
+        }
+        pager_.Filter(SearchFields(), L"");
+        ShowPage();
+        return true;
+    }
+
+    void OnCommand(int id, int notification) {
+        if (id == kSearchId) {
+            if (notification == EN_CHANGE) {
+                pager_.Filter(SearchFields(), Text(kSearchId));
+                ShowPage();
+            }
+        } else if (id == kOkId) {
+            accepted_ = true;
+            closed_ = true;
+        } else if (id == kCancelId || id == IDCANCEL) {
+            closed_ = true;
+        } else if (id == kPreviousId || id == kNextId) {
+            id == kPreviousId ? pager_.Previous() : pager_.Next();
+            ShowPage();
+        } else if (id >= kAllowId && id < kAllowId + kRows) {
+            if (RecipientEntry* entry = EntryOnRow(id - kAllowId)) {
+                entry->Allowed = IsDlgButtonChecked(Window(), id) == BST_CHECKED;
+            }
+        } else if (id >= kDeleteId && id < kDeleteId + kRows) {
+            Delete(id - kDeleteId);
+        }
+    }
+
+    void Delete(int row) {
+        const std::vector<std::size_t> shown = pager_.PageEntries();
+        if (row >= static_cast<int>(shown.size()) ||
+            ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()), L"Delete Recipient",
+                        L"Are you sure you want to delete this recipient?", PromptIcon::Warning,
+                        PromptButtons::YesNo}) != PromptAnswer::Yes) {
+            return;
+        }
+        working_.erase(working_.begin() +
+                       static_cast<std::ptrdiff_t>(shown[static_cast<std::size_t>(row)]));
+        pager_.Refresh(SearchFields());
+        ShowPage();
+    }
+
+    void OnNotified(const std::wstring& chatId, const std::wstring& when) {
+        const auto found =
+            std::find_if(working_.begin(), working_.end(),
+                         [&](const RecipientEntry& entry) { return entry.ChatId == chatId; });
+        if (found != working_.end()) {
+            found->LastNotification = when;
+            ShowPage();
+        }
+    }
+
+    std::vector<ListPager::SearchFields> SearchFields() const {
+        std::vector<ListPager::SearchFields> fields;
+        for (const RecipientEntry& entry : working_) {
+            fields.push_back({entry.ChatId, entry.DisplayName});
+        }
+        return fields;
+    }
+
+    RecipientEntry* EntryOnRow(int row) {
+        const std::vector<std::size_t> shown = pager_.PageEntries();
+        return row < static_cast<int>(shown.size())
+                   ? &working_[shown[static_cast<std::size_t>(row)]]
+                   : nullptr;
+    }
+
+    void ShowPage() {
+        for (int row = 0; row < kRows; ++row) {
+            const RecipientEntry* entry = EntryOnRow(row);
+            const int show = entry != nullptr ? SW_SHOW : SW_HIDE;
+            ShowWindow(GetDlgItem(Window(), kAllowId + row), show);
+            ShowWindow(GetDlgItem(Window(), kDeleteId + row), show);
+            const std::wstring cells[kColumns] = {
+                entry ? entry->ChatId : L"", entry ? entry->DisplayName : L"",
+                entry ? entry->RegisteredOn : L"",
+                !entry                            ? L""
+                : entry->LastNotification.empty() ? L"Never"
+                                                  : entry->LastNotification};
+            for (int column = 0; column < kColumns; ++column) {
+                HWND cell = GetDlgItem(Window(), kCellId + 10 * column + row);
+                SetWindowTextW(cell, cells[column].c_str());
+                ShowWindow(cell, show);
+            }
+            CheckDlgButton(Window(), kAllowId + row,
+                           entry != nullptr && entry->Allowed ? BST_CHECKED : BST_UNCHECKED);
+        }
+        wchar_t label[48];
+        std::swprintf(label, 48, L"Page %d / %d", pager_.Page() + 1, pager_.Pages());
+        SetDlgItemTextW(Window(), kPageLabelId, label);
+        EnableControl(kPreviousId, pager_.HasPrevious());
+        EnableControl(kNextId, pager_.HasNext());
+    }
+
+    void EnableControl(int id, bool enable) {
+        HWND control = GetDlgItem(Window(), id);
+        // A button disabled while it has the focus would leave the keyboard nowhere.
+        if (!enable && GetFocus() == control) {
+            SendMessageW(Window(), WM_NEXTDLGCTL, 0, FALSE);
+        }
+        EnableWindow(control, enable ? TRUE : FALSE);
+    }
+
+    std::wstring Text(int id) const {
+        HWND control = GetDlgItem(Window(), id);
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+        return text;
+    }
+
+    HWND owner_;
+    std::vector<RecipientEntry> working_;
+    UINT dpi_;
+    ListPager pager_;
+    bool closed_ = false;
+    bool accepted_ = false;
+    UniqueGdiObject font_;
+};
+
+}  // namespace
+
+bool RunRecipientsManager(HWND owner, std::vector<RecipientEntry>& recipients,
+                          const std::function<void(HWND manager)>& opened) {
+    RecipientsManager manager(owner, recipients);
+    if (!manager.Create()) {
+        return false;
+    }
+    ShowWindow(manager.Window(), SW_SHOW);
+    if (opened) {
+        opened(manager.Window());
+    }
+    RunModalLoop(owner, manager.Window(), [&manager] { return manager.Closed(); });
+    if (opened) {
+        opened(nullptr);
+    }
+    if (!manager.Accepted()) {
+        return false;
+    }
+    recipients = std::move(manager.Working());
+    return true;
+}
+
+}  // namespace wrenpost

@@ -1,0 +1,219 @@
+// Adding and managing recipients through the real windows under wine: the fake Bot API plays the
+// user who sends the code; the managed list comes from a loaded profile.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "common/Text.h"
+#include "profile/ProfileConfig.h"
+#include "profile/TokenFile_win.h"
+#include "support/FakeBotApiServer_win.h"
+#include "support/Screenshot_win.h"
+#include "support/TempDir.h"
+#include "ui/recipients/RecipientsManager_win.h"
+#include "ui/recipients/VerificationWindow_win.h"
+#include "win/ui/MainWindowFixture.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr wchar_t kToken[] = L"123456:sample-token";
+
+// Wall time a hundred times faster than real time: the three minutes pass in 1.8 s.
+struct FastClock final : Clock {
+    std::chrono::system_clock::time_point Now() const override {
+        return start + (std::chrono::system_clock::now() - start) * 100;
+    }
+    std::chrono::steady_clock::time_point SteadyNow() const override {
+        return std::chrono::steady_clock::now();
+    }
+    void SleepFor(std::chrono::milliseconds span) const override {
+        std::this_thread::sleep_for(span / 100);
+    }
+    const std::chrono::system_clock::time_point start = std::chrono::system_clock::now();
+};
+const FastClock fastClock;  // outlives the workers
+
+// Runs `step` from inside whatever loop dispatches next (a dialog's), every 20 ms until it says
+// it is done, never inside itself. Timer procedures cannot capture, hence the one pending step.
+std::function<bool()> pendingStep;
+bool stepRunning = false;
+void WhenReady(std::function<bool()> step) {
+    pendingStep = std::move(step);
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        if (stepRunning || !pendingStep) {
+            return;
+        }
+        stepRunning = true;
+        const bool done = pendingStep();
+        stepRunning = false;
+        if (done) {
+            KillTimer(nullptr, timer);
+            pendingStep = nullptr;
+        }
+    });
+}
+
+class RecipientsWindowsTest : public MainWindowFixture {
+public:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        ASSERT_TRUE(server_.Start());
+        const std::wstring url = server_.BaseUrl();
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ,
+                        url.c_str(), static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+    }
+    // The real Telegram client against the fake server, and a checked token.
+    void OpenChecked(const Clock* clock = nullptr) {
+        Open([clock](MainWindowServices& services) {
+            services.telegramTransport = nullptr;
+            services.clock = clock;
+        });
+        SetText(kIdAccessToken, kToken);
+        Click(kIdCheckBot);
+        Pump([this] { return window_->ValidatedToken() == kToken; });
+    }
+    // Get Chat ID; `whileOpen` runs inside the verification window's loop, given its window.
+    void Verify(std::function<bool(HWND)> whileOpen) {
+        WhenReady([whileOpen] {
+            HWND dialog = FindWindowW(kVerificationWindowClass, nullptr);
+            return dialog != nullptr && whileOpen(dialog);
+        });
+        Click(kIdGetChatId);  // returns once the window is gone
+    }
+    // The user sends the shown code to the bot from chat 4242.
+    void SendCode(HWND dialog) {
+        wchar_t code[16] = {};
+        GetDlgItemTextW(dialog, 101, code, 16);
+        const std::string date = std::to_string(std::time(nullptr));
+        server_.QueueReply(
+            "getUpdates",
+            {200, R"({"ok":true,"result":[{"update_id":7,"message":{"message_id":55,"date":)" +
+                      date +
+                      R"(,"chat":{"id":4242,"first_name":"Ann","username":"ann_w"},"text":")" +
+                      WideToUtf8(code) + R"("}}]})"});
+    }
+    std::vector<std::wstring> Captions() const {
+        std::vector<std::wstring> captions;
+        for (const PromptRequest& request : prompts_.Requests()) {
+            captions.push_back(request.caption);
+        }
+        return captions;
+    }
+
+    testing::FakeBotApiServer server_;
+};
+
+TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWindow) {
+    // Success, then the same chat again.
+    OpenChecked();
+    Verify([this](HWND dialog) {
+        SendCode(dialog);
+        testing::SaveScreenshot(dialog, L"verification-window");
+        return true;
+    });
+    ASSERT_EQ(window_->Recipients().size(), 1u);
+    EXPECT_EQ(window_->Recipients()[0].DisplayName, L"@ann_w");
+    EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"1");
+    EXPECT_EQ(window_->StatusText(), L"Status: Chat ID Selected");
+    Verify([this](HWND dialog) {
+        SendCode(dialog);
+        return true;
+    });
+    EXPECT_EQ(window_->Recipients().size(), 1u);
+    EXPECT_EQ(Captions(),
+              (std::vector<std::wstring>{L"Verification Successful",
+                                         L"Recipient Already Registered", L"Recipient Details"}));
+
+    // Cancel mid-poll: the window goes at once, and the user's late message changes nothing.
+    Verify([this](HWND dialog) {
+        MSG escape{dialog, WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
+        IsDialogMessageW(dialog, &escape);
+        SendCode(dialog);
+        return true;
+    });
+    EXPECT_EQ(FindWindowW(kVerificationWindowClass, nullptr), nullptr);
+    Pump([] { return false; }, 3s);  // a poll in flight may still run
+    EXPECT_EQ(Captions().size(), 3u);
+    EXPECT_EQ(window_->Recipients().size(), 1u);
+
+    // Asked to close while verification runs, the main window stays and so does the dialog.
+    Verify([this](HWND dialog) {
+        SendMessageW(window_->Window(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(IsWindow(dialog));
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
+        return true;
+    });
+    EXPECT_TRUE(IsWindow(window_->Window()));
+    DestroyWindow(window_->Window());
+
+    // Nobody sends the code before the (shortened) deadline.
+    OpenChecked(&fastClock);
+    Verify([](HWND) { return true; });
+    EXPECT_EQ(Captions().back(), L"Telegram Verification");
+    EXPECT_EQ(window_->StatusText(), L"Status: Verification Failed");
+}
+
+TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliveries) {
+    testing::TempDir folder;
+    ProfileConfig profile;
+    profile.ProfileName = L"Desk";
+    for (const wchar_t* id : {L"1", L"2", L"3"}) {
+        profile.Recipients.push_back(
+            {id, std::wstring(L"User ") + id, true, L"2099-01-01 08:00:00", L"Never"});
+    }
+    ASSERT_TRUE(SaveProfileConfig(folder / L"DeskConfig.json", profile));
+    ASSERT_TRUE(WriteTokenFile(folder / L"Desk.token", kToken));
+    Open([&folder](MainWindowServices& services) {
+        services.pickFolder = [&folder](HWND, const std::filesystem::path&,
+                                        std::filesystem::path& picked) {
+            picked = folder.Path();
+            return true;
+        };
+    });
+    Click(kIdLoad);
+    const std::vector<RecipientEntry> loaded = window_->Recipients();
+    ASSERT_EQ(loaded.size(), 3u);
+
+    // Disallows the first, deletes the second, sees a delivery to the third, then closes.
+    const auto manage = [this](int closeWith) {
+        WhenReady([this, closeWith] {
+            HWND manager = FindWindowW(kRecipientsManagerClass, nullptr);
+            if (manager == nullptr) {
+                return false;
+            }
+            SendDlgItemMessageW(manager, 9510, BM_CLICK, 0, 0);
+            SendDlgItemMessageW(manager, 9531, BM_CLICK, 0, 0);
+            auto delivered = std::make_unique<RecipientNotifiedRecord>();
+            delivered->chatId = L"3";
+            delivered->when = L"2026-12-07 09:30:00";
+            PostRecord(window_->Window(), kRecipientNotifiedMessage, std::move(delivered));
+            Pump([manager] {
+                wchar_t cell[32] = {};
+                GetDlgItemTextW(manager, 9581, cell, 32);  // last notification, second row
+                return std::wstring(cell) == L"2026-12-07 09:30:00";
+            });
+            testing::SaveScreenshot(manager, L"recipients-manager");
+            SendDlgItemMessageW(manager, closeWith, BM_CLICK, 0, 0);
+            return true;
+        });
+        Click(kIdManageRecipients);
+    };
+    manage(9504);  // Cancel
+    std::vector<RecipientEntry> expected = loaded;
+    expected[2].LastNotification = L"2026-12-07 09:30:00";  // the main window's own record
+    EXPECT_EQ(window_->Recipients(), expected);
+    manage(9503);  // OK
+    expected[0].Allowed = false;
+    expected.erase(expected.begin() + 1);
+    EXPECT_EQ(window_->Recipients(), expected);
+    EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"2");
+}
+
+}  // namespace
+}  // namespace wrenpost
