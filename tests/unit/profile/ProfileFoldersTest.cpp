@@ -76,6 +76,8 @@ TEST(ProfileFolderChoice, SaveMatchesTheNameAndRefusesAnotherProfileStartPrefers
     Fill(dir / L"sales", {L"salesConfig.json"});
     EXPECT_EQ(ConflictingProfile(dir / L"current", L"Sales"), L"Ops");
     EXPECT_EQ(ConflictingProfile(dir / L"current", L"Opsx"), L"Ops");
+    EXPECT_EQ(ConflictingProfile(dir / L"current", L"Xps"), L"Ops");  // same length, first letter
+    EXPECT_FALSE(ConflictingProfile(dir / L"current", L"oPS"));
     EXPECT_FALSE(ConflictingProfile(dir / L"sales", L"Sales"));
     EXPECT_FALSE(ConflictingProfile(dir.Path(), L"Sales"));
 
