@@ -5,7 +5,7 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
-#include "e2e/RunningProgram.h"
+#include "support/RunningProgram_win.h"
 #include "ui/main/MainForm.h"
 
 namespace wrenpost::testing {
@@ -13,9 +13,9 @@ namespace {
 
 TEST(MainWindowAtHighDpi, TheFormScalesAndStillFitsTheScreen) {
     const DWORD dpi = 144;
-    SetUserValue(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    ASSERT_TRUE(SetUserValue(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
     RunningProgram program;
-    program.Start();
+    ASSERT_TRUE(program.Start());
     RECT start{};
     GetWindowRect(program.Control(kIdStartMonitor), &start);
     EXPECT_EQ(start.right - start.left, 270);  // 180 at 96 DPI

@@ -14,7 +14,7 @@
 #include "app/AppStateStore_win.h"
 #include "common/LocalTime.h"
 #include "common/Text.h"
-#include "e2e/RunningProgram.h"
+#include "support/RunningProgram_win.h"
 #include "profile/ProfileConfig.h"
 #include "profile/TokenFile_win.h"
 #include "support/FakeBotApiServer_win.h"
@@ -47,8 +47,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Start());
         const std::wstring url = server_.BaseUrl();
-        SetUserValue(L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ, url.c_str(),
-                     static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+        ASSERT_TRUE(SetUserValue(L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ, url.c_str(),
+                                 static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))));
         std::wstring error;
         ASSERT_TRUE(outlook_.Register(error)) << error;
         ASSERT_TRUE(outlook_.WriteScenario(kMailbox));
@@ -135,7 +135,7 @@ protected:
 TEST_F(MonitoringJourneyTest, ANewMailBecomesOneMessageWithTheFolderTitleAndNeverTwo) {
     const std::wstring token = L"111:desk-token";
     const fs::path folder = PrepareProfile(L"Orders", token, L"4242", false);
-    first_.Start();
+    ASSERT_TRUE(first_.Start());
     Load(first_, folder, L"Orders");
     EXPECT_EQ(first_.Text(kIdRecipientCount), L"1");
     ASSERT_TRUE(first_.WaitForText(kIdStatusLine, L"Status: Outlook Tree Loaded"));
@@ -180,7 +180,7 @@ TEST_F(MonitoringJourneyTest, ANewMailBecomesOneMessageWithTheFolderTitleAndNeve
 
     // Started at log-on: the saved profile is loaded and monitored from the tray, and the mail
     // from before is not sent again.
-    first_.Start(L"--startup", true);
+    ASSERT_TRUE(first_.Start(L"--startup", true));
     ASSERT_TRUE(first_.WaitForText(kIdStatusLine, L"Status: Running"));
     EXPECT_FALSE(IsWindowVisible(first_.Main()));
     EXPECT_EQ(WindowText(first_.Main()), L"Wrenpost \u2014 Orders");
@@ -191,8 +191,8 @@ TEST_F(MonitoringJourneyTest, ANewMailBecomesOneMessageWithTheFolderTitleAndNeve
 TEST_F(MonitoringJourneyTest, TwoInstancesWithSessionsOfOneNameKeepToTheirOwnRecipients) {
     const fs::path one = PrepareProfile(L"One", L"111:first-bot", L"1001");
     const fs::path two = PrepareProfile(L"Two", L"222:second-bot", L"2002");
-    first_.Start();
-    second_.Start(L"--new-instance-from-vault e2e");
+    ASSERT_TRUE(first_.Start());
+    ASSERT_TRUE(second_.Start(L"--new-instance-from-vault e2e"));
     Load(first_, one, L"One");
     Load(second_, two, L"Two");
     for (RunningProgram* program : {&first_, &second_}) {

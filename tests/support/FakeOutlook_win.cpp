@@ -36,16 +36,18 @@ std::wstring ScenarioLine(std::initializer_list<std::wstring> fields) {
     return line + L"\n";
 }
 
-FakeOutlook::FakeOutlook()
-    : scenario_(dir_ / L"scenario.txt"),
+FakeOutlook::FakeOutlook() : FakeOutlook(std::filesystem::path()) {
+    (void)WriteScenario(L"");
+}
+
+FakeOutlook::FakeOutlook(std::filesystem::path scenario)
+    : scenario_(scenario.empty() ? dir_ / L"scenario.txt" : std::move(scenario)),
       command_(L"\"" + ExePath().wstring() + L"\" \"" + scenario_.wstring() + L"\""),
       ready_(NamedEvent(kReadyEvent)),
       quit_(NamedEvent(kQuitEvent)),
       stopped_(NamedEvent(kStoppedEvent)),
       hanging_(NamedEvent(kHangingEvent)),
-      release_(NamedEvent(kReleaseEvent)) {
-    (void)WriteScenario(L"");
-}
+      release_(NamedEvent(kReleaseEvent)) {}
 
 bool FakeOutlook::Register(std::wstring& error) const {
     const std::wstring clsid = std::wstring(L"Software\\Classes\\CLSID\\") + kClassIdText;

@@ -18,7 +18,9 @@ std::wstring ScenarioLine(std::initializer_list<std::wstring> fields);
 
 class FakeOutlook {
 public:
-    FakeOutlook();  // with an empty scenario
+    FakeOutlook();  // with an empty scenario in a temporary folder
+    // With a scenario file that outlives this object (the playground's mailbox), left as it is.
+    explicit FakeOutlook(std::filesystem::path scenario);
     ~FakeOutlook() { (void)Stop(); }
     FakeOutlook(const FakeOutlook&) = delete;
     FakeOutlook& operator=(const FakeOutlook&) = delete;
@@ -31,6 +33,7 @@ public:
 
     // Replaces the scenario atomically; a running fake picks it up at its next namespace call.
     [[nodiscard]] bool WriteScenario(const std::wstring& text);
+    const std::filesystem::path& ScenarioPath() const { return scenario_; }
 
     // Starts the exe (unless one is running) and waits until it serves requests.
     [[nodiscard]] bool Start(std::wstring& error);

@@ -1,11 +1,10 @@
-// Wrenpost.exe as the end-to-end tests drive it: started, its main window found, its controls
-// read and clicked the way a person would, its boxes answered, and ended.
+// Wrenpost.exe as the end-to-end tests and the tour drive it: started, its main window found, its
+// controls read and clicked the way a person would, its boxes answered, and ended.
 #pragma once
 
 #include <windows.h>
-// The headers below need windows.h first.
-#include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -33,28 +32,24 @@ inline bool WaitFor(const std::function<bool()>& done, milliseconds timeout = kE
     return true;
 }
 
-inline void SetUserValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data,
+inline bool SetUserValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data,
                          DWORD size) {
-    HKEY opened = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExW(opened, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(opened);
+    return RegSetKeyValueW(HKEY_CURRENT_USER, key, name, type, data, size) == ERROR_SUCCESS;
 }
 
 class RunningProgram {
 public:
     // Starts the program and waits for its main window to show (to exist, for a start into the
     // tray).
-    void Start(const std::wstring& arguments = L"", bool intoTheTray = false) {
-        process_ = Launch(BuildPath(L"bin/Wrenpost.exe"), arguments);
-        ASSERT_TRUE(process_);
-        ASSERT_TRUE(WaitFor([&] {
-            const auto found = FindWindows(kMainWindowClass, nullptr, Id(), intoTheTray);
-            main_ = found.empty() ? nullptr : found.front();
-            return main_ != nullptr;
-        }));
+    // False when the program did not start or no window came.
+    [[nodiscard]] bool Start(const std::wstring& arguments = L"", bool intoTheTray = false,
+                             const std::filesystem::path& exe = BuildPath(L"bin/Wrenpost.exe")) {
+        process_ = Launch(exe, arguments);
+        return process_ && WaitFor([&] {
+                   const auto found = FindWindows(kMainWindowClass, nullptr, Id(), intoTheTray);
+                   main_ = found.empty() ? nullptr : found.front();
+                   return main_ != nullptr;
+               });
     }
     // Closes the window (the tray's Exit while monitoring) and waits for the process to end.
     void End() {

@@ -1,0 +1,99 @@
+#include "playground/Tour_win.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "ui/recipients/VerificationWindow_win.h"
+
+namespace wrenpost::testing {
+namespace {
+
+struct Step {
+    const wchar_t* name;
+    std::function<bool()> run;
+};
+
+}  // namespace
+
+bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring& failure) {
+    const RunningProgram& p = program;
+    const std::vector<Step> steps = {
+        {L"fill-profile",
+         [&] {
+             p.Type(kIdProfileName, L"Playground");
+             p.Type(kIdAccessToken, kTourToken);
+             return p.WaitForText(kIdProfileName, L"Playground");
+         }},
+        {L"check-bot",
+         [&] {
+             p.Click(kIdCheckBot);
+             return WaitFor([&] {
+                        return !p.Text(kIdBotUsername).empty() &&
+                               p.Text(kIdBotUsername) != L"Loading...";
+                    }) &&
+                    IsWindowEnabled(p.Control(kIdShareBot));
+         }},
+        {L"detect-folders",
+         [&] {
+             p.Click(kIdDetectFolders);
+             return p.WaitForText(kIdStatusLine, L"Status: Outlook Tree Loaded");
+         }},
+        {L"tick-inbox",
+         [&] {
+             HWND tree = p.Control(kIdFolderTree);
+             const auto store = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+             SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, store);
+             SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
+                          SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, store));
+             p.Key(kIdFolderTree, VK_SPACE);
+             return p.WaitForText(kIdFoldersCount, L"Folders: 1");
+         }},
+        {L"get-chat-id",
+         [&] {
+             p.Click(kIdGetChatId);
+             HWND dialog = WaitForWindow(kVerificationWindowClass, nullptr, p.Id(), kE2eTimeout);
+             if (dialog == nullptr) {
+                 return false;
+             }
+             if (world.shot) {
+                 world.shot(L"verification-code");
+             }
+             world.say(WindowText(GetDlgItem(dialog, 101)));
+             return p.PressOk(L"Verification Successful") && p.WaitForText(kIdRecipientCount, L"1");
+         }},
+        {L"save",
+         [&] {
+             p.Click(kIdSave);
+             return p.PressOk(nullptr) && p.PressOk(L"Saved");
+         }},
+        {L"start",
+         [&] {
+             p.Type(kIdCheckSeconds, L"2");
+             p.Click(kIdStartMonitor);
+             return p.WaitForText(kIdStatusLine, L"Status: Running");
+         }},
+        {L"new-mail",
+         [&] {
+             world.mail(kTourSubject);
+             return WaitFor(world.delivered) && p.WaitForText(kIdMessagesSent, L"Messages Sent: 1");
+         }},
+        {L"stop",
+         [&] {
+             p.Click(kIdStopMonitor);
+             return p.WaitForText(kIdStatusLine, L"Status: Monitor Stopped");
+         }},
+    };
+    for (const Step& step : steps) {
+        if (!step.run()) {
+            failure = step.name;
+            return false;
+        }
+        if (world.shot) {
+            world.shot(step.name);
+        }
+    }
+    return true;
+}
+
+}  // namespace wrenpost::testing
