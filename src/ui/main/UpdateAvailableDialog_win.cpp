@@ -34,7 +34,7 @@ constexpr int kLaterWidth = 90;
 
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
 
-struct ControlSpec {
+struct ControlDef {
     int id;
     const wchar_t* className;
     DWORD style;
@@ -42,7 +42,7 @@ struct ControlSpec {
 };
 
 // Creation order is tab order.
-constexpr ControlSpec kControls[] = {
+constexpr ControlDef kControls[] = {
     {kHeadingId, L"STATIC", SS_LEFT | SS_NOPREFIX, 0},  // wraps
     {kCurrentId, L"STATIC", kLabel, 0},
     {kLatestId, L"STATIC", kLabel, 0},
@@ -180,19 +180,20 @@ private:
         font.lfHeight = -Scale(20);  // negative: the character height, not the cell's
         font.lfWeight = FW_BOLD;
         headingFont_.reset(CreateFontIndirectW(&font));
-        for (const ControlSpec& spec : kControls) {
-            const HGDIOBJ chosen = spec.id == kHeadingId ? headingFont_.get() : messageFont_.get();
-            SendDlgItemMessageW(Window(), spec.id, WM_SETFONT, reinterpret_cast<WPARAM>(chosen),
+        for (const ControlDef& control : kControls) {
+            const HGDIOBJ chosen =
+                control.id == kHeadingId ? headingFont_.get() : messageFont_.get();
+            SendDlgItemMessageW(Window(), control.id, WM_SETFONT, reinterpret_cast<WPARAM>(chosen),
                                 TRUE);
         }
     }
 
     bool CreateControls() {
         HINSTANCE instance = GetModuleHandleW(nullptr);
-        for (const ControlSpec& spec : kControls) {
-            if (CreateWindowExW(spec.exStyle, spec.className, L"",
-                                WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 0, 0, Window(),
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance,
+        for (const ControlDef& control : kControls) {
+            if (CreateWindowExW(control.exStyle, control.className, L"",
+                                WS_CHILD | WS_VISIBLE | control.style, 0, 0, 0, 0, Window(),
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance,
                                 nullptr) == nullptr) {
                 return false;
             }
