@@ -31,5 +31,8 @@ inline constexpr UINT kRecipientNotifiedMessage = WM_APP + 800;
 inline constexpr UINT kLogLineMessage = WM_APP + 900;
 // To the main window: an UpdateCheckRecord.
 inline constexpr UINT kUpdateCheckResultMessage = WM_APP + 1100;
+// The main window to itself: show an update result held while another dialog was open (no
+// record).
+inline constexpr UINT kHeldUpdateResultMessage = WM_APP + 1101;
 
 }  // namespace wrenpost

@@ -60,6 +60,8 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     if (startedAtLogon) {
         mainWindow.ResumeLastProfile();
     }
+    // The first check needs the window: its result comes back as a message to it.
+    mainWindow.StartAutomaticUpdateChecks();
 
     MSG message{};
     BOOL got = 0;

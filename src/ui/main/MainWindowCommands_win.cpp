@@ -21,7 +21,6 @@
 #include "telegram/Verification.h"
 #include "telegram/WinHttpTransport_win.h"
 #include "ui/ModalLoop_win.h"
-#include "ui/main/AboutDialog_win.h"
 #include "ui/main/MainWindow_win.h"
 #include "ui/main/WindowPrompt_win.h"
 
@@ -129,7 +128,7 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
                  PromptIcon::Information);
             break;
         case kIdAbout:
-            RunAboutDialog(Window(), nullptr);
+            ShowAbout();
             break;
         case kTrayRestore:
         case kTrayStopMonitor:
@@ -175,7 +174,7 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 }
 
 bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (OnMonitorMessage(message, wParam, lParam)) {
+    if (OnMonitorMessage(message, wParam, lParam) || OnUpdateMessage(message, wParam, lParam)) {
         return true;
     }
     switch (message) {
@@ -211,6 +210,8 @@ void MainWindow::OnTimer(UINT_PTR timer) {
         CleanProfileFolders();
     } else if (timer == kTimerLogReturn) {
         mainLogView_.OnReturnTimer();
+    } else if (timer == kTimerUpdateCheck) {
+        StartUpdateCheck(false);
     } else if (timer == kTimerSpinner) {
         spinnerStep_ = (spinnerStep_ + 1) % 4;
         SetControlText(kIdSpinner, std::wstring(1, kSpinnerFrames[spinnerStep_]));

@@ -540,7 +540,8 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OnDestroy() {
-    for (UINT_PTR timer : {kTimerOrphanCleanup, kTimerSpinner, UINT_PTR{3098}, kTimerLogReturn}) {
+    for (UINT_PTR timer :
+         {kTimerOrphanCleanup, kTimerSpinner, kTimerUpdateCheck, kTimerLogReturn}) {
         KillTimer(Window(), timer);
     }
     if (monitoring_) {

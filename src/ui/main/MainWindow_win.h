@@ -28,6 +28,7 @@
 #include "ui/main/FolderTree_win.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/TrayIcon_win.h"
+#include "update/UpdateCheckLauncher_win.h"
 
 namespace wrenpost {
 
@@ -37,6 +38,7 @@ inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
 
 inline constexpr UINT_PTR kTimerOrphanCleanup = 3001;
 inline constexpr UINT_PTR kTimerLogReturn = 3097;
+inline constexpr UINT_PTR kTimerUpdateCheck = 3098;
 inline constexpr UINT_PTR kTimerSpinner = 3099;
 
 enum class LampState { NeverStarted = 0, Running = 1, Stopped = 2 };
@@ -60,6 +62,8 @@ struct MainWindowServices {
     std::optional<MonitorDependencies> monitor;
     // The verification window's time; it must outlive the program's workers. Null: the system's.
     const Clock* clock = nullptr;
+    // The running program's version for update checks; by default its version resource.
+    UpdateCheckLauncher::VersionSource programVersion;
 };
 
 class MainWindow : public BaseWindow<MainWindow> {
@@ -105,6 +109,10 @@ public:
     const LogLineBuffer& LogLines() const { return logLines_; }
     LogView& MainLogView() { return mainLogView_; }
     DetachedLogWindow& DetachedLog() { return detachedLog_; }
+
+    // One update check now and one a day after; silent unless a new version may be shown.
+    void StartAutomaticUpdateChecks();
+    bool UpdateCheckRunning() const { return updateChecks_.IsRunning(); }
 
 private:
     // Creation, layout and painting (MainWindow_win.cpp, MainWindowPaint_win.cpp).
@@ -249,6 +257,19 @@ private:
     std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD
     std::filesystem::path temporaryProfile_;  // the running unsaved session's folder
     KeptFolderReports keptFolders_;
+
+    // Update checks and the "Update Available" window (MainWindowUpdate_win.cpp).
+    static UpdateCheckLauncher UpdateLauncherFor(const MainWindowServices& services);
+    void StartUpdateCheck(bool manual);
+    void ShowAbout();
+    bool OnUpdateMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowHeldUpdateResult();
+    void ShowUpdateWindow(HWND owner, const UpdateCheckResult& result);
+    bool OpenDownloadPage();
+    UpdateCheckLauncher updateChecks_ = UpdateLauncherFor(services_);
+    std::unique_ptr<UpdateCheckRecord> heldUpdate_;  // waiting for our other dialogs to close
+    HWND aboutWindow_ = nullptr;                     // while About is open
+    bool manualCheckWaiting_ = false;
 };
 
 }  // namespace wrenpost

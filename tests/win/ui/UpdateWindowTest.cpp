@@ -1,0 +1,200 @@
+// Update checks through the main window against a loopback update service: About's boxes, the
+// "Update Available" window and its choices, and an automatic result waiting for our dialogs.
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../../unit/update/ManifestBuilder.h"
+#include "MainWindowFixture.h"
+#include "app/AppPaths_win.h"
+#include "app/AppStateStore_win.h"
+#include "support/FakeBotApiServer_win.h"
+#include "support/Screenshot_win.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/main/AboutDialog_win.h"
+#include "ui/main/UpdateAvailableDialog_win.h"
+#include "update/UpdateService_win.h"
+
+namespace wrenpost {
+namespace {
+
+// Each step runs from whichever message loop is dispatching (the dialogs' own included) once it
+// is ready; a case that stalls ends its dialogs so the test fails instead of hanging.
+struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+};
+std::deque<Step> steps;
+std::chrono::steady_clock::time_point deadline;
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (std::chrono::steady_clock::now() > deadline) {
+        EXPECT_TRUE(steps.empty()) << "a step never became ready";
+        steps.clear();
+        if (HWND modal = ActiveModalDialog()) {
+            DestroyWindow(modal);
+        }
+    } else if (!steps.empty() && steps.front().ready()) {
+        const Step step = steps.front();
+        steps.pop_front();
+        step.act();
+    }
+}
+
+void Press(HWND dialog, const wchar_t* button) {
+    HWND control = FindWindowExW(dialog, nullptr, L"BUTTON", button);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
+}
+
+enum class Browser { Untouched, Opens, Fails };
+
+class UpdateWindowTest : public MainWindowFixture {};
+
+TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
+    testing::FakeBotApiServer service;
+    ASSERT_TRUE(service.Start());
+    const std::wstring url = service.BaseUrl();
+    ASSERT_EQ(
+        RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue, REG_SZ,
+                        url.c_str(), static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))),
+        ERROR_SUCCESS);
+    const std::string newer = testing::Manifest(
+        {{"latestVersion", "\"2.0.0\""},
+         {"releaseNotes", "[\"Faster start-up\",\"Fixed the tray icon\",\"Clearer errors\"]"}});
+    const struct {
+        const char* name;
+        std::string body;  // empty: the service fails
+        bool automatic;
+        void (*act)(HWND update);  // null: About's box answers
+        Browser browser;
+        const wchar_t* box;
+        bool postponed;
+    } cases[] = {
+        {"up to date", testing::Manifest({{"latestVersion", "\"1.0.0\""}}), false, nullptr,
+         Browser::Untouched, kUpToDateText, false},
+        {"pressed while an automatic check runs",
+         testing::Manifest({{"latestVersion", "\"1.0.0\""}}), true, nullptr, Browser::Untouched,
+         kUpToDateText, false},
+        {"service failing", "", false, nullptr, Browser::Untouched, kUnableToCheckText, false},
+        {"Later", newer, false, [](HWND w) { Press(w, L"Later"); }, Browser::Untouched, nullptr,
+         true},
+        {"Escape", newer, false,
+         [](HWND w) { PostMessageW(GetDlgItem(w, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0); },
+         Browser::Untouched, nullptr, true},
+        {"close box", newer, false, [](HWND w) { PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); },
+         Browser::Untouched, nullptr, true},
+        // "Later" is handled only if the window stayed after the failed download.
+        {"no browser", newer, false,
+         [](HWND w) {
+             Press(w, L"Open Download Page");
+             Press(w, L"Later");
+         },
+         Browser::Fails, nullptr, true},
+        {"download page opened", newer, false, [](HWND w) { Press(w, L"Open Download Page"); },
+         Browser::Opens, nullptr, false},
+        {"automatic waits for About", newer, true, [](HWND w) { Press(w, L"Later"); },
+         Browser::Untouched, nullptr, true},
+    };
+    std::vector<std::wstring> opened;
+    bool browserOpens = false;
+    MainWindow& window = Open([&](MainWindowServices& services) {
+        services.programVersion = [] { return Version{1, 0, 0}; };
+        services.openLink = [&](const std::wstring& link) {
+            opened.push_back(link);
+            return browserOpens;
+        };
+    });
+    HWND main = window.Window();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &Tick);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::error_code ignored;
+        std::filesystem::remove(AppStateFilePath(), ignored);
+        // Slow when About's button is pressed while an automatic check runs.
+        service.QueueReply("/api/updates/windows/latest",
+                           {c.body.empty() ? 500 : 200, c.body, "application/json",
+                            c.automatic && c.box ? 400ms : 0ms});
+        opened.clear();
+        browserOpens = c.browser == Browser::Opens;
+        const std::size_t asked = prompts_.Requests().size();
+        HWND about = nullptr, update = nullptr;
+        std::wstring shown;
+        const auto closeAbout = [&] { PostMessageW(about, WM_CLOSE, 0, 0); };
+        steps = {{[&] { return (about = FindWindowW(kAboutDialogClass, nullptr)) != nullptr; },
+                  [&] {
+                      if (c.automatic)
+                          window.StartAutomaticUpdateChecks();
+                      if (!c.automatic || c.box)
+                          Press(about, L"Check for Updates");
+                  }}};
+        if (c.automatic && c.act) {  // the result arrives while About is open, and waits
+            steps.push_back({[&] { return !window.UpdateCheckRunning(); },
+                             [&] {
+                                 EXPECT_FALSE(FindWindowW(kUpdateAvailableDialogClass, nullptr));
+                                 closeAbout();
+                             }});
+        }
+        if (c.act == nullptr) {
+            steps.push_back({[&] { return prompts_.Requests().size() > asked; }, closeAbout});
+        } else {
+            steps.push_back(
+                {[&] {
+                     return (update = FindWindowW(kUpdateAvailableDialogClass, nullptr)) != nullptr;
+                 },
+                 [&] {
+                     EXPECT_EQ(GetWindow(update, GW_OWNER), c.automatic ? main : about);
+                     for (HWND child = GetWindow(update, GW_CHILD); child != nullptr;
+                          child = GetWindow(child, GW_HWNDNEXT)) {
+                         wchar_t text[200] = L"";
+                         GetWindowTextW(child, text, 200);
+                         shown += text + std::wstring(L"|");
+                     }
+                     EXPECT_TRUE(testing::SaveScreenshot(update, L"update-available"));
+                     c.act(update);
+                 }});
+            steps.push_back({[&] { return !IsWindow(update); },
+                             [&] {
+                                 if (c.automatic)
+                                     return;
+                                 EXPECT_TRUE(IsWindowEnabled(about));
+                                 EXPECT_FALSE(IsWindowEnabled(main));
+                                 closeAbout();
+                             }});
+        }
+        const std::int64_t before = ToUnixSeconds(std::chrono::system_clock::now());
+        deadline = std::chrono::steady_clock::now() + 10s;
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(kIdAbout, BN_CLICKED), 0);
+        Pump([&] { return steps.empty(); }, 12s);
+        EXPECT_TRUE(IsWindowEnabled(main));
+
+        const std::vector<PromptRequest> requests = prompts_.Requests();
+        ASSERT_EQ(requests.size() - asked, c.box || c.browser == Browser::Fails ? 1u : 0u);
+        if (c.box != nullptr) {
+            EXPECT_EQ(requests.back().text, c.box);
+            EXPECT_EQ(requests.back().owner, reinterpret_cast<std::uintptr_t>(about));
+        } else {
+            EXPECT_NE(shown.find(L"|Current version: 1.0.0|New version: 2.0.0|What's new:|\u2022 "
+                                 L"Faster start-up\r\n\u2022 Fixed the tray icon\r\n\u2022 "
+                                 L"Clearer errors|"),
+                      std::wstring::npos);
+        }
+        if (c.browser == Browser::Fails) {
+            EXPECT_EQ(requests.back().owner, reinterpret_cast<std::uintptr_t>(update));
+            EXPECT_EQ(requests.back().icon, PromptIcon::Warning);
+        }
+        EXPECT_EQ(opened, c.browser == Browser::Untouched
+                              ? std::vector<std::wstring>{}
+                              : std::vector<std::wstring>{url + L"/download"});
+        const AppState state = LoadAppState();
+        EXPECT_EQ(state.LastDismissedUpdateVersion, c.postponed ? L"2.0.0" : L"");
+        EXPECT_EQ(state.LastDismissedUpdateAtEpochSeconds >= before, c.postponed);
+    }
+    KillTimer(nullptr, timer);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue);
+}
+
+}  // namespace
+}  // namespace wrenpost
