@@ -2,7 +2,6 @@
 //   wrenpost-driver wait-window <class> <title> <timeout-ms>   exit 0 when the window is there
 //   wrenpost-driver close-window <class> <title>               posts WM_CLOSE to each match
 //   wrenpost-driver count-windows <class>                      prints how many are visible
-//   wrenpost-driver window-rect <class> <title or "">          prints "x y width height"
 //   wrenpost-driver press <class> <title or ""> <control id>   clicks a button of the window
 //   wrenpost-driver read-manifest <file>                       the update check's verdict on
 //                                                              a manifest: version, installer
@@ -36,21 +35,13 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%zu\n", FindWindows(argv[2], nullptr).size());
         return 0;
     }
-    // An empty title matches any.
-    const auto windows =
-        argc >= 4 ? FindWindows(argv[2], *argv[3] ? argv[3] : nullptr) : std::vector<HWND>{};
-    RECT rect{};
-    if (command == L"window-rect" && argc == 4 && !windows.empty() &&
-        GetWindowRect(windows.front(), &rect)) {
-        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
-                    rect.bottom - rect.top);
-        return 0;
-    }
-    if (command == L"press" && argc == 5 && !windows.empty()) {
+    if (command == L"press" && argc == 5) {
+        // An empty title matches any.
+        const auto windows = FindWindows(argv[2], *argv[3] ? argv[3] : nullptr);
         const int id = std::stoi(argv[4]);
-        const HWND button = GetDlgItem(windows.front(), id);
-        return PostMessageW(windows.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                            reinterpret_cast<LPARAM>(button))
+        return !windows.empty() &&
+                       PostMessageW(windows.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                    reinterpret_cast<LPARAM>(GetDlgItem(windows.front(), id)))
                    ? 0
                    : 1;
     }
@@ -71,6 +62,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: wrenpost-driver wait-window|close-window|count-windows|"
-                 "window-rect|press|read-manifest ...\n");
+                 "press|read-manifest ...\n");
     return 2;
 }
