@@ -1,6 +1,10 @@
 // Command-line front of the driver, for scripts/run and scripts/playground:
 //   wrenpost-driver wait-window <class> <title> <timeout-ms>   exit 0 when the window is there
 //   wrenpost-driver close-window <class> <title>               posts WM_CLOSE to each match
+//   wrenpost-driver count-windows <class>                      prints how many are visible
+//   wrenpost-driver press <class> <title or ""> <control id>   clicks a button of the window
+//   wrenpost-driver read-manifest <file>       the update check's verdict on a manifest:
+//                                              version, installer file name, size and SHA-256
 //   wrenpost-driver playground-setup <dir>        registers the fake Outlook on <dir>\mailbox.txt
 //   wrenpost-driver playground-bot <dir>          the fake Bot API until <dir>\stop exists
 //   wrenpost-driver playground-mail <dir> <subject> [<from> [<folder>]]
@@ -10,16 +14,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include "common/Text.h"
 #include "common/TextFile.h"
+#include "playground/Playground_win.h"
+#include "playground/Tour_win.h"
 #include "support/Driver_win.h"
 #include "support/FakeBotApiServer_win.h"
 #include "support/FakeOutlook_win.h"
-#include "playground/Playground_win.h"
-#include "playground/Tour_win.h"
+#include "update/UpdateManifest.h"
 
 using namespace wrenpost;
 using namespace wrenpost::testing;
@@ -131,6 +137,35 @@ int wmain(int argc, wchar_t** argv) {
         }
         return windows.empty() ? 1 : 0;
     }
+    if (command == L"count-windows" && argc == 3) {
+        std::printf("%zu\n", FindWindows(argv[2], nullptr).size());
+        return 0;
+    }
+    if (command == L"press" && argc == 5) {
+        // An empty title matches any.
+        const auto windows = FindWindows(argv[2], *argv[3] ? argv[3] : nullptr);
+        const int id = std::stoi(argv[4]);
+        return !windows.empty() &&
+                       PostMessageW(windows.front(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                                    reinterpret_cast<LPARAM>(GetDlgItem(windows.front(), id)))
+                   ? 0
+                   : 1;
+    }
+    if (command == L"read-manifest" && argc == 3) {
+        std::ostringstream body;
+        body << std::ifstream(argv[2], std::ios::binary).rdbuf();
+        UpdateManifest manifest;
+        std::string error;
+        if (!ParseUpdateManifest(body.str(), manifest, error)) {
+            std::fprintf(stderr, "manifest rejected: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%s %s %llu %s\n", manifest.latestVersionText.c_str(),
+                    manifest.installerFileName.c_str(),
+                    static_cast<unsigned long long>(manifest.installerSizeBytes),
+                    manifest.installerSha256.c_str());
+        return 0;
+    }
     if (command == L"playground-setup" && argc == 3) {
         std::wstring error;
         FakeOutlook outlook(dir / L"mailbox.txt");
@@ -152,6 +187,8 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"tour" && argc == 3) {
         return RunTour(dir);
     }
-    std::fprintf(stderr, "usage: wrenpost-driver wait-window|close-window|playground-...|tour\n");
+    std::fprintf(stderr,
+                 "usage: wrenpost-driver wait-window|close-window|count-windows|press|"
+                 "read-manifest|playground-...|tour\n");
     return 2;
 }
