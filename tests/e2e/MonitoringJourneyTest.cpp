@@ -14,11 +14,11 @@
 #include "app/AppStateStore_win.h"
 #include "common/LocalTime.h"
 #include "common/Text.h"
-#include "support/RunningProgram_win.h"
 #include "profile/ProfileConfig.h"
 #include "profile/TokenFile_win.h"
 #include "support/FakeBotApiServer_win.h"
 #include "support/FakeOutlook_win.h"
+#include "support/RunningProgram_win.h"
 
 namespace wrenpost::testing {
 namespace {
@@ -147,13 +147,7 @@ TEST_F(MonitoringJourneyTest, ANewMailBecomesOneMessageWithTheFolderTitleAndNeve
 
     first_.Click(kIdDetectFolders);
     ASSERT_TRUE(first_.WaitForText(kIdStatusLine, L"Status: Outlook Tree Loaded"));
-    HWND tree = first_.Control(kIdFolderTree);
-    const auto store = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, store);
-    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
-                 SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, store));
-    first_.Key(kIdFolderTree, VK_SPACE);
-    ASSERT_TRUE(first_.WaitForText(kIdFoldersCount, L"Folders: 1"));
+    ASSERT_TRUE(first_.TickFirstFolder());
     first_.Click(kIdTitlesNo);
     first_.Key(kIdFolderTitleList, VK_DOWN);  // selects the one row
     ASSERT_TRUE(WaitFor([&] {

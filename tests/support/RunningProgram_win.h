@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
 
 #include <filesystem>
 #include <functional>
@@ -78,6 +80,17 @@ public:
     void Key(int id, WORD key) const {
         PostMessageW(Control(id), WM_KEYDOWN, key, 1);
         PostMessageW(Control(id), WM_KEYUP, key, 0xC0000001);
+    }
+    // Ticks the first folder below the first store of the folder tree with Space, as a person
+    // would, and waits until the window counts it.
+    bool TickFirstFolder() const {
+        HWND tree = Control(kIdFolderTree);
+        const auto store = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, store);
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
+                     SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, store));
+        Key(kIdFolderTree, VK_SPACE);
+        return WaitForText(kIdFoldersCount, L"Folders: 1");
     }
     bool WaitForText(int id, const std::wstring& text) const {
         return WaitFor([&] { return Text(id) == text; });

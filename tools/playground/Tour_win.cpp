@@ -1,7 +1,5 @@
 #include "playground/Tour_win.h"
 
-#include <commctrl.h>
-
 #include <vector>
 
 #include "ui/recipients/VerificationWindow_win.h"
@@ -39,16 +37,7 @@ bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring
              p.Click(kIdDetectFolders);
              return p.WaitForText(kIdStatusLine, L"Status: Outlook Tree Loaded");
          }},
-        {L"tick-inbox",
-         [&] {
-             HWND tree = p.Control(kIdFolderTree);
-             const auto store = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
-             SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, store);
-             SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
-                          SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, store));
-             p.Key(kIdFolderTree, VK_SPACE);
-             return p.WaitForText(kIdFoldersCount, L"Folders: 1");
-         }},
+        {L"tick-inbox", [&] { return p.TickFirstFolder(); }},
         {L"get-chat-id",
          [&] {
              p.Click(kIdGetChatId);
