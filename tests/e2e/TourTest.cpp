@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "common/Text.h"
-#include "support/FakeBotApiServer_win.h"
-#include "support/FakeOutlook_win.h"
 #include "playground/Playground_win.h"
 #include "playground/Tour_win.h"
+#include "support/FakeBotApiServer_win.h"
+#include "support/FakeOutlook_win.h"
 
 namespace wrenpost::testing {
 namespace {
@@ -27,7 +27,8 @@ TEST(Tour, EveryStepWorksFromAnEmptyFormToADeliveredNotification) {
     std::int64_t updateId = 1;
     TourWorld world;
     world.say = [&](const std::wstring& text) {
-        server.QueueReply("getUpdates", {200, SampleUserUpdate(updateId++, text)});
+        server.AddUpdate(updateId, SampleUserUpdate(updateId, text));
+        ++updateId;
     };
     world.mail = [&](const std::wstring& subject) {
         EXPECT_TRUE(AddPlaygroundMail(outlook.ScenarioPath(), subject, L"", L"", error)) << error;

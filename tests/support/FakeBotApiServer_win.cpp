@@ -56,6 +56,11 @@ void FakeBotApiServer::Stop() {
     }
 }
 
+void FakeBotApiServer::AddUpdate(std::int64_t updateId, std::string update) {
+    std::lock_guard lock(mutex_);
+    updates_[updateId] = std::move(update);
+}
+
 void FakeBotApiServer::QueueReply(const std::string& method, FakeBotApiReply reply) {
     std::lock_guard lock(mutex_);
     scripted_[method].push_back(std::move(reply));
@@ -119,12 +124,22 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     if (request.method == "getMe") {
         reply.body = R"({"ok":true,"result":{"id":4242,"is_bot":true,"first_name":"Wren Test Bot",)"
                      R"("username":"wren_test_bot"}})";
-    } else if (request.method == "getUpdates") {
-        reply.body = R"({"ok":true,"result":[]})";  // nobody wrote to the bot
     }
     {
         std::lock_guard lock(mutex_);
         requests_.push_back(request);
+        if (request.method == "getUpdates") {
+            const auto offset = request.parameters.find("offset");
+            updates_.erase(updates_.begin(),
+                           updates_.lower_bound(offset == request.parameters.end()
+                                                    ? 0
+                                                    : std::atoll(offset->second.c_str())));
+            reply.body = R"({"ok":true,"result":[)";
+            for (const auto& [id, update] : updates_) {
+                reply.body += (reply.body.back() == '[' ? "" : ",") + update;
+            }
+            reply.body += "]}";
+        }
         if (auto& queued = scripted_[request.method]; !queued.empty()) {
             reply = std::move(queued.front());
             queued.pop_front();

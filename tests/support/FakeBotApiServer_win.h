@@ -46,6 +46,10 @@ public:
     Endpoint ServerEndpoint() const { return Endpoint{false, L"127.0.0.1", port_, L""}; }
 
     void QueueReply(const std::string& method, FakeBotApiReply reply);  // FIFO per method
+    // An update the bot received (one JSON object with its "update_id"), kept as Telegram keeps
+    // it: an unscripted getUpdates answers every kept update from its offset on and forgets
+    // those before it, so an update cannot be lost to a request that skipped it.
+    void AddUpdate(std::int64_t updateId, std::string update);
     std::vector<FakeBotApiRequest> Requests(const std::string& method = "") const;
 
 private:
@@ -56,6 +60,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::map<std::string, std::deque<FakeBotApiReply>> scripted_;
+    std::map<std::int64_t, std::string> updates_;
     std::vector<FakeBotApiRequest> requests_;
 };
 

@@ -64,7 +64,8 @@ int RunBot(const fs::path& dir) {
         for (const auto& entry : fs::directory_iterator(dir / L"say", error)) {
             std::wstring text;
             if (ReadTextFile(entry.path(), text)) {
-                server.QueueReply("getUpdates", {200, SampleUserUpdate(updateId++, text)});
+                server.AddUpdate(updateId, SampleUserUpdate(updateId, text));
+                ++updateId;
             }
             fs::remove(entry.path(), error);
         }

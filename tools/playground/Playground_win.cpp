@@ -90,12 +90,11 @@ bool AddPlaygroundMail(const std::filesystem::path& scenario, const std::wstring
 }
 
 std::string SampleUserUpdate(std::int64_t updateId, const std::wstring& text) {
-    return R"({"ok":true,"result":[{"update_id":)" + std::to_string(updateId) +
-           R"(,"message":{"message_id":)" + std::to_string(updateId + 1000) + R"(,"date":)" +
-           std::to_string(std::time(nullptr)) +
+    return R"({"update_id":)" + std::to_string(updateId) + R"(,"message":{"message_id":)" +
+           std::to_string(updateId + 1000) + R"(,"date":)" + std::to_string(std::time(nullptr)) +
            R"(,"chat":{"id":777001,"type":"private","first_name":"Sam","username":"sample_user"},)"
            R"("text":")" +
-           WideToUtf8(JsonEscape(text)) + R"("}}]})";
+           WideToUtf8(JsonEscape(text)) + R"("}})";
 }
 
 }  // namespace wrenpost::testing

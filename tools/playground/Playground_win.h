@@ -18,7 +18,8 @@ std::wstring SampleMailbox();
 bool AddPlaygroundMail(const std::filesystem::path& scenario, const std::wstring& subject,
                        const std::wstring& from, const std::wstring& folder, std::wstring& error);
 
-// A getUpdates answer in which the sample user writes `text` to the bot now.
+// An update (for FakeBotApiServer::AddUpdate) in which the sample user writes `text` to the bot
+// now.
 std::string SampleUserUpdate(std::int64_t updateId, const std::wstring& text);
 
 }  // namespace wrenpost::testing

@@ -91,12 +91,12 @@ public:
         wchar_t code[16] = {};
         GetDlgItemTextW(dialog, 101, code, 16);
         const std::string date = std::to_string(std::time(nullptr));
-        server_.QueueReply(
-            "getUpdates",
-            {200, R"({"ok":true,"result":[{"update_id":7,"message":{"message_id":55,"date":)" +
-                      date +
-                      R"(,"chat":{"id":4242,"first_name":"Ann","username":"ann_w"},"text":")" +
-                      WideToUtf8(code) + R"("}}]})"});
+        ++updateId_;
+        server_.AddUpdate(updateId_, R"({"update_id":)" + std::to_string(updateId_) +
+                                         R"(,"message":{"message_id":55,"date":)" + date +
+                                         R"(,"chat":{"id":4242,"first_name":"Ann",)"
+                                         R"("username":"ann_w"},"text":")" +
+                                         WideToUtf8(code) + R"("}})");
     }
     std::vector<std::wstring> Captions() const {
         std::vector<std::wstring> captions;
@@ -107,6 +107,7 @@ public:
     }
 
     testing::FakeBotApiServer server_;
+    std::int64_t updateId_ = 0;
 };
 
 TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWindow) {
