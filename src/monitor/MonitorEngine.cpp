@@ -109,6 +109,7 @@ bool MonitorEngine::Start(MonitorSession session) {
 
     sessionStart_ = ToTicksSince1970(TimeSource().Now());
     admission_.Reset(sessionStart_, session_.IncludeOldMessages);
+    answers_.NewSession();
     running_.store(true);
 
     WriteStatus(L"Running", L"-");
@@ -371,17 +372,28 @@ void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, 
     }
 
     const std::wstring title = ChooseTitle(message, config, verdict);
+    const std::wstring key = IdentifyMessage(message).Key;
+    int allowed = 0;
+    int refused = 0;
     bool attempted = false;
     bool reached = false;
     for (RecipientEntry& recipient : config.Recipients) {
         if (!recipient.Allowed) {
             continue;
         }
+        ++allowed;
+        if (answers_.Refused(key, recipient.ChatId)) {
+            ++refused;
+            continue;
+        }
+        // A pause Telegram asked for holds every recipient of the bot; the message stays queued.
+        if (!answers_.MaySend(session_.BotToken, TimeSource().SteadyNow())) {
+            continue;
+        }
         attempted = true;
         const SendResult sent = SendTo(recipient.ChatId, title, message.Subject);
         if (!sent.ok) {
-            Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " +
-                message.Subject + L" - " + sent.reason);
+            refused += HandleFailedSend(sent, key, recipient, message.Subject) ? 1 : 0;
             continue;
         }
         const std::wstring when = LocalNow();
@@ -398,14 +410,47 @@ void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, 
     if (reached) {
         ++messagesSent_;
         admission_.Remember(message);
+        answers_.Forget(key);
         Log(L"Telegram sent: " + summary);
+    } else if (allowed > 0 && refused == allowed) {
+        admission_.Remember(message);
+        answers_.Forget(key);
+        Log(L"Telegram refused by every recipient, not retried: " + summary);
     } else if (attempted) {
         ++queueCount_;
         Log(L"Telegram failed, will retry: " + summary);
+    } else if (allowed > 0) {
+        ++queueCount_;  // held by a pause; the wait was logged when Telegram asked for it
     } else {
         ++queueCount_;
         Log(L"No allowed Telegram recipients configured.");
     }
+}
+
+bool MonitorEngine::HandleFailedSend(const SendResult& sent, const std::wstring& messageKey,
+                                     const RecipientEntry& recipient, const std::wstring& subject) {
+    switch (ClassifySend(sent)) {
+        case SendVerdict::Pause:
+            answers_.Pause(session_.BotToken, TimeSource().SteadyNow(), sent.retryAfterSeconds);
+            Log(L"Telegram asked to wait " + ToWideDecimal(sent.retryAfterSeconds) +
+                L" s before sending again.");
+            return false;
+        case SendVerdict::Refused:
+            if (answers_.Refuse(messageKey, recipient.ChatId)) {
+                Log(L"WARNING: Telegram refuses messages to recipient " + recipient.DisplayName +
+                    L" (" + recipient.ChatId + L"): " + sent.reason +
+                    L" Messages refused this way are not retried; check this recipient in Manage "
+                    L"Recipients.");
+                return true;
+            }
+            break;
+        case SendVerdict::Delivered:
+        case SendVerdict::Retry:
+            break;
+    }
+    Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " + subject + L" - " +
+        sent.reason);
+    return ClassifySend(sent) == SendVerdict::Refused;
 }
 
 SendResult MonitorEngine::SendTo(const std::wstring& chatId, const std::wstring& title,
