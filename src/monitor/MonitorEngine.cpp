@@ -14,6 +14,8 @@ namespace wrenpost {
 namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
+// Short, as it is paid on every send; a stop is seen within one step.
+constexpr std::chrono::milliseconds kSendPollStep{10};
 constexpr std::int32_t kDefaultInterval = 10;
 constexpr std::int32_t kMinimumReadTimeoutSeconds = 30;
 const wchar_t* const kDefaultTitle = L"New Outlook Mail";
@@ -110,6 +112,9 @@ bool MonitorEngine::Start(MonitorSession session) {
     sessionStart_ = ToTicksSince1970(TimeSource().Now());
     admission_.Reset(sessionStart_, session_.IncludeOldMessages);
     answers_.NewSession();
+    if (deps_.CancelSends) {
+        deps_.CancelSends(false);
+    }
     running_.store(true);
 
     WriteStatus(L"Running", L"-");
@@ -149,6 +154,9 @@ void MonitorEngine::Stop() {
         return;
     }
     running_.store(false);
+    if (deps_.CancelSends) {
+        deps_.CancelSends(true);
+    }
     if (worker_.joinable()) {
         worker_.join();
     }
@@ -299,6 +307,9 @@ MonitorEngine::CycleTally MonitorEngine::AdmitAndDeliver(const std::vector<MailS
     CycleTally tally;
     const auto log = [this](const std::wstring& line) { Log(line); };
     for (const MailSnapshot& message : messages) {
+        if (!running_.load()) {
+            break;  // what is left is read again by the next session
+        }
         if (admission_.Admit(message, log)) {
             Deliver(message, config, tally);
         }
@@ -382,6 +393,9 @@ void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, 
             continue;
         }
         ++allowed;
+        if (!running_.load()) {
+            return;  // stopping: the message stays unsent and unremembered
+        }
         if (answers_.Refused(key, recipient.ChatId)) {
             ++refused;
             continue;
@@ -463,7 +477,40 @@ SendResult MonitorEngine::SendTo(const std::wstring& chatId, const std::wstring&
         none.reason = L"No notification channel is available.";
         return none;
     }
-    return provider->Send(title, body);
+    // The send runs on a thread of its own so a stop never waits for Telegram: a send still
+    // running when the session stops is abandoned (and its request cancelled) and counts as not
+    // sent.
+    struct Outcome {
+        std::atomic<bool> Done{false};
+        SendResult Result;
+        std::exception_ptr Thrown;  // rethrown on the worker, where the cycle contains it
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread sending = deps_.LaunchThread(
+        [outcome, provider = std::shared_ptr<NotificationProvider>(std::move(provider)), title,
+         body] {
+            try {
+                outcome->Result = provider->Send(title, body);
+            } catch (...) {
+                outcome->Thrown = std::current_exception();
+            }
+            outcome->Done.store(true);
+        });
+    const Clock& clock = TimeSource();
+    while (!outcome->Done.load() && running_.load()) {
+        clock.SleepFor(kSendPollStep);
+    }
+    if (!outcome->Done.load()) {
+        sending.detach();
+        SendResult cut;
+        cut.reason = L"The send was cut short because monitoring is stopping.";
+        return cut;
+    }
+    sending.join();
+    if (outcome->Thrown) {
+        std::rethrow_exception(outcome->Thrown);
+    }
+    return outcome->Result;
 }
 
 std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,

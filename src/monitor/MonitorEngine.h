@@ -51,6 +51,8 @@ struct MonitorDependencies {
     // False: Start creates no worker; the owner drives the session with RunCycle (tests,
     // benchmarks).
     bool RunWorker = true;
+    // true: end the send in flight and refuse new ones (Stop); false: allow sends again (Start).
+    std::function<void(bool)> CancelSends;
 };
 
 // Shared by the worker and one reading thread; the reading thread stores Ok and Messages, then

@@ -199,7 +199,8 @@ protected:
                 &clock,
                 [this](bool on) { keepAwake.push_back(on); },
                 reader.Launcher(runWorker),
-                runWorker};
+                runWorker,
+                nullptr};
     }
     MonitorSession Session(std::int32_t interval = 600, bool includeOld = false) {
         return {L"Work",
