@@ -251,10 +251,13 @@ std::optional<VerificationResult> RunVerification(const HttpTransport& transport
             done.error = std::move(poll.error);
             return done;
         }
-        lastFailure.reset();
-        if (!poll.ok) {
-            logLines({L"[Verify] Checking Telegram for the code failed (" + poll.error +
-                      L") - trying again."});
+        if (poll.ok) {
+            lastFailure.reset();
+        } else {
+            if (!lastFailure) {  // once per run of failures, not every 2 s while Telegram is down
+                logLines({L"[Verify] Checking Telegram for the code failed (" + poll.error +
+                          L") - trying again."});
+            }
             lastFailure = std::move(poll.error);
             // Bounded like the window itself, so a wild retry_after cannot overflow.
             nextPoll =
