@@ -6,9 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace wrenpost {
+
+class HttpCancellation;
 
 // The step of a request that failed at transport level.
 enum class HttpStage {
@@ -44,6 +47,7 @@ struct HttpRequest {
     std::wstring contentType;  // only for POST
     HttpTimeouts timeouts;
     std::size_t maxBodyBytes = kDefaultMaxBodyBytes;  // a larger body is a failure (TooLarge)
+    std::shared_ptr<HttpCancellation> cancellation;   // null: the request runs to its end
 };
 
 struct HttpResponse {

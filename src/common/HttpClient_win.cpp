@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "common/HttpCancellation.h"
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
 
@@ -101,6 +102,35 @@ void ReadBody(HINTERNET request, std::size_t cap, HttpResponse& response) {
     }
 }
 
+// Sends the request on its opened handle and reads the answer.
+HttpResponse Exchange(HINTERNET handle, const HttpRequest& request) {
+    std::wstring headers;
+    if (!request.contentType.empty()) {
+        headers = L"Content-Type: " + request.contentType + L"\r\n";
+    }
+    const auto bodyLength = static_cast<DWORD>(request.body.size());
+    void* body = bodyLength != 0 ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA;
+    if (!WinHttpSendRequest(
+            handle, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+            headers.empty() ? 0 : static_cast<DWORD>(-1L), body, bodyLength, bodyLength, 0)) {
+        return Failed(HttpStage::Send);
+    }
+    if (!WinHttpReceiveResponse(handle, nullptr)) {
+        return Failed(HttpStage::Receive);
+    }
+    HttpResponse response;
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
+                            WINHTTP_NO_HEADER_INDEX)) {
+        response.status = status;
+    }
+    response.contentType = ContentType(handle);
+    ReadBody(handle, request.maxBodyBytes, response);
+    return response;
+}
+
 }  // namespace
 
 HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAgent,
@@ -128,30 +158,19 @@ HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAge
     if (!ApplyResponseHeadTimeout(handle.get(), timeouts.responseHead)) {
         return Failed(HttpStage::Session);
     }
-    std::wstring headers;
-    if (!request.contentType.empty()) {
-        headers = L"Content-Type: " + request.contentType + L"\r\n";
-    }
-    const auto bodyLength = static_cast<DWORD>(request.body.size());
-    void* body = bodyLength != 0 ? const_cast<char*>(request.body.data()) : WINHTTP_NO_REQUEST_DATA;
-    if (!WinHttpSendRequest(
-            handle.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-            headers.empty() ? 0 : static_cast<DWORD>(-1L), body, bodyLength, bodyLength, 0)) {
+    // A cancelling thread closes the request handle, which ends a pending call on Windows (wine
+    // lets it run to its time-out); the handle is then no longer this function's to close.
+    HttpCancellation* const cancellation = request.cancellation.get();
+    const std::uint64_t ticket =
+        cancellation ? cancellation->Enter([raw = handle.get()] { WinHttpCloseHandle(raw); }) : 0;
+    if (cancellation && ticket == 0) {
+        SetLastError(ERROR_WINHTTP_OPERATION_CANCELLED);
         return Failed(HttpStage::Send);
     }
-    if (!WinHttpReceiveResponse(handle.get(), nullptr)) {
-        return Failed(HttpStage::Receive);
+    HttpResponse response = Exchange(handle.get(), request);
+    if (cancellation && cancellation->Leave(ticket)) {
+        (void)handle.release();
     }
-    HttpResponse response;
-    DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (WinHttpQueryHeaders(handle.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
-                            WINHTTP_NO_HEADER_INDEX)) {
-        response.status = status;
-    }
-    response.contentType = ContentType(handle.get());
-    ReadBody(handle.get(), request.maxBodyBytes, response);
     return response;
 }
 

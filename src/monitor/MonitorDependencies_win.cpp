@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "common/HttpCancellation.h"
 #include "monitor/KeepAwake.h"
 #include "outlook/MailReader.h"
 #include "telegram/TelegramProvider.h"
@@ -12,14 +13,25 @@ namespace wrenpost {
 
 MonitorDependencies WindowsMonitorDependencies(LogFunction log) {
     MonitorDependencies deps;
+    // Shared by every send of the engine, so a stop can close the request in flight.
+    auto cancellation = std::make_shared<HttpCancellation>();
     deps.ReadFolders = [](const std::vector<SelectedFolder>& folders, std::int32_t limit,
                           bool includeOld, std::vector<MailSnapshot>& messages) {
         return ReadWatchedFolders(folders, limit, includeOld, messages);
     };
-    deps.MakeProvider = [log = std::move(log)](
+    deps.MakeProvider = [log = std::move(log), cancellation](
                             const std::wstring& botToken,
                             const std::wstring& chatId) -> std::unique_ptr<NotificationProvider> {
-        return std::make_unique<TelegramProvider>(botToken, chatId, TelegramTransport(log));
+        HttpTransport transport = [cancellation,
+                                   inner = TelegramTransport(log)](const HttpRequest& request) {
+            HttpRequest cancellable = request;
+            cancellable.cancellation = cancellation;
+            return inner(cancellable);
+        };
+        return std::make_unique<TelegramProvider>(botToken, chatId, std::move(transport));
+    };
+    deps.CancelSends = [cancellation](bool stop) {
+        stop ? cancellation->Cancel() : cancellation->Reset();
     };
     deps.KeepAwake = RequestKeepAwake;
     return deps;

@@ -14,6 +14,8 @@ namespace wrenpost {
 namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
+// Short, as it is paid on every send; a stop is seen within one step.
+constexpr std::chrono::milliseconds kSendPollStep{10};
 constexpr std::int32_t kDefaultInterval = 10;
 constexpr std::int32_t kMinimumReadTimeoutSeconds = 30;
 const wchar_t* const kDefaultTitle = L"New Outlook Mail";
@@ -109,6 +111,10 @@ bool MonitorEngine::Start(MonitorSession session) {
 
     sessionStart_ = ToTicksSince1970(TimeSource().Now());
     admission_.Reset(sessionStart_, session_.IncludeOldMessages);
+    answers_.NewSession();
+    if (deps_.CancelSends) {
+        deps_.CancelSends(false);
+    }
     running_.store(true);
 
     WriteStatus(L"Running", L"-");
@@ -148,6 +154,9 @@ void MonitorEngine::Stop() {
         return;
     }
     running_.store(false);
+    if (deps_.CancelSends) {
+        deps_.CancelSends(true);
+    }
     if (worker_.joinable()) {
         worker_.join();
     }
@@ -298,6 +307,9 @@ MonitorEngine::CycleTally MonitorEngine::AdmitAndDeliver(const std::vector<MailS
     CycleTally tally;
     const auto log = [this](const std::wstring& line) { Log(line); };
     for (const MailSnapshot& message : messages) {
+        if (!running_.load()) {
+            break;  // what is left is read again by the next session
+        }
         if (admission_.Admit(message, log)) {
             Deliver(message, config, tally);
         }
@@ -371,17 +383,31 @@ void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, 
     }
 
     const std::wstring title = ChooseTitle(message, config, verdict);
+    const std::wstring key = IdentifyMessage(message).Key;
+    int allowed = 0;
+    int refused = 0;
     bool attempted = false;
     bool reached = false;
     for (RecipientEntry& recipient : config.Recipients) {
         if (!recipient.Allowed) {
             continue;
         }
+        ++allowed;
+        if (!running_.load()) {
+            return;  // stopping: the message stays unsent and unremembered
+        }
+        if (answers_.Refused(key, recipient.ChatId)) {
+            ++refused;
+            continue;
+        }
+        // A pause Telegram asked for holds every recipient of the bot; the message stays queued.
+        if (!answers_.MaySend(session_.BotToken, TimeSource().SteadyNow())) {
+            continue;
+        }
         attempted = true;
         const SendResult sent = SendTo(recipient.ChatId, title, message.Subject);
         if (!sent.ok) {
-            Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " +
-                message.Subject + L" - " + sent.reason);
+            refused += HandleFailedSend(sent, key, recipient, message.Subject) ? 1 : 0;
             continue;
         }
         const std::wstring when = LocalNow();
@@ -398,14 +424,47 @@ void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, 
     if (reached) {
         ++messagesSent_;
         admission_.Remember(message);
+        answers_.Forget(key);
         Log(L"Telegram sent: " + summary);
+    } else if (allowed > 0 && refused == allowed) {
+        admission_.Remember(message);
+        answers_.Forget(key);
+        Log(L"Telegram refused by every recipient, not retried: " + summary);
     } else if (attempted) {
         ++queueCount_;
         Log(L"Telegram failed, will retry: " + summary);
+    } else if (allowed > 0) {
+        ++queueCount_;  // held by a pause; the wait was logged when Telegram asked for it
     } else {
         ++queueCount_;
         Log(L"No allowed Telegram recipients configured.");
     }
+}
+
+bool MonitorEngine::HandleFailedSend(const SendResult& sent, const std::wstring& messageKey,
+                                     const RecipientEntry& recipient, const std::wstring& subject) {
+    switch (ClassifySend(sent)) {
+        case SendVerdict::Pause:
+            answers_.Pause(session_.BotToken, TimeSource().SteadyNow(), sent.retryAfterSeconds);
+            Log(L"Telegram asked to wait " + ToWideDecimal(sent.retryAfterSeconds) +
+                L" s before sending again.");
+            return false;
+        case SendVerdict::Refused:
+            if (answers_.Refuse(messageKey, recipient.ChatId)) {
+                Log(L"WARNING: Telegram refuses messages to recipient " + recipient.DisplayName +
+                    L" (" + recipient.ChatId + L"): " + sent.reason +
+                    L" Messages refused this way are not retried; check this recipient in Manage "
+                    L"Recipients.");
+                return true;
+            }
+            break;
+        case SendVerdict::Delivered:
+        case SendVerdict::Retry:
+            break;
+    }
+    Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " + subject + L" - " +
+        sent.reason);
+    return ClassifySend(sent) == SendVerdict::Refused;
 }
 
 SendResult MonitorEngine::SendTo(const std::wstring& chatId, const std::wstring& title,
@@ -418,7 +477,40 @@ SendResult MonitorEngine::SendTo(const std::wstring& chatId, const std::wstring&
         none.reason = L"No notification channel is available.";
         return none;
     }
-    return provider->Send(title, body);
+    // The send runs on a thread of its own so a stop never waits for Telegram: a send still
+    // running when the session stops is abandoned (and its request cancelled) and counts as not
+    // sent.
+    struct Outcome {
+        std::atomic<bool> Done{false};
+        SendResult Result;
+        std::exception_ptr Thrown;  // rethrown on the worker, where the cycle contains it
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread sending = deps_.LaunchThread(
+        [outcome, provider = std::shared_ptr<NotificationProvider>(std::move(provider)), title,
+         body] {
+            try {
+                outcome->Result = provider->Send(title, body);
+            } catch (...) {
+                outcome->Thrown = std::current_exception();
+            }
+            outcome->Done.store(true);
+        });
+    const Clock& clock = TimeSource();
+    while (!outcome->Done.load() && running_.load()) {
+        clock.SleepFor(kSendPollStep);
+    }
+    if (!outcome->Done.load()) {
+        sending.detach();
+        SendResult cut;
+        cut.reason = L"The send was cut short because monitoring is stopping.";
+        return cut;
+    }
+    sending.join();
+    if (outcome->Thrown) {
+        std::rethrow_exception(outcome->Thrown);
+    }
+    return outcome->Result;
 }
 
 std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,

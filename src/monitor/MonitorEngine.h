@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "monitor/DeliveryAnswers.h"
 #include "monitor/MonitorAdmission.h"
 #include "monitor/MonitorRules.h"
 #include "outlook/MailSnapshot.h"
@@ -50,6 +51,8 @@ struct MonitorDependencies {
     // False: Start creates no worker; the owner drives the session with RunCycle (tests,
     // benchmarks).
     bool RunWorker = true;
+    // true: end the send in flight and refuse new ones (Stop); false: allow sends again (Start).
+    std::function<void(bool)> CancelSends;
 };
 
 // Shared by the worker and one reading thread; the reading thread stores Ok and Messages, then
@@ -126,6 +129,9 @@ private:
     void Deliver(const MailSnapshot& message, ProfileConfig& config, CycleTally& tally);
     SendResult SendTo(const std::wstring& chatId, const std::wstring& title,
                       const std::wstring& body);
+    // Acts on a failed send's answer; true when the recipient refused the message for good.
+    bool HandleFailedSend(const SendResult& sent, const std::wstring& messageKey,
+                          const RecipientEntry& recipient, const std::wstring& subject);
     MonitorCycleResult RecordCycle(const CycleTally& tally, const std::wstring& cycleTime);
     MonitorCycleResult RecordFailedRead(const MailRead& read, const std::wstring& cycleTime);
 
@@ -154,6 +160,7 @@ private:
     bool failureMark_ = false;
     MessageAdmission admission_;
     MonitorRules rules_;
+    DeliveryAnswers answers_;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.
     std::shared_ptr<OutlookReadOutcome> abandonedRead_;
 };

@@ -13,6 +13,10 @@ namespace {
 
 constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000LL;
 constexpr LONG kBacklogScanBound = 500;
+// Object kinds for the DISPID cache; every item of a folder is read as a mail item.
+const wchar_t* const kItems = L"Items";
+const wchar_t* const kItem = L"MailItem";
+const wchar_t* const kAccessor = L"PropertyAccessor";
 
 bool UtcSystemTimeToTicks(const SYSTEMTIME& utc, std::int64_t& ticks) {
     FILETIME file{};
@@ -63,13 +67,13 @@ Attempt FromAccessor(IDispatch* accessor, const wchar_t* property) {
     }
     const UniqueVariant name = UniqueVariant::String(property);
     UniqueVariant value;
-    const HRESULT hr = CallMethod(accessor, L"GetProperty", {&name}, value);
+    const HRESULT hr = CallMethod(accessor, L"GetProperty", {&name}, value, kAccessor);
     return FromValue(hr, value, false);
 }
 
 Attempt FromLocalProperty(IDispatch* item, const wchar_t* property) {
     UniqueVariant value;
-    const HRESULT hr = GetProperty(item, property, value);
+    const HRESULT hr = GetProperty(item, property, value, kItem);
     return FromValue(hr, value, true);
 }
 
@@ -83,7 +87,7 @@ std::wstring Describe(const wchar_t* label, const Attempt& attempt) {
 std::wstring ReceivedTimeText(IDispatch* item) {
     UniqueVariant value;
     SYSTEMTIME time{};
-    if (FAILED(GetProperty(item, L"ReceivedTime", value)) || value.type() != VT_DATE ||
+    if (FAILED(GetProperty(item, L"ReceivedTime", value, kItem)) || value.type() != VT_DATE ||
         !VariantTimeToSystemTime(value.get().date, &time)) {
         return std::wstring();
     }
@@ -99,8 +103,8 @@ std::wstring InternetMessageId(IDispatch* accessor) {
     }
     const UniqueVariant name = UniqueVariant::String(kInternetMessageIdProperty);
     UniqueVariant value;
-    if (FAILED(CallMethod(accessor, L"GetProperty", {&name}, value)) || value.type() != VT_BSTR ||
-        value.get().bstrVal == nullptr) {
+    if (FAILED(CallMethod(accessor, L"GetProperty", {&name}, value, kAccessor)) ||
+        value.type() != VT_BSTR || value.get().bstrVal == nullptr) {
         return std::wstring();
     }
     return std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
@@ -150,14 +154,15 @@ void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int l
     const UniqueVariant entryId = UniqueVariant::String(folder.EntryId.c_str());
     const UniqueVariant storeId = UniqueVariant::String(folder.StoreId.c_str());
     UniqueVariant opened;
-    if (FAILED(CallMethod(mapiNamespace, L"GetFolderFromID", {&entryId, &storeId}, opened))) {
+    if (FAILED(CallMethod(mapiNamespace, L"GetFolderFromID", {&entryId, &storeId}, opened,
+                          L"Namespace"))) {
         return;
     }
     const DispatchPtr outlookFolder = TakeObject(opened);
     if (!outlookFolder) {
         return;
     }
-    const DispatchPtr items = GetObjectProperty(outlookFolder.get(), L"Items");
+    const DispatchPtr items = GetObjectProperty(outlookFolder.get(), L"Items", L"Folder");
     if (!items) {
         return;
     }
@@ -166,9 +171,9 @@ void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int l
         const UniqueVariant descending = UniqueVariant::Bool(true);
         UniqueVariant ignored;
         // Unsorted items are still read; the order then is Outlook's own.
-        (void)CallMethod(items.get(), L"Sort", {&key, &descending}, ignored);
+        (void)CallMethod(items.get(), L"Sort", {&key, &descending}, ignored, kItems);
     }
-    const LONG count = GetCountProperty(items.get(), L"Count");
+    const LONG count = GetCountProperty(items.get(), L"Count", kItems);
     if (count < 1) {
         return;
     }
@@ -176,25 +181,25 @@ void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int l
     const LONG scanBound = std::min(count, includeOld ? kBacklogScanBound : wanted);
     LONG taken = 0;
     for (LONG i = 1; i <= scanBound && taken < wanted; ++i) {
-        const DispatchPtr item = GetItemObject(items.get(), i);
+        const DispatchPtr item = GetItemObject(items.get(), i, kItems);
         if (!item) {
             continue;
         }
         if (includeOld) {
             UniqueVariant unread;
-            if (FAILED(GetProperty(item.get(), L"UnRead", unread)) || unread.type() != VT_BOOL ||
-                unread.get().boolVal == VARIANT_FALSE) {
+            if (FAILED(GetProperty(item.get(), L"UnRead", unread, kItem)) ||
+                unread.type() != VT_BOOL || unread.get().boolVal == VARIANT_FALSE) {
                 continue;
             }
         }
         MailSnapshot snapshot;
         snapshot.FolderPath = folder.FolderPath;
         snapshot.StoreId = folder.StoreId;
-        snapshot.Subject = GetStringProperty(item.get(), L"Subject");
-        snapshot.SenderName = GetStringProperty(item.get(), L"SenderName");
-        snapshot.EntryId = GetStringProperty(item.get(), L"EntryID");
+        snapshot.Subject = GetStringProperty(item.get(), L"Subject", kItem);
+        snapshot.SenderName = GetStringProperty(item.get(), L"SenderName", kItem);
+        snapshot.EntryId = GetStringProperty(item.get(), L"EntryID", kItem);
         snapshot.ReceivedTime = ReceivedTimeText(item.get());
-        const DispatchPtr accessor = GetObjectProperty(item.get(), L"PropertyAccessor");
+        const DispatchPtr accessor = GetObjectProperty(item.get(), L"PropertyAccessor", kItem);
         snapshot.InternetMessageId = InternetMessageId(accessor.get());
         ApplyDeliveryTime(item.get(), accessor.get(), snapshot);
         if (snapshot.Subject.empty() && snapshot.EntryId.empty()) {

@@ -1,6 +1,8 @@
 // The late-bound calls into Outlook and the connection to it.
 #include "outlook/OutlookBridge_win.h"
 
+#include <map>
+#include <string>
 #include <vector>
 
 namespace wrenpost {
@@ -14,13 +16,11 @@ HRESULT Resolve(IDispatch* object, const wchar_t* name, DISPID& id) {
     return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
 }
 
-HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags,
-               std::initializer_list<const UniqueVariant*> arguments, UniqueVariant& result) {
-    DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = Resolve(object, name, id);
-    if (FAILED(hr)) {
-        return hr;
-    }
+// The DISPID cache of the thread's live connection; null while none is connected.
+thread_local std::map<std::wstring, DISPID>* tDispids = nullptr;
+
+HRESULT InvokeId(IDispatch* object, DISPID id, WORD flags,
+                 std::initializer_list<const UniqueVariant*> arguments, UniqueVariant& result) {
     // IDispatch wants positional arguments last-first. The callee only reads them, and the
     // owners keep clearing them, so shallow copies are enough.
     std::vector<VARIANTARG> reversed(arguments.size());
@@ -33,8 +33,8 @@ HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags,
     params.cArgs = static_cast<UINT>(reversed.size());
     EXCEPINFO exception{};
     UINT argumentError = 0;
-    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.put(), &exception,
-                        &argumentError);
+    const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                      result.put(), &exception, &argumentError);
     // A server that raised an exception hands over strings we own; nothing reads them.
     const UniqueBstr source(exception.bstrSource);
     const UniqueBstr description(exception.bstrDescription);
@@ -43,6 +43,36 @@ HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags,
         result.put();
     }
     return hr;
+}
+
+HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags,
+               std::initializer_list<const UniqueVariant*> arguments, UniqueVariant& result,
+               const wchar_t* kind) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    std::map<std::wstring, DISPID>* const cache = kind ? tDispids : nullptr;
+    const std::wstring key = cache ? std::wstring(kind) + L"." + name : std::wstring();
+    if (cache) {
+        if (const auto known = cache->find(key); known != cache->end()) {
+            const HRESULT hr = InvokeId(object, known->second, flags, arguments, result);
+            // An object of the same kind that lacks the member (another item class) is asked
+            // by name below.
+            if (hr != DISP_E_MEMBERNOTFOUND) {
+                return hr;
+            }
+            cache->erase(known);
+        }
+    }
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT hr = Resolve(object, name, id);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (cache) {
+        (*cache)[key] = id;
+    }
+    return InvokeId(object, id, flags, arguments, result);
 }
 
 }  // namespace
@@ -68,18 +98,21 @@ UniqueVariant UniqueVariant::Bool(bool value) {
     return v;
 }
 
-HRESULT GetProperty(IDispatch* object, const wchar_t* name, UniqueVariant& result) {
-    return Invoke(object, name, DISPATCH_PROPERTYGET, {}, result);
+HRESULT GetProperty(IDispatch* object, const wchar_t* name, UniqueVariant& result,
+                    const wchar_t* kind) {
+    return Invoke(object, name, DISPATCH_PROPERTYGET, {}, result, kind);
 }
 
 HRESULT CallMethod(IDispatch* object, const wchar_t* name,
-                   std::initializer_list<const UniqueVariant*> arguments, UniqueVariant& result) {
-    return Invoke(object, name, DISPATCH_METHOD, arguments, result);
+                   std::initializer_list<const UniqueVariant*> arguments, UniqueVariant& result,
+                   const wchar_t* kind) {
+    return Invoke(object, name, DISPATCH_METHOD, arguments, result, kind);
 }
 
-HRESULT GetItem(IDispatch* collection, LONG index, UniqueVariant& result) {
+HRESULT GetItem(IDispatch* collection, LONG index, UniqueVariant& result, const wchar_t* kind) {
     const UniqueVariant argument = UniqueVariant::Int32(index);
-    return Invoke(collection, L"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {&argument}, result);
+    return Invoke(collection, L"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {&argument}, result,
+                  kind);
 }
 
 DispatchPtr TakeObject(UniqueVariant& value) {
@@ -92,9 +125,9 @@ DispatchPtr TakeObject(UniqueVariant& value) {
     return object;
 }
 
-std::wstring GetStringProperty(IDispatch* object, const wchar_t* name) {
+std::wstring GetStringProperty(IDispatch* object, const wchar_t* name, const wchar_t* kind) {
     UniqueVariant value;
-    if (FAILED(GetProperty(object, name, value)) || value.type() != VT_BSTR ||
+    if (FAILED(GetProperty(object, name, value, kind)) || value.type() != VT_BSTR ||
         value.get().bstrVal == nullptr) {
         return std::wstring();
     }
@@ -102,25 +135,25 @@ std::wstring GetStringProperty(IDispatch* object, const wchar_t* name) {
     return std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
 }
 
-DispatchPtr GetObjectProperty(IDispatch* object, const wchar_t* name) {
+DispatchPtr GetObjectProperty(IDispatch* object, const wchar_t* name, const wchar_t* kind) {
     UniqueVariant value;
-    if (FAILED(GetProperty(object, name, value))) {
+    if (FAILED(GetProperty(object, name, value, kind))) {
         return DispatchPtr();
     }
     return TakeObject(value);
 }
 
-DispatchPtr GetItemObject(IDispatch* collection, LONG index) {
+DispatchPtr GetItemObject(IDispatch* collection, LONG index, const wchar_t* kind) {
     UniqueVariant value;
-    if (FAILED(GetItem(collection, index, value))) {
+    if (FAILED(GetItem(collection, index, value, kind))) {
         return DispatchPtr();
     }
     return TakeObject(value);
 }
 
-LONG GetCountProperty(IDispatch* object, const wchar_t* name) {
+LONG GetCountProperty(IDispatch* object, const wchar_t* name, const wchar_t* kind) {
     UniqueVariant value;
-    if (FAILED(GetProperty(object, name, value))) {
+    if (FAILED(GetProperty(object, name, value, kind))) {
         return 0;
     }
     if (value.type() == VT_I4) {
@@ -137,6 +170,11 @@ OutlookConnection::~OutlookConnection() {
 }
 
 void OutlookConnection::Disconnect() {
+    // DISPIDs hold only for the Outlook they came from.
+    if (tDispids == &dispids_) {
+        tDispids = nullptr;
+    }
+    dispids_.clear();
     namespace_.reset();
     application_.reset();
     if (comInitialized_) {
@@ -184,6 +222,7 @@ bool OutlookConnection::Connect() {
         Disconnect();
         return false;
     }
+    tDispids = &dispids_;
     return true;
 }
 

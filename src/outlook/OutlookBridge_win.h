@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -111,19 +112,26 @@ private:
 
 // The raw calls. Each resolves the one name with GetIDsOfNames (LOCALE_USER_DEFAULT) and invokes
 // it; arguments are given in natural order. Any value type is returned; callers check the type.
-[[nodiscard]] HRESULT GetProperty(IDispatch* object, const wchar_t* name, UniqueVariant& result);
+// Every lookup is a cross-process call, so a call that names the object's `kind` (e.g.
+// L"MailItem") reuses the DISPID found for that kind and name while the thread's
+// OutlookConnection lives; a member the object then does not know is looked up afresh.
+[[nodiscard]] HRESULT GetProperty(IDispatch* object, const wchar_t* name, UniqueVariant& result,
+                                  const wchar_t* kind = nullptr);
 [[nodiscard]] HRESULT CallMethod(IDispatch* object, const wchar_t* name,
                                  std::initializer_list<const UniqueVariant*> arguments,
-                                 UniqueVariant& result);
+                                 UniqueVariant& result, const wchar_t* kind = nullptr);
 // Collection access Item(index) with one VT_I4 argument, as method and property get at once.
-[[nodiscard]] HRESULT GetItem(IDispatch* collection, LONG index, UniqueVariant& result);
+[[nodiscard]] HRESULT GetItem(IDispatch* collection, LONG index, UniqueVariant& result,
+                              const wchar_t* kind = nullptr);
 
 // Typed conveniences: only the expected result type is accepted, anything else is "nothing".
-std::wstring GetStringProperty(IDispatch* object, const wchar_t* name);
-DispatchPtr GetObjectProperty(IDispatch* object, const wchar_t* name);
-DispatchPtr GetItemObject(IDispatch* collection, LONG index);
+std::wstring GetStringProperty(IDispatch* object, const wchar_t* name,
+                               const wchar_t* kind = nullptr);
+DispatchPtr GetObjectProperty(IDispatch* object, const wchar_t* name,
+                              const wchar_t* kind = nullptr);
+DispatchPtr GetItemObject(IDispatch* collection, LONG index, const wchar_t* kind = nullptr);
 // VT_I4 or VT_INT; 0 on failure or any other type.
-LONG GetCountProperty(IDispatch* object, const wchar_t* name);
+LONG GetCountProperty(IDispatch* object, const wchar_t* name, const wchar_t* kind = nullptr);
 // Takes the object out of a VT_DISPATCH result with a non-null pointer; null otherwise.
 DispatchPtr TakeObject(UniqueVariant& value);
 
@@ -149,6 +157,7 @@ private:
     void Disconnect();
 
     bool comInitialized_ = false;
+    std::map<std::wstring, DISPID> dispids_;  // "kind.name"; the calls of this thread use it
     DispatchPtr application_;
     DispatchPtr namespace_;
     HRESULT error_ = S_OK;

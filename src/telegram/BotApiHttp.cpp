@@ -29,6 +29,7 @@ HttpRequest MakeBotApiRequest(std::wstring_view token, std::wstring_view method,
 TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest& request) {
     TelegramGetResult result;
     const HttpResponse response = transport(request);
+    result.status = response.status;
     switch (response.failedStage) {
         case HttpStage::Session:
             result.error = L"Failed to open HTTP session.";

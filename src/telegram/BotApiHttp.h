@@ -1,6 +1,7 @@
 // The request shapes shared by every Bot API method, over the HTTP seam of common/HttpClient.h.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,9 @@ HttpRequest MakeBotApiRequest(std::wstring_view token, std::wstring_view method,
 
 struct TelegramGetResult {
     bool ok = false;
-    std::wstring body;   // decoded from UTF-8
-    std::wstring error;  // one text per failing step
+    std::wstring body;         // decoded from UTF-8
+    std::wstring error;        // one text per failing step
+    std::uint32_t status = 0;  // 0 when no answer arrived
 };
 
 // The plain request helper of getUpdates and deleteMessage: the HTTP status is not examined;

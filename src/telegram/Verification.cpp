@@ -1,5 +1,6 @@
 #include "telegram/Verification.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <random>
@@ -131,6 +132,7 @@ PollResult PollVerification(const HttpTransport& transport, const std::wstring& 
     const TelegramGetResult got = TelegramGet(
         transport, MakeBotApiRequest(token, L"getUpdates",
                                      L"timeout=0&limit=100&offset=" + ToWideDecimal(offset)));
+    result.httpStatus = got.status;
     if (!got.ok) {
         result.error = got.error;
         return result;
@@ -138,6 +140,9 @@ PollResult PollVerification(const HttpTransport& transport, const std::wstring& 
     const OkResult parsed = ParseOkResult(got.body);
     if (!parsed.ok) {
         result.error = parsed.error;
+        if (const auto parameters = ExtractFlatObject(got.body, L"parameters")) {
+            result.retryAfterSeconds = ExtractIntField(*parameters, L"retry_after").value_or(0);
+        }
         return result;
     }
     result.ok = true;
@@ -217,32 +222,57 @@ std::optional<VerificationResult> RunVerification(const HttpTransport& transport
                   (drained.error.empty() ? std::wstring(L"no error detail") : drained.error) +
                   L") - continuing verification from the current point."});
     }
+    // A failed poll is retried until the deadline; one that still fails then is what ends it.
+    std::optional<std::wstring> lastFailure;
+    auto nextPoll = clock.SteadyNow();
     while (true) {
         if (cancelled && cancelled->load()) {
             return std::nullopt;
         }
         if (ToUnixSeconds(clock.Now()) > request.deadline) {
             VerificationResult expired;
-            expired.ok = true;
+            expired.ok = !lastFailure;
+            expired.error = lastFailure.value_or(L"");
             return expired;
+        }
+        if (clock.SteadyNow() < nextPoll) {
+            clock.SleepFor(kVerificationPollInterval);
+            continue;
         }
         PollResult poll = PollVerification(transport, request.token, request.code, request.start,
                                            request.deadline, offset);
         if (!poll.logLines.empty()) {
             logLines(std::move(poll.logLines));
         }
-        if (!poll.ok || !poll.candidates.empty()) {
+        if ((poll.ok && !poll.candidates.empty()) || (!poll.ok && IsFinalPollFailure(poll))) {
             VerificationResult done;
             done.ok = poll.ok;
             done.candidates = std::move(poll.candidates);
             done.error = std::move(poll.error);
             return done;
         }
+        if (poll.ok) {
+            lastFailure.reset();
+        } else {
+            if (!lastFailure) {  // once per run of failures, not every 2 s while Telegram is down
+                logLines({L"[Verify] Checking Telegram for the code failed (" + poll.error +
+                          L") - trying again."});
+            }
+            lastFailure = std::move(poll.error);
+            // Bounded like the window itself, so a wild retry_after cannot overflow.
+            nextPoll =
+                clock.SteadyNow() + std::chrono::seconds(std::clamp<std::int64_t>(
+                                        poll.retryAfterSeconds, 0, kVerificationWindowSeconds));
+        }
         if (cancelled && cancelled->load()) {
             return std::nullopt;
         }
         clock.SleepFor(kVerificationPollInterval);
     }
+}
+
+bool IsFinalPollFailure(const PollResult& poll) {
+    return poll.httpStatus == 401 || poll.httpStatus == 403 || poll.httpStatus == 404;
 }
 
 VerificationOutcome OutcomeOf(const VerificationResult& result) {

@@ -51,7 +51,12 @@ struct PollResult {
     std::vector<VerificationCandidate> candidates;
     std::vector<std::wstring> logLines;
     std::wstring error;
+    std::uint32_t httpStatus = 0;        // of a failed poll; 0 when no answer arrived
+    std::int64_t retryAfterSeconds = 0;  // the pause a 429 asked for
 };
+// A failed poll that no retry can mend (the token or the address is wrong); anything else is
+// retried within the verification window.
+bool IsFinalPollFailure(const PollResult& poll);
 // One getUpdates from `offset`; on success `offset` moves past every update seen.
 PollResult PollVerification(const HttpTransport& transport, const std::wstring& token,
                             const std::wstring& code, std::int64_t windowStart,
@@ -86,7 +91,8 @@ struct VerificationResult {
 using CancelFlag = std::shared_ptr<std::atomic<bool>>;
 using LogLinesSink = std::function<void(std::vector<std::wstring> lines)>;
 
-// The worker: pre-drain, then a poll every 2 s until candidates, a failed poll or the deadline.
+// The worker: pre-drain, then a poll every 2 s until candidates, a final failure or the deadline;
+// other failed polls are retried, no sooner than a 429's retry_after.
 // nullopt when cancelled (nothing is to be delivered then).
 std::optional<VerificationResult> RunVerification(const HttpTransport& transport,
                                                   const Clock& clock,

@@ -62,6 +62,68 @@ TEST_F(MonitorEngineTest, SendsToEveryAllowedRecipientAndQueuesUntilOneAccepts) 
     EXPECT_EQ(last.Queued, 2);
 }
 
+// Telegram's first answer to chat 1 (both chats with `both`); chat 2 otherwise answers 502.
+// Cycles run 0, 10, 29 and 31 s after the first; `asked` lists the chats each one tried.
+struct AnswerCase {
+    const char* name;
+    SendResult answer;
+    bool both;
+    const wchar_t* asked;
+    std::size_t warnings, waits, delivered;
+};
+
+class TelegramAnswers : public MonitorEngineTest,
+                        public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(TelegramAnswers, DecideWhoIsAskedAgainAndWhen) {
+    const AnswerCase& row = GetParam();
+    profile.Recipients = {Recipient(L"1"), Recipient(L"2")};
+    WriteProfile();
+    firstAnswer[L"1"] = row.answer;
+    if (row.both) {
+        firstAnswer[L"2"] = row.answer;
+    } else {
+        failing = {L"2"};
+    }
+    StartManual();
+    reader.Push({Fresh(L"a")});
+    std::wstring cycles;
+    for (const int pause : {0, 10, 19, 2}) {
+        clock.Advance(std::chrono::seconds(pause));
+        asked.clear();
+        ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+        for (const std::wstring& chat : asked) cycles += chat;
+        cycles += L"|";
+    }
+    EXPECT_EQ(cycles, row.asked);
+    EXPECT_EQ(Logged(L"WARNING: Telegram refuses messages to recipient Chat 1 (1): "),
+              row.warnings ? 1u : 0u);
+    EXPECT_EQ(Logged(L"WARNING: "), row.warnings);
+    EXPECT_EQ(Logged(L"Telegram asked to wait 30 s before sending again."), row.waits);
+    EXPECT_EQ(sent.size(), row.delivered);
+}
+
+SendResult Answer(std::uint32_t status, const wchar_t* reason, std::int64_t retryAfter = 0) {
+    return {false, reason, status, retryAfter};
+}
+const SendResult kBlocked = Answer(403, L"(HTTP 403): Forbidden: bot was blocked by the user");
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitor, TelegramAnswers,
+    ::testing::Values(
+        AnswerCase{"RetryAfter", Answer(429, L"Too Many Requests", 30), false, L"1|||12|", 0, 1, 1},
+        AnswerCase{"Blocked", kBlocked, false, L"12|2|2|2|", 1, 0, 0},
+        AnswerCase{"ChatNotFound", Answer(400, L"(HTTP 400): Bad Request: chat not found"), false,
+                   L"12|2|2|2|", 1, 0, 0},
+        AnswerCase{"RefusedByAll", kBlocked, true, L"12||||", 2, 0, 0},
+        AnswerCase{"ServerError", Answer(502, L"HTTP 502"), false, L"12|12|||", 0, 0, 1},
+        AnswerCase{"NoConnection", Answer(0, L"connect failed"), false, L"12|12|||", 0, 0, 1},
+        AnswerCase{"OtherBadRequest", Answer(400, L"Bad Request: message is too long"), false,
+                   L"12|12|||", 0, 0, 1},
+        AnswerCase{"TooManyWithoutPause", Answer(429, L"Too Many Requests"), false, L"12|12|||", 0,
+                   0, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {
     profile.DefaultTitle = L"Office";
     profile.FolderTitles = {{kInbox, L"Inbox news"}, {kArchive, L""}, {kInbox, L"Second"}};

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 
@@ -168,13 +169,20 @@ protected:
     std::filesystem::path ConfigPath() const { return dir / L"WorkConfig.json"; }
     void WriteProfile() { ASSERT_TRUE(SaveProfileConfig(ConfigPath(), profile)); }
 
-    // Records successful sends; `failing` chats answer 502; `onSend` runs once, in the next send.
+    // Records every chat asked and successful sends; a chat's `firstAnswer` is its first reply,
+    // `failing` chats answer 502; `onSend` runs once, in the next send.
     ProviderFactory Channel() {
         return [this](const std::wstring& token, const std::wstring& chatId) {
             auto provider = std::make_unique<CallbackProvider>();
             provider->send = [=, this](const std::wstring& title, const std::wstring& body) {
                 if (auto hook = std::exchange(onSend, nullptr)) {
                     hook();
+                }
+                asked.push_back(chatId);
+                if (const auto first = firstAnswer.find(chatId); first != firstAnswer.end()) {
+                    const SendResult answer = first->second;
+                    firstAnswer.erase(first);
+                    return answer;
                 }
                 if (std::count(failing.begin(), failing.end(), chatId) > 0) {
                     return SendResult{false, L"HTTP 502", 502, 0};
@@ -191,7 +199,8 @@ protected:
                 &clock,
                 [this](bool on) { keepAwake.push_back(on); },
                 reader.Launcher(runWorker),
-                runWorker};
+                runWorker,
+                nullptr};
     }
     MonitorSession Session(std::int32_t interval = 600, bool includeOld = false) {
         return {L"Work",
@@ -233,6 +242,7 @@ protected:
     FakeClock clock;
     ScriptedReader reader;
     std::vector<std::wstring> failing;  // set while no cycle runs
+    std::map<std::wstring, SendResult> firstAnswer;
     std::function<void()> onSend;
     ProfileConfig profile;
     std::int64_t start = 0;
@@ -242,6 +252,7 @@ protected:
     std::vector<std::pair<std::wstring, std::wstring>> notified;
     std::vector<bool> keepAwake;
     std::vector<SentMessage> sent;
+    std::vector<std::wstring> asked;
     std::unique_ptr<MonitorEngine> engine;  // last: stopped before the doubles go away
 };
 

@@ -78,22 +78,22 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
     deps.TimeSource = &clock;
     MonitorEngine engine(std::move(deps));
-    ASSERT_TRUE(engine.Start({L"Work", dir.Path(), L"123:ABC", 2, false, nullptr,
-                              [&](auto&, std::int32_t, std::int32_t, const std::wstring& status) {
-                                  std::lock_guard lock(mutex);
-                                  statuses.push_back(status);
-                              },
-                              nullptr}));
+    const auto onStatus = [&](auto&, std::int32_t, std::int32_t, const std::wstring& status) {
+        std::lock_guard lock(mutex);
+        statuses.push_back(status);
+    };
+    const MonitorSession session{L"Work", dir.Path(), L"123:ABC", 2, false, nullptr, onStatus, {}};
+    ASSERT_TRUE(engine.Start(session));
 
     // The first cycle is the baseline: what is already there is not sent.
     ASSERT_TRUE(waitFor(1, L"Running"));
     EXPECT_TRUE(telegram.Requests("sendMessage").empty());
 
     // New mail: sent by the next cycle that starts after it arrived, and only once.
-    ASSERT_TRUE(outlook.WriteScenario(
-        kBase + ScenarioLine({L"item", L"folder=F1", L"id=NEW1", L"subject=Quarterly numbers",
-                              L"sender=Dana", L"received=2026-06-01 10:00:00",
-                              L"delivery=2099-01-01 00:00:00", L"msgid=<new1@x>"})));
+    const std::wstring newMail = ScenarioLine(
+        {L"item", L"folder=F1", L"id=NEW1", L"subject=Quarterly numbers", L"sender=Dana",
+         L"received=2026-06-01 10:00:00", L"delivery=2099-01-01 00:00:00", L"msgid=<new1@x>"});
+    ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
     ASSERT_TRUE(waitFor(4, L"Running"));
     const auto sent = telegram.Requests("sendMessage");
     ASSERT_EQ(sent.size(), 1u);
@@ -106,6 +106,20 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     const auto stopBegan = std::chrono::steady_clock::now();
     engine.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - stopBegan, 5s) << "stop waited for Outlook";
+
+    // Telegram falls silent (takes the request, never answers): stop still keeps its bound. The
+    // next session sends the new mail again, as it arrived after that session's cutoff.
+    telegram.QueueReply("sendMessage", {200, "", "application/json", 60s});
+    outlook.ReleaseHang();
+    ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
+    ASSERT_TRUE(engine.Start(session));
+    const auto asked = std::chrono::steady_clock::now() + 30s;
+    while (telegram.Requests("sendMessage").size() < 2 && std::chrono::steady_clock::now() < asked)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(telegram.Requests("sendMessage").size(), 2u);
+    const auto silentStop = std::chrono::steady_clock::now();
+    engine.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - silentStop, 150ms) << "stop waited for Telegram";
 
     EXPECT_TRUE(outlook.Stop());  // releases the hang first
 }
