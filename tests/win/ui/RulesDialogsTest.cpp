@@ -394,5 +394,54 @@ TEST_F(RulesDialogsTest, ClosingReminder) {
     }
 }
 
+// The condition and action editors: what Save refuses and what it stores. Drop-down indexes
+// follow the editors' lists; -1 leaves a list without a selection.
+TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
+    const struct {
+        const char* name;
+        bool action;
+        int first, second;  // field and operator, or the action type (first)
+        const wchar_t* value;
+        std::wstring refusal;  // empty: saved
+        RuleCondition condition;
+        RuleAction stored;
+    } cases[] = {
+        {"no field", false, -1, 0, L"x", L"Please select a Field.", {}, {}},
+        {"no operator", false, 1, -1, L"x", L"Please select an Operator.", {}, {}},
+        {"blank value", false, 1, 4, L" \t ", L"Value must not be empty.", {}, {}},
+        {"trimmed value", false, 1, 4, L" Bob ", L"", {L"Sender", L"Does Not Contain", L"Bob"}, {}},
+        {"no action type", true, -1, 0, L"", L"Please select an Action Type.", {}, {}},
+        {"blank title", true, 1, 0, L"  ", L"Value must not be empty.", {}, {}},
+        {"title stored", true, 1, 0, L" New ", L"", {}, {L"Override Notification Title", L"New"}},
+        {"other types store no value", true, 2, 0, L"junk", L"", {}, {L"Ignore Email", L""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::PromptRecorder prompts;
+        const wchar_t* editorClass = c.action ? kActionEditorClass : kConditionEditorClass;
+        std::vector<Step> steps = {{editorClass, [&c](HWND d) {
+                                        Pick(d, 0, c.first);
+                                        if (!c.action) {
+                                            Pick(d, 1, c.second);
+                                        }
+                                        SetWindowTextW(Nth(d, L"Edit", 0), c.value);
+                                        Press(d, L"Save");
+                                    }}};
+        if (!c.refusal.empty()) {
+            steps.push_back({editorClass, [](HWND d) { Press(d, L"Cancel"); }});
+        }
+        Script(steps);
+        RuleCondition condition;
+        RuleAction action;
+        const bool saved = c.action ? ShowActionEditor(window_->Window(), true, action)
+                                    : ShowConditionEditor(window_->Window(), true, condition);
+        EXPECT_EQ(saved, c.refusal.empty());
+        EXPECT_EQ(Texts(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
+                                                    : std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(condition, c.condition);
+        EXPECT_EQ(action, c.stored);
+    }
+}
+
 }  // namespace
 }  // namespace wrenpost
