@@ -18,6 +18,10 @@ struct PromptRequest {
     std::wstring text;
     PromptIcon icon = PromptIcon::None;
     PromptButtons buttons = PromptButtons::Ok;
+    // Not empty: a task dialog with this verification check box, whose final state is written
+    // to `verified` (may be null).
+    std::wstring verification{};
+    bool* verified = nullptr;
 };
 
 using PromptHandler = std::function<PromptAnswer(const PromptRequest&)>;

@@ -23,6 +23,9 @@ std::vector<PromptRequest> PromptRecorder::Requests() const {
 PromptAnswer PromptRecorder::Answer(const PromptRequest& request) {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
+    if (request.verified != nullptr) {
+        *request.verified = tickVerification_;
+    }
     if (!answers_.empty()) {
         const PromptAnswer answer = answers_.front();
         answers_.pop_front();

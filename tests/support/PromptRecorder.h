@@ -18,6 +18,8 @@ public:
 
     // Answers given in order; when none are left, Ok / Yes is given.
     void QueueAnswer(PromptAnswer answer);
+    // The state a task dialog's verification check box is left in.
+    void TickVerification(bool ticked) { tickVerification_ = ticked; }
     std::vector<PromptRequest> Requests() const;
 
 private:
@@ -27,6 +29,7 @@ private:
     std::deque<PromptAnswer> answers_;
     std::vector<PromptRequest> requests_;
     PromptHandler previous_;
+    bool tickVerification_ = false;
 };
 
 }  // namespace wrenpost::testing

@@ -122,6 +122,9 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
                      PromptIcon::Warning);
             }
             break;
+        case kIdRules:
+            ShowRules();
+            break;
         case kIdRulesHelp:
             Tell(Window(), L"Notification Rules",
                  L"If you already use Outlook Rules, you probably don't need the program's rules.",

@@ -23,6 +23,7 @@
 #include "telegram/BotCheck.h"
 #include "telegram/TokenGuard_win.h"
 #include "ui/BaseWindow_win.h"
+#include "ui/FileDialog_win.h"
 #include "ui/log/DetachedLogWindow_win.h"
 #include "ui/log/LogView_win.h"
 #include "ui/main/FolderTree_win.h"
@@ -64,6 +65,8 @@ struct MainWindowServices {
     const Clock* clock = nullptr;
     // The running program's version for update checks; by default its version resource.
     UpdateCheckLauncher::VersionSource programVersion;
+    // The open and save dialogs of rule packages; by default the system's.
+    FileDialogFunction pickFile;
 };
 
 class MainWindow : public BaseWindow<MainWindow> {
@@ -167,6 +170,7 @@ private:
     void StartVerification();
     void ManageRecipients();
     void ShowRecipientCount();
+    void ShowRules();  // MainWindowRules_win.cpp
 
     // SAVE and LOAD (MainWindowProfile_win.cpp).
     LogFunction WindowLog();

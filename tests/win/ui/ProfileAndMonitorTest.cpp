@@ -22,6 +22,7 @@
 #include "support/Screenshot_win.h"
 #include "support/TempDir.h"
 #include "telegram/TokenGuard_win.h"
+#include "ui/ModalLoop_win.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -363,6 +364,32 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
     EXPECT_EQ(LastCaption(), L"Duplicate Bot Token");
     EXPECT_FALSE(window_->IsMonitoring());
     EXPECT_TRUE(FilesBelow(profiles_ / L"_Temporary").empty());
+}
+
+TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(), 1);
+    OpenWindow();
+    Load(profiles_ / L"Desk");
+    SetText(kIdProfileName, L"");
+    Click(kIdStartMonitor);
+    ASSERT_TRUE(window_->IsMonitoring());
+    // The one enabled rule allows the switch on; the window saves and closes.
+    WhenReady([] {
+        HWND rules = ActiveModalDialog();
+        for (const wchar_t* button : {L"Enable Notification Rules", L"Close"}) {
+            PostMessageW(FindWindowExW(rules, nullptr, L"Button", button), BM_CLICK, 0, 0);
+        }
+        return rules != nullptr;
+    });
+    Click(kIdRules);
+    const fs::path temporary = window_->TemporaryProfile();
+    const std::wstring name = temporary.filename().wstring();
+    RulesFile copy;
+    ASSERT_EQ(LoadRulesFile(temporary / (name.substr(0, name.rfind(L'@')) + L"Rules.json"), copy),
+              RuleLoadResult::Loaded);
+    EXPECT_TRUE(copy.Enabled);
+    EXPECT_TRUE(Logged(L"applies from the running session's next check"));
+    Click(kIdStopMonitor);
 }
 
 TEST_F(ProfileAndMonitorTest, StartUpRemovesOrphansAndTheSessionsOfInstancesThatEnded) {

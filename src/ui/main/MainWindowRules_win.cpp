@@ -1,0 +1,57 @@
+// "Rules": the Notification Rules window over the profile being edited, and a change that
+// reaches the running session.
+#include <windows.h>
+
+#include "app/AppPaths_win.h"
+#include "profile/ProfileFolders.h"
+#include "profile/TemporaryProfiles.h"
+#include "rules/RulesFile.h"
+#include "ui/main/MainWindow_win.h"
+#include "ui/main/WindowPrompt_win.h"
+#include "ui/rules/RulesDialog_win.h"
+
+namespace wrenpost {
+
+void MainWindow::ShowRules() {
+    if (selectedFolders_.empty()) {
+        Tell(Window(), L"Notification Rules",
+             L"Select at least one Outlook folder before setting up rules.", PromptIcon::Warning);
+        return;
+    }
+    RulesDialogRequest request;
+    request.rules = &rules_;
+    // A profile not yet saved keeps its rules in the window until SAVE writes them.
+    if (!profileFolder_.empty() && !profileName_.empty()) {
+        request.rulesPath = profileFolder_ / (profileName_ + L"Rules.json");
+    }
+    request.folders = selectedFolders_;
+    request.log = WindowLog();
+    request.pickFile = services_.pickFile;
+    // A saved session reads its rules file every cycle; an unsaved one reads its own copy, which
+    // is refreshed here so both take a change at their next cycle.
+    request.saved = [this, path = request.rulesPath] {
+        if (!monitoring_) {
+            return;
+        }
+        const wchar_t* applies =
+            L"Notification Rules change applies from the running session's "
+            L"next check.";
+        if (!temporaryProfile_.empty()) {
+            const std::filesystem::path copy =
+                temporaryProfile_ / (TemporaryProfileName(sessionName_) + L"Rules.json");
+            if (SaveRulesFile(copy, rules_)) {
+                log_.Info(applies);
+            } else {
+                log_.Error(L"Failed to update the running session's rules: " + PathText(copy));
+            }
+        } else if (!path.empty() &&
+                   ProfileFolderFor(ProfilesFolder(), profileFolder_, sessionName_) /
+                           (sessionName_ + L"Rules.json") ==
+                       path) {
+            log_.Info(applies);
+        }
+    };
+    ShowNotificationRulesDialog(Window(), std::move(request));
+}
+
+}  // namespace wrenpost

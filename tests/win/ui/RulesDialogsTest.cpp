@@ -1,0 +1,447 @@
+// The rules windows driven in this process: steps run inside their modal loops, prompts and file
+// dialogs are answered through the seams, and the rules file on disk is checked afterwards.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppStateStore_win.h"
+#include "rules/RulesFile.h"
+#include "support/Screenshot_win.h"
+#include "support/TempDir.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/rules/RuleEditors_win.h"
+#include "ui/rules/RulePackageDialogs_win.h"
+#include "ui/rules/RulesDialog_win.h"
+#include "win/ui/MainWindowFixture.h"
+
+namespace wrenpost {
+namespace {
+
+struct Step {
+    const wchar_t* dialogClass;
+    std::function<void(HWND)> act;
+};
+
+// Each step runs once a window of its class is the innermost open dialog. Steps only post, so
+// the dialogs they open run in their own loops, not inside this timer.
+void Script(std::vector<Step> steps) {
+    auto queue = std::make_shared<std::deque<Step>>(steps.begin(), steps.end());
+    WhenReady([queue] {
+        wchar_t name[80] = L"";
+        HWND active = ActiveModalDialog();
+        if (active != nullptr && GetClassNameW(active, name, 80) > 0 &&
+            std::wstring(name) == queue->front().dialogClass) {
+            const Step step = queue->front();
+            queue->pop_front();
+            step.act(active);
+        }
+        return queue->empty();
+    });
+}
+
+// The n-th child of a class, in creation order.
+HWND Nth(HWND dialog, const wchar_t* className, int n) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[40] = L"";
+        GetClassNameW(child, name, 40);
+        if (_wcsicmp(name, className) == 0 && n-- == 0) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+void Press(HWND dialog, const wchar_t* caption) {
+    PostMessageW(FindWindowExW(dialog, nullptr, L"Button", caption), BM_CLICK, 0, 0);
+}
+
+void Pick(HWND dialog, int box, int index) {
+    SendMessageW(Nth(dialog, L"ComboBox", box), CB_SETCURSEL, index, 0);
+}
+
+void SelectRow(HWND dialog, int list, int row) {
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(Nth(dialog, WC_LISTVIEWW, list), LVM_SETITEMSTATE, row,
+                 reinterpret_cast<LPARAM>(&item));
+}
+
+// The steps that add a rule in folder 0: condition Subject / Starts With / RE:, then `actions`.
+std::vector<Step> AddRule(std::vector<int> actions) {
+    std::vector<Step> steps = {{kRulesDialogClass, [](HWND d) { Press(d, L"Add"); }},
+                               {kRuleEditorClass,
+                                [](HWND d) {
+                                    Pick(d, 0, 0);
+                                    Press(d, L"+ Add Condition");
+                                }},
+                               {kConditionEditorClass, [](HWND d) {
+                                    testing::SaveScreenshot(d, L"rules-condition-editor");
+                                    Pick(d, 0, 0);
+                                    Pick(d, 1, 2);
+                                    SetWindowTextW(Nth(d, L"Edit", 0), L" RE: ");
+                                    Press(d, L"Save");
+                                }}};
+    for (int type : actions) {
+        steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, L"+ Add Action"); }});
+        steps.push_back({kActionEditorClass, [type](HWND d) {
+                             testing::SaveScreenshot(d, L"rules-action-editor");
+                             Pick(d, 0, type);
+                             SetWindowTextW(Nth(d, L"Edit", 0), L"Title");
+                             Press(d, L"Save");
+                         }});
+    }
+    steps.push_back({kRuleEditorClass, [](HWND d) {
+                         testing::SaveScreenshot(d, L"rules-rule-editor");
+                         Press(d, L"Save");
+                     }});
+    return steps;
+}
+
+NotificationRule Rule(const wchar_t* name, bool enabled, const wchar_t* folder = L"\\\\Box\\In") {
+    return {.Id = name,
+            .Name = name,
+            .Enabled = enabled,
+            .FolderPath = folder,
+            .Conditions = {{L"Subject", L"Contains", L"x", false}},
+            .Actions = {{std::wstring(kActionSend), L""}}};
+}
+
+class RulesDialogsTest : public MainWindowFixture {
+public:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        ASSERT_TRUE(SetSuppressMasterToggleReminder(false));
+        Open();
+    }
+
+    // Opens the rules window over the main window on `path` (or on `rules_` alone when empty)
+    // and runs `steps`, the last of which must close it.
+    void Run(std::vector<Step> steps, const std::filesystem::path& path) {
+        Script(std::move(steps));
+        RulesDialogRequest request;
+        request.rules = &rules_;
+        request.rulesPath = path;
+        request.folders = {Folder(L"Box", L"\\\\Box\\In"), Folder(L"Box", L"\\\\Box\\In\\Orders")};
+        request.log = [this](LogLevel, const std::wstring& text) { log_.push_back(text); };
+        request.pickFile = [this](HWND, const FileDialogRequest& asked,
+                                  std::filesystem::path& picked) {
+            picked = dir_ / (asked.save ? asked.fileName + L"." + asked.defaultExtension
+                                        : std::wstring(L"MyRules.wprules"));
+            return true;
+        };
+        ShowNotificationRulesDialog(window_->Window(), std::move(request));
+        EXPECT_FALSE(pendingStep) << "not every step ran";
+        pendingStep = nullptr;
+    }
+
+    static std::vector<std::wstring> Texts(const testing::PromptRecorder& recorder) {
+        std::vector<std::wstring> texts;
+        for (const PromptRequest& request : recorder.Requests()) {
+            texts.push_back(request.text.substr(0, request.text.find(L'\n')));
+        }
+        return texts;
+    }
+
+    RulesFile OnDisk() {
+        RulesFile file;
+        EXPECT_EQ(LoadRulesFile(path_, file), RuleLoadResult::Loaded);
+        return file;
+    }
+
+protected:
+    testing::TempDir dir_;
+    std::filesystem::path path_ = dir_ / L"WorkRules.json";
+    RulesFile rules_;
+    std::vector<std::wstring> log_;
+};
+
+std::vector<Step> Then(std::vector<Step> first, std::vector<Step> second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+Step Close() {
+    return {kRulesDialogClass, [](HWND d) { Press(d, L"Close"); }};
+}
+
+Step ClickMaster() {
+    return {kRulesDialogClass, [](HWND d) { Press(d, L"Enable Notification Rules"); }};
+}
+
+TEST_F(RulesDialogsTest, RulesButtonNeedsAFolder) {
+    Click(kIdRules);
+    EXPECT_EQ(Texts(prompts_), std::vector<std::wstring>{
+                                   L"Select at least one Outlook folder before setting up rules."});
+}
+
+TEST_F(RulesDialogsTest, MasterSwitchRefusals) {
+    const struct {
+        std::vector<NotificationRule> rules;
+        std::wstring refusal;
+    } cases[] = {
+        {{}, L"No notification rules exist."},
+        {{Rule(L"R1", false)}, L"No notification rules are enabled."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        ASSERT_TRUE(SaveRulesFile(path_, {.Rules = c.rules}));
+        testing::PromptRecorder prompts;
+        Run({ClickMaster(), Close()}, path_);
+        ASSERT_FALSE(prompts.Requests().empty());
+        EXPECT_EQ(prompts.Requests()[0].text.substr(0, c.refusal.size()), c.refusal);
+        EXPECT_FALSE(OnDisk().Enabled);
+        EXPECT_FALSE(rules_.Enabled);
+    }
+}
+
+// Rule editor, condition and action editors: what Save accepts, in add mode over an empty list.
+TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
+    const struct {
+        const char* name;
+        std::vector<int> actions;  // indexes into the editor's action types
+        std::wstring refusal;      // empty: saved
+    } cases[] = {
+        {"first rule turns the switch on and is named", {0, 3}, L""},
+        {"ignore and send refused",
+         {0, 2},
+         L"This rule contains both Ignore Email and Send "
+         L"Telegram Notification."},
+        {"no action refused", {}, L"Please add at least one action."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(path_);
+        rules_ = {};
+        testing::PromptRecorder prompts;
+        std::vector<Step> steps = AddRule(c.actions);
+        if (!c.refusal.empty()) {
+            steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, L"Cancel"); }});
+        }
+        steps.push_back(Close());
+        Run(steps, path_);
+        const auto texts = Texts(prompts);
+        if (c.refusal.empty()) {
+            EXPECT_TRUE(texts.empty());
+            const RulesFile disk = OnDisk();
+            ASSERT_EQ(disk.Rules.size(), 1u);
+            EXPECT_TRUE(disk.Enabled);
+            EXPECT_EQ(disk.Rules[0].Name, L"Subject starts with RE:");
+            EXPECT_EQ(disk.Rules[0].FolderPath, L"\\\\Box\\In");
+            EXPECT_EQ(disk.Rules[0].Actions.size(), c.actions.size());
+            EXPECT_EQ(disk.Rules[0].Conditions[0].Value, L"RE:");
+        } else {
+            EXPECT_EQ(texts, std::vector<std::wstring>{c.refusal});
+            EXPECT_FALSE(std::filesystem::exists(path_));
+        }
+    }
+}
+
+// The rules window over a file on disk: each case starts from `rules` (switch off) and ends with
+// the window closed; the prompts asked and the file left behind are checked.
+TEST_F(RulesDialogsTest, RulesWindowChanges) {
+    const Step selectSecondUp = {kRulesDialogClass, [](HWND d) {
+                                     SelectRow(d, 0, 1);
+                                     Press(d, L"Move Up");
+                                 }};
+    const struct {
+        const char* name;
+        std::vector<NotificationRule> rules;
+        std::vector<Step> steps;
+        std::vector<PromptAnswer> answers;
+        std::vector<std::wstring> prompts;  // first lines, in order
+        std::vector<std::wstring> namesOnDisk;
+    } cases[] = {
+        {"move up renumbers and saves the new order",
+         {Rule(L"A", true), Rule(L"B", true)},
+         {selectSecondUp, ClickMaster(), Close()},
+         {},
+         {},
+         {L"B", L"A"}},
+        {"a failed save is shown and saved by the next change",
+         {Rule(L"A", true), Rule(L"B", true)},
+         {{kRulesDialogClass,
+           [this](HWND d) {
+               // A folder in the file's place: wine replaces even a read-only file.
+               std::filesystem::remove(path_);
+               std::filesystem::create_directory(path_);
+               SelectRow(d, 0, 1);
+               Press(d, L"Move Up");
+           }},
+          {kRulesDialogClass,
+           [this](HWND d) {
+               std::filesystem::remove(path_);
+               Press(d, L"Enable Notification Rules");
+           }},
+          Close()},
+         {},
+         {L"The rules could not be saved to " + PathText(path_) + L"."},
+         {L"B", L"A"}},
+        {"export with a selection, import, and an imported rule needs a folder",
+         {Rule(L"A", true), Rule(L"B", true)},
+         {ClickMaster(),
+          {kRulesDialogClass,
+           [](HWND d) {
+               testing::SaveScreenshot(d, L"rules-dialog");
+               SelectRow(d, 0, 0);
+               Press(d, L"Export");
+           }},
+          {kRuleExportScopeClass,
+           [](HWND d) {
+               testing::SaveScreenshot(d, L"rules-export-scope");
+               SendMessageW(FindWindowExW(d, nullptr, L"Button", L"All Rules in This Profile"),
+                            BM_CLICK, 0, 0);
+               Press(d, L"Export");
+           }},
+          {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
+          {kRuleImportClass,
+           [](HWND d) {
+               testing::SaveScreenshot(d, L"rules-import-dialog");
+               Press(d, L"Import");
+           }},
+          {kRulesDialogClass,
+           [](HWND d) {
+               SelectRow(d, 0, 2);
+               Press(d, L"Edit");
+           }},
+          {kRuleEditorClass, [](HWND d) { Press(d, L"Save"); }},
+          {kRuleEditorClass,
+           [](HWND d) {
+               Pick(d, 0, 1);
+               Press(d, L"Save");
+           }},
+          Close()},
+         {},
+         {L"Rules exported successfully.", L"Please select a Folder."},
+         {L"A", L"B", L"A", L"B"}},
+        {"a corrupt file declined, then saved, is backed up first",
+         {},
+         Then(AddRule({0}), {Close()}),
+         {PromptAnswer::No},
+         {L"The rules file is corrupted."},
+         {L"Subject starts with RE:"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string corrupt = "{ \"Version\": 1, \"Rules\": [";
+        if (c.rules.empty()) {
+            testing::WriteAllBytes(path_, corrupt);
+        } else {
+            ASSERT_TRUE(SaveRulesFile(path_, {.Rules = c.rules}));
+        }
+        log_.clear();
+        testing::PromptRecorder prompts;
+        for (PromptAnswer answer : c.answers) {
+            prompts.QueueAnswer(answer);
+        }
+        Run(c.steps, path_);
+        EXPECT_EQ(Texts(prompts), c.prompts);
+        const RulesFile disk = OnDisk();
+        EXPECT_TRUE(disk.Enabled);
+        std::vector<std::wstring> names;
+        for (const NotificationRule& rule : disk.Rules) {
+            names.push_back(rule.Name);
+            EXPECT_EQ(rule.Order, static_cast<int>(names.size()));
+        }
+        EXPECT_EQ(names, c.namesOnDisk);
+        EXPECT_EQ(rules_, disk);
+        if (c.rules.empty()) {
+            EXPECT_EQ(testing::ReadAllBytes(RulesBackupPath(path_)), corrupt);
+        }
+        if (names.size() == 4) {
+            EXPECT_EQ(disk.Rules[2].FolderPath, L"\\\\Box\\In\\Orders");
+            EXPECT_EQ(disk.Rules[3].FolderPath, L"");
+            EXPECT_EQ(disk.Rules[3].Id, L"R2");
+            EXPECT_NE(std::find(log_.begin(), log_.end(),
+                                L"Rules imported: 2 rule(s) from package \"MyRules\"."),
+                      log_.end());
+        }
+    }
+}
+
+// The closing reminder: "Don't remind me again." with No stays quiet until an edit re-arms it.
+TEST_F(RulesDialogsTest, ClosingReminder) {
+    ASSERT_TRUE(SaveRulesFile(path_, {.Rules = {Rule(L"A", true)}}));
+    const Step edit = {kRulesDialogClass, [](HWND d) {
+                           SelectRow(d, 0, 0);
+                           Press(d, L"Edit");
+                       }};
+    const Step save = {kRuleEditorClass, [](HWND d) { Press(d, L"Save"); }};
+    const struct {
+        std::vector<Step> steps;
+        bool reminded;
+    } cases[] = {{{Close()}, true}, {{Close()}, false}, {{edit, save, Close()}, true}};
+    prompts_.TickVerification(true);
+    std::size_t asked = 0;
+    for (const auto& c : cases) {
+        prompts_.QueueAnswer(PromptAnswer::No);
+        Run(c.steps, path_);
+        const auto requests = prompts_.Requests();
+        EXPECT_EQ(requests.size() - asked, c.reminded ? 1u : 0u);
+        if (requests.size() > asked) {
+            EXPECT_EQ(requests.back().verification, L"Don't remind me again.");
+        }
+        asked = requests.size();
+        EXPECT_FALSE(OnDisk().Enabled);
+    }
+}
+
+// The condition and action editors: what Save refuses and what it stores. Drop-down indexes
+// follow the editors' lists; -1 leaves a list without a selection.
+TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
+    const struct {
+        const char* name;
+        bool action;
+        int first, second;  // field and operator, or the action type (first)
+        const wchar_t* value;
+        std::wstring refusal;  // empty: saved
+        RuleCondition condition;
+        RuleAction stored;
+    } cases[] = {
+        {"no field", false, -1, 0, L"x", L"Please select a Field.", {}, {}},
+        {"no operator", false, 1, -1, L"x", L"Please select an Operator.", {}, {}},
+        {"blank value", false, 1, 4, L" \t ", L"Value must not be empty.", {}, {}},
+        {"trimmed value", false, 1, 4, L" Bob ", L"", {L"Sender", L"Does Not Contain", L"Bob"}, {}},
+        {"no action type", true, -1, 0, L"", L"Please select an Action Type.", {}, {}},
+        {"blank title", true, 1, 0, L"  ", L"Value must not be empty.", {}, {}},
+        {"title stored", true, 1, 0, L" New ", L"", {}, {L"Override Notification Title", L"New"}},
+        {"other types store no value", true, 2, 0, L"junk", L"", {}, {L"Ignore Email", L""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::PromptRecorder prompts;
+        const wchar_t* editorClass = c.action ? kActionEditorClass : kConditionEditorClass;
+        std::vector<Step> steps = {{editorClass, [&c](HWND d) {
+                                        Pick(d, 0, c.first);
+                                        if (!c.action) {
+                                            Pick(d, 1, c.second);
+                                        }
+                                        SetWindowTextW(Nth(d, L"Edit", 0), c.value);
+                                        Press(d, L"Save");
+                                    }}};
+        if (!c.refusal.empty()) {
+            steps.push_back({editorClass, [](HWND d) { Press(d, L"Cancel"); }});
+        }
+        Script(steps);
+        RuleCondition condition;
+        RuleAction action;
+        const bool saved = c.action ? ShowActionEditor(window_->Window(), true, action)
+                                    : ShowConditionEditor(window_->Window(), true, condition);
+        EXPECT_EQ(saved, c.refusal.empty());
+        EXPECT_EQ(Texts(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
+                                                    : std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(condition, c.condition);
+        EXPECT_EQ(action, c.stored);
+    }
+}
+
+}  // namespace
+}  // namespace wrenpost
