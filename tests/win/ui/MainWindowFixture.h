@@ -41,6 +41,26 @@ inline void Pump(
     } while (std::chrono::steady_clock::now() < deadline);
 }
 
+// Runs `step` from inside whatever loop dispatches next (a dialog's), every 20 ms until it says
+// it is done, never inside itself. Timer procedures cannot capture, hence the one pending step.
+inline std::function<bool()> pendingStep;
+inline bool stepRunning = false;
+inline void WhenReady(std::function<bool()> step) {
+    pendingStep = std::move(step);
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        if (stepRunning || !pendingStep) {
+            return;
+        }
+        stepRunning = true;
+        const bool done = pendingStep();
+        stepRunning = false;
+        if (done) {
+            KillTimer(nullptr, timer);
+            pendingStep = nullptr;
+        }
+    });
+}
+
 inline SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
     SelectedFolder folder;
     folder.StoreName = store;

@@ -39,26 +39,6 @@ struct FastClock final : Clock {
 };
 const FastClock fastClock;  // outlives the workers
 
-// Runs `step` from inside whatever loop dispatches next (a dialog's), every 20 ms until it says
-// it is done, never inside itself. Timer procedures cannot capture, hence the one pending step.
-std::function<bool()> pendingStep;
-bool stepRunning = false;
-void WhenReady(std::function<bool()> step) {
-    pendingStep = std::move(step);
-    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
-        if (stepRunning || !pendingStep) {
-            return;
-        }
-        stepRunning = true;
-        const bool done = pendingStep();
-        stepRunning = false;
-        if (done) {
-            KillTimer(nullptr, timer);
-            pendingStep = nullptr;
-        }
-    });
-}
-
 class RecipientsWindowsTest : public MainWindowFixture {
 public:
     void SetUp() override {
