@@ -57,6 +57,7 @@ Step Fill(const wchar_t* className, std::vector<std::pair<int, std::wstring>> te
         for (const auto& [id, text] : texts) {
             SetDlgItemTextW(dialog, id, text.c_str());
         }
+        testing::SaveScreenshot(dialog, className);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
         return true;
