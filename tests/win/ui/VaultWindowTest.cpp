@@ -89,14 +89,21 @@ std::wstring Cell(HWND vault, int row, int column) {
     ListView_GetItemText(List(vault), row, column, text, 128);
     return text;
 }
-void ClickCell(HWND vault, int row, int column, UINT code = NM_CLICK) {
+// Posted for a cell that opens a dialog, which must not block the step that clicked it.
+void ClickCell(HWND vault, int row, int column, UINT code = NM_CLICK, bool post = false) {
     RECT cell{};
     ListView_GetSubItemRect(List(vault), row, column, LVIR_BOUNDS, &cell);
-    NMITEMACTIVATE click{};
+    static NMITEMACTIVATE click;
+    click = {};
     click.hdr = {List(vault), kVaultList, code};
     click.iItem = row;
     click.ptAction = {cell.left + 4, (cell.top + cell.bottom) / 2};
-    SendMessageW(vault, WM_NOTIFY, kVaultList, reinterpret_cast<LPARAM>(&click));
+    const auto pointer = reinterpret_cast<LPARAM>(&click);
+    if (post) {
+        PostMessageW(vault, WM_NOTIFY, kVaultList, pointer);
+    } else {
+        SendMessageW(vault, WM_NOTIFY, kVaultList, pointer);
+    }
 }
 
 // The clipboard's text, and whether it carries all three clipboard-history exclusions.
@@ -359,6 +366,41 @@ TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
     EXPECT_EQ(stored[1], other);
     EXPECT_EQ(stored[2].botName, L"Bot c");
     EXPECT_EQ(stored[2].botUsername, L"@u_c");
+}
+
+TEST_F(VaultWindowTest, NotesAndANewPasswordAreSaved) {
+    Seed({Entry(L"a:1", L"Alpha")});
+    const std::wstring notes = L"say \"hi\"\\\r\nthen\tgo";
+    Play({Unlock(), InVault([](HWND vault) {
+              ClickCell(vault, 0, kColumnNotes, NM_CLICK, true);
+              return true;
+          }),
+          [&notes] {
+              const HWND dialog = FindWindowW(L"WrenpostVaultNotes", nullptr);
+              if (dialog == nullptr) {
+                  return false;
+              }
+              SendDlgItemMessageW(dialog, 101, EM_REPLACESEL, TRUE,
+                                  reinterpret_cast<LPARAM>(notes.c_str()));  // as typed
+              wchar_t counter[16] = {};
+              GetDlgItemTextW(dialog, 103, counter, 16);
+              EXPECT_EQ(counter, std::to_wstring(notes.size()) + L" / 200");
+              return Press(L"WrenpostVaultNotes", IDOK)();
+          }});
+    EXPECT_EQ(Stored()[0].notes, notes);
+
+    const auto change = [](const wchar_t* old) {
+        return Fill(L"WrenpostVaultResetPwd", {{101, old}, {102, L"new one"}, {103, L"new one"}},
+                    IDOK);
+    };
+    Play({Unlock(), Press(kVaultWindowClass, kVaultResetPassword), change(L"wrong"),
+          change(kPassword), InVault([](HWND vault) {
+              return FindWindowW(L"WrenpostVaultResetPwd", nullptr) == nullptr &&
+                     IsWindowEnabled(vault);
+          })});
+    EXPECT_TRUE(Asked(L"The old password is incorrect."));
+    EXPECT_TRUE(Asked(L"Vault password changed successfully."));
+    EXPECT_TRUE(VerifyVaultPassword(L"new one"));
 }
 
 TEST_F(VaultWindowTest, RefreshAllOnAnEmptyVaultLeavesItsButtonsEnabled) {
