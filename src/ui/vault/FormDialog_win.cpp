@@ -7,10 +7,10 @@
 
 namespace wrenpost {
 
-FormDialog::FormDialog(HWND owner, const FormSpec& spec, FormCommand onCommand,
+FormDialog::FormDialog(HWND owner, const FormLayout& layout, FormCommand onCommand,
                        FormMessage onMessage)
     : owner_(owner),
-      spec_(spec),
+      layout_(layout),
       onCommand_(std::move(onCommand)),
       onMessage_(std::move(onMessage)),
       dpi_(DialogDpi(owner)) {}
@@ -25,17 +25,18 @@ int FormDialog::Run() {
     // The table gives outer sizes; the caption and the modal frame come off the client area.
     RECT frame{0, 0, 0, 0};
     AdjustWindowRectExForDpi(&frame, kDialogStyle, FALSE, kDialogExStyle, USER_DEFAULT_SCREEN_DPI);
-    if (!RegisterDialogClass(GetModuleHandleW(nullptr), spec_.className, &FormDialog::WindowProc) ||
-        CreateDialogWindow(spec_.className, spec_.title, owner_, dpi_,
-                           spec_.width - (frame.right - frame.left),
-                           spec_.height - (frame.bottom - frame.top), this) == nullptr) {
+    if (!RegisterDialogClass(GetModuleHandleW(nullptr), layout_.className,
+                             &FormDialog::WindowProc) ||
+        CreateDialogWindow(layout_.className, layout_.title, owner_, dpi_,
+                           layout_.width - (frame.right - frame.left),
+                           layout_.height - (frame.bottom - frame.top), this) == nullptr) {
         return 0;
     }
     if (onMessage_) {
         onMessage_(*this, WM_INITDIALOG, 0, 0);
     }
     ShowWindow(Window(), SW_SHOW);
-    SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(spec_.focus)), TRUE);
+    SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(layout_.focus)), TRUE);
     RunModalLoop(owner_, Window(), [this] { return ended_ != 0; });
     const int ended = ended_ != 0 ? ended_ : IDCANCEL;
     if (Window() != nullptr) {
@@ -65,7 +66,7 @@ LRESULT FormDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE: {
             const LOGFONTW font = MessageFontFor(dpi_);
             font_.reset(CreateFontIndirectW(&font));
-            for (const DialogControl& control : spec_.controls) {
+            for (const DialogControl& control : layout_.controls) {
                 if (!CreateDialogControl(Window(), control, dpi_,
                                          static_cast<HFONT>(font_.get()))) {
                     return -1;

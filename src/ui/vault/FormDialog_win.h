@@ -14,7 +14,7 @@
 
 namespace wrenpost {
 
-struct FormSpec {
+struct FormLayout {
     const wchar_t* className;
     const wchar_t* title;
     int width, height;  // the window's outer size at 96 DPI
@@ -30,7 +30,7 @@ using FormMessage = std::function<bool(FormDialog& dialog, UINT message, WPARAM,
 
 class FormDialog : public BaseWindow<FormDialog> {
 public:
-    FormDialog(HWND owner, const FormSpec& spec, FormCommand onCommand, FormMessage onMessage);
+    FormDialog(HWND owner, const FormLayout& layout, FormCommand onCommand, FormMessage onMessage);
     ~FormDialog();
     FormDialog(const FormDialog&) = delete;
     FormDialog& operator=(const FormDialog&) = delete;
@@ -49,7 +49,7 @@ public:
 
 private:
     HWND owner_;
-    const FormSpec& spec_;
+    const FormLayout& layout_;
     FormCommand onCommand_;
     FormMessage onMessage_;
     UINT dpi_;

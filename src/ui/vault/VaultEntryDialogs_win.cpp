@@ -19,7 +19,7 @@ constexpr int kNotesLimit = 200;
 }  // namespace
 
 bool AskVaultToken(HWND owner, const HttpTransport& transport, NewVaultToken& added) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultAddToken",
         L"Add Token",
         480,
@@ -35,7 +35,7 @@ bool AskVaultToken(HWND owner, const HttpTransport& transport, NewVaultToken& ad
     bool shown = false;
     std::wstring checking;  // the token whose answer is awaited
     FormDialog dialog(
-        owner, spec,
+        owner, layout,
         [&](FormDialog& form, int id, int) {
             if (id == kEyeId) {
                 const HWND edit = form.Item(kEditId);
@@ -81,7 +81,7 @@ bool AskVaultToken(HWND owner, const HttpTransport& transport, NewVaultToken& ad
 }
 
 bool EditVaultNotes(HWND owner, std::wstring& notes) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultNotes",
         L"Notes",
         460,
@@ -99,7 +99,7 @@ bool EditVaultNotes(HWND owner, std::wstring& notes) {
                                     std::to_wstring(kNotesLimit));
     };
     FormDialog dialog(
-        owner, spec,
+        owner, layout,
         [&](FormDialog& form, int id, int notification) {
             if (id == kEditId && notification == EN_CHANGE) {
                 count(form);

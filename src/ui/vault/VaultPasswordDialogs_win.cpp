@@ -43,7 +43,7 @@ std::vector<DialogControl> With(std::vector<DialogControl> controls,
 }  // namespace
 
 bool AskNewVaultPassword(HWND owner, std::wstring& password) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultCreatePwd",
         L"Set Vault Password",
         400,
@@ -52,7 +52,7 @@ bool AskNewVaultPassword(HWND owner, std::wstring& password) {
              {{IDOK, L"BUTTON", L"OK", kFormDefault, 180, 120, 90, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 280, 120, 90, 28}}),
         kFirst};
-    FormDialog dialog(owner, spec,
+    FormDialog dialog(owner, layout,
                       [&password](FormDialog& form, int id, int) {
                           if (id != IDOK) {
                               return id == IDCANCEL;
@@ -72,7 +72,7 @@ bool AskNewVaultPassword(HWND owner, std::wstring& password) {
 }
 
 UnlockChoice AskVaultPassword(HWND owner, std::wstring& password) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultUnlock",
         L"Unlock Token Vault",
         390,
@@ -82,7 +82,7 @@ UnlockChoice AskVaultPassword(HWND owner, std::wstring& password) {
               {IDOK, L"BUTTON", L"Unlock", kFormDefault, 205, 100, 75, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 285, 100, 75, 28}}),
         kFirst};
-    FormDialog dialog(owner, spec,
+    FormDialog dialog(owner, layout,
                       [&password](FormDialog& form, int id, int) {
                           if (id == IDOK) {
                               password = form.Text(kFirst);
@@ -101,7 +101,7 @@ UnlockChoice AskVaultPassword(HWND owner, std::wstring& password) {
 }
 
 void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultRecoveryKeyDisplay",
         L"Save Your Recovery Key",
         460,
@@ -117,7 +117,7 @@ void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
          {IDOK, L"BUTTON", L"Continue", kFormDefault | WS_DISABLED, 334, 150, 95, 28}},
         kSecond};
     FormDialog dialog(
-        owner, spec,
+        owner, layout,
         [&recoveryKey](FormDialog& form, int id, int) {
             const bool saved = SendMessageW(form.Item(kThird), BM_GETCHECK, 0, 0) == BST_CHECKED;
             if (id == kSecond) {
@@ -142,7 +142,7 @@ void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
 }
 
 RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultRecoveryReset",
         L"Recover Vault Password",
         440,
@@ -152,7 +152,7 @@ RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword) {
               {IDOK, L"BUTTON", L"Reset Password", kFormDefault, 214, 180, 110, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 329, 180, 80, 28}}),
         kFirst};
-    FormDialog dialog(owner, spec,
+    FormDialog dialog(owner, layout,
                       [&newPassword](FormDialog& form, int id, int) {
                           if (id != IDOK) {
                               return id == IDCANCEL || id == kExtra;
@@ -180,7 +180,7 @@ RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword) {
 }
 
 bool ChangeVaultPasswordDialog(HWND owner, std::wstring& password) {
-    static const FormSpec spec{
+    static const FormLayout layout{
         L"WrenpostVaultResetPwd",
         L"Reset Vault Password",
         420,
@@ -190,7 +190,7 @@ bool ChangeVaultPasswordDialog(HWND owner, std::wstring& password) {
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 304, 145, 85, 28}}),
         kFirst};
     FormDialog dialog(
-        owner, spec,
+        owner, layout,
         [&password](FormDialog& form, int id, int) {
             if (id != IDOK) {
                 return id == IDCANCEL;
