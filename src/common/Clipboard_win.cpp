@@ -3,24 +3,44 @@
 #include <cstring>
 
 namespace wrenpost {
+namespace {
 
-bool CopyToClipboard(HWND owner, const std::wstring& text) {
+// Puts a copy of `bytes` on the open clipboard under `format`.
+void SetClipboardBytes(UINT format, const void* bytes, std::size_t size) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (memory == nullptr) {
+        return;
+    }
+    if (void* target = GlobalLock(memory)) {
+        std::memcpy(target, bytes, size);
+        GlobalUnlock(memory);
+        if (SetClipboardData(format, memory) != nullptr) {
+            return;  // the clipboard owns it now
+        }
+    }
+    GlobalFree(memory);
+}
+
+}  // namespace
+
+bool CopyToClipboard(HWND owner, const std::wstring& text, ClipboardPrivacy privacy) {
     if (!OpenClipboard(owner)) {
         return false;
     }
     EmptyClipboard();
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (void* target = GlobalLock(memory)) {
-            std::memcpy(target, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) {
-                GlobalFree(memory);
+    if (privacy == ClipboardPrivacy::Secret) {
+        // The history and cloud formats say "no" with a zero DWORD; the monitor exclusion is
+        // meant by its presence alone.
+        const DWORD no = 0;
+        for (const wchar_t* name :
+             {L"ExcludeClipboardContentFromMonitorProcessing", L"CanIncludeInClipboardHistory",
+              L"CanUploadToCloudClipboard"}) {
+            if (const UINT format = RegisterClipboardFormatW(name)) {
+                SetClipboardBytes(format, &no, sizeof(no));
             }
-        } else {
-            GlobalFree(memory);
         }
     }
+    SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     CloseClipboard();
     return true;
 }

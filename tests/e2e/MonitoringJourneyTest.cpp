@@ -187,6 +187,7 @@ TEST_F(MonitoringJourneyTest, TwoInstancesWithSessionsOfOneNameKeepToTheirOwnRec
     const fs::path two = PrepareProfile(L"Two", L"222:second-bot", L"2002");
     ASSERT_TRUE(first_.Start());
     ASSERT_TRUE(second_.Start(L"--new-instance-from-vault e2e"));
+    ASSERT_TRUE(second_.PressOk(L"Token Vault"));  // no hand-off of that name
     Load(first_, one, L"One");
     Load(second_, two, L"Two");
     for (RunningProgram* program : {&first_, &second_}) {

@@ -51,6 +51,10 @@ TEST_F(StartupTest, OneOrdinaryInstancePerSessionAndVaultStartsBesideIt) {
 
     const DWORD vault = GetProcessId(Start(L"--new-instance-from-vault abc123"));
     EXPECT_NE(WaitForWindow(kMainWindowClass, kMainWindowTitle, vault, kTimeout), nullptr);
+    // No hand-off of that name exists: the new instance says so and carries on.
+    const HWND box = WaitForWindow(L"#32770", L"Token Vault", vault, kTimeout);
+    ASSERT_NE(box, nullptr);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_EQ(FindWindows(kMainWindowClass, kMainWindowTitle).size(), 2u);
 }
 

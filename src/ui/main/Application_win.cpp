@@ -57,6 +57,9 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
         return 1;
     }
 
+    if (!vaultLaunchId.empty()) {
+        mainWindow.LoadTokenFromVault(vaultLaunchId);
+    }
     if (startedAtLogon) {
         mainWindow.ResumeLastProfile();
     }

@@ -133,6 +133,9 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
         case kIdAbout:
             ShowAbout();
             break;
+        case kIdVault:
+            OpenVaultWindow();
+            break;
         case kTrayRestore:
         case kTrayStopMonitor:
         case kTrayExit:

@@ -117,6 +117,11 @@ public:
     void StartAutomaticUpdateChecks();
     bool UpdateCheckRunning() const { return updateChecks_.IsRunning(); }
 
+    // The Token Vault (MainWindowVault_win.cpp): the "Vault" button, and at start-up a token
+    // handed over by another instance's vault window.
+    void OpenVaultWindow();
+    void LoadTokenFromVault(const std::wstring& handoffId);
+
 private:
     // Creation, layout and painting (MainWindow_win.cpp, MainWindowPaint_win.cpp).
     LRESULT OnCreate();

@@ -205,12 +205,12 @@ private:
             return;
         }
         if (request_.botUsername.empty()) {
-            CopyToClipboard(Window(), code);
+            CopyToClipboard(Window(), code, ClipboardPrivacy::Secret);
             return;
         }
         const std::wstring link = VerificationDeepLink(request_.botUsername, code);
         Log(L"Verification deep link: " + link);
-        CopyToClipboard(Window(), link);
+        CopyToClipboard(Window(), link, ClipboardPrivacy::Secret);
     }
 
     void Open() {

@@ -1,0 +1,417 @@
+// The Token Vault through its real windows under wine: timer steps fill and press the dialogs
+// inside their modal loops, prompts are answered through the seam, getMe by a fake transport.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/Text.h"
+#include "support/Screenshot_win.h"
+#include "support/TempDir.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/vault/VaultWindow_win.h"
+#include "vault/VaultStore_win.h"
+#include "win/ui/MainWindowFixture.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr wchar_t kPassword[] = L"correct horse";
+constexpr wchar_t kMask[] = L"\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022";
+std::atomic<bool> slowOpen{true};  // while false, getMe for a "slow" token waits
+std::atomic<int> answered{0};
+
+// getMe for "/bot<name>:<secret>/getMe": the bot is called "Bot <name>", "@u_<name>".
+HttpResponse FakeGetMe(const HttpRequest& request) {
+    const std::wstring token = request.path.substr(4, request.path.rfind(L"/getMe") - 4);
+    while (token.starts_with(L"slow") && !slowOpen) {
+        Sleep(10);
+    }
+    const std::string name = WideToUtf8(token.substr(0, token.find(L':')));
+    ++answered;
+    return {HttpStage::None, 0, 200, "application/json",
+            R"({"ok":true,"result":{"id":1,"is_bot":true,"first_name":"Bot )" + name +
+                R"(","username":"u_)" + name + R"("}})"};
+}
+
+VaultEntry Entry(const wchar_t* token, const wchar_t* name) {
+    return {NewVaultEntryId(), token, name, L"@" + std::wstring(name), L""};
+}
+
+using Step = std::function<bool()>;
+
+// Fills a dialog of `className` once it is up and presses `button`.
+Step Fill(const wchar_t* className, std::vector<std::pair<int, std::wstring>> texts, int button) {
+    return [=] {
+        const HWND dialog = FindWindowW(className, nullptr);
+        if (dialog == nullptr) {
+            return false;
+        }
+        for (const auto& [id, text] : texts) {
+            SetDlgItemTextW(dialog, id, text.c_str());
+        }
+        testing::SaveScreenshot(dialog, className);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+        return true;
+    };
+}
+Step Press(const wchar_t* className, int button) {
+    return Fill(className, {}, button);
+}
+Step Unlock(const wchar_t* password = kPassword) {
+    return Fill(L"WrenpostVaultUnlock", {{101, password}}, IDOK);
+}
+// Runs `act` on the vault window until it is done, then closes the window.
+Step InVault(std::function<bool(HWND vault)> act) {
+    return [act = std::move(act)] {
+        const HWND vault = FindWindowW(kVaultWindowClass, nullptr);
+        if (vault == nullptr || !act(vault)) {
+            return false;
+        }
+        PostMessageW(vault, WM_CLOSE, 0, 0);
+        return true;
+    };
+}
+
+HWND List(HWND vault) {
+    return GetDlgItem(vault, kVaultList);
+}
+std::wstring Cell(HWND vault, int row, int column) {
+    wchar_t text[128] = {};
+    ListView_GetItemText(List(vault), row, column, text, 128);
+    return text;
+}
+// Posted for a cell that opens a dialog, which must not block the step that clicked it.
+void ClickCell(HWND vault, int row, int column, UINT code = NM_CLICK, bool post = false) {
+    RECT cell{};
+    ListView_GetSubItemRect(List(vault), row, column, LVIR_BOUNDS, &cell);
+    static NMITEMACTIVATE click;
+    click = {};
+    click.hdr = {List(vault), kVaultList, code};
+    click.iItem = row;
+    click.ptAction = {cell.left + 4, (cell.top + cell.bottom) / 2};
+    const auto pointer = reinterpret_cast<LPARAM>(&click);
+    if (post) {
+        PostMessageW(vault, WM_NOTIFY, kVaultList, pointer);
+    } else {
+        SendMessageW(vault, WM_NOTIFY, kVaultList, pointer);
+    }
+}
+
+// The clipboard's text, and whether it carries all three clipboard-history exclusions.
+std::pair<std::wstring, bool> Clipboard() {
+    std::pair<std::wstring, bool> seen{L"", true};
+    if (!OpenClipboard(nullptr)) {
+        return seen;
+    }
+    if (HANDLE text = GetClipboardData(CF_UNICODETEXT)) {
+        seen.first = static_cast<const wchar_t*>(GlobalLock(text));
+        GlobalUnlock(text);
+    }
+    for (const wchar_t* name : {L"ExcludeClipboardContentFromMonitorProcessing",
+                                L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"}) {
+        const HANDLE data = GetClipboardData(RegisterClipboardFormatW(name));
+        const auto* value = data ? static_cast<const DWORD*>(GlobalLock(data)) : nullptr;
+        seen.second = seen.second && value != nullptr && *value == 0;
+        if (data) {
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return seen;
+}
+
+class VaultWindowTest : public MainWindowFixture {
+public:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        SetVaultFolderProvider([this] { return dir_.Path(); });
+        Open([](MainWindowServices& services) { services.telegramTransport = &FakeGetMe; });
+    }
+    void TearDown() override {
+        slowOpen = true;
+        MainWindowFixture::TearDown();
+        SetVaultFolderProvider(nullptr);
+    }
+
+    // Clicks "Vault" and plays the steps, one per timer tick, inside the loops it opens.
+    void Play(std::vector<Step> steps) {
+        const std::size_t count = steps.size();
+        auto next = std::make_shared<std::size_t>(0);
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        WhenReady([steps = std::move(steps), next, deadline] {
+            if (std::chrono::steady_clock::now() > deadline) {
+                // A step that never comes must not leave a modal loop running forever.
+                DestroyWindow(ActiveModalDialog());
+                return ActiveModalDialog() == nullptr;
+            }
+            if (*next < steps.size() && steps[*next]()) {
+                ++*next;
+            }
+            return *next == steps.size();
+        });
+        Click(kIdVault);
+        EXPECT_EQ(*next, count) << "a step never came";
+    }
+    void Seed(const std::vector<VaultEntry>& entries) {
+        std::wstring key;
+        std::wstring error;
+        ASSERT_TRUE(CreateVault(kPassword, key, error));
+        ASSERT_TRUE(SaveVault(kPassword, entries, error)) << error;
+    }
+    std::vector<VaultEntry> Stored() {
+        std::vector<VaultEntry> entries;
+        std::wstring error;
+        EXPECT_TRUE(OpenVault(kPassword, entries, error)) << error;
+        return entries;
+    }
+    bool Asked(const std::wstring& text) const {
+        for (const PromptRequest& request : prompts_.Requests()) {
+            if (request.text == text) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    testing::TempDir dir_;
+};
+
+TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
+    std::wstring key;
+    Play({Fill(L"WrenpostVaultCreatePwd", {{101, L"first"}, {102, L"first"}}, IDOK),
+          [&key] {
+              const HWND dialog = FindWindowW(L"WrenpostVaultRecoveryKeyDisplay", nullptr);
+              if (dialog == nullptr) {
+                  return false;
+              }
+              wchar_t text[64] = {};
+              GetDlgItemTextW(dialog, 101, text, 64);
+              key = text;
+              EXPECT_TRUE(VaultExists());
+              testing::SaveScreenshot(dialog, L"vault-recovery-key");
+              PostMessageW(dialog, WM_CLOSE, 0, 0);  // refused: the box is not ticked
+              return true;
+          },
+          Press(L"WrenpostVaultRecoveryKeyDisplay", 102),  // Copy
+          [] {
+              const HWND dialog = FindWindowW(L"WrenpostVaultRecoveryKeyDisplay", nullptr);
+              EXPECT_TRUE(Clipboard().second);
+              EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+              SendDlgItemMessageW(dialog, 103, BM_SETCHECK, BST_CHECKED, 0);
+              return Press(L"WrenpostVaultRecoveryKeyDisplay", 103)();
+          },
+          Press(L"WrenpostVaultRecoveryKeyDisplay", IDOK), InVault([](HWND) { return true; })});
+    ASSERT_EQ(key.size(), 29u);
+    EXPECT_EQ(Clipboard().first, key);
+    EXPECT_TRUE(Asked(L"Please save your recovery key and check the box before continuing."));
+    EXPECT_TRUE(Asked(L"Token Vault created successfully."));
+
+    // The key typed in lower case without dashes sets a new password.
+    std::wstring typed;
+    for (wchar_t c : key) {
+        if (c != L'-') {
+            typed += static_cast<wchar_t>(towlower(c));
+        }
+    }
+    Play({Press(L"WrenpostVaultUnlock", 104),
+          Fill(L"WrenpostVaultRecoveryReset", {{101, typed}, {102, L"second"}, {103, L"second"}},
+               IDOK),
+          InVault([](HWND) { return true; })});
+    EXPECT_TRUE(VerifyVaultPassword(L"second"));
+    EXPECT_FALSE(VerifyVaultPassword(L"first"));
+}
+
+// What a password that does not verify leads to, by what the file holds.
+TEST_F(VaultWindowTest, UnlockOffersDeletionOnlyForAForeignFile) {
+    enum class File { Vault, Foreign, Locked };
+    const struct {
+        File file;
+        std::wstring told;
+    } cases[] = {
+        {File::Vault, L"Invalid vault password."},
+        {File::Foreign,
+         L"TokenVault.dat appears to be corrupt or unreadable.\n\nWould you like to "
+         L"delete it and create a new vault?\n\nWARNING: All stored tokens will be "
+         L"permanently lost."},
+        {File::Locked,
+         L"TokenVault.dat could not be read. Another program may be using it.\n\n"
+         L"Try again?"},
+    };
+    for (const auto& test : cases) {
+        std::filesystem::remove(VaultPath());
+        if (test.file == File::Foreign) {
+            testing::WriteAllBytes(VaultPath(), "PK\3\4 no vault here");
+        } else {
+            Seed({Entry(L"a:1", L"Alpha")});
+        }
+        const std::string before = testing::ReadAllBytes(VaultPath());
+        UniqueFileHandle lock(test.file == File::Locked
+                                  ? CreateFileW(VaultPath().c_str(), GENERIC_READ, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE);
+        prompts_.QueueAnswer(PromptAnswer::No);
+        Play({Unlock(L"not it")});
+        lock.reset();
+        EXPECT_TRUE(Asked(test.told)) << static_cast<int>(test.file);
+        EXPECT_EQ(testing::ReadAllBytes(VaultPath()), before);
+    }
+    const std::vector<PromptRequest> asked = prompts_.Requests();
+    EXPECT_EQ(
+        std::count_if(asked.begin(), asked.end(),
+                      [](const PromptRequest& r) { return r.caption == L"Token Vault Corrupt"; }),
+        1);
+}
+
+TEST_F(VaultWindowTest, SearchRevealSelectAndCopy) {
+    Seed({Entry(L"bot:1", L"My Bot"), Entry(L"r:2", L"ROBOTIC"), Entry(L"a:3", L"Alpha")});
+    Play({Unlock(), InVault([](HWND vault) {
+              SetDlgItemTextW(vault, kVaultSearch, L"bot");  // never usernames or tokens
+              EXPECT_EQ(ListView_GetItemCount(List(vault)), 2);
+              ClickCell(vault, 1, kColumnShow);
+              EXPECT_EQ(Cell(vault, 1, kColumnName), L"ROBOTIC");
+              EXPECT_EQ(Cell(vault, 0, kColumnToken), kMask);
+              ClickCell(vault, 1, kColumnToken);
+              testing::SaveScreenshot(vault, L"vault-window-revealed");
+              SendMessageW(vault, WM_COMMAND, kVaultCopy, 0);
+              EXPECT_EQ(Clipboard(), std::make_pair(std::wstring(L"r:2"), true));
+
+              ClickCell(vault, 1, kColumnShow);  // hiding drops the selected cell
+              EXPECT_EQ(Cell(vault, 1, kColumnToken), kMask);
+              ClickCell(vault, 1, kColumnShow);
+              SendMessageW(vault, WM_COMMAND, kVaultCopy, 0);
+              ClickCell(vault, 1, kColumnShow);
+              ClickCell(vault, 1, kColumnToken, NM_RCLICK);
+              testing::SaveScreenshot(vault, L"vault-window-hidden");
+              return true;
+          })});
+    EXPECT_EQ(prompts_.Requests().size(), 1u);
+    EXPECT_TRUE(Asked(L"Reveal this row first (click the eye icon) to copy its real value."));
+    OpenClipboard(nullptr);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));  // the earlier copy, not replaced
+    CloseClipboard();
+}
+
+TEST_F(VaultWindowTest, AddIsRefusedAtThirtyAndUndoneWhenTheSaveFails) {
+    std::vector<VaultEntry> full;
+    for (int i = 0; i < 30; ++i) {
+        full.push_back(Entry((std::to_wstring(i) + L":x").c_str(), L"Bot"));
+    }
+    Seed(full);
+    Play({Unlock(), Press(kVaultWindowClass, kVaultAdd),
+          InVault([](HWND) { return FindWindowW(L"WrenpostVaultAddToken", nullptr) == nullptr; })});
+    EXPECT_TRUE(Asked(L"Token Vault limit reached. Maximum allowed tokens: 30."));
+
+    std::filesystem::remove(VaultPath());
+    Seed({Entry(L"a:1", L"Alpha")});
+    const std::vector<VaultEntry> before = Stored();
+    // Readable, but not to be replaced while this handle is open.
+    UniqueFileHandle held(CreateFileW(VaultPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    Play({Unlock(), Press(kVaultWindowClass, kVaultAdd),
+          Fill(L"WrenpostVaultAddToken", {{101, L"  new:2  "}}, IDOK), InVault([this](HWND vault) {
+              if (prompts_.Requests().size() < 2) {
+                  return false;
+              }
+              EXPECT_EQ(ListView_GetItemCount(List(vault)), 1);
+              return true;
+          })});
+    held.reset();
+    ASSERT_GE(prompts_.Requests().size(), 2u);
+    EXPECT_EQ(prompts_.Requests()[1].caption, L"Token Vault Error");
+    EXPECT_EQ(Stored(), before);
+}
+
+TEST_F(VaultWindowTest, ARefreshOfADeletedRowChangesNoOtherEntry) {
+    const VaultEntry kept = Entry(L"b:2", L"Kept");
+    Seed({Entry(L"slow:1", L"Gone"), kept});
+    slowOpen = false;
+    Play({Unlock(), InVault([](HWND vault) {
+              ClickCell(vault, 0, kColumnRefresh);
+              ClickCell(vault, 0, kColumnDelete);  // answered Yes
+              EXPECT_EQ(ListView_GetItemCount(List(vault)), 1);
+              slowOpen = true;
+              return true;
+          })});
+    Pump([] { return answered > 0; });
+    Pump([] { return false; }, 200ms);
+    EXPECT_EQ(Stored(), std::vector<VaultEntry>{kept});
+}
+
+TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
+    const VaultEntry first = Entry(L"a:1", L"Alpha");
+    const VaultEntry other = Entry(L"o:2", L"Other");
+    Seed({first});
+    Play({Unlock(),
+          [first, other] {
+              std::wstring error;
+              return FindWindowW(kVaultWindowClass, nullptr) != nullptr &&
+                     SaveVault(kPassword, {first, other}, error);
+          },
+          Press(kVaultWindowClass, kVaultAdd),
+          Fill(L"WrenpostVaultAddToken", {{101, L"c:3"}}, IDOK),
+          InVault([](HWND vault) { return ListView_GetItemCount(List(vault)) == 3; })});
+    EXPECT_TRUE(
+        Asked(L"The Token Vault was changed by another Wrenpost window. It will be reloaded."));
+    const std::vector<VaultEntry> stored = Stored();
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[1], other);
+    EXPECT_EQ(stored[2].botName, L"Bot c");
+    EXPECT_EQ(stored[2].botUsername, L"@u_c");
+}
+
+TEST_F(VaultWindowTest, NotesAndANewPasswordAreSaved) {
+    Seed({Entry(L"a:1", L"Alpha")});
+    const std::wstring notes = L"say \"hi\"\\\r\nthen\tgo";
+    Play({Unlock(), InVault([](HWND vault) {
+              ClickCell(vault, 0, kColumnNotes, NM_CLICK, true);
+              return true;
+          }),
+          [&notes] {
+              const HWND dialog = FindWindowW(L"WrenpostVaultNotes", nullptr);
+              if (dialog == nullptr) {
+                  return false;
+              }
+              SendDlgItemMessageW(dialog, 101, EM_REPLACESEL, TRUE,
+                                  reinterpret_cast<LPARAM>(notes.c_str()));  // as typed
+              wchar_t counter[16] = {};
+              GetDlgItemTextW(dialog, 103, counter, 16);
+              EXPECT_EQ(counter, std::to_wstring(notes.size()) + L" / 200");
+              return Press(L"WrenpostVaultNotes", IDOK)();
+          }});
+    EXPECT_EQ(Stored()[0].notes, notes);
+
+    const auto change = [](const wchar_t* old) {
+        return Fill(L"WrenpostVaultResetPwd", {{101, old}, {102, L"new one"}, {103, L"new one"}},
+                    IDOK);
+    };
+    Play({Unlock(), Press(kVaultWindowClass, kVaultResetPassword), change(L"wrong"),
+          change(kPassword), InVault([](HWND vault) {
+              return FindWindowW(L"WrenpostVaultResetPwd", nullptr) == nullptr &&
+                     IsWindowEnabled(vault);
+          })});
+    EXPECT_TRUE(Asked(L"The old password is incorrect."));
+    EXPECT_TRUE(Asked(L"Vault password changed successfully."));
+    EXPECT_TRUE(VerifyVaultPassword(L"new one"));
+}
+
+TEST_F(VaultWindowTest, RefreshAllOnAnEmptyVaultLeavesItsButtonsEnabled) {
+    Seed({});
+    Play({Unlock(), InVault([](HWND vault) {
+              SendMessageW(vault, WM_COMMAND, kVaultRefreshAll, 0);
+              return IsWindowEnabled(GetDlgItem(vault, kVaultAdd)) &&
+                     IsWindowEnabled(GetDlgItem(vault, kVaultRefreshAll));
+          })});
+    EXPECT_TRUE(prompts_.Requests().empty());
+}
+
+}  // namespace
+}  // namespace wrenpost
