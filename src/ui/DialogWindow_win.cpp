@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/PostedRecord_win.h"
+
 namespace wrenpost {
 namespace {
 
@@ -62,6 +64,13 @@ HWND CreateDialogWindow(const wchar_t* className, const wchar_t* title, HWND own
     const POINT at = CentredPosition(owner, size);
     return CreateWindowExW(kDialogExStyle, className, title, kDialogStyle, at.x, at.y, size.cx,
                            size.cy, owner, nullptr, GetModuleHandleW(nullptr), self);
+}
+
+LRESULT DialogDefault(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCDESTROY) {
+        DiscardPendingRecords(dialog);
+    }
+    return DefDlgProcW(dialog, message, wParam, lParam);
 }
 
 HWND CreateDialogControl(HWND dialog, const DialogControl& control, UINT dpi, HFONT font) {

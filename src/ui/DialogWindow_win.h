@@ -28,6 +28,10 @@ bool RegisterDialogClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
 HWND CreateDialogWindow(const wchar_t* className, const wchar_t* title, HWND owner, UINT dpi,
                         int clientWidth, int clientHeight, void* self);
 
+// What a dialog leaves to the dialog manager, after freeing the worker records still queued for
+// it when it goes (WM_NCDESTROY).
+LRESULT DialogDefault(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 struct DialogControl {
     int id;
     const wchar_t* className;

@@ -90,13 +90,10 @@ public:
                     OnNotified(record->chatId, record->when);
                 }
                 return 0;
-            case WM_NCDESTROY:
-                DiscardPendingRecords(Window());
-                break;
             default:
                 break;
         }
-        return DefDlgProcW(Window(), message, wParam, lParam);
+        return DialogDefault(Window(), message, wParam, lParam);
     }
 
 private:

@@ -143,13 +143,10 @@ public:
                     result_.outcome = kVerificationCancelled;
                 }
                 break;
-            case WM_NCDESTROY:
-                DiscardPendingRecords(Window());
-                break;
             default:
                 break;
         }
-        return DefDlgProcW(Window(), message, wParam, lParam);
+        return DialogDefault(Window(), message, wParam, lParam);
     }
 
 private:

@@ -84,13 +84,10 @@ LRESULT FormDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 End(IDCANCEL);
             }
             return 0;
-        case WM_NCDESTROY:
-            DiscardPendingRecords(Window());
-            break;
         default:
             break;
     }
-    return DefDlgProcW(Window(), message, wParam, lParam);
+    return DialogDefault(Window(), message, wParam, lParam);
 }
 
 }  // namespace wrenpost

@@ -149,13 +149,10 @@ public:
                     OnBotInfo(*record);
                 }
                 return 0;
-            case WM_NCDESTROY:
-                DiscardPendingRecords(Window());
-                break;
             default:
                 break;
         }
-        return DefDlgProcW(Window(), message, wParam, lParam);
+        return DialogDefault(Window(), message, wParam, lParam);
     }
 
 private:
