@@ -13,7 +13,8 @@ namespace {
 
 TEST(MainWindowAtHighDpi, TheFormScalesAndStillFitsTheScreen) {
     const DWORD dpi = 144;
-    ASSERT_TRUE(SetUserValue(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
+    ASSERT_TRUE(
+        SetUserValue(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
     RunningProgram program;
     ASSERT_TRUE(program.Start());
     RECT start{};

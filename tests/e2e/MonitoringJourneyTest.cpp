@@ -46,9 +46,7 @@ class MonitoringJourneyTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Start());
-        const std::wstring url = server_.BaseUrl();
-        ASSERT_TRUE(SetUserValue(L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ, url.c_str(),
-                                 static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))));
+        ASSERT_TRUE(server_.ServeAsTelegram());
         std::wstring error;
         ASSERT_TRUE(outlook_.Register(error)) << error;
         ASSERT_TRUE(outlook_.WriteScenario(kMailbox));

@@ -16,9 +16,7 @@ namespace {
 TEST(Tour, EveryStepWorksFromAnEmptyFormToADeliveredNotification) {
     FakeBotApiServer server;
     ASSERT_TRUE(server.Start());
-    const std::wstring url = server.BaseUrl();
-    ASSERT_TRUE(SetUserValue(L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ, url.c_str(),
-                             static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))));
+    ASSERT_TRUE(server.ServeAsTelegram());
     FakeOutlook outlook;
     std::wstring error;
     ASSERT_TRUE(outlook.Register(error)) << error;

@@ -15,9 +15,7 @@ class VaultHandoffTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server_.Start());
-        const std::wstring url = server_.BaseUrl();
-        ASSERT_TRUE(SetUserValue(L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ, url.c_str(),
-                                 static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))));
+        ASSERT_TRUE(server_.ServeAsTelegram());
     }
     void TearDown() override {
         for (RunningProgram* program : {&second_, &third_}) {

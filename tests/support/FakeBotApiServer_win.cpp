@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "common/Registry_win.h"
 #include "common/Text.h"
 #include "support/FormParameters.h"
 
@@ -54,6 +55,13 @@ void FakeBotApiServer::Stop() {
         thread_.join();
         WSACleanup();
     }
+}
+
+bool FakeBotApiServer::ServeAsTelegram() const {
+    const std::wstring url = BaseUrl();
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostSettingsKey, L"TelegramApiBaseUrl", REG_SZ,
+                           url.c_str(),
+                           static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 void FakeBotApiServer::AddUpdate(std::int64_t updateId, std::string update) {

@@ -43,6 +43,9 @@ public:
     void Stop();  // afterwards the endpoint names a port nobody listens on
 
     std::wstring BaseUrl() const { return L"http://127.0.0.1:" + std::to_wstring(port_); }
+    // Points the program at this server: the per-user TelegramApiBaseUrl override of the
+    // (throw-away) prefix. False when the value cannot be written.
+    [[nodiscard]] bool ServeAsTelegram() const;
     Endpoint ServerEndpoint() const { return Endpoint{false, L"127.0.0.1", port_, L""}; }
 
     void QueueReply(const std::string& method, FakeBotApiReply reply);  // FIFO per method

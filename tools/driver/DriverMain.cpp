@@ -52,10 +52,11 @@ int RunBot(const fs::path& dir) {
     if (!server.Start()) {
         return Fail(L"the fake Bot API could not start");
     }
-    const std::wstring url = server.BaseUrl();
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ,
-                    url.c_str(), static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
-    std::printf("playground: fake Telegram listening on %s\n", WideToUtf8(url).c_str());
+    if (!server.ServeAsTelegram()) {
+        return Fail(L"the program could not be pointed at the fake Bot API");
+    }
+    std::printf("playground: fake Telegram listening on %s\n",
+                WideToUtf8(server.BaseUrl()).c_str());
     std::fflush(stdout);
     std::size_t printed = 0;
     std::int64_t updateId = 1;

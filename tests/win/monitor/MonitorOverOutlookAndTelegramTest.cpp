@@ -48,10 +48,7 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     ASSERT_TRUE(outlook.Start(error)) << WideToUtf8(error);
     testing::FakeBotApiServer telegram;
     ASSERT_TRUE(telegram.Start());
-    const std::wstring url = telegram.BaseUrl();
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostSettingsKey, L"TelegramApiBaseUrl",
-                              REG_SZ, url.c_str(), static_cast<DWORD>((url.size() + 1) * 2)),
-              ERROR_SUCCESS);
+    ASSERT_TRUE(telegram.ServeAsTelegram());
 
     testing::TempDir dir;
     ProfileConfig profile;  // sends with the default title

@@ -44,9 +44,7 @@ public:
     void SetUp() override {
         MainWindowFixture::SetUp();
         ASSERT_TRUE(server_.Start());
-        const std::wstring url = server_.BaseUrl();
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wrenpost", L"TelegramApiBaseUrl", REG_SZ,
-                        url.c_str(), static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+        ASSERT_TRUE(server_.ServeAsTelegram());
     }
     // The real Telegram client against the fake server, and a checked token.
     void OpenChecked(const Clock* clock = nullptr) {
