@@ -6,6 +6,7 @@
 #include "common/HttpCancellation.h"
 #include "monitor/KeepAwake.h"
 #include "outlook/MailReader.h"
+#include "outlook/MailWatcher_win.h"
 #include "telegram/TelegramProvider.h"
 #include "telegram/WinHttpTransport_win.h"
 
@@ -33,6 +34,7 @@ MonitorDependencies WindowsMonitorDependencies(LogFunction log) {
     deps.CancelSends = [cancellation](bool stop) {
         stop ? cancellation->Cancel() : cancellation->Reset();
     };
+    deps.WatchMail = StartOutlookMailWatch;
     deps.KeepAwake = RequestKeepAwake;
     return deps;
 }

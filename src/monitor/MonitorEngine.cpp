@@ -176,19 +176,45 @@ MonitorCycleResult MonitorEngine::RunCycle() {
 
 void MonitorEngine::WorkerLoop() {
     Log(L"Monitor worker thread started for profile: " + session_.ProfileName);
+    StartWatch();
     while (running_.load()) {
         if (RunOneCycle() == MonitorCycleResult::StopRequested) {
             break;
         }
         WaitOneInterval();
     }
+    watch_.reset();
+    watchedFolders_.clear();
     Log(L"Monitor worker loop exiting (stop requested) for profile: " + session_.ProfileName);
+}
+
+void MonitorEngine::StartWatch() {
+    wakeRequested_.store(false);
+    if (!deps_.WatchMail) {
+        return;
+    }
+    try {
+        // The watch calls back only until it is destroyed, which this worker does before it ends.
+        watch_ = deps_.WatchMail([this] { wakeRequested_.store(true); },
+                                 [this](const std::wstring& line) { Log(line); });
+    } catch (...) {
+        watch_.reset();
+        Log(L"Outlook new-mail events could not be started; new mail is found by the regular "
+            L"checks.");
+    }
+}
+
+void MonitorEngine::FollowWatchedFolders(const std::vector<SelectedFolder>& folders) {
+    if (watch_ && folders != watchedFolders_) {
+        watchedFolders_ = folders;
+        watch_->Watch(watchedFolders_);
+    }
 }
 
 void MonitorEngine::WaitOneInterval() {
     const Clock& clock = TimeSource();
     const auto deadline = clock.SteadyNow() + std::chrono::seconds(session_.CheckIntervalSeconds);
-    while (running_.load() && clock.SteadyNow() < deadline) {
+    while (running_.load() && !wakeRequested_.exchange(false) && clock.SteadyNow() < deadline) {
         clock.SleepFor(kPollStep);
     }
 }
@@ -217,6 +243,7 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         return MonitorCycleResult::ConfigLoadFailed;
     }
     ProfileConfig config = store.Current();
+    FollowWatchedFolders(config.SelectedFolders);
 
     const MailRead read = ReadMail(config);
     if (read.Result == MonitorCycleResult::StopRequested ||

@@ -16,6 +16,7 @@
 
 #include "common/Clock.h"
 #include "monitor/DeliveryAnswers.h"
+#include "monitor/MailWatch.h"
 #include "monitor/MonitorAdmission.h"
 #include "monitor/MonitorRules.h"
 #include "outlook/MailSnapshot.h"
@@ -53,6 +54,8 @@ struct MonitorDependencies {
     bool RunWorker = true;
     // true: end the send in flight and refuse new ones (Stop); false: allow sends again (Start).
     std::function<void(bool)> CancelSends;
+    // Started with the worker; null: new mail is found by the checks alone.
+    MailWatchFactory WatchMail;
 };
 
 // Shared by the worker and one reading thread; the reading thread stores Ok and Messages, then
@@ -119,6 +122,8 @@ private:
     };
 
     void WorkerLoop();
+    void StartWatch();
+    void FollowWatchedFolders(const std::vector<SelectedFolder>& folders);
     void WaitOneInterval();
     MonitorCycleResult RunOneCycle();
     MonitorCycleResult RunOneCycleUnguarded();
@@ -163,6 +168,12 @@ private:
     DeliveryAnswers answers_;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.
     std::shared_ptr<OutlookReadOutcome> abandonedRead_;
+    // Touched by the worker only (Start and Stop run while no worker exists).
+    std::unique_ptr<MailWatch> watch_;
+    std::vector<SelectedFolder> watchedFolders_;
+    // Set by the watch, taken by the interval wait; left set during a cycle, so a mail announced
+    // while a read was already under way gets a cycle of its own.
+    std::atomic<bool> wakeRequested_{false};
 };
 
 }  // namespace wrenpost

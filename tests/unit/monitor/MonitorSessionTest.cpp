@@ -106,5 +106,42 @@ TEST_F(MonitorEngineTest, FailuresAreReportedAndContainedAndTheSessionGoesOn) {
     EXPECT_EQ(Logged(L"Unknown unhandled exception"), 1u);
 }
 
+// Outlook's notice cuts the wait short; the watch follows the profile's folders and goes with
+// the worker.
+TEST_F(MonitorEngineTest, ANewMailNoticeRunsACycleAtOnceAndTheWatchFollowsTheFolders) {
+    struct RecordingWatch final : MailWatch {
+        explicit RecordingWatch(std::vector<std::vector<SelectedFolder>>& seen) : seen_(seen) {}
+        void Watch(const std::vector<SelectedFolder>& folders) override {
+            seen_.push_back(folders);
+        }
+        std::vector<std::vector<SelectedFolder>>& seen_;
+    };
+    std::vector<std::vector<SelectedFolder>> watched;  // by the worker; read after Stop
+    std::function<void()> wake;
+    auto deps = Dependencies(true);
+    deps.WatchMail = [&](std::function<void()> w, auto) {
+        wake = std::move(w);
+        return std::make_unique<RecordingWatch>(watched);
+    };
+    engine = std::make_unique<MonitorEngine>(std::move(deps));
+    const std::vector<SelectedFolder> first = profile.SelectedFolders;
+    clock.OnNextSleep([&] {  // the first wait after the first cycle
+        profile.SelectedFolders.push_back(
+            {L"Archive", kArchive, L"E2", L"STORE-1", L"Mailbox", L"", 0});
+        WriteProfile();
+        wake();
+    });
+    std::vector<std::chrono::steady_clock::time_point> ends;
+    MonitorSession session = Session(600);
+    session.OnStatus = [&](auto&&...) { ends.push_back(clock.SteadyNow()); };
+    ASSERT_TRUE(engine->Start(std::move(session)));
+    reader.WaitForCalls(4);  // the third cycle has reported
+    engine->Stop();
+    ASSERT_GE(ends.size(), 3u);
+    EXPECT_LT(ends[1] - ends[0], std::chrono::seconds(1));
+    EXPECT_EQ(ends[2] - ends[1], std::chrono::seconds(600));
+    EXPECT_EQ(watched, (std::vector<std::vector<SelectedFolder>>{first, profile.SelectedFolders}));
+}
+
 }  // namespace
 }  // namespace wrenpost::testing

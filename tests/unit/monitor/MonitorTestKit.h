@@ -200,6 +200,7 @@ protected:
                 [this](bool on) { keepAwake.push_back(on); },
                 reader.Launcher(runWorker),
                 runWorker,
+                nullptr,
                 nullptr};
     }
     MonitorSession Session(std::int32_t interval = 600, bool includeOld = false) {
