@@ -121,11 +121,19 @@ int main() {
 
     std::vector<MailSnapshot> mail;
     bool read = false;
-    const Measure cycle =
+    UseDispidCache(false);
+    const Measure uncached =
         Run([&] { read = ReadWatchedFolders(watched, 5, false, mail); }, overhead);
+    Report("one cycle, no DISPID cache", uncached, mail.size(), "item");
+    UseDispidCache(true);
+    const Measure cycle =
+        Run([&] { read = read && ReadWatchedFolders(watched, 5, false, mail); }, overhead);
     std::printf("read %zu snapshots from %zu folders (%s)\n", mail.size(), watched.size(),
                 read ? "ok" : "FAILED");
     Report("one cycle, 50 folders x 5 items", cycle, mail.size(), "item");
+    std::printf("calls per cycle: %ld without the DISPID cache, %ld with it (%.0f%%)\n",
+                uncached.Calls, cycle.Calls,
+                uncached.Calls > 0 ? 100.0 * cycle.Calls / uncached.Calls : 0.0);
 
     SelectedFolder backlogFolder;
     backlogFolder.EntryId = L"B";

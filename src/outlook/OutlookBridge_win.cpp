@@ -1,6 +1,7 @@
 // The late-bound calls into Outlook and the connection to it.
 #include "outlook/OutlookBridge_win.h"
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ HRESULT Resolve(IDispatch* object, const wchar_t* name, DISPID& id) {
 
 // The DISPID cache of the thread's live connection; null while none is connected.
 thread_local std::map<std::wstring, DISPID>* tDispids = nullptr;
+std::atomic<bool> gDispidCacheOn{true};
 
 HRESULT InvokeId(IDispatch* object, DISPID id, WORD flags,
                  std::initializer_list<const UniqueVariant*> arguments, UniqueVariant& result) {
@@ -51,7 +53,8 @@ HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags,
     if (object == nullptr) {
         return E_POINTER;
     }
-    std::map<std::wstring, DISPID>* const cache = kind ? tDispids : nullptr;
+    std::map<std::wstring, DISPID>* const cache =
+        kind && gDispidCacheOn.load() ? tDispids : nullptr;
     const std::wstring key = cache ? std::wstring(kind) + L"." + name : std::wstring();
     if (cache) {
         if (const auto known = cache->find(key); known != cache->end()) {
@@ -181,6 +184,10 @@ void OutlookConnection::Disconnect() {
         comInitialized_ = false;
         CoUninitialize();
     }
+}
+
+void UseDispidCache(bool on) {
+    gDispidCacheOn.store(on);
 }
 
 bool OutlookConnection::Connect() {

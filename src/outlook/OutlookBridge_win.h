@@ -135,6 +135,10 @@ LONG GetCountProperty(IDispatch* object, const wchar_t* name, const wchar_t* kin
 // Takes the object out of a VT_DISPATCH result with a non-null pointer; null otherwise.
 DispatchPtr TakeObject(UniqueVariant& value);
 
+// The DISPID cache is on by default; off only to measure what it saves (the benchmark's
+// "before").
+void UseDispidCache(bool on);
+
 // One connection to Outlook on the calling thread, which must be a thread of its own: a hung
 // Outlook blocks it (even in GetActiveObject). Released in reverse order at destruction, and
 // the apartment is left only if it was entered here.

@@ -135,6 +135,7 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     }
     {
         std::lock_guard lock(mutex_);
+        request.arrived = std::chrono::steady_clock::now();
         requests_.push_back(request);
         if (request.method == "getUpdates") {
             const auto offset = request.parameters.find("offset");

@@ -30,6 +30,7 @@ struct FakeBotApiRequest {
     std::string token;                              // from "/bot<token>/<method>"
     std::string method;                             // e.g. "sendMessage"; other addresses: path
     std::map<std::string, std::string> parameters;  // decoded query and form body (UTF-8)
+    std::chrono::steady_clock::time_point arrived;  // when the whole request was read
 };
 
 class FakeBotApiServer {

@@ -1,0 +1,122 @@
+// Outlook's new-mail events under wine: the fake Outlook fires them through real connection
+// points, the watch wakes the session, and the checks carry on where events are refused.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+#include "common/Text.h"
+#include "monitor/MonitorDependencies_win.h"
+#include "support/FakeBotApiServer_win.h"
+#include "support/FakeOutlook_win.h"
+#include "support/TempDir.h"
+
+namespace wrenpost {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScenarioLine;
+
+const std::wstring kMailbox = ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
+                              ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"});
+const std::wstring kNewMail = ScenarioLine(
+    {L"item", L"folder=F1", L"id=NEW1", L"subject=Quarterly numbers", L"sender=Dana",
+     L"received=2026-06-01 10:00:00", L"delivery=2099-01-01 00:00:00", L"msgid=<new1@x>"});
+
+// A session over the fake Outlook and the fake Bot API, with its log kept.
+class WatchedSession {
+public:
+    explicit WatchedSession(const std::wstring& scenario) {
+        std::wstring error;
+        EXPECT_TRUE(outlook.Register(error)) << WideToUtf8(error);
+        EXPECT_TRUE(outlook.WriteScenario(scenario));
+        EXPECT_TRUE(outlook.Start(error)) << WideToUtf8(error);
+        EXPECT_TRUE(telegram.Start() && telegram.ServeAsTelegram());
+        ProfileConfig profile;
+        profile.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"", L"", 0}};
+        profile.Recipients = {{L"4242", L"", true, L"", L"Never"}};
+        EXPECT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
+    }
+    ~WatchedSession() { engine.Stop(); }
+
+    bool Start(std::int32_t interval) {
+        const auto onLog = [this](const std::wstring& line) {
+            std::lock_guard lock(mutex);
+            log.push_back(line);
+        };
+        const auto onStatus = [this](auto&, std::int32_t, std::int32_t, const std::wstring&) {
+            std::lock_guard lock(mutex);
+            ++cycles;
+        };
+        return engine.Start(
+            {L"Work", dir.Path(), L"123:ABC", interval, false, onLog, onStatus, {}});
+    }
+    // Waits up to `limit` for `done`.
+    template <typename Done>
+    bool Within(std::chrono::milliseconds limit, Done done) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(20ms);
+        }
+        return done();
+    }
+    std::size_t Logged(const std::wstring& prefix) {
+        std::lock_guard lock(mutex);
+        return std::count_if(log.begin(), log.end(),
+                             [&](auto& l) { return l.starts_with(prefix); });
+    }
+    int Cycles() {
+        std::lock_guard lock(mutex);
+        return cycles;
+    }
+
+    testing::FakeOutlook outlook;
+    testing::FakeBotApiServer telegram;
+    testing::TempDir dir;
+    MonitorEngine engine{WindowsMonitorDependencies(nullptr)};
+    std::mutex mutex;
+    std::vector<std::wstring> log;
+    int cycles = 0;
+};
+
+// With events a new mail goes out long before the next check; where Outlook refuses them, the
+// checks still deliver it and the refusal is logged once.
+TEST(MailWatch, NewMailIsSentAtOnceWithEventsAndByTheChecksWithout) {
+    const struct {
+        const char* name;
+        std::wstring extra;
+        std::int32_t interval;
+        const wchar_t* logged;
+    } cases[] = {
+        {"events", L"", 120, L"Outlook new-mail events are on for 1 folder(s)"},
+        {"refused", ScenarioLine({L"events", L"refuse"}), 2,
+         L"Outlook new-mail events are unavailable"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WatchedSession session(kMailbox + c.extra);
+        ASSERT_TRUE(session.Start(c.interval));
+        ASSERT_TRUE(session.Within(30s, [&] { return session.Logged(c.logged) == 1; }));
+        ASSERT_TRUE(session.Within(30s, [&] { return session.Cycles() >= 1; }));  // baseline
+        ASSERT_TRUE(session.outlook.WriteScenario(kMailbox + c.extra + kNewMail));
+        EXPECT_TRUE(session.Within(
+            30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
+        EXPECT_EQ(session.Logged(L"Outlook new-mail events"), 1u);
+    }
+}
+
+// A watch held inside Outlook (its subscription never answers) does not hold up the stop.
+TEST(MailWatch, StopDoesNotWaitForAWatchBlockedInsideOutlook) {
+    WatchedSession session(kMailbox + ScenarioLine({L"hang", L"member=advise"}));
+    ASSERT_TRUE(session.Start(120));
+    ASSERT_TRUE(session.outlook.WaitUntilHanging(30s));
+    const auto began = std::chrono::steady_clock::now();
+    session.engine.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "stop waited for Outlook";
+    session.outlook.ReleaseHang();
+}
+
+}  // namespace
+}  // namespace wrenpost
