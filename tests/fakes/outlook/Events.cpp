@@ -1,6 +1,4 @@
 // The fake's connection points and the calls it makes to its subscribers.
-#include "fakes/outlook/Events.h"
-
 #include <algorithm>
 #include <atomic>
 #include <iterator>
@@ -24,16 +22,17 @@ void Remove(std::vector<Subscription>::iterator found) {
     State().Sinks.erase(found);
 }
 
-// Answers from a client that has left, not from a sink that failed its own work.
+// Answers from a client that has left, not from a sink that failed its own work (wine answers
+// RPC_S_UNKNOWN_IF once the client's apartment is gone).
 bool ClientGone(HRESULT hr) {
     constexpr HRESULT kGone[] = {RPC_E_DISCONNECTED,
                                  RPC_E_SERVER_DIED,
                                  RPC_E_SERVER_DIED_DNE,
+                                 RPC_E_INVALID_OBJECT,
                                  CO_E_OBJNOTCONNECTED,
                                  HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
-                                 RPC_E_INVALID_OBJECT,
                                  HRESULT_FROM_WIN32(RPC_S_CALL_FAILED),
-                                 HRESULT_FROM_WIN32(RPC_S_UNKNOWN_IF)};  // wine's, once it left COM
+                                 HRESULT_FROM_WIN32(RPC_S_UNKNOWN_IF)};
     return std::find(std::begin(kGone), std::end(kGone), hr) != std::end(kGone);
 }
 

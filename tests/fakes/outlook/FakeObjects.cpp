@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/TextFile.h"
-#include "fakes/outlook/Events.h"
 #include "outlook/FolderExclusion.h"
 
 namespace wrenpost::fake_outlook {

@@ -8,7 +8,6 @@
 #include <shellapi.h>
 
 #include "common/UniqueHandle_win.h"
-#include "fakes/outlook/Events.h"
 #include "fakes/outlook/FakeObjects.h"
 #include "fakes/outlook/FakeOutlookNames.h"
 
