@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <iterator>
+#include <set>
 #include <vector>
 
 #include "common/TextFile.h"
@@ -32,16 +33,21 @@ const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
 
 enum class Kind { Application, Namespace, Folders, Folder, Store, Items, Item, Accessor };
 
-class Object final : public IDispatch {
+// Items and the application are also event sources (IConnectionPointContainer).
+class Object final : public IDispatch, public IConnectionPointContainer {
 public:
     Object(Kind kind, ScenarioPtr scenario, std::size_t index = 0,
            std::vector<std::size_t> list = {})
         : kind_(kind), scenario_(std::move(scenario)), index_(index), list_(std::move(list)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch);
-        *out = known ? this : nullptr;
-        return known ? (AddRef(), S_OK) : E_NOINTERFACE;
+        const bool source = kind_ == Kind::Items || kind_ == Kind::Application;
+        *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)
+                   ? static_cast<void*>(static_cast<IDispatch*>(this))
+               : source && IsEqualIID(riid, IID_IConnectionPointContainer)
+                   ? static_cast<void*>(static_cast<IConnectionPointContainer*>(this))
+                   : nullptr;
+        return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
@@ -75,16 +81,26 @@ public:
             return DISP_E_MEMBERNOTFOUND;
         }
         const std::wstring member = kMembers[id - 1];
-        if (State().Current->HangMember == member) {
-            SetEvent(State().Hanging);
-            // Bounded, so a forgotten release cannot keep the fake alive forever.
-            WaitForSingleObject(State().Release, 120000);
-        }
+        State().HangIfAsked(member);
         VARIANT scratch;
         VariantInit(&scratch);
         const HRESULT hr = Answer(member, params, result != nullptr ? *result : scratch);
         VariantClear(&scratch);
         return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
+        const bool items = kind_ == Kind::Items && IsEqualIID(riid, kItemsEvents);
+        const bool application = kind_ == Kind::Application &&
+                                 IsEqualIID(riid, kApplicationEvents) &&
+                                 State().Current->Events.count(L"noapp") == 0;
+        *out = items || application
+                   ? CreateConnectionPoint(this, riid, items ? scenario_->Folders[index_].Id : L"")
+                   : nullptr;
+        return *out != nullptr ? S_OK : CONNECT_E_NOCONNECTION;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+        return E_NOTIMPL;
     }
 
 private:
@@ -246,6 +262,45 @@ void ServerState::Refresh() {
     LastWrite = data.ftLastWriteTime;
     LastSize = data.nFileSizeLow;
     Current = std::make_shared<Scenario>(ParseScenario(text));
+}
+
+void ServerState::HangIfAsked(const std::wstring& member) const {
+    if (Current->HangMember == member) {
+        SetEvent(Hanging);
+        // Bounded, so a forgotten release cannot keep the fake alive forever.
+        WaitForSingleObject(Release, 120000);
+    }
+}
+
+void AnnounceNewItems() {
+    ServerState& state = State();
+    const ScenarioPtr before = std::exchange(state.Announced, state.Current);
+    if (state.Sinks.empty() || before == state.Announced) {
+        return;
+    }
+    std::set<std::wstring> known;
+    for (const Fields& item : before->Items) {
+        if (const auto id = item.find(L"id"); id != item.end()) {
+            known.insert(id->second);
+        }
+    }
+    const ScenarioPtr now = state.Announced;
+    std::wstring ids;
+    for (std::size_t i = 0; i < now->Items.size(); ++i) {
+        const auto id = now->Items[i].find(L"id");
+        if (id == now->Items[i].end() || !known.insert(id->second).second) {
+            continue;
+        }
+        ids += (ids.empty() ? L"" : L",") + id->second;
+        UniqueVariant added;
+        added.raw()->vt = VT_DISPATCH;
+        added.raw()->pdispVal = new Object(Kind::Item, now, i);
+        Notify(kItemsEvents, now->Items[i].at(L"folder"), kItemAdd, added.raw());
+    }
+    if (!ids.empty()) {
+        UniqueVariant list = UniqueVariant::String(ids.c_str());
+        Notify(kApplicationEvents, L"", kNewMailEx, list.raw());
+    }
 }
 
 IDispatch* CreateApplication() {

@@ -1,6 +1,7 @@
 // FakeOutlook.exe: serves the fake object model as Outlook.Application from a scenario file.
 // Usage: FakeOutlook.exe <scenario file> [-Embedding]. Leaves on the Quit event (or a WM_QUIT),
-// always revoking its registrations first (a stale registration breaks later launches).
+// always telling its application sinks Quit and revoking its registrations first (a stale
+// registration breaks later launches).
 #include <windows.h>
 // The headers below need windows.h first.
 #include <ole2.h>
@@ -68,18 +69,28 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         SetEvent(ready.get());
         HANDLE quitEvent = quit.get();
         MSG msg{};
-        while (msg.message != WM_QUIT && MsgWaitForMultipleObjects(1, &quitEvent, FALSE, INFINITE,
-                                                                   QS_ALLINPUT) != WAIT_OBJECT_0) {
+        // While anyone listens, the file is watched so that new items are announced unasked,
+        // from here and never inside a client's call, as Outlook does.
+        while (msg.message != WM_QUIT &&
+               MsgWaitForMultipleObjects(1, &quitEvent, FALSE,
+                                         State().Sinks.empty() ? INFINITE : 50,
+                                         QS_ALLINPUT) != WAIT_OBJECT_0) {
             while (msg.message != WM_QUIT && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&msg);
             }
+            if (!State().Sinks.empty()) {
+                State().Refresh();
+            }
+            AnnounceNewItems();
         }
+        Notify(kApplicationEvents, L"", kQuit, nullptr);
         ResetEvent(ready.get());
         RevokeActiveObject(activeCookie, nullptr);
     }
     if (classCookie != 0) {
         CoRevokeClassObject(classCookie);
     }
+    ReleaseSinks();
     CoDisconnectObject(application, 0);
     application->Release();
     CoUninitialize();

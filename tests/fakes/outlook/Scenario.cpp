@@ -111,6 +111,8 @@ Scenario ParseScenario(const std::wstring& text) {
             }
         } else if (parts[0] == L"hang") {
             scenario.HangMember = LowerCaseWide(fields[L"member"]);
+        } else if (parts[0] == L"events") {
+            scenario.Events.insert(fields.begin(), fields.end());
         }
     }
     return scenario;

@@ -5,12 +5,16 @@
 //   folder  store=S1  path=Inbox\Sub  [id=F1] [nosort]
 //   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
 //           [delivery=..] [submit=..] [msgid=..] [noaccessor]
-//   hang    member=GetFolderFromID
+//   hang    member=GetFolderFromID   (or member=Advise: every Advise blocks likewise)
+//   events  [refuse] [noapp]
 //
 // Each store has a root folder (its name, path "\\name"); folder paths are relative to it and
 // missing parents are created. An item member that is not given does not exist on the item.
 // Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text" forces a string, "baddate" an
 // unconvertible date.
+// Events: Items and the application are connection point containers (ItemsEvents,
+// ApplicationEvents_11). "events refuse" makes every Advise answer CONNECT_E_ADVISELIMIT;
+// "events noapp" leaves the application without its connection point.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +42,7 @@ struct Scenario {
     std::vector<std::size_t> Roots;  // root folder per store
     std::vector<Folder> Folders;
     std::wstring HangMember;  // lower case
+    Fields Events;            // flags of the "events" lines
 };
 
 // Lines that cannot be understood are ignored (the tests write the file).
