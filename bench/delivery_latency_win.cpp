@@ -1,6 +1,7 @@
 // New mail → sendMessage latency under wine, with Outlook's new-mail events and with the checks
 // alone, in one run at the default 10 s interval: the fake Outlook adds one mail every few
-// seconds, the fake Bot API notes when each sendMessage arrives.
+// seconds, the fake Bot API notes when each sendMessage arrives. Also how long STOP takes (with
+// events: while a send hangs on a Bot API that never answers).
 // Run: scripts/wine-run build/windows/bench/delivery_latency_win.exe
 #include <windows.h>
 
@@ -30,6 +31,7 @@ constexpr std::chrono::milliseconds kGaps[kMails] = {3100ms, 4700ms, 2300ms, 590
 struct Latencies {
     std::vector<double> Seconds;
     int Lost = 0;
+    double StopMs = 0;  // with events: while a send hangs on a silent Bot API
 };
 
 Latencies Measure(bool events, testing::FakeOutlook& outlook, testing::FakeBotApiServer& telegram,
@@ -76,7 +78,24 @@ Latencies Measure(bool events, testing::FakeOutlook& outlook, testing::FakeBotAp
                 std::chrono::duration<double>(sent.back().arrived - added).count());
         }
     }
+    if (events) {
+        // The stop bound with a send in flight that Telegram never answers.
+        telegram.QueueReply("sendMessage", {200, "", "application/json", 60s});
+        scenario +=
+            ScenarioLine({L"item", L"folder=F1", L"id=SILENT", L"subject=Unanswered",
+                          L"delivery=2099-01-01 00:00:00", L"received=2099-01-01 00:03:00"});
+        const std::size_t before = telegram.Requests("sendMessage").size();
+        if (outlook.WriteScenario(scenario)) {
+            const auto asked = Steady::now();
+            while (telegram.Requests("sendMessage").size() == before &&
+                   Steady::now() - asked < 30s) {
+                std::this_thread::sleep_for(5ms);
+            }
+        }
+    }
+    const auto stopping = Steady::now();
     engine.Stop();
+    result.StopMs = std::chrono::duration<double, std::milli>(Steady::now() - stopping).count();
     return result;
 }
 
@@ -86,8 +105,8 @@ void Report(const char* what, Latencies latencies) {
     const double median = n == 0  ? 0
                           : n % 2 ? latencies.Seconds[n / 2]
                                   : (latencies.Seconds[n / 2 - 1] + latencies.Seconds[n / 2]) / 2;
-    std::printf("%-28s %zu mails  median %6.2f s  max %6.2f s  not sent %d\n", what, n, median,
-                n == 0 ? 0 : latencies.Seconds.back(), latencies.Lost);
+    std::printf("%-28s %zu mails  median %6.2f s  max %6.2f s  not sent %d  stop %.0f ms\n", what,
+                n, median, n == 0 ? 0 : latencies.Seconds.back(), latencies.Lost, latencies.StopMs);
 }
 
 }  // namespace
