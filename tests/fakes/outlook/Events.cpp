@@ -36,7 +36,7 @@ bool ClientGone(HRESULT hr) {
     return std::find(std::begin(kGone), std::end(kGone), hr) != std::end(kGone);
 }
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public Counted<IConnectionPoint> {
 public:
     ConnectionPoint(IConnectionPointContainer* container, const IID& events, std::wstring folder)
         : container_(container), events_(events), folder_(std::move(folder)) {
@@ -47,14 +47,6 @@ public:
         const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IConnectionPoint);
         *out = known ? this : nullptr;
         return known ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;  // COM reference counting owns the object
-        }
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
         *iid = events_;
@@ -99,7 +91,6 @@ private:
     ComPtr<IConnectionPointContainer> container_;
     IID events_;
     std::wstring folder_;
-    std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

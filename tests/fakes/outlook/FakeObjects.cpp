@@ -34,7 +34,7 @@ const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
 enum class Kind { Application, Namespace, Folders, Folder, Store, Items, Item, Accessor };
 
 // Items and the application are also event sources (IConnectionPointContainer).
-class Object final : public IDispatch, public IConnectionPointContainer {
+class Object final : public Counted<IDispatch, IConnectionPointContainer> {
 public:
     Object(Kind kind, ScenarioPtr scenario, std::size_t index = 0,
            std::vector<std::size_t> list = {})
@@ -48,14 +48,6 @@ public:
                    ? static_cast<void*>(static_cast<IConnectionPointContainer*>(this))
                    : nullptr;
         return *out != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;  // COM reference counting owns the object
-        }
-        return left;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         *count = 0;
@@ -110,7 +102,6 @@ private:
     ScenarioPtr scenario_;
     std::size_t index_;
     std::vector<std::size_t> list_;  // of a collection
-    std::atomic<ULONG> refs_{1};
 };
 
 HRESULT ReturnObject(VARIANT& result, Object* object) {

@@ -17,6 +17,27 @@
 
 namespace wrenpost::fake_outlook {
 
+// COM reference counting for the fake's objects, over every interface they implement: the
+// last Release frees the object.
+template <typename... Interfaces>
+class Counted : public Interfaces... {
+public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            delete this;  // COM reference counting owns the object
+        }
+        return left;
+    }
+
+protected:
+    virtual ~Counted() = default;
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
 // A sink advised on a connection point: for `Events` of `Folder` (empty for the application).
 struct Subscription {
     DWORD Cookie = 0;
