@@ -34,7 +34,9 @@ MonitorDependencies WindowsMonitorDependencies(LogFunction log) {
     deps.CancelSends = [cancellation](bool stop) {
         stop ? cancellation->Cancel() : cancellation->Reset();
     };
-    deps.WatchMail = StartOutlookMailWatch;
+    deps.WatchMail = [](std::function<void()> wake, std::function<void(const std::wstring&)> log) {
+        return StartOutlookMailWatch(std::move(wake), std::move(log));
+    };
     deps.KeepAwake = RequestKeepAwake;
     return deps;
 }

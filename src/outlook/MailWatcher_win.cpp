@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -25,8 +26,7 @@ constexpr DISPID kItemAdd = 0xF001;
 constexpr DISPID kNewMailEx = 0xFAB5;
 constexpr DISPID kQuit = 0xF007;
 
-constexpr ULONGLONG kBurstMs = 300;    // notices this close together make one wake
-constexpr ULONGLONG kRetryMs = 30000;  // after a refused subscription or a lost Outlook
+constexpr ULONGLONG kBurstMs = 300;  // notices this close together make one wake
 constexpr ULONGLONG kHealthMs = 10000;
 constexpr DWORD kStopWaitMs = 50;
 
@@ -52,6 +52,7 @@ struct WatchShared {
     std::vector<SelectedFolder> folders;
     std::function<void()> wake;
     std::function<void(const std::wstring&)> log;
+    ULONGLONG retryMs = 30000;  // after a refused subscription or a lost Outlook
     UniqueHandle signal{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // folders or stopping
     UniqueHandle exited{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 
@@ -278,7 +279,7 @@ void WatchThread::Subscribe() {
         return;
     }
     wantSubscription_ = true;
-    nextAttempt_ = now + kRetryMs;
+    nextAttempt_ = now + shared_->retryMs;
     if (!std::exchange(failureLogged_, true)) {
         shared_->Log(L"Outlook new-mail events are unavailable (" + failure +
                      L"); new mail is still found by the regular checks.");
@@ -308,7 +309,7 @@ void WatchThread::Lost() {
     }
     Unsubscribe();
     wantSubscription_ = true;
-    nextAttempt_ = GetTickCount64() + kRetryMs;
+    nextAttempt_ = GetTickCount64() + shared_->retryMs;
     failureLogged_ = true;
     shared_->Log(
         L"Outlook's new-mail events stopped (Outlook closed or went away); new mail is still "
@@ -362,10 +363,12 @@ private:
 }  // namespace
 
 std::unique_ptr<MailWatch> StartOutlookMailWatch(std::function<void()> wake,
-                                                 std::function<void(const std::wstring&)> log) {
+                                                 std::function<void(const std::wstring&)> log,
+                                                 std::chrono::milliseconds retry) {
     auto shared = std::make_shared<WatchShared>();
     shared->wake = std::move(wake);
     shared->log = std::move(log);
+    shared->retryMs = static_cast<ULONGLONG>(std::max<std::int64_t>(0, retry.count()));
     return std::make_unique<OutlookMailWatch>(std::move(shared));
 }
 

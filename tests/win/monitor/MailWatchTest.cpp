@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/Text.h"
 #include "monitor/MonitorDependencies_win.h"
+#include "outlook/MailWatcher_win.h"
 #include "support/FakeBotApiServer_win.h"
 #include "support/FakeOutlook_win.h"
 #include "support/TempDir.h"
@@ -29,6 +31,11 @@ const std::wstring kNewMail = ScenarioLine(
 class WatchedSession {
 public:
     explicit WatchedSession(const std::wstring& scenario) {
+        MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
+        deps.WatchMail = [](auto wake, auto log) {
+            return StartOutlookMailWatch(std::move(wake), std::move(log), 1s);
+        };
+        engine.emplace(std::move(deps));
         std::wstring error;
         EXPECT_TRUE(outlook.Register(error)) << WideToUtf8(error);
         EXPECT_TRUE(outlook.WriteScenario(scenario));
@@ -39,7 +46,7 @@ public:
         profile.Recipients = {{L"4242", L"", true, L"", L"Never"}};
         EXPECT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
     }
-    ~WatchedSession() { engine.Stop(); }
+    ~WatchedSession() { engine->Stop(); }
 
     bool Start(std::int32_t interval) {
         const auto onLog = [this](const std::wstring& line) {
@@ -50,7 +57,7 @@ public:
             std::lock_guard lock(mutex);
             ++cycles;
         };
-        return engine.Start(
+        return engine->Start(
             {L"Work", dir.Path(), L"123:ABC", interval, false, onLog, onStatus, {}});
     }
     // Waits up to `limit` for `done`.
@@ -75,7 +82,7 @@ public:
     testing::FakeOutlook outlook;
     testing::FakeBotApiServer telegram;
     testing::TempDir dir;
-    MonitorEngine engine{WindowsMonitorDependencies(nullptr)};
+    std::optional<MonitorEngine> engine;  // subscriptions retried after 1 s
     std::mutex mutex;
     std::vector<std::wstring> log;
     int cycles = 0;
@@ -107,13 +114,38 @@ TEST(MailWatch, NewMailIsSentAtOnceWithEventsAndByTheChecksWithout) {
     }
 }
 
+// Events come back, without waiting for a check, once Outlook accepts the subscription it
+// refused, and once Outlook returns after it went away.
+TEST(MailWatch, SubscribesAgainAfterARefusalAndWhenOutlookReturns) {
+    WatchedSession session(kMailbox + ScenarioLine({L"events", L"refuse"}));
+    ASSERT_TRUE(session.Start(120));
+    const auto eventsOn = [&](std::size_t times) {
+        return session.Within(
+            30s, [&] { return session.Logged(L"Outlook new-mail events are on") == times; });
+    };
+    ASSERT_TRUE(session.Within(
+        30s, [&] { return session.Logged(L"Outlook new-mail events are unavailable") == 1; }));
+    ASSERT_TRUE(session.outlook.WriteScenario(kMailbox));
+    ASSERT_TRUE(eventsOn(1));
+    ASSERT_TRUE(session.outlook.Stop());
+    EXPECT_TRUE(session.Within(
+        5s, [&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }));
+    std::wstring error;
+    ASSERT_TRUE(session.outlook.Start(error)) << WideToUtf8(error);
+    ASSERT_TRUE(eventsOn(2));
+    ASSERT_TRUE(session.outlook.WriteScenario(kMailbox + kNewMail));
+    EXPECT_TRUE(
+        session.Within(30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
+    EXPECT_EQ(session.Logged(L"Outlook new-mail events are unavailable"), 1u);
+}
+
 // A watch held inside Outlook (its subscription never answers) does not hold up the stop.
 TEST(MailWatch, StopDoesNotWaitForAWatchBlockedInsideOutlook) {
     WatchedSession session(kMailbox + ScenarioLine({L"hang", L"member=advise"}));
     ASSERT_TRUE(session.Start(120));
     ASSERT_TRUE(session.outlook.WaitUntilHanging(30s));
     const auto began = std::chrono::steady_clock::now();
-    session.engine.Stop();
+    session.engine->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - began, 5s) << "stop waited for Outlook";
     session.outlook.ReleaseHang();
 }
