@@ -111,6 +111,7 @@ TEST_F(MonitorEngineTest, FailuresAreReportedAndContainedAndTheSessionGoesOn) {
 TEST_F(MonitorEngineTest, ANewMailNoticeRunsACycleAtOnceAndTheWatchFollowsTheFolders) {
     struct RecordingWatch final : MailWatch {
         explicit RecordingWatch(std::vector<std::vector<SelectedFolder>>& seen) : seen_(seen) {}
+        ~RecordingWatch() override { seen_.push_back({}); }  // an empty list marks the end
         void Watch(const std::vector<SelectedFolder>& folders) override {
             seen_.push_back(folders);
         }
@@ -140,7 +141,8 @@ TEST_F(MonitorEngineTest, ANewMailNoticeRunsACycleAtOnceAndTheWatchFollowsTheFol
     ASSERT_GE(ends.size(), 3u);
     EXPECT_LT(ends[1] - ends[0], std::chrono::seconds(1));
     EXPECT_EQ(ends[2] - ends[1], std::chrono::seconds(600));
-    EXPECT_EQ(watched, (std::vector<std::vector<SelectedFolder>>{first, profile.SelectedFolders}));
+    EXPECT_EQ(watched,
+              (std::vector<std::vector<SelectedFolder>>{first, profile.SelectedFolders, {}}));
 }
 
 }  // namespace
