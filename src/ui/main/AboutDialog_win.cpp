@@ -6,8 +6,8 @@
 
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
+#include "ui/OwnedDialog_win.h"
 #include "update/UpdateManifest.h"
 #include "update/UpdateService_win.h"
 
@@ -57,33 +57,18 @@ std::wstring ProgramVersionText() {
     return version ? VersionText(*version) : Utf8ToWide(WRENPOST_VERSION_TEXT);
 }
 
-class AboutDialog : public BaseWindow<AboutDialog> {
+class AboutDialog : public OwnedDialog<AboutDialog> {
 public:
     AboutDialog(HWND owner, const std::function<void(HWND)>& checkForUpdates)
-        : owner_(owner), checkForUpdates_(checkForUpdates), dpi_(DialogDpi(owner)) {}
-    ~AboutDialog() {
-        if (Window() != nullptr) {
-            DestroyWindow(Window());
+        : OwnedDialog(owner), checkForUpdates_(checkForUpdates) {}
+
+    ModalEnd Run() {
+        if (!CreateOwnedWindow(kAboutDialogClass, L"About Wrenpost", kClientWidth, kClientHeight)) {
+            return ModalEnd::Failed;
         }
-    }
-    AboutDialog(const AboutDialog&) = delete;
-    AboutDialog& operator=(const AboutDialog&) = delete;
-
-    bool Create() {
-        return RegisterDialogClass(GetModuleHandleW(nullptr), kAboutDialogClass,
-                                   &AboutDialog::WindowProc) &&
-               CreateDialogWindow(kAboutDialogClass, L"About Wrenpost", owner_, dpi_, kClientWidth,
-                                  kClientHeight, this) != nullptr;
-    }
-
-    void Show() {
-        ShowWindow(Window(), SW_SHOW);
         // Activation focuses the first tab stop; Close is the one Enter should press.
-        SendMessageW(Window(), WM_NEXTDLGCTL,
-                     reinterpret_cast<WPARAM>(GetDlgItem(Window(), kCloseId)), TRUE);
+        return RunModal([this] { return closed_; }, kCloseId);
     }
-
-    bool Closed() const { return closed_; }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
@@ -107,8 +92,6 @@ public:
     }
 
 private:
-    int Scale(int value) const { return MulDiv(value, static_cast<int>(dpi_), 96); }
-
     bool CreateControls() {
         LOGFONTW font = MessageFontFor(dpi_);
         messageFont_.reset(CreateFontIndirectW(&font));
@@ -134,9 +117,7 @@ private:
         return true;
     }
 
-    HWND owner_;
     const std::function<void(HWND)>& checkForUpdates_;
-    UINT dpi_;
     bool closed_ = false;
     UniqueGdiObject messageFont_;
     UniqueGdiObject titleFont_;
@@ -146,14 +127,7 @@ private:
 }  // namespace
 
 ModalEnd RunAboutDialog(HWND owner, const std::function<void(HWND about)>& checkForUpdates) {
-    AboutDialog dialog(owner, checkForUpdates);
-    if (!dialog.Create()) {
-        return ModalEnd::Failed;
-    }
-    dialog.Show();
-    // The loop enables the owner again before the dialog is destroyed (by its destructor), so
-    // activation returns to the owner rather than to another program.
-    return RunModalLoop(owner, dialog.Window(), [&dialog] { return dialog.Closed(); });
+    return AboutDialog(owner, checkForUpdates).Run();
 }
 
 }  // namespace wrenpost

@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "common/UniqueHandle_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
-#include "ui/ModalLoop_win.h"
+#include "ui/OwnedDialog_win.h"
 #include "ui/main/WindowPrompt_win.h"
 
 namespace wrenpost {
@@ -68,40 +67,27 @@ std::wstring NotesText(const std::vector<std::wstring>& notes) {
     return text;
 }
 
-class UpdateAvailableDialog : public BaseWindow<UpdateAvailableDialog> {
+class UpdateAvailableDialog : public OwnedDialog<UpdateAvailableDialog> {
 public:
-    UpdateAvailableDialog(const UpdateCheckResult& result, const std::function<bool()>& open)
-        : result_(result), open_(open) {}
-    ~UpdateAvailableDialog() {
-        if (Window() != nullptr) {
-            DestroyWindow(Window());
-        }
-    }
-    UpdateAvailableDialog(const UpdateAvailableDialog&) = delete;
-    UpdateAvailableDialog& operator=(const UpdateAvailableDialog&) = delete;
+    UpdateAvailableDialog(HWND owner, const UpdateCheckResult& result,
+                          const std::function<bool()>& open)
+        : OwnedDialog(owner), result_(result), open_(open) {}
 
-    bool Create(HWND owner, HWND centreOver) {
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        if (!RegisterDialogClass(instance, kUpdateAvailableDialogClass,
-                                 &UpdateAvailableDialog::WindowProc)) {
-            return false;
+    UpdateChoice Run(HWND centreOver) {
+        if (!RegisterOwnedClass(kUpdateAvailableDialogClass)) {
+            return UpdateChoice::NoChoice;
         }
-        dpi_ = DialogDpi(owner);
+        // The size is the whole window's, and the place is over `centreOver`, not the owner.
         const SIZE size{Scale(kWidth), Scale(kHeight)};
         const POINT at = CentredPosition(centreOver, size);
-        return CreateWindowExW(kDialogExStyle, kUpdateAvailableDialogClass, kTitle, kDialogStyle,
-                               at.x, at.y, size.cx, size.cy, owner, nullptr, instance,
-                               this) != nullptr;
+        if (CreateWindowExW(kDialogExStyle, kUpdateAvailableDialogClass, kTitle, kDialogStyle, at.x,
+                            at.y, size.cx, size.cy, owner_, nullptr, GetModuleHandleW(nullptr),
+                            this) == nullptr) {
+            return UpdateChoice::NoChoice;
+        }
+        RunModal([this] { return choice_ != UpdateChoice::NoChoice; }, kOpenId);
+        return choice_;
     }
-
-    void Show() {
-        ShowWindow(Window(), SW_SHOW);
-        SendMessageW(Window(), WM_NEXTDLGCTL,
-                     reinterpret_cast<WPARAM>(GetDlgItem(Window(), kOpenId)), TRUE);
-    }
-
-    bool Closed() const { return choice_ != UpdateChoice::NoChoice; }
-    UpdateChoice Choice() const { return choice_; }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
@@ -137,8 +123,6 @@ public:
     }
 
 private:
-    int Scale(int value) const { return MulDiv(value, static_cast<int>(dpi_), 96); }
-
     void CreateFonts() {
         LOGFONTW font = MessageFontFor(dpi_);
         messageFont_.reset(CreateFontIndirectW(&font));
@@ -226,7 +210,6 @@ private:
 
     const UpdateCheckResult& result_;
     const std::function<bool()>& open_;
-    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     UpdateChoice choice_ = UpdateChoice::NoChoice;
     UniqueGdiObject messageFont_;
     UniqueGdiObject headingFont_;
@@ -236,15 +219,7 @@ private:
 
 UpdateChoice RunUpdateAvailableDialog(HWND owner, HWND centreOver, const UpdateCheckResult& result,
                                       const std::function<bool()>& openDownloadPage) {
-    UpdateAvailableDialog dialog(result, openDownloadPage);
-    if (!dialog.Create(owner, centreOver)) {
-        return UpdateChoice::NoChoice;
-    }
-    dialog.Show();
-    // The loop enables the owner again before the dialog is destroyed (by its destructor), so
-    // activation returns to the owner rather than to another program.
-    RunModalLoop(owner, dialog.Window(), [&dialog] { return dialog.Closed(); });
-    return dialog.Choice();
+    return UpdateAvailableDialog(owner, result, openDownloadPage).Run(centreOver);
 }
 
 }  // namespace wrenpost

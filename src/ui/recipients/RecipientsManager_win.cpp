@@ -7,9 +7,8 @@
 #include "common/AppMessages_win.h"
 #include "common/Prompt.h"
 #include "common/UniqueHandle_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
-#include "ui/ModalLoop_win.h"
+#include "ui/OwnedDialog_win.h"
 #include "ui/lists/ListPager.h"
 
 namespace wrenpost {
@@ -52,27 +51,26 @@ int RowY(int row) {
     return 72 + row * 28;
 }
 
-class RecipientsManager : public BaseWindow<RecipientsManager> {
+class RecipientsManager : public OwnedDialog<RecipientsManager> {
 public:
     RecipientsManager(HWND owner, std::vector<RecipientEntry> recipients)
-        : owner_(owner), working_(std::move(recipients)), dpi_(DialogDpi(owner)) {}
-    ~RecipientsManager() {
-        if (Window() != nullptr) {
-            DestroyWindow(Window());
+        : OwnedDialog(owner), working_(std::move(recipients)) {}
+
+    // True when OK closed it; `opened` is told the window while it runs and null once it is gone.
+    bool Run(const std::function<void(HWND manager)>& opened) {
+        if (!CreateOwnedWindow(kRecipientsManagerClass, L"Manage Recipients", 800, 450)) {
+            return false;
         }
+        if (opened) {
+            opened(Window());
+        }
+        RunModal([this] { return closed_; });
+        if (opened) {
+            opened(nullptr);
+        }
+        return accepted_;
     }
-    RecipientsManager(const RecipientsManager&) = delete;
-    RecipientsManager& operator=(const RecipientsManager&) = delete;
 
-    bool Create() {
-        return RegisterDialogClass(GetModuleHandleW(nullptr), kRecipientsManagerClass,
-                                   &RecipientsManager::WindowProc) &&
-               CreateDialogWindow(kRecipientsManagerClass, L"Manage Recipients", owner_, dpi_, 800,
-                                  450, this) != nullptr;
-    }
-
-    bool Closed() const { return closed_; }
-    bool Accepted() const { return accepted_; }
     std::vector<RecipientEntry>& Working() { return working_; }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -236,9 +234,7 @@ private:
         return text;
     }
 
-    HWND owner_;
     std::vector<RecipientEntry> working_;
-    UINT dpi_;
     ListPager pager_;
     bool closed_ = false;
     bool accepted_ = false;
@@ -250,18 +246,7 @@ private:
 bool RunRecipientsManager(HWND owner, std::vector<RecipientEntry>& recipients,
                           const std::function<void(HWND manager)>& opened) {
     RecipientsManager manager(owner, recipients);
-    if (!manager.Create()) {
-        return false;
-    }
-    ShowWindow(manager.Window(), SW_SHOW);
-    if (opened) {
-        opened(manager.Window());
-    }
-    RunModalLoop(owner, manager.Window(), [&manager] { return manager.Closed(); });
-    if (opened) {
-        opened(nullptr);
-    }
-    if (!manager.Accepted()) {
+    if (!manager.Run(opened)) {
         return false;
     }
     recipients = std::move(manager.Working());

@@ -12,9 +12,8 @@
 #include "common/PostedRecord_win.h"
 #include "common/UniqueHandle_win.h"
 #include "telegram/TelegramMessages_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
-#include "ui/ModalLoop_win.h"
+#include "ui/OwnedDialog_win.h"
 #include "ui/main/WindowPrompt_win.h"
 
 namespace wrenpost {
@@ -74,36 +73,20 @@ LRESULT CALLBACK SelectAllOnDoubleClick(HWND edit, UINT message, WPARAM wParam, 
     return DefSubclassProc(edit, message, wParam, lParam);
 }
 
-class VerificationWindow : public BaseWindow<VerificationWindow> {
+class VerificationWindow : public OwnedDialog<VerificationWindow> {
 public:
     VerificationWindow(HWND owner, const VerificationWindowRequest& request)
-        : owner_(owner),
+        : OwnedDialog(owner),
           request_(request),
-          clock_(request.clock != nullptr ? *request.clock : SystemClock()),
-          dpi_(DialogDpi(owner)) {}
-    ~VerificationWindow() {
-        if (Window() != nullptr) {
-            DestroyWindow(Window());
+          clock_(request.clock != nullptr ? *request.clock : SystemClock()) {}
+
+    VerificationWindowResult Run() {
+        if (!CreateOwnedWindow(kVerificationWindowClass, L"Telegram Verification", 480, 290)) {
+            return {kVerificationFailed, {}, L"Failed to create verification dialog."};
         }
+        RunModal([this] { return closed_; }, IDOK);
+        return result_;
     }
-    VerificationWindow(const VerificationWindow&) = delete;
-    VerificationWindow& operator=(const VerificationWindow&) = delete;
-
-    bool Create() {
-        return RegisterDialogClass(GetModuleHandleW(nullptr), kVerificationWindowClass,
-                                   &VerificationWindow::WindowProc) &&
-               CreateDialogWindow(kVerificationWindowClass, L"Telegram Verification", owner_, dpi_,
-                                  480, 290, this) != nullptr;
-    }
-
-    void Show() {
-        ShowWindow(Window(), SW_SHOW);
-        SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(Window(), IDOK)),
-                     TRUE);
-    }
-
-    bool Closed() const { return closed_; }
-    VerificationWindowResult Result() const { return result_; }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
@@ -155,10 +138,10 @@ private:
         messageFont_.reset(CreateFontIndirectW(&font));
         LOGFONTW segoe{};
         wcscpy_s(segoe.lfFaceName, L"Segoe UI");
-        segoe.lfHeight = -MulDiv(22, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+        segoe.lfHeight = -Scale(22);
         segoe.lfWeight = FW_BOLD;
         codeFont_.reset(CreateFontIndirectW(&segoe));
-        segoe.lfHeight = -MulDiv(12, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+        segoe.lfHeight = -Scale(12);
         segoe.lfWeight = FW_NORMAL;
         noteFont_.reset(CreateFontIndirectW(&segoe));
         for (const Control& control : kControls) {
@@ -265,10 +248,8 @@ private:
         }
     }
 
-    HWND owner_;
     const VerificationWindowRequest& request_;
     const Clock& clock_;
-    UINT dpi_;
     std::int64_t deadline_ = 0;
     CancelFlag cancelled_ = std::make_shared<std::atomic<bool>>(false);
     bool completed_ = false;
@@ -284,13 +265,7 @@ private:
 
 VerificationWindowResult RunVerificationWindow(HWND owner,
                                                const VerificationWindowRequest& request) {
-    VerificationWindow window(owner, request);
-    if (!window.Create()) {
-        return {kVerificationFailed, {}, L"Failed to create verification dialog."};
-    }
-    window.Show();
-    RunModalLoop(owner, window.Window(), [&window] { return window.Closed(); });
-    return window.Result();
+    return VerificationWindow(owner, request).Run();
 }
 
 }  // namespace wrenpost

@@ -13,9 +13,8 @@
 
 #include "common/Prompt.h"
 #include "common/UniqueHandle_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
-#include "ui/ModalLoop_win.h"
+#include "ui/OwnedDialog_win.h"
 
 namespace wrenpost {
 
@@ -52,32 +51,18 @@ PromptAnswer AskRules(HWND owner, const std::wstring& text, PromptIcon icon,
                       const wchar_t* caption = L"Notification Rules");
 
 template <typename Derived>
-class RuleDialog : public BaseWindow<Derived> {
+class RuleDialog : public OwnedDialog<Derived> {
 public:
-    explicit RuleDialog(HWND owner) : owner_(owner), dpi_(DialogDpi(owner)) {}
-    ~RuleDialog() {
-        if (this->Window() != nullptr) {
-            DestroyWindow(this->Window());
-        }
-    }
-    RuleDialog(const RuleDialog&) = delete;
-    RuleDialog& operator=(const RuleDialog&) = delete;
+    explicit RuleDialog(HWND owner) : OwnedDialog<Derived>(owner) {}
 
     // Runs the window modally; true when it ended with Close(true).
     bool Run(const wchar_t* className, const wchar_t* title, int width, int height) {
-        if (!RegisterDialogClass(GetModuleHandleW(nullptr), className,
-                                 &BaseWindow<Derived>::WindowProc) ||
-            CreateDialogWindow(className, title, owner_, dpi_, width, height,
-                               static_cast<Derived*>(this)) == nullptr) {
+        if (!this->CreateOwnedWindow(className, title, width, height)) {
             return false;
         }
-        ShowWindow(this->Window(), SW_SHOW);
-        RunModalLoop(owner_, this->Window(), [this] { return closed_; });
-        if (this->Window() != nullptr) {
-            DestroyWindow(this->Window());
-        }
-        if (owner_ != nullptr) {
-            SetForegroundWindow(owner_);
+        this->RunModal([this] { return closed_; });
+        if (this->owner_ != nullptr) {
+            SetForegroundWindow(this->owner_);
         }
         return accepted_;
     }
@@ -86,7 +71,7 @@ public:
         auto& self = static_cast<Derived&>(*this);
         switch (message) {
             case WM_CREATE: {
-                LOGFONTW font = MessageFontFor(dpi_);
+                LOGFONTW font = MessageFontFor(this->dpi_);
                 font_.reset(CreateFontIndirectW(&font));
                 return self.OnCreate() ? 0 : -1;
             }
@@ -115,7 +100,7 @@ public:
 protected:
     bool MakeControls(std::span<const DialogControl> controls) {
         for (const DialogControl& control : controls) {
-            if (CreateDialogControl(this->Window(), control, dpi_,
+            if (CreateDialogControl(this->Window(), control, this->dpi_,
                                     static_cast<HFONT>(font_.get())) == nullptr) {
                 return false;
             }
@@ -151,8 +136,6 @@ protected:
         closed_ = true;
     }
 
-    HWND owner_;
-    UINT dpi_;
     UniqueGdiObject font_;
 
 private:

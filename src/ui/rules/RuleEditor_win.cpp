@@ -156,7 +156,7 @@ private:
         MONITORINFO monitor{};
         monitor.cbSize = sizeof(monitor);
         GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &monitor);
-        const int padding = GetSystemMetrics(SM_CXVSCROLL) + MulDiv(16, static_cast<int>(dpi_), 96);
+        const int padding = GetSystemMetrics(SM_CXVSCROLL) + Scale(16);
         const int limit = monitor.rcWork.right - monitor.rcWork.left;
         SendMessageW(box, CB_SETDROPPEDWIDTH, std::min(widest + padding, limit), 0);
         SelectDropDown(kFolderId, selected);

@@ -3,46 +3,25 @@
 #include <utility>
 
 #include "common/PostedRecord_win.h"
-#include "ui/ModalLoop_win.h"
 
 namespace wrenpost {
 
 FormDialog::FormDialog(HWND owner, const FormLayout& layout, FormCommand onCommand,
                        FormMessage onMessage)
-    : owner_(owner),
+    : OwnedDialog(owner),
       layout_(layout),
       onCommand_(std::move(onCommand)),
-      onMessage_(std::move(onMessage)),
-      dpi_(DialogDpi(owner)) {}
-
-FormDialog::~FormDialog() {
-    if (Window() != nullptr) {
-        DestroyWindow(Window());
-    }
-}
+      onMessage_(std::move(onMessage)) {}
 
 int FormDialog::Run() {
-    // The table gives outer sizes; the caption and the modal frame come off the client area.
-    RECT frame{0, 0, 0, 0};
-    AdjustWindowRectExForDpi(&frame, kDialogStyle, FALSE, kDialogExStyle, USER_DEFAULT_SCREEN_DPI);
-    if (!RegisterDialogClass(GetModuleHandleW(nullptr), layout_.className,
-                             &FormDialog::WindowProc) ||
-        CreateDialogWindow(layout_.className, layout_.title, owner_, dpi_,
-                           layout_.width - (frame.right - frame.left),
-                           layout_.height - (frame.bottom - frame.top), this) == nullptr) {
+    if (!CreateOwnedWindowOuter(layout_.className, layout_.title, layout_.width, layout_.height)) {
         return 0;
     }
     if (onMessage_) {
         onMessage_(*this, WM_INITDIALOG, 0, 0);
     }
-    ShowWindow(Window(), SW_SHOW);
-    SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(layout_.focus)), TRUE);
-    RunModalLoop(owner_, Window(), [this] { return ended_ != 0; });
-    const int ended = ended_ != 0 ? ended_ : IDCANCEL;
-    if (Window() != nullptr) {
-        DestroyWindow(Window());
-    }
-    return ended;
+    RunModal([this] { return ended_ != 0; }, layout_.focus);
+    return ended_ != 0 ? ended_ : IDCANCEL;
 }
 
 std::wstring FormDialog::Text(int id) const {

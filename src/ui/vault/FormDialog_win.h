@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "common/UniqueHandle_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
+#include "ui/OwnedDialog_win.h"
 
 namespace wrenpost {
 
@@ -28,12 +28,9 @@ using FormCommand = std::function<bool(FormDialog& dialog, int id, int notificat
 // Any other message; true when handled.
 using FormMessage = std::function<bool(FormDialog& dialog, UINT message, WPARAM, LPARAM)>;
 
-class FormDialog : public BaseWindow<FormDialog> {
+class FormDialog : public OwnedDialog<FormDialog> {
 public:
     FormDialog(HWND owner, const FormLayout& layout, FormCommand onCommand, FormMessage onMessage);
-    ~FormDialog();
-    FormDialog(const FormDialog&) = delete;
-    FormDialog& operator=(const FormDialog&) = delete;
 
     // Runs modally; the id that ended it (IDCANCEL when closed or destroyed from outside), or 0
     // when the window could not be made.
@@ -48,11 +45,9 @@ public:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    HWND owner_;
     const FormLayout& layout_;
     FormCommand onCommand_;
     FormMessage onMessage_;
-    UINT dpi_;
     UniqueGdiObject font_;
     int ended_ = 0;
 };

@@ -12,9 +12,8 @@
 #include "common/Clipboard_win.h"
 #include "common/PostedRecord_win.h"
 #include "common/UniqueHandle_win.h"
-#include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
-#include "ui/ModalLoop_win.h"
+#include "ui/OwnedDialog_win.h"
 #include "ui/lists/ListPager.h"
 #include "ui/main/WindowPrompt_win.h"
 #include "ui/vault/VaultDialogs_win.h"
@@ -68,35 +67,21 @@ bool IsTextColumn(int column) {
 
 using Change = std::function<void(std::vector<VaultEntry>& entries)>;
 
-class VaultWindow : public BaseWindow<VaultWindow> {
+class VaultWindow : public OwnedDialog<VaultWindow> {
 public:
     VaultWindow(HWND owner, std::wstring password, std::vector<VaultEntry> entries,
                 const HttpTransport& transport)
-        : owner_(owner),
+        : OwnedDialog(owner),
           password_(std::move(password)),
           entries_(std::move(entries)),
           transport_(transport),
-          dpi_(DialogDpi(owner)),
           stamp_(StampVaultFile(VaultPath())) {}
-    ~VaultWindow() {
-        if (Window() != nullptr) {
-            DestroyWindow(Window());
-        }
-    }
-    VaultWindow(const VaultWindow&) = delete;
-    VaultWindow& operator=(const VaultWindow&) = delete;
 
     bool Create() {
-        RECT frame{0, 0, 0, 0};
-        AdjustWindowRectExForDpi(&frame, kDialogStyle, FALSE, kDialogExStyle,
-                                 USER_DEFAULT_SCREEN_DPI);
-        if (!RegisterDialogClass(GetModuleHandleW(nullptr), kVaultWindowClass,
-                                 &VaultWindow::WindowProc)) {
+        if (!RegisterOwnedClass(kVaultWindowClass)) {
             return false;
         }
-        if (CreateDialogWindow(kVaultWindowClass, L"Token Vault", owner_, dpi_,
-                               1060 - (frame.right - frame.left), 740 - (frame.bottom - frame.top),
-                               this) == nullptr) {
+        if (!CreateOwnedWindowOuter(kVaultWindowClass, L"Token Vault", 1060, 740)) {
             if (!failedToBuild_) {
                 Tell(owner_, L"Token Vault Error", L"Failed to create Token Vault window.",
                      PromptIcon::Error);
@@ -111,9 +96,7 @@ public:
     }
 
     void Run() {
-        ShowWindow(Window(), SW_SHOW);
-        SendMessageW(Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(kVaultSearch)), TRUE);
-        RunModalLoop(owner_, Window(), [this] { return closed_; });
+        RunModal([this] { return closed_; }, kVaultSearch);
     }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -164,7 +147,7 @@ private:
         font_.reset(CreateFontIndirectW(&message));
         LOGFONTW emoji{};
         wcscpy_s(emoji.lfFaceName, L"Segoe UI Emoji");
-        emoji.lfHeight = -MulDiv(14, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+        emoji.lfHeight = -Scale(14);
         listFont_.reset(CreateFontIndirectW(&emoji));
         for (const DialogControl& control : kControls) {
             const bool list = control.id == kVaultList;
@@ -178,7 +161,7 @@ private:
             LVCOLUMNW column{};
             column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
             column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-            column.cx = MulDiv(kColumns[i].width, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+            column.cx = Scale(kColumns[i].width);
             column.fmt = kColumns[i].format;
             if (ListView_InsertColumn(List(), i, &column) != i) {
                 return false;
@@ -589,11 +572,9 @@ private:
         }
     }
 
-    HWND owner_;
     std::wstring password_;
     std::vector<VaultEntry> entries_;
     const HttpTransport& transport_;
-    UINT dpi_;
     VaultStamp stamp_;
     UniqueGdiObject font_;
     UniqueGdiObject listFont_;
