@@ -117,6 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                    L"12|2|2|2|", 1, 0, 0},
         AnswerCase{"RefusedByAll", kBlocked, true, L"12||||", 2, 0, 0},
         AnswerCase{"ServerError", Answer(502, L"HTTP 502"), false, L"12|12|||", 0, 0, 1},
+        AnswerCase{"ProxyForbidden", Answer(403, L"HTTP 403"), false, L"12|12|||", 0, 0, 1},
         AnswerCase{"NoConnection", Answer(0, L"connect failed"), false, L"12|12|||", 0, 0, 1},
         AnswerCase{"OtherBadRequest", Answer(400, L"Bad Request: message is too long"), false,
                    L"12|12|||", 0, 0, 1},
