@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "common/UniqueHandle_win.h"
 #include "ui/BaseWindow_win.h"
 #include "ui/DialogWindow_win.h"
 #include "ui/ModalLoop_win.h"
@@ -76,6 +77,16 @@ protected:
         return MulDiv(value, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
     }
 
+    // The system's message font at the dialog's DPI, made on first use. Held by the base, so it
+    // outlives the window whichever way the window goes.
+    HFONT MessageFont() {
+        if (!messageFont_) {
+            const LOGFONTW font = MessageFontFor(dpi_);
+            messageFont_.reset(CreateFontIndirectW(&font));
+        }
+        return static_cast<HFONT>(messageFont_.get());
+    }
+
     HWND owner_;
     UINT dpi_;
 
@@ -85,6 +96,8 @@ private:
             DestroyWindow(this->Window());
         }
     }
+
+    UniqueGdiObject messageFont_;
 
     struct DestroyOnExit {
         OwnedDialog& dialog;

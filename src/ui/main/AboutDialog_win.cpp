@@ -94,14 +94,12 @@ public:
 private:
     bool CreateControls() {
         LOGFONTW font = MessageFontFor(dpi_);
-        messageFont_.reset(CreateFontIndirectW(&font));
         font.lfWeight = FW_BOLD;
         font.lfHeight = font.lfHeight * 3 / 2;
         titleFont_.reset(CreateFontIndirectW(&font));
 
         for (const ControlLayout& layout : kControls) {
-            const HGDIOBJ chosen =
-                layout.font == Font::Title ? titleFont_.get() : messageFont_.get();
+            const HGDIOBJ chosen = layout.font == Font::Title ? titleFont_.get() : MessageFont();
             if (!CreateDialogControl(Window(), layout.control, dpi_, static_cast<HFONT>(chosen))) {
                 return false;
             }
@@ -119,7 +117,6 @@ private:
 
     const std::function<void(HWND)>& checkForUpdates_;
     bool closed_ = false;
-    UniqueGdiObject messageFont_;
     UniqueGdiObject titleFont_;
     UniqueIcon programIcon_;  // loaded unshared at this DPI's size, so ours to destroy
 };

@@ -125,13 +125,11 @@ public:
 private:
     void CreateFonts() {
         LOGFONTW font = MessageFontFor(dpi_);
-        messageFont_.reset(CreateFontIndirectW(&font));
         font.lfHeight = -Scale(20);  // negative: the character height, not the cell's
         font.lfWeight = FW_BOLD;
         headingFont_.reset(CreateFontIndirectW(&font));
         for (const ControlDef& control : kControls) {
-            const HGDIOBJ chosen =
-                control.id == kHeadingId ? headingFont_.get() : messageFont_.get();
+            const HGDIOBJ chosen = control.id == kHeadingId ? headingFont_.get() : MessageFont();
             SendDlgItemMessageW(Window(), control.id, WM_SETFONT, reinterpret_cast<WPARAM>(chosen),
                                 TRUE);
         }
@@ -179,7 +177,7 @@ private:
         GetClientRect(Window(), &client);
         const int m = Scale(kMargin);
         const int width = std::max(0, static_cast<int>(client.right) - 2 * m);
-        const int line = TextHeight(messageFont_.get(), L"Ag", width) + Scale(2);
+        const int line = TextHeight(MessageFont(), L"Ag", width) + Scale(2);
         const int buttonsTop = client.bottom - m - Scale(kButtonHeight);
         int y = Scale(12);
         const auto place = [&](int id, int height, int gapAfter) {
@@ -211,7 +209,6 @@ private:
     const UpdateCheckResult& result_;
     const std::function<bool()>& open_;
     UpdateChoice choice_ = UpdateChoice::NoChoice;
-    UniqueGdiObject messageFont_;
     UniqueGdiObject headingFont_;
 };
 

@@ -96,9 +96,7 @@ public:
 
 private:
     bool OnCreate() {
-        LOGFONTW font = MessageFontFor(dpi_);
-        font_.reset(CreateFontIndirectW(&font));
-        const HFONT shown = static_cast<HFONT>(font_.get());
+        const HFONT shown = MessageFont();
         bool created = true;
         for (const DialogControl& control : kFixed) {
             created = created && CreateDialogControl(Window(), control, dpi_, shown) != nullptr;
@@ -238,7 +236,6 @@ private:
     ListPager pager_;
     bool closed_ = false;
     bool accepted_ = false;
-    UniqueGdiObject font_;
 };
 
 }  // namespace

@@ -134,8 +134,6 @@ public:
 
 private:
     bool OnCreate() {
-        LOGFONTW font = MessageFontFor(dpi_);
-        messageFont_.reset(CreateFontIndirectW(&font));
         LOGFONTW segoe{};
         wcscpy_s(segoe.lfFaceName, L"Segoe UI");
         segoe.lfHeight = -Scale(22);
@@ -147,7 +145,7 @@ private:
         for (const Control& control : kControls) {
             const HGDIOBJ chosen = control.font == Font::Code   ? codeFont_.get()
                                    : control.font == Font::Note ? noteFont_.get()
-                                                                : messageFont_.get();
+                                                                : MessageFont();
             if (!CreateDialogControl(Window(), control.control, dpi_, static_cast<HFONT>(chosen))) {
                 return false;
             }
@@ -256,7 +254,6 @@ private:
     bool closed_ = false;
     COLORREF statusColour_ = kWaitingColour;
     VerificationWindowResult result_;
-    UniqueGdiObject messageFont_;
     UniqueGdiObject codeFont_;
     UniqueGdiObject noteFont_;
 };

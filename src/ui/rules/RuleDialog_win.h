@@ -70,11 +70,8 @@ public:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         auto& self = static_cast<Derived&>(*this);
         switch (message) {
-            case WM_CREATE: {
-                LOGFONTW font = MessageFontFor(this->dpi_);
-                font_.reset(CreateFontIndirectW(&font));
+            case WM_CREATE:
                 return self.OnCreate() ? 0 : -1;
-            }
             case WM_COMMAND:
                 if (LOWORD(wParam) == IDCANCEL) {
                     self.OnCancel();
@@ -100,8 +97,8 @@ public:
 protected:
     bool MakeControls(std::span<const DialogControl> controls) {
         for (const DialogControl& control : controls) {
-            if (CreateDialogControl(this->Window(), control, this->dpi_,
-                                    static_cast<HFONT>(font_.get())) == nullptr) {
+            if (CreateDialogControl(this->Window(), control, this->dpi_, this->MessageFont()) ==
+                nullptr) {
                 return false;
             }
         }
@@ -135,8 +132,6 @@ protected:
         accepted_ = accepted;
         closed_ = true;
     }
-
-    UniqueGdiObject font_;
 
 private:
     bool closed_ = false;

@@ -136,7 +136,7 @@ private:
     void FillFolders() {
         HWND box = Item(kFolderId);
         HDC dc = GetDC(box);
-        HGDIOBJ old = SelectObject(dc, font_.get());
+        HGDIOBJ old = SelectObject(dc, MessageFont());
         int widest = 0;
         int selected = -1;
         for (const SelectedFolder& folder : folders_) {

@@ -43,11 +43,8 @@ LRESULT FormDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
         case WM_CREATE: {
-            const LOGFONTW font = MessageFontFor(dpi_);
-            font_.reset(CreateFontIndirectW(&font));
             for (const DialogControl& control : layout_.controls) {
-                if (!CreateDialogControl(Window(), control, dpi_,
-                                         static_cast<HFONT>(font_.get()))) {
+                if (!CreateDialogControl(Window(), control, dpi_, MessageFont())) {
                     return -1;
                 }
             }

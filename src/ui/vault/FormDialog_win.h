@@ -48,7 +48,6 @@ private:
     const FormLayout& layout_;
     FormCommand onCommand_;
     FormMessage onMessage_;
-    UniqueGdiObject font_;
     int ended_ = 0;
 };
 

@@ -143,8 +143,6 @@ private:
     HWND List() const { return Item(kVaultList); }
 
     bool Build() {
-        const LOGFONTW message = MessageFontFor(dpi_);
-        font_.reset(CreateFontIndirectW(&message));
         LOGFONTW emoji{};
         wcscpy_s(emoji.lfFaceName, L"Segoe UI Emoji");
         emoji.lfHeight = -Scale(14);
@@ -152,7 +150,7 @@ private:
         for (const DialogControl& control : kControls) {
             const bool list = control.id == kVaultList;
             if (!CreateDialogControl(Window(), control, dpi_,
-                                     static_cast<HFONT>(list ? listFont_.get() : font_.get()))) {
+                                     list ? static_cast<HFONT>(listFont_.get()) : MessageFont())) {
                 return false;
             }
         }
@@ -576,7 +574,6 @@ private:
     std::vector<VaultEntry> entries_;
     const HttpTransport& transport_;
     VaultStamp stamp_;
-    UniqueGdiObject font_;
     UniqueGdiObject listFont_;
     ListPager pager_;
     std::vector<std::wstring> rows_;  // entry ids of the current page's rows
