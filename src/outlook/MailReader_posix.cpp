@@ -4,10 +4,8 @@
 
 namespace wrenpost {
 
-bool ReadWatchedFolders(const std::vector<SelectedFolder>&, int, bool,
-                        std::vector<MailSnapshot>& out) {
-    out.clear();
-    return false;
+MailReadResult ReadWatchedFolders(const MailReadRequest&) {
+    return MailReadResult();
 }
 
 }  // namespace wrenpost
