@@ -17,8 +17,9 @@ SendVerdict ClassifySend(const SendResult& result) {
     if (result.httpStatus == 403 && reason.find(L"Forbidden: ") != std::wstring::npos) {
         return SendVerdict::Refused;
     }
-    if (result.httpStatus == 400 && reason.find(L"chat not found") != std::wstring::npos) {
-        return SendVerdict::Refused;
+    if (result.httpStatus == 400) {
+        return reason.find(L"chat not found") != std::wstring::npos ? SendVerdict::Refused
+                                                                    : SendVerdict::Rejected;
     }
     return SendVerdict::Retry;
 }

@@ -16,10 +16,7 @@ MonitorDependencies WindowsMonitorDependencies(LogFunction log) {
     MonitorDependencies deps;
     // Shared by every send of the engine, so a stop can close the request in flight.
     auto cancellation = std::make_shared<HttpCancellation>();
-    deps.ReadFolders = [](const std::vector<SelectedFolder>& folders, std::int32_t limit,
-                          bool includeOld, std::vector<MailSnapshot>& messages) {
-        return ReadWatchedFolders(folders, limit, includeOld, messages);
-    };
+    deps.ReadFolders = [](const MailReadRequest& request) { return ReadWatchedFolders(request); };
     deps.MakeProvider = [log = std::move(log), cancellation](
                             const std::wstring& botToken,
                             const std::wstring& chatId) -> std::unique_ptr<NotificationProvider> {

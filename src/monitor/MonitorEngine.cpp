@@ -1,4 +1,4 @@
-// The monitor session: start and stop, the worker loop and one cycle.
+// The monitor session: start and stop, the worker loop, its waits and its reports.
 #include "monitor/MonitorEngine.h"
 
 #include <algorithm>
@@ -14,36 +14,12 @@ namespace wrenpost {
 namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
-// Short, as it is paid on every send; a stop is seen within one step.
+// While a send is under way or due: short, so a stop and a drain are not slowed by the poll.
 constexpr std::chrono::milliseconds kSendPollStep{10};
 constexpr std::int32_t kDefaultInterval = 10;
-constexpr std::int32_t kMinimumReadTimeoutSeconds = 30;
-const wchar_t* const kDefaultTitle = L"New Outlook Mail";
-
-// Detaches a reading thread that is still joinable when a cycle unwinds, so an exception never
-// reaches std::thread's terminating destructor; the engine then treats the read as abandoned.
-class ReadingThreadGuard {
-public:
-    ReadingThreadGuard(std::shared_ptr<OutlookReadOutcome>& abandoned,
-                       std::shared_ptr<OutlookReadOutcome> outcome)
-        : abandoned_(abandoned), outcome_(std::move(outcome)) {}
-    ~ReadingThreadGuard() {
-        if (thread.joinable()) {
-            thread.detach();
-            if (!outcome_->Done.load()) {
-                abandoned_ = outcome_;
-            }
-        }
-    }
-    ReadingThreadGuard(const ReadingThreadGuard&) = delete;
-    ReadingThreadGuard& operator=(const ReadingThreadGuard&) = delete;
-
-    std::thread thread;
-
-private:
-    std::shared_ptr<OutlookReadOutcome>& abandoned_;
-    std::shared_ptr<OutlookReadOutcome> outcome_;
-};
+constexpr std::int64_t kTicksPerSecond = 10000000;
+constexpr std::int64_t kResumeWindow = 24LL * 60 * 60 * kTicksPerSecond;
+constexpr auto kUnreachableAfter = std::chrono::minutes(5);
 
 }  // namespace
 
@@ -70,6 +46,10 @@ std::wstring MonitorEngine::LocalNow() const {
     return FormatLocalTimestamp(static_cast<std::time_t>(ToUnixSeconds(TimeSource().Now())));
 }
 
+std::wstring MonitorEngine::LocalText(std::int64_t ticksUtc) const {
+    return FormatLocalTimestamp(static_cast<std::time_t>(ticksUtc / kTicksPerSecond));
+}
+
 void MonitorEngine::Log(const std::wstring& line) const {
     if (!session_.OnLog) {
         return;
@@ -88,6 +68,7 @@ void MonitorEngine::WriteStatus(const std::wstring& status, const std::wstring& 
     report.LastCheck = lastCheck;
     report.MessagesSent = messagesSent_;
     report.QueueCount = queueCount_;
+    report.OutboxCount = static_cast<std::int32_t>(outbox_.Count());
     report.SeenMessages = &admission_.Seen().Entries();
     (void)WriteMonitorStatusFile(statusPath_, report);
 }
@@ -108,21 +89,46 @@ bool MonitorEngine::Start(MonitorSession session) {
     queueCount_ = 0;
     baselineDone_ = false;
     failureMark_ = false;
+    lastCheck_ = L"-";
+    burstFolders_.clear();
+    outboxFullLogged_ = false;
+    heldForRules_ = 0;
+    notified_.clear();
+    pacing_ = SendPacing(deps_.Pacing);
+    rules_.NewSession();
 
-    sessionStart_ = ToTicksSince1970(TimeSource().Now());
+    const std::int64_t now = ToTicksSince1970(TimeSource().Now());
+    const std::filesystem::path outboxFolder = OutboxFolder(session_.ProfileFolder, name);
+    const std::optional<SessionRecord> previous = ReadSessionRecord(outboxFolder);
+    const std::optional<std::int64_t> resumeCutoff = ResumeCutoff(previous, now, kResumeWindow);
+    const bool resumed = session_.ResumeAtSignIn && resumeCutoff.has_value();
+    sessionStart_ = resumed ? *resumeCutoff : now;
     admission_.Reset(sessionStart_, session_.IncludeOldMessages);
+    ledger_.Clear();
     answers_.NewSession();
+    OpenOutbox();
+    (void)WriteSessionRecord(outboxFolder, SessionRecord{sessionStart_, SessionEnd::Running});
     if (deps_.CancelSends) {
         deps_.CancelSends(false);
     }
+    lastDelivery_ = TimeSource().SteadyNow();
     running_.store(true);
 
     WriteStatus(L"Running", L"-");
     deps_.KeepAwake(true);
     Log(L"Monitor session cutoff: " + FormatIso8601Utc(sessionStart_));
+    if (resumed) {
+        Log(L"Catching up on mail since " + LocalText(sessionStart_) +
+            L" (the previous session ended " +
+            (previous->Ended == SessionEnd::Windows ? L"with Windows" : L"unexpectedly") + L").");
+    }
     if (session_.IncludeOldMessages) {
         Log(L"Backlog mode is enabled (\"Also send existing unread emails\") - unread messages "
             L"received before this session started may still be sent for this session.");
+    }
+    if (outbox_.Count() > 0) {
+        Log(ToWideDecimal(static_cast<long long>(outbox_.Count())) +
+            L" notifications waiting from an earlier session are sent now.");
     }
 
     if (deps_.RunWorker) {
@@ -138,6 +144,7 @@ bool MonitorEngine::Start(MonitorSession session) {
             running_.store(false);
             deps_.KeepAwake(false);
             WriteStatus(L"Stopped", L"-");
+            (void)WriteSessionRecord(outboxFolder, SessionRecord{sessionStart_, SessionEnd::User});
             Log(L"Failed to start the monitor worker thread: " +
                 (failure.empty() ? std::wstring(L"no thread was created") : failure));
             return false;
@@ -149,7 +156,22 @@ bool MonitorEngine::Start(MonitorSession session) {
     return true;
 }
 
-void MonitorEngine::Stop() {
+void MonitorEngine::OpenOutbox() {
+    std::vector<std::wstring> problems;
+    outbox_.Open(OutboxFolder(session_.ProfileFolder, session_.ProfileName), deps_.OutboxSize,
+                 &problems);
+    for (const std::wstring& file : problems) {
+        Log(L"ERROR: The waiting notification " + file +
+            L" could not be read; it was set aside with the extension .unreadable.");
+    }
+    // A waiting notification's mail is handled: reading must not queue it a second time.
+    for (const auto& [sequence, record] : outbox_.Waiting()) {
+        ledger_.MarkWaiting(record);
+    }
+    waiting_.store(outbox_.Count());
+}
+
+void MonitorEngine::Stop(SessionEnd how) {
     if (!worker_.joinable() && !manualSession_) {
         return;
     }
@@ -162,16 +184,45 @@ void MonitorEngine::Stop() {
     }
     worker_ = std::thread();
     manualSession_ = false;
+    AbandonSend();
+    WriteBackNotificationTimes();
     deps_.KeepAwake(false);
     WriteStatus(L"Stopped", L"-");
+    const std::filesystem::path outboxFolder =
+        OutboxFolder(session_.ProfileFolder, session_.ProfileName);
+    std::optional<SessionRecord> record = ReadSessionRecord(outboxFolder);
+    (void)WriteSessionRecord(outboxFolder,
+                             SessionRecord{record ? record->LastCycleUtc : sessionStart_, how});
     Log(L"Monitor stopped for profile: " + session_.ProfileName);
+}
+
+void MonitorEngine::DiscardWaiting() {
+    if (running_.load() || worker_.joinable()) {
+        return;
+    }
+    outbox_.DiscardAll();
+    waiting_.store(0);
 }
 
 MonitorCycleResult MonitorEngine::RunCycle() {
     if (!manualSession_ || !running_.load()) {
         return MonitorCycleResult::StopRequested;
     }
-    return RunOneCycle();
+    const MonitorCycleResult result = RunOneCycle();
+    SendDue();
+    return result;
+}
+
+void MonitorEngine::SendDue() {
+    if (!manualSession_) {
+        return;
+    }
+    // The tests' launcher returns a send's thread once it has ended, so each pump settles the
+    // send it started; the loop ends when nothing more is due now.
+    do {
+        PumpSends();
+    } while (inFlight_ && running_.load());
+    WriteBackNotificationTimes();
 }
 
 void MonitorEngine::WorkerLoop() {
@@ -183,6 +234,7 @@ void MonitorEngine::WorkerLoop() {
         }
         WaitOneInterval();
     }
+    AbandonSend();
     watch_.reset();
     watchedFolders_.clear();
     Log(L"Monitor worker loop exiting (stop requested) for profile: " + session_.ProfileName);
@@ -215,371 +267,45 @@ void MonitorEngine::WaitOneInterval() {
     const Clock& clock = TimeSource();
     const auto deadline = clock.SteadyNow() + std::chrono::seconds(session_.CheckIntervalSeconds);
     while (running_.load() && !wakeRequested_.exchange(false) && clock.SteadyNow() < deadline) {
-        clock.SleepFor(kPollStep);
+        Idle(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock.SteadyNow()));
     }
 }
 
-MonitorCycleResult MonitorEngine::RunOneCycle() {
-    try {
-        return RunOneCycleUnguarded();
-    } catch (const std::exception& error) {
-        Log(L"Unhandled exception in monitor cycle: " + Utf8ToWide(error.what()) +
-            L". Continuing.");
-    } catch (...) {
-        Log(L"Unknown unhandled exception in monitor cycle. Continuing.");
-    }
-    failureMark_ = true;
-    return MonitorCycleResult::Failed;
+void MonitorEngine::Idle(std::chrono::milliseconds longest) {
+    PumpSends();
+    const bool busy = inFlight_.has_value();
+    TimeSource().SleepFor(std::clamp(longest, std::chrono::milliseconds(1),
+                                     busy ? kSendPollStep : kPollStep));
 }
 
-MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
-    Log(L"Monitor cycle started at " + LocalNow() + L".");
-    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); });
-
-    ProfileConfigStore store;
-    if (!store.ReadProfileConfig(configPath_)) {
-        Log(L"Monitor cycle failed: could not load config. Will retry next cycle.");
-        failureMark_ = true;
-        return MonitorCycleResult::ConfigLoadFailed;
+std::wstring MonitorEngine::RunningStatus() const {
+    const std::wstring waiting = ToWideDecimal(static_cast<long long>(outbox_.Count()));
+    if (heldForRules_ > 0) {
+        return L"Running \u2013 rules file unreadable, " + ToWideDecimal(heldForRules_) +
+               L" mails held";
     }
-    ProfileConfig config = store.Current();
-    FollowWatchedFolders(config.SelectedFolders);
-
-    const MailRead read = ReadMail(config);
-    if (read.Result == MonitorCycleResult::StopRequested ||
-        read.Result == MonitorCycleResult::LateReadDiscarded) {
-        return read.Result;
+    if (outbox_.Count() > 0 && TimeSource().SteadyNow() - lastDelivery_ >= kUnreachableAfter) {
+        return L"Running \u2013 Telegram unreachable, " + waiting + L" waiting";
     }
-    const std::wstring cycleTime = LocalNow();
-    if (read.Result != MonitorCycleResult::Completed) {
-        return RecordFailedRead(read, cycleTime);
-    }
-    if (failureMark_) {
-        Log(L"Outlook reconnected successfully.");
-    }
-    const CycleTally tally = AdmitAndDeliver(read.Messages, config);
-    return RecordCycle(tally, cycleTime);
+    return L"Running";
 }
 
-MonitorEngine::MailRead MonitorEngine::ReadMail(const ProfileConfig& config) {
-    MailRead read;
-    const bool includeOld = session_.IncludeOldMessages;
-    const std::int32_t limit = includeOld ? 50 : 5;
-    read.TimeoutSeconds = std::max<std::int64_t>(kMinimumReadTimeoutSeconds,
-                                                 3 * std::int64_t{session_.CheckIntervalSeconds});
-
-    // A read abandoned by an earlier cycle that is still blocked in Outlook is waited for
-    // instead of stacking another blocked thread on top of it.
-    const bool waitingForAbandoned = abandonedRead_ && !abandonedRead_->Done.load();
-    std::shared_ptr<OutlookReadOutcome> outcome =
-        waitingForAbandoned ? abandonedRead_ : std::make_shared<OutlookReadOutcome>();
-    ReadingThreadGuard reading(abandonedRead_, outcome);
-    if (!waitingForAbandoned) {
-        abandonedRead_.reset();
-        // The thread owns copies of everything it uses, so it may outlive the cycle and the
-        // engine.
-        reading.thread = deps_.LaunchThread([outcome, folders = config.SelectedFolders, limit,
-                                             includeOld, reader = deps_.ReadFolders]() {
-            std::vector<MailSnapshot> messages;
-            bool ok = false;
-            try {
-                ok = reader && reader(folders, limit, includeOld, messages);
-            } catch (...) {
-                ok = false;
-            }
-            if (!ok) {
-                messages.clear();
-            }
-            outcome->Messages = std::move(messages);
-            outcome->Ok = ok;
-            outcome->Done.exchange(true, std::memory_order_seq_cst);
-        });
+void MonitorEngine::ReportProgress() {
+    waiting_.store(outbox_.Count());
+    if (session_.OnStatus) {
+        session_.OnStatus(MonitorProgress{lastCheck_, messagesSent_, queueCount_,
+                                          static_cast<std::int32_t>(outbox_.Count()),
+                                          RunningStatus()});
     }
-
-    const Clock& clock = TimeSource();
-    const auto deadline = clock.SteadyNow() + std::chrono::seconds(read.TimeoutSeconds);
-    while (!outcome->Done.load()) {
-        if (!running_.load() || clock.SteadyNow() >= deadline) {
-            break;
-        }
-        clock.SleepFor(kPollStep);
-    }
-    const bool done = outcome->Done.load();
-    if (done && reading.thread.joinable()) {
-        reading.thread.join();
-    }
-    if (!running_.load()) {
-        read.Result = MonitorCycleResult::StopRequested;  // the guard abandons a read still running
-    } else if (!done) {
-        read.Result = MonitorCycleResult::TimedOut;  // the guard abandons the reading thread
-    } else if (waitingForAbandoned) {
-        abandonedRead_.reset();
-        Log(L"An Outlook check abandoned by an earlier cycle has finished; its result was "
-            L"discarded. Outlook will be read again next cycle.");
-        failureMark_ = true;
-        read.Result = MonitorCycleResult::LateReadDiscarded;
-    } else if (outcome->Ok) {
-        read.Result = MonitorCycleResult::Completed;
-        read.Messages = std::move(outcome->Messages);
-    } else {
-        read.Result = MonitorCycleResult::ReadFailed;
-    }
-    return read;
-}
-
-MonitorEngine::CycleTally MonitorEngine::AdmitAndDeliver(const std::vector<MailSnapshot>& messages,
-                                                         ProfileConfig& config) {
-    // Admission and delivery alternate per message: delivering a message remembers it, so a copy
-    // of it later in the same read (another folder) is refused.
-    CycleTally tally;
-    const auto log = [this](const std::wstring& line) { Log(line); };
-    for (const MailSnapshot& message : messages) {
-        if (!running_.load()) {
-            break;  // what is left is read again by the next session
-        }
-        if (admission_.Admit(message, log)) {
-            Deliver(message, config, tally);
-        }
-    }
-    return tally;
-}
-
-MonitorCycleResult MonitorEngine::RecordCycle(const CycleTally& tally,
-                                              const std::wstring& cycleTime) {
-    if (!baselineDone_) {
-        Log(session_.IncludeOldMessages
-                ? L"Baseline completed (backlog mode) - unread messages received before this "
-                  L"session started may still have been sent."
-                : L"Baseline completed. Old messages will not be sent.");
-        baselineDone_ = true;
-    }
-    if (!tally.Notified.empty()) {
-        WriteBackNotificationTimes(tally.Notified);
-    }
-    ReportCycle(cycleTime, L"Running");
-    Log(L"Monitor cycle completed at " + cycleTime + L". New messages: " +
-        ToWideDecimal(tally.NewMessages));
-    failureMark_ = false;
-    return MonitorCycleResult::Completed;
-}
-
-MonitorCycleResult MonitorEngine::RecordFailedRead(const MailRead& read,
-                                                   const std::wstring& cycleTime) {
-    failureMark_ = true;
-    if (read.Result == MonitorCycleResult::ReadFailed) {
-        Log(L"Monitor cycle failed: could not read Outlook messages. Will retry next cycle.");
-        ReportCycle(cycleTime, L"Outlook Read Failed");
-    } else {
-        Log(L"Monitor cycle timed out after " + ToWideDecimal(read.TimeoutSeconds) +
-            L"s waiting for Outlook (it may be unresponsive, or showing a security prompt it "
-            L"cannot receive input for, e.g. while the session is locked). Will retry next "
-            L"cycle.");
-        ReportCycle(cycleTime, L"Outlook Check Timed Out");
-    }
-    return read.Result;
 }
 
 void MonitorEngine::ReportCycle(const std::wstring& cycleTime, const std::wstring& status) {
+    lastCheck_ = cycleTime;
+    waiting_.store(outbox_.Count());
     WriteStatus(status, cycleTime);
     if (session_.OnStatus) {
-        session_.OnStatus(cycleTime, messagesSent_, queueCount_, status);
-    }
-}
-
-void MonitorEngine::Deliver(const MailSnapshot& message, ProfileConfig& config, CycleTally& tally) {
-    RuleDecision verdict;
-    try {
-        verdict = rules_.Evaluate(message);
-    } catch (...) {
-        Log(L"Rule evaluation failed. Falling back to default behavior.");
-        verdict = RuleDecision();
-    }
-    if (rules_.Enabled()) {
-        Log(L"Rules evaluated for message: " + message.Subject + L". Matched: " +
-            (verdict.MatchedRuleName.empty() ? std::wstring(L"none") : verdict.MatchedRuleName) +
-            L". Final action: " +
-            (verdict.FinalAction.empty() ? std::wstring(L"none") : verdict.FinalAction) + L".");
-    }
-    ++tally.NewMessages;
-
-    if (!verdict.ShouldSend) {
-        admission_.Remember(message);
-        Log(L"Notification skipped by rule: " +
-            (verdict.MatchedRuleName.empty() ? verdict.Reason : verdict.MatchedRuleName));
-        return;
-    }
-
-    const std::wstring title = ChooseTitle(message, config, verdict);
-    const std::wstring key = IdentifyMessage(message).Key;
-    int allowed = 0;
-    int refused = 0;
-    bool attempted = false;
-    bool reached = false;
-    for (RecipientEntry& recipient : config.Recipients) {
-        if (!recipient.Allowed) {
-            continue;
-        }
-        ++allowed;
-        if (!running_.load()) {
-            return;  // stopping: the message stays unsent and unremembered
-        }
-        if (answers_.Refused(key, recipient.ChatId)) {
-            ++refused;
-            continue;
-        }
-        // A pause Telegram asked for holds every recipient of the bot; the message stays queued.
-        if (!answers_.MaySend(session_.BotToken, TimeSource().SteadyNow())) {
-            continue;
-        }
-        attempted = true;
-        const SendResult sent = SendTo(recipient.ChatId, title, message.Subject);
-        if (!sent.ok) {
-            refused += HandleFailedSend(sent, key, recipient, message.Subject) ? 1 : 0;
-            continue;
-        }
-        const std::wstring when = LocalNow();
-        recipient.LastNotification = when;
-        tally.Notified.emplace_back(recipient.ChatId, when);
-        if (session_.OnRecipientNotified) {
-            session_.OnRecipientNotified(recipient.ChatId, when);
-        }
-        reached = true;
-    }
-
-    const std::wstring summary =
-        message.ReceivedTime + L" | " + message.SenderName + L" | " + message.Subject;
-    if (reached) {
-        ++messagesSent_;
-        admission_.Remember(message);
-        answers_.Forget(key);
-        Log(L"Telegram sent: " + summary);
-    } else if (allowed > 0 && refused == allowed) {
-        admission_.Remember(message);
-        answers_.Forget(key);
-        Log(L"Telegram refused by every recipient, not retried: " + summary);
-    } else if (attempted) {
-        ++queueCount_;
-        Log(L"Telegram failed, will retry: " + summary);
-    } else if (allowed > 0) {
-        ++queueCount_;  // held by a pause; the wait was logged when Telegram asked for it
-    } else {
-        ++queueCount_;
-        Log(L"No allowed Telegram recipients configured.");
-    }
-}
-
-bool MonitorEngine::HandleFailedSend(const SendResult& sent, const std::wstring& messageKey,
-                                     const RecipientEntry& recipient, const std::wstring& subject) {
-    switch (ClassifySend(sent)) {
-        case SendVerdict::Pause:
-            answers_.Pause(session_.BotToken, TimeSource().SteadyNow(), sent.retryAfterSeconds);
-            Log(L"Telegram asked to wait " + ToWideDecimal(sent.retryAfterSeconds) +
-                L" s before sending again.");
-            return false;
-        case SendVerdict::Refused:
-            if (answers_.Refuse(messageKey, recipient.ChatId)) {
-                Log(L"WARNING: Telegram refuses messages to recipient " + recipient.DisplayName +
-                    L" (" + recipient.ChatId + L"): " + sent.reason +
-                    L" Messages refused this way are not retried; check this recipient in Manage "
-                    L"Recipients.");
-                return true;
-            }
-            break;
-        case SendVerdict::Delivered:
-        case SendVerdict::Retry:
-            break;
-    }
-    Log(L"Telegram send failed for recipient " + recipient.ChatId + L": " + subject + L" - " +
-        sent.reason);
-    return ClassifySend(sent) == SendVerdict::Refused;
-}
-
-SendResult MonitorEngine::SendTo(const std::wstring& chatId, const std::wstring& title,
-                                 const std::wstring& body) {
-    // The only place the engine sends through a provider.
-    std::unique_ptr<NotificationProvider> provider =
-        deps_.MakeProvider ? deps_.MakeProvider(session_.BotToken, chatId) : nullptr;
-    if (!provider) {
-        SendResult none;
-        none.reason = L"No notification channel is available.";
-        return none;
-    }
-    // The send runs on a thread of its own so a stop never waits for Telegram: a send still
-    // running when the session stops is abandoned (and its request cancelled) and counts as not
-    // sent.
-    struct Outcome {
-        std::atomic<bool> Done{false};
-        SendResult Result;
-        std::exception_ptr Thrown;  // rethrown on the worker, where the cycle contains it
-    };
-    auto outcome = std::make_shared<Outcome>();
-    std::thread sending = deps_.LaunchThread(
-        [outcome, provider = std::shared_ptr<NotificationProvider>(std::move(provider)), title,
-         body] {
-            try {
-                outcome->Result = provider->Send(title, body);
-            } catch (...) {
-                outcome->Thrown = std::current_exception();
-            }
-            outcome->Done.store(true);
-        });
-    const Clock& clock = TimeSource();
-    while (!outcome->Done.load() && running_.load()) {
-        clock.SleepFor(kSendPollStep);
-    }
-    if (!outcome->Done.load()) {
-        sending.detach();
-        SendResult cut;
-        cut.reason = L"The send was cut short because monitoring is stopping.";
-        return cut;
-    }
-    sending.join();
-    if (outcome->Thrown) {
-        std::rethrow_exception(outcome->Thrown);
-    }
-    return outcome->Result;
-}
-
-std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
-                                        const RuleDecision& verdict) {
-    if (!verdict.TitleOverride.empty()) {
-        Log(L"Notification title overridden by rule (" +
-            (verdict.MatchedRuleName.empty() ? std::wstring(L"unknown rule")
-                                             : verdict.MatchedRuleName) +
-            L"). Final title: " + verdict.TitleOverride + L".");
-        return verdict.TitleOverride;
-    }
-    if (!config.UseSameTitle) {
-        for (const FolderTitle& folderTitle : config.FolderTitles) {
-            if (folderTitle.FolderPath == message.FolderPath) {
-                return folderTitle.Title.empty() ? std::wstring(kDefaultTitle) : folderTitle.Title;
-            }
-        }
-        return kDefaultTitle;
-    }
-    return config.DefaultTitle.empty() ? std::wstring(kDefaultTitle) : config.DefaultTitle;
-}
-
-void MonitorEngine::WriteBackNotificationTimes(
-    const std::vector<std::pair<std::wstring, std::wstring>>& notified) {
-    // The window may have saved the profile during this cycle: start from the file as it is
-    // now and change nothing but the notification times of the recipients just notified. The
-    // file lock is held only for this re-read and write, never while reading Outlook or sending.
-    const ProfileUpdateResult result =
-        UpdateProfileConfig(configPath_, [&notified](ProfileConfig& current) {
-            for (const auto& [chatId, when] : notified) {
-                for (RecipientEntry& recipient : current.Recipients) {
-                    if (recipient.ChatId == chatId) {
-                        recipient.LastNotification = when;
-                    }
-                }
-            }
-        });
-    if (result == ProfileUpdateResult::ReadFailed) {
-        Log(L"Could not re-read " + configPath_.wstring() +
-            L" to record notification times; skipped for this cycle.");
-    } else if (result == ProfileUpdateResult::WriteFailed) {
-        Log(L"Could not write notification times to " + configPath_.wstring() + L".");
+        session_.OnStatus(MonitorProgress{cycleTime, messagesSent_, queueCount_,
+                                          static_cast<std::int32_t>(outbox_.Count()), status});
     }
 }
 

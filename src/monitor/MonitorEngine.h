@@ -1,6 +1,8 @@
-// The monitor engine: one worker thread per session that, once per check interval, reads the
-// watched Outlook folders on an abandonable reading thread, admits what is new, passes it
-// through the Notification Rules and sends it to every allowed Telegram recipient.
+// The monitor engine: one worker thread per session. A message's road is a straight line of
+// stages: read (Outlook, on an abandonable thread) -> admit (new for this session?) -> decide
+// (rules, title, recipients) -> outbox (durable) -> send (paced, abandonable) -> settle
+// (remember, count, write back). Reading never waits for sending: the worker sends between
+// and during reads, one request at a time.
 #pragma once
 
 #include <atomic>
@@ -9,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -16,9 +20,14 @@
 
 #include "common/Clock.h"
 #include "monitor/DeliveryAnswers.h"
+#include "monitor/HandledLedger.h"
 #include "monitor/MailWatch.h"
 #include "monitor/MonitorAdmission.h"
 #include "monitor/MonitorRules.h"
+#include "monitor/Outbox.h"
+#include "monitor/SendPacing.h"
+#include "monitor/SessionRecord.h"
+#include "outlook/FolderWalk.h"
 #include "outlook/MailSnapshot.h"
 #include "profile/ProfileConfig.h"
 #include "telegram/NotificationProvider.h"
@@ -26,17 +35,21 @@
 namespace wrenpost {
 
 using MonitorLogCallback = std::function<void(const std::wstring& line)>;
-using MonitorStatusCallback =
-    std::function<void(const std::wstring& lastCheck, std::int32_t messagesSent,
-                       std::int32_t queueCount, const std::wstring& status)>;
+// What the window shows of a session.
+struct MonitorProgress {
+    std::wstring LastCheck;
+    std::int32_t MessagesSent = 0;
+    std::int32_t QueueCount = 0;  // send attempts that reached nobody (Monitor.json's QueueCount)
+    std::int32_t Waiting = 0;     // notifications in the outbox
+    std::wstring Status;
+};
+using MonitorStatusCallback = std::function<void(const MonitorProgress& progress)>;
 using RecipientNotifiedCallback =
     std::function<void(const std::wstring& chatId, const std::wstring& when)>;
 
-// Reads the newest messages of the watched folders; runs on a reading thread of its own, may
-// block for as long as Outlook does, and may outlive the engine. True when anything was read.
-using FolderReader =
-    std::function<bool(const std::vector<SelectedFolder>& folders, std::int32_t perFolderLimit,
-                       bool includeOldMessages, std::vector<MailSnapshot>& messages)>;
+// Finds the new mail of the watched folders; runs on a reading thread of its own, may block for
+// as long as Outlook does, and may outlive the engine.
+using FolderReader = std::function<MailReadResult(const MailReadRequest& request)>;
 // One provider per (bot token, chat id); null counts as a failed send.
 using ProviderFactory = std::function<std::unique_ptr<NotificationProvider>(
     const std::wstring& botToken, const std::wstring& chatId)>;
@@ -56,14 +69,17 @@ struct MonitorDependencies {
     std::function<void(bool)> CancelSends;
     // Started with the worker; null: new mail is found by the checks alone.
     MailWatchFactory WatchMail;
+    // Parameters, so tests can use small ones.
+    WalkLimits Walk;
+    OutboxLimits OutboxSize;
+    PacingLimits Pacing;
 };
 
 // Shared by the worker and one reading thread; the reading thread stores Ok and Messages, then
 // sets Done last.
 struct OutlookReadOutcome {
     std::atomic<bool> Done{false};
-    bool Ok = false;
-    std::vector<MailSnapshot> Messages;
+    MailReadResult Found;
 };
 
 // What one session monitors and whom it tells.
@@ -77,6 +93,8 @@ struct MonitorSession {
     MonitorLogCallback OnLog;
     MonitorStatusCallback OnStatus;
     RecipientNotifiedCallback OnRecipientNotified;
+    // Resumed at sign-in: the cut-off may be the previous session's last check (SessionRecord.h).
+    bool ResumeAtSignIn = false;
 };
 
 enum class MonitorCycleResult {
@@ -99,56 +117,87 @@ public:
     // False when a session is already running or no worker could be created (the engine then
     // stays stopped and the keep-awake request is released).
     [[nodiscard]] bool Start(MonitorSession session);
-    // Ends the session: joins the worker (never waits for a hung Outlook call), releases the
-    // keep-awake request and writes the final status file. Does nothing when stopped.
-    void Stop();
+    // Ends the session: joins the worker (never waits for a hung Outlook call or a send),
+    // releases the keep-awake request and writes the final status file and how the session
+    // ended. What waits in the outbox stays there. Does nothing when stopped.
+    void Stop(SessionEnd how = SessionEnd::User);
     bool IsRunning() const { return running_.load(); }
+    // Notifications in the outbox of the running (or last) session; any thread.
+    std::size_t WaitingNotifications() const { return waiting_.load(); }
+    // Deletes what waits in the stopped session's outbox (an unsaved session the user ends).
+    void DiscardWaiting();
 
-    // One cycle on the calling thread, without the wait that follows it; for sessions started
-    // with RunWorker = false.
+    // One cycle on the calling thread, then every send due at once; for sessions started with
+    // RunWorker = false.
     MonitorCycleResult RunCycle();
+    // Every send due now, on the calling thread; for sessions started with RunWorker = false.
+    void SendDue();
 
 private:
-    // What the read step brought back; Messages only when Result is Completed.
     struct MailRead {
         MonitorCycleResult Result = MonitorCycleResult::ReadFailed;
-        std::vector<MailSnapshot> Messages;
+        MailReadResult Found;
         std::int64_t TimeoutSeconds = 0;
     };
-    // What admission and delivery did in one cycle, for the record step.
     struct CycleTally {
         int NewMessages = 0;
-        std::vector<std::pair<std::wstring, std::wstring>> Notified;  // chat id, local time
+        int Held = 0;
+        bool HeldForRules = false;
+    };
+    // A send under way on a thread of its own.
+    struct SendOutcome {
+        std::atomic<bool> Done{false};
+        SendResult Result;
+        std::exception_ptr Thrown;  // rethrown on the worker, where the cycle contains it
+    };
+    struct InFlight {
+        std::shared_ptr<SendOutcome> Outcome;
+        std::thread Thread;
+        std::int64_t Sequence = 0;
+        std::wstring ChatId;
     };
 
+    // Session (MonitorEngine.cpp)
+    void OpenOutbox();
     void WorkerLoop();
     void StartWatch();
     void FollowWatchedFolders(const std::vector<SelectedFolder>& folders);
     void WaitOneInterval();
+    // Sleeps one step, sending what is due meanwhile.
+    void Idle(std::chrono::milliseconds longest);
+    void WriteStatus(const std::wstring& status, const std::wstring& lastCheck);
+    void ReportCycle(const std::wstring& cycleTime, const std::wstring& status);
+    void ReportProgress();
+    std::wstring RunningStatus() const;
+    void Log(const std::wstring& line) const;
+    std::wstring LocalNow() const;
+    std::wstring LocalText(std::int64_t ticksUtc) const;
+    const Clock& TimeSource() const;
+
+    // One cycle (MonitorCycle.cpp)
     MonitorCycleResult RunOneCycle();
     MonitorCycleResult RunOneCycleUnguarded();
-
-    // The steps of one cycle, in order.
     MailRead ReadMail(const ProfileConfig& config);
-    CycleTally AdmitAndDeliver(const std::vector<MailSnapshot>& messages, ProfileConfig& config);
-    void Deliver(const MailSnapshot& message, ProfileConfig& config, CycleTally& tally);
-    SendResult SendTo(const std::wstring& chatId, const std::wstring& title,
-                      const std::wstring& body);
-    // Acts on a failed send's answer; true when the recipient refused the message for good.
-    bool HandleFailedSend(const SendResult& sent, const std::wstring& messageKey,
-                          const RecipientEntry& recipient, const std::wstring& subject);
+    MailReadRequest ReadRequest(const ProfileConfig& config);
+    CycleTally AdmitDecideQueue(std::vector<MailSnapshot> messages);
+    // False when the mail must wait in Outlook (no room, or the disk refused).
+    bool Queue(const MailSnapshot& message, const RuleDecision& verdict);
+    std::wstring ChooseTitle(const MailSnapshot& message, const RuleDecision& verdict);
+    void LogBursts(const MailReadResult& found);
     MonitorCycleResult RecordCycle(const CycleTally& tally, const std::wstring& cycleTime);
     MonitorCycleResult RecordFailedRead(const MailRead& read, const std::wstring& cycleTime);
 
-    std::wstring ChooseTitle(const MailSnapshot& message, const ProfileConfig& config,
-                             const RuleDecision& verdict);
-    void WriteBackNotificationTimes(
-        const std::vector<std::pair<std::wstring, std::wstring>>& notified);
-    void WriteStatus(const std::wstring& status, const std::wstring& lastCheck);
-    void ReportCycle(const std::wstring& cycleTime, const std::wstring& status);
-    void Log(const std::wstring& line) const;
-    std::wstring LocalNow() const;
-    const Clock& TimeSource() const;
+    // Sending and settling (MonitorDelivery.cpp)
+    void PumpSends();
+    bool FinishSend();
+    bool StartNextSend();
+    void StartSend(std::int64_t sequence, const OutboxRecord& record, const std::wstring& chatId,
+                   std::chrono::steady_clock::time_point now);
+    void AbandonSend();
+    void Settle(OutboxRecord& record, OutboxRecipient& recipient, const SendResult& sent);
+    bool RecipientAllowed(const std::wstring& chatId) const;
+    void SaveRecord(const OutboxRecord& record);
+    void WriteBackNotificationTimes();
 
     MonitorDependencies deps_;
     MonitorSession session_;
@@ -163,9 +212,21 @@ private:
     std::int32_t queueCount_ = 0;
     bool baselineDone_ = false;
     bool failureMark_ = false;
+    std::wstring lastCheck_ = L"-";
+    ProfileConfig config_;  // as read by the last cycle: titles and who may receive
     MessageAdmission admission_;
+    HandledLedger ledger_;
     MonitorRules rules_;
     DeliveryAnswers answers_;
+    SendPacing pacing_;
+    Outbox outbox_;
+    std::atomic<std::size_t> waiting_{0};
+    std::optional<InFlight> inFlight_;
+    std::chrono::steady_clock::time_point lastDelivery_{};
+    std::vector<std::pair<std::wstring, std::wstring>> notified_;  // chat id, local time
+    std::set<std::wstring> burstFolders_;  // folders whose burst was logged
+    bool outboxFullLogged_ = false;
+    int heldForRules_ = 0;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.
     std::shared_ptr<OutlookReadOutcome> abandonedRead_;
     // Touched by the worker only (Start and Stop run while no worker exists).

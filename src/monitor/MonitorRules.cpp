@@ -9,7 +9,8 @@
 
 namespace wrenpost {
 
-void MonitorRules::Reload(const std::filesystem::path& rulesPath, const LogLine& log) {
+void MonitorRules::Reload(const std::filesystem::path& rulesPath, const LogLine& log,
+                          const std::wstring&) {
     enabled_ = false;
     active_.clear();
     RulesFile file;

@@ -18,7 +18,10 @@ public:
 
     // Reads the rules file again and logs what this cycle will use; a damaged or unreadable file
     // leaves the rules switched off.
-    void Reload(const std::filesystem::path& rulesPath, const LogLine& log);
+    void Reload(const std::filesystem::path& rulesPath, const LogLine& log,
+                const std::wstring& localNow);
+    void NewSession() {}
+    bool Usable() const { return true; }
 
     bool Enabled() const { return enabled_; }
     // May throw; the caller falls back to the initial RuleDecision.

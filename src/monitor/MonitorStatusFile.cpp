@@ -39,6 +39,7 @@ std::wstring FormatMonitorStatus(const MonitorStatusReport& report) {
     AppendStringMember(out, L"  ", L"LastCheck", report.LastCheck, true);
     AppendCountMember(out, L"MessagesSent", report.MessagesSent);
     AppendCountMember(out, L"QueueCount", report.QueueCount);
+    AppendCountMember(out, L"OutboxCount", report.OutboxCount);
     out += L"  \"SeenMessages\": [\n";
     std::size_t index = 0;
     if (report.SeenMessages) {

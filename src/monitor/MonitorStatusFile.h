@@ -17,6 +17,7 @@ struct MonitorStatusReport {
     std::wstring LastCheck;
     std::int32_t MessagesSent = 0;
     std::int32_t QueueCount = 0;
+    std::int32_t OutboxCount = 0;  // notifications waiting to be sent
     const std::deque<MailSnapshot>* SeenMessages = nullptr;  // oldest first; null = none
 };
 

@@ -32,7 +32,7 @@ namespace {
 struct MonitorStatusRecord final : PostedRecord {
     std::wstring lastCheck;
     std::int32_t messagesSent = 0;
-    std::int32_t queueCount = 0;
+    std::int32_t waiting = 0;  // the outbox: what "Queue:" shows
     std::wstring status;
 };
 
@@ -51,7 +51,7 @@ void MainWindow::CreateMonitorEngine() {
 bool MainWindow::OnMonitorMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kMonitorStatusMessage) {
         if (auto record = AdoptRecord<MonitorStatusRecord>(wParam, lParam)) {
-            OnMonitorStatus(record->lastCheck, record->messagesSent, record->queueCount,
+            OnMonitorStatus(record->lastCheck, record->messagesSent, record->waiting,
                             record->status);
         }
         return true;
@@ -151,13 +151,12 @@ void MainWindow::StartMonitoring() {
     tray_.SetState(TrayState::Stopping);
     session.OnLog = [log = &log_](const std::wstring& line) { log->Info(line); };
     // The worker reaches the window only through posted records.
-    session.OnStatus = [window = Window()](const std::wstring& lastCheck, std::int32_t sent,
-                                           std::int32_t queue, const std::wstring& status) {
+    session.OnStatus = [window = Window()](const MonitorProgress& progress) {
         auto record = std::make_unique<MonitorStatusRecord>();
-        record->lastCheck = lastCheck;
-        record->messagesSent = sent;
-        record->queueCount = queue;
-        record->status = status;
+        record->lastCheck = progress.LastCheck;
+        record->messagesSent = progress.MessagesSent;
+        record->waiting = progress.Waiting;
+        record->status = progress.Status;
         PostRecord(window, kMonitorStatusMessage, std::move(record));
     };
     session.OnRecipientNotified = [window = Window()](const std::wstring& chatId,

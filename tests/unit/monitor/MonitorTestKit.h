@@ -53,8 +53,8 @@ struct ReadStep {
 class ScriptedReader {
 public:
     struct Call {
-        std::int32_t Limit = 0;
         bool IncludeOld = false;
+        MailReadRequest Request;
     };
 
     ~ScriptedReader() { Release(); }
@@ -78,9 +78,9 @@ public:
     }
 
     FolderReader Reader() {
-        return [s = s_](auto&, std::int32_t limit, bool includeOld, auto& out) {
+        return [s = s_](const MailReadRequest& request) {
             std::unique_lock lock(s->mutex);
-            s->calls.push_back({limit, includeOld});
+            s->calls.push_back({request.IncludeOld, request});
             if (!s->steps.empty()) {
                 s->last = std::move(s->steps.front());
                 s->steps.pop_front();
@@ -92,8 +92,7 @@ public:
             if (step.Throw) {
                 throw std::runtime_error("Outlook went away");
             }
-            out = step.Messages;
-            return step.Ok;
+            return MailReadResult{step.Ok, step.Messages, {}};
         };
     }
     // With `firstIsWorker`, the first launch is the session's worker and is not waited for.
@@ -150,8 +149,17 @@ struct CallbackProvider final : NotificationProvider {
 };
 
 struct StatusReport {
-    std::int32_t Sent = 0, Queued = 0;
+    std::int32_t Sent = 0, Queued = 0, Waiting = 0;
+    std::wstring Status;
 };
+
+// No rate limits, and the real back-off of a chat that failed for now.
+inline PacingLimits Unpaced() {
+    PacingLimits limits;
+    limits.PerChatGap = limits.GroupWindow = limits.BotWindow = std::chrono::milliseconds(0);
+    limits.GroupMessagesPerWindow = limits.BotMessagesPerWindow = 0;
+    return limits;
+}
 
 inline RecipientEntry Recipient(const std::wstring& chatId, bool allowed = true) {
     return {chatId, L"Chat " + chatId, allowed, L"2025-12-01 10:00:00", L"Never"};
@@ -194,14 +202,15 @@ protected:
         };
     }
     MonitorDependencies Dependencies(bool runWorker = false) {
-        return {reader.Reader(),
-                Channel(),
-                &clock,
-                [this](bool on) { keepAwake.push_back(on); },
-                reader.Launcher(runWorker),
-                runWorker,
-                nullptr,
-                nullptr};
+        MonitorDependencies deps;
+        deps.ReadFolders = reader.Reader();
+        deps.MakeProvider = Channel();
+        deps.TimeSource = &clock;
+        deps.KeepAwake = [this](bool on) { keepAwake.push_back(on); };
+        deps.LaunchThread = reader.Launcher(runWorker);
+        deps.RunWorker = runWorker;
+        deps.Pacing = Unpaced();
+        return deps;
     }
     MonitorSession Session(std::int32_t interval = 600, bool includeOld = false) {
         return {L"Work",
@@ -210,8 +219,8 @@ protected:
                 interval,
                 includeOld,
                 [this](auto& line) { lines.push_back(line); },
-                [this](auto&, int sentCount, int queued, auto&) {
-                    last = {sentCount, queued};
+                [this](const MonitorProgress& p) {
+                    last = {p.MessagesSent, p.QueueCount, p.Waiting, p.Status};
                 },
                 [this](auto& chatId, auto& when) { notified.emplace_back(chatId, when); }};
     }

@@ -1,0 +1,257 @@
+// Sending what waits in the outbox, one request at a time, paced; and settling each answer.
+#include <algorithm>
+#include <set>
+
+#include "common/Text.h"
+#include "monitor/MonitorEngine.h"
+
+namespace wrenpost {
+namespace {
+
+std::wstring Summary(const OutboxRecord& record) {
+    return record.ReceivedTime + L" | " + record.SenderName + L" | " + record.Subject;
+}
+
+bool AnyDelivered(const OutboxRecord& record) {
+    return std::any_of(record.Recipients.begin(), record.Recipients.end(),
+                       [](const OutboxRecipient& r) { return r.State == RecipientState::Delivered; });
+}
+
+}  // namespace
+
+void MonitorEngine::PumpSends() {
+    // Runs inside and between cycles: nothing thrown here may end the worker.
+    try {
+        if (inFlight_ && !FinishSend()) {
+            return;  // still under way
+        }
+        if (running_.load()) {
+            (void)StartNextSend();
+        }
+    } catch (const std::exception& error) {
+        Log(L"Unhandled exception while sending: " + Utf8ToWide(error.what()) + L". Continuing.");
+    } catch (...) {
+        Log(L"Unknown unhandled exception while sending. Continuing.");
+    }
+}
+
+bool MonitorEngine::RecipientAllowed(const std::wstring& chatId) const {
+    return std::any_of(config_.Recipients.begin(), config_.Recipients.end(),
+                       [&](const RecipientEntry& r) { return r.Allowed && r.ChatId == chatId; });
+}
+
+bool MonitorEngine::StartNextSend() {
+    const auto now = TimeSource().SteadyNow();
+    // A pause Telegram asked for holds every recipient of the bot.
+    if (outbox_.Count() == 0 || !answers_.MaySend(session_.BotToken, now)) {
+        return false;
+    }
+    // Per chat in queue order: a chat whose oldest notification cannot go yet sends nothing newer.
+    std::set<std::wstring> waitingChats;
+    std::vector<OutboxRecord> changed;
+    bool started = false;
+    for (const auto& [sequence, stored] : outbox_.Waiting()) {
+        OutboxRecord record = stored;
+        bool recordChanged = false;
+        for (OutboxRecipient& recipient : record.Recipients) {
+            if (started || recipient.State != RecipientState::Pending ||
+                waitingChats.count(recipient.ChatId) != 0) {
+                continue;
+            }
+            if (!RecipientAllowed(recipient.ChatId)) {
+                recipient.State = RecipientState::Dropped;
+                recordChanged = true;
+                Log(L"Recipient " + recipient.ChatId +
+                    L" is no longer allowed in this profile; the notification \"" +
+                    record.Subject + L"\" is not sent to it.");
+                continue;
+            }
+            if (pacing_.NextAllowed(recipient.ChatId) > now) {
+                waitingChats.insert(recipient.ChatId);
+                continue;
+            }
+            StartSend(sequence, record, recipient.ChatId, now);
+            started = true;
+        }
+        if (recordChanged) {
+            changed.push_back(std::move(record));
+        }
+        if (started) {
+            break;
+        }
+    }
+    for (const OutboxRecord& record : changed) {
+        SaveRecord(record);
+    }
+    return started;
+}
+
+void MonitorEngine::StartSend(std::int64_t sequence, const OutboxRecord& record,
+                              const std::wstring& chatId, std::chrono::steady_clock::time_point now) {
+    InFlight sending;
+    sending.Outcome = std::make_shared<SendOutcome>();
+    sending.Sequence = sequence;
+    sending.ChatId = chatId;
+    pacing_.Sent(chatId, now);
+    std::unique_ptr<NotificationProvider> provider =
+        deps_.MakeProvider ? deps_.MakeProvider(session_.BotToken, chatId) : nullptr;
+    if (!provider) {
+        sending.Outcome->Result.reason = L"No notification channel is available.";
+        sending.Outcome->Done.store(true);
+    } else {
+        // On a thread of its own, so neither reading nor a stop waits for Telegram.
+        sending.Thread = deps_.LaunchThread(
+            [outcome = sending.Outcome,
+             provider = std::shared_ptr<NotificationProvider>(std::move(provider)),
+             title = record.Title, body = record.Body] {
+                try {
+                    outcome->Result = provider->Send(title, body);
+                } catch (...) {
+                    outcome->Thrown = std::current_exception();
+                }
+                outcome->Done.store(true);
+            });
+    }
+    inFlight_ = std::move(sending);
+}
+
+bool MonitorEngine::FinishSend() {
+    if (!inFlight_->Outcome->Done.load()) {
+        return false;
+    }
+    InFlight sending = std::move(*inFlight_);
+    inFlight_.reset();
+    if (sending.Thread.joinable()) {
+        sending.Thread.join();
+    }
+    if (sending.Outcome->Thrown) {
+        std::rethrow_exception(sending.Outcome->Thrown);
+    }
+    const auto found = outbox_.Waiting().find(sending.Sequence);
+    if (found == outbox_.Waiting().end()) {
+        return true;
+    }
+    OutboxRecord record = found->second;
+    for (OutboxRecipient& recipient : record.Recipients) {
+        if (recipient.ChatId == sending.ChatId && recipient.State == RecipientState::Pending) {
+            Settle(record, recipient, sending.Outcome->Result);
+            break;
+        }
+    }
+    SaveRecord(record);
+    ReportProgress();
+    return true;
+}
+
+void MonitorEngine::AbandonSend() {
+    // A send still running when the session stops counts as not sent; its answer may never be
+    // known, so the notification stays waiting (it may reach that chat twice).
+    if (inFlight_ && inFlight_->Outcome->Done.load()) {
+        (void)FinishSend();
+    }
+    if (inFlight_) {
+        if (inFlight_->Thread.joinable()) {
+            inFlight_->Thread.detach();
+        }
+        inFlight_.reset();
+    }
+}
+
+void MonitorEngine::Settle(OutboxRecord& record, OutboxRecipient& recipient,
+                           const SendResult& sent) {
+    const auto now = TimeSource().SteadyNow();
+    const std::wstring& chatId = recipient.ChatId;
+    switch (ClassifySend(sent)) {
+        case SendVerdict::Delivered: {
+            const bool first = !AnyDelivered(record);
+            recipient.State = RecipientState::Delivered;
+            pacing_.Succeeded(chatId);
+            lastDelivery_ = now;
+            const std::wstring when = LocalNow();
+            notified_.emplace_back(chatId, when);
+            if (session_.OnRecipientNotified) {
+                session_.OnRecipientNotified(chatId, when);
+            }
+            if (first) {
+                ++messagesSent_;
+                Log(L"Telegram sent: " + Summary(record));
+            }
+            return;
+        }
+        case SendVerdict::Pause:
+            answers_.Pause(session_.BotToken, now, sent.retryAfterSeconds);
+            Log(L"Telegram asked to wait " + ToWideDecimal(sent.retryAfterSeconds) +
+                L" s before sending again.");
+            break;
+        case SendVerdict::Refused: {
+            recipient.State = RecipientState::Refused;
+            if (answers_.Refuse(record.MessageKey, chatId)) {
+                const auto entry =
+                    std::find_if(config_.Recipients.begin(), config_.Recipients.end(),
+                                 [&](const RecipientEntry& r) { return r.ChatId == chatId; });
+                const std::wstring name =
+                    entry != config_.Recipients.end() ? entry->DisplayName : chatId;
+                Log(L"WARNING: Telegram refuses messages to recipient " + name + L" (" + chatId +
+                    L"): " + sent.reason +
+                    L" Messages refused this way are not retried; check this recipient in Manage "
+                    L"Recipients.");
+            }
+            if (record.Settled() && !AnyDelivered(record)) {
+                Log(L"Telegram refused by every recipient, not retried: " + Summary(record));
+            }
+            return;
+        }
+        case SendVerdict::Rejected:
+            recipient.State = RecipientState::Dropped;
+            Log(L"ERROR: Telegram rejected the notification \"" + record.Subject +
+                L"\" for recipient " + chatId + L": " + sent.reason +
+                L" It is not sent to this recipient again.");
+            return;
+        case SendVerdict::Retry:
+            pacing_.Failed(chatId, now);
+            break;
+    }
+    Log(L"Telegram send failed for recipient " + chatId + L": " + record.Subject + L" - " +
+        sent.reason);
+    if (!AnyDelivered(record)) {
+        ++queueCount_;
+        Log(L"Telegram failed, will retry: " + Summary(record));
+    }
+}
+
+void MonitorEngine::SaveRecord(const OutboxRecord& record) {
+    std::wstring error;
+    if (!outbox_.Update(record, &error)) {
+        Log(L"ERROR: Could not record the delivery state of \"" + record.Subject +
+            L"\" in the outbox (" + error + L").");
+    }
+    waiting_.store(outbox_.Count());
+}
+
+void MonitorEngine::WriteBackNotificationTimes() {
+    if (notified_.empty()) {
+        return;
+    }
+    const auto notified = std::exchange(notified_, {});
+    // The window may have saved the profile during this cycle: start from the file as it is
+    // now and change nothing but the notification times of the recipients just notified. The
+    // file lock is held only for this re-read and write, never while reading Outlook or sending.
+    const ProfileUpdateResult result =
+        UpdateProfileConfig(configPath_, [&notified](ProfileConfig& current) {
+            for (const auto& [chatId, when] : notified) {
+                for (RecipientEntry& recipient : current.Recipients) {
+                    if (recipient.ChatId == chatId) {
+                        recipient.LastNotification = when;
+                    }
+                }
+            }
+        });
+    if (result == ProfileUpdateResult::ReadFailed) {
+        Log(L"Could not re-read " + configPath_.wstring() +
+            L" to record notification times; skipped for this cycle.");
+    } else if (result == ProfileUpdateResult::WriteFailed) {
+        Log(L"Could not write notification times to " + configPath_.wstring() + L".");
+    }
+}
+
+}  // namespace wrenpost
