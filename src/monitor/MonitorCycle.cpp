@@ -79,6 +79,7 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         return MonitorCycleResult::ConfigLoadFailed;
     }
     config_ = store.Current();
+    configKnown_ = true;
     FollowWatchedFolders(config_.SelectedFolders);
 
     MailRead read = ReadMail(config_);

@@ -43,7 +43,7 @@ bool MonitorEngine::RecipientAllowed(const std::wstring& chatId) const {
 bool MonitorEngine::StartNextSend() {
     const auto now = TimeSource().SteadyNow();
     // A pause Telegram asked for holds every recipient of the bot.
-    if (outbox_.Count() == 0 || !answers_.MaySend(session_.BotToken, now)) {
+    if (outbox_.Count() == 0 || !configKnown_ || !answers_.MaySend(session_.BotToken, now)) {
         return false;
     }
     // Per chat in queue order: a chat whose oldest notification cannot go yet sends nothing newer.

@@ -96,6 +96,9 @@ bool MonitorEngine::Start(MonitorSession session) {
     notified_.clear();
     pacing_ = SendPacing(deps_.Pacing);
     rules_.NewSession();
+    ProfileConfigStore store;
+    configKnown_ = store.ReadProfileConfig(configPath_);
+    config_ = configKnown_ ? store.Current() : ProfileConfig();
 
     const std::int64_t now = ToTicksSince1970(TimeSource().Now());
     const std::filesystem::path outboxFolder = OutboxFolder(session_.ProfileFolder, name);

@@ -213,7 +213,8 @@ private:
     bool baselineDone_ = false;
     bool failureMark_ = false;
     std::wstring lastCheck_ = L"-";
-    ProfileConfig config_;  // as read by the last cycle: titles and who may receive
+    ProfileConfig config_;  // as read last: titles and who may receive
+    bool configKnown_ = false;  // nothing is sent before the session's profile was read
     MessageAdmission admission_;
     HandledLedger ledger_;
     MonitorRules rules_;

@@ -192,7 +192,8 @@ protected:
                     firstAnswer.erase(first);
                     return answer;
                 }
-                if (std::count(failing.begin(), failing.end(), chatId) > 0) {
+                if (std::count(failing.begin(), failing.end(), chatId) > 0 ||
+                    (deliverAtMost && sent.size() >= *deliverAtMost)) {
                     return SendResult{false, L"HTTP 502", 502, 0};
                 }
                 sent.push_back({token, chatId, title, body});
@@ -252,6 +253,7 @@ protected:
     FakeClock clock;
     ScriptedReader reader;
     std::vector<std::wstring> failing;  // set while no cycle runs
+    std::optional<std::size_t> deliverAtMost;  // then every send answers 502
     std::map<std::wstring, SendResult> firstAnswer;
     std::function<void()> onSend;
     ProfileConfig profile;
