@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "common/Text.h"
@@ -57,12 +58,9 @@ std::wstring Stamp(int n) {
     return text;
 }
 
-}  // namespace
-
-int main() {
-    testing::FakeOutlook fake;
+// 1,000 folders, 50 of them watched with 8 items each, and a folder of 500 read items.
+std::wstring BenchScenario(std::vector<SelectedFolder>& watched) {
     std::wstring scenario = ScenarioLine({L"store", L"id=S1", L"name=bench@example.com"});
-    std::vector<SelectedFolder> watched;
     int folders = 1;  // the store root
     for (int top = 0; top < 20; ++top) {
         const std::wstring parent = L"Folder " + std::to_wstring(top);
@@ -95,6 +93,61 @@ int main() {
         scenario += ScenarioLine(
             {L"item", L"folder=B", L"subject=Old", L"received=" + Stamp(i), L"unread=0"});
     }
+    return scenario;
+}
+
+// One monitor cycle's read of the watched folders without and with the DISPID cache, and a
+// backlog scan; false when a read failed.
+bool MeasureReads(const std::vector<SelectedFolder>& watched, long overhead) {
+    // Every item is older than the end: the walk takes the newest five and reads the header of
+    // the one that ends it.
+    MailReadRequest request;
+    for (const SelectedFolder& folder : watched) {
+        FolderWalkPlan plan;
+        plan.Folder = folder;
+        plan.EndBeforeTicks = std::numeric_limits<std::int64_t>::max();
+        request.Folders.push_back(plan);
+    }
+    MailReadResult mail;
+    bool read = false;
+    UseDispidCache(false);
+    const Measure uncached = Run(
+        [&] {
+            mail = ReadWatchedFolders(request);
+            read = mail.Ok;
+        },
+        overhead);
+    Report("one cycle, no DISPID cache", uncached, mail.Messages.size(), "item");
+    UseDispidCache(true);
+    const Measure cycle = Run(
+        [&] {
+            mail = ReadWatchedFolders(request);
+            read = read && mail.Ok;
+        },
+        overhead);
+    std::printf("read %zu snapshots from %zu folders (%s)\n", mail.Messages.size(), watched.size(),
+                read ? "ok" : "FAILED");
+    Report("one cycle, 50 folders x 5 items", cycle, mail.Messages.size(), "item");
+    std::printf("calls per cycle: %ld without the DISPID cache, %ld with it (%.0f%%)\n",
+                uncached.Calls, cycle.Calls,
+                uncached.Calls > 0 ? 100.0 * cycle.Calls / uncached.Calls : 0.0);
+
+    MailReadRequest backlogRequest;
+    backlogRequest.Folders.resize(1);
+    backlogRequest.Folders[0].Folder.EntryId = L"B";
+    backlogRequest.Folders[0].Folder.StoreId = L"S1";
+    backlogRequest.IncludeOld = true;
+    const Measure backlog = Run([&] { mail = ReadWatchedFolders(backlogRequest); }, overhead);
+    Report("backlog scan, 500 read items", backlog, 500, "item");
+    return read;
+}
+
+}  // namespace
+
+int main() {
+    testing::FakeOutlook fake;
+    std::vector<SelectedFolder> watched;
+    const std::wstring scenario = BenchScenario(watched);
     std::wstring error;
     if (!fake.WriteScenario(scenario) || !fake.Register(error)) {
         std::printf("cannot prepare the fake: %s\n", WideToUtf8(error).c_str());
@@ -119,28 +172,7 @@ int main() {
     std::printf("discovery found %zu folders (%s)\n", found.size(), discovered ? "ok" : "FAILED");
     Report("discovery, 1,000 folders", discovery, found.size() + 1, "folder");
 
-    std::vector<MailSnapshot> mail;
-    bool read = false;
-    UseDispidCache(false);
-    const Measure uncached =
-        Run([&] { read = ReadWatchedFolders(watched, 5, false, mail); }, overhead);
-    Report("one cycle, no DISPID cache", uncached, mail.size(), "item");
-    UseDispidCache(true);
-    const Measure cycle =
-        Run([&] { read = read && ReadWatchedFolders(watched, 5, false, mail); }, overhead);
-    std::printf("read %zu snapshots from %zu folders (%s)\n", mail.size(), watched.size(),
-                read ? "ok" : "FAILED");
-    Report("one cycle, 50 folders x 5 items", cycle, mail.size(), "item");
-    std::printf("calls per cycle: %ld without the DISPID cache, %ld with it (%.0f%%)\n",
-                uncached.Calls, cycle.Calls,
-                uncached.Calls > 0 ? 100.0 * cycle.Calls / uncached.Calls : 0.0);
-
-    SelectedFolder backlogFolder;
-    backlogFolder.EntryId = L"B";
-    backlogFolder.StoreId = L"S1";
-    const Measure backlog =
-        Run([&] { (void)ReadWatchedFolders({backlogFolder}, 50, true, mail); }, overhead);
-    Report("backlog scan, 500 read items", backlog, 500, "item");
+    const bool read = MeasureReads(watched, overhead);
 
     if (!fake.Stop()) {
         std::printf("the fake did not stop\n");

@@ -1,8 +1,10 @@
-// Reading watched folders through Outlook's object model, and each message's delivery time.
+// Reading watched folders through Outlook's object model: the walk's items, each message's
+// delivery time and its snapshot.
 #include "outlook/MailReader_win.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <optional>
 
 #include "common/Text.h"
 #include "outlook/MailReader.h"
@@ -12,7 +14,9 @@ namespace wrenpost {
 namespace {
 
 constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000LL;
-constexpr LONG kBacklogScanBound = 500;
+// Items kept open from their header to their snapshot. An Exchange server lets one session
+// hold only so many items open (250 by default), so only the latest few stay open.
+constexpr std::size_t kOpenItems = 32;
 // Object kinds for the DISPID cache; every item of a folder is read as a mail item.
 const wchar_t* const kItems = L"Items";
 const wchar_t* const kItem = L"MailItem";
@@ -71,8 +75,7 @@ Attempt FromAccessor(IDispatch* accessor, const wchar_t* property) {
     return FromValue(hr, value, false);
 }
 
-Attempt FromLocalProperty(IDispatch* item, const wchar_t* property) {
-    UniqueVariant value;
+Attempt FromLocalProperty(IDispatch* item, const wchar_t* property, UniqueVariant& value) {
     const HRESULT hr = GetProperty(item, property, value, kItem);
     return FromValue(hr, value, true);
 }
@@ -84,17 +87,21 @@ std::wstring Describe(const wchar_t* label, const Attempt& attempt) {
     return std::wstring(label) + L" vt=" + ToWideDecimal(attempt.Type);
 }
 
-std::wstring ReceivedTimeText(IDispatch* item) {
-    UniqueVariant value;
+std::wstring ReceivedTimeText(const UniqueVariant& value) {
     SYSTEMTIME time{};
-    if (FAILED(GetProperty(item, L"ReceivedTime", value, kItem)) || value.type() != VT_DATE ||
-        !VariantTimeToSystemTime(value.get().date, &time)) {
+    if (value.type() != VT_DATE || !VariantTimeToSystemTime(value.get().date, &time)) {
         return std::wstring();
     }
     wchar_t text[32];
     std::swprintf(text, 32, L"%04d-%02d-%02d %02d:%02d:%02d", time.wYear, time.wMonth, time.wDay,
                   time.wHour, time.wMinute, time.wSecond);
     return text;
+}
+
+std::wstring ReceivedTimeText(IDispatch* item) {
+    UniqueVariant value;
+    return FAILED(GetProperty(item, L"ReceivedTime", value, kItem)) ? std::wstring()
+                                                                    : ReceivedTimeText(value);
 }
 
 std::wstring InternetMessageId(IDispatch* accessor) {
@@ -110,7 +117,10 @@ std::wstring InternetMessageId(IDispatch* accessor) {
     return std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
 }
 
-void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snapshot) {
+// `receivedText` gets the ReceivedTime text when ReceivedTime was read on the way, so that the
+// snapshot does not ask Outlook for it again.
+void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snapshot,
+                       std::optional<std::wstring>& receivedText) {
     snapshot.DeliveryTimeUtc = 0;
     snapshot.TimestampSource = UnknownTimestampSource;
     snapshot.DeliveryTimeKnown = false;
@@ -125,15 +135,20 @@ void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snaps
             case 0:
                 tried[0] = FromAccessor(accessor, kDeliveryTimeProperty);
                 break;
-            case 1:
-                tried[1] = FromLocalProperty(item, L"ReceivedTime");
+            case 1: {
+                UniqueVariant received;
+                tried[1] = FromLocalProperty(item, L"ReceivedTime", received);
+                receivedText = ReceivedTimeText(received);
                 break;
+            }
             case 2:
                 tried[2] = FromAccessor(accessor, kSubmitTimeProperty);
                 break;
-            default:
-                tried[3] = FromLocalProperty(item, L"SentOn");
+            default: {
+                UniqueVariant sent;
+                tried[3] = FromLocalProperty(item, L"SentOn", sent);
                 break;
+            }
         }
         if (tried[source].Succeeded) {
             snapshot.DeliveryTimeUtc = tried[source].Ticks;
@@ -147,83 +162,181 @@ void ApplyDeliveryTime(IDispatch* item, IDispatch* accessor, MailSnapshot& snaps
         Describe(L"; SubmitTime", tried[2]) + Describe(L"; SentOn", tried[3]);
 }
 
+// What an item's header read, kept for its snapshot.
+struct HeaderRecord {
+    MailSnapshot Known;  // the entry id and the delivery time
+    std::optional<std::wstring> ReceivedText;
+};
+
+struct OpenItem {
+    DispatchPtr Item;
+    DispatchPtr Accessor;
+};
+
+// The walk reads every header first and then the snapshots of the new items, oldest first, so an
+// item stays open from its header to its snapshot (the latest kOpenItems of them); one no longer
+// open is fetched again by its entry id, since a mail arriving meanwhile shifts the indexes.
+class OutlookFolderItems final : public FolderItems {
+public:
+    OutlookFolderItems(IDispatch* mapiNamespace, DispatchPtr items, std::wstring storeId)
+        : namespace_(mapiNamespace), items_(std::move(items)), storeId_(std::move(storeId)) {}
+
+    std::int32_t Count() override {
+        return gone_ ? 0
+                     : static_cast<std::int32_t>(GetCountProperty(items_.get(), L"Count", kItems));
+    }
+    ItemHeader Header(std::int32_t index, bool withUnread) override;
+    std::optional<MailSnapshot> Snapshot(std::int32_t index) override;
+
+private:
+    OpenItem Take(std::int32_t index, const std::wstring& entryId);
+    DispatchPtr Outcome(HRESULT hr, UniqueVariant& value) {
+        // Once Outlook has gone every further call fails too, so the rest of the walk is skipped.
+        gone_ = gone_ || OutlookIsGone(hr);
+        return SUCCEEDED(hr) ? TakeObject(value) : DispatchPtr();
+    }
+
+    IDispatch* namespace_;
+    DispatchPtr items_;
+    std::wstring storeId_;
+    std::map<std::int32_t, HeaderRecord> headers_;
+    std::map<std::int32_t, OpenItem> open_;
+    bool gone_ = false;
+};
+
+ItemHeader OutlookFolderItems::Header(std::int32_t index, bool withUnread) {
+    ItemHeader header;
+    if (gone_) {
+        return header;
+    }
+    UniqueVariant value;
+    OpenItem open{Outcome(GetItem(items_.get(), index, value, kItems), value), DispatchPtr()};
+    if (!open.Item) {
+        return header;
+    }
+    HeaderRecord record;
+    record.Known.EntryId = GetStringProperty(open.Item.get(), L"EntryID", kItem);
+    open.Accessor = GetObjectProperty(open.Item.get(), L"PropertyAccessor", kItem);
+    ApplyDeliveryTime(open.Item.get(), open.Accessor.get(), record.Known, record.ReceivedText);
+    header.Exists = true;
+    header.EntryId = record.Known.EntryId;
+    header.DeliveryTimeKnown = record.Known.DeliveryTimeKnown;
+    header.DeliveryTimeUtc = record.Known.DeliveryTimeUtc;
+    if (withUnread) {
+        UniqueVariant unread;
+        header.Unread = SUCCEEDED(GetProperty(open.Item.get(), L"UnRead", unread, kItem)) &&
+                        unread.type() == VT_BOOL && unread.get().boolVal != VARIANT_FALSE;
+    }
+    headers_.insert_or_assign(index, std::move(record));
+    open_.insert_or_assign(index, std::move(open));
+    if (open_.size() > kOpenItems) {
+        open_.erase(open_.begin());  // the walk goes up the indexes: this one was read first
+    }
+    return header;
+}
+
+OpenItem OutlookFolderItems::Take(std::int32_t index, const std::wstring& entryId) {
+    OpenItem open;
+    if (const auto held = open_.find(index); held != open_.end()) {
+        open = std::move(held->second);
+        open_.erase(held);
+        return open;
+    }
+    UniqueVariant value;
+    if (entryId.empty()) {
+        open.Item = Outcome(GetItem(items_.get(), index, value, kItems), value);
+    } else {
+        const UniqueVariant id = UniqueVariant::String(entryId.c_str());
+        const UniqueVariant store = UniqueVariant::String(storeId_.c_str());
+        open.Item = Outcome(
+            CallMethod(namespace_, L"GetItemFromID", {&id, &store}, value, L"Namespace"), value);
+    }
+    if (open.Item) {
+        open.Accessor = GetObjectProperty(open.Item.get(), L"PropertyAccessor", kItem);
+    }
+    return open;
+}
+
+std::optional<MailSnapshot> OutlookFolderItems::Snapshot(std::int32_t index) {
+    auto record = headers_.find(index);
+    if (record == headers_.end() && Header(index, false).Exists) {
+        record = headers_.find(index);
+    }
+    if (gone_ || record == headers_.end()) {
+        return std::nullopt;
+    }
+    HeaderRecord known = std::move(record->second);
+    headers_.erase(record);
+    // An item deleted since its header is left out, as it is gone from Outlook too.
+    const OpenItem open = Take(index, known.Known.EntryId);
+    if (!open.Item) {
+        return std::nullopt;
+    }
+    MailSnapshot snapshot = std::move(known.Known);
+    snapshot.Subject = GetStringProperty(open.Item.get(), L"Subject", kItem);
+    snapshot.SenderName = GetStringProperty(open.Item.get(), L"SenderName", kItem);
+    snapshot.ReceivedTime =
+        known.ReceivedText ? *known.ReceivedText : ReceivedTimeText(open.Item.get());
+    snapshot.InternetMessageId = InternetMessageId(open.Accessor.get());
+    if (snapshot.Subject.empty() && snapshot.EntryId.empty()) {
+        return std::nullopt;
+    }
+    return snapshot;
+}
+
 }  // namespace
 
-void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int limit,
-                   bool includeOld, std::vector<MailSnapshot>& out) {
+std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace,
+                                             const SelectedFolder& folder) {
     const UniqueVariant entryId = UniqueVariant::String(folder.EntryId.c_str());
     const UniqueVariant storeId = UniqueVariant::String(folder.StoreId.c_str());
     UniqueVariant opened;
     if (FAILED(CallMethod(mapiNamespace, L"GetFolderFromID", {&entryId, &storeId}, opened,
                           L"Namespace"))) {
-        return;
+        return nullptr;
     }
     const DispatchPtr outlookFolder = TakeObject(opened);
     if (!outlookFolder) {
-        return;
+        return nullptr;
     }
-    const DispatchPtr items = GetObjectProperty(outlookFolder.get(), L"Items", L"Folder");
+    DispatchPtr items = GetObjectProperty(outlookFolder.get(), L"Items", L"Folder");
     if (!items) {
-        return;
+        return nullptr;
     }
-    {
-        const UniqueVariant key = UniqueVariant::String(L"[ReceivedTime]");
-        const UniqueVariant descending = UniqueVariant::Bool(true);
-        UniqueVariant ignored;
-        // Unsorted items are still read; the order then is Outlook's own.
-        (void)CallMethod(items.get(), L"Sort", {&key, &descending}, ignored, kItems);
-    }
-    const LONG count = GetCountProperty(items.get(), L"Count", kItems);
-    if (count < 1) {
-        return;
-    }
-    const LONG wanted = limit < 1 ? 3 : limit;
-    const LONG scanBound = std::min(count, includeOld ? kBacklogScanBound : wanted);
-    LONG taken = 0;
-    for (LONG i = 1; i <= scanBound && taken < wanted; ++i) {
-        const DispatchPtr item = GetItemObject(items.get(), i, kItems);
-        if (!item) {
-            continue;
-        }
-        if (includeOld) {
-            UniqueVariant unread;
-            if (FAILED(GetProperty(item.get(), L"UnRead", unread, kItem)) ||
-                unread.type() != VT_BOOL || unread.get().boolVal == VARIANT_FALSE) {
-                continue;
-            }
-        }
-        MailSnapshot snapshot;
-        snapshot.FolderPath = folder.FolderPath;
-        snapshot.StoreId = folder.StoreId;
-        snapshot.Subject = GetStringProperty(item.get(), L"Subject", kItem);
-        snapshot.SenderName = GetStringProperty(item.get(), L"SenderName", kItem);
-        snapshot.EntryId = GetStringProperty(item.get(), L"EntryID", kItem);
-        snapshot.ReceivedTime = ReceivedTimeText(item.get());
-        const DispatchPtr accessor = GetObjectProperty(item.get(), L"PropertyAccessor", kItem);
-        snapshot.InternetMessageId = InternetMessageId(accessor.get());
-        ApplyDeliveryTime(item.get(), accessor.get(), snapshot);
-        if (snapshot.Subject.empty() && snapshot.EntryId.empty()) {
-            continue;
-        }
-        out.push_back(std::move(snapshot));
-        ++taken;
-    }
+    const UniqueVariant key = UniqueVariant::String(L"[ReceivedTime]");
+    const UniqueVariant descending = UniqueVariant::Bool(true);
+    UniqueVariant ignored;
+    // Unsorted items are still read; the order then is Outlook's own.
+    (void)CallMethod(items.get(), L"Sort", {&key, &descending}, ignored, kItems);
+    return std::make_unique<OutlookFolderItems>(mapiNamespace, std::move(items), folder.StoreId);
 }
 
-bool ReadWatchedFolders(const std::vector<SelectedFolder>& folders, int limit, bool includeOld,
-                        std::vector<MailSnapshot>& out) {
-    out.clear();
-    if (folders.empty()) {
-        return false;
+FolderWalkOutcome ReadOneFolder(IDispatch* mapiNamespace, const FolderWalkPlan& plan,
+                                const MailReadRequest& request, std::vector<MailSnapshot>& out) {
+    const std::unique_ptr<FolderItems> items = OpenFolderItems(mapiNamespace, plan.Folder);
+    return items ? WalkFolder(*items, plan, request, out) : FolderWalkOutcome();
+}
+
+MailReadResult ReadWatchedFolders(const MailReadRequest& request) {
+    MailReadResult result;
+    if (request.Folders.empty()) {
+        return result;
     }
     OutlookConnection connection;
     if (!connection.Connect()) {
-        return false;
+        return result;
     }
-    for (const SelectedFolder& folder : folders) {
-        ReadOneFolder(connection.Namespace(), folder, limit, includeOld, out);
+    std::int64_t examined = 0;
+    for (const FolderWalkPlan& plan : request.Folders) {
+        const FolderWalkOutcome outcome =
+            ReadOneFolder(connection.Namespace(), plan, request, result.Messages);
+        examined += outcome.Examined;
+        if (outcome.MoreWaiting) {
+            result.FoldersWithMore.push_back(plan.Folder.FolderPath);
+        }
     }
-    return !out.empty();
+    result.Ok = examined > 0;
+    return result;
 }
 
 }  // namespace wrenpost

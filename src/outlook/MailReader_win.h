@@ -5,16 +5,23 @@
 // The headers below need windows.h first.
 #include <ole2.h>
 
+#include <memory>
 #include <vector>
 
+#include "outlook/FolderWalk.h"
 #include "outlook/MailSnapshot.h"
 #include "profile/ProfileConfig.h"
 
 namespace wrenpost {
 
-// Appends the snapshots of one folder, opened by its entry and store identifiers through the
-// MAPI namespace; a folder that cannot be opened contributes nothing.
-void ReadOneFolder(IDispatch* mapiNamespace, const SelectedFolder& folder, int limit,
-                   bool includeOld, std::vector<MailSnapshot>& out);
+// One folder, opened by its entry and store identifiers through the MAPI namespace, with its
+// items sorted newest first; null when it cannot be opened. The namespace must outlive it.
+std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace,
+                                             const SelectedFolder& folder);
+
+// Walks one folder (FolderWalk.h) and appends its new snapshots; a folder that cannot be opened
+// contributes nothing and examines nothing.
+FolderWalkOutcome ReadOneFolder(IDispatch* mapiNamespace, const FolderWalkPlan& plan,
+                                const MailReadRequest& request, std::vector<MailSnapshot>& out);
 
 }  // namespace wrenpost

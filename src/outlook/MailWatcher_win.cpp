@@ -36,13 +36,6 @@ std::wstring HresultText(HRESULT hr) {
     return text;
 }
 
-// The failures that mean Outlook itself is gone, not that it refused one call.
-bool OutlookIsGone(HRESULT hr) {
-    return hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE ||
-           hr == CO_E_OBJNOTCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
-           hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED);
-}
-
 // What the owner and the watch thread share. The thread may outlive the owner while Outlook
 // holds it, so the callbacks are only called under the lock and never once `stopping` is set.
 struct WatchShared {

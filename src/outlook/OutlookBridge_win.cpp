@@ -168,6 +168,12 @@ LONG GetCountProperty(IDispatch* object, const wchar_t* name, const wchar_t* kin
     return 0;
 }
 
+bool OutlookIsGone(HRESULT hr) {
+    return hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE ||
+           hr == CO_E_OBJNOTCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
+           hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED);
+}
+
 OutlookConnection::~OutlookConnection() {
     Disconnect();
 }

@@ -135,6 +135,9 @@ LONG GetCountProperty(IDispatch* object, const wchar_t* name, const wchar_t* kin
 // Takes the object out of a VT_DISPATCH result with a non-null pointer; null otherwise.
 DispatchPtr TakeObject(UniqueVariant& value);
 
+// The failures that mean Outlook itself is gone, not that it refused one call.
+bool OutlookIsGone(HRESULT hr);
+
 // The DISPID cache is on by default; off only to measure what it saves (the benchmark's
 // "before").
 void UseDispidCache(bool on);

@@ -17,11 +17,24 @@ using ScenarioPtr = std::shared_ptr<const Scenario>;
 
 // Every member any object has; a DISPID is the position here plus one. An object without the
 // member answers DISP_E_MEMBERNOTFOUND, which fails the call as a missing member does.
+// clang-format off
 constexpr const wchar_t* kMembers[] = {
-    L"callcount",       L"count",        L"displayname",     L"entryid", L"folderpath", L"folders",
-    L"getfolderfromid", L"getnamespace", L"getproperty",     L"item",    L"items",      L"name",
-    L"receivedtime",    L"sendername",   L"senton",          L"sort",    L"store",      L"storeid",
-    L"subject",         L"unread",       L"propertyaccessor"};
+    L"callcount",        L"count",            L"displayname",      L"entryid",
+    L"folderpath",       L"folders",          L"getfolderfromid",  L"getitemfromid",
+    L"getnamespace",     L"getproperty",      L"item",             L"items",
+    L"name",             L"receivedtime",     L"sendername",       L"senton",
+    L"sort",             L"store",            L"storeid",          L"subject",
+    L"unread",           L"propertyaccessor"};
+// clang-format on
+
+// The members of the model an item of another kind than mail does not have at all: a delivery
+// report (ReportItem) has no sender and no ReceivedTime or SentOn; a meeting request and a post
+// have every member the model knows.
+bool KindLacks(const Fields& item, const std::wstring& member) {
+    const auto kind = item.find(L"kind");
+    return kind != item.end() && kind->second == L"report" &&
+           (member == L"sendername" || member == L"receivedtime" || member == L"senton");
+}
 
 // Item members: the field that gives each, and its type.
 const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
@@ -55,13 +68,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-    // One name per call, as the program asks (no named arguments).
+    // One name per call, as the program asks (no named arguments). An item does not know the
+    // names its kind lacks, as Outlook's items do not.
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         ++State().Calls;
         const std::wstring name = LowerCaseWide(names[0]);
         const auto found = std::find(std::begin(kMembers), std::end(kMembers), name);
-        const bool known = count == 1 && found != std::end(kMembers);
+        const bool known = count == 1 && found != std::end(kMembers) && !Lacks(name);
         ids[0] = known ? static_cast<DISPID>(found - std::begin(kMembers)) + 1 : DISPID_UNKNOWN;
         return known ? S_OK : DISP_E_UNKNOWNNAME;
     }
@@ -73,6 +87,9 @@ public:
             return DISP_E_MEMBERNOTFOUND;
         }
         const std::wstring member = kMembers[id - 1];
+        if (Lacks(member)) {
+            return DISP_E_MEMBERNOTFOUND;  // a DISPID learnt from an item of another kind
+        }
         State().HangIfAsked(member);
         VARIANT scratch;
         VariantInit(&scratch);
@@ -97,6 +114,11 @@ public:
 
 private:
     HRESULT Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& r);
+    HRESULT AnswerNamespace(const std::wstring& member, DISPPARAMS* params, VARIANT& r);
+    HRESULT AnswerItem(const std::wstring& member, DISPPARAMS* params, VARIANT& r);
+    bool Lacks(const std::wstring& member) const {
+        return kind_ == Kind::Item && KindLacks(scenario_->Items[index_], member);
+    }
 
     Kind kind_;
     ScenarioPtr scenario_;
@@ -133,6 +155,33 @@ std::wstring Argument(DISPPARAMS* params, UINT position) {
     return text;
 }
 
+HRESULT Object::AnswerNamespace(const std::wstring& member, DISPPARAMS* params, VARIANT& r) {
+    State().Refresh();
+    const ScenarioPtr current = State().Current;
+    if (member == L"folders") {
+        return ReturnObject(r, new Object(Kind::Folders, current, 0, current->Roots));
+    }
+    const auto inStore = [&](const Folder& folder) {
+        return current->Stores[folder.Store].at(L"id") == Argument(params, 1);
+    };
+    for (std::size_t f = 0; member == L"getfolderfromid" && f < current->Folders.size(); ++f) {
+        const Folder& folder = current->Folders[f];
+        if (folder.Id == Argument(params, 0) && inStore(folder)) {
+            return ReturnObject(r, new Object(Kind::Folder, current, f));
+        }
+    }
+    for (std::size_t f = 0; member == L"getitemfromid" && f < current->Folders.size(); ++f) {
+        for (std::size_t item : current->Folders[f].Items) {
+            const auto id = current->Items[item].find(L"id");
+            if (id != current->Items[item].end() && id->second == Argument(params, 0) &&
+                inStore(current->Folders[f])) {
+                return ReturnObject(r, new Object(Kind::Item, current, item));
+            }
+        }
+    }
+    return DISP_E_EXCEPTION;
+}
+
 HRESULT Object::Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& r) {
     const Scenario& scenario = *scenario_;
     if (kind_ == Kind::Application && member == L"callcount") {
@@ -145,19 +194,7 @@ HRESULT Object::Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& 
                    : DISP_E_EXCEPTION;
     }
     if (kind_ == Kind::Namespace) {
-        State().Refresh();
-        const ScenarioPtr current = State().Current;
-        if (member == L"folders") {
-            return ReturnObject(r, new Object(Kind::Folders, current, 0, current->Roots));
-        }
-        for (std::size_t f = 0; member == L"getfolderfromid" && f < current->Folders.size(); ++f) {
-            const Folder& folder = current->Folders[f];
-            if (folder.Id == Argument(params, 0) &&
-                current->Stores[folder.Store].at(L"id") == Argument(params, 1)) {
-                return ReturnObject(r, new Object(Kind::Folder, current, f));
-            }
-        }
-        return DISP_E_EXCEPTION;
+        return AnswerNamespace(member, params, r);
     }
     if ((kind_ == Kind::Folders || kind_ == Kind::Items) && member == L"count") {
         return ReturnInt(r, static_cast<LONG>(list_.size()));
@@ -209,10 +246,12 @@ HRESULT Object::Answer(const std::wstring& member, DISPPARAMS* params, VARIANT& 
     if (kind_ == Kind::Store && member == L"displayname") {
         return ReturnString(r, scenario.Stores[index_].at(L"name"));
     }
-    if (kind_ != Kind::Item && kind_ != Kind::Accessor) {
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    const Fields& item = scenario.Items[index_];
+    return kind_ == Kind::Item || kind_ == Kind::Accessor ? AnswerItem(member, params, r)
+                                                          : DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT Object::AnswerItem(const std::wstring& member, DISPPARAMS* params, VARIANT& r) {
+    const Fields& item = scenario_->Items[index_];
     if (kind_ == Kind::Item && member == L"propertyaccessor") {
         return item.count(L"noaccessor") != 0
                    ? DISP_E_MEMBERNOTFOUND
@@ -277,16 +316,28 @@ void AnnounceNewItems() {
     }
     const ScenarioPtr now = state.Announced;
     std::wstring ids;
+    std::vector<std::size_t> added;
+    std::map<std::wstring, std::size_t> perFolder;
     for (std::size_t i = 0; i < now->Items.size(); ++i) {
         const auto id = now->Items[i].find(L"id");
-        if (id == now->Items[i].end() || !known.insert(id->second).second) {
-            continue;
+        if (id != now->Items[i].end() && known.insert(id->second).second) {
+            ids += (ids.empty() ? L"" : L",") + id->second;
+            added.push_back(i);
+            ++perFolder[now->Items[i].at(L"folder")];
         }
-        ids += (ids.empty() ? L"" : L",") + id->second;
-        UniqueVariant added;
-        added.raw()->vt = VT_DISPATCH;
-        added.raw()->pdispVal = new Object(Kind::Item, now, i);
-        Notify(kItemsEvents, now->Items[i].at(L"folder"), kItemAdd, added.raw());
+    }
+    // Outlook raises no ItemAdd when many items reach a folder at once.
+    const auto limit = now->Events.find(L"itemaddlimit");
+    const std::size_t most =
+        limit == now->Events.end() ? 16 : std::wcstoul(limit->second.c_str(), nullptr, 10);
+    for (std::size_t i : added) {
+        const std::wstring& folder = now->Items[i].at(L"folder");
+        if (perFolder[folder] <= most) {
+            UniqueVariant item;
+            item.raw()->vt = VT_DISPATCH;
+            item.raw()->pdispVal = new Object(Kind::Item, now, i);
+            Notify(kItemsEvents, folder, kItemAdd, item.raw());
+        }
     }
     if (!ids.empty()) {
         UniqueVariant list = UniqueVariant::String(ids.c_str());

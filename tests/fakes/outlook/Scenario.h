@@ -4,17 +4,24 @@
 //   store   id=S1  name=Ann
 //   folder  store=S1  path=Inbox\Sub  [id=F1] [nosort]
 //   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
-//           [delivery=..] [submit=..] [msgid=..] [noaccessor]
+//           [delivery=..] [submit=..] [msgid=..] [noaccessor] [kind=mail|meeting|report|post]
 //   hang    member=GetFolderFromID   (or member=Advise: every Advise blocks likewise)
-//   events  [refuse] [noapp]
+//   events  [refuse] [noapp] [itemaddlimit=N]
 //
 // Each store has a root folder (its name, path "\\name"); folder paths are relative to it and
 // missing parents are created. An item member that is not given does not exist on the item.
 // Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text" forces a string, "baddate" an
 // unconvertible date.
+// Kinds (default mail) are Outlook's item classes. A report (ReportItem, a delivery report) has
+// no SenderName, ReceivedTime or SentOn whatever its fields say: GetIDsOfNames answers
+// DISP_E_UNKNOWNNAME and a DISPID learnt elsewhere DISP_E_MEMBERNOTFOUND, as Outlook's objects
+// do; its "received" still places it in the sort, as the MAPI delivery time does in Outlook. A
+// meeting request (MeetingItem) and a post (PostItem) have every member the reader uses.
 // Events: Items and the application are connection point containers (ItemsEvents,
 // ApplicationEvents_11). "events refuse" makes every Advise answer CONNECT_E_ADVISELIMIT;
-// "events noapp" leaves the application without its connection point.
+// "events noapp" leaves the application without its connection point. When more than
+// itemaddlimit (default 16) new items reach one folder at one look, that folder's sinks get no
+// ItemAdd for them, as Outlook raises none for a large batch; NewMailEx still names them all.
 #pragma once
 
 #include <windows.h>

@@ -48,25 +48,27 @@ TEST(OutlookDiscovery, OffersFoldersDepthFirstWithTheirStoresAndSkipsWhatIsExclu
 
 TEST(OutlookAvailability, WithoutOutlookAllFailsQuietlyAndANotRunningOneIsStartedByTheReader) {
     std::vector<SelectedFolder> folders(1);
-    std::vector<MailSnapshot> mail(1);
+    MailReadRequest request;
+    request.Folders.resize(1);
+    request.Folders[0].Folder = testing::WatchedFolder(L"F1", L"S1");
     const auto read = [&] {
-        return testing::OnOwnThread([&] {
-            return ReadWatchedFolders({testing::WatchedFolder(L"F1", L"S1")}, 5, false, mail);
-        });
+        return testing::OnOwnThread([&] { return ReadWatchedFolders(request); });
     };
     testing::FakeOutlook::UnregisterProgId();
     EXPECT_FALSE(testing::OnOwnThread([&] { return DiscoverFolders(folders); }));
-    EXPECT_FALSE(read());
-    EXPECT_TRUE(folders.empty() && mail.empty());
+    const MailReadResult missing = read();
+    EXPECT_FALSE(missing.Ok);
+    EXPECT_TRUE(folders.empty() && missing.Messages.empty());
 
     testing::FakeOutlook& fake = testing::RunningFakeOutlook();  // registered again
     ASSERT_TRUE(fake.Stop());
     ASSERT_TRUE(fake.WriteScenario(ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
                                    ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
                                    ScenarioLine({L"item", L"folder=F1", L"subject=Hello"})));
-    EXPECT_TRUE(read());
-    ASSERT_EQ(mail.size(), 1u);
-    EXPECT_EQ(mail[0].Subject, L"Hello");
+    const MailReadResult started = read();
+    EXPECT_TRUE(started.Ok);
+    ASSERT_EQ(started.Messages.size(), 1u);
+    EXPECT_EQ(started.Messages[0].Subject, L"Hello");
     // COM's instance stays up and serves the later tests.
     EXPECT_TRUE(fake.WaitUntilReady(std::chrono::seconds(5)));
 }

@@ -1,4 +1,4 @@
-// Reading watched folders through the fake Outlook: which items become snapshots, with which
+// Reading watched folders through the fake Outlook: which items the walk yields, with which
 // texts, identities and delivery times.
 #include <gtest/gtest.h>
 
@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <cwchar>
 #include <future>
+#include <limits>
 
 #include "OutlookTestSupport.h"
 #include "outlook/MailReader.h"
+#include "outlook/MailReader_win.h"
+#include "outlook/OutlookBridge_win.h"
 
 namespace wrenpost {
 namespace {
@@ -23,6 +26,11 @@ std::wstring Stamp(int minute) {
     return text;
 }
 
+// 2026-03-01 08:mm:ss UTC in 100 ns ticks since 1970.
+std::int64_t Ticks(int minute, int second = 0) {
+    return 17723520000000000 + (minute * 60LL + second) * 10000000;
+}
+
 std::wstring Item(std::initializer_list<std::wstring> fields, const wchar_t* folder = L"F1") {
     std::wstring line = std::wstring(L"item\tfolder=") + folder;
     for (const std::wstring& field : fields) {
@@ -31,24 +39,35 @@ std::wstring Item(std::initializer_list<std::wstring> fields, const wchar_t* fol
     return line + L"\n";
 }
 
+const SelectedFolder kInbox = WatchedFolder(L"F1", L"S1", L"\\\\Ann\\Inbox");
+
 struct Read {
-    bool Ok = false;
-    std::vector<MailSnapshot> Snapshots;
+    MailReadResult Result;
     Subjects Subjects;
 };
 
-const std::vector<SelectedFolder> kInbox = {WatchedFolder(L"F1", L"S1", L"\\\\Ann\\Inbox")};
+// Every folder is new since far in the past: the walk looks at all of it.
+MailReadRequest Request(const std::vector<SelectedFolder>& folders) {
+    MailReadRequest request;
+    for (const SelectedFolder& folder : folders) {
+        FolderWalkPlan plan;
+        plan.Folder = folder;
+        request.Folders.push_back(plan);
+    }
+    return request;
+}
 
-Read ReadFolders(int limit, const std::vector<SelectedFolder>& folders = kInbox) {
-    Read read = testing::OnOwnThread([&] {
-        Read result;
-        result.Ok = ReadWatchedFolders(folders, limit, false, result.Snapshots);
-        return result;
-    });
-    for (const MailSnapshot& snapshot : read.Snapshots) {
+Read ReadFolders(const MailReadRequest& request) {
+    Read read;
+    read.Result = testing::OnOwnThread([&] { return ReadWatchedFolders(request); });
+    for (const MailSnapshot& snapshot : read.Result.Messages) {
         read.Subjects.push_back(snapshot.Subject);
     }
     return read;
+}
+
+Read ReadFolders(const std::vector<SelectedFolder>& folders = {kInbox}) {
+    return ReadFolders(Request(folders));
 }
 
 void Scenario(const std::wstring& items, const wchar_t* otherFlag = L"") {
@@ -59,26 +78,26 @@ void Scenario(const std::wstring& items, const wchar_t* otherFlag = L"") {
         ScenarioLine({L"folder", L"store=S2", L"path=Other", L"id=F2", otherFlag}) + items));
 }
 
-TEST(OutlookReading, TheNewestUpToTheLimitGiveCompleteSnapshotsAndNamelessItemsAreSkipped) {
+TEST(OutlookReading, NewItemsGiveCompleteSnapshotsOldestFirstAndNamelessItemsAreSkipped) {
     Scenario(Item({L"id=E1", L"subject=First", Stamp(1)}) +
              Item({L"id=E3", L"subject=Third \u0418\u0432\u0430\u043d", L"sender=Bob", Stamp(3),
                    L"delivery=2026-03-01 08:03:00", L"msgid=<three@example.com>"}) +
              Item({L"id=E2", L"subject=Second", Stamp(2)}) + Item({Stamp(5)}) +
              Item({L"subject=", L"id=", Stamp(6)}) + Item({L"id=M1", Stamp(4)}));
-    // Items with neither subject nor id still count towards the newest five.
-    const Read read = ReadFolders(5);
-    EXPECT_TRUE(read.Ok);
-    ASSERT_EQ(read.Subjects, (Subjects{L"", L"Third \u0418\u0432\u0430\u043d", L"Second"}));
-    EXPECT_EQ(read.Snapshots[0].EntryId, L"M1");
-    const MailSnapshot& third = read.Snapshots[1];
+    const Read read = ReadFolders();
+    EXPECT_TRUE(read.Result.Ok);
+    ASSERT_EQ(read.Subjects,
+              (Subjects{L"First", L"Second", L"Third \u0418\u0432\u0430\u043d", L""}));
+    EXPECT_EQ(read.Result.Messages[3].EntryId, L"M1");
+    const MailSnapshot& third = read.Result.Messages[2];
     EXPECT_EQ(third.FolderPath, L"\\\\Ann\\Inbox");
     EXPECT_EQ(third.StoreId, L"S1");
     EXPECT_EQ(third.EntryId, L"E3");
     EXPECT_EQ(third.SenderName, L"Bob");
     EXPECT_EQ(third.ReceivedTime, L"2026-03-01 08:03:00");
     EXPECT_EQ(third.InternetMessageId, L"<three@example.com>");
-    EXPECT_EQ(read.Snapshots[2].InternetMessageId, L"");
-    EXPECT_EQ(ReadFolders(0).Subjects, (Subjects{L""}));  // no limit: the newest three
+    EXPECT_EQ(read.Result.Messages[1].InternetMessageId, L"");
+    EXPECT_TRUE(read.Result.FoldersWithMore.empty());
 }
 
 TEST(OutlookReading, TheDeliveryTimeComesFromTheFirstSourceThatGivesOne) {
@@ -91,7 +110,7 @@ TEST(OutlookReading, TheDeliveryTimeComesFromTheFirstSourceThatGivesOne) {
         std::wstring diagnostics;
     } cases[] = {
         {Item({L"subject=0", Stamp(9), L"delivery=2026-03-01 08:03:00"}), MapiDeliveryTime,
-         17723521800000000 /* 08:03 UTC */, L""},
+         Ticks(3), L""},
         {Item({L"subject=1", Stamp(8), L"delivery=baddate", submit}), ObjectModelReceivedTime, -1,
          L""},
         {Item({L"subject=2", submit, sent}), SubmitOrSentTime, 17723484000000000 /* 07:00 UTC */,
@@ -108,44 +127,270 @@ TEST(OutlookReading, TheDeliveryTimeComesFromTheFirstSourceThatGivesOne) {
         items += c.item;
     }
     Scenario(items);
-    const Read read = ReadFolders(10);
-    ASSERT_EQ(read.Subjects, (Subjects{L"0", L"1", L"2", L"3", L"4", L"5"}));
-    for (std::size_t i = 0; i < read.Snapshots.size(); ++i) {
-        const MailSnapshot& snapshot = read.Snapshots[i];
+    const Read read = ReadFolders();
+    // The undated ones sort as the oldest, in the order Outlook keeps them.
+    ASSERT_EQ(read.Subjects, (Subjects{L"5", L"4", L"3", L"2", L"1", L"0"}));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const MailSnapshot& snapshot = read.Result.Messages[std::size(cases) - 1 - i];
         EXPECT_EQ(snapshot.TimestampSource, cases[i].source) << i;
         EXPECT_EQ(snapshot.DeliveryTimeKnown, cases[i].source != UnknownTimestampSource) << i;
         EXPECT_TRUE(cases[i].ticks < 0 || snapshot.DeliveryTimeUtc == cases[i].ticks) << i;
         EXPECT_EQ(snapshot.DeliveryDiagnostics, cases[i].diagnostics) << i;
     }
-    EXPECT_EQ(read.Snapshots[4].ReceivedTime + read.Snapshots[4].InternetMessageId, L"");
+    EXPECT_EQ(read.Result.Messages[1].ReceivedTime + read.Result.Messages[1].InternetMessageId,
+              L"");
+    EXPECT_EQ(read.Result.Messages[4].ReceivedTime, L"2026-03-01 08:08:00");
+}
+
+// Twelve mails; mail k is the k-th newest (minute 20 - k), and mails 2, 5, 9 and 11 are unread.
+std::wstring TwelveMails() {
+    std::wstring items;
+    for (int k = 1; k <= 12; ++k) {
+        wchar_t delivery[40];
+        std::swprintf(delivery, 40, L"delivery=2026-03-01 08:%02d:00", 20 - k);
+        const bool unread = k == 2 || k == 5 || k == 9 || k == 11;
+        items += Item({L"id=E" + std::to_wstring(k), L"subject=" + std::to_wstring(k),
+                       Stamp(20 - k), delivery, unread ? L"unread=1" : L"unread=0"});
+    }
+    return items;
+}
+
+TEST(OutlookReading, TheWalkYieldsWhatIsNewOldestFirstAndPassesOverWhatWasHandled) {
+    constexpr std::int64_t kLongAgo = std::numeric_limits<std::int64_t>::min();
+    const std::int64_t between7And8 = Ticks(12, 30);
+    const struct {
+        const char* name;
+        std::int64_t endBefore;
+        std::vector<int> handled;
+        std::int32_t maxNew;
+        bool backlog;
+        std::vector<int> expected;  // mail numbers in the order read
+        bool more;
+    } cases[] = {
+        {"all new", kLongAgo, {}, 200, false, {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}, false},
+        {"ends at the first older mail",
+         between7And8,
+         {},
+         200,
+         false,
+         {7, 6, 5, 4, 3, 2, 1},
+         false},
+        {"never before the newest five", Ticks(59), {}, 200, false, {5, 4, 3, 2, 1}, false},
+        {"handled ones passed over", between7And8, {2, 4, 6}, 200, false, {7, 5, 3, 1}, false},
+        {"the oldest new ones first", kLongAgo, {9, 10, 11, 12}, 3, false, {8, 7, 6}, true},
+        {"backlog: the newest unread", kLongAgo, {}, 200, true, {9, 5, 2}, false},
+        {"backlog passes over handled", kLongAgo, {5}, 200, true, {11, 9, 2}, false},
+    };
+    Scenario(TwelveMails());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MailReadRequest request;
+        request.Folders = Request({kInbox}).Folders;
+        request.Folders[0].EndBeforeTicks = c.endBefore;
+        request.IncludeOld = c.backlog;
+        request.Limits.MaxNewPerFolder = c.maxNew;
+        request.Limits.BacklogMaxNew = 3;
+        auto handled = std::make_shared<PassOverKeys>();
+        for (int k : c.handled) {
+            handled->insert(PassOverKey(L"S1", L"E" + std::to_wstring(k)));
+        }
+        request.Handled = handled;
+        const Read read = ReadFolders(request);
+        Subjects expected;
+        for (int k : c.expected) {
+            expected.push_back(std::to_wstring(k));
+        }
+        EXPECT_TRUE(read.Result.Ok);
+        EXPECT_EQ(read.Subjects, expected);
+        EXPECT_EQ(read.Result.FoldersWithMore, c.more ? std::vector<std::wstring>{L"\\\\Ann\\Inbox"}
+                                                      : std::vector<std::wstring>{});
+    }
+}
+
+// A delivery report lacks the sender and ReceivedTime, and an item may lack its accessor: each
+// is read as far as it goes, and the mail after it is read in full again.
+TEST(OutlookReading, ItemsOfOtherKindsBetweenMailsAreAllRead) {
+    const std::wstring delivery = L"delivery=2026-03-01 08:03:00";
+    Scenario(
+        Item({L"id=A", L"subject=mail", L"sender=Ann", Stamp(1), delivery}) +
+        Item({L"id=B", L"subject=meeting", L"kind=meeting", L"sender=Bea", Stamp(2), delivery}) +
+        Item({L"id=C", L"subject=report", L"kind=report", L"sender=Cy", Stamp(3), delivery,
+              L"msgid=<c@x>"}) +
+        Item({L"id=D", L"subject=post", L"kind=post", L"sender=Dee", Stamp(4), delivery}) +
+        Item({L"id=E", L"subject=bare report", L"kind=report", L"noaccessor", Stamp(5)}) +
+        Item({L"id=F", L"subject=last mail", L"sender=Fay", Stamp(6), delivery}));
+    const Read read = ReadFolders();
+    EXPECT_TRUE(read.Result.Ok);
+    ASSERT_EQ(read.Subjects,
+              (Subjects{L"mail", L"meeting", L"report", L"post", L"bare report", L"last mail"}));
+    std::vector<std::wstring> seen;
+    for (const MailSnapshot& m : read.Result.Messages) {
+        seen.push_back(m.EntryId + L" " + m.SenderName + L" " + m.ReceivedTime + L" " +
+                       m.InternetMessageId + L" " + std::to_wstring(m.TimestampSource));
+    }
+    EXPECT_EQ(seen,
+              (std::vector<std::wstring>{
+                  L"A Ann 2026-03-01 08:01:00  0", L"B Bea 2026-03-01 08:02:00  0", L"C   <c@x> 0",
+                  L"D Dee 2026-03-01 08:04:00  0", L"E    3", L"F Fay 2026-03-01 08:06:00  0"}));
+    EXPECT_EQ(read.Result.Messages[4].DeliveryDiagnostics,
+              L"MapiDeliveryTime vt=10; ReceivedTime vt=10; SubmitTime vt=10; SentOn vt=10");
+}
+
+// As Outlook's ReportItem, the fake's report does not know these names at all.
+TEST(OutlookReading, AReportDoesNotKnowTheSenderOrItsTimes) {
+    Scenario(Item({L"id=R", L"subject=report", L"kind=report", L"sender=Cy", Stamp(3)}));
+    const std::vector<HRESULT> answers = testing::OnOwnThread([] {
+        std::vector<HRESULT> result;
+        OutlookConnection connection;
+        if (!connection.Connect()) {
+            return result;
+        }
+        const UniqueVariant entry = UniqueVariant::String(L"F1");
+        const UniqueVariant store = UniqueVariant::String(L"S1");
+        UniqueVariant found;
+        (void)CallMethod(connection.Namespace(), L"GetFolderFromID", {&entry, &store}, found);
+        const DispatchPtr folder = TakeObject(found);
+        const DispatchPtr items = GetObjectProperty(folder.get(), L"Items");
+        const DispatchPtr report = GetItemObject(items.get(), 1);
+        for (const wchar_t* name : {L"Subject", L"SenderName", L"ReceivedTime", L"SentOn"}) {
+            LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+            DISPID id = DISPID_UNKNOWN;
+            result.push_back(
+                report ? report->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)
+                       : E_POINTER);
+        }
+        return result;
+    });
+    EXPECT_EQ(answers, (std::vector<HRESULT>{S_OK, DISP_E_UNKNOWNNAME, DISP_E_UNKNOWNNAME,
+                                             DISP_E_UNKNOWNNAME}));
+}
+
+// A read is Ok when it looked at an item, whether or not anything was new.
+TEST(OutlookReading, AReadIsOkWhenItLookedAtAnItem) {
+    const SelectedFolder other = WatchedFolder(L"F2", L"S2", L"\\\\Bob\\Other");
+    const SelectedFolder gone = WatchedFolder(L"gone", L"S1");
+    auto handled = std::make_shared<PassOverKeys>();
+    handled->insert(PassOverKey(L"S2", L"H1"));
+    handled->insert(PassOverKey(L"S2", L"H2"));
+    const struct {
+        const char* name;
+        std::vector<SelectedFolder> folders;
+        bool ok;
+    } cases[] = {
+        {"no folders", {}, false},
+        {"an empty folder", {kInbox}, false},
+        {"a folder that cannot be opened", {gone}, false},
+        {"a folder whose items are all handled", {kInbox, gone, other}, true},
+    };
+    Scenario(Item({L"id=H1", L"subject=old", Stamp(1)}, L"F2") +
+             Item({L"id=H2", L"subject=older", Stamp(0)}, L"F2"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MailReadRequest request = Request(c.folders);
+        request.Handled = handled;
+        const Read read = ReadFolders(request);
+        EXPECT_EQ(read.Result.Ok, c.ok);
+        EXPECT_TRUE(read.Result.Messages.empty());
+    }
+}
+
+struct Counted {
+    std::vector<long> Calls;
+    ItemHeader Header;
+    std::optional<MailSnapshot> Snapshot;
+};
+
+// Forty-one mails (mail k the k-th newest, the last one without a MAPI delivery time), read step
+// by step through the walk's items, counting the calls that reach the fake.
+Counted CountCallsPerStep() {
+    Counted counted;
+    OutlookConnection connection;
+    if (!connection.Connect()) {
+        return counted;
+    }
+    const auto calls = [&] {
+        return GetCountProperty(connection.Application(), L"CallCount", L"Application");
+    };
+    {
+        // Every name the steps use is looked up once, so that what is counted is per item.
+        const std::unique_ptr<FolderItems> warm = OpenFolderItems(connection.Namespace(), kInbox);
+        for (int index = 1; index <= 41; ++index) {
+            (void)warm->Header(index, true);
+        }
+        (void)warm->Snapshot(41);
+        (void)warm->Snapshot(1);
+        (void)calls();
+    }
+    const std::unique_ptr<FolderItems> items = OpenFolderItems(connection.Namespace(), kInbox);
+    const auto step = [&](auto work) {
+        const long before = calls();
+        work();
+        counted.Calls.push_back(calls() - before - 1);  // less the second count itself
+    };
+    step([&] { counted.Header = items->Header(1, false); });
+    step([&] { (void)items->Header(2, true); });
+    step([&] { (void)items->Snapshot(2); });
+    for (int index = 3; index <= 40; ++index) {
+        (void)items->Header(index, false);
+    }
+    step([&] { (void)items->Header(41, false); });
+    step([&] { (void)items->Snapshot(41); });
+    step([&] { counted.Snapshot = items->Snapshot(1); });
+    return counted;
+}
+
+// Outlook is another process: a header reads the identity and the time only, and a snapshot
+// does not read again what its header read. An item long left behind by the walk is fetched
+// again by its entry id.
+TEST(OutlookReading, AHeaderReadsLittleAndItsSnapshotReusesIt) {
+    std::wstring items;
+    for (int k = 1; k <= 41; ++k) {
+        wchar_t delivery[40];
+        std::swprintf(delivery, 40, L"delivery=2026-03-01 08:%02d:00", 59 - k);
+        items +=
+            Item({L"id=E" + std::to_wstring(k), L"subject=" + std::to_wstring(k), L"sender=Sam",
+                  Stamp(59 - k), k < 41 ? delivery : L"kind=mail", L"unread=1", L"msgid=<m@x>"});
+    }
+    Scenario(items);
+    const Counted counted = testing::OnOwnThread(CountCallsPerStep);
+    // header, header with UnRead, snapshot of an open item, header that falls back to
+    // ReceivedTime, its snapshot, snapshot of an item fetched again
+    EXPECT_EQ(counted.Calls, (std::vector<long>{4, 5, 4, 5, 3, 6}));
+    ASSERT_TRUE(counted.Snapshot.has_value());
+    EXPECT_EQ(counted.Snapshot->Subject + L" " + counted.Snapshot->SenderName + L" " +
+                  counted.Snapshot->ReceivedTime + L" " + counted.Snapshot->InternetMessageId,
+              L"1 Sam 2026-03-01 08:58:00 <m@x>");
+    EXPECT_EQ(counted.Header.EntryId, L"E1");
+    EXPECT_TRUE(counted.Header.DeliveryTimeKnown);
+    EXPECT_EQ(counted.Header.DeliveryTimeUtc, Ticks(58));
+    EXPECT_EQ(counted.Snapshot->DeliveryTimeUtc, counted.Header.DeliveryTimeUtc);
 }
 
 TEST(OutlookReading, FoldersOfTwoStoresAreReadAndOnesThatCannotBeOpenedOrSortedAreLeftOut) {
-    const std::vector<SelectedFolder> folders = {kInbox[0], WatchedFolder(L"F1", L"S2"),
+    const std::vector<SelectedFolder> folders = {kInbox, WatchedFolder(L"F1", L"S2"),
                                                  WatchedFolder(L"gone", L"S1"),
                                                  WatchedFolder(L"F2", L"S2", L"\\\\Bob\\Other")};
     const std::wstring items = Item({L"subject=In inbox", Stamp(1)}) +
                                Item({L"subject=Older", Stamp(2)}, L"F2") +
                                Item({L"subject=Newer", Stamp(3)}, L"F2");
     Scenario(items);
-    const Read read = ReadFolders(5, folders);
-    EXPECT_EQ(read.Subjects, (Subjects{L"In inbox", L"Newer", L"Older"}));
-    EXPECT_EQ(read.Snapshots.back().FolderPath + L" " + read.Snapshots.back().StoreId,
+    const Read read = ReadFolders(folders);
+    EXPECT_EQ(read.Subjects, (Subjects{L"In inbox", L"Older", L"Newer"}));
+    EXPECT_EQ(read.Result.Messages.back().FolderPath + L" " + read.Result.Messages.back().StoreId,
               L"\\\\Bob\\Other S2");
 
-    // The same running Outlook, changed between cycles: Other can no longer be sorted.
+    // The same running Outlook, changed between reads: Other can no longer be sorted, so its
+    // first item counts as the newest.
     Scenario(items, L"nosort");
-    EXPECT_EQ(ReadFolders(5, folders).Subjects,
-              (Subjects{L"In inbox", L"Older", L"Newer"}));  // Outlook's own order
-    EXPECT_FALSE(ReadFolders(5, {}).Ok);
+    EXPECT_EQ(ReadFolders(folders).Subjects, (Subjects{L"In inbox", L"Newer", L"Older"}));
     ASSERT_TRUE(testing::RunningFakeOutlook().WriteScenario(L""));
-    EXPECT_FALSE(ReadFolders(5).Ok);
+    EXPECT_FALSE(ReadFolders().Result.Ok);
 }
 
 TEST(OutlookReading, AHungOutlookBlocksOnlyTheReadingThreadUntilReleased) {
     Scenario(Item({L"subject=After the hang"}) +
              ScenarioLine({L"hang", L"member=GetFolderFromID"}));
-    auto pending = std::async(std::launch::async, [] { return ReadFolders(5).Subjects; });
+    auto pending = std::async(std::launch::async, [] { return ReadFolders().Subjects; });
     testing::FakeOutlook& fake = testing::RunningFakeOutlook();
     ASSERT_TRUE(fake.WaitUntilHanging(std::chrono::seconds(20)));
     EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
