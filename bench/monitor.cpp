@@ -98,10 +98,8 @@ void BM_SteadyCycle50Folders(benchmark::State& state) {
     auto calls = std::make_shared<std::atomic<int>>(0);
     PollingClock clock;
     MonitorDependencies deps;
-    deps.ReadFolders = [first, steady, calls](const std::vector<SelectedFolder>&, std::int32_t,
-                                              bool, std::vector<MailSnapshot>& out) {
-        out = calls->fetch_add(1) == 0 ? *first : *steady;
-        return true;
+    deps.ReadFolders = [first, steady, calls](const MailReadRequest&) {
+        return MailReadResult{true, calls->fetch_add(1) == 0 ? *first : *steady, {}};
     };
     deps.MakeProvider = [](const std::wstring&, const std::wstring&) {
         return std::make_unique<NullProvider>();

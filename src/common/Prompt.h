@@ -22,6 +22,8 @@ struct PromptRequest {
     // to `verified` (may be null).
     std::wstring verification{};
     bool* verified = nullptr;
+    // Second: Enter answers No (or Cancel) - for questions whose Yes loses something.
+    enum class Default { First, Second } defaultButton{Default::First};
 };
 
 using PromptHandler = std::function<PromptAnswer(const PromptRequest&)>;

@@ -86,6 +86,9 @@ PromptAnswer ShowPlatformPrompt(const PromptRequest& request) {
             type |= MB_ICONQUESTION;
             break;
     }
+    if (request.defaultButton == PromptRequest::Default::Second) {
+        type |= MB_DEFBUTTON2;
+    }
     const int result = MessageBoxW(reinterpret_cast<HWND>(request.owner), request.text.c_str(),
                                    request.caption.c_str(), type);
     switch (result) {

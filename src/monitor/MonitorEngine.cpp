@@ -298,7 +298,7 @@ void MonitorEngine::ReportProgress() {
     if (session_.OnStatus) {
         session_.OnStatus(MonitorProgress{lastCheck_, messagesSent_, queueCount_,
                                           static_cast<std::int32_t>(outbox_.Count()),
-                                          RunningStatus()});
+                                          RunningStatus(), false});
     }
 }
 

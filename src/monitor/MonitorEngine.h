@@ -42,6 +42,7 @@ struct MonitorProgress {
     std::int32_t QueueCount = 0;  // send attempts that reached nobody (Monitor.json's QueueCount)
     std::int32_t Waiting = 0;     // notifications in the outbox
     std::wstring Status;
+    bool CycleEnded = true;  // false: a send settled between cycles
 };
 using MonitorStatusCallback = std::function<void(const MonitorProgress& progress)>;
 using RecipientNotifiedCallback =

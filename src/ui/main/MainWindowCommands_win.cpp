@@ -550,6 +550,9 @@ void MainWindow::Exit() {
         return;
     }
     if (monitoring_) {
+        if (!ConfirmDiscardWaiting()) {
+            return;  // No keeps monitoring
+        }
         StopMonitoring();
     }
     tray_.Remove();

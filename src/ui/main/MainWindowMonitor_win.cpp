@@ -116,6 +116,7 @@ void MainWindow::StartMonitoring() {
         }
         session.ProfileFolder = folder;
         session.IncludeOldMessages = saved.Current().IncludeOldMessages;
+        session.ResumeAtSignIn = resumingAtSignIn_;
     } else {
         if (token.empty()) {
             Tell(Window(), L"Missing Token", L"Enter Access Token first.", PromptIcon::Warning);
@@ -216,6 +217,7 @@ void MainWindow::OnMonitorStarted(bool started) {
         return;
     }
     monitoring_ = true;
+    waitingShown_ = static_cast<std::int32_t>(engine_->WaitingNotifications());
     tray_.SetState(TrayState::Running);
     SetStatus(L"Status: Monitor Running");
     log_.Info(L"MonitorEngine started.");
@@ -231,6 +233,7 @@ void MainWindow::OnMonitorStatus(const std::wstring& lastCheck, std::int32_t sen
     SetControlText(kIdLastCheck, L"Last Check: " + lastCheck);
     SetControlText(kIdMessagesSent, L"Messages Sent: " + std::to_wstring(sent));
     SetControlText(kIdQueue, L"Queue: " + std::to_wstring(queue));
+    waitingShown_ = queue;
     // A report the worker posted just before STOP must not undo "Monitor Stopped".
     if (!monitoring_) {
         return;
@@ -260,12 +263,30 @@ void MainWindow::StopCommand() {
         Tell(Window(), L"Not Running", L"Monitor is not running.", PromptIcon::Information);
         return;
     }
-    StopMonitoring();
+    if (ConfirmDiscardWaiting()) {
+        StopMonitoring();
+    }
 }
 
-void MainWindow::StopMonitoring() {
+bool MainWindow::ConfirmDiscardWaiting() {
+    const std::size_t waiting = engine_->WaitingNotifications();
+    if (!monitoring_ || temporaryProfile_.empty() || waiting == 0) {
+        return true;
+    }
+    PromptRequest question;
+    question.owner = reinterpret_cast<std::uintptr_t>(Window());
+    question.caption = L"Notifications Waiting";
+    question.text = std::to_wstring(waiting) +
+                    L" notifications have not been delivered yet. Stop anyway and discard them?";
+    question.icon = PromptIcon::Warning;
+    question.buttons = PromptButtons::YesNo;
+    question.defaultButton = PromptRequest::Default::Second;
+    return ShowPrompt(question) == PromptAnswer::Yes;
+}
+
+void MainWindow::StopMonitoring(SessionEnd how) {
     tray_.SetState(TrayState::Stopping);
-    engine_->Stop();
+    engine_->Stop(how);
     monitoring_ = false;
     DeleteTemporaryProfile(temporaryProfile_, WindowLog());
     ReleaseToken(sessionGuard_);
@@ -283,7 +304,13 @@ void MainWindow::OnEndSession() {
     // write its final status.
     if (monitoring_) {
         log_.Info(L"Windows is ending the session. Monitoring stops.");
-        StopMonitoring();
+        const std::size_t waiting = engine_->WaitingNotifications();
+        if (!temporaryProfile_.empty() && waiting > 0) {
+            log_.Error(std::to_wstring(waiting) +
+                       L" undelivered notifications of the unsaved session were discarded "
+                       L"because Windows is ending the session.");
+        }
+        StopMonitoring(SessionEnd::Windows);
     }
     DeleteTemporaryProfile(temporaryProfile_, WindowLog());
 }
@@ -304,7 +331,9 @@ void MainWindow::ResumeLastProfile() {
     LoadProfileFrom(folder);
     if (profileFolder_ == folder) {
         log_.Info(L"Started with Windows: starting monitoring of profile " + profileName_ + L".");
+        resumingAtSignIn_ = true;
         StartMonitoring();
+        resumingAtSignIn_ = false;
     }
     if (!monitoring_) {
         log_.Error(L"Started with Windows, but monitoring could not start.");
@@ -331,6 +360,9 @@ void MainWindow::ShowIdentity() {
     SetWindowTextW(Window(), title.c_str());
     if (monitoring_) {
         title += lastCycle_.empty() ? L"\nMonitoring" : L"\nLast check " + lastCycle_;
+        if (waitingShown_ > 0) {
+            title += L"\n" + std::to_wstring(waitingShown_) + L" waiting";
+        }
     }
     tray_.SetTooltip(title);
 }

@@ -9,6 +9,7 @@
 #include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
 #include "common/Clock.h"
+#include "common/LocalTime.h"
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
 #include "profile/CheckInterval.h"
@@ -242,6 +243,13 @@ void MainWindow::LoadProfileFrom(const std::filesystem::path& folder) {
     SetLastProfileFolder(folder.wstring());
     log_.Info(L"Config loaded: " + found->Path.wstring());
     log_.Info(L"Encrypted token loaded from hidden file: " + tokenPath.wstring());
+    if (const OutboxSummary waiting = SummarizeOutbox(OutboxFolder(folder, config.ProfileName));
+        waiting.Count > 0) {
+        log_.Info(std::to_wstring(waiting.Count) +
+                  L" notifications of this profile are waiting since " +
+                  FormatLocalTimestamp(static_cast<std::time_t>(waiting.OldestQueuedUtc / 10000000)) +
+                  L"; they are sent when monitoring starts.");
+    }
     ShowIdentity();
     StartBotCheck();
 }

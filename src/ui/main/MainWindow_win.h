@@ -199,7 +199,9 @@ private:
                          const std::wstring& status);
     void OnRecipientNotified(const std::wstring& chatId, const std::wstring& when);
     void StopCommand();
-    void StopMonitoring();
+    void StopMonitoring(SessionEnd how = SessionEnd::User);
+    // An unsaved session's outbox ends with it: true when nothing waits or the user agrees.
+    bool ConfirmDiscardWaiting();
     void OnEndSession();
     void ShowIdentity();
     ClaimTokenResult ClaimCheckedToken(const std::wstring& token);
@@ -253,6 +255,8 @@ private:
 
     std::unique_ptr<MonitorEngine> engine_;
     bool monitoring_ = false;
+    bool resumingAtSignIn_ = false;
+    std::int32_t waitingShown_ = 0;  // the session's outbox, for the tray tip  // the start of a session resumed with Windows
     LampState lamp_ = LampState::NeverStarted;
     // The running session's own claim on its token: the form's claim above follows the token
     // field, this one lasts until STOP.

@@ -53,9 +53,9 @@ public:
             std::lock_guard lock(mutex);
             log.push_back(line);
         };
-        const auto onStatus = [this](auto&, std::int32_t, std::int32_t, const std::wstring&) {
+        const auto onStatus = [this](const MonitorProgress& progress) {
             std::lock_guard lock(mutex);
-            ++cycles;
+            cycles += progress.CycleEnded ? 1 : 0;
         };
         return engine->Start(
             {L"Work", dir.Path(), L"123:ABC", interval, false, onLog, onStatus, {}});

@@ -75,9 +75,11 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
     deps.TimeSource = &clock;
     MonitorEngine engine(std::move(deps));
-    const auto onStatus = [&](auto&, std::int32_t, std::int32_t, const std::wstring& status) {
+    const auto onStatus = [&](const MonitorProgress& progress) {
         std::lock_guard lock(mutex);
-        statuses.push_back(status);
+        if (progress.CycleEnded) {
+            statuses.push_back(progress.Status);
+        }
     };
     const MonitorSession session{L"Work", dir.Path(), L"123:ABC", 2, false, nullptr, onStatus, {}};
     ASSERT_TRUE(engine.Start(session));

@@ -100,8 +100,9 @@ public:
                 return !picked.empty();
             };
             MonitorDependencies monitor;
-            monitor.ReadFolders = [this](const std::vector<SelectedFolder>&, std::int32_t, bool,
-                                         std::vector<MailSnapshot>& messages) {
+            monitor.ReadFolders = [this](const MailReadRequest&) {
+                MailReadResult found;
+                std::vector<MailSnapshot>& messages = found.Messages;
                 MailSnapshot mail;  // delivered a minute from now: after any session's start
                 mail.Subject = L"Quarterly numbers";
                 mail.EntryId = L"M1";
@@ -109,7 +110,8 @@ public:
                     (std::chrono::system_clock::now().time_since_epoch() + 60s) / 100ns;
                 mail.DeliveryTimeKnown = true;
                 messages.push_back(mail);
-                return mailArrives_.load();
+                found.Ok = mailArrives_.load();
+                return found;
             };
             monitor.MakeProvider = [](const std::wstring&, const std::wstring&) {
                 return std::make_unique<AcceptingProvider>();
