@@ -112,6 +112,7 @@ bool MonitorEngine::Start(MonitorSession session) {
     sessionStart_ = ToTicksSince1970(TimeSource().Now());
     admission_.Reset(sessionStart_, session_.IncludeOldMessages);
     answers_.NewSession();
+    rules_.NewSession();
     if (deps_.CancelSends) {
         deps_.CancelSends(false);
     }
@@ -234,7 +235,8 @@ MonitorCycleResult MonitorEngine::RunOneCycle() {
 
 MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
     Log(L"Monitor cycle started at " + LocalNow() + L".");
-    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); });
+    rules_.Reload(
+        rulesPath_, [this](const std::wstring& line) { Log(line); }, LocalNow());
 
     ProfileConfigStore store;
     if (!store.ReadProfileConfig(configPath_)) {
@@ -337,9 +339,20 @@ MonitorEngine::CycleTally MonitorEngine::AdmitAndDeliver(const std::vector<MailS
         if (!running_.load()) {
             break;  // what is left is read again by the next session
         }
-        if (admission_.Admit(message, log)) {
-            Deliver(message, config, tally);
+        if (!admission_.Admit(message, log)) {
+            continue;
         }
+        // An unreadable file's Ignore rule may be meant for it: held, it is read again later.
+        if (rules_.Usable()) {
+            Deliver(message, config, tally);
+        } else {
+            ++tally.Held;
+            ++queueCount_;
+        }
+    }
+    if (tally.Held > 0) {
+        Log(L"New messages held until the Notification Rules file can be read: " +
+            ToWideDecimal(tally.Held) + L".");
     }
     return tally;
 }

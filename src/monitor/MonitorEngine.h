@@ -118,6 +118,7 @@ private:
     // What admission and delivery did in one cycle, for the record step.
     struct CycleTally {
         int NewMessages = 0;
+        int Held = 0;  // admitted while the rules file could not be read
         std::vector<std::pair<std::wstring, std::wstring>> Notified;  // chat id, local time
     };
 
