@@ -2,7 +2,6 @@
 #include "common/TextFile.h"
 
 #include <atomic>
-#include <fstream>
 #include <system_error>
 
 #include "common/Text.h"
@@ -98,22 +97,9 @@ std::wstring DecodeTextFile(std::string_view bytes) {
     return out;
 }
 
-bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return false;
-    }
-    bytes = std::move(content);
-    return true;
-}
-
-bool ReadTextFile(const std::filesystem::path& path, std::wstring& text) {
+bool ReadTextFile(const std::filesystem::path& path, std::wstring& text, FileReadFailure* failure) {
     std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
+    if (!ReadFileBytes(path, bytes, failure)) {
         return false;
     }
     text = DecodeTextFile(bytes);

@@ -16,8 +16,21 @@ std::string EncodeTextFile(std::wstring_view text);
 // CR LF becomes "\n" (a lone CR stays), as a text-mode read would return it.
 std::wstring DecodeTextFile(std::string_view bytes);
 
-[[nodiscard]] bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes);
-[[nodiscard]] bool ReadTextFile(const std::filesystem::path& path, std::wstring& text);
+// Why a read failed. `absent`: nothing has that name, or a folder on the way is missing.
+// Otherwise something there could not be read (locked by another program, access denied, a
+// folder, an I/O error) and `reason` is the system's short text for it, without a final stop.
+struct FileReadFailure {
+    bool absent = false;
+    std::wstring reason;
+};
+
+// The whole file; on failure `bytes` or `text` is left as passed and `failure`, when given, says
+// why. Other programs may read, write, rename or delete the file meanwhile (a replacing writer
+// is not blocked by our read).
+[[nodiscard]] bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes,
+                                 FileReadFailure* failure = nullptr);
+[[nodiscard]] bool ReadTextFile(const std::filesystem::path& path, std::wstring& text,
+                                FileReadFailure* failure = nullptr);
 
 // Creates the target's folder if missing, writes the bytes to a temporary file of a name no
 // other writer holds in the same folder, flushes it to the disk and moves it over the target, so
@@ -34,7 +47,7 @@ void FailNextAtomicWritesForTesting(int count);
 // Tests only: the number the next temporary name of this process carries.
 void SetTemporaryNameCounterForTesting(unsigned next);
 
-// ---- platform part
+// ---- platform part (ReadFileBytes is one too: the reason comes from the system)
 
 enum class NewFileResult { Written, NameTaken, Failed };
 

@@ -1,11 +1,13 @@
-// The POSIX stand-in of the atomic write: O_EXCL creation, fsync, then rename, which replaces
-// the target atomically.
+// The POSIX stand-in of reading and of the atomic write: O_EXCL creation, fsync, then rename,
+// which replaces the target atomically.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <system_error>
 
+#include "common/Text.h"
 #include "common/TextFile.h"
 
 namespace wrenpost {
@@ -33,7 +35,46 @@ void SetError(std::wstring* error, const wchar_t* what, const std::filesystem::p
     }
 }
 
+void SetReadFailure(FileReadFailure* failure, int code, bool opening) {
+    if (failure) {
+        failure->absent = opening && (code == ENOENT || code == ENOTDIR);
+        failure->reason = Utf8ToWide(std::generic_category().message(code));
+    }
+}
+
 }  // namespace
+
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes,
+                   FileReadFailure* failure) {
+    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        SetReadFailure(failure, errno, true);
+        return false;
+    }
+    constexpr std::size_t kChunk = 1u << 16;
+    std::string content;
+    for (;;) {
+        const std::size_t had = content.size();
+        content.resize(had + kChunk);
+        const ssize_t got = read(file.get(), content.data() + had, kChunk);
+        if (got < 0) {
+            const int code = errno;
+            content.resize(had);
+            if (code == EINTR) {
+                continue;
+            }
+            // A folder opens here but cannot be read: "Is a directory".
+            SetReadFailure(failure, code, false);
+            return false;
+        }
+        content.resize(had + static_cast<std::size_t>(got));
+        if (got == 0) {
+            break;
+        }
+    }
+    bytes = std::move(content);
+    return true;
+}
 
 NewFileResult WriteNewFile(const std::filesystem::path& path, std::string_view bytes,
                            std::wstring* error) {

@@ -1,10 +1,11 @@
-// The Windows side of the atomic write: an exclusively created temporary file flushed to the
-// disk, then MoveFileExW with write-through, so neither the data nor the rename is still in a
-// cache when we report success.
+// The Windows side of reading and of the atomic write: an exclusively created temporary file
+// flushed to the disk, then MoveFileExW with write-through, so neither the data nor the rename is
+// still in a cache when we report success.
 #include <windows.h>
 
 #include <algorithm>
 
+#include "common/Text.h"
 #include "common/TextFile.h"
 #include "common/UniqueHandle_win.h"
 #include "common/WinError_win.h"
@@ -19,7 +20,49 @@ void SetError(std::wstring* error, const wchar_t* what, const std::filesystem::p
     }
 }
 
+void SetReadFailure(FileReadFailure* failure, DWORD code, bool opening) {
+    if (!failure) {
+        return;
+    }
+    failure->absent = opening && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND);
+    // The text goes inside a sentence of ours, so its own closing full stop is dropped.
+    std::wstring reason = SystemErrorMessage(code);
+    while (!reason.empty() && reason.back() == L'.') {
+        reason.pop_back();
+    }
+    failure->reason = reason.empty() ? L"Windows error " + ToWideDecimal(code) : reason;
+}
+
 }  // namespace
+
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes,
+                   FileReadFailure* failure) {
+    // Sharing delete too: an atomic writer may then replace the file while we read the old one.
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        SetReadFailure(failure, GetLastError(), true);
+        return false;
+    }
+    constexpr DWORD kChunk = 1u << 16;
+    std::string content;
+    for (;;) {
+        const std::size_t had = content.size();
+        content.resize(had + kChunk);
+        DWORD got = 0;
+        if (!ReadFile(file.get(), content.data() + had, kChunk, &got, nullptr)) {
+            SetReadFailure(failure, GetLastError(), false);
+            return false;
+        }
+        content.resize(had + got);
+        if (got == 0) {
+            break;
+        }
+    }
+    bytes = std::move(content);
+    return true;
+}
 
 NewFileResult WriteNewFile(const std::filesystem::path& path, std::string_view bytes,
                            std::wstring* error) {

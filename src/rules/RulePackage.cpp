@@ -93,8 +93,8 @@ bool WriteRulePackage(const std::filesystem::path& path, const RulePackage& pack
 
 RuleLoadResult ReadRulePackage(const std::filesystem::path& path, RulePackage& package) {
     std::wstring text;
-    if (!ReadRulesText(path, text)) {
-        return RuleLoadResult::Missing;
+    if (const RuleLoadResult read = ReadRulesText(path, text); read != RuleLoadResult::Loaded) {
+        return read;
     }
     try {
         return ParseRulePackageText(text, package);

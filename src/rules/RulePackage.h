@@ -36,6 +36,7 @@ RuleLoadResult ParseRulePackageText(std::wstring_view text, RulePackage& package
 // Creates missing folders, then replaces the file in one step.
 [[nodiscard]] bool WriteRulePackage(const std::filesystem::path& path, const RulePackage& package,
                                     std::wstring* error = nullptr);
+// The outcomes of LoadRulesFile.
 RuleLoadResult ReadRulePackage(const std::filesystem::path& path, RulePackage& package);
 
 // ---- export

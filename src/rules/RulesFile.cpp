@@ -75,22 +75,36 @@ bool WriteRulesText(const std::filesystem::path& path, const std::wstring& text,
     }
 }
 
-bool ReadRulesText(const std::filesystem::path& path, std::wstring& text) {
+RuleLoadResult ReadRulesText(const std::filesystem::path& path, std::wstring& text,
+                             std::wstring* reason) {
+    FileReadFailure failure;
     try {
-        return ReadTextFile(path, text);
+        if (ReadTextFile(path, text, &failure)) {
+            return RuleLoadResult::Loaded;
+        }
     } catch (const std::exception&) {
-        return false;
+        // Out of memory says nothing about the file; it may hold rules, so it is not Missing.
+        failure = {false, L"unexpected error"};
     }
+    if (failure.absent) {
+        return RuleLoadResult::Missing;
+    }
+    if (reason) {
+        *reason = failure.reason;
+    }
+    return RuleLoadResult::Unreadable;
 }
 
 bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file, std::wstring* error) {
     return WriteRulesText(path, FormatRulesFile(file), L"rules file", error);
 }
 
-RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file) {
+RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file,
+                             std::wstring* reason) {
     std::wstring text;
-    if (!ReadRulesText(path, text)) {
-        return RuleLoadResult::Missing;
+    if (const RuleLoadResult read = ReadRulesText(path, text, reason);
+        read != RuleLoadResult::Loaded) {
+        return read;
     }
     try {
         return ParseRulesFileText(text, file);
@@ -141,6 +155,8 @@ bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath, const LogF
 
 bool BackUpUnreadableRulesFile(const std::filesystem::path& rulesPath, const LogFunction& log) {
     RulesFile ignored;
+    // Only a file that was read can be copied; whether to save over one that cannot be read at
+    // all is the caller's decision.
     if (LoadRulesFile(rulesPath, ignored) != RuleLoadResult::Corrupt) {
         return true;
     }

@@ -12,7 +12,10 @@
 
 namespace wrenpost {
 
-enum class RuleLoadResult : std::int32_t { Loaded = 0, Missing = 1, Corrupt = 2 };
+// What reading a rules file (or a package) found. Missing: no file there, or only blank text.
+// Unreadable: something is there but could not be read (locked by another program, access denied,
+// a folder, an I/O error). Corrupt: read, but not rules.
+enum class RuleLoadResult : std::int32_t { Loaded = 0, Missing = 1, Corrupt = 2, Unreadable = 3 };
 
 // The file text with "\n" line ends (the file itself has CR LF).
 std::wstring FormatRulesFile(const RulesFile& file);
@@ -26,8 +29,11 @@ RuleLoadResult ParseRulesFileText(std::wstring_view text, RulesFile& file);
 [[nodiscard]] bool SaveRulesFile(const std::filesystem::path& path, const RulesFile& file,
                                  std::wstring* error = nullptr);
 
-// Missing when the file cannot be read or holds only spaces, tabs, CRs and LFs.
-RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file);
+// Only with Loaded is `file` replaced. Missing also for a file of only spaces, tabs, CRs and LFs.
+// With Unreadable, `reason` (when given) gets the system's short text for why, e.g. the sharing
+// violation of a file another program holds open; a read that throws gives "unexpected error".
+RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file,
+                             std::wstring* reason = nullptr);
 
 // ---- recovery of a corrupt file (the rules dialog's step when LoadRulesFile says Corrupt)
 
@@ -44,9 +50,10 @@ std::filesystem::path RulesBackupPath(const std::filesystem::path& rulesPath);
 [[nodiscard]] bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath,
                                             const LogFunction& log);
 
-// Before a save replaces the file: a file that exists but cannot be read as rules is first copied
-// to RulesBackupPath and the copy logged, so the rules it may hold are never silently lost. False
-// when that copy failed: the file must then not be replaced.
+// Before a save replaces the file: a Corrupt file is first copied to RulesBackupPath and the copy
+// logged, so the rules it may hold are never silently lost. False when that copy failed: the file
+// must then not be replaced. True for every other outcome, Unreadable included (nothing could be
+// copied).
 [[nodiscard]] bool BackUpUnreadableRulesFile(const std::filesystem::path& rulesPath,
                                              const LogFunction& log);
 
@@ -62,9 +69,11 @@ CorruptRulesChoice HandleCorruptRulesFile(const std::filesystem::path& rulesPath
 std::wstring PathText(const std::filesystem::path& path);
 
 // The file side shared by the rules file and rule packages: create missing folders, then an
-// atomic write; and a read whose failure is Missing and whose parse failure is Corrupt.
+// atomic write; and a read that gives Loaded (the text), Missing or Unreadable (with `reason`,
+// as LoadRulesFile).
 [[nodiscard]] bool WriteRulesText(const std::filesystem::path& path, const std::wstring& text,
                                   const wchar_t* whatFile, std::wstring* error);
-bool ReadRulesText(const std::filesystem::path& path, std::wstring& text);
+RuleLoadResult ReadRulesText(const std::filesystem::path& path, std::wstring& text,
+                             std::wstring* reason = nullptr);
 
 }  // namespace wrenpost

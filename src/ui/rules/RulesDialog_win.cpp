@@ -75,6 +75,7 @@ public:
                     loaded = RulesFile{};
                     break;
                 case RuleLoadResult::Missing:
+                case RuleLoadResult::Unreadable:
                     loaded = RulesFile{};
                     break;
             }

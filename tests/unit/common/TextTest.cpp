@@ -1,5 +1,5 @@
 // UTF-8 conversion, lenient and strict; the file encoding every hand-written file
-// relies on, and the one atomic write behind every file the program rewrites.
+// relies on, the one read and the one atomic write behind every file the program rewrites.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -69,6 +69,40 @@ TEST(TextFileAtomicWrite, CreatesFoldersSkipsTakenNamesAndAFailureKeepsTheOldFil
     EXPECT_FALSE(WriteFileAtomically(dir / L"file" / L"x.json", "x", &error));
     EXPECT_NE(error.find(L"file"), std::wstring::npos) << WideToUtf8(error);
     EXPECT_FALSE(WriteFileAtomically(std::filesystem::path(), "x"));
+}
+
+// A failed read tells "nothing there" from "there but unreadable" (with the system's reason) and
+// leaves the bytes alone; a read spans any number of chunks.
+TEST(TextFileRead, TellsAbsentFromUnreadableAndReadsWholeFiles) {
+    TempDir dir;
+    testing::WriteAllBytes(dir / L"file", "x");
+    const struct {
+        std::filesystem::path path;
+        bool absent;
+    } failing[] = {
+        {dir / L"nothing.json", true},
+        {dir / L"no folder" / L"nothing.json", true},
+        {std::filesystem::path(), true},
+        {dir.Path(), false},  // a folder
+    };
+    for (const auto& [path, absent] : failing) {
+        std::string bytes = "untouched";
+        FileReadFailure failure{!absent, L""};
+        EXPECT_FALSE(ReadFileBytes(path, bytes, &failure)) << path;
+        EXPECT_EQ(failure.absent, absent) << path;
+        EXPECT_FALSE(failure.reason.empty()) << path;
+        EXPECT_FALSE(failure.reason.ends_with(L".") || failure.reason.ends_with(L"\n"));
+        EXPECT_EQ(bytes, "untouched");
+    }
+    std::string large(200000, 'a');
+    large[123456] = '\0';
+    testing::WriteAllBytes(dir / L"large", large);
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(dir / L"large", bytes));
+    EXPECT_EQ(bytes, large);
+    testing::WriteAllBytes(dir / L"empty", "");
+    ASSERT_TRUE(ReadFileBytes(dir / L"empty", bytes));
+    EXPECT_TRUE(bytes.empty());
 }
 
 }  // namespace

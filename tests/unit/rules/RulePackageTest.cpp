@@ -64,6 +64,7 @@ TEST(RulePackageFile, LayoutAndReading) {
     }
     EXPECT_EQ(ParseRulePackageText(L" \r\n\t", back), RuleLoadResult::Missing);
     EXPECT_EQ(ReadRulePackage(dir / L"absent.wprule", back), RuleLoadResult::Missing);
+    EXPECT_EQ(ReadRulePackage(dir.Path(), back), RuleLoadResult::Unreadable);  // a folder
     EXPECT_EQ(back.PackageVersion, 7);
 }
 

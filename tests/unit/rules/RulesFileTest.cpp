@@ -71,14 +71,29 @@ TEST(RulesFileLayout, TheSavedBytesAreExact) {
     EXPECT_FALSE(SaveRulesFile(std::filesystem::path(), file));
 }
 
-TEST(RulesFileReading, MissingBlankAndCorruptFilesLeaveTheRecordAlone) {
+// Only Unreadable gives a reason; only Loaded replaces the record.
+TEST(RulesFileReading, TellsMissingUnreadableAndCorruptApartAndLeavesTheRecordAlone) {
     TempDir dir;
     const RulesFile sentinel{.Version = 42, .Rules = {kInvoiceRule}};
-    RulesFile file = sentinel;
-    EXPECT_EQ(LoadRulesFile(dir / L"nothing.json", file), RuleLoadResult::Missing);
-    EXPECT_EQ(LoadRulesFile(dir.Path(), file), RuleLoadResult::Missing);  // a folder
     WriteAllBytes(dir / L"blank.json", "\r\n\t \r\n");
-    EXPECT_EQ(LoadRulesFile(dir / L"blank.json", file), RuleLoadResult::Missing);
+    WriteAllBytes(dir / L"corrupt.json", "{\"Version\": 1, \"Rules\": [");
+    std::filesystem::create_directory(dir / L"folder.json");
+    const std::pair<std::filesystem::path, RuleLoadResult> cases[] = {
+        {dir / L"nothing.json", RuleLoadResult::Missing},
+        {dir / L"no folder" / L"nothing.json", RuleLoadResult::Missing},
+        {dir / L"blank.json", RuleLoadResult::Missing},
+        {dir / L"corrupt.json", RuleLoadResult::Corrupt},
+        {dir / L"folder.json", RuleLoadResult::Unreadable},  // there, but not a file to read
+    };
+    for (const auto& [path, expected] : cases) {
+        RulesFile file = sentinel;
+        std::wstring reason;
+        EXPECT_EQ(LoadRulesFile(path, file, &reason), expected) << path;
+        EXPECT_EQ(reason.empty(), expected != RuleLoadResult::Unreadable) << path;
+        EXPECT_EQ(file, sentinel) << path;
+    }
+    RulesFile file = sentinel;
+    EXPECT_EQ(LoadRulesFile(dir / L"folder.json", file), RuleLoadResult::Unreadable);  // no reason
     for (const wchar_t* text :
          {L"{\"Version\": 1, \"Rules\": [", L"{\"Version\": 1, \"Rules\": []}}",
           L"}{\"Version\": 1, \"Rules\": []}", L"{\"Version\": 1, \"Rules\": [], \"N\": \"open}",

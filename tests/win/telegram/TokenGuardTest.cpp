@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/UniqueHandle_win.h"
+#include "support/HelperProgram_win.h"
 #include "telegram/TokenGuard_win.h"
 
 namespace wrenpost {
@@ -14,17 +15,8 @@ namespace {
 // `ready` and holds the token until `quit`.
 UniqueHandle LaunchHolder(const std::wstring& token, const std::wstring& ready,
                           const std::wstring& quit) {
-    wchar_t self[MAX_PATH];
-    std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    std::wstring command = L"\"" + path.substr(0, path.find_last_of(L"\\/") + 1) +
-                           L"wrenpost_token_holder.exe\" " + token + L" " + ready + L" " + quit;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &startup, &info);
-    UniqueHandle thread(info.hThread);
-    return UniqueHandle(started ? info.hProcess : nullptr);
+    return testing::StartBesideThisProgram(L"wrenpost_token_holder.exe",
+                                           token + L" " + ready + L" " + quit);
 }
 
 TEST(TokenGuard, ClaimsWithinOneGuardBetweenGuardsAndBetweenProcesses) {
