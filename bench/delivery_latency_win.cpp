@@ -42,7 +42,9 @@ Latencies Measure(bool events, testing::FakeOutlook& outlook, testing::FakeBotAp
     }
     MonitorEngine engine(std::move(deps));
     std::atomic<int> cycles{0};
-    const auto onStatus = [&](auto&, std::int32_t, std::int32_t, auto&) { ++cycles; };
+    const auto onStatus = [&](const MonitorProgress& progress) {
+        cycles += progress.CycleEnded ? 1 : 0;
+    };
     Latencies result;
     if (!engine.Start({L"Work", profileFolder, L"123:ABC", 10, false, {}, onStatus, {}})) {
         return result;

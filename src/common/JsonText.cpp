@@ -277,6 +277,29 @@ bool IsJsonPatternAnyChar(wchar_t c) {
            c != static_cast<wchar_t>(0x2029);
 }
 
+std::size_t FindClosingBracket(std::wstring_view text, std::size_t open, std::wstring_view opens,
+                               std::wstring_view closes) {
+    std::size_t depth = 0;
+    bool inString = false;
+    for (std::size_t i = open; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (inString) {
+            if (c == L'\\') {
+                ++i;
+            } else if (c == L'"') {
+                inString = false;
+            }
+        } else if (c == L'"') {
+            inString = true;
+        } else if (opens.find(c) != std::wstring_view::npos) {
+            ++depth;
+        } else if (closes.find(c) != std::wstring_view::npos && depth > 0 && --depth == 0) {
+            return i;
+        }
+    }
+    return std::wstring_view::npos;
+}
+
 std::size_t SkipPatternSpace(std::wstring_view text, std::size_t pos) {
     while (pos < text.size() && IsJsonPatternSpace(text[pos])) {
         ++pos;

@@ -63,6 +63,12 @@ bool IsJsonPatternSpace(wchar_t c);
 bool IsJsonPatternAnyChar(wchar_t c);
 std::size_t SkipPatternSpace(std::wstring_view text, std::size_t pos);
 
+// From `open` (an opening bracket), the position of the bracket that closes it, counting the
+// brackets of `opens` and `closes` outside string literals (a backslash in a string skips the
+// next character); npos when it is never closed.
+std::size_t FindClosingBracket(std::wstring_view text, std::size_t open, std::wstring_view opens,
+                               std::wstring_view closes);
+
 // At `pos` (which must hold '"'), matches "([^"\\]*(?:\\.[^"\\]*)*)" and returns the position
 // after the closing quote, with the raw (still escaped) content in `raw`.
 std::optional<std::size_t> MatchQuotedRaw(std::wstring_view text, std::size_t pos,

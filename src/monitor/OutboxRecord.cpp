@@ -95,25 +95,8 @@ std::optional<std::size_t> SkipValue(std::wstring_view text, std::size_t pos) {
         return MatchQuotedRaw(text, pos, nullptr);
     }
     if (text[pos] == L'{' || text[pos] == L'[') {
-        std::size_t depth = 0;
-        bool inString = false;
-        for (std::size_t i = pos; i < text.size(); ++i) {
-            const wchar_t c = text[i];
-            if (inString) {
-                if (c == L'\\') {
-                    ++i;
-                } else if (c == L'"') {
-                    inString = false;
-                }
-            } else if (c == L'"') {
-                inString = true;
-            } else if (c == L'{' || c == L'[') {
-                ++depth;
-            } else if ((c == L'}' || c == L']') && --depth == 0) {
-                return i + 1;
-            }
-        }
-        return std::nullopt;
+        const std::size_t close = FindClosingBracket(text, pos, L"{[", L"}]");
+        return close == std::wstring_view::npos ? std::nullopt : std::optional(close + 1);
     }
     std::size_t end = pos;
     while (end < text.size() && text[end] != L',' && text[end] != L'}' && text[end] != L']' &&

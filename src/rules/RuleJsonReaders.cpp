@@ -106,21 +106,11 @@ std::wstring_view ReadJsonArrayField(std::wstring_view text, std::wstring_view k
         if (pos >= text.size() || text[pos] != L'[') {
             continue;
         }
-        const std::size_t start = pos + 1;
-        std::size_t depth = 1;
-        StringTracker strings;
-        for (std::size_t i = start; i < text.size(); ++i) {
-            const wchar_t c = text[i];
-            if (strings.Consume(c)) {
-                continue;
-            }
-            if (c == L'[') {
-                ++depth;
-            } else if (c == L']' && --depth == 0) {
-                return text.substr(start, i - start);
-            }
+        const std::size_t close = FindClosingBracket(text, pos, L"[", L"]");
+        if (close == std::wstring_view::npos) {
+            return {};  // the first match decides, even when its array is never closed
         }
-        return {};  // the first match decides, even when its array is never closed
+        return text.substr(pos + 1, close - pos - 1);
     }
     return {};
 }

@@ -48,33 +48,6 @@ std::optional<std::wstring> QuotedWithoutQuotes(std::wstring_view text, std::siz
     return std::wstring(text.substr(pos + 1, close - pos - 1));
 }
 
-// From an opening bracket, the position of its matching closing one, counting only brackets
-// outside string literals; npos when unterminated.
-std::size_t MatchingClose(std::wstring_view text, std::size_t open, wchar_t openChar,
-                          wchar_t closeChar) {
-    std::size_t depth = 0;
-    bool inString = false;
-    for (std::size_t i = open; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (inString) {
-            if (c == L'\\') {
-                ++i;
-            } else if (c == L'"') {
-                inString = false;
-            }
-        } else if (c == L'"') {
-            inString = true;
-        } else if (c == openChar) {
-            ++depth;
-        } else if (c == closeChar) {
-            if (--depth == 0) {
-                return i;
-            }
-        }
-    }
-    return std::wstring_view::npos;
-}
-
 std::vector<std::wstring> SplitTopLevelObjects(std::wstring_view array) {
     std::vector<std::wstring> items;
     bool inString = false;
@@ -163,7 +136,7 @@ OkResult ParseOkResult(std::wstring_view body) {
     if (open == std::wstring_view::npos) {
         return result;
     }
-    const std::size_t close = MatchingClose(body, open, L'[', L']');
+    const std::size_t close = FindClosingBracket(body, open, L"[", L"]");
     if (close == std::wstring_view::npos) {
         return result;
     }
