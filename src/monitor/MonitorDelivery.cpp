@@ -46,44 +46,55 @@ bool MonitorEngine::StartNextSend() {
     if (outbox_.Count() == 0 || !configKnown_ || !answers_.MaySend(session_.BotToken, now)) {
         return false;
     }
+    const auto allowedChats = static_cast<std::size_t>(
+        std::count_if(config_.Recipients.begin(), config_.Recipients.end(),
+                      [](const RecipientEntry& r) { return r.Allowed; }));
     // Per chat in queue order: a chat whose oldest notification cannot go yet sends nothing newer.
     std::set<std::wstring> waitingChats;
-    std::vector<OutboxRecord> changed;
+    std::vector<std::pair<std::int64_t, std::wstring>> disallowed;  // sequence, chat id
     bool started = false;
-    for (const auto& [sequence, stored] : outbox_.Waiting()) {
-        OutboxRecord record = stored;
-        bool recordChanged = false;
-        for (OutboxRecipient& recipient : record.Recipients) {
-            if (started || recipient.State != RecipientState::Pending ||
-                waitingChats.count(recipient.ChatId) != 0) {
+    for (const auto& [sequence, record] : outbox_.Waiting()) {
+        for (const OutboxRecipient& recipient : record.Recipients) {
+            const std::wstring& chatId = recipient.ChatId;
+            if (recipient.State != RecipientState::Pending || waitingChats.count(chatId) != 0) {
                 continue;
             }
-            if (!RecipientAllowed(recipient.ChatId)) {
-                recipient.State = RecipientState::Dropped;
-                recordChanged = true;
-                Log(L"Recipient " + recipient.ChatId +
-                    L" is no longer allowed in this profile; the notification \"" +
-                    record.Subject + L"\" is not sent to it.");
-                continue;
+            if (!RecipientAllowed(chatId)) {
+                disallowed.emplace_back(sequence, chatId);
+            } else if (pacing_.NextAllowed(chatId) > now) {
+                waitingChats.insert(chatId);
+            } else {
+                StartSend(sequence, record, chatId, now);
+                started = true;
+                break;
             }
-            if (pacing_.NextAllowed(recipient.ChatId) > now) {
-                waitingChats.insert(recipient.ChatId);
-                continue;
-            }
-            StartSend(sequence, record, recipient.ChatId, now);
-            started = true;
         }
-        if (recordChanged) {
-            changed.push_back(std::move(record));
-        }
-        if (started) {
+        // Nothing further back can go before these, so a long outbox is not walked in vain.
+        if (started || waitingChats.size() >= allowedChats) {
             break;
         }
     }
-    for (const OutboxRecord& record : changed) {
+    DropDisallowed(disallowed);
+    return started;
+}
+
+void MonitorEngine::DropDisallowed(
+    const std::vector<std::pair<std::int64_t, std::wstring>>& disallowed) {
+    for (const auto& [sequence, chatId] : disallowed) {
+        const auto found = outbox_.Waiting().find(sequence);
+        if (found == outbox_.Waiting().end()) {
+            continue;
+        }
+        OutboxRecord record = found->second;
+        for (OutboxRecipient& recipient : record.Recipients) {
+            if (recipient.ChatId == chatId && recipient.State == RecipientState::Pending) {
+                recipient.State = RecipientState::Dropped;
+            }
+        }
+        Log(L"Recipient " + chatId + L" is no longer allowed in this profile; the notification \"" +
+            record.Subject + L"\" is not sent to it.");
         SaveRecord(record);
     }
-    return started;
 }
 
 void MonitorEngine::StartSend(std::int64_t sequence, const OutboxRecord& record,

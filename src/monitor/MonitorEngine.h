@@ -192,6 +192,7 @@ private:
     void PumpSends();
     bool FinishSend();
     bool StartNextSend();
+    void DropDisallowed(const std::vector<std::pair<std::int64_t, std::wstring>>& disallowed);
     void StartSend(std::int64_t sequence, const OutboxRecord& record, const std::wstring& chatId,
                    std::chrono::steady_clock::time_point now);
     void AbandonSend();

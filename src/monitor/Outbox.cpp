@@ -150,11 +150,13 @@ bool Outbox::Update(const OutboxRecord& record, std::wstring* error) {
         waiting_.erase(found);
         sizes_.erase(record.Sequence);
         std::error_code removeError;
-        const bool removed = std::filesystem::remove(RecordPath(record.Sequence), removeError);
-        if (!removed && error != nullptr) {
-            *error = L"Could not remove " + RecordPath(record.Sequence).wstring();
+        if (std::filesystem::remove(RecordPath(record.Sequence), removeError)) {
+            return true;
         }
-        return removed;
+        // A file that cannot go (a scanner holds it) must at least stop saying "Pending", or
+        // the next start would send it again; Open removes it then.
+        return WriteFileAtomically(RecordPath(record.Sequence),
+                                   EncodeTextFile(FormatOutboxRecord(record)), error);
     }
     found->second = record;
     const std::string bytes = EncodeTextFile(FormatOutboxRecord(record));
