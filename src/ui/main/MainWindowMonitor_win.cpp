@@ -218,6 +218,7 @@ void MainWindow::OnMonitorStarted(bool started) {
     }
     monitoring_ = true;
     waitingShown_ = static_cast<std::int32_t>(engine_->WaitingNotifications());
+    SetControlText(kIdQueue, L"Queue: " + std::to_wstring(waitingShown_));
     tray_.SetState(TrayState::Running);
     SetStatus(L"Status: Monitor Running");
     log_.Info(L"MonitorEngine started.");

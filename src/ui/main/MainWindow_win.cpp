@@ -389,7 +389,7 @@ void MainWindow::OnClose() {
         ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()), L"Monitoring Is Running",
                     L"Monitoring is currently running. Do you want to stop monitoring and exit?",
                     PromptIcon::Warning, PromptButtons::YesNo});
-    if (answer == PromptAnswer::Yes) {
+    if (answer == PromptAnswer::Yes && ConfirmDiscardWaiting()) {
         StopMonitoring();
         DestroyWindow(Window());
     } else {

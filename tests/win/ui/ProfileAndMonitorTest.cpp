@@ -69,10 +69,17 @@ void WriteProfile(const fs::path& folder, const std::wstring& name, ProfileConfi
     ASSERT_TRUE(SaveRulesFile(folder / (name + L"Rules.json"), RulesWith(rules)));
 }
 
-class AcceptingProvider final : public NotificationProvider {
+// Accepts every send, or answers 502 while `down` is set.
+class TestProvider final : public NotificationProvider {
 public:
-    SendResult Send(const std::wstring&, const std::wstring&) override { return {true, L""}; }
+    explicit TestProvider(const std::atomic<bool>& down) : down_(down) {}
+    SendResult Send(const std::wstring&, const std::wstring&) override {
+        return down_.load() ? SendResult{false, L"HTTP 502", 502, 0} : SendResult{true, L""};
+    }
     std::wstring Name() const override { return L"test"; }
+
+private:
+    const std::atomic<bool>& down_;
 };
 
 class ProfileAndMonitorTest : public MainWindowFixture {
@@ -91,7 +98,8 @@ public:
         fs::remove_all(profiles_, ignored);
     }
 
-    // Outlook offers one new mail once `mailArrives` is set; every send succeeds.
+    // Outlook offers one new mail once `mailArrives` is set; sends succeed unless
+    // `telegramDown` is set.
     MainWindow& OpenWindow() {
         return Open([this](MainWindowServices& services) {
             services.pickFolder = [this](HWND, const fs::path& initial, fs::path& picked) {
@@ -113,8 +121,8 @@ public:
                 found.Ok = mailArrives_.load();
                 return found;
             };
-            monitor.MakeProvider = [](const std::wstring&, const std::wstring&) {
-                return std::make_unique<AcceptingProvider>();
+            monitor.MakeProvider = [this](const std::wstring&, const std::wstring&) {
+                return std::make_unique<TestProvider>(telegramDown_);
             };
             monitor.KeepAwake = [](bool) {};
             services.monitor = monitor;
@@ -141,6 +149,7 @@ public:
     fs::path nextPick_;  // empty: the picker is cancelled
     fs::path initialPick_;
     std::atomic<bool> mailArrives_{false};
+    std::atomic<bool> telegramDown_{false};
 };
 
 TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) {
@@ -409,6 +418,87 @@ TEST_F(ProfileAndMonitorTest, StartUpRemovesOrphansAndTheSessionsOfInstancesThat
     EXPECT_TRUE(fs::exists(running));
     EXPECT_TRUE(fs::exists(foreign));
     EXPECT_TRUE(Logged(L"did not write: " + (profiles_ / L"Notes").wstring()));
+}
+
+// How the user ends an unsaved session while a notification waits, and the answer given.
+struct DiscardCase {
+    const char* name;
+    UINT message;
+    WPARAM command;
+    PromptAnswer answer;
+    bool stillMonitoring;
+};
+
+class DiscardQuestion : public ProfileAndMonitorTest,
+                        public ::testing::WithParamInterface<DiscardCase> {};
+
+TEST_P(DiscardQuestion, AsksBeforeAnUnsavedSessionsWaitingNotificationsAreLost) {
+    const DiscardCase& row = GetParam();
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(L"Never"));
+    OpenWindow();
+    Load(profiles_ / L"Desk");
+    SetText(kIdProfileName, L"");
+    mailArrives_ = telegramDown_ = true;
+    Click(kIdStartMonitor);
+    ASSERT_TRUE(window_->IsMonitoring());
+    Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
+    ASSERT_EQ(window_->ControlText(kIdQueue), L"Queue: 1");
+    const fs::path temporary = window_->TemporaryProfile();
+
+    if (row.message == WM_CLOSE) {
+        prompts_.QueueAnswer(PromptAnswer::Yes);  // "stop monitoring and exit?"
+    }
+    prompts_.QueueAnswer(row.answer);
+    SendMessageW(window_->Window(), row.message, row.command, 0);
+    const auto asked = prompts_.Requests();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back().text,
+              L"1 notifications have not been delivered yet. Stop anyway and discard them?");
+    EXPECT_EQ(asked.back().defaultButton, PromptRequest::Default::Second);
+    EXPECT_EQ(window_->IsMonitoring(), row.stillMonitoring);
+    EXPECT_EQ(fs::exists(temporary), row.stillMonitoring);
+    if (row.stillMonitoring) {
+        prompts_.QueueAnswer(PromptAnswer::Yes);
+        Click(kIdStopMonitor);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, DiscardQuestion,
+    ::testing::Values(
+        DiscardCase{"StopNo", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
+                    PromptAnswer::No, true},
+        DiscardCase{"StopYes", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
+                    PromptAnswer::Yes, false},
+        DiscardCase{"TrayStopNo", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), PromptAnswer::No,
+                    true},
+        DiscardCase{"TrayStopYes", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0),
+                    PromptAnswer::Yes, false},
+        DiscardCase{"TrayExitNo", WM_COMMAND, MAKEWPARAM(kTrayExit, 0), PromptAnswer::No, true},
+        DiscardCase{"CloseNo", WM_CLOSE, 0, PromptAnswer::No, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscardsUnsavedOnes) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(L"Never"));
+    OpenWindow();
+    Load(profiles_ / L"Desk");
+    mailArrives_ = telegramDown_ = true;
+    Click(kIdStartMonitor);
+    Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
+    const std::size_t asked = prompts_.Requests().size();
+    Click(kIdStopMonitor);  // nothing is lost: no question
+    EXPECT_EQ(prompts_.Requests().size(), asked);
+    EXPECT_EQ(SummarizeOutbox(profiles_ / L"Desk" / L"DeskOutbox").Count, 1u);
+    Load(profiles_ / L"Desk");
+    EXPECT_TRUE(Logged(L"1 notifications of this profile are waiting since "));
+
+    SetText(kIdProfileName, L"");
+    Click(kIdStartMonitor);
+    Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
+    SendMessageW(window_->Window(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(prompts_.Requests().size(), asked);
+    EXPECT_FALSE(window_->IsMonitoring());
+    EXPECT_TRUE(Logged(L"1 undelivered notifications of the unsaved session were discarded"));
 }
 
 }  // namespace
