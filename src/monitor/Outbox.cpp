@@ -1,65 +1,15 @@
 // The outbox's files: one record per notification, named by its sequence number.
 #include "monitor/Outbox.h"
 
-#include <cwchar>
 #include <system_error>
 
 #include "common/TextFile.h"
 
 namespace wrenpost {
-namespace {
-
-constexpr std::size_t kDigits = 16;
-constexpr const wchar_t* kRecordExtension = L".json";
-
-bool IsRecordName(const std::wstring& name, std::int64_t* sequence) {
-    if (name.size() != kDigits + 5 || name.compare(kDigits, 5, kRecordExtension) != 0) {
-        return false;
-    }
-    std::int64_t value = 0;
-    for (std::size_t i = 0; i < kDigits; ++i) {
-        if (name[i] < L'0' || name[i] > L'9') {
-            return false;
-        }
-        value = value * 10 + (name[i] - L'0');
-    }
-    if (sequence != nullptr) {
-        *sequence = value;
-    }
-    return true;
-}
-
-std::vector<std::filesystem::path> RecordFiles(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> files;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        if (IsRecordName(it->path().filename().wstring(), nullptr)) {
-            files.push_back(it->path());
-        }
-    }
-    return files;
-}
-
-}  // namespace
-
-std::filesystem::path OutboxFolder(const std::filesystem::path& profileFolder,
-                                   const std::wstring& profileName) {
-    return profileFolder / (profileName + L"Outbox");
-}
-
-bool IsOutboxFileName(const std::wstring& name) {
-    const auto endsWith = [&](const wchar_t* suffix) {
-        const std::size_t n = std::wcslen(suffix);
-        return name.size() >= n && name.compare(name.size() - n, n, suffix) == 0;
-    };
-    return IsRecordName(name, nullptr) || name == L"Session.json" || endsWith(L".unreadable") ||
-           endsWith(L".tmp");
-}
 
 OutboxSummary SummarizeOutbox(const std::filesystem::path& folder) {
     OutboxSummary summary;
-    for (const std::filesystem::path& file : RecordFiles(folder)) {
+    for (const std::filesystem::path& file : OutboxRecordFiles(folder)) {
         std::wstring text;
         if (!ReadTextFile(file, text)) {
             continue;
@@ -86,9 +36,9 @@ void Outbox::Open(const std::filesystem::path& folder, OutboxLimits limits,
     nextSequence_ = 1;
     std::error_code error;
     std::filesystem::create_directories(folder_, error);
-    for (const std::filesystem::path& file : RecordFiles(folder_)) {
+    for (const std::filesystem::path& file : OutboxRecordFiles(folder_)) {
         std::int64_t sequence = 0;
-        (void)IsRecordName(file.filename().wstring(), &sequence);
+        (void)IsOutboxRecordName(file.filename().wstring(), &sequence);
         nextSequence_ = std::max(nextSequence_, sequence + 1);
         std::string bytes;
         std::optional<OutboxRecord> record;
@@ -119,9 +69,7 @@ bool Outbox::Full() const {
 }
 
 std::filesystem::path Outbox::RecordPath(std::int64_t sequence) const {
-    wchar_t name[32];
-    std::swprintf(name, 32, L"%016lld.json", static_cast<long long>(sequence));
-    return folder_ / name;
+    return folder_ / OutboxRecordName(sequence);
 }
 
 Outbox::AddResult Outbox::Add(OutboxRecord record, std::wstring* error) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "monitor/OutboxRecord.h"
+#include "profile/OutboxFiles.h"
 
 namespace wrenpost {
 
@@ -19,19 +20,12 @@ struct OutboxLimits {
     std::uint64_t MaxBytes = 8ull * 1024 * 1024;
 };
 
-// <profile folder>\<profile name>Outbox
-std::filesystem::path OutboxFolder(const std::filesystem::path& profileFolder,
-                                   const std::wstring& profileName);
-
 // What waits in an outbox folder, without opening it for use (LOAD, clean-ups).
 struct OutboxSummary {
     std::size_t Count = 0;
     std::int64_t OldestQueuedUtc = 0;  // ticks; meaningful when Count > 0
 };
 OutboxSummary SummarizeOutbox(const std::filesystem::path& folder);
-
-// Whether a file name is one the outbox writes (records, the session record, their temporaries).
-bool IsOutboxFileName(const std::wstring& name);
 
 class Outbox {
 public:

@@ -3,6 +3,7 @@
 
 #include <system_error>
 
+#include "profile/OutboxFiles.h"
 #include "profile/ProfileFolders.h"
 
 namespace wrenpost {
@@ -42,7 +43,23 @@ bool IsWorkingStateFile(std::wstring_view name) {
     return EndsWith(name, L"Monitor.json") || EndsWith(name, L".token") || IsOwnTemporaryFile(name);
 }
 
-// True when everything below `folder` is working state directly in it or an empty folder.
+// Working state directly in the profile folder, or the monitor's own files in its outbox.
+bool IsWorkingState(const std::filesystem::path& file, int depth) {
+    const std::wstring name = file.filename().wstring();
+    if (depth == 0) {
+        return IsWorkingStateFile(name);
+    }
+    return depth == 1 && IsOutboxFolderName(file.parent_path().filename().wstring()) &&
+           IsOutboxFileName(name);
+}
+
+std::wstring DiscardedNotice(std::size_t waiting) {
+    return waiting == 0 ? std::wstring()
+                        : L" " + std::to_wstring(waiting) +
+                              L" undelivered notifications in it were discarded.";
+}
+
+// True when everything below `folder` is working state or an empty folder.
 bool HoldsOnlyWorkingState(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::recursive_directory_iterator it(folder, error);
@@ -54,8 +71,7 @@ bool HoldsOnlyWorkingState(const std::filesystem::path& folder) {
         if (std::filesystem::is_directory(status)) {
             continue;
         }
-        if (!std::filesystem::is_regular_file(status) || it.depth() != 0 ||
-            !IsWorkingStateFile(it->path().filename().wstring())) {
+        if (!std::filesystem::is_regular_file(status) || !IsWorkingState(it->path(), it.depth())) {
             return false;
         }
     }
@@ -105,11 +121,12 @@ void CleanOrphanProfileFolders(const std::filesystem::path& profilesFolder, cons
                 }
                 continue;
             }
+            const std::size_t waiting = CountWaitingRecords(folder);
             if (RemoveFolderTree(folder)) {
-                log(LogLevel::Info,
+                log(waiting == 0 ? LogLevel::Info : LogLevel::Warning,
                     L"Deleted orphan profile folder (no *Config.json or *Rules.json file "
                     L"found): " +
-                        folder.wstring());
+                        folder.wstring() + DiscardedNotice(waiting));
             } else {
                 log(LogLevel::Error,
                     L"Failed to delete orphan profile folder: " + folder.wstring());
@@ -138,8 +155,10 @@ void DeleteTemporaryProfile(std::filesystem::path& folder, const LogFunction& lo
         } else {
             std::error_code error;
             const bool exists = std::filesystem::exists(target, error);
+            const std::size_t waiting = exists ? CountWaitingRecords(target) : 0;
             if (!error && (!exists || RemoveFolderTree(target))) {
-                log(LogLevel::Info, L"Temporary profile deleted: " + folder.wstring());
+                log(waiting == 0 ? LogLevel::Info : LogLevel::Warning,
+                    L"Temporary profile deleted: " + folder.wstring() + DiscardedNotice(waiting));
             } else {
                 log(LogLevel::Error, L"Failed to delete temporary profile: " + folder.wstring());
             }

@@ -101,7 +101,10 @@ TEST(OrphanCleanup, DeletesOnlyFoldersOfWorkingStateAndReportsAKeptFolderOnce) {
         {L"h", {L"a.tmp"}, false},
         {L"i", {L"b.12-x.tmp"}, false},
         {L"j", {L"c.x-12.tmp"}, false},
-        {L"k", {L"12-3.tmp"}, false}};
+        {L"k", {L"12-3.tmp"}, false},
+        {L"l", {L"XMonitor.json", L"XOutbox/0000000000000001.json", L"XOutbox/Session.json"}, true},
+        {L"m", {L"XOutbox/notes.txt"}, false},
+        {L"n", {L"Other/0000000000000001.json"}, false}};
     TempDir dir;
     for (const auto& [folder, entries, deleted] : rows) {
         Fill(dir / folder, entries);
@@ -116,8 +119,15 @@ TEST(OrphanCleanup, DeletesOnlyFoldersOfWorkingStateAndReportsAKeptFolderOnce) {
         EXPECT_EQ(fs::exists(dir / folder), !deleted) << folder;
     }
     EXPECT_TRUE(fs::exists(dir / L"loose.token"));
-    EXPECT_EQ(reported.size(), 7u);
-    EXPECT_EQ(lines.size(), 3u + 7u);  // each deletion, each kept folder once
+    EXPECT_EQ(reported.size(), 9u);
+    EXPECT_EQ(lines.size(), 4u + 9u);  // each deletion, each kept folder once
+    // Only the folder whose outbox still held a notification says what was lost with it.
+    const auto warned = std::count_if(lines.begin(), lines.end(), [](const auto& line) {
+        return line.first == LogLevel::Warning &&
+               line.second.find(L" 1 undelivered notifications in it were discarded.") !=
+                   std::wstring::npos;
+    });
+    EXPECT_EQ(warned, 1);
     MakeWritable(dir.Path());
 }
 
@@ -138,6 +148,15 @@ TEST(OrphanCleanup, TemporaryProfileGoesOnlyFromUnderTemporary) {
         ASSERT_EQ(lines.size(), 1u);
         EXPECT_EQ(lines[0].first, level) << lines[0].second;
     }
+    // A dead instance's session left notifications behind: the deletion says how many.
+    fs::path abandoned = dir / L"_Temporary" / L"_Temp_C";
+    Fill(abandoned, {L"_Temp_COutbox/0000000000000001.json", L"_Temp_COutbox/0000000000000002.json"});
+    Lines lines;
+    DeleteTemporaryProfile(abandoned, Into(lines));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].first, LogLevel::Warning);
+    EXPECT_NE(lines[0].second.find(L" 2 undelivered notifications in it were discarded."),
+              std::wstring::npos);
     MakeWritable(dir.Path());
 }
 
