@@ -139,8 +139,9 @@ TEST_F(NeverMissTest, WhatWaitsAtStopOrACrashIsSentByTheNextStartAndNothingTwice
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     EXPECT_EQ(last.Waiting, 15);
     // A crash: the process ends without STOP; its files are what the next start finds.
-    const TempDir copy;
-    std::filesystem::copy(dir.Path(), copy.Path(), std::filesystem::copy_options::recursive);
+    const TempDir crashed;
+    const std::filesystem::path image = crashed / L"Work";
+    std::filesystem::copy(dir.Path(), image, std::filesystem::copy_options::recursive);
     engine->Stop();
     EXPECT_EQ(ReadSessionRecord(OutboxFolder(dir.Path(), L"Work"))->Ended, SessionEnd::User);
 
@@ -154,10 +155,10 @@ TEST_F(NeverMissTest, WhatWaitsAtStopOrACrashIsSentByTheNextStartAndNothingTwice
     engine->Stop();
 
     sent.erase(sent.begin() + 5, sent.end());
-    MonitorSession crashed = Session();
-    crashed.ProfileFolder = copy.Path();
+    MonitorSession afterCrash = Session();
+    afterCrash.ProfileFolder = image;
     engine = MakeEngine();
-    ASSERT_TRUE(engine->Start(std::move(crashed)));
+    ASSERT_TRUE(engine->Start(std::move(afterCrash)));
     engine->SendDue();
     EXPECT_EQ(Bodies(), Numbered(L"m", 20));
 }
