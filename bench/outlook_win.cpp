@@ -15,42 +15,13 @@
 #include "outlook/MailReader.h"
 #include "outlook/OutlookBridge_win.h"
 #include "support/FakeOutlook_win.h"
+#include "OutlookCalls_win.h"
 
 using namespace wrenpost;
 using testing::ScenarioLine;
+using namespace wrenpost::bench;
 
 namespace {
-
-long FakeCallCount() {
-    long count = -1;
-    std::thread([&] {
-        OutlookConnection connection;
-        if (connection.Connect()) {
-            count = GetCountProperty(connection.Application(), L"CallCount");
-        }
-    }).join();
-    return count;
-}
-
-struct Measure {
-    double Seconds = 0;
-    long Calls = 0;
-};
-
-Measure Run(const std::function<void()>& work, long overhead) {
-    const long before = FakeCallCount();
-    const auto start = std::chrono::steady_clock::now();
-    std::thread(work).join();
-    const auto stop = std::chrono::steady_clock::now();
-    const long after = FakeCallCount();
-    return Measure{std::chrono::duration<double>(stop - start).count(), after - before - overhead};
-}
-
-void Report(const char* what, const Measure& m, std::size_t units, const char* unit) {
-    std::printf("%-44s %8.3f s  %7ld calls  %6.2f ms/call  %7.1f calls/%s\n", what, m.Seconds,
-                m.Calls, m.Calls > 0 ? 1000.0 * m.Seconds / m.Calls : 0.0,
-                units > 0 ? static_cast<double>(m.Calls) / units : 0.0, unit);
-}
 
 std::wstring Stamp(int n) {
     wchar_t text[32];
