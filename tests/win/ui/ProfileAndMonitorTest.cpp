@@ -16,6 +16,9 @@
 #include "app/RunningInstances_win.h"
 #include "common/LocalTime.h"
 #include "common/TextFile.h"
+#include "monitor/MonitorAdmission.h"
+#include "monitor/SessionRecord.h"
+#include "profile/OutboxFiles.h"
 #include "profile/ProfileConfig.h"
 #include "profile/TokenFile_win.h"
 #include "rules/RulesFile.h"
@@ -111,11 +114,12 @@ public:
             monitor.ReadFolders = [this](const MailReadRequest&) {
                 MailReadResult found;
                 std::vector<MailSnapshot>& messages = found.Messages;
-                MailSnapshot mail;  // delivered a minute from now: after any session's start
+                MailSnapshot mail;  // by default a minute from now: after any session's start
                 mail.Subject = L"Quarterly numbers";
                 mail.EntryId = L"M1";
-                mail.DeliveryTimeUtc =
-                    (std::chrono::system_clock::now().time_since_epoch() + 60s) / 100ns;
+                mail.DeliveryTimeUtc = (std::chrono::system_clock::now().time_since_epoch() +
+                                        std::chrono::seconds(mailInSeconds_.load())) /
+                                       100ns;
                 mail.DeliveryTimeKnown = true;
                 messages.push_back(mail);
                 found.Ok = mailArrives_.load();
@@ -150,6 +154,7 @@ public:
     fs::path initialPick_;
     std::atomic<bool> mailArrives_{false};
     std::atomic<bool> telegramDown_{false};
+    std::atomic<int> mailInSeconds_{60};  // when the mail is delivered, from now
 };
 
 TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) {
@@ -500,6 +505,46 @@ TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscard
     EXPECT_FALSE(window_->IsMonitoring());
     EXPECT_TRUE(Logged(L"1 undelivered notifications of the unsaved session were discarded"));
 }
+
+// How the profile's previous session ended and how long ago its last check was, against a mail
+// delivered half an hour ago, when Windows starts the program again.
+struct ResumeCase {
+    const char* name;
+    SessionEnd ended;
+    int hoursAgo;
+    bool caughtUp;
+};
+
+class ResumeWithWindows : public ProfileAndMonitorTest,
+                          public ::testing::WithParamInterface<ResumeCase> {};
+
+TEST_P(ResumeWithWindows, SendsTheGapsMailOnlyAfterAnEndWithWindowsWithinADay) {
+    const ResumeCase& row = GetParam();
+    const fs::path folder = profiles_ / L"Desk";
+    WriteProfile(folder, L"Desk", DeskProfile(L"Never"));
+    const std::int64_t lastCheck = ToTicksSince1970(std::chrono::system_clock::now()) -
+                                   row.hoursAgo * 3600LL * 10000000;
+    ASSERT_TRUE(WriteSessionRecord(OutboxFolder(folder, L"Desk"), {lastCheck, row.ended}));
+    ASSERT_TRUE(SetLastProfileFolder(folder.wstring()));
+    mailInSeconds_ = -30 * 60;
+    mailArrives_ = true;
+    OpenWindow();
+    window_->ResumeLastProfile();
+    ASSERT_TRUE(window_->IsMonitoring());
+    Pump([this] { return Logged(L"Monitor cycle completed at "); });
+    Pump([this] { return window_->ControlText(kIdMessagesSent) == L"Messages Sent: 1"; }, 2s);
+    EXPECT_EQ(window_->ControlText(kIdMessagesSent),
+              row.caughtUp ? L"Messages Sent: 1" : L"Messages Sent: 0");
+    EXPECT_EQ(Logged(L"Catching up on mail since "), row.caughtUp);
+    Click(kIdStopMonitor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, ResumeWithWindows,
+    ::testing::Values(ResumeCase{"EndedWithWindows", SessionEnd::Windows, 1, true},
+                      ResumeCase{"StoppedByTheUser", SessionEnd::User, 1, false},
+                      ResumeCase{"MoreThanADayAgo", SessionEnd::Windows, 25, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace wrenpost
