@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <thread>
+
 #include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
+#include "common/Prompt.h"
 
 namespace wrenpost {
 namespace {
@@ -40,6 +43,31 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
     DestroyWindow(window);
     EXPECT_FALSE(post());
     EXPECT_EQ(alive, 0);
+}
+
+// Enter on the real message box answers its default button: No where Yes would lose something.
+TEST(PromptDefaultButton, EnterAnswersTheChosenDefault) {
+    const std::pair<PromptRequest::Default, PromptAnswer> rows[] = {
+        {PromptRequest::Default::First, PromptAnswer::Yes},
+        {PromptRequest::Default::Second, PromptAnswer::No}};
+    for (const auto& [choice, expected] : rows) {
+        std::thread enter([] {
+            for (int tries = 0; tries < 500; ++tries) {
+                if (HWND box = FindWindowW(L"#32770", L"Default Test")) {
+                    PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+                    return;
+                }
+                Sleep(10);
+            }
+        });
+        PromptRequest request;
+        request.caption = L"Default Test";
+        request.text = L"Stop anyway and discard them?";
+        request.buttons = PromptButtons::YesNo;
+        request.defaultButton = choice;
+        EXPECT_EQ(ShowPlatformPrompt(request), expected);
+        enter.join();
+    }
 }
 
 }  // namespace
