@@ -9,6 +9,7 @@
 #include "common/Text.h"
 #include "monitor/MonitorRules.h"
 #include "rules/RulesFile.h"
+#include "support/RuleSamples.h"
 #include "support/TempDir.h"
 
 namespace wrenpost::testing {
@@ -22,16 +23,6 @@ const wchar_t* const kHeld = L"new mail is held until it can be read.";
 
 std::wstring UsingRulesReadAt(const wchar_t* time) {
     return L"using the rules read at " + std::wstring(time) + L".";
-}
-
-// An enabled rules file whose one rule, named `name`, ignores mail with "spam" in the subject.
-RulesFile IgnoringSpam(const std::wstring& name) {
-    NotificationRule rule;
-    rule.Id = rule.Name = name;
-    rule.FolderPath = L"\\\\Mailbox\\Inbox";
-    rule.Conditions = {{L"Subject", L"Contains", L"spam", false}};
-    rule.Actions = {{std::wstring(kActionIgnore), L""}};
-    return {1, true, {rule}};
 }
 
 // Whatever was at the path makes way. A folder there is the portable "exists but cannot be read".

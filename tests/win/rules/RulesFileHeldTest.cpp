@@ -12,6 +12,7 @@
 #include "monitor/MonitorRules.h"
 #include "rules/RulesFile.h"
 #include "support/HelperProgram_win.h"
+#include "support/RuleSamples.h"
 #include "support/TempDir.h"
 
 namespace wrenpost::testing {
@@ -59,16 +60,6 @@ public:
 private:
     UniqueHandle ready_, quit_, process_;
 };
-
-// An enabled rules file whose one rule, named `name`, ignores mail with "spam" in the subject.
-RulesFile IgnoringSpam(const std::wstring& name) {
-    NotificationRule rule;
-    rule.Id = rule.Name = name;
-    rule.FolderPath = L"\\\\Mailbox\\Inbox";
-    rule.Conditions = {{L"Subject", L"Contains", L"spam", false}};
-    rule.Actions = {{std::wstring(kActionIgnore), L""}};
-    return {1, true, {rule}};
-}
 
 std::wstring Decider(const MonitorRules& rules) {
     MailSnapshot spam;
