@@ -134,29 +134,37 @@ bool MonitorEngine::Start(MonitorSession session) {
             L" notifications waiting from an earlier session are sent now.");
     }
 
-    if (deps_.RunWorker) {
-        std::wstring failure;
-        try {
-            worker_ = deps_.LaunchThread([this] { WorkerLoop(); });
-        } catch (const std::exception& error) {
-            failure = Utf8ToWide(error.what());
-        } catch (...) {
-            failure = L"unknown error";
-        }
-        if (!worker_.joinable()) {
-            running_.store(false);
-            deps_.KeepAwake(false);
-            WriteStatus(L"Stopped", L"-");
-            (void)WriteSessionRecord(outboxFolder, SessionRecord{sessionStart_, SessionEnd::User});
-            Log(L"Failed to start the monitor worker thread: " +
-                (failure.empty() ? std::wstring(L"no thread was created") : failure));
-            return false;
-        }
-    } else {
-        manualSession_ = true;
+    if (!LaunchWorker()) {
+        return false;
     }
     Log(L"Monitor started for profile: " + name);
     return true;
+}
+
+bool MonitorEngine::LaunchWorker() {
+    if (!deps_.RunWorker) {
+        manualSession_ = true;
+        return true;
+    }
+    std::wstring failure;
+    try {
+        worker_ = deps_.LaunchThread([this] { WorkerLoop(); });
+    } catch (const std::exception& error) {
+        failure = Utf8ToWide(error.what());
+    } catch (...) {
+        failure = L"unknown error";
+    }
+    if (worker_.joinable()) {
+        return true;
+    }
+    running_.store(false);
+    deps_.KeepAwake(false);
+    WriteStatus(L"Stopped", L"-");
+    (void)WriteSessionRecord(OutboxFolder(session_.ProfileFolder, session_.ProfileName),
+                             SessionRecord{sessionStart_, SessionEnd::User});
+    Log(L"Failed to start the monitor worker thread: " +
+        (failure.empty() ? std::wstring(L"no thread was created") : failure));
+    return false;
 }
 
 void MonitorEngine::OpenOutbox() {

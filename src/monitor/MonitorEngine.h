@@ -160,6 +160,8 @@ private:
 
     // Session (MonitorEngine.cpp)
     void OpenOutbox();
+    // False when no worker could be created (the session is then ended again).
+    bool LaunchWorker();
     void WorkerLoop();
     void StartWatch();
     void FollowWatchedFolders(const std::vector<SelectedFolder>& folders);

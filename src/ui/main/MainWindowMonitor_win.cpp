@@ -97,26 +97,9 @@ void MainWindow::StartMonitoring() {
     const std::filesystem::path tokenPath = folder / (name + L".token");
     // Without an application-data folder the path is relative: nothing of ours is there.
     if (folder.is_absolute() && Exists(configPath) && Exists(tokenPath)) {
-        ProfileConfigStore saved;
-        if (!saved.ReadProfileConfig(configPath)) {
-            Tell(Window(), L"Config Error", L"Failed to load config before starting.",
-                 PromptIcon::Error);
+        if (!PrepareSavedSession(folder, token, session)) {
             return;
         }
-        token = ReadTokenFile(tokenPath);
-        if (token.empty()) {
-            Tell(Window(), L"Token Error", L"Failed to load encrypted token.", PromptIcon::Error);
-            return;
-        }
-        if (saved.Current().SelectedFolders.empty()) {
-            Tell(Window(), L"No Outlook Folder Selected",
-                 L"The saved profile does not contain any selected Outlook folders.",
-                 PromptIcon::Warning);
-            return;
-        }
-        session.ProfileFolder = folder;
-        session.IncludeOldMessages = saved.Current().IncludeOldMessages;
-        session.ResumeAtSignIn = resumingAtSignIn_;
     } else {
         if (token.empty()) {
             Tell(Window(), L"Missing Token", L"Enter Access Token first.", PromptIcon::Warning);
@@ -150,6 +133,41 @@ void MainWindow::StartMonitoring() {
         return;
     }
     tray_.SetState(TrayState::Stopping);
+    AttachSessionCallbacks(session);
+    sessionName_ = sessionName;
+    OnMonitorStarted(engine_->Start(std::move(session)));
+}
+
+// A session on the saved profile in `folder`: its own configuration, token and folders.
+bool MainWindow::PrepareSavedSession(const std::filesystem::path& folder, std::wstring& token,
+                                     MonitorSession& session) {
+    const std::wstring& name = session.ProfileName;
+    const std::filesystem::path configPath = folder / (name + L"Config.json");
+    const std::filesystem::path tokenPath = folder / (name + L".token");
+    ProfileConfigStore saved;
+    if (!saved.ReadProfileConfig(configPath)) {
+        Tell(Window(), L"Config Error", L"Failed to load config before starting.",
+             PromptIcon::Error);
+        return false;
+    }
+    token = ReadTokenFile(tokenPath);
+    if (token.empty()) {
+        Tell(Window(), L"Token Error", L"Failed to load encrypted token.", PromptIcon::Error);
+        return false;
+    }
+    if (saved.Current().SelectedFolders.empty()) {
+        Tell(Window(), L"No Outlook Folder Selected",
+             L"The saved profile does not contain any selected Outlook folders.",
+             PromptIcon::Warning);
+        return false;
+    }
+    session.ProfileFolder = folder;
+    session.IncludeOldMessages = saved.Current().IncludeOldMessages;
+    session.ResumeAtSignIn = resumingAtSignIn_;
+    return true;
+}
+
+void MainWindow::AttachSessionCallbacks(MonitorSession& session) {
     session.OnLog = [log = &log_](const std::wstring& line) { log->Info(line); };
     // The worker reaches the window only through posted records.
     session.OnStatus = [window = Window()](const MonitorProgress& progress) {
@@ -167,8 +185,6 @@ void MainWindow::StartMonitoring() {
         record->when = when;
         PostRecord(window, kRecipientNotifiedMessage, std::move(record));
     };
-    sessionName_ = sessionName;
-    OnMonitorStarted(engine_->Start(std::move(session)));
 }
 
 bool MainWindow::PrepareTemporaryProfile(const std::wstring& sessionName, const std::wstring& token,

@@ -202,6 +202,10 @@ private:
     void StopMonitoring(SessionEnd how = SessionEnd::User);
     // An unsaved session's outbox ends with it: true when nothing waits or the user agrees.
     bool ConfirmDiscardWaiting();
+    // The engine's reports reach the window only as posted records.
+    void AttachSessionCallbacks(MonitorSession& session);
+    bool PrepareSavedSession(const std::filesystem::path& folder, std::wstring& token,
+                             MonitorSession& session);
     void OnEndSession();
     void ShowIdentity();
     ClaimTokenResult ClaimCheckedToken(const std::wstring& token);
