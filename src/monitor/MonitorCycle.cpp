@@ -1,4 +1,5 @@
-// One monitor cycle: read, admit, decide and queue; the record of the cycle.
+// One monitor cycle: the read and the record of the cycle (the decide stage is
+// MonitorDecision.cpp, sending MonitorDelivery.cpp).
 #include <algorithm>
 #include <exception>
 
@@ -10,7 +11,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kPollStep{100};
 constexpr std::int32_t kMinimumReadTimeoutSeconds = 30;
-const wchar_t* const kDefaultTitle = L"New Outlook Mail";
 
 // Detaches a reading thread that is still joinable when a cycle unwinds, so an exception never
 // reaches std::thread's terminating destructor; the engine then treats the read as abandoned.
@@ -36,21 +36,6 @@ private:
     std::shared_ptr<OutlookReadOutcome>& abandoned_;
     std::shared_ptr<OutlookReadOutcome> outcome_;
 };
-
-// Oldest first by delivery time across the folders; mails of unknown time last, as read.
-void SortOldestFirst(std::vector<MailSnapshot>& messages) {
-    std::stable_sort(messages.begin(), messages.end(),
-                     [](const MailSnapshot& a, const MailSnapshot& b) {
-                         if (a.DeliveryTimeKnown != b.DeliveryTimeKnown) {
-                             return a.DeliveryTimeKnown;
-                         }
-                         return a.DeliveryTimeKnown && a.DeliveryTimeUtc < b.DeliveryTimeUtc;
-                     });
-}
-
-std::wstring OrNone(const std::wstring& text) {
-    return text.empty() ? std::wstring(L"none") : text;
-}
 
 }  // namespace
 
@@ -186,124 +171,6 @@ void MonitorEngine::LogBursts(const MailReadResult& found) {
     }
     // A folder that caught up ends its burst; the next one is logged again.
     std::erase_if(burstFolders_, [&](const std::wstring& f) { return bursting.count(f) == 0; });
-}
-
-MonitorEngine::CycleTally MonitorEngine::AdmitDecideQueue(std::vector<MailSnapshot> messages) {
-    SortOldestFirst(messages);
-    CycleTally tally;
-    const auto log = [this](const std::wstring& line) { Log(line); };
-    bool holding = false;  // once one mail waits in Outlook, every newer one waits with it
-    for (const MailSnapshot& message : messages) {
-        if (!running_.load()) {
-            break;  // what is left is read again by the next session
-        }
-        const std::wstring key = IdentifyMessage(message).Key;
-        if (ledger_.Contains(key) || ledger_.Forgotten(message)) {
-            ledger_.Mark(message);  // a copy in another folder: passed over from now on
-            continue;
-        }
-        if (!admission_.Admit(message, log)) {
-            ledger_.Mark(message);
-            continue;
-        }
-        if (holding || !rules_.Usable()) {
-            ++tally.Held;
-            tally.HeldForRules = tally.HeldForRules || !rules_.Usable();
-            holding = true;
-            continue;
-        }
-        RuleDecision verdict;
-        try {
-            verdict = rules_.Evaluate(message);
-        } catch (...) {
-            Log(L"Rule evaluation failed. Falling back to default behavior.");
-            verdict = RuleDecision();
-        }
-        if (rules_.Enabled()) {
-            Log(L"Rules evaluated for message: " + message.Subject + L". Matched: " +
-                OrNone(verdict.MatchedRuleName) + L". Final action: " +
-                OrNone(verdict.FinalAction) + L".");
-        }
-        if (!verdict.ShouldSend) {
-            ++tally.NewMessages;
-            admission_.Remember(message);
-            ledger_.Mark(message);
-            Log(L"Notification skipped by rule: " +
-                (verdict.MatchedRuleName.empty() ? verdict.Reason : verdict.MatchedRuleName));
-            continue;
-        }
-        if (!Queue(message, verdict)) {
-            ++tally.Held;
-            holding = true;
-            continue;
-        }
-        ++tally.NewMessages;
-    }
-    return tally;
-}
-
-bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdict) {
-    OutboxRecord record;
-    record.QueuedUtc = ToTicksSince1970(TimeSource().Now());
-    record.MessageKey = IdentifyMessage(message).Key;
-    record.PassOverKey = PassOverKey(message.StoreId, message.EntryId);
-    record.FolderPath = message.FolderPath;
-    record.Subject = message.Subject;
-    record.SenderName = message.SenderName;
-    record.ReceivedTime = message.ReceivedTime;
-    record.DeliveryTimeKnown = message.DeliveryTimeKnown;
-    record.DeliveryTimeUtc = message.DeliveryTimeUtc;
-    record.Title = ChooseTitle(message, verdict);
-    record.Body = message.Subject;
-    for (const RecipientEntry& recipient : config_.Recipients) {
-        if (recipient.Allowed) {
-            record.Recipients.push_back({recipient.ChatId, RecipientState::Pending, {}});
-        }
-    }
-    if (record.Recipients.empty()) {
-        ++queueCount_;  // nobody to tell: the mail waits in Outlook until someone is allowed
-        Log(L"No allowed Telegram recipients configured.");
-        return false;
-    }
-    std::wstring error;
-    switch (outbox_.Add(std::move(record), &error)) {
-        case Outbox::AddResult::Added:
-            outboxFullLogged_ = false;
-            admission_.Remember(message);
-            ledger_.Mark(message);
-            waiting_.store(outbox_.Count());
-            return true;
-        case Outbox::AddResult::Full:
-            if (!std::exchange(outboxFullLogged_, true)) {
-                Log(L"The outbox is full (" + ToWideDecimal(static_cast<long long>(outbox_.Count())) +
-                    L" waiting); new mail is read again once Telegram takes the waiting ones.");
-            }
-            return false;
-        case Outbox::AddResult::WriteFailed:
-            break;
-    }
-    Log(L"ERROR: The notification for \"" + message.Subject +
-        L"\" could not be written to the outbox (" + error + L"); it is read again next cycle.");
-    return false;
-}
-
-std::wstring MonitorEngine::ChooseTitle(const MailSnapshot& message, const RuleDecision& verdict) {
-    if (!verdict.TitleOverride.empty()) {
-        Log(L"Notification title overridden by rule (" +
-            (verdict.MatchedRuleName.empty() ? std::wstring(L"unknown rule")
-                                             : verdict.MatchedRuleName) +
-            L"). Final title: " + verdict.TitleOverride + L".");
-        return verdict.TitleOverride;
-    }
-    if (!config_.UseSameTitle) {
-        for (const FolderTitle& folderTitle : config_.FolderTitles) {
-            if (folderTitle.FolderPath == message.FolderPath) {
-                return folderTitle.Title.empty() ? std::wstring(kDefaultTitle) : folderTitle.Title;
-            }
-        }
-        return kDefaultTitle;
-    }
-    return config_.DefaultTitle.empty() ? std::wstring(kDefaultTitle) : config_.DefaultTitle;
 }
 
 MonitorCycleResult MonitorEngine::RecordCycle(const CycleTally& tally,

@@ -122,6 +122,10 @@ TEST_F(NeverMissTest, TelegramDownWhileTwentyArriveThenEachOnceInOrder) {
     }
     EXPECT_EQ(last.Waiting, 20);
     EXPECT_EQ(last.Status, L"Running \u2013 Telegram unreachable, 20 waiting");
+    std::wstring status;
+    ASSERT_TRUE(ReadTextFile(dir / L"WorkMonitor.json", status));
+    EXPECT_EQ(ReadJsonIntField(status, L"OutboxCount"), 20);
+    EXPECT_EQ(ReadJsonIntField(status, L"QueueCount"), 5);  // the attempts that reached nobody
     EXPECT_EQ(Logged(L"Telegram failed, will retry: "), 5u);  // backed off: 5 s, 10 s, 20 s ...
     failing = {};
     clock.Advance(std::chrono::minutes(5));
