@@ -34,8 +34,9 @@ FolderWalkOutcome WalkFolder(FolderItems& items, const FolderWalkPlan& plan,
         }
         ++outcome.Examined;
         // Outlook files a mail seconds after a newer one now and then, so the end is a margin
-        // behind the newest handled item, and the first few items are always looked at.
-        if (!backlog && index > limits.MinimumExamined && header.DeliveryTimeKnown &&
+        // behind the newest handled item, and the first few items (gaps not counted) are always
+        // looked at.
+        if (!backlog && outcome.Examined > limits.MinimumExamined && header.DeliveryTimeKnown &&
             header.DeliveryTimeUtc < plan.EndBeforeTicks) {
             break;
         }
