@@ -173,7 +173,11 @@ void BM_WriteStatusFile1000(benchmark::State& state) {
     for (int i = 0; i < 1000; ++i) {
         seen.push_back(Snapshot(i % 50, i, 1));
     }
-    const MonitorStatusReport report{L"Bench", L"Running", L"2026-01-01 09:00:00", 1000, 0, 0, &seen};
+    const MonitorStatusReport report{.ProfileName = L"Bench",
+                                     .Status = L"Running",
+                                     .LastCheck = L"2026-01-01 09:00:00",
+                                     .MessagesSent = 1000,
+                                     .SeenMessages = &seen};
     const auto path = dir.Path() / L"BenchMonitor.json";
     for (auto _ : state) {
         benchmark::DoNotOptimize(WriteMonitorStatusFile(path, report));
@@ -188,7 +192,11 @@ void BM_FormatStatusText1000(benchmark::State& state) {
     for (int i = 0; i < 1000; ++i) {
         seen.push_back(Snapshot(i % 50, i, 1));
     }
-    const MonitorStatusReport report{L"Bench", L"Running", L"2026-01-01 09:00:00", 1000, 0, 0, &seen};
+    const MonitorStatusReport report{.ProfileName = L"Bench",
+                                     .Status = L"Running",
+                                     .LastCheck = L"2026-01-01 09:00:00",
+                                     .MessagesSent = 1000,
+                                     .SeenMessages = &seen};
     for (auto _ : state) {
         benchmark::DoNotOptimize(FormatMonitorStatus(report));
     }

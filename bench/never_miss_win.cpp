@@ -63,7 +63,8 @@ void MeasureQuietCycle(long overhead) {
     quiet.Folders = {Plan(L"BIG", kBaseTicks + (newest * 60LL - 60) * kTicksPerSecond)};
     MailReadResult found;
     const Measure walk = Run([&] { found = ReadWatchedFolders(quiet); }, overhead);
-    std::printf("quiet cycle found %zu new (%s)\n", found.Messages.size(), found.Ok ? "ok" : "FAILED");
+    std::printf("quiet cycle found %zu new (%s)\n", found.Messages.size(),
+                found.Ok ? "ok" : "FAILED");
     Report("quiet cycle, 10,000 items (walk)", walk, 1, "cycle");
 
     MailReadRequest fiveInFull;  // nothing handled, nothing older than the end: five snapshots
@@ -137,10 +138,10 @@ void MeasureOutbox(std::size_t waiting) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("per delivered notification, %4zu waiting:     %7.2f ms  %5llu bytes written "
-                "(two recipients, flushed)\n",
-                waiting, 1000.0 * seconds / kRounds,
-                static_cast<unsigned long long>(written / kRounds));
+    std::printf(
+        "per delivered notification, %4zu waiting:     %7.2f ms  %5llu bytes written "
+        "(two recipients, flushed)\n",
+        waiting, 1000.0 * seconds / kRounds, static_cast<unsigned long long>(written / kRounds));
 }
 
 // A clock whose sleeps move it (and yield briefly, so a reading thread can finish).
@@ -215,11 +216,12 @@ void MeasureDrain() {
     }
     engine.Stop();
     const double simulated = std::chrono::duration<double>(clock.offset - began).count();
-    std::printf("drain of 60 to two people and a group: %d sends in %.1f simulated s "
-                "(limits: 1/s a chat, 20/min a group); %.2f ms real per send\n",
-                sent.load(), simulated,
-                1000.0 * std::chrono::duration<double>(std::chrono::steady_clock::now() - real)
-                             .count() / std::max(1, sent.load()));
+    std::printf(
+        "drain of 60 to two people and a group: %d sends in %.1f simulated s "
+        "(limits: 1/s a chat, 20/min a group); %.2f ms real per send\n",
+        sent.load(), simulated,
+        1000.0 * std::chrono::duration<double>(std::chrono::steady_clock::now() - real).count() /
+            std::max(1, sent.load()));
 }
 
 }  // namespace

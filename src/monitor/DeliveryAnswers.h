@@ -16,10 +16,11 @@ namespace wrenpost {
 
 enum class SendVerdict {
     Delivered,
-    Retry,    // a temporary failure: tried again next cycle
-    Pause,    // 429 with retry_after: the bot sends nothing until the pause has passed
-    Refused,  // blocked, deactivated, kicked, chat not found: no retry changes that
-    Rejected,  // any other 400: this message is wrong for Telegram; sending it again changes nothing
+    Retry,     // a temporary failure: tried again next cycle
+    Pause,     // 429 with retry_after: the bot sends nothing until the pause has passed
+    Refused,   // blocked, deactivated, kicked, chat not found: no retry changes that
+    Rejected,  // any other 400: this message is wrong for Telegram; sending it again changes
+               // nothing
 };
 
 SendVerdict ClassifySend(const SendResult& result);

@@ -46,8 +46,8 @@ void HandledLedger::Forget(Folder& folder) {
     const std::int64_t keepFrom = *folder.newest - 60 * 60 * kTicksPerSecond;
     while (folder.dated.size() > kKeptPerFolder && folder.dated.begin()->first < keepFrom) {
         const auto oldest = folder.dated.begin();
-        folder.forgottenBelow = std::max(folder.forgottenBelow.value_or(oldest->first),
-                                         oldest->first);
+        folder.forgottenBelow =
+            std::max(folder.forgottenBelow.value_or(oldest->first), oldest->first);
         const auto entry = keys_.find(oldest->second);
         if (entry != keys_.end()) {
             if (!entry->second.empty()) {

@@ -114,7 +114,8 @@ bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdi
             return true;
         case Outbox::AddResult::Full:
             if (!std::exchange(outboxFullLogged_, true)) {
-                Log(L"The outbox is full (" + ToWideDecimal(static_cast<long long>(outbox_.Count())) +
+                Log(L"The outbox is full (" +
+                    ToWideDecimal(static_cast<long long>(outbox_.Count())) +
                     L" waiting); new mail is read again once Telegram takes the waiting ones.");
             }
             return false;

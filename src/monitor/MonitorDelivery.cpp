@@ -13,8 +13,9 @@ std::wstring Summary(const OutboxRecord& record) {
 }
 
 bool AnyDelivered(const OutboxRecord& record) {
-    return std::any_of(record.Recipients.begin(), record.Recipients.end(),
-                       [](const OutboxRecipient& r) { return r.State == RecipientState::Delivered; });
+    return std::any_of(
+        record.Recipients.begin(), record.Recipients.end(),
+        [](const OutboxRecipient& r) { return r.State == RecipientState::Delivered; });
 }
 
 }  // namespace
@@ -46,9 +47,9 @@ bool MonitorEngine::StartNextSend() {
     if (outbox_.Count() == 0 || !configKnown_ || !answers_.MaySend(session_.BotToken, now)) {
         return false;
     }
-    const auto allowedChats = static_cast<std::size_t>(
-        std::count_if(config_.Recipients.begin(), config_.Recipients.end(),
-                      [](const RecipientEntry& r) { return r.Allowed; }));
+    const auto allowedChats =
+        static_cast<std::size_t>(std::count_if(config_.Recipients.begin(), config_.Recipients.end(),
+                                               [](const RecipientEntry& r) { return r.Allowed; }));
     // Per chat in queue order: a chat whose oldest notification cannot go yet sends nothing newer.
     std::set<std::wstring> waitingChats;
     std::vector<std::pair<std::int64_t, std::wstring>> disallowed;  // sequence, chat id
@@ -98,7 +99,8 @@ void MonitorEngine::DropDisallowed(
 }
 
 void MonitorEngine::StartSend(std::int64_t sequence, const OutboxRecord& record,
-                              const std::wstring& chatId, std::chrono::steady_clock::time_point now) {
+                              const std::wstring& chatId,
+                              std::chrono::steady_clock::time_point now) {
     InFlight sending;
     sending.Outcome = std::make_shared<SendOutcome>();
     sending.Sequence = sequence;

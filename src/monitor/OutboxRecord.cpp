@@ -11,10 +11,9 @@ namespace {
 
 // The members this version writes, in order; anything else is kept as Unknown.
 constexpr std::wstring_view kKnown[] = {
-    L"Format",      L"Sequence",          L"QueuedUtcTicks",  L"MessageKey",
-    L"PassOverKey", L"FolderPath",        L"Subject",         L"SenderName",
-    L"ReceivedTime", L"DeliveryTimeKnown", L"DeliveryUtcTicks", L"Title",
-    L"Body",        L"Recipients"};
+    L"Format",           L"Sequence", L"QueuedUtcTicks", L"MessageKey",   L"PassOverKey",
+    L"FolderPath",       L"Subject",  L"SenderName",     L"ReceivedTime", L"DeliveryTimeKnown",
+    L"DeliveryUtcTicks", L"Title",    L"Body",           L"Recipients"};
 
 std::wstring Quoted(const std::wstring& text) {
     return L"\"" + JsonEscape(text) + L"\"";
@@ -164,22 +163,34 @@ bool ApplyMember(OutboxRecord& record, const std::wstring& key, const std::wstri
         std::int64_t format = 0;
         return number(format) && format == OutboxRecord::kFormat;
     }
-    if (key == L"Sequence") return number(record.Sequence);
-    if (key == L"QueuedUtcTicks") return number(record.QueuedUtc);
-    if (key == L"MessageKey") return text(record.MessageKey);
-    if (key == L"PassOverKey") return text(record.PassOverKey);
-    if (key == L"FolderPath") return text(record.FolderPath);
-    if (key == L"Subject") return text(record.Subject);
-    if (key == L"SenderName") return text(record.SenderName);
-    if (key == L"ReceivedTime") return text(record.ReceivedTime);
-    if (key == L"DeliveryUtcTicks") return number(record.DeliveryTimeUtc);
-    if (key == L"Title") return text(record.Title);
-    if (key == L"Body") return text(record.Body);
+    if (key == L"Sequence")
+        return number(record.Sequence);
+    if (key == L"QueuedUtcTicks")
+        return number(record.QueuedUtc);
+    if (key == L"MessageKey")
+        return text(record.MessageKey);
+    if (key == L"PassOverKey")
+        return text(record.PassOverKey);
+    if (key == L"FolderPath")
+        return text(record.FolderPath);
+    if (key == L"Subject")
+        return text(record.Subject);
+    if (key == L"SenderName")
+        return text(record.SenderName);
+    if (key == L"ReceivedTime")
+        return text(record.ReceivedTime);
+    if (key == L"DeliveryUtcTicks")
+        return number(record.DeliveryTimeUtc);
+    if (key == L"Title")
+        return text(record.Title);
+    if (key == L"Body")
+        return text(record.Body);
     if (key == L"DeliveryTimeKnown") {
         record.DeliveryTimeKnown = raw == L"true";
         return raw == L"true" || raw == L"false";
     }
-    if (key == L"Recipients") return ReadRecipients(raw, record.Recipients);
+    if (key == L"Recipients")
+        return ReadRecipients(raw, record.Recipients);
     record.Unknown.emplace_back(key, raw);
     return true;
 }
@@ -227,8 +238,7 @@ std::wstring FormatOutboxRecord(const OutboxRecord& r) {
         AppendMember(out, L"  ", kKnown[i], values[i], i + 1 < known || !r.Unknown.empty());
     }
     for (std::size_t i = 0; i < r.Unknown.size(); ++i) {
-        AppendMember(out, L"  ", r.Unknown[i].first, r.Unknown[i].second,
-                     i + 1 < r.Unknown.size());
+        AppendMember(out, L"  ", r.Unknown[i].first, r.Unknown[i].second, i + 1 < r.Unknown.size());
     }
     out += L"}\n";
     return out;

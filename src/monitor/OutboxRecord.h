@@ -35,14 +35,14 @@ struct OutboxRecipient {
 struct OutboxRecord {
     static constexpr std::int32_t kFormat = 1;
 
-    std::int64_t Sequence = 0;      // queue order, unique within the outbox
-    std::int64_t QueuedUtc = 0;     // 100 ns ticks since 1970
-    std::wstring MessageKey;        // the mail's identity key
-    std::wstring PassOverKey;       // store + entry id; empty when unknown
+    std::int64_t Sequence = 0;   // queue order, unique within the outbox
+    std::int64_t QueuedUtc = 0;  // 100 ns ticks since 1970
+    std::wstring MessageKey;     // the mail's identity key
+    std::wstring PassOverKey;    // store + entry id; empty when unknown
     std::wstring FolderPath;
     std::wstring Subject;
     std::wstring SenderName;
-    std::wstring ReceivedTime;      // local text, as read
+    std::wstring ReceivedTime;  // local text, as read
     bool DeliveryTimeKnown = false;
     std::int64_t DeliveryTimeUtc = 0;
     std::wstring Title;

@@ -38,8 +38,8 @@ SendPacing::TimePoint SendPacing::NextAllowed(const std::wstring& chatId) const 
     }
     next = std::max(next, chat.retryAt);
     if (IsGroup(chatId)) {
-        next = std::max(next,
-                        WindowOpens(chat.recent, limits_.GroupMessagesPerWindow, limits_.GroupWindow));
+        next = std::max(
+            next, WindowOpens(chat.recent, limits_.GroupMessagesPerWindow, limits_.GroupWindow));
     }
     return next;
 }
@@ -58,9 +58,8 @@ void SendPacing::Sent(const std::wstring& chatId, TimePoint at) {
 
 void SendPacing::Failed(const std::wstring& chatId, TimePoint at) {
     Chat& chat = chats_[chatId];
-    chat.backOff = chat.backOff.count() == 0
-                       ? limits_.FirstRetry
-                       : std::min(chat.backOff * 2, limits_.LongestRetry);
+    chat.backOff = chat.backOff.count() == 0 ? limits_.FirstRetry
+                                             : std::min(chat.backOff * 2, limits_.LongestRetry);
     chat.retryAt = at + chat.backOff;
 }
 

@@ -36,7 +36,7 @@ public:
 };
 
 struct WalkLimits {
-    std::int32_t MinimumExamined = 5;   // never ends before these, whatever their times
+    std::int32_t MinimumExamined = 5;    // never ends before these, whatever their times
     std::int32_t MaxNewPerFolder = 200;  // normal mode; the oldest ones are taken first
     std::int32_t BacklogScanBound = 500;
     std::int32_t BacklogMaxNew = 50;

@@ -34,8 +34,7 @@ public:
             MailReadResult result;
             for (const FolderWalkPlan& plan : request.Folders) {
                 Items items{s.get(), s->folders[plan.Folder.FolderPath]};
-                const FolderWalkOutcome outcome =
-                    WalkFolder(items, plan, request, result.Messages);
+                const FolderWalkOutcome outcome = WalkFolder(items, plan, request, result.Messages);
                 result.Ok = result.Ok || outcome.Examined > 0;
                 if (outcome.MoreWaiting) {
                     result.FoldersWithMore.push_back(plan.Folder.FolderPath);

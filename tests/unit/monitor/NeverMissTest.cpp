@@ -93,7 +93,8 @@ TEST_F(NeverMissTest, ALateFiledMailAndMailOfTwoFoldersGoOutInDeliveryOrder) {
     mailbox.File(Mail(kArchive, L"undated", 0));
     mailbox.File(Mail(kInbox, L"newest", start + 90 * kTicksPerSecond));
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(Bodies(), (std::vector<std::wstring>{L"newer", L"filed late", L"archived", L"newest"}));
+    EXPECT_EQ(Bodies(),
+              (std::vector<std::wstring>{L"newer", L"filed late", L"archived", L"newest"}));
     EXPECT_EQ(Logged(L"FRESHNESS_UNKNOWN_SKIPPED"), 1u);
 }
 
@@ -102,13 +103,15 @@ TEST_F(NeverMissTest, AQuietCycleReadsOnlyTheNewestFewHeaders) {
     StartManual();
     std::vector<MailSnapshot> old;
     for (int i = 0; i < 10000; ++i) {  // a mail a minute
-        old.push_back(Mail(kInbox, L"old" + std::to_wstring(i), start - (i + 1) * 60 * kTicksPerSecond));
+        old.push_back(
+            Mail(kInbox, L"old" + std::to_wstring(i), start - (i + 1) * 60 * kTicksPerSecond));
     }
     mailbox.File(old);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     const long before = mailbox.HeadersRead();
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(mailbox.HeadersRead() - before, 6);  // the five always looked at and the one ending it
+    EXPECT_EQ(mailbox.HeadersRead() - before,
+              6);  // the five always looked at and the one ending it
 }
 
 TEST_F(NeverMissTest, TelegramDownWhileTwentyArriveThenEachOnceInOrder) {
@@ -125,7 +128,7 @@ TEST_F(NeverMissTest, TelegramDownWhileTwentyArriveThenEachOnceInOrder) {
     std::wstring status;
     ASSERT_TRUE(ReadTextFile(dir / L"WorkMonitor.json", status));
     EXPECT_EQ(ReadJsonIntField(status, L"OutboxCount"), 20);
-    EXPECT_EQ(ReadJsonIntField(status, L"QueueCount"), 5);  // the attempts that reached nobody
+    EXPECT_EQ(ReadJsonIntField(status, L"QueueCount"), 5);    // the attempts that reached nobody
     EXPECT_EQ(Logged(L"Telegram failed, will retry: "), 5u);  // backed off: 5 s, 10 s, 20 s ...
     failing = {};
     clock.Advance(std::chrono::minutes(5));

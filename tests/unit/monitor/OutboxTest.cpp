@@ -145,7 +145,8 @@ TEST(SendPacing, ThirtyASecondForTheBotAndBackOffDoublesToFiveMinutes) {
     for (int i = 0; i < 9; ++i) {
         pacing.Failed(L"x", at);
         waits.push_back(
-            std::chrono::duration_cast<std::chrono::seconds>(pacing.NextAllowed(L"x") - at).count());
+            std::chrono::duration_cast<std::chrono::seconds>(pacing.NextAllowed(L"x") - at)
+                .count());
     }
     EXPECT_EQ(waits, (std::vector<long long>{5, 10, 20, 40, 80, 160, 300, 300, 300}));
     pacing.Succeeded(L"x");

@@ -101,8 +101,14 @@ protected:
         ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
     }
     MonitorSession Session(const std::filesystem::path& folder) {
-        return {L"Work", folder, L"123:ABC", 1, false, nullptr,
-                [this](const MonitorProgress& progress) { waiting = progress.Waiting; }, {}};
+        return {L"Work",
+                folder,
+                L"123:ABC",
+                1,
+                false,
+                nullptr,
+                [this](const MonitorProgress& progress) { waiting = progress.Waiting; },
+                {}};
     }
     std::unique_ptr<MonitorEngine> Engine() {
         MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
