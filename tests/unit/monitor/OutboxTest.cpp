@@ -128,6 +128,7 @@ TEST_P(RealLimits, KeepEachChatAndTheBotWithinTelegramsRates) {
 
 INSTANTIATE_TEST_SUITE_P(Monitor, RealLimits,
                          ::testing::Values(PacingCase{"OnePerSecondToAPerson", L"7", 5, 4000},
+                                           PacingCase{"NoMinuteLimitForAPerson", L"7", 21, 20000},
                                            PacingCase{"TwentyAMinuteToAGroup", L"-7", 21, 60000},
                                            PacingCase{"GroupWithinAMinute", L"-7", 20, 19000}),
                          [](const auto& info) { return std::string(info.param.name); });
