@@ -26,14 +26,13 @@ public:
             });
         }
     }
-    long HeadersRead() const { return s_->headers; }
 
     FolderReader Reader() {
         return [s = s_](const MailReadRequest& request) {
             std::lock_guard lock(s->mutex);
             MailReadResult result;
             for (const FolderWalkPlan& plan : request.Folders) {
-                Items items{s.get(), s->folders[plan.Folder.FolderPath]};
+                Items items{s->folders[plan.Folder.FolderPath]};
                 const FolderWalkOutcome outcome = WalkFolder(items, plan, request, result.Messages);
                 result.Ok = result.Ok || outcome.Examined > 0;
                 if (outcome.MoreWaiting) {
@@ -48,15 +47,12 @@ private:
     struct State {
         std::mutex mutex;
         std::map<std::wstring, std::vector<MailSnapshot>> folders;
-        long headers = 0;
     };
     struct Items final : FolderItems {
-        Items(State* s, const std::vector<MailSnapshot>& m) : state(s), mails(m) {}
-        State* state;
+        explicit Items(const std::vector<MailSnapshot>& m) : mails(m) {}
         const std::vector<MailSnapshot>& mails;
         std::int32_t Count() override { return static_cast<std::int32_t>(mails.size()); }
         ItemHeader Header(std::int32_t index, bool) override {
-            ++state->headers;
             const MailSnapshot& m = mails[static_cast<std::size_t>(index - 1)];
             return {true, m.EntryId, m.DeliveryTimeKnown, m.DeliveryTimeUtc, true};
         }

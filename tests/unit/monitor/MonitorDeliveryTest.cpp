@@ -187,7 +187,7 @@ NotificationRule Rule(const std::wstring& word, std::vector<RuleAction> actions)
     return rule;
 }
 
-TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOrCorruptOnesSendEverything) {
+TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOnesSendEverything) {
     const auto rulesPath = dir / L"WorkRules.json";
     const RuleAction send{L"Send Telegram Notification", L""};
     StartManual();
@@ -208,11 +208,7 @@ TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOrCorruptOnesSendEvery
     ASSERT_TRUE(SaveRulesFile(rulesPath, {1, false, rules}));
     reader.Push({Fresh(L"more spam")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    WriteAllBytes(rulesPath,
-                  "{\r\n  \"Version\": 1,\r\n  \"Enabled\": true,\r\n  \"Rules\": [\r\n");
-    reader.Push({Fresh(L"even more spam")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent.size(), 3u);
 }
 
 }  // namespace

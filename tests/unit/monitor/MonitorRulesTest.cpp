@@ -161,26 +161,6 @@ TEST_F(MonitorRulesTest, WarnsOncePerEpisodeOfFailingReads) {
     EXPECT_EQ(WhoDecides(rules), L"current");
 }
 
-TEST_F(MonitorRulesTest, ANewSessionForgetsTheRulesReadAndTheEpisode) {
-    MakeFile(path, FileState::Good);
-    Reload(kEarlierTime);
-    MakeFile(path, FileState::Corrupt);
-    ASSERT_EQ(Reload().size(), 1u);
-    ASSERT_TRUE(rules.Usable());
-
-    rules.NewSession();
-    EXPECT_TRUE(rules.Usable());  // nothing read yet: no verdict before the first read
-    EXPECT_EQ(Reload(), (std::vector{Warning(L"it is damaged", kHeld)}));
-    EXPECT_FALSE(rules.Usable());
-    EXPECT_FALSE(rules.Enabled());
-    EXPECT_EQ(WhoDecides(rules), L"held");
-    EXPECT_TRUE(Reload().empty());
-    MakeFile(path, FileState::Good);
-    EXPECT_FALSE(Reload().empty());
-    EXPECT_TRUE(rules.Usable());
-    EXPECT_EQ(WhoDecides(rules), L"current");
-}
-
 TEST_F(MonitorRulesTest, RulesSwitchedOffAreKeptSwitchedOffAndTheirWarningStaysAsBefore) {
     RulesFile off = IgnoringSpam(L"off");
     off.Enabled = false;

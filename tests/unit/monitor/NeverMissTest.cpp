@@ -1,5 +1,6 @@
 // Nothing is lost between Outlook and Telegram: bursts of any size, late filing, Telegram down,
-// STOP and a crash with notifications waiting, a full outbox, and a session resumed at sign-in.
+// STOP and a crash with notifications waiting, and a full outbox. (A session resumed at sign-in:
+// tests/win/ui/ProfileAndMonitorTest.cpp.)
 #include <gtest/gtest.h>
 
 #include "MailboxKit.h"
@@ -96,22 +97,6 @@ TEST_F(NeverMissTest, ALateFiledMailAndMailOfTwoFoldersGoOutInDeliveryOrder) {
     EXPECT_EQ(Bodies(),
               (std::vector<std::wstring>{L"newer", L"filed late", L"archived", L"newest"}));
     EXPECT_EQ(Logged(L"FRESHNESS_UNKNOWN_SKIPPED"), 1u);
-}
-
-TEST_F(NeverMissTest, AQuietCycleReadsOnlyTheNewestFewHeaders) {
-    engine = MakeEngine();
-    StartManual();
-    std::vector<MailSnapshot> old;
-    for (int i = 0; i < 10000; ++i) {  // a mail a minute
-        old.push_back(
-            Mail(kInbox, L"old" + std::to_wstring(i), start - (i + 1) * 60 * kTicksPerSecond));
-    }
-    mailbox.File(old);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    const long before = mailbox.HeadersRead();
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(mailbox.HeadersRead() - before,
-              6);  // the five always looked at and the one ending it
 }
 
 TEST_F(NeverMissTest, TelegramDownWhileTwentyArriveThenEachOnceInOrder) {
@@ -220,42 +205,6 @@ TEST_F(NeverMissTest, ARejectedMessageDoesNotBlockTheChatsNextOne) {
               1u);
     EXPECT_EQ(last.Waiting, 0);
 }
-
-// How the previous session ended, and when its last check was, against the gap's mail.
-struct ResumeCase {
-    const char* name;
-    SessionEnd ended;
-    int hoursAgo;
-    bool atSignIn;
-    bool caughtUp;
-};
-
-class Resume : public NeverMissTest, public ::testing::WithParamInterface<ResumeCase> {};
-
-TEST_P(Resume, CatchesUpOnlyAfterWindowsEndedOrACrashWithinADay) {
-    const ResumeCase& row = GetParam();
-    const std::int64_t now = ToTicksSince1970(clock.Now());
-    const std::int64_t lastCycle = now - row.hoursAgo * 3600LL * kTicksPerSecond;
-    ASSERT_TRUE(WriteSessionRecord(OutboxFolder(dir.Path(), L"Work"), {lastCycle, row.ended}));
-    mailbox.File(Mail(kInbox, L"in the gap", lastCycle + 60 * kTicksPerSecond));
-    mailbox.File(Mail(kInbox, L"before the gap", lastCycle - 60 * kTicksPerSecond));
-    engine = MakeEngine();
-    MonitorSession session = Session();
-    session.ResumeAtSignIn = row.atSignIn;
-    ASSERT_TRUE(engine->Start(std::move(session)));
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(sent.size(), row.caughtUp ? 1u : 0u);
-    EXPECT_EQ(Logged(L"Catching up on mail since "), row.caughtUp ? 1u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Monitor, Resume,
-    ::testing::Values(ResumeCase{"EndedWithWindows", SessionEnd::Windows, 2, true, true},
-                      ResumeCase{"Crashed", SessionEnd::Running, 23, true, true},
-                      ResumeCase{"StoppedByTheUser", SessionEnd::User, 2, true, false},
-                      ResumeCase{"MoreThanADayAgo", SessionEnd::Windows, 25, true, false},
-                      ResumeCase{"ManualStart", SessionEnd::Windows, 2, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace wrenpost::testing

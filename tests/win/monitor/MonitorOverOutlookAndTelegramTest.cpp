@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "FastClock.h"
 #include "common/Registry_win.h"
 #include "common/Text.h"
 #include "monitor/MonitorDependencies_win.h"
@@ -20,19 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ScenarioLine;
 
-// Monotonic time ten times faster than real time, so intervals and the Outlook time-out pass
-// quickly; wall time stays real, as the cutoff is compared with Outlook's delivery times.
-struct FastClock final : Clock {
-    using Steady = std::chrono::steady_clock;
-    std::chrono::system_clock::time_point Now() const override {
-        return std::chrono::system_clock::now();
-    }
-    Steady::time_point SteadyNow() const override { return start + (Steady::now() - start) * 10; }
-    void SleepFor(std::chrono::milliseconds span) const override {
-        std::this_thread::sleep_for(span / 10);
-    }
-    const Steady::time_point start = Steady::now();
-};
+using testing::FastClock;
 
 const std::wstring kBase = ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
                            ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +

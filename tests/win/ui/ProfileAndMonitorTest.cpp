@@ -542,6 +542,7 @@ TEST_P(ResumeWithWindows, SendsTheGapsMailOnlyAfterAnEndWithWindowsWithinADay) {
 INSTANTIATE_TEST_SUITE_P(
     Window, ResumeWithWindows,
     ::testing::Values(ResumeCase{"EndedWithWindows", SessionEnd::Windows, 1, true},
+                      ResumeCase{"Crashed", SessionEnd::Running, 23, true},
                       ResumeCase{"StoppedByTheUser", SessionEnd::User, 1, false},
                       ResumeCase{"MoreThanADayAgo", SessionEnd::Windows, 25, false}),
     [](const auto& info) { return std::string(info.param.name); });
