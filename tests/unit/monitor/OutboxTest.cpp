@@ -2,6 +2,8 @@
 // become, what is refused as damaged, and when each chat may be sent to next.
 #include <gtest/gtest.h>
 
+#include "monitor/HandledLedger.h"
+#include "monitor/MonitorAdmission.h"
 #include "monitor/Outbox.h"
 #include "monitor/SendPacing.h"
 #include "support/TempDir.h"
@@ -96,6 +98,9 @@ TEST(OutboxStore, KeepsWhatWaitsAcrossOpensSetsDamageAsideAndHonoursItsLimits) {
     ASSERT_EQ(reopened.Add(Notification(L"e")), Outbox::AddResult::Added);
     EXPECT_EQ(reopened.Waiting().rbegin()->first, 8);
     EXPECT_EQ(SummarizeOutbox(folder).Count, 3u);
+    WriteAllBytes(folder / L"0000000000000099.json", "{ damaged");  // written after the open
+    EXPECT_EQ(SummarizeOutbox(folder).Count, 3u);
+    EXPECT_EQ(SummarizeOutbox(folder).OldestQueuedUtc, 17000000000000000);
 
     Outbox tiny;
     tiny.Open(dir / L"TinyOutbox", OutboxLimits{100, 10});
@@ -152,6 +157,45 @@ TEST(SendPacing, ThirtyASecondForTheBotAndBackOffDoublesToFiveMinutes) {
     EXPECT_EQ(waits, (std::vector<long long>{5, 10, 20, 40, 80, 160, 300, 300, 300}));
     pacing.Succeeded(L"x");
     EXPECT_LE(pacing.NextAllowed(L"x"), at);
+}
+
+// Far behind the newest mail of a big folder, the ledger forgets keys but not that they were
+// handled: anything at or before what it forgot counts as handled still.
+TEST(HandledLedger, ForgetsOnlyFarBehindAndTreatsWhatItForgotAsHandled) {
+    constexpr std::int64_t kMinute = 600000000;
+    HandledLedger ledger;
+    const auto mail = [](int minute) {
+        MailSnapshot m;
+        m.FolderPath = L"Inbox";
+        m.StoreId = L"S";
+        m.EntryId = L"E" + std::to_wstring(minute);
+        m.DeliveryTimeKnown = true;
+        m.DeliveryTimeUtc = minute * kMinute;
+        return m;
+    };
+    const int kept = static_cast<int>(HandledLedger::kKeptPerFolder);
+    for (int minute = 1; minute <= kept + 100; ++minute) {
+        ledger.Mark(mail(minute));
+    }
+    EXPECT_EQ(ledger.Size(), HandledLedger::kKeptPerFolder);
+    EXPECT_FALSE(ledger.Contains(IdentifyMessage(mail(100)).Key));
+    EXPECT_TRUE(ledger.Contains(IdentifyMessage(mail(101)).Key));
+    EXPECT_TRUE(ledger.Forgotten(mail(100)));
+    EXPECT_FALSE(ledger.Forgotten(mail(101)));
+    EXPECT_EQ(ledger.PassOver()->count(PassOverKey(L"S", L"E100")), 0u);
+    EXPECT_EQ(ledger.PassOver()->count(PassOverKey(L"S", L"E101")), 1u);
+    EXPECT_EQ(ledger.EndBefore(L"Inbox", 0), (kept + 100) * kMinute - 60 * 10000000LL);
+    EXPECT_EQ(ledger.EndBefore(L"Other", 25 * 10000000LL + 5), 25 * 10000000LL);
+
+    // Within the last hour nothing is forgotten, however many there are.
+    HandledLedger busy;
+    for (int second = 1; second <= kept + 100; ++second) {
+        MailSnapshot m = mail(0);
+        m.EntryId = L"S" + std::to_wstring(second);
+        m.DeliveryTimeUtc = second * 10000000LL;
+        busy.Mark(m);
+    }
+    EXPECT_EQ(busy.Size(), HandledLedger::kKeptPerFolder + 100);
 }
 
 }  // namespace
