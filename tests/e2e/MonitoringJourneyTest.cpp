@@ -203,5 +203,54 @@ TEST_F(MonitoringJourneyTest, TwoInstancesWithSessionsOfOneNameKeepToTheirOwnRec
               std::vector<std::string>{"2002|New Outlook Mail\n\nFor both"});
 }
 
+// The process is killed with 20 notifications queued and 5 of them sent: the next start of the
+// saved profile sends the other 15, and none of the 5 again.
+TEST_F(MonitoringJourneyTest, AKilledProgramsWaitingNotificationsGoOutOnceFromTheNextStart) {
+    const std::wstring token = L"333:desk-token";
+    const fs::path folder = PrepareProfile(L"Desk", token, L"4242");
+    for (int i = 0; i < 5; ++i) {
+        server_.QueueReply("sendMessage", {200, R"({"ok":true,"result":{}})"});
+    }
+    for (int i = 0; i < 200; ++i) {
+        server_.QueueReply("sendMessage", {502, R"({"ok":false,"description":"Bad Gateway"})"});
+    }
+    ASSERT_TRUE(first_.Start());
+    Load(first_, folder, L"Desk");
+    StartMonitoring(first_);
+    ASSERT_TRUE(WaitCycles(first_, 1));
+    std::wstring burst = kMailbox;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 20; ++i) {
+        // Delivered in one second, filed in order.
+        std::wstring mail =
+            NewMail((L"M" + std::to_wstring(i)).c_str(), (L"Mail " + std::to_wstring(i)).c_str());
+        wchar_t received[32];
+        std::swprintf(received, 32, L"received=2026-01-02 00:00:%02d", i);
+        mail.replace(mail.find(L"received="), 28, received);
+        burst += mail;
+        expected.push_back("4242|New Outlook Mail\n\nMail " + std::to_string(i));
+    }
+    ASSERT_TRUE(outlook_.WriteScenario(burst));
+    ASSERT_TRUE(first_.WaitForText(kIdQueue, L"Queue: 15")) << first_.Text(kIdQueue);
+    ASSERT_EQ(Sent(token), std::vector<std::string>(expected.begin(), expected.begin() + 5));
+    TerminateProcess(first_.Process(), 9);
+    ASSERT_TRUE(WaitForExit(first_.Process(), std::chrono::milliseconds(10000)).has_value());
+    first_.End();
+    Sleep(2000);  // the next start comes later than every delivery
+
+    FakeBotApiServer after;
+    ASSERT_TRUE(after.Start() && after.ServeAsTelegram());
+    ASSERT_TRUE(first_.Start());
+    Load(first_, folder, L"Desk");
+    StartMonitoring(first_);
+    ASSERT_TRUE(first_.WaitForText(kIdQueue, L"Queue: 0")) << first_.Text(kIdQueue);
+    ASSERT_TRUE(WaitCycles(first_, 2));
+    std::vector<std::string> resent;
+    for (const FakeBotApiRequest& request : after.Requests("sendMessage")) {
+        resent.push_back(request.parameters.at("chat_id") + "|" + request.parameters.at("text"));
+    }
+    EXPECT_EQ(resent, std::vector<std::string>(expected.begin() + 5, expected.end()));
+}
+
 }  // namespace
 }  // namespace wrenpost::testing
