@@ -159,10 +159,14 @@ TestSendResult RunTestSend(const NotificationProviderFactory& factory, const std
     for (const std::wstring& chatId : chatIds) {
         ++result.total;
         const auto provider = factory(token, chatId);
-        if (provider && provider->SendTest().ok) {
+        const SendResult sent =
+            provider ? provider->SendTest()
+                     : SendResult{false, L"No notification channel is available.", 0, 0};
+        if (sent.ok) {
             ++result.succeeded;
         } else {
             ++result.failed;
+            result.failures.emplace_back(chatId, sent.reason);
         }
     }
     return result;
@@ -180,6 +184,10 @@ std::vector<std::wstring> AllowedChatIds(const std::vector<RecipientEntry>& reci
 
 TestSendPresentation PresentTestSendResult(const TestSendResult& result) {
     TestSendPresentation out;
+    for (const auto& [chatId, reason] : result.failures) {
+        out.failures.push_back({LogLevel::Error, L"Test notification failed for recipient " +
+                                                     chatId + L": " + reason});
+    }
     if (result.failed == 0) {
         out.log = {LogLevel::Info, L"Test notification sent successfully to " +
                                        ToWideDecimal(result.succeeded) + L" recipient(s)."};

@@ -89,6 +89,7 @@ struct TestSendResult {
     std::uint32_t total = 0;
     std::uint32_t succeeded = 0;
     std::uint32_t failed = 0;
+    std::vector<std::pair<std::wstring, std::wstring>> failures{};  // chat id, Telegram's reason
 };
 
 // The TEST command's worker: one test message per chat id, in order.
@@ -100,6 +101,7 @@ std::vector<std::wstring> AllowedChatIds(const std::vector<RecipientEntry>& reci
 
 struct TestSendPresentation {
     LogEntry log;
+    std::vector<LogEntry> failures;  // one ERROR line per recipient that did not get it
     std::wstring statusLine;
     PromptRequest prompt;
 };

@@ -345,6 +345,9 @@ void MainWindow::StartTestSend() {
 void MainWindow::OnTestSendResult(const TestSendResult& result) {
     EnableWindow(Control(kIdTest), TRUE);
     const TestSendPresentation shown = PresentTestSendResult(result);
+    for (const LogEntry& failure : shown.failures) {
+        log_.Log(failure.level, failure.text);
+    }
     log_.Log(shown.log.level, shown.log.text);
     SetStatus(shown.statusLine);
     PromptRequest prompt = shown.prompt;

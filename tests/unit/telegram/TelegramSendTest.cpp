@@ -194,6 +194,13 @@ TEST(TestSend, CountsEachAllowedRecipientInOrderAndSaysHowManySucceeded) {
     const TestSendResult result = RunTestSend(TelegramProviderFactory(transport.AsTransport()),
                                               L"1:A", AllowedChatIds(recipients));
     EXPECT_EQ(std::tie(result.total, result.succeeded, result.failed), std::tuple(3u, 2u, 1u));
+    // The box sends the user to the log: each failed recipient is there with Telegram's reason.
+    const TestSendPresentation shown = PresentTestSendResult(result);
+    ASSERT_EQ(shown.failures.size(), 1u);
+    EXPECT_EQ(shown.failures[0].level, LogLevel::Error);
+    EXPECT_EQ(shown.failures[0].text,
+              L"Test notification failed for recipient 2: Telegram returned an unexpected "
+              L"response (HTTP 400).");
     EXPECT_TRUE(transport.Requests().at(1).path.starts_with(L"/bot1:A/sendMessage?chat_id=2&"));
     for (const auto& [sent, status] :
          {std::pair{TestSendResult{2, 2, 0}, L"Status: Test Sent"},
