@@ -152,26 +152,35 @@ void MainWindow::SaveProfile() {
     profileFolder_ = folder;
     profileName_ = name;
     SetLastProfileFolder(folder.wstring());
-    SaveRulesWithProfile(folder / (name + L"Rules.json"));
+    const std::filesystem::path rulesPath = folder / (name + L"Rules.json");
+    const bool rulesSaved = SaveRulesWithProfile(rulesPath);
     log_.Info(L"Config saved: " + configPath.wstring());
     log_.Info(L"Selected folders saved: " + std::to_wstring(config.SelectedFolders.size()));
     log_.Info(L"Encrypted token saved as hidden file: " + tokenPath.wstring());
     log_.Info(L"Last profile saved: " + name);
     SetStatus(L"Status: Config Saved");
     ShowIdentity();
-    Tell(Window(), L"Saved", L"Profile saved successfully.", PromptIcon::Information);
+    if (rulesSaved) {
+        Tell(Window(), L"Saved", L"Profile saved successfully.", PromptIcon::Information);
+    } else {
+        Tell(Window(), L"Rules Not Saved",
+             L"The profile was saved, but its Notification Rules could not be saved to " +
+                 PathText(rulesPath) + L". The rules in that file were not updated.",
+             PromptIcon::Warning);
+    }
 }
 
-void MainWindow::SaveRulesWithProfile(const std::filesystem::path& rulesPath) {
+bool MainWindow::SaveRulesWithProfile(const std::filesystem::path& rulesPath) {
     // A rules file LOAD could not read is kept aside before the window's rules replace it.
     if (BackUpUnreadableRulesFile(rulesPath, WindowLog()) && SaveRulesFile(rulesPath, rules_)) {
         log_.Info(L"Notification Rules saved with profile: " + PathText(rulesPath));
-    } else {
-        log_.Error(
-            L"Profile configuration and token saved successfully, but Notification Rules "
-            L"FAILED to save: " +
-            PathText(rulesPath) + L". This profile's rules were not updated.");
+        return true;
     }
+    log_.Error(
+        L"Profile configuration and token saved successfully, but Notification Rules "
+        L"FAILED to save: " +
+        PathText(rulesPath) + L". This profile's rules were not updated.");
+    return false;
 }
 
 void MainWindow::LoadProfile() {

@@ -185,7 +185,7 @@ private:
     bool PickProfileFolder(std::filesystem::path& picked);
     ProfileConfig GatherProfile() const;
     void ShowProfile(const ProfileConfig& config, const std::wstring& token);
-    void SaveRulesWithProfile(const std::filesystem::path& rulesPath);
+    bool SaveRulesWithProfile(const std::filesystem::path& rulesPath);
     void CleanProfileFolders();
 
     // START and STOP (MainWindowMonitor_win.cpp).
