@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <random>
 
+#include "common/SystemRandom.h"
 #include "common/Text.h"
 #include "telegram/BotApiText.h"
 
@@ -30,12 +32,17 @@ const wchar_t kIgnored[] = L"Ignored unrelated verification message.";
 }  // namespace
 
 std::wstring GenerateVerificationCode() {
-    static std::mutex mutex;
-    std::lock_guard lock(mutex);
-    static std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<int> number(0, 999999);
+    // Whoever guesses the code while it is shown becomes a recipient: the system's generator.
+    std::optional<std::uint32_t> number = SystemRandomBelow(1000000);
+    if (!number) {
+        // The system's generator does not fail in practice; a code must still be made.
+        static std::mutex mutex;
+        std::lock_guard lock(mutex);
+        static std::mt19937 engine{std::random_device{}()};
+        number = std::uniform_int_distribution<std::uint32_t>(0, 999999)(engine);
+    }
     wchar_t digits[8];
-    std::swprintf(digits, 8, L"%06d", number(engine));
+    std::swprintf(digits, 8, L"%06u", static_cast<unsigned>(*number));
     return L"WP-" + std::wstring(digits);
 }
 
