@@ -92,7 +92,7 @@ void MeasureBurst(long overhead) {
         record.FolderPath = mail.FolderPath;
         record.Body = mail.Subject;
         record.Title = L"New Outlook Mail";
-        record.Recipients = {{L"4242", RecipientState::Pending, {}}};
+        record.Recipients = {{L"4242", RecipientState::Pending, 0, {}}};
         (void)outbox.Add(std::move(record));
     }
     const double seconds =
@@ -109,8 +109,8 @@ OutboxRecord TwoRecipients(int n) {
     record.FolderPath = L"\\\\bench@example.com\\Inbox";
     record.Title = L"New Outlook Mail";
     record.Body = record.Subject;
-    record.Recipients = {{L"4242", RecipientState::Pending, {}},
-                         {L"-100200", RecipientState::Pending, {}}};
+    record.Recipients = {{L"4242", RecipientState::Pending, 0, {}},
+                         {L"-100200", RecipientState::Pending, 0, {}}};
     return record;
 }
 

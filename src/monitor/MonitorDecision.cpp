@@ -96,7 +96,7 @@ bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdi
     record.Body = message.Subject;
     for (const RecipientEntry& recipient : config_.Recipients) {
         if (recipient.Allowed) {
-            record.Recipients.push_back({recipient.ChatId, RecipientState::Pending, {}});
+            record.Recipients.push_back({recipient.ChatId, RecipientState::Pending, 0, {}});
         }
     }
     if (record.Recipients.empty()) {

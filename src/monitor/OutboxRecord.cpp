@@ -14,6 +14,11 @@ constexpr std::wstring_view kKnown[] = {
     L"Format",           L"Sequence", L"QueuedUtcTicks", L"MessageKey",   L"PassOverKey",
     L"FolderPath",       L"Subject",  L"SenderName",     L"ReceivedTime", L"DeliveryTimeKnown",
     L"DeliveryUtcTicks", L"Title",    L"Body",           L"Recipients"};
+// Written after them, and only when not at their defaults.
+constexpr std::wstring_view kSummaryLine = L"SummaryLine";
+constexpr std::wstring_view kDisableLinkPreview = L"DisableLinkPreview";
+constexpr std::wstring_view kSilent = L"Silent";
+constexpr std::wstring_view kMessageThreadId = L"MessageThreadId";
 
 std::wstring Quoted(const std::wstring& text) {
     return L"\"" + JsonEscape(text) + L"\"";
@@ -35,6 +40,10 @@ std::wstring FormatRecipients(const std::vector<OutboxRecipient>& recipients) {
         const OutboxRecipient& r = recipients[i];
         out += L"\n    {\"ChatId\": " + Quoted(r.ChatId) + L", \"State\": " +
                Quoted(RecipientStateName(r.State));
+        if (r.MessageThreadId != 0) {
+            out += L", " + Quoted(std::wstring(kMessageThreadId)) + L": " +
+                   ToWideDecimal(r.MessageThreadId);
+        }
         for (const auto& [key, raw] : r.Unknown) {
             out += L", " + Quoted(key) + L": " + raw;
         }
@@ -132,6 +141,12 @@ bool ReadRecipients(std::wstring_view raw, std::vector<OutboxRecipient>& out) {
                 const auto parsed = state ? ParseState(*state) : std::nullopt;
                 haveState = parsed.has_value();
                 recipient.State = parsed.value_or(RecipientState::Pending);
+            } else if (key == kMessageThreadId) {
+                const auto thread = ParseInteger(value);
+                if (!thread) {
+                    return false;
+                }
+                recipient.MessageThreadId = *thread;
             } else {
                 recipient.Unknown.emplace_back(key, value);
             }
@@ -191,6 +206,13 @@ bool ApplyMember(OutboxRecord& record, const std::wstring& key, const std::wstri
     }
     if (key == L"Recipients")
         return ReadRecipients(raw, record.Recipients);
+    if (key == kSummaryLine)
+        return text(record.SummaryLine);
+    if (key == kDisableLinkPreview || key == kSilent) {
+        bool& flag = key == kSilent ? record.Silent : record.DisableLinkPreview;
+        flag = raw == L"true";
+        return raw == L"true" || raw == L"false";
+    }
     record.Unknown.emplace_back(key, raw);
     return true;
 }
@@ -232,13 +254,21 @@ std::wstring FormatOutboxRecord(const OutboxRecord& r) {
                                    Quoted(r.Title),
                                    Quoted(r.Body),
                                    FormatRecipients(r.Recipients)};
+    std::vector<RawMember> later;
+    if (!r.SummaryLine.empty())
+        later.emplace_back(kSummaryLine, Quoted(r.SummaryLine));
+    if (r.DisableLinkPreview)
+        later.emplace_back(kDisableLinkPreview, L"true");
+    if (r.Silent)
+        later.emplace_back(kSilent, L"true");
+    later.insert(later.end(), r.Unknown.begin(), r.Unknown.end());
     std::wstring out = L"{\n";
     const std::size_t known = std::size(kKnown);
     for (std::size_t i = 0; i < known; ++i) {
-        AppendMember(out, L"  ", kKnown[i], values[i], i + 1 < known || !r.Unknown.empty());
+        AppendMember(out, L"  ", kKnown[i], values[i], i + 1 < known || !later.empty());
     }
-    for (std::size_t i = 0; i < r.Unknown.size(); ++i) {
-        AppendMember(out, L"  ", r.Unknown[i].first, r.Unknown[i].second, i + 1 < r.Unknown.size());
+    for (std::size_t i = 0; i < later.size(); ++i) {
+        AppendMember(out, L"  ", later[i].first, later[i].second, i + 1 < later.size());
     }
     out += L"}\n";
     return out;

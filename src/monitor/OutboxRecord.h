@@ -27,6 +27,7 @@ using RawMember = std::pair<std::wstring, std::wstring>;
 struct OutboxRecipient {
     std::wstring ChatId;
     RecipientState State = RecipientState::Pending;
+    std::int64_t MessageThreadId = 0;  // the forum topic to post in; 0: none (not written)
     std::vector<RawMember> Unknown;
 
     bool operator==(const OutboxRecipient&) const = default;
@@ -48,7 +49,11 @@ struct OutboxRecord {
     std::wstring Title;
     std::wstring Body;
     std::vector<OutboxRecipient> Recipients;
-    std::vector<RawMember> Unknown;  // members of a later version, kept in order
+    // Written only when set, after Recipients, so a record without them reads as before.
+    std::wstring SummaryLine;         // the mail on one line, for a combined burst message
+    bool DisableLinkPreview = false;  // sendMessage's link_preview_options is_disabled
+    bool Silent = false;              // always sent with disable_notification
+    std::vector<RawMember> Unknown;   // members of a later version, kept in order
 
     bool operator==(const OutboxRecord&) const = default;
 

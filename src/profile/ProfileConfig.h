@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "profile/MessageOptions.h"
+
 namespace wrenpost {
 
 struct RecipientEntry {

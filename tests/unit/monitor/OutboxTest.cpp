@@ -24,23 +24,27 @@ OutboxRecord Notification(const std::wstring& subject) {
     record.DeliveryTimeUtc = -5;
     record.Title = L"New\tmail";
     record.Body = subject + L"\nline two \\ end";
-    record.Recipients = {{L"100", RecipientState::Pending, {}},
-                         {L"-200", RecipientState::Delivered, {}}};
+    record.Recipients = {{L"100", RecipientState::Pending, 0, {}},
+                         {L"-200", RecipientState::Delivered, 0, {}}};
     return record;
 }
 
 TEST(OutboxRecordText, RoundTripsAndKeepsTheMembersOfALaterVersion) {
     OutboxRecord record = Notification(L"Quarterly \u0418\u0432\u0430\u043d");
     record.Sequence = 9;
+    ASSERT_EQ(ParseOutboxRecord(FormatOutboxRecord(record)), record);
+    record.SummaryLine = L"New mail \u2013 a, b";
+    record.DisableLinkPreview = record.Silent = true;
+    record.Recipients[1].MessageThreadId = 42;
     std::wstring text = FormatOutboxRecord(record);
     ASSERT_EQ(ParseOutboxRecord(text), record);
 
     // A later version added a member at the top and one in a recipient.
-    text.insert(text.find(L"  \"Sequence\""), L"  \"Silent\": {\"From\": [1, \"}\"]},\n");
+    text.insert(text.find(L"  \"Sequence\""), L"  \"Later\": {\"From\": [1, \"}\"]},\n");
     text.insert(text.find(L"\"State\": \"Pending\""), L"\"Topic\": 7, ");
     const std::optional<OutboxRecord> later = ParseOutboxRecord(text);
     ASSERT_TRUE(later.has_value());
-    EXPECT_EQ(later->Unknown, (std::vector<RawMember>{{L"Silent", L"{\"From\": [1, \"}\"]}"}}));
+    EXPECT_EQ(later->Unknown, (std::vector<RawMember>{{L"Later", L"{\"From\": [1, \"}\"]}"}}));
     EXPECT_EQ(later->Recipients[0].Unknown, (std::vector<RawMember>{{L"Topic", L"7"}}));
     // ... and rewriting keeps them.
     EXPECT_EQ(ParseOutboxRecord(FormatOutboxRecord(*later)), later);
@@ -82,7 +86,7 @@ TEST(OutboxStore, KeepsWhatWaitsAcrossOpensSetsDamageAsideAndHonoursItsLimits) {
     settled.Recipients[0].State = RecipientState::Refused;
     ASSERT_TRUE(outbox.Update(settled));  // settled: its file goes
     OutboxRecord progressed = outbox.Waiting().rbegin()->second;
-    progressed.Recipients.push_back({L"300", RecipientState::Pending, {}});
+    progressed.Recipients.push_back({L"300", RecipientState::Pending, 0, {}});
     ASSERT_TRUE(outbox.Update(progressed));
     WriteAllBytes(folder / L"0000000000000007.json", "{ damaged");
 
