@@ -82,7 +82,13 @@ std::filesystem::path SaveFolderFor(const std::filesystem::path& picked, std::ws
     const std::wstring_view last = slash == std::wstring::npos
                                        ? std::wstring_view(text)
                                        : std::wstring_view(text).substr(slash + 1);
-    return SameProfileName(last, name) ? picked : picked / std::wstring(name);
+    if (SameProfileName(last, name)) {
+        return picked;
+    }
+    // A loaded profile's folder need not be named after it; writing a nested copy would leave
+    // the folder the user chose with stale files.
+    const std::optional<FoundProfileConfig> found = FindProfileConfig(picked);
+    return found && SameProfileName(found->ProfileName, name) ? picked : picked / std::wstring(name);
 }
 
 std::optional<std::wstring> ConflictingProfile(const std::filesystem::path& folder,

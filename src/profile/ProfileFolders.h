@@ -34,7 +34,8 @@ std::filesystem::path ProfileFolderFor(const std::filesystem::path& profilesFold
                                        std::wstring_view name);
 
 // SAVE's folder for a picked one: the picked folder itself when its last component is the
-// profile's name, otherwise its sub-folder of that name (not created here).
+// profile's name or it already holds that profile's Config.json, otherwise its sub-folder of
+// that name (not created here).
 std::filesystem::path SaveFolderFor(const std::filesystem::path& picked, std::wstring_view name);
 
 // SAVE's conflict check: the name of a different profile that already owns the folder.

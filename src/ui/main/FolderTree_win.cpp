@@ -1,6 +1,8 @@
 // Filling and reading the check-box folder tree.
 #include "ui/main/FolderTree_win.h"
 
+#include <algorithm>
+
 #include "outlook/FolderTreeLayout.h"
 
 namespace wrenpost {
@@ -109,15 +111,21 @@ std::vector<SelectedFolder> FolderTree::CollectChecked() const {
 int FolderTree::CheckFolders(const std::vector<SelectedFolder>& wanted) {
     int count = 0;
     for (const auto& [item, index] : bound_) {
-        for (const SelectedFolder& folder : wanted) {
-            if (folder.FolderPath == folders_[index].FolderPath) {
-                SetChecked(item, true);
-                ++count;
-                break;
-            }
+        const bool want = std::any_of(wanted.begin(), wanted.end(), [&](const SelectedFolder& f) {
+            return f.FolderPath == folders_[index].FolderPath;
+        });
+        if (want != IsChecked(item)) {
+            SetChecked(item, want);
         }
+        count += want ? 1 : 0;
     }
     return count;
+}
+
+bool FolderTree::Shows(const std::wstring& folderPath) const {
+    return std::any_of(bound_.begin(), bound_.end(), [&](const auto& entry) {
+        return folders_[entry.second].FolderPath == folderPath;
+    });
 }
 
 }  // namespace wrenpost

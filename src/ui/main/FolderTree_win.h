@@ -30,9 +30,12 @@ public:
     // Copies of the folders whose bound items are checked (state image 2), depth-first.
     std::vector<SelectedFolder> CollectChecked() const;
 
-    // Checks every bound item whose FolderPath equals one of the given folders' exactly.
-    // Returns how many items were checked.
+    // Checks exactly the bound items whose FolderPath equals one of the given folders' and
+    // unchecks the rest. Returns how many items are checked.
     int CheckFolders(const std::vector<SelectedFolder>& wanted);
+
+    // Whether an item is bound to a folder with this path.
+    bool Shows(const std::wstring& folderPath) const;
 
     // The folder an item is bound to, or null for an unbound item.
     const SelectedFolder* FolderOf(HTREEITEM item) const;

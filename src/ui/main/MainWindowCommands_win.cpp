@@ -214,6 +214,8 @@ bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainWindow::OnTimer(UINT_PTR timer) {
     if (timer == kTimerOrphanCleanup) {
         CleanProfileFolders();
+    } else if (timer == kTimerFolderDetection) {
+        OnFolderDetectionDeadline();
     } else if (timer == kTimerLogReturn) {
         mainLogView_.OnReturnTimer();
     } else if (timer == kTimerUpdateCheck) {
@@ -353,108 +355,6 @@ void MainWindow::OnTestSendResult(const TestSendResult& result) {
     PromptRequest prompt = shown.prompt;
     prompt.owner = reinterpret_cast<std::uintptr_t>(Window());
     ShowPrompt(prompt);
-}
-
-void MainWindow::StartFolderDetection() {
-    SetStatus(L"Status: Detecting Outlook Folders...");
-    EnableWindow(Control(kIdDetectFolders), FALSE);
-    EnableWindow(Control(kIdLoad), FALSE);
-    detecting_ = true;
-    // A detection that cannot start still reports, as a failed detection.
-    if (services_.startFolderDetection) {
-        services_.startFolderDetection(Window());
-    } else {
-        wrenpost::StartFolderDetection(Window());
-    }
-}
-
-void MainWindow::OnFoldersDetected(bool found, std::vector<SelectedFolder> folders) {
-    detecting_ = false;
-    EnableWindow(Control(kIdDetectFolders), TRUE);
-    EnableWindow(Control(kIdLoad), TRUE);
-    if (!found) {
-        log_.Error(L"Failed to detect Outlook folders.");
-        SetStatus(L"Status: Outlook Detect Failed");
-        Tell(Window(), L"Outlook Error",
-             L"Failed to detect Outlook folders. Make sure Outlook is installed and configured.",
-             PromptIcon::Error);
-        return;
-    }
-    const std::size_t visible = folders.size();
-    fillingTree_ = true;
-    folderTree_.Fill(folders);
-    log_.Info(L"Outlook folders loaded into tree.");
-    log_.Info(L"Visible Outlook folders: " + std::to_wstring(visible));
-    const int restored = folderTree_.CheckFolders(selectedFolders_);
-    fillingTree_ = false;
-    log_.Info(L"Selected folders restored: " + std::to_wstring(restored));
-    SetStatus(L"Status: Outlook Tree Loaded");
-}
-
-void MainWindow::OnFolderChecksChanged() {
-    selectedFolders_ = folderTree_.CollectChecked();
-    RebuildFolderTitleList();
-    SetControlText(kIdFoldersCount, L"Folders: " + std::to_wstring(selectedFolders_.size()));
-}
-
-void MainWindow::RebuildFolderTitleList() {
-    HWND list = Control(kIdFolderTitleList);
-    ListView_DeleteAllItems(list);
-    int row = 0;
-    for (const SelectedFolder& folder : selectedFolders_) {
-        LVITEMW item{};
-        item.mask = LVIF_TEXT;
-        item.iItem = row;
-        item.pszText = const_cast<wchar_t*>(folder.FolderPath.c_str());
-        ListView_InsertItem(list, &item);
-        const std::wstring title = TitleOf(folder.FolderPath);
-        ListView_SetItemText(list, row, 1, const_cast<wchar_t*>(title.c_str()));
-        ++row;
-    }
-}
-
-std::wstring MainWindow::TitleOf(const std::wstring& folderPath) const {
-    for (const FolderTitle& title : folderTitles_) {
-        if (title.FolderPath == folderPath) {
-            return title.Title;
-        }
-    }
-    return std::wstring();
-}
-
-int MainWindow::SelectedTitleRow() const {
-    const int row = ListView_GetNextItem(Control(kIdFolderTitleList), -1, LVNI_SELECTED);
-    return row >= 0 && row < static_cast<int>(selectedFolders_.size()) ? row : -1;
-}
-
-void MainWindow::OnFolderTitleSelected() {
-    const int row = SelectedTitleRow();
-    if (row >= 0) {
-        SetControlText(kIdFolderTitle,
-                       TitleOf(selectedFolders_[static_cast<std::size_t>(row)].FolderPath));
-    }
-}
-
-void MainWindow::SetFolderTitle() {
-    const int row = SelectedTitleRow();
-    if (row < 0) {
-        return;
-    }
-    const std::wstring title = TrimWhitespace(ControlText(kIdFolderTitle));
-    const std::wstring& path = selectedFolders_[static_cast<std::size_t>(row)].FolderPath;
-    ListView_SetItemText(Control(kIdFolderTitleList), row, 1, const_cast<wchar_t*>(title.c_str()));
-    for (FolderTitle& existing : folderTitles_) {
-        if (existing.FolderPath == path) {
-            existing.Title = title;
-            return;
-        }
-    }
-    folderTitles_.push_back({path, title});
-}
-
-void MainWindow::SetTitleMode(bool single) {
-    CheckRadioButton(Window(), kIdTitlesYes, kIdTitlesNo, single ? kIdTitlesYes : kIdTitlesNo);
-    ShowTitleControls();
 }
 
 void MainWindow::ToggleLaunchAtStartup() {

@@ -278,6 +278,11 @@ void MainWindow::ShowProfile(const ProfileConfig& config, const std::wstring& to
     SendMessageW(Control(kIdSendExistingUnread), BM_SETCHECK,
                  config.IncludeOldMessages ? BST_CHECKED : BST_UNCHECKED, 0);
     selectedFolders_ = config.SelectedFolders;
+    // The tree shows the loaded ticks at once: a click before (or without) a new detection
+    // must not store the previous profile's.
+    fillingTree_ = true;
+    folderTree_.CheckFolders(selectedFolders_);
+    fillingTree_ = false;
     RebuildFolderTitleList();
     SetControlText(kIdFoldersCount, L"Folders: " + std::to_wstring(selectedFolders_.size()));
     StartFolderDetection();

@@ -400,7 +400,8 @@ void MainWindow::OnClose() {
 
 void MainWindow::OnDestroy() {
     for (UINT_PTR timer :
-         {kTimerOrphanCleanup, kTimerSpinner, kTimerUpdateCheck, kTimerLogReturn}) {
+         {kTimerOrphanCleanup, kTimerFolderDetection, kTimerSpinner, kTimerUpdateCheck,
+          kTimerLogReturn}) {
         KillTimer(Window(), timer);
     }
     if (monitoring_) {

@@ -6,6 +6,7 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "common/HttpClient.h"
 #include "common/UniqueHandle_win.h"
 #include "monitor/MonitorEngine.h"
+#include "outlook/DetectionGate.h"
 #include "profile/ProfileCleanup.h"
 #include "profile/ProfileConfig.h"
 #include "rules/RuleModel.h"
@@ -38,6 +40,7 @@ inline constexpr wchar_t kMainWindowClass[] = L"WrenpostMainWindow";
 inline constexpr wchar_t kMainWindowTitle[] = L"Wrenpost";
 
 inline constexpr UINT_PTR kTimerOrphanCleanup = 3001;
+inline constexpr UINT_PTR kTimerFolderDetection = 3002;
 inline constexpr UINT_PTR kTimerLogReturn = 3097;
 inline constexpr UINT_PTR kTimerUpdateCheck = 3098;
 inline constexpr UINT_PTR kTimerSpinner = 3099;
@@ -51,6 +54,8 @@ struct MainWindowServices {
     HttpTransport telegramTransport;
     ShellNotifyFunction trayNotify;
     std::function<bool(HWND window)> startFolderDetection;
+    // How long Outlook may take to answer a folder detection before it is given up.
+    std::chrono::milliseconds folderDetectionTimeout{30000};
     std::function<bool(const std::wstring& link)> openLink;
     // The work area the window must fit into (the monitor's, by default).
     std::function<RECT(HWND window)> workArea;
@@ -163,6 +168,8 @@ private:
     void OnTestSendResult(const TestSendResult& result);
     void StartFolderDetection();
     void OnFoldersDetected(bool found, std::vector<SelectedFolder> folders);
+    void OnFolderDetectionDeadline();
+    void EnableDetectionButtons(bool enable);
     void OnFolderChecksChanged();
     void RebuildFolderTitleList();
     std::wstring TitleOf(const std::wstring& folderPath) const;
@@ -249,7 +256,7 @@ private:
     std::vector<FolderTitle> folderTitles_;
     FolderTree folderTree_;
     bool fillingTree_ = false;
-    bool detecting_ = false;
+    DetectionGate detection_;
 
     BotCheckGenerations botChecks_;
     std::wstring validatedToken_;

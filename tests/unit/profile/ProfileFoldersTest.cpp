@@ -74,6 +74,9 @@ TEST(ProfileFolderChoice, SaveMatchesTheNameAndRefusesAnotherProfileStartPrefers
     TempDir dir;
     Fill(dir / L"current", {L"OpsConfig.json"});
     Fill(dir / L"sales", {L"salesConfig.json"});
+    // A folder that already holds the profile is saved in place, whatever its name.
+    EXPECT_EQ(SaveFolderFor(dir / L"current", L"ops"), dir / L"current");
+    EXPECT_EQ(SaveFolderFor(dir / L"current", L"Sales"), dir / L"current" / L"Sales");
     EXPECT_EQ(ConflictingProfile(dir / L"current", L"Sales"), L"Ops");
     EXPECT_EQ(ConflictingProfile(dir / L"current", L"Opsx"), L"Ops");
     EXPECT_EQ(ConflictingProfile(dir / L"current", L"Xps"), L"Ops");  // same length, first letter

@@ -5,10 +5,13 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 #include "common/PostedRecord_win.h"
+#include "outlook/FolderDiscovery_win.h"
 #include "support/Screenshot_win.h"
 #include "telegram/TelegramMessages_win.h"
 #include "ui/main/AboutDialog_win.h"
@@ -213,6 +216,33 @@ TEST_F(MainWindowTest, SpaceOnATreeItemChecksTheFolderAndSetTitlesOnlyTheSelecte
     PostRecord(window_->Window(), kBotCheckResultMessage, CheckAnswer());
     Pump([this] { return window_->ControlText(kIdBotName) == L"Sample Bot"; });
     testing::SaveScreenshot(window_->Window(), L"main-window-profile");
+}
+
+TEST_F(MainWindowTest, AnUnansweredDetectionIsGivenUpAndNeverStackedOrAppliedLate) {
+    int launches = 0;
+    Open([&launches](MainWindowServices& services) {
+        services.folderDetectionTimeout = std::chrono::milliseconds(200);
+        services.startFolderDetection = [&launches](HWND) { return ++launches > 0; };  // hangs
+    });
+    Click(kIdDetectFolders);
+    Click(kIdDetectFolders);  // joins the running one
+    Pump([this] { return IsWindowEnabled(window_->Control(kIdLoad)) != FALSE; });
+    EXPECT_EQ(launches, 1);
+    EXPECT_EQ(window_->ControlText(kIdStatusLine), L"Status: Outlook Detect Failed");
+    const auto& lines = window_->LogLines().Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::wstring& line) {
+        return line.find(L"Outlook did not answer folder detection within") != std::wstring::npos;
+    }));
+
+    Click(kIdClear);  // asked again while the given-up worker still blocks in Outlook
+    EXPECT_EQ(launches, 1);
+    auto late = std::make_unique<FolderDiscoveryRecord>();
+    late->Found = true;
+    late->Folders = {Folder(L"Mailbox", L"Late")};
+    PostRecord(window_->Window(), kFolderDiscoveryMessage, std::move(late));
+    Pump([&launches] { return launches == 2; });
+    EXPECT_EQ(launches, 2);  // the waiting request starts afresh
+    EXPECT_EQ(TreeView_GetCount(window_->Control(kIdFolderTree)), 0u);  // the late answer is dropped
 }
 
 TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {

@@ -130,6 +130,13 @@ public:
             };
             monitor.KeepAwake = [](bool) {};
             services.monitor = monitor;
+            services.startFolderDetection = [this](HWND window) {
+                auto record = std::make_unique<FolderDiscoveryRecord>();
+                record->Found = !outlookDown_;
+                record->Folders = {Folder(L"Mailbox", L"Inbox"),
+                                   Folder(L"Mailbox", L"Inbox\\Orders")};
+                return PostRecord(window, kFolderDiscoveryMessage, std::move(record));
+            };
         });
     }
 
@@ -154,6 +161,7 @@ public:
     fs::path initialPick_;
     std::atomic<bool> mailArrives_{false};
     std::atomic<bool> telegramDown_{false};
+    std::atomic<bool> outlookDown_{false};
     std::atomic<int> mailInSeconds_{60};  // when the mail is delivered, from now
 };
 
@@ -338,6 +346,26 @@ TEST_F(ProfileAndMonitorTest, LoadAppliesRulesOnlyWhenItCompletesAndKeepsUnreada
     EXPECT_EQ(LoadRulesFile(profiles_ / L"Gamma" / L"GammaRules.json", saved),
               RuleLoadResult::Loaded);
     EXPECT_TRUE(saved.Rules.empty());
+}
+
+TEST_F(ProfileAndMonitorTest, LoadTicksItsFoldersInTheTreeAtOnceSoAClickKeepsThem) {
+    ProfileConfig orders = DeskProfile();
+    orders.SelectedFolders = {Folder(L"Mailbox", L"Inbox\\Orders")};
+    WriteProfile(profiles_ / L"Alpha", L"Alpha", orders);
+    ProfileConfig other = DeskProfile();
+    other.SelectedFolders = {Folder(L"Mailbox", L"Inbox"), Folder(L"Archive", L"Old")};
+    WriteProfile(profiles_ / L"Beta", L"Beta", other);
+    OpenWindow();
+    Load(profiles_ / L"Alpha");
+    outlookDown_ = true;  // the tree stays the one detected for Alpha
+    Load(profiles_ / L"Beta");
+    ASSERT_EQ(LastCaption(), L"Outlook Error");
+    SendMessageW(window_->Window(), kFolderChecksChangedMessage, 0, 0);  // a click on the tree
+    std::vector<std::wstring> kept;
+    for (const SelectedFolder& folder : window_->CheckedFolders()) {
+        kept.push_back(folder.FolderPath);
+    }
+    EXPECT_EQ(kept, (std::vector<std::wstring>{L"Inbox", L"Old"}));
 }
 
 TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileAndReportBack) {
