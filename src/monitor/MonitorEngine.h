@@ -183,8 +183,12 @@ private:
     MailRead ReadMail(const ProfileConfig& config);
     MailReadRequest ReadRequest(const ProfileConfig& config);
     CycleTally AdmitDecideQueue(std::vector<MailSnapshot> messages);
-    // False when the mail must wait in Outlook (no room, or the disk refused).
-    bool Queue(const MailSnapshot& message, const RuleDecision& verdict);
+    // The chat ids a mail to send goes to; nullopt when its rules route it to nobody allowed.
+    std::optional<std::vector<std::wstring>> Route(const MailSnapshot& message,
+                                                   const RuleDecision& verdict);
+    // False when the mail must wait in Outlook (nobody allowed, no room, or the disk refused).
+    bool Queue(const MailSnapshot& message, const RuleDecision& verdict,
+               const std::vector<std::wstring>& recipients);
     std::wstring ChooseTitle(const MailSnapshot& message, const RuleDecision& verdict);
     void LogBursts(const MailReadResult& found);
     MonitorCycleResult RecordCycle(const CycleTally& tally, const std::wstring& cycleTime);
@@ -230,6 +234,8 @@ private:
     std::chrono::steady_clock::time_point lastDelivery_{};
     std::vector<std::pair<std::wstring, std::wstring>> notified_;  // chat id, local time
     std::set<std::wstring> burstFolders_;  // folders whose burst was logged
+    // Rules warned of this session for routing to nobody allowed.
+    std::set<std::wstring> routingWarned_;
     bool outboxFullLogged_ = false;
     int heldForRules_ = 0;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.
