@@ -1,9 +1,11 @@
 // The decide stage of a cycle: admission, the rules, the title and the recipients of each new
 // mail, oldest first, into the outbox; or the reason it waits in Outlook.
 #include <algorithm>
+#include <optional>
 
 #include "common/Text.h"
 #include "monitor/MonitorEngine.h"
+#include "rules/RuleRouting.h"
 
 namespace wrenpost {
 namespace {
@@ -63,15 +65,19 @@ MonitorEngine::CycleTally MonitorEngine::AdmitDecideQueue(std::vector<MailSnapsh
                 OrNone(verdict.MatchedRuleName) + L". Final action: " +
                 OrNone(verdict.FinalAction) + L".");
         }
-        if (!verdict.ShouldSend) {
+        const std::optional<std::vector<std::wstring>> recipients =
+            verdict.ShouldSend ? Route(message, verdict) : std::nullopt;
+        if (!recipients) {  // handled without a send: remembered, never read again
             ++tally.NewMessages;
             admission_.Remember(message);
             ledger_.Mark(message);
-            Log(L"Notification skipped by rule: " +
-                (verdict.MatchedRuleName.empty() ? verdict.Reason : verdict.MatchedRuleName));
+            if (!verdict.ShouldSend) {
+                Log(L"Notification skipped by rule: " +
+                    (verdict.MatchedRuleName.empty() ? verdict.Reason : verdict.MatchedRuleName));
+            }
             continue;
         }
-        if (!Queue(message, verdict)) {
+        if (!Queue(message, verdict, *recipients)) {
             ++tally.Held;
             holding = true;
             continue;
@@ -81,7 +87,38 @@ MonitorEngine::CycleTally MonitorEngine::AdmitDecideQueue(std::vector<MailSnapsh
     return tally;
 }
 
-bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdict) {
+// The allowed recipients the rules route the mail to. None allowed at all: an empty list, and the
+// mail waits in Outlook as it always did. Routed, but to nobody allowed now: nullopt, and the mail
+// counts as refused, since waiting would hold every newer mail behind it until the rule changes.
+std::optional<std::vector<std::wstring>> MonitorEngine::Route(const MailSnapshot& message,
+                                                              const RuleDecision& verdict) {
+    std::vector<std::wstring> allowed;
+    for (const RecipientEntry& recipient : config_.Recipients) {
+        if (recipient.Allowed) {
+            allowed.push_back(recipient.ChatId);
+        }
+    }
+    if (allowed.empty()) {
+        return allowed;
+    }
+    RoutedRecipients routed = RouteRecipients(verdict, allowed);
+    for (const std::wstring& rule : routed.RulesNamingNoneAllowed) {
+        if (routingWarned_.insert(rule).second) {
+            Log(L"WARNING: Rule \"" + rule +
+                L"\": \"Send To Recipients\" names no recipient allowed now, so mail only this "
+                L"rule routes is not sent. Edit the rule or check Manage Recipients.");
+        }
+    }
+    if (routed.ChatIds.empty()) {
+        Log(L"Notification refused, no allowed recipient among those its rules name: " +
+            message.Subject);
+        return std::nullopt;
+    }
+    return std::move(routed.ChatIds);
+}
+
+bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdict,
+                          const std::vector<std::wstring>& recipients) {
     OutboxRecord record;
     record.QueuedUtc = ToTicksSince1970(TimeSource().Now());
     record.MessageKey = IdentifyMessage(message).Key;
@@ -101,10 +138,9 @@ bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdi
     record.Body = std::move(text.Body);
     record.SummaryLine = std::move(text.SummaryLine);
     record.DisableLinkPreview = text.DisableLinkPreview;
-    for (const RecipientEntry& recipient : config_.Recipients) {
-        if (recipient.Allowed) {
-            record.Recipients.push_back({recipient.ChatId, RecipientState::Pending, 0, {}});
-        }
+    record.Silent = verdict.Silent;
+    for (const std::wstring& chatId : recipients) {
+        record.Recipients.push_back({chatId, RecipientState::Pending, 0, {}});
     }
     if (record.Recipients.empty()) {
         ++queueCount_;  // nobody to tell: the mail waits in Outlook until someone is allowed

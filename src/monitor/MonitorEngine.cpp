@@ -91,6 +91,7 @@ bool MonitorEngine::Start(MonitorSession session) {
     failureMark_ = false;
     lastCheck_ = L"-";
     burstFolders_.clear();
+    routingWarned_.clear();
     outboxFullLogged_ = false;
     guardRefused_ = false;
     heldForRules_ = 0;

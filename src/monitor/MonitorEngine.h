@@ -196,8 +196,12 @@ private:
     MailRead ReadMail(const ProfileConfig& config);
     MailReadRequest ReadRequest(const ProfileConfig& config);
     CycleTally AdmitDecideQueue(std::vector<MailSnapshot> messages);
-    // False when the mail must wait in Outlook (no room, or the disk refused).
-    bool Queue(const MailSnapshot& message, const RuleDecision& verdict);
+    // The chat ids a mail to send goes to; nullopt when its rules route it to nobody allowed.
+    std::optional<std::vector<std::wstring>> Route(const MailSnapshot& message,
+                                                   const RuleDecision& verdict);
+    // False when the mail must wait in Outlook (nobody allowed, no room, or the disk refused).
+    bool Queue(const MailSnapshot& message, const RuleDecision& verdict,
+               const std::vector<std::wstring>& recipients);
     std::wstring ChooseTitle(const MailSnapshot& message, const RuleDecision& verdict);
     void LogBursts(const MailReadResult& found);
     MonitorCycleResult RecordCycle(const CycleTally& tally, const std::wstring& cycleTime);
@@ -243,6 +247,8 @@ private:
     std::chrono::steady_clock::time_point lastDelivery_{};
     std::vector<std::pair<std::wstring, std::wstring>> notified_;  // chat id, local time
     std::set<std::wstring> burstFolders_;  // folders whose burst was logged
+    // Rules warned of this session for routing to nobody allowed.
+    std::set<std::wstring> routingWarned_;
     bool outboxFullLogged_ = false;
     std::atomic<bool> guardRefused_{false};
     int heldForRules_ = 0;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "rules/RuleRouting.h"
+
 namespace wrenpost {
 namespace {
 
@@ -122,10 +124,18 @@ bool RunConditions(const NotificationRule& rule, MessageTexts& mail, std::wstrin
     return any ? anyHeld : allHeld;
 }
 
-void ApplyAction(const RuleAction& action, RuleDecision& decision) {
-    if (action.Type == kActionSend) {
+// The last delivery action decides whether the mail is sent; an "Ignore Email" also drops the
+// routes and silence gathered before it, so a later send starts from nothing.
+void ApplyAction(const RuleAction& action, const std::wstring& ruleName, RuleDecision& decision) {
+    if (action.Type == kActionSend || action.Type == kActionSendToRecipients ||
+        action.Type == kActionSendSilently) {
         decision.ShouldSend = true;
         decision.FinalAction = action.Type;
+        if (action.Type == kActionSendToRecipients) {
+            decision.Routes.push_back({ruleName, SplitChatIds(action.Value)});
+        } else if (action.Type == kActionSendSilently) {
+            decision.Silent = true;
+        }
     } else if (action.Type == kActionOverrideTitle) {
         if (!action.Value.empty()) {
             decision.TitleOverride = action.Value;
@@ -133,6 +143,8 @@ void ApplyAction(const RuleAction& action, RuleDecision& decision) {
     } else if (action.Type == kActionIgnore) {
         decision.ShouldSend = false;
         decision.FinalAction = action.Type;
+        decision.Routes.clear();
+        decision.Silent = false;
     } else if (action.Type == kActionStop) {
         decision.ContinueProcessing = false;
     } else if (action.Type == kActionContinue) {
@@ -211,7 +223,7 @@ RuleDecision EvaluateRules(const std::vector<NotificationRule>& rules, const Mai
         decision.Reason.clear();
         RunConditions(rule, texts, &decision.Reason);
         for (const RuleAction& action : rule.Actions) {
-            ApplyAction(action, decision);
+            ApplyAction(action, rule.Name, decision);
         }
         if (!decision.ContinueProcessing) {
             break;

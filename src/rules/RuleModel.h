@@ -28,8 +28,12 @@ inline constexpr std::wstring_view kActionOverrideTitle = L"Override Notificatio
 inline constexpr std::wstring_view kActionIgnore = L"Ignore Email";
 inline constexpr std::wstring_view kActionStop = L"Stop Processing";
 inline constexpr std::wstring_view kActionContinue = L"Continue Processing";
+// Both also send, as "Send Telegram Notification" does.
+inline constexpr std::wstring_view kActionSendToRecipients = L"Send To Recipients";
+inline constexpr std::wstring_view kActionSendSilently = L"Send Silently";
 inline constexpr std::wstring_view kRuleActionTypes[] = {
-    kActionSend, kActionOverrideTitle, kActionIgnore, kActionStop, kActionContinue};
+    kActionSend,     kActionOverrideTitle,    kActionIgnore,      kActionStop,
+    kActionContinue, kActionSendToRecipients, kActionSendSilently};
 
 inline constexpr std::wstring_view kLogicAll = L"All";
 inline constexpr std::wstring_view kLogicAny = L"Any";
@@ -45,7 +49,9 @@ struct RuleCondition {
 
 struct RuleAction {
     std::wstring Type;
-    std::wstring Value;  // the new title for "Override Notification Title"; empty otherwise
+    // The new title for "Override Notification Title", the comma-separated chat ids for "Send To
+    // Recipients"; empty otherwise. Types this version does not know keep their value as read.
+    std::wstring Value;
 
     bool operator==(const RuleAction&) const = default;
 };
@@ -73,6 +79,14 @@ struct RulesFile {
     bool operator==(const RulesFile&) const = default;
 };
 
+// One matched "Send To Recipients" action: the rule that routes and the chat ids it names.
+struct RuleRoute {
+    std::wstring RuleName;
+    std::vector<std::wstring> ChatIds;
+
+    bool operator==(const RuleRoute&) const = default;
+};
+
 // The outcome of one evaluation; the initial values are also the fallback when evaluation fails.
 struct RuleDecision {
     bool ShouldSend = true;
@@ -81,6 +95,10 @@ struct RuleDecision {
     std::wstring MatchedRuleName;
     std::wstring Reason;
     bool ContinueProcessing = true;
+    // Of the sends after the last "Ignore Email"; both stay empty when nothing is sent. No routes:
+    // every allowed recipient.
+    std::vector<RuleRoute> Routes{};
+    bool Silent = false;
 
     bool operator==(const RuleDecision&) const = default;
 };

@@ -244,4 +244,18 @@ std::wstring RulesImportedLogText(const RulePackage& package) {
            L" rule(s) from package \"" + package.Name + L"\".";
 }
 
+std::wstring ReroutedOnImportText(const std::vector<std::wstring>& ruleNames) {
+    std::wstring names;
+    for (const std::wstring& name : ruleNames) {
+        names.append(names.empty() ? L"\"" : L", \"");
+        names.append(name);
+        names.push_back(L'"');
+    }
+    return L"Chat ids unknown to this profile were removed from the routing of " +
+           ToWideDecimal(static_cast<long long>(ruleNames.size())) + L" imported rule(s): " +
+           names +
+           L".\n\nOnly this profile's recipients can be routed to. A \"Send To Recipients\" "
+           L"action left naming nobody was removed; check these rules' actions.";
+}
+
 }  // namespace wrenpost

@@ -57,6 +57,12 @@ std::wstring PackageDate(const Clock& clock);
 // code units (never inside a surrogate pair). The save dialog adds the extension.
 std::wstring ProposedPackageFileName(std::wstring_view packageName);
 
+// Added to the export's success message when a rule of the package routes to chat ids.
+inline constexpr std::wstring_view kPackageCarriesChatIds =
+    L"\n\nThe package carries the Telegram chat ids its \"Send To Recipients\" actions name. "
+    L"Share it only with people who may know them; an import keeps only the chat ids of the "
+    L"importing profile's recipients.";
+
 // ---- import
 
 enum class ImportMode : std::int32_t { NewRules = 0, Merge = 1, Replace = 2 };
@@ -81,6 +87,10 @@ void ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage&
 
 // Sets every rule's Order to its 1-based position.
 void RenumberRuleOrder(std::vector<NotificationRule>& rules);
+
+// The import's report of the rules whose routing lost chat ids unknown to the profile (names as
+// KeepKnownRecipients returns them).
+std::wstring ReroutedOnImportText(const std::vector<std::wstring>& ruleNames);
 
 // "Rules imported: " + count + " rule(s) from package \"" + name + "\"."
 std::wstring RulesImportedLogText(const RulePackage& package);

@@ -25,6 +25,7 @@ void MainWindow::ShowRules() {
         request.rulesPath = profileFolder_ / (profileName_ + L"Rules.json");
     }
     request.folders = selectedFolders_;
+    request.recipients = recipients_;
     request.log = WindowLog();
     request.pickFile = services_.pickFile;
     // A saved session reads its rules file every cycle; an unsaved one reads its own copy, which

@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "common/Text.h"
+#include "rules/RuleRouting.h"
 #include "ui/rules/RuleDialog_win.h"
 #include "ui/rules/RuleEditors_win.h"
 
@@ -76,8 +77,9 @@ std::wstring NameFromCondition(const RuleCondition& condition) {
 
 class RuleEditor : public RuleDialog<RuleEditor> {
 public:
-    RuleEditor(HWND owner, NotificationRule& rule, const std::vector<SelectedFolder>& folders)
-        : RuleDialog(owner), rule_(rule), folders_(folders) {}
+    RuleEditor(HWND owner, NotificationRule& rule, const std::vector<SelectedFolder>& folders,
+               const std::vector<RecipientEntry>& recipients)
+        : RuleDialog(owner), rule_(rule), folders_(folders), recipients_(recipients) {}
 
     bool OnCreate() {
         if (!MakeControls(kControls)) {
@@ -112,7 +114,9 @@ public:
             case kEditActionId:
             case kDeleteActionId:
                 EditList(rule_.Actions, kActionsId, id - kAddActionId, L"action",
-                         &ShowActionEditor);
+                         [this](HWND owner, bool adding, RuleAction& action) {
+                             return ShowActionEditor(owner, adding, action, recipients_);
+                         });
                 ShowActions();
                 break;
             case IDOK:
@@ -201,15 +205,17 @@ private:
     void ShowActions() {
         std::vector<std::vector<std::wstring>> rows;
         for (const RuleAction& a : rule_.Actions) {
-            rows.push_back({a.Type, a.Value});
+            rows.push_back({a.Type, a.Type == kActionSendToRecipients
+                                        ? RecipientNamesText(a.Value, recipients_)
+                                        : a.Value});
         }
         SetListRows(Item(kActionsId), rows);
     }
 
     // Add (0), edit (1) or delete (2) an entry of one of the two lists.
-    template <typename Entry>
+    template <typename Entry, typename Editor>
     void EditList(std::vector<Entry>& entries, int listId, int command, const std::wstring& what,
-                  bool (*editor)(HWND, bool, Entry&)) {
+                  Editor editor) {
         if (command == 0) {
             Entry added{};
             if (editor(Window(), true, added)) {
@@ -236,9 +242,12 @@ private:
         }
     }
 
+    // "Send To Recipients" and "Send Silently" count as sending.
     bool HasAction(std::wstring_view type) const {
-        return std::any_of(rule_.Actions.begin(), rule_.Actions.end(),
-                           [type](const RuleAction& a) { return a.Type == type; });
+        return std::any_of(rule_.Actions.begin(), rule_.Actions.end(), [type](const RuleAction& a) {
+            return a.Type == type || (type == kActionSend && (a.Type == kActionSendToRecipients ||
+                                                              a.Type == kActionSendSilently));
+        });
     }
 
     // The four checks in order, then the rule takes what the window shows.
@@ -282,6 +291,7 @@ private:
 
     NotificationRule& rule_;
     const std::vector<SelectedFolder>& folders_;
+    const std::vector<RecipientEntry>& recipients_;
     HWND tooltip_ = nullptr;  // destroyed with the window it belongs to
     std::wstring folderTip_;
 };
@@ -289,9 +299,10 @@ private:
 }  // namespace
 
 bool ShowRuleEditor(HWND owner, bool adding, NotificationRule& rule,
-                    const std::vector<SelectedFolder>& folders) {
+                    const std::vector<SelectedFolder>& folders,
+                    const std::vector<RecipientEntry>& recipients) {
     NotificationRule edited = rule;
-    RuleEditor editor(owner, edited, folders);
+    RuleEditor editor(owner, edited, folders, recipients);
     if (!editor.Run(kRuleEditorClass, adding ? L"Add Rule" : L"Edit Rule", 564, 756)) {
         return false;
     }

@@ -16,9 +16,13 @@ inline constexpr wchar_t kConditionEditorClass[] = L"WrenpostConditionEditorDial
 inline constexpr wchar_t kActionEditorClass[] = L"WrenpostActionEditorDialog";
 
 // Each returns true, with its argument replaced, when the user saved.
+// `recipients` are the profile's: the action editor offers them to "Send To Recipients", the rule
+// editor names them in its action list.
 bool ShowRuleEditor(HWND owner, bool adding, NotificationRule& rule,
-                    const std::vector<SelectedFolder>& folders);
+                    const std::vector<SelectedFolder>& folders,
+                    const std::vector<RecipientEntry>& recipients = {});
 bool ShowConditionEditor(HWND owner, bool adding, RuleCondition& condition);
-bool ShowActionEditor(HWND owner, bool adding, RuleAction& action);
+bool ShowActionEditor(HWND owner, bool adding, RuleAction& action,
+                      const std::vector<RecipientEntry>& recipients = {});
 
 }  // namespace wrenpost

@@ -2,6 +2,7 @@
 #include "ui/rules/RulePackageCommands_win.h"
 
 #include "common/Clock.h"
+#include "rules/RuleRouting.h"
 #include "ui/rules/RuleDialog_win.h"
 #include "ui/rules/RulePackageDialogs_win.h"
 
@@ -48,8 +49,11 @@ void ExportRules(HWND dialog, const std::vector<NotificationRule>& rules, int se
     }
     if (WriteRulePackage(path, package)) {
         log(LogLevel::Info, L"Rules exported: " + PathText(path));
-        AskRules(dialog, L"Rules exported successfully.", PromptIcon::Information,
-                 PromptButtons::Ok, kCaption);
+        std::wstring done = L"Rules exported successfully.";
+        if (CarriesChatIds(package.Rules)) {
+            done += kPackageCarriesChatIds;
+        }
+        AskRules(dialog, done, PromptIcon::Information, PromptButtons::Ok, kCaption);
     } else {
         log(LogLevel::Error, L"Failed to export rules: " + PathText(path));
         AskRules(dialog, L"Failed to export rules.", PromptIcon::Error, PromptButtons::Ok,
@@ -58,7 +62,8 @@ void ExportRules(HWND dialog, const std::vector<NotificationRule>& rules, int se
 }
 
 bool ImportRules(HWND dialog, std::vector<NotificationRule>& rules,
-                 const FileDialogFunction& pickFile, const LogFunction& log, RulePackage& package) {
+                 const std::vector<RecipientEntry>& recipients, const FileDialogFunction& pickFile,
+                 const LogFunction& log, RulePackage& package) {
     constexpr const wchar_t* kCaption = L"Import Rules";
     FileDialogRequest request;
     request.title = kCaption;
@@ -82,7 +87,17 @@ bool ImportRules(HWND dialog, std::vector<NotificationRule>& rules,
     if (!ShowImportDialog(dialog, package, mode)) {
         return false;
     }
+    std::vector<std::wstring> known;
+    for (const RecipientEntry& recipient : recipients) {
+        known.push_back(recipient.ChatId);
+    }
+    const std::vector<std::wstring> rerouted = KeepKnownRecipients(package.Rules, known);
     ImportPackageRules(rules, package, mode);
+    if (!rerouted.empty()) {
+        const std::wstring report = ReroutedOnImportText(rerouted);
+        log(LogLevel::Warning, report);
+        AskRules(dialog, report, PromptIcon::Warning, PromptButtons::Ok, kCaption);
+    }
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/ActivityLog.h"
+#include "profile/ProfileConfig.h"
 #include "rules/RulePackage.h"
 #include "ui/FileDialog_win.h"
 
@@ -15,8 +16,10 @@ namespace wrenpost {
 void ExportRules(HWND dialog, const std::vector<NotificationRule>& rules, int selected,
                  const FileDialogFunction& pickFile, const LogFunction& log);
 
-// True when `rules` took the package in; `package` then holds it.
+// True when `rules` took the package in; `package` then holds it, without the chat ids that are
+// not among `recipients` (the import says which rules lost some).
 bool ImportRules(HWND dialog, std::vector<NotificationRule>& rules,
-                 const FileDialogFunction& pickFile, const LogFunction& log, RulePackage& package);
+                 const std::vector<RecipientEntry>& recipients, const FileDialogFunction& pickFile,
+                 const LogFunction& log, RulePackage& package);
 
 }  // namespace wrenpost

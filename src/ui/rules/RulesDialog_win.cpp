@@ -208,7 +208,7 @@ private:
     void OnAdd() {
         NotificationRule rule;
         rule.Id = NextRuleId(working_);
-        if (!ShowRuleEditor(Window(), true, rule, request_.folders)) {
+        if (!ShowRuleEditor(Window(), true, rule, request_.folders, request_.recipients)) {
             return;
         }
         working_.push_back(std::move(rule));
@@ -225,7 +225,7 @@ private:
             return;
         }
         NotificationRule rule = working_[static_cast<std::size_t>(row)];
-        if (!ShowRuleEditor(Window(), false, rule, request_.folders)) {
+        if (!ShowRuleEditor(Window(), false, rule, request_.folders, request_.recipients)) {
             return;
         }
         working_[static_cast<std::size_t>(row)] = std::move(rule);
@@ -264,7 +264,8 @@ private:
 
     void OnImport() {
         RulePackage package;
-        if (!ImportRules(Window(), working_, request_.pickFile, request_.log, package)) {
+        if (!ImportRules(Window(), working_, request_.recipients, request_.pickFile, request_.log,
+                         package)) {
             return;
         }
         Rearm();

@@ -21,6 +21,7 @@ struct RulesDialogRequest {
     RulesFile* rules = nullptr;       // the owner's; replaced by every save
     std::filesystem::path rulesPath;  // empty: the rules live only in `rules`
     std::vector<SelectedFolder> folders;
+    std::vector<RecipientEntry> recipients;  // the profile's: routing offers and keeps these
     LogFunction log;
     FileDialogFunction pickFile;  // empty: the system's dialogs
     std::function<void()> saved;  // after each save, `rules` already replaced

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MonitorTestKit.h"
+#include "profile/OutboxFiles.h"
 #include "rules/RulesFile.h"
 #include "unit/profile/WindowSave.h"
 
@@ -242,6 +243,50 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     EXPECT_TRUE(calls[1].Request.ReadSenderAddress && calls[1].Request.ReadBody);
     EXPECT_EQ(Logged(std::wstring(kOutlookRefusedNote)), 1u);  // once for the session
     EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
+}
+
+// Records carry the routed recipients and silence; mail routed to nobody allowed is refused.
+TEST_F(MonitorEngineTest, RoutedMailReachesTheUnionOfItsRulesAndIgnoreWins) {
+    profile.Recipients = {Recipient(L"100"), Recipient(L"200"), Recipient(L"300"),
+                          Recipient(L"400", false)};
+    WriteProfile();
+    const auto to = [](const wchar_t* chatIds) {
+        return RuleAction{std::wstring(kActionSendToRecipients), chatIds};
+    };
+    // "gone" names 400, not allowed, and 999, no recipient at all.
+    const std::vector<NotificationRule> rules{
+        Rule(L"", {{std::wstring(kActionSend), L""}}), Rule(L"invoice", {to(L"200")}),
+        Rule(L"urgent", {to(L"300"), {std::wstring(kActionSendSilently), L""}}),
+        Rule(L"gone", {to(L"400,999")}), Rule(L"spam", {{std::wstring(kActionIgnore), L""}})};
+    ASSERT_TRUE(SaveRulesFile(dir / L"WorkRules.json", {1, true, rules}));
+    failing = {L"300"};  // what is meant for 300 stays in the outbox, to be read back
+    StartManual();
+    reader.Push({Fresh(L"invoice urgent"), Fresh(L"invoice spam"), Fresh(L"gone 1"),
+                 Fresh(L"gone 2"), Fresh(L"hello")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    reader.Push({Fresh(L"gone 1"), Fresh(L"gone 3")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    engine->Stop();
+
+    std::vector<std::wstring> reached;
+    for (const SentMessage& message : sent) {
+        reached.push_back(message.Body + L" > " + message.ChatId);
+    }
+    EXPECT_EQ(reached,
+              (std::vector<std::wstring>{L"invoice urgent > 200", L"hello > 100", L"hello > 200"}));
+    EXPECT_EQ(Logged(L"WARNING: Rule \"gone\""), 1u);
+    EXPECT_EQ(Logged(L"Notification refused, no allowed recipient"), 3u);  // none read again
+    Outbox outbox;
+    outbox.Open(OutboxFolder(dir.Path(), L"Work"), {});
+    std::vector<std::wstring> waiting;
+    for (const auto& [sequence, record] : outbox.Waiting()) {
+        waiting.push_back(record.Subject + (record.Silent ? L" silent >" : L" >"));
+        for (const OutboxRecipient& recipient : record.Recipients) {
+            waiting.back() += L" " + recipient.ChatId;
+        }
+    }
+    EXPECT_EQ(waiting, (std::vector<std::wstring>{L"invoice urgent silent > 200 300",
+                                                  L"hello > 100 200 300"}));
 }
 
 }  // namespace

@@ -68,6 +68,19 @@ void Pick(HWND dialog, int box, int index) {
     SendMessageW(Nth(dialog, L"ComboBox", box), CB_SETCURSEL, index, 0);
 }
 
+std::wstring CellText(HWND dialog, int list, int row, int column) {
+    wchar_t text[200] = L"";
+    ListView_GetItemText(Nth(dialog, WC_LISTVIEWW, list), row, column, text, 200);
+    return text;
+}
+
+const std::vector<RecipientEntry> kRecipients = {{L"1", L"Dana", true, L"", L""},
+                                                 {L"2", L"Finance", false, L"", L""}};
+
+RuleAction To(const wchar_t* chatIds) {
+    return {std::wstring(kActionSendToRecipients), chatIds};
+}
+
 void SelectRow(HWND dialog, int list, int row) {
     LVITEMW item{};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -131,6 +144,7 @@ public:
         request.rules = &rules_;
         request.rulesPath = path;
         request.folders = {Folder(L"Box", L"\\\\Box\\In"), Folder(L"Box", L"\\\\Box\\In\\Orders")};
+        request.recipients = kRecipients;
         request.log = [this](LogLevel, const std::wstring& text) { log_.push_back(text); };
         request.pickFile = [this](HWND, const FileDialogRequest& asked,
                                   std::filesystem::path& picked) {
@@ -248,6 +262,8 @@ TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
 // The rules window over a file on disk: each case starts from `rules` (switch off) and ends with
 // the window closed; the prompts asked and the file left behind are checked.
 TEST_F(RulesDialogsTest, RulesWindowChanges) {
+    NotificationRule routed = Rule(L"B", true);
+    routed.Actions.push_back(To(L"1,7"));  // 7 is no recipient of the importing profile
     const Step selectSecondUp = {kRulesDialogClass, [](HWND d) {
                                      SelectRow(d, 0, 1);
                                      Press(d, L"Move Up");
@@ -286,7 +302,7 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
          {L"The rules could not be saved to " + PathText(path_) + L"."},
          {L"B", L"A"}},
         {"export with a selection, import, and an imported rule needs a folder",
-         {Rule(L"A", true), Rule(L"B", true)},
+         {Rule(L"A", true), routed},
          {ClickMaster(),
           {kRulesDialogClass,
            [](HWND d) {
@@ -320,7 +336,10 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
            }},
           Close()},
          {},
-         {L"Rules exported successfully.", L"Please select a Folder."},
+         {L"Rules exported successfully.",
+          L"Chat ids unknown to this profile were removed from the routing of 1 imported rule(s): "
+          L"\"B\".",
+          L"Please select a Folder."},
          {L"A", L"B", L"A", L"B"}},
         {"a corrupt file declined, then saved, is backed up first",
          {},
@@ -360,6 +379,7 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
             EXPECT_EQ(disk.Rules[2].FolderPath, L"\\\\Box\\In\\Orders");
             EXPECT_EQ(disk.Rules[3].FolderPath, L"");
             EXPECT_EQ(disk.Rules[3].Id, L"R2");
+            EXPECT_EQ(disk.Rules[3].Actions.back(), To(L"1"));
             EXPECT_NE(std::find(log_.begin(), log_.end(),
                                 L"Rules imported: 2 rule(s) from package \"MyRules\"."),
                       log_.end());
@@ -414,6 +434,7 @@ TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
         {"blank title", true, 1, 0, L"  ", L"Value must not be empty.", {}, {}},
         {"title stored", true, 1, 0, L" New ", L"", {}, {L"Override Notification Title", L"New"}},
         {"other types store no value", true, 2, 0, L"junk", L"", {}, {L"Ignore Email", L""}},
+        {"routing needs a tick", true, 5, 0, L"", L"Please tick at least one recipient.", {}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -433,7 +454,7 @@ TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
         Script(steps);
         RuleCondition condition;
         RuleAction action;
-        const bool saved = c.action ? ShowActionEditor(window_->Window(), true, action)
+        const bool saved = c.action ? ShowActionEditor(window_->Window(), true, action, kRecipients)
                                     : ShowConditionEditor(window_->Window(), true, condition);
         EXPECT_EQ(saved, c.refusal.empty());
         EXPECT_EQ(Texts(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
@@ -441,6 +462,33 @@ TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
         EXPECT_EQ(condition, c.condition);
         EXPECT_EQ(action, c.stored);
     }
+}
+
+// Names for chat ids, and an id that is no recipient (any more) kept until it is unticked.
+TEST_F(RulesDialogsTest, RoutingActionShowsNamesAndTicks) {
+    NotificationRule rule = Rule(L"A", true);
+    rule.Actions = {To(L"2,1,9")};
+    std::vector<std::wstring> listed;
+    Script({{kRuleEditorClass,
+             [&listed](HWND d) {
+                 listed.push_back(CellText(d, 1, 0, 1));
+                 SelectRow(d, 1, 0);
+                 Press(d, L"Edit Action");
+             }},
+            {kActionEditorClass,
+             [](HWND d) {
+                 testing::SaveScreenshot(d, L"rules-action-editor-recipients");
+                 ListView_SetCheckState(Nth(d, WC_LISTVIEWW, 0), 0, FALSE);  // Dana
+                 Press(d, L"Save");
+             }},
+            {kRuleEditorClass, [&listed](HWND d) {
+                 listed.push_back(CellText(d, 1, 0, 1));
+                 Press(d, L"Save");
+             }}});
+    ASSERT_TRUE(ShowRuleEditor(window_->Window(), false, rule, {Folder(L"Box", L"\\\\Box\\In")},
+                               kRecipients));
+    EXPECT_EQ(listed, (std::vector<std::wstring>{L"Finance, Dana, 9", L"Finance, 9"}));
+    EXPECT_EQ(rule.Actions, std::vector<RuleAction>{To(L"2,9")});
 }
 
 }  // namespace
