@@ -7,6 +7,7 @@
 
 #include "common/Text.h"
 #include "common/TextFile.h"
+#include "profile/ConfigFileLock.h"
 
 namespace wrenpost {
 namespace {
@@ -136,11 +137,43 @@ AppState ParseAppState(std::wstring_view text) {
 }
 
 AppState LoadAppStateFile(const std::filesystem::path& path) {
+    AppState state;
+    ReadAppStateFile(path, state);
+    return state;
+}
+
+AppStateRead ReadAppStateFile(const std::filesystem::path& path, AppState& state,
+                              std::wstring* reason) {
     std::wstring text;
-    if (!ReadTextFile(path, text)) {
-        return AppState{};
+    FileReadFailure failure;
+    if (ReadTextFile(path, text, &failure)) {
+        state = ParseAppState(text);
+        return AppStateRead::Loaded;
     }
-    return ParseAppState(text);
+    if (failure.absent) {
+        state = AppState{};
+        return AppStateRead::Absent;
+    }
+    if (reason) {
+        *reason = failure.reason;
+    }
+    return AppStateRead::Unreadable;
+}
+
+bool UpdateAppStateFile(const std::filesystem::path& path,
+                        const std::function<void(AppState&)>& change, std::wstring* error) {
+    const ConfigFileLock lock(path);
+    AppState state;
+    std::wstring reason;
+    if (ReadAppStateFile(path, state, &reason) == AppStateRead::Unreadable) {
+        if (error) {
+            *error = L"The application state " + path.wstring() + L" could not be read (" +
+                     reason + L"); it was left as it is.";
+        }
+        return false;
+    }
+    change(state);
+    return SaveAppStateFile(path, state, error);
 }
 
 bool SaveAppStateFile(const std::filesystem::path& path, const AppState& state,

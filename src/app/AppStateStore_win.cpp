@@ -3,25 +3,14 @@
 #include "app/AppPaths_win.h"
 
 namespace wrenpost {
-namespace {
-
-template <typename Change>
-bool UpdateAppState(Change change) {
-    AppState state = LoadAppState();
-    change(state);
-    return SaveAppState(state);
-}
-
-}  // namespace
-
 AppState LoadAppState() {
     const auto path = AppStateFilePath();
     return path.empty() ? AppState{} : LoadAppStateFile(path);
 }
 
-bool SaveAppState(const AppState& state) {
+bool UpdateAppState(const std::function<void(AppState&)>& change, std::wstring* error) {
     const auto path = AppStateFilePath();
-    return !path.empty() && SaveAppStateFile(path, state);
+    return !path.empty() && UpdateAppStateFile(path, change, error);
 }
 
 bool SetLastProfile(const std::wstring& name) {

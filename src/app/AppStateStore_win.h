@@ -2,6 +2,7 @@
 // its field and saves the whole record again.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/AppState.h"
@@ -9,7 +10,9 @@
 namespace wrenpost {
 
 AppState LoadAppState();
-[[nodiscard]] bool SaveAppState(const AppState& state);
+// Re-read, change, write, under the file's lock; an unreadable file is left alone (false).
+[[nodiscard]] bool UpdateAppState(const std::function<void(AppState&)>& change,
+                                  std::wstring* error = nullptr);
 
 bool SetLastProfile(const std::wstring& name);
 bool SetLastProfileFolder(const std::wstring& path);

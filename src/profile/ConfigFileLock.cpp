@@ -1,6 +1,7 @@
 // The process-wide registry of profile file locks.
 #include "profile/ConfigFileLock.h"
 
+#include <cstdint>
 #include <cwctype>
 #include <map>
 #include <system_error>
@@ -36,6 +37,19 @@ std::wstring ConfigFileLockKey(const std::filesystem::path& path) {
     return key;
 }
 
+std::wstring CrossProcessLockName(const std::wstring& key) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const wchar_t c : key) {
+        hash = (hash ^ static_cast<std::uint64_t>(static_cast<std::uint32_t>(c))) * 1099511628211ull;
+    }
+    static constexpr wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring name = L"Local\\Wrenpost_FileLock_";
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        name.push_back(kHex[(hash >> shift) & 0xF]);
+    }
+    return name;
+}
+
 ConfigFileLock::ConfigFileLock(const std::filesystem::path& path) {
     const std::wstring key = ConfigFileLockKey(path);
     Registry& registry = TheRegistry();
@@ -43,15 +57,19 @@ ConfigFileLock::ConfigFileLock(const std::filesystem::path& path) {
     {
         std::lock_guard guard(registry.mutex);
         lock_ = std::unique_lock(registry.locks[key], std::try_to_lock);
-        if (lock_.owns_lock()) {
-            return;
-        }
         hook = registry.waitHook;
     }
-    if (hook) {
-        hook(key);
+    if (!lock_.owns_lock()) {
+        if (hook) {
+            hook(key);
+        }
+        lock_.lock();
     }
-    lock_.lock();
+    system_ = TakeCrossProcessLock(CrossProcessLockName(key), [&] {
+        if (hook) {
+            hook(key);
+        }
+    });
 }
 
 void SetConfigFileLockWaitHookForTesting(std::function<void(const std::wstring& key)> hook) {

@@ -67,4 +67,21 @@ std::wstring ProfileNameProblem(std::wstring_view name) {
     return {};
 }
 
+LoadedProfileName ProfileNameAtLoad(std::wstring_view inFile, std::wstring_view prefix) {
+    LoadedProfileName loaded;
+    loaded.name = prefix;
+    // A name like "..\\..\\x" would otherwise place the rules file and the outbox outside the
+    // profile folder.
+    loaded.problem = ProfileNameProblem(inFile);
+    if (loaded.problem.empty()) {
+        loaded.problem = ProfileNameProblem(prefix);
+    }
+    if (loaded.problem.empty() && !inFile.empty() && inFile != prefix) {
+        loaded.warning = L"The profile file names the profile \"" + std::wstring(inFile) +
+                         L"\", but its files are named for \"" + std::wstring(prefix) +
+                         L"\"; it is loaded as \"" + std::wstring(prefix) + L"\".";
+    }
+    return loaded;
+}
+
 }  // namespace wrenpost

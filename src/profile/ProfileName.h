@@ -12,4 +12,13 @@ namespace wrenpost {
 // otherwise the warning text that names the broken rule.
 std::wstring ProfileNameProblem(std::wstring_view name);
 
+// The name a loaded profile goes by. Its files are found by the prefix of "<prefix>Config.json",
+// so the prefix is the name; the name written inside the file only counts when it is usable.
+struct LoadedProfileName {
+    std::wstring name;     // the prefix
+    std::wstring problem;  // non-empty: refuse the profile (the "Invalid Profile Name" text)
+    std::wstring warning;  // non-empty: the file's name differs from the prefix
+};
+LoadedProfileName ProfileNameAtLoad(std::wstring_view inFile, std::wstring_view prefix);
+
 }  // namespace wrenpost

@@ -1,6 +1,7 @@
 // Writing and reading Rules.json, and recreating a corrupt one.
 #include "rules/RulesFile.h"
 
+#include <ctime>
 #include <new>
 
 #include "common/JsonText.h"
@@ -9,6 +10,7 @@
 #include "common/TextFile.h"
 #include "rules/RuleBlocks.h"
 #include "rules/RuleJsonReaders.h"
+#include "rules/RulesFileSave.h"
 
 namespace wrenpost {
 
@@ -113,32 +115,9 @@ RuleLoadResult LoadRulesFile(const std::filesystem::path& path, RulesFile& file,
     }
 }
 
-std::filesystem::path RulesBackupPath(const std::filesystem::path& rulesPath) {
-    std::filesystem::path backup = rulesPath;
-    backup.replace_extension(L".bak");
-    return backup;
-}
-
-namespace {
-
-bool CopyToBackup(const std::filesystem::path& rulesPath) {
-    std::string bytes;
-    try {
-        return ReadFileBytes(rulesPath, bytes) &&
-               WriteFileAtomically(RulesBackupPath(rulesPath), bytes);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-}  // namespace
-
 bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath, const LogFunction& log) {
     const std::wstring shown = PathText(rulesPath);
-    if (!CopyToBackup(rulesPath)) {
-        if (log) {
-            log(LogLevel::Error, L"Failed to back up the rules file: " + shown);
-        }
+    if (!BackUpCorruptRulesFile(rulesPath, std::time(nullptr), log)) {
         return false;
     }
     if (!SaveRulesFile(rulesPath, RulesFile{})) {
@@ -151,26 +130,6 @@ bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath, const LogF
         log(LogLevel::Info, L"Rules recreated: " + shown);
     }
     return true;
-}
-
-bool BackUpUnreadableRulesFile(const std::filesystem::path& rulesPath, const LogFunction& log) {
-    RulesFile ignored;
-    // Only a file that was read can be copied; whether to save over one that cannot be read at
-    // all is the caller's decision.
-    if (LoadRulesFile(rulesPath, ignored) != RuleLoadResult::Corrupt) {
-        return true;
-    }
-    const bool copied = CopyToBackup(rulesPath);
-    if (log) {
-        if (copied) {
-            log(LogLevel::Info, L"The unreadable Notification Rules file was kept as " +
-                                    PathText(RulesBackupPath(rulesPath)) +
-                                    L" before it was replaced.");
-        } else {
-            log(LogLevel::Error, L"Failed to back up the rules file: " + PathText(rulesPath));
-        }
-    }
-    return copied;
 }
 
 CorruptRulesChoice HandleCorruptRulesFile(const std::filesystem::path& rulesPath,

@@ -41,21 +41,11 @@ inline constexpr std::wstring_view kRulesDialogCaption = L"Notification Rules";
 inline constexpr std::wstring_view kRulesCorruptQuestion =
     L"The rules file is corrupted.\n\nDo you want to recreate it?";
 
-// The same path with its extension replaced by ".bak" (xRules.json -> xRules.bak).
-std::filesystem::path RulesBackupPath(const std::filesystem::path& rulesPath);
-
-// Copies the corrupt file to RulesBackupPath, then writes a default RulesFile over it and logs
+// Copies the corrupt file to its dated backup (RulesFileSave.h), then writes a default RulesFile over it and logs
 // "Rules recreated: " + path. The corrupt file is never overwritten without its copy: when the
 // copy fails nothing is written, the failure is logged and false returned.
 [[nodiscard]] bool RecreateCorruptRulesFile(const std::filesystem::path& rulesPath,
                                             const LogFunction& log);
-
-// Before a save replaces the file: a Corrupt file is first copied to RulesBackupPath and the copy
-// logged, so the rules it may hold are never silently lost. False when that copy failed: the file
-// must then not be replaced. True for every other outcome, Unreadable included (nothing could be
-// copied).
-[[nodiscard]] bool BackUpUnreadableRulesFile(const std::filesystem::path& rulesPath,
-                                             const LogFunction& log);
 
 enum class CorruptRulesChoice { Recreated, RecreateFailed, Declined };
 

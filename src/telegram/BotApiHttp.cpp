@@ -47,9 +47,12 @@ TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest&
         case HttpStage::TooLarge:
             result.error = L"The answer from Telegram API is too large.";
             return result;
-        case HttpStage::None:
         case HttpStage::Read:
-            break;  // the read loop ends quietly on a failed read
+            // A body cut off midway could parse as a shorter, complete-looking answer.
+            result.error = L"The answer from Telegram API was cut off.";
+            return result;
+        case HttpStage::None:
+            break;
     }
     if (response.body.empty()) {
         result.error = L"Empty response from Telegram API.";

@@ -189,7 +189,8 @@ std::optional<std::wstring> ExtractFlatObject(std::wstring_view text, std::wstri
         }
         const std::size_t close = text.find(L'}', pos + 1);
         if (close == std::wstring_view::npos) {
-            return false;
+            // No later occurrence can close either: stop, or repeated keys make the scan quadratic.
+            return true;
         }
         found = std::wstring(text.substr(pos + 1, close - pos - 1));
         return true;

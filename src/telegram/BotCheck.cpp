@@ -64,6 +64,17 @@ BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
         info.username = DecodeJsonString(*username);
         return info;
     }
+    if (response.status == 429) {
+        std::int64_t wait = 0;
+        if (const auto parameters = ExtractFlatObject(body, L"parameters")) {
+            wait = ExtractIntField(*parameters, L"retry_after").value_or(0);
+        }
+        return Failure(kBotCheckRateLimited, wait > 0 ? L"Telegram asks to wait " +
+                                                            ToWideDecimal(wait) +
+                                                            L" s before the next check."
+                                                      : L"Telegram asks to wait before the next "
+                                                        L"check.");
+    }
     const auto description = FindDescription(body);
     BotCheckErrorKind kind = kBotCheckOtherFailure;
     if (response.status == 401) {
@@ -143,6 +154,11 @@ BotCheckPresentation PresentBotCheckResult(const BotCheckResult& result, bool cl
         out.enableBotLinks = true;
         out.log.push_back({LogLevel::Info, L"Telegram bot detected: @" + result.botUsername});
         out.rememberToken = true;
+        return out;
+    }
+    if (result.errorKind == kBotCheckRateLimited) {
+        out.log.push_back({LogLevel::Warning, result.errorText});
+        out.botNameField = result.errorText;
         return out;
     }
     out.log.push_back({LogLevel::Error,

@@ -19,6 +19,7 @@ enum BotCheckErrorKind : std::uint32_t {
     kBotCheckNoError = 0,
     kBotCheckAuthorization = 1,  // the token was rejected
     kBotCheckOtherFailure = 2,   // network, empty or malformed response, other HTTP error
+    kBotCheckRateLimited = 3,    // 429: asking again before retry_after only prolongs the wait
 };
 
 struct BotInfo {

@@ -1,5 +1,6 @@
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -39,6 +40,19 @@ void WriteAllBytes(const std::filesystem::path& path, const std::string& bytes) 
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::filesystem::path> DatedBackups(const std::filesystem::path& rulesPath) {
+    const std::wstring prefix = rulesPath.stem().wstring() + L".";
+    std::vector<std::filesystem::path> found;
+    for (const auto& entry : std::filesystem::directory_iterator(rulesPath.parent_path())) {
+        const std::wstring name = entry.path().filename().wstring();
+        if (name.starts_with(prefix) && name.ends_with(L".bak")) {
+            found.push_back(entry.path());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 }  // namespace wrenpost::testing

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace wrenpost::testing {
 
@@ -23,5 +24,8 @@ private:
 // Whole-file helpers for assertions on exact bytes.
 std::string ReadAllBytes(const std::filesystem::path& path);
 void WriteAllBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// The dated backups "<stem>.<stamp>.bak" beside a rules file, oldest first.
+std::vector<std::filesystem::path> DatedBackups(const std::filesystem::path& rulesPath);
 
 }  // namespace wrenpost::testing

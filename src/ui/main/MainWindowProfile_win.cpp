@@ -4,10 +4,12 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <ctime>
 #include <system_error>
 
 #include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
+#include "app/RunningInstances_win.h"
 #include "common/Clock.h"
 #include "common/LocalTime.h"
 #include "common/Text.h"
@@ -17,6 +19,7 @@
 #include "profile/ProfileName.h"
 #include "profile/TokenFile_win.h"
 #include "rules/RulesFile.h"
+#include "rules/RulesFileSave.h"
 #include "telegram/Recipients.h"
 #include "ui/main/MainWindow_win.h"
 #include "ui/main/WindowPrompt_win.h"
@@ -99,8 +102,7 @@ ProfileConfig MainWindow::GatherProfile() const {
 }
 
 void MainWindow::SaveProfile() {
-    const ProfileConfig config = GatherProfile();
-    const std::wstring& name = config.ProfileName;
+    const std::wstring name = TrimWhitespace(ControlText(kIdProfileName));
     const std::wstring token = TrimWhitespace(ControlText(kIdAccessToken));
     if (name.empty()) {
         Tell(Window(), L"Missing Profile", L"Enter Profile Name first.", PromptIcon::Warning);
@@ -118,6 +120,10 @@ void MainWindow::SaveProfile() {
     if (!PickProfileFolder(picked)) {
         return;
     }
+    // The picker is modal: recipients verified or folders ticked meanwhile belong in the file.
+    // The name and token were checked before it and are saved as checked.
+    ProfileConfig config = GatherProfile();
+    config.ProfileName = name;
     const std::filesystem::path folder = SaveFolderFor(picked, name);
     const std::filesystem::path configPath = folder / (name + L"Config.json");
     const std::filesystem::path tokenPath = folder / (name + L".token");
@@ -135,7 +141,7 @@ void MainWindow::SaveProfile() {
                        folder.wstring());
             return;
         }
-        saved = store_.WriteProfileConfig(configPath, config, &error) &&
+        saved = SaveProfileConfig(configPath, config, &error) &&
                 WriteTokenFile(tokenPath, token, &error) && Exists(configPath) && Exists(tokenPath);
     } catch (const std::exception& failure) {
         error = Utf8ToWide(failure.what());
@@ -148,20 +154,24 @@ void MainWindow::SaveProfile() {
         Tell(Window(), L"Save Failed", L"Failed to save profile files.", PromptIcon::Error);
         return;
     }
+    store_.SetCurrent(config);
+    SweepProfileFolderTemporaryFiles(folder, WindowLog());
     SetLastProfile(name);
     profileFolder_ = folder;
     profileName_ = name;
     SetLastProfileFolder(folder.wstring());
     const std::filesystem::path rulesPath = folder / (name + L"Rules.json");
-    const bool rulesSaved = SaveRulesWithProfile(rulesPath);
+    const RulesSaveResult rulesSaved = SaveRulesWithProfile(rulesPath);
     log_.Info(L"Config saved: " + configPath.wstring());
     log_.Info(L"Selected folders saved: " + std::to_wstring(config.SelectedFolders.size()));
     log_.Info(L"Encrypted token saved as hidden file: " + tokenPath.wstring());
     log_.Info(L"Last profile saved: " + name);
     SetStatus(L"Status: Config Saved");
     ShowIdentity();
-    if (rulesSaved) {
+    if (rulesSaved == RulesSaveResult::Saved) {
         Tell(Window(), L"Saved", L"Profile saved successfully.", PromptIcon::Information);
+    } else if (rulesSaved == RulesSaveResult::Unreadable) {
+        Tell(Window(), L"Rules Not Saved", RulesUnreadableMessage(rulesPath), PromptIcon::Warning);
     } else {
         Tell(Window(), L"Rules Not Saved",
              L"The profile was saved, but its Notification Rules could not be saved to " +
@@ -170,17 +180,30 @@ void MainWindow::SaveProfile() {
     }
 }
 
-bool MainWindow::SaveRulesWithProfile(const std::filesystem::path& rulesPath) {
-    // A rules file LOAD could not read is kept aside before the window's rules replace it.
-    if (BackUpUnreadableRulesFile(rulesPath, WindowLog()) && SaveRulesFile(rulesPath, rules_)) {
-        log_.Info(L"Notification Rules saved with profile: " + PathText(rulesPath));
-        return true;
+RulesSaveResult MainWindow::SaveRulesWithProfile(const std::filesystem::path& rulesPath) {
+    // The rules LOAD could not read stay the file's until the window holds rules of its own.
+    if (rulesUnread_ == rulesPath && rules_.Rules.empty()) {
+        RulesFile onDisk;
+        if (LoadRulesFile(rulesPath, onDisk) == RuleLoadResult::Loaded) {
+            rules_ = std::move(onDisk);
+            rulesUnread_.clear();
+            log_.Info(L"Notification Rules read from the file, which is readable again: " +
+                      PathText(rulesPath));
+            return RulesSaveResult::Saved;
+        }
     }
-    log_.Error(
-        L"Profile configuration and token saved successfully, but Notification Rules "
-        L"FAILED to save: " +
-        PathText(rulesPath) + L". This profile's rules were not updated.");
-    return false;
+    const RulesSaveResult result =
+        SaveRulesOverFile(rulesPath, rules_, std::time(nullptr), WindowLog());
+    if (result == RulesSaveResult::Saved) {
+        rulesUnread_.clear();
+        log_.Info(L"Notification Rules saved with profile: " + PathText(rulesPath));
+    } else {
+        log_.Error(
+            L"Profile configuration and token saved successfully, but Notification Rules "
+            L"FAILED to save: " +
+            PathText(rulesPath) + L". This profile's rules were not updated.");
+    }
+    return result;
 }
 
 void MainWindow::LoadProfile() {
@@ -188,6 +211,41 @@ void MainWindow::LoadProfile() {
     if (PickProfileFolder(folder)) {
         LoadProfileFrom(folder);
     }
+}
+
+bool MainWindow::ReadConfigForLoad(const FoundProfileConfig& found, ProfileConfigStore& loaded) {
+    if (!loaded.ReadProfileConfig(found.Path)) {
+        log_.Error(L"Failed to load config.");
+        Tell(Window(), L"Load Failed", L"Failed to load config.", PromptIcon::Error);
+        return false;
+    }
+    const LoadedProfileName checked =
+        ProfileNameAtLoad(loaded.Current().ProfileName, found.ProfileName);
+    if (!checked.problem.empty()) {
+        log_.Error(L"Load refused: the profile name in " + found.Path.wstring() +
+                   L" cannot be used. " + checked.problem);
+        Tell(Window(), L"Invalid Profile Name", checked.problem, PromptIcon::Warning);
+        return false;
+    }
+    if (!checked.warning.empty()) {
+        log_.Warning(checked.warning);
+    }
+    loaded.Current().ProfileName = checked.name;
+    return true;
+}
+
+RuleLoadResult MainWindow::ReadRulesForLoad(const std::filesystem::path& rulesPath,
+                                            RulesFile& rules) {
+    const RuleLoadResult read = LoadRulesFile(rulesPath, rules);
+    if (read == RuleLoadResult::Corrupt) {
+        log_.Error(L"Notification Rules file is corrupted for this profile: " +
+                   PathText(rulesPath) + L". Treating as an empty rule set for this session.");
+        rules = RulesFile{};
+    } else if (read == RuleLoadResult::Unreadable) {
+        log_.Warning(L"The Notification Rules file " + PathText(rulesPath) +
+                     L" could not be read (it may be in use); it is left as it is.");
+    }
+    return read;
 }
 
 void MainWindow::LoadProfileFrom(const std::filesystem::path& folder) {
@@ -208,18 +266,12 @@ void MainWindow::LoadProfileFrom(const std::filesystem::path& folder) {
         return;
     }
     ProfileConfigStore loaded;
-    if (!loaded.ReadProfileConfig(found->Path)) {
-        log_.Error(L"Failed to load config.");
-        Tell(Window(), L"Load Failed", L"Failed to load config.", PromptIcon::Error);
+    if (!ReadConfigForLoad(*found, loaded)) {
         return;
     }
     const std::filesystem::path rulesPath = folder / (name + L"Rules.json");
     RulesFile rules;
-    if (LoadRulesFile(rulesPath, rules) == RuleLoadResult::Corrupt) {
-        log_.Error(L"Notification Rules file is corrupted for this profile: " +
-                   PathText(rulesPath) + L". Treating as an empty rule set for this session.");
-        rules = RulesFile{};
-    }
+    const RuleLoadResult rulesRead = ReadRulesForLoad(rulesPath, rules);
     std::wstring tokenError;
     const std::wstring token = ReadTokenFile(tokenPath, &tokenError);
     if (token.empty()) {
@@ -235,17 +287,19 @@ void MainWindow::LoadProfileFrom(const std::filesystem::path& folder) {
     }
     store_ = std::move(loaded);
     rules_ = std::move(rules);
+    rulesUnread_ = rulesRead == RuleLoadResult::Unreadable ? rulesPath : std::filesystem::path();
     log_.Info(L"Notification Rules loaded with profile: " + std::to_wstring(rules_.Rules.size()) +
               L" rule(s).");
     ProfileConfig& config = store_.Current();
     if (RemoveInactiveRecipients(config.Recipients, SystemClock(), WindowLog())) {
-        if (store_.WriteProfileConfig(found->Path, config)) {
+        if (SaveProfileConfig(found->Path, config)) {
             log_.Info(L"Profile updated after automatic inactive recipient cleanup.");
         } else {
             log_.Error(L"Failed to save profile after automatic inactive recipient cleanup.");
         }
     }
     ShowProfile(config, token);
+    SweepProfileFolderTemporaryFiles(folder, WindowLog());
     profileFolder_ = folder;
     profileName_ = config.ProfileName;
     SetLastProfile(config.ProfileName);

@@ -112,11 +112,15 @@ void MainWindow::ShowUpdateWindow(HWND owner, const UpdateCheckResult& result) {
     if (choice != UpdateChoice::Later) {
         return;
     }
-    AppState state = LoadAppState();
-    state.LastDismissedUpdateVersion = result.latestVersionText;
-    state.LastDismissedUpdateAtEpochSeconds = ToUnixSeconds(SystemClock().Now());
-    if (!SaveAppState(state)) {
-        log_.Error(L"Could not save the postponed update; it will be offered again.");
+    const std::int64_t now = ToUnixSeconds(SystemClock().Now());
+    std::wstring error;
+    if (!UpdateAppState(
+            [&](AppState& state) {
+                state.LastDismissedUpdateVersion = result.latestVersionText;
+                state.LastDismissedUpdateAtEpochSeconds = now;
+            },
+            &error)) {
+        log_.Error(L"Could not save the postponed update; it will be offered again. " + error);
     }
 }
 

@@ -312,6 +312,7 @@ LRESULT MainWindow::OnCreate() {
     if (!profiles.empty()) {
         CleanAbandonedTemporaryProfiles(profiles, &IsInstanceRunning, WindowLog());
     }
+    SweepStaleTemporaryFiles(WindowLog());
     CleanProfileFolders();
     SetTimer(Window(), kTimerOrphanCleanup, 300000, nullptr);
     tray_.Add(Window(), kTrayCallbackMessage, instance, dpi_);

@@ -21,7 +21,10 @@
 #include "outlook/DetectionGate.h"
 #include "profile/ProfileCleanup.h"
 #include "profile/ProfileConfig.h"
+#include "profile/ProfileFolders.h"
 #include "rules/RuleModel.h"
+#include "rules/RulesFile.h"
+#include "rules/RulesFileSave.h"
 #include "telegram/BotCheck.h"
 #include "telegram/TokenGuard_win.h"
 #include "ui/BaseWindow_win.h"
@@ -192,7 +195,9 @@ private:
     bool PickProfileFolder(std::filesystem::path& picked);
     ProfileConfig GatherProfile() const;
     void ShowProfile(const ProfileConfig& config, const std::wstring& token);
-    bool SaveRulesWithProfile(const std::filesystem::path& rulesPath);
+    RulesSaveResult SaveRulesWithProfile(const std::filesystem::path& rulesPath);
+    bool ReadConfigForLoad(const FoundProfileConfig& found, ProfileConfigStore& loaded);
+    RuleLoadResult ReadRulesForLoad(const std::filesystem::path& rulesPath, RulesFile& rules);
     void CleanProfileFolders();
 
     // START and STOP (MainWindowMonitor_win.cpp).
@@ -277,6 +282,7 @@ private:
 
     ProfileConfigStore store_;
     RulesFile rules_;
+    std::filesystem::path rulesUnread_;  // a rules file LOAD could not read; rules_ is not its text
     std::wstring profileName_;                // of the last successful SAVE or LOAD
     std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD
     std::filesystem::path temporaryProfile_;  // the running unsaved session's folder

@@ -3,11 +3,13 @@
 #include "ui/rules/RulesDialog_win.h"
 
 #include <algorithm>
+#include <ctime>
 #include <utility>
 
 #include "app/AppStateStore_win.h"
 #include "rules/RulePackage.h"
 #include "rules/RulesFile.h"
+#include "rules/RulesFileSave.h"
 #include "ui/rules/RuleDialog_win.h"
 #include "ui/rules/RuleEditors_win.h"
 #include "ui/rules/RulePackageCommands_win.h"
@@ -75,8 +77,14 @@ public:
                     loaded = RulesFile{};
                     break;
                 case RuleLoadResult::Missing:
-                case RuleLoadResult::Unreadable:
                     loaded = RulesFile{};
+                    break;
+                case RuleLoadResult::Unreadable:
+                    // The file may hold the user's rules: show what this window last had and
+                    // leave the file alone until it can be read.
+                    Log(LogLevel::Warning, L"The rules file " + PathText(path) +
+                                               L" could not be read; showing the rules in memory.");
+                    loaded = *request_.rules;
                     break;
             }
             *request_.rules = loaded;
@@ -305,13 +313,14 @@ private:
         const std::filesystem::path& path = request_.rulesPath;
         if (!path.empty()) {
             std::wstring error;
-            saveFailed_ = true;
-            if (!BackUpUnreadableRulesFile(path, request_.log)) {
-                error = L"The unreadable rules file could not be backed up first.";
-            } else if (SaveRulesFile(path, *request_.rules, &error)) {
-                saveFailed_ = false;
-            }
-            if (saveFailed_) {
+            const RulesSaveResult result =
+                SaveRulesOverFile(path, *request_.rules, std::time(nullptr), request_.log, &error);
+            saveFailed_ = result != RulesSaveResult::Saved;
+            if (result == RulesSaveResult::Unreadable) {
+                Log(LogLevel::Error, L"Rules not saved, the file could not be read: " +
+                                         PathText(path));
+                Ask(RulesUnreadableMessage(path), PromptIcon::Warning);
+            } else if (saveFailed_) {
                 Log(LogLevel::Error, L"Failed to save rules: " + PathText(path));
                 Ask(L"The rules could not be saved to " + PathText(path) + L".\n\n" + error +
                         L"\n\nYour change is kept here and is saved again with the next change.",

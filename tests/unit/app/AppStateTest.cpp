@@ -36,6 +36,48 @@ TEST(AppStateFile, IsWrittenAsSevenVerbatimLinesAndReadBack) {
     EXPECT_EQ(ReadAllBytes(path), before);
 }
 
+// An update writes over nothing or over what it read, never defaults over a file it could not
+// read (the folder start-with-Windows resumes would be lost).
+TEST(AppStateFile, AnUpdateNeverWritesDefaultsOverAFileItCouldNotRead) {
+    const AppState stored{L"Desk", true, L"C:\\Profiles\\Desk", L"1.2", 5};
+    const struct {
+        const char* name;
+        int before;  // 0 nothing, 1 the stored record, 2 a folder in its place (unreadable)
+        AppStateRead read;
+        bool updated;
+    } cases[] = {
+        {"absent", 0, AppStateRead::Absent, true},
+        {"stored", 1, AppStateRead::Loaded, true},
+        {"unreadable", 2, AppStateRead::Unreadable, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::TempDir dir;
+        const auto path = dir / L"AppState.json";
+        if (c.before == 1) {
+            ASSERT_TRUE(SaveAppStateFile(path, stored));
+        } else if (c.before == 2) {
+            std::filesystem::create_directories(path / L"x");
+        }
+        AppState read;
+        read.LastProfile = L"untouched";
+        std::wstring reason;
+        EXPECT_EQ(ReadAppStateFile(path, read, &reason), c.read);
+        EXPECT_EQ(read.LastProfile, c.before == 1 ? L"Desk" : c.before == 0 ? L"" : L"untouched");
+        std::wstring error;
+        EXPECT_EQ(UpdateAppStateFile(path, [](AppState& s) { s.LastProfile = L"Next"; }, &error),
+                  c.updated);
+        if (c.updated) {
+            AppState expected = c.before == 1 ? stored : AppState{};
+            expected.LastProfile = L"Next";
+            EXPECT_EQ(LoadAppStateFile(path), expected);
+        } else {
+            EXPECT_NE(error.find(path.wstring()), std::wstring::npos);
+            EXPECT_TRUE(std::filesystem::is_directory(path));
+        }
+    }
+}
+
 TEST(AppStateReader, DamagedValuesFallBackPerFieldAndSecondsMustBeAWholeNumber) {
     const struct {
         const wchar_t *flag, *seconds;

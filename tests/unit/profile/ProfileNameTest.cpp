@@ -25,5 +25,27 @@ TEST(ProfileNameRules, EachBrokenRuleIsNamed) {
     }
 }
 
+// At LOAD the files' prefix is the name; the name inside the file is checked as SAVE checks one.
+TEST(ProfileNameRules, ALoadedProfileGoesByItsPrefixAndAnUnusableNameInTheFileIsRefused) {
+    const struct {
+        const wchar_t *inFile, *prefix;
+        bool refused, warned;
+    } rows[] = {
+        {L"Desk", L"Desk", false, false},     {L"", L"Desk", false, false},
+        {L"Other", L"Desk", false, true},     {L"desk", L"Desk", false, true},
+        {L"..\\..\\x", L"Desk", true, false}, {L"Desk", L"Desk.", true, false},
+    };
+    for (const auto& row : rows) {
+        const LoadedProfileName loaded = ProfileNameAtLoad(row.inFile, row.prefix);
+        EXPECT_EQ(loaded.name, row.prefix);
+        EXPECT_EQ(!loaded.problem.empty(), row.refused) << row.inFile;
+        EXPECT_EQ(!loaded.warning.empty(), row.warned) << row.inFile;
+        if (row.warned) {
+            EXPECT_NE(loaded.warning.find(row.inFile), std::wstring::npos);
+            EXPECT_NE(loaded.warning.find(row.prefix), std::wstring::npos);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace wrenpost

@@ -2,16 +2,19 @@
 // saving and the recovery of a corrupt file.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 
 #include "common/Text.h"
 #include "rules/RulesFile.h"
+#include "rules/RulesFileSave.h"
 #include "support/PromptRecorder.h"
 #include "support/TempDir.h"
 
 namespace wrenpost {
 namespace {
 
+using testing::DatedBackups;
 using testing::ReadAllBytes;
 using testing::TempDir;
 using testing::WriteAllBytes;
@@ -151,7 +154,7 @@ TEST(RulesFileReading, TolerantReader) {
 // backup the corrupt file is kept.
 TEST(RulesFileRecovery, YesBacksUpThenWritesADefaultFileAndNoWritesNothing) {
     TempDir dir;
-    const auto path = dir / L"AliceRules.json", backup = dir / L"AliceRules.bak";
+    const auto path = dir / L"AliceRules.json";
     std::vector<LogLevel> levels;
     const LogFunction log = [&](LogLevel level, const std::wstring&) { levels.push_back(level); };
     testing::PromptRecorder prompts;
@@ -159,18 +162,24 @@ TEST(RulesFileRecovery, YesBacksUpThenWritesADefaultFileAndNoWritesNothing) {
     prompts.QueueAnswer(PromptAnswer::No);
     EXPECT_EQ(HandleCorruptRulesFile(path, 0, log), CorruptRulesChoice::Declined);
     EXPECT_EQ(ReadAllBytes(path), "}{");
-    EXPECT_FALSE(std::filesystem::exists(backup));
+    EXPECT_TRUE(DatedBackups(path).empty());
     EXPECT_EQ(prompts.Requests().at(0).buttons, PromptButtons::YesNo);
     prompts.QueueAnswer(PromptAnswer::Yes);
     EXPECT_EQ(HandleCorruptRulesFile(path, 0, log), CorruptRulesChoice::Recreated);
-    EXPECT_EQ(ReadAllBytes(backup), "}{");
+    ASSERT_EQ(DatedBackups(path).size(), 1u);
+    EXPECT_EQ(ReadAllBytes(DatedBackups(path)[0]), "}{");
     RulesFile file{.Version = 42};
     ASSERT_EQ(LoadRulesFile(path, file), RuleLoadResult::Loaded);
     EXPECT_EQ(file, RulesFile{});
-    EXPECT_EQ(levels, (std::vector{LogLevel::Error, LogLevel::Error, LogLevel::Info}));
+    EXPECT_EQ(levels,
+              (std::vector{LogLevel::Error, LogLevel::Error, LogLevel::Info, LogLevel::Info}));
     WriteAllBytes(path, "}{");
-    std::filesystem::remove(backup);
-    std::filesystem::create_directory(backup);  // the copy cannot be made
+    for (const auto& earlier : DatedBackups(path)) {
+        std::filesystem::remove(earlier);
+    }
+    for (std::time_t t = std::time(nullptr) - 1, end = t + 30; t < end; ++t) {
+        std::filesystem::create_directories(DatedRulesBackupPath(path, t));  // no copy can be made
+    }
     EXPECT_FALSE(RecreateCorruptRulesFile(path, log));
     EXPECT_EQ(ReadAllBytes(path), "}{");
     EXPECT_EQ(levels.back(), LogLevel::Error);

@@ -4,6 +4,7 @@
 #include "ScriptedTransport.h"
 #include "common/Text.h"
 #include "support/FakeClock.h"
+#include "telegram/BotApiHttp.h"
 #include "telegram/BotApiText.h"
 #include "telegram/BotCheck.h"
 #include "telegram/TelegramProvider.h"
@@ -183,6 +184,39 @@ TEST_F(BotCheckWorker, AnAuthorizationFailureIsFinalOthersAreRetriedOnceAfter750
     const auto refused = Shown(recovered, true);
     EXPECT_TRUE(refused.showDuplicatePrompt && refused.forgetToken && !refused.enableBotLinks);
     EXPECT_TRUE(refused.prompt.text.ends_with(L"\n\nBot:\nWren \u0412\u0440"));
+}
+
+// A 429 from getMe is final: asking again 0.75 s later only prolongs Telegram's wait.
+TEST_F(BotCheckWorker, ARateLimitIsFinalAndSaysHowLongToWait) {
+    const BotCheckResult limited = Check(
+        {Reply(429, "{\"ok\":false,\"error_code\":429,\"parameters\":{\"retry_after\":30}}")}, 4);
+    EXPECT_EQ(transport.Requests().size(), 1u);
+    EXPECT_EQ(clock.SteadyNow(), start);
+    const std::wstring text = L"Telegram asks to wait 30 s before the next check.";
+    const auto shown = Shown(limited);
+    EXPECT_EQ(shown.botNameField, text);
+    EXPECT_EQ(shown.log, (std::vector<LogEntry>{{LogLevel::Warning, text}}));
+    EXPECT_FALSE(shown.forgetToken || shown.enableBotLinks);
+}
+
+// Answers whose body is read fail when it was cut off; 8 MiB of repeated unclosed keys in an
+// error answer is scanned once, not once per key.
+TEST(TelegramGet, ACutOffBodyFailsAndAHugeErrorBodyIsScannedOnce) {
+    ScriptedTransport transport;
+    HttpResponse partial = Reply(200, "{\"ok\":true,\"result\":[]");
+    partial.failedStage = HttpStage::Read;
+    transport.Queue(partial);
+    const TelegramGetResult got = TelegramGet(transport.AsTransport(), HttpRequest{});
+    EXPECT_FALSE(got.ok);
+    EXPECT_EQ(got.error, L"The answer from Telegram API was cut off.");
+
+    std::string body;
+    while (body.size() < (8u << 20)) {
+        body += "\"parameters\":{";
+    }
+    transport.Queue(Reply(400, body));
+    const SendResult sent = TelegramProvider(L"1:A", L"5", transport.AsTransport()).Send(L"t", L"b");
+    EXPECT_EQ(sent.reason, L"Telegram returned an unexpected response (HTTP 400).");
 }
 
 TEST(TestSend, CountsEachAllowedRecipientInOrderAndSaysHowManySucceeded) {

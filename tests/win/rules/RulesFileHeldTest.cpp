@@ -20,47 +20,6 @@ namespace {
 
 const wchar_t* const kEarlierTime = L"2025-03-07 09:00:00";
 
-// wrenpost_file_holder beside this program, holding `path` open until End.
-class HeldFile {
-public:
-    explicit HeldFile(const std::filesystem::path& path) {
-        const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
-        const std::wstring readyName = L"WrenpostFileHeld" + suffix;
-        const std::wstring quitName = L"WrenpostFileLetGo" + suffix;
-        ready_.reset(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-        quit_.reset(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
-        process_ =
-            StartBesideThisProgram(L"wrenpost_file_holder.exe",
-                                   L"\"" + path.wstring() + L"\" " + readyName + L" " + quitName);
-    }
-    ~HeldFile() { End(); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-
-    // True once the holder has the file open; false when it ended without getting it.
-    bool Holding() const {
-        if (!ready_ || !quit_ || !process_) {
-            return false;
-        }
-        const HANDLE either[] = {ready_.get(), process_.get()};
-        return WaitForMultipleObjects(2, either, FALSE, 30000) == WAIT_OBJECT_0;
-    }
-    // Lets go of the file and waits for the holder to end; its exit code.
-    DWORD End() {
-        DWORD code = 999;
-        if (process_) {
-            SetEvent(quit_.get());
-            WaitForSingleObject(process_.get(), 30000);
-            GetExitCodeProcess(process_.get(), &code);
-            process_.reset();
-        }
-        return code;
-    }
-
-private:
-    UniqueHandle ready_, quit_, process_;
-};
-
 std::wstring Decider(const MonitorRules& rules) {
     MailSnapshot spam;
     spam.FolderPath = L"\\\\Mailbox\\Inbox";

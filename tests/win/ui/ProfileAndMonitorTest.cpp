@@ -341,7 +341,9 @@ TEST_F(ProfileAndMonitorTest, LoadAppliesRulesOnlyWhenItCompletesAndKeepsUnreada
 
     nextPick_ = profiles_ / L"Gamma";
     Click(kIdSave);
-    EXPECT_EQ(ReadAllBytes(profiles_ / L"Gamma" / L"GammaRules.bak"), corrupt);
+    const auto backups = testing::DatedBackups(profiles_ / L"Gamma" / L"GammaRules.json");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(ReadAllBytes(backups[0]), corrupt);
     RulesFile saved = RulesWith(3);
     EXPECT_EQ(LoadRulesFile(profiles_ / L"Gamma" / L"GammaRules.json", saved),
               RuleLoadResult::Loaded);

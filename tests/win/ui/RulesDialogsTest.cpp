@@ -14,6 +14,7 @@
 
 #include "app/AppStateStore_win.h"
 #include "rules/RulesFile.h"
+#include "rules/RulesFileSave.h"
 #include "support/Screenshot_win.h"
 #include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
@@ -373,7 +374,9 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
         EXPECT_EQ(names, c.namesOnDisk);
         EXPECT_EQ(rules_, disk);
         if (c.rules.empty()) {
-            EXPECT_EQ(testing::ReadAllBytes(RulesBackupPath(path_)), corrupt);
+            const auto backups = testing::DatedBackups(path_);
+            ASSERT_EQ(backups.size(), 1u);
+            EXPECT_EQ(testing::ReadAllBytes(backups[0]), corrupt);
         }
         if (names.size() == 4) {
             EXPECT_EQ(disk.Rules[2].FolderPath, L"\\\\Box\\In\\Orders");
@@ -385,6 +388,20 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
                       log_.end());
         }
     }
+}
+
+// A rules file that cannot be read keeps the window's rules on show, is never written, and each
+// change says so; the change stays with the owner for the next try.
+TEST_F(RulesDialogsTest, AnUnreadableFileIsNotSavedOverAndTheChangeIsKept) {
+    rules_ = {.Rules = {Rule(L"A", true)}};
+    std::filesystem::create_directories(path_ / L"x");
+    Run({ClickMaster(), Close()}, path_);
+    const auto requests = prompts_.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].text, RulesUnreadableMessage(path_));
+    EXPECT_TRUE(std::filesystem::is_directory(path_));
+    EXPECT_TRUE(rules_.Enabled);
+    EXPECT_EQ(rules_.Rules.size(), 1u);
 }
 
 // The closing reminder: "Don't remind me again." with No stays quiet until an edit re-arms it.
