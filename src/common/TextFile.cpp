@@ -106,16 +106,19 @@ bool ReadTextFile(const std::filesystem::path& path, std::wstring& text, FileRea
     return true;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         std::wstring* error) {
+namespace {
+
+// Writes a flushed temporary sibling, then moves it onto `path` (replacing it or not).
+NewFileResult WriteThroughTemporary(const std::filesystem::path& path, std::string_view bytes,
+                                    bool replace, std::wstring* error) {
     if (path.empty()) {
         if (error) {
             *error = L"No file to write";
         }
-        return false;
+        return NewFileResult::Failed;
     }
     if (!CreateParentFolder(path, error)) {
-        return false;
+        return NewFileResult::Failed;
     }
     const bool failing = TakeFailingWrite();
     // A crashed writer may have left a temporary behind; we simply take the next name.
@@ -133,18 +136,33 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
             if (failing && error) {
                 *error = L"Could not write " + temp.wstring();
             }
-            return false;
+            return NewFileResult::Failed;
         }
-        if (!ReplaceFileWith(temp, path, error)) {
+        const NewFileResult moved =
+            replace ? (ReplaceFileWith(temp, path, error) ? NewFileResult::Written
+                                                          : NewFileResult::Failed)
+                    : MoveFileIfAbsent(temp, path, error);
+        if (moved != NewFileResult::Written) {
             std::filesystem::remove(temp, ignored);
-            return false;
         }
-        return true;
+        return moved;
     }
     if (error) {
         *error = L"Could not find a free temporary name beside " + path.wstring();
     }
-    return false;
+    return NewFileResult::Failed;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         std::wstring* error) {
+    return WriteThroughTemporary(path, bytes, true, error) == NewFileResult::Written;
+}
+
+NewFileResult WriteNewFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                     std::wstring* error) {
+    return WriteThroughTemporary(path, bytes, false, error);
 }
 
 bool WriteTextFileAtomically(const std::filesystem::path& path, std::wstring_view text,

@@ -38,6 +38,13 @@ struct FileReadFailure {
 // error text says why, the target is untouched and no temporary file is left.
 [[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                        std::wstring* error = nullptr);
+enum class NewFileResult { Written, NameTaken, Failed };
+
+// As WriteFileAtomically, but never replaces: NameTaken when `path` already exists, also when
+// another writer created it while this one was writing.
+[[nodiscard]] NewFileResult WriteNewFileAtomically(const std::filesystem::path& path,
+                                                   std::string_view bytes,
+                                                   std::wstring* error = nullptr);
 [[nodiscard]] bool WriteTextFileAtomically(const std::filesystem::path& path,
                                            std::wstring_view text, std::wstring* error = nullptr);
 
@@ -49,8 +56,6 @@ void SetTemporaryNameCounterForTesting(unsigned next);
 
 // ---- platform part (ReadFileBytes is one too: the reason comes from the system)
 
-enum class NewFileResult { Written, NameTaken, Failed };
-
 // Creates `path` only if no file or folder has that name (NameTaken otherwise), writes the bytes
 // and flushes them to the disk before closing it. A Failed write may leave a partial file.
 [[nodiscard]] NewFileResult WriteNewFile(const std::filesystem::path& path, std::string_view bytes,
@@ -59,6 +64,10 @@ enum class NewFileResult { Written, NameTaken, Failed };
 // Replaces `target` by `source` in one step (MoveFileExW with write-through on Windows).
 [[nodiscard]] bool ReplaceFileWith(const std::filesystem::path& source,
                                    const std::filesystem::path& target, std::wstring* error);
+// Gives `source` the name `target` in one step only if nothing has that name (NameTaken).
+[[nodiscard]] NewFileResult MoveFileIfAbsent(const std::filesystem::path& source,
+                                             const std::filesystem::path& target,
+                                             std::wstring* error);
 
 unsigned long CurrentProcessId();
 

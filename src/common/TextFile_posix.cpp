@@ -113,6 +113,21 @@ bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem:
     return true;
 }
 
+// link() fails on an existing name where rename() would replace it.
+NewFileResult MoveFileIfAbsent(const std::filesystem::path& source,
+                               const std::filesystem::path& target, std::wstring* error) {
+    if (link(source.c_str(), target.c_str()) != 0) {
+        if (errno == EEXIST) {
+            return NewFileResult::NameTaken;
+        }
+        SetError(error, L"Could not create ", target);
+        return NewFileResult::Failed;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(source, ignored);
+    return NewFileResult::Written;
+}
+
 unsigned long CurrentProcessId() {
     return static_cast<unsigned long>(getpid());
 }

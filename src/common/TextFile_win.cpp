@@ -113,6 +113,19 @@ bool ReplaceFileWith(const std::filesystem::path& source, const std::filesystem:
     }
 }
 
+NewFileResult MoveFileIfAbsent(const std::filesystem::path& source,
+                               const std::filesystem::path& target, std::wstring* error) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return NewFileResult::Written;
+    }
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+        return NewFileResult::NameTaken;
+    }
+    SetError(error, L"Could not create ", target, code);
+    return NewFileResult::Failed;
+}
+
 unsigned long CurrentProcessId() {
     return GetCurrentProcessId();
 }

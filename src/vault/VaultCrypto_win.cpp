@@ -1,5 +1,5 @@
-// CNG calls behind the vault: one algorithm provider per call is plenty next to 100,000
-// PBKDF2 iterations, and keeps the store free of shared state.
+// CNG calls behind the vault: one algorithm provider per call is plenty next to hundreds of
+// thousands of PBKDF2 iterations, and keeps the store free of shared state.
 #include "vault/VaultCrypto_win.h"
 
 #include <bcrypt.h>
@@ -53,7 +53,12 @@ bool VaultRandomBytes(unsigned char* out, std::size_t size) {
         BCryptGenRandom(nullptr, out, static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
-bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt, VaultKeyBlock& block) {
+unsigned long NewVaultKdfIterations() {
+    return g_iterations.load();
+}
+
+bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt, unsigned long iterations,
+                         VaultKeyBlock& block) {
     UniqueBcryptAlg alg;
     if (!Succeeded(BCryptOpenAlgorithmProvider(alg.put(), BCRYPT_SHA256_ALGORITHM, nullptr,
                                                BCRYPT_ALG_HANDLE_HMAC_FLAG))) {
@@ -64,7 +69,7 @@ bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt, VaultK
     PUCHAR password = utf8.get().empty() ? &empty : reinterpret_cast<PUCHAR>(utf8.get().data());
     return Succeeded(BCryptDeriveKeyPBKDF2(
         alg.get(), password, static_cast<ULONG>(utf8.get().size()), const_cast<PUCHAR>(salt.data()),
-        static_cast<ULONG>(salt.size()), g_iterations.load(), block.data(),
+        static_cast<ULONG>(salt.size()), iterations, block.data(),
         static_cast<ULONG>(block.bytes.size()), 0));
 }
 
@@ -120,12 +125,44 @@ bool VaultDecrypt(const unsigned char* key, const VaultIv& iv, std::string_view 
     return true;
 }
 
-bool SameVerifier(const VaultVerifier& a, const VaultVerifier& b) {
+bool VaultHmac(const unsigned char* key, std::size_t keySize, std::string_view data,
+               VaultMac& mac) {
+    UniqueBcryptAlg alg;
+    UniqueBcryptHash hash;
+    unsigned char none = 0;
+    PUCHAR input = data.empty() ? &none : reinterpret_cast<PUCHAR>(const_cast<char*>(data.data()));
+    return Succeeded(BCryptOpenAlgorithmProvider(alg.put(), BCRYPT_SHA256_ALGORITHM, nullptr,
+                                                 BCRYPT_ALG_HANDLE_HMAC_FLAG)) &&
+           Succeeded(BCryptCreateHash(alg.get(), hash.put(), nullptr, 0, const_cast<PUCHAR>(key),
+                                      static_cast<ULONG>(keySize), 0)) &&
+           Succeeded(BCryptHashData(hash.get(), input, static_cast<ULONG>(data.size()), 0)) &&
+           Succeeded(BCryptFinishHash(hash.get(), mac.data(), static_cast<ULONG>(mac.size()), 0));
+}
+
+bool DeriveVaultMacKey(const VaultMasterKey& master, VaultMacKey& macKey) {
+    WipedBytes<kVaultMacSize> out;
+    if (!VaultHmac(master.data(), master.bytes.size(), "WPVLT MAC", out.bytes)) {
+        return false;
+    }
+    macKey.bytes = out.bytes;
+    return true;
+}
+
+template <std::size_t N>
+bool SameBytes(const std::array<unsigned char, N>& a, const std::array<unsigned char, N>& b) {
     unsigned char difference = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
+    for (std::size_t i = 0; i < N; ++i) {
         difference |= static_cast<unsigned char>(a[i] ^ b[i]);
     }
     return difference == 0;
+}
+
+bool SameVerifier(const VaultVerifier& a, const VaultVerifier& b) {
+    return SameBytes(a, b);
+}
+
+bool SameMac(const VaultMac& a, const VaultMac& b) {
+    return SameBytes(a, b);
 }
 
 void SetVaultRandomSourceForTesting(VaultRandomSource source) {

@@ -1,5 +1,6 @@
-// The vault's cryptographic primitives over CNG: random bytes, the PBKDF2 key block and
-// AES-256-CBC with PKCS#7 padding, plus holders that wipe key material when they go.
+// The vault's cryptographic primitives over CNG: random bytes, the PBKDF2 key block,
+// AES-256-CBC with PKCS#7 padding and HMAC-SHA-256, plus holders that wipe key material when
+// they go.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +15,8 @@
 
 namespace wrenpost {
 
-inline constexpr unsigned long kVaultKdfIterations = 100000;
+// What new password and recovery slots are written with.
+inline constexpr unsigned long kVaultKdfIterations = 600000;
 
 // A fixed-size secret that is zeroed when it goes out of scope.
 template <std::size_t N>
@@ -63,12 +65,22 @@ struct VaultKeyBlock : WipedBytes<64> {
 };
 
 using VaultMasterKey = WipedBytes<32>;
+using VaultMacKey = WipedBytes<32>;
 
 [[nodiscard]] bool VaultRandomBytes(unsigned char* out, std::size_t size);
 
 // The secret is taken as UTF-8 without terminator.
 [[nodiscard]] bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt,
-                                       VaultKeyBlock& block);
+                                       unsigned long iterations, VaultKeyBlock& block);
+
+// The count a new slot gets: kVaultKdfIterations unless a test lowered it.
+unsigned long NewVaultKdfIterations();
+
+[[nodiscard]] bool VaultHmac(const unsigned char* key, std::size_t keySize, std::string_view data,
+                             VaultMac& mac);
+
+// HMAC-SHA-256(master key, "WPVLT MAC"): the MAC is keyed apart from the encryption.
+[[nodiscard]] bool DeriveVaultMacKey(const VaultMasterKey& master, VaultMacKey& macKey);
 
 // AES-256-CBC with block padding; `key` points at 32 bytes.
 [[nodiscard]] bool VaultEncrypt(const unsigned char* key, const VaultIv& iv,
@@ -78,6 +90,7 @@ using VaultMasterKey = WipedBytes<32>;
 
 // Comparison whose time does not depend on where the first difference is.
 [[nodiscard]] bool SameVerifier(const VaultVerifier& a, const VaultVerifier& b);
+[[nodiscard]] bool SameMac(const VaultMac& a, const VaultMac& b);
 
 // ---- test seams (never set by the program itself)
 
@@ -85,8 +98,9 @@ using VaultMasterKey = WipedBytes<32>;
 using VaultRandomSource = std::function<bool(unsigned char* out, std::size_t size)>;
 void SetVaultRandomSourceForTesting(VaultRandomSource source);
 
-// Lowers the PBKDF2 iteration count so behaviour tests do not spend seconds per derivation
-// under wine; 0 restores the real count. Known-answer tests run with the real count.
+// Lowers the iteration count of new slots so behaviour tests do not spend seconds per
+// derivation under wine; 0 restores the real count. Files of versions 1 and 2 are always read
+// with their 100,000.
 void SetVaultKdfIterationsForTesting(unsigned long iterations);
 
 }  // namespace wrenpost

@@ -45,6 +45,9 @@ void PutLength(std::string& out, std::uint32_t value) {
 
 std::optional<VaultVersion> VaultVersionOf(std::string_view fileStart) {
     const std::string_view magic = fileStart.substr(0, kVaultMagicSize);
+    if (magic == kVaultMagicV3) {
+        return VaultVersion::V3;
+    }
     if (magic == kVaultMagicV2) {
         return VaultVersion::V2;
     }
@@ -55,7 +58,15 @@ std::optional<VaultVersion> VaultVersionOf(std::string_view fileStart) {
 }
 
 std::size_t VaultHeaderSize(VaultVersion version) {
-    return version == VaultVersion::V2 ? kVaultHeaderSizeV2 : kVaultHeaderSizeV1;
+    switch (version) {
+        case VaultVersion::V1:
+            return kVaultHeaderSizeV1;
+        case VaultVersion::V2:
+            return kVaultHeaderSizeV2;
+        case VaultVersion::V3:
+            break;
+    }
+    return kVaultHeaderSizeV3;
 }
 
 bool ParseVaultHeader(std::string_view file, VaultHeader& header) {
@@ -66,6 +77,16 @@ bool ParseVaultHeader(std::string_view file, VaultHeader& header) {
     VaultHeader parsed;
     parsed.version = *version;
     Reader reader(file);
+    if (*version == VaultVersion::V3) {
+        parsed.passwordIterations = reader.TakeLength();
+        parsed.recoveryIterations = reader.TakeLength();
+        if (parsed.passwordIterations == 0 || parsed.passwordIterations > kMaxVaultKdfIterations ||
+            parsed.recoveryIterations > kMaxVaultKdfIterations) {
+            return false;
+        }
+    } else if (*version == VaultVersion::V2) {
+        parsed.recoveryIterations = kVaultLegacyKdfIterations;
+    }
     reader.Take(parsed.passwordSalt);
     if (*version == VaultVersion::V1) {
         reader.Take(parsed.dataIv);
@@ -85,7 +106,7 @@ bool ParseVaultHeader(std::string_view file, VaultHeader& header) {
     return true;
 }
 
-bool SliceVaultCiphertext(std::string_view file, const VaultHeader& header,
+bool SliceVaultCiphertext(std::string_view file, VaultHeader& header,
                           std::string_view& ciphertext) {
     const std::size_t start = VaultHeaderSize(header.version);
     const std::size_t length = header.ciphertextLength;
@@ -93,20 +114,38 @@ bool SliceVaultCiphertext(std::string_view file, const VaultHeader& header,
         file.size() - start < length) {
         return false;
     }
+    if (header.version == VaultVersion::V3) {
+        // Nothing may follow the MAC: trailing bytes would be outside what it vouches for.
+        if (file.size() - start - length != kVaultMacSize) {
+            return false;
+        }
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(start + length), kVaultMacSize,
+                    header.mac.begin());
+    }
     ciphertext = file.substr(start, length);
     return true;
 }
 
+std::string_view VaultAuthenticatedBytes(std::string_view file) {
+    return file.substr(0, file.size() < kVaultMacSize ? 0 : file.size() - kVaultMacSize);
+}
+
 std::string SerializeVaultFile(const VaultHeader& header, std::string_view ciphertext) {
     std::string out;
-    out.reserve(VaultHeaderSize(header.version) + ciphertext.size());
+    out.reserve(VaultHeaderSize(header.version) + ciphertext.size() + kVaultMacSize);
     if (header.version == VaultVersion::V1) {
         out += kVaultMagicV1;
         Put(out, header.passwordSalt);
         Put(out, header.dataIv);
         Put(out, header.passwordVerifier);
     } else {
-        out += kVaultMagicV2;
+        if (header.version == VaultVersion::V3) {
+            out += kVaultMagicV3;
+            PutLength(out, header.passwordIterations);
+            PutLength(out, header.recoveryIterations);
+        } else {
+            out += kVaultMagicV2;
+        }
         Put(out, header.passwordSalt);
         Put(out, header.passwordIv);
         Put(out, header.passwordVerifier);
@@ -119,6 +158,9 @@ std::string SerializeVaultFile(const VaultHeader& header, std::string_view ciphe
     }
     PutLength(out, static_cast<std::uint32_t>(ciphertext.size()));
     out += ciphertext;
+    if (header.version == VaultVersion::V3) {
+        Put(out, header.mac);
+    }
     return out;
 }
 
@@ -127,7 +169,7 @@ bool ReadVaultFileStart(const std::filesystem::path& path, std::string& bytes) {
     if (!in) {
         return false;
     }
-    constexpr std::size_t kLimit = kVaultHeaderSizeV2 + kMaxVaultCiphertextSize;
+    constexpr std::size_t kLimit = kVaultHeaderSizeV3 + kMaxVaultCiphertextSize + kVaultMacSize;
     std::string content;
     char buffer[64 * 1024];
     while (content.size() < kLimit && in) {

@@ -1,8 +1,7 @@
-// Store operations over the file layout and the CNG primitives. The order of the steps (and so
+// Store operations over the file layout and the sealing steps. The order of the steps (and so
 // which text a failure gives) is part of the contract with the vault window.
 #include "vault/VaultStore_win.h"
 
-#include <fstream>
 #include <mutex>
 #include <random>
 #include <system_error>
@@ -10,8 +9,7 @@
 #include "app/AppPaths_win.h"
 #include "common/TextFile.h"
 #include "vault/RecoveryKey.h"
-#include "vault/VaultCrypto_win.h"
-#include "vault/VaultFile.h"
+#include "vault/VaultSealing_win.h"
 
 namespace wrenpost {
 namespace {
@@ -19,115 +17,84 @@ namespace {
 std::mutex g_folderMutex;
 std::function<std::filesystem::path()> g_folderProvider;
 
-// The file as read for one operation.
-struct LoadedVault {
-    std::string bytes;
-    VaultHeader header;
-    std::string_view ciphertext;
-};
-
-template <std::size_t N>
-bool RandomFill(std::array<unsigned char, N>& field) {
-    return VaultRandomBytes(field.data(), field.size());
-}
-
-bool Fail(std::wstring& error, const wchar_t* text) {
-    error = text;
-    return false;
-}
-
-bool ReadWholeHeaderAndCiphertext(LoadedVault& vault) {
-    return ParseVaultHeader(vault.bytes, vault.header) &&
-           SliceVaultCiphertext(vault.bytes, vault.header, vault.ciphertext);
-}
-
-bool WrapKey(const VaultKeyBlock& block, const VaultIv& iv, const VaultMasterKey& master,
-             VaultWrappedKey& wrapped) {
-    std::string out;
-    if (!VaultEncrypt(
-            block.WrappingKey(), iv,
-            std::string_view(reinterpret_cast<const char*>(master.data()), master.bytes.size()),
-            out) ||
-        out.size() != wrapped.size()) {
-        return false;
-    }
-    std::copy(out.begin(), out.end(), wrapped.begin());
-    return true;
-}
-
-bool UnwrapKey(const VaultKeyBlock& block, const VaultIv& iv, const VaultWrappedKey& wrapped,
-               VaultMasterKey& master) {
-    WipedString out;
-    if (!VaultDecrypt(
-            block.WrappingKey(), iv,
-            std::string_view(reinterpret_cast<const char*>(wrapped.data()), wrapped.size()), out) ||
-        out.get().size() != master.bytes.size()) {
-        return false;
-    }
-    std::copy(out.get().begin(), out.get().end(), master.bytes.begin());
-    return true;
-}
-
-// New password salt and IV, the key block of `password`, and the master key wrapped with it:
-// the four password fields of a version 2 header.
-bool SetPasswordFields(VaultHeader& header, std::wstring_view password,
-                       const VaultMasterKey& master, std::wstring& error) {
-    if (!RandomFill(header.passwordSalt) || !RandomFill(header.passwordIv)) {
-        return Fail(error, L"Failed to generate random bytes.");
-    }
-    VaultKeyBlock block;
-    if (!DeriveVaultKeyBlock(password, header.passwordSalt, block)) {
-        return Fail(error, L"Failed to derive encryption key.");
-    }
-    header.passwordVerifier = block.Verifier();
-    if (!WrapKey(block, header.passwordIv, master, header.passwordWrappedKey)) {
-        return Fail(error, L"Failed to wrap master key.");
-    }
-    return true;
-}
-
 bool WriteVault(const std::string& bytes, std::wstring& error) {
     const std::filesystem::path path = VaultPath();
     if (path.empty() || !WriteFileAtomically(path, bytes)) {
-        return Fail(error, L"Failed to write vault file.");
+        return VaultFail(error, L"Failed to write vault file.");
     }
     return true;
 }
 
-// Derives the password block with the stored salt and checks it against the stored verifier.
-bool CheckPassword(const VaultHeader& header, std::wstring_view password, VaultKeyBlock& block,
-                   const wchar_t* mismatchText, std::wstring& error) {
-    if (!DeriveVaultKeyBlock(password, header.passwordSalt, block)) {
-        return Fail(error, L"Failed to derive key.");
+// An earlier build cannot read version 3 and offers to delete it: the file as it was stays
+// beside it until a password change makes it the only file the old password opens.
+bool KeepUpgradeBackup(const LoadedVault& vault, std::wstring& error) {
+    if (vault.header.version == VaultVersion::V3) {
+        return true;
     }
-    if (!SameVerifier(block.Verifier(), header.passwordVerifier)) {
-        return Fail(error, mismatchText);
+    if (!WriteFileAtomically(VaultBackupPath(), vault.bytes)) {
+        return VaultFail(error, L"Failed to write the vault backup.");
     }
     return true;
 }
 
-// Decrypts and parses the document with the data key the header's version calls for.
-bool DecryptDocument(const LoadedVault& vault, const unsigned char* dataKey,
-                     std::vector<VaultEntry>& entries, VaultSecrets& secrets,
-                     WipedString* plaintextOut, std::wstring& error) {
+void RemoveUpgradeBackup() {
+    std::error_code ignored;
+    std::filesystem::remove(VaultBackupPath(), ignored);
+}
+
+// The recovery slot of a new vault: a fresh key, shown once, wrapping `master`.
+bool SetRecoverySlot(VaultHeader& header, const VaultMasterKey& master, std::wstring& grouped,
+                     std::wstring& error) {
+    WipedBytes<kRecoveryKeyRandomBytes> keyRandom;
+    if (!VaultRandomBytes(keyRandom.data(), keyRandom.bytes.size())) {
+        return VaultFail(error, L"Failed to generate random bytes.");
+    }
+    grouped = FormatRecoveryKey(keyRandom.bytes);
+    // The recovery slot is made like a password slot, then moved into place.
+    VaultHeader slot;
+    std::wstring normalized = NormalizeRecoveryKey(grouped);
+    const bool made = SetVaultPasswordSlot(slot, normalized, master, error);
+    WipeWide(normalized);
+    if (!made) {
+        return false;
+    }
+    header.recoveryIterations = slot.passwordIterations;
+    header.recoverySalt = slot.passwordSalt;
+    header.recoveryIv = slot.passwordIv;
+    header.recoveryVerifier = slot.passwordVerifier;
+    header.recoveryWrappedKey = slot.passwordWrappedKey;
+    return true;
+}
+
+// Opens a slot, reads the document as it is, gives the file a new password slot and writes it
+// as version 3 under the same master key (a version 1 file gets its first).
+bool Rekey(std::wstring_view secret, VaultSlot slot, const wchar_t* mismatchText,
+           std::wstring_view newPassword, VaultKeys& keys, std::wstring& error) {
+    LoadedVault vault;
+    if (!LoadVaultFile(vault, L"Cannot open vault file.", error)) {
+        return false;
+    }
+    VaultKeys opened;
+    if (!OpenVaultSlot(vault.header, slot, secret, mismatchText, opened, error)) {
+        return false;
+    }
+    std::vector<VaultEntry> entries;
+    VaultSecrets secrets;
     WipedString plaintext;
-    if (!VaultDecrypt(dataKey, vault.header.dataIv, vault.ciphertext, plaintext)) {
-        return Fail(error, L"Failed to decrypt vault data.");
+    if (!ReadVaultDocumentWith(vault, opened, entries, secrets, &plaintext, error)) {
+        return false;
     }
-    if (!ReadVaultDocument(plaintext.get(), entries, secrets)) {
-        return Fail(error, L"Failed to parse vault data.");
+    VaultHeader header =
+        vault.header.version == VaultVersion::V3 ? vault.header : UpgradedVaultHeader(vault.header);
+    std::string file;
+    if (!SetVaultPasswordSlot(header, newPassword, opened.master, error) ||
+        !SealVaultFile(header, opened, plaintext.get(), file, error) || !WriteVault(file, error)) {
+        return false;
     }
-    if (plaintextOut != nullptr) {
-        plaintextOut->get().swap(plaintext.get());
-    }
-    return true;
-}
-
-bool EncryptDocument(const VaultHeader& header, const unsigned char* dataKey,
-                     std::string_view plaintext, std::string& ciphertext, std::wstring& error) {
-    if (!VaultEncrypt(dataKey, header.dataIv, plaintext, ciphertext)) {
-        return Fail(error, L"Failed to encrypt vault data.");
-    }
+    RemoveUpgradeBackup();
+    keys.master.bytes = opened.master.bytes;
+    keys.macKey.bytes = opened.macKey.bytes;
+    keys.legacy = false;
     return true;
 }
 
@@ -150,23 +117,22 @@ std::filesystem::path VaultPath() {
     return folder / L"TokenVault.dat";
 }
 
+std::filesystem::path VaultBackupPath() {
+    std::filesystem::path path = VaultPath();
+    return path.empty() ? path : path += L".bak";
+}
+
 bool VaultExists() {
     const std::filesystem::path path = VaultPath();
     std::error_code ignored;
     return !path.empty() && std::filesystem::exists(path, ignored);
 }
 
-bool IsVaultV2() {
-    const std::filesystem::path path = VaultPath();
-    if (path.empty()) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    char magic[kVaultMagicSize] = {};
-    if (!in || !in.read(magic, sizeof magic)) {
-        return false;
-    }
-    return std::string_view(magic, sizeof magic) == kVaultMagicV2;
+bool VaultHasRecoveryKey() {
+    std::string bytes;
+    VaultHeader header;
+    return ReadVaultFileStart(VaultPath(), bytes) && ParseVaultHeader(bytes, header) &&
+           header.recoveryIterations != 0;
 }
 
 std::wstring NewVaultEntryId() {
@@ -181,251 +147,108 @@ std::wstring NewVaultEntryId() {
     return FormatVaultEntryId(random);
 }
 
-bool CreateVault(std::wstring_view password, std::wstring& recoveryKey, std::wstring& error) {
-    VaultMasterKey master;
-    if (!VaultRandomBytes(master.data(), master.bytes.size())) {
-        return Fail(error, L"Failed to generate master key.");
+VaultCreateResult CreateVault(std::wstring_view password, std::wstring& recoveryKey,
+                              VaultKeys& keys, std::wstring& error) {
+    if (!VaultRandomBytes(keys.master.data(), keys.master.bytes.size())) {
+        VaultFail(error, L"Failed to generate master key.");
+        return VaultCreateResult::Failed;
     }
+    keys.legacy = false;
     VaultHeader header;
-    header.version = VaultVersion::V2;
-    if (!SetPasswordFields(header, password, master, error)) {
-        return false;
-    }
-
-    WipedBytes<kRecoveryKeyRandomBytes> keyRandom;
-    if (!VaultRandomBytes(keyRandom.data(), keyRandom.bytes.size())) {
-        return Fail(error, L"Failed to generate random bytes.");
-    }
-    const std::wstring grouped = FormatRecoveryKey(keyRandom.bytes);
-    if (!RandomFill(header.recoverySalt) || !RandomFill(header.recoveryIv)) {
-        return Fail(error, L"Failed to generate random bytes.");
-    }
-    {
-        VaultKeyBlock block;
-        std::wstring normalized = NormalizeRecoveryKey(grouped);
-        const bool derived = DeriveVaultKeyBlock(normalized, header.recoverySalt, block);
-        WipeWide(normalized);
-        if (!derived) {
-            return Fail(error, L"Failed to derive recovery key.");
-        }
-        header.recoveryVerifier = block.Verifier();
-        if (!WrapKey(block, header.recoveryIv, master, header.recoveryWrappedKey)) {
-            return Fail(error, L"Failed to wrap recovery key.");
-        }
-    }
-
-    if (!RandomFill(header.dataIv)) {
-        return Fail(error, L"Failed to generate IV.");
-    }
+    std::wstring grouped;
     const VaultSecrets noSecrets;
-    std::string ciphertext;
-    if (!EncryptDocument(header, master.data(), WriteVaultDocument({}, &noSecrets), ciphertext,
-                         error)) {
-        return false;
+    std::string file;
+    if (!DeriveVaultMacKey(keys.master, keys.macKey) ||
+        !SetVaultPasswordSlot(header, password, keys.master, error) ||
+        !SetRecoverySlot(header, keys.master, grouped, error) ||
+        !SealVaultFile(header, keys, WriteVaultDocument({}, &noSecrets), file, error)) {
+        return VaultCreateResult::Failed;
     }
-    if (!WriteVault(SerializeVaultFile(header, ciphertext), error)) {
-        return false;
+    const std::filesystem::path path = VaultPath();
+    const NewFileResult written =
+        path.empty() ? NewFileResult::Failed : WriteNewFileAtomically(path, file);
+    if (written != NewFileResult::Written) {
+        VaultFail(error, written == NewFileResult::NameTaken
+                             ? L"Another Wrenpost window created a vault meanwhile."
+                             : L"Failed to write vault file.");
+        return written == NewFileResult::NameTaken ? VaultCreateResult::Exists
+                                                   : VaultCreateResult::Failed;
     }
     recoveryKey = grouped;
+    return VaultCreateResult::Created;
+}
+
+bool UnlockVault(std::wstring_view password, VaultKeys& keys, std::vector<VaultEntry>& entries,
+                 std::wstring& error) {
+    LoadedVault vault;
+    VaultSecrets secrets;
+    if (!LoadVaultFile(vault, L"Cannot open vault file.", error) ||
+        !OpenVaultSlot(vault.header, VaultSlot::Password, password, kVaultWrongPasswordText, keys,
+                       error) ||
+        !ReadVaultDocumentWith(vault, keys, entries, secrets, nullptr, error)) {
+        return false;
+    }
+    if (keys.legacy) {
+        keys.upgrade = UpgradedVaultHeader(vault.header);
+        return SetVaultPasswordSlot(keys.upgrade, password, keys.master, error);
+    }
     return true;
 }
 
-bool OpenVault(std::wstring_view password, std::vector<VaultEntry>& entries, std::wstring& error) {
+bool ReloadVault(const VaultKeys& keys, std::vector<VaultEntry>& entries, std::wstring& error) {
     LoadedVault vault;
-    if (!ReadVaultFileStart(VaultPath(), vault.bytes)) {
-        return Fail(error, L"Cannot open vault file.");
-    }
-    if (!VaultVersionOf(vault.bytes)) {
-        return Fail(error, L"Invalid vault file format.");
-    }
-    if (!ParseVaultHeader(vault.bytes, vault.header)) {
-        return Fail(error, L"Vault file appears corrupt.");
-    }
-    VaultKeyBlock block;
-    if (!CheckPassword(vault.header, password, block, L"Invalid vault password.", error)) {
-        return false;
-    }
-    VaultMasterKey master;
-    const unsigned char* dataKey = block.WrappingKey();
-    if (vault.header.version == VaultVersion::V2) {
-        if (!UnwrapKey(block, vault.header.passwordIv, vault.header.passwordWrappedKey, master)) {
-            return Fail(error, L"Failed to unwrap vault key.");
-        }
-        dataKey = master.data();
-    }
-    if (!SliceVaultCiphertext(vault.bytes, vault.header, vault.ciphertext)) {
-        return Fail(error, L"Vault file appears corrupt.");
-    }
     VaultSecrets secrets;
-    return DecryptDocument(vault, dataKey, entries, secrets, nullptr, error);
+    return LoadVaultFile(vault, L"Cannot open vault file.", error) &&
+           ReadVaultDocumentWith(vault, keys, entries, secrets, nullptr, error);
 }
 
 bool VerifyVaultPassword(std::wstring_view password) {
     LoadedVault vault;
+    VaultKeys keys;
     std::wstring ignored;
-    VaultKeyBlock block;
-    return ReadVaultFileStart(VaultPath(), vault.bytes) &&
-           ParseVaultHeader(vault.bytes, vault.header) &&
-           CheckPassword(vault.header, password, block, L"", ignored);
+    return LoadVaultFile(vault, L"", ignored) &&
+           OpenVaultSlot(vault.header, VaultSlot::Password, password, L"", keys, ignored);
 }
 
-bool SaveVault(std::wstring_view password, const std::vector<VaultEntry>& entries,
-               std::wstring& error) {
+bool SaveVault(VaultKeys& keys, const std::vector<VaultEntry>& entries, std::wstring& error) {
     LoadedVault vault;
-    if (!ReadVaultFileStart(VaultPath(), vault.bytes)) {
-        return Fail(error, L"Vault file not found.");
-    }
-    const auto version = VaultVersionOf(vault.bytes);
-    if (!version) {
-        return Fail(error, L"Invalid vault file format.");
-    }
-
-    if (*version == VaultVersion::V1) {
-        if (!ParseVaultHeader(vault.bytes, vault.header)) {
-            return Fail(error, L"Vault file appears corrupt.");
-        }
-        VaultHeader header = vault.header;
-        if (!RandomFill(header.dataIv)) {
-            return Fail(error, L"Failed to generate IV.");
-        }
-        // Checked although the vault window only passes the password that opened the vault:
-        // deriving from an unchecked password would silently re-key the file.
-        VaultKeyBlock block;
-        if (!CheckPassword(header, password, block, L"Invalid vault password.", error)) {
-            return false;
-        }
-        WipedString plaintext(WriteVaultDocument(entries, nullptr));
-        std::string ciphertext;
-        if (!EncryptDocument(header, block.WrappingKey(), plaintext.get(), ciphertext, error)) {
-            return false;
-        }
-        return WriteVault(SerializeVaultFile(header, ciphertext), error);
-    }
-
-    if (!ReadWholeHeaderAndCiphertext(vault)) {
-        return Fail(error, L"Vault file appears corrupt.");
-    }
-    VaultKeyBlock block;
-    if (!CheckPassword(vault.header, password, block, L"Invalid vault password.", error)) {
-        return false;
-    }
-    VaultMasterKey master;
-    if (!UnwrapKey(block, vault.header.passwordIv, vault.header.passwordWrappedKey, master)) {
-        return Fail(error, L"Failed to unwrap vault key.");
-    }
     std::vector<VaultEntry> oldEntries;
     VaultSecrets secrets;
-    if (!DecryptDocument(vault, master.data(), oldEntries, secrets, nullptr, error)) {
+    if (!LoadVaultFile(vault, L"Vault file not found.", error) ||
+        !ReadVaultDocumentWith(vault, keys, oldEntries, secrets, nullptr, error)) {
         return false;
     }
-    VaultHeader header = vault.header;
-    if (!RandomFill(header.dataIv)) {
-        return Fail(error, L"Failed to generate IV.");
-    }
+    const bool upgrading = vault.header.version != VaultVersion::V3;
     WipedString plaintext(WriteVaultDocument(entries, &secrets));
-    std::string ciphertext;
-    if (!EncryptDocument(header, master.data(), plaintext.get(), ciphertext, error)) {
+    std::string file;
+    if (!SealVaultFile(upgrading ? keys.upgrade : vault.header, keys, plaintext.get(), file,
+                       error) ||
+        !KeepUpgradeBackup(vault, error) || !WriteVault(file, error)) {
         return false;
     }
-    return WriteVault(SerializeVaultFile(header, ciphertext), error);
+    keys.legacy = false;
+    return true;
 }
 
 bool ChangeVaultPassword(std::wstring_view oldPassword, std::wstring_view newPassword,
-                         std::wstring& error) {
-    LoadedVault vault;
-    if (!ReadVaultFileStart(VaultPath(), vault.bytes)) {
-        return Fail(error, L"Cannot open vault file.");
-    }
-    const auto version = VaultVersionOf(vault.bytes);
-    if (!version) {
-        return Fail(error, L"Invalid vault file format.");
-    }
-
-    if (*version == VaultVersion::V1) {
-        if (!ParseVaultHeader(vault.bytes, vault.header)) {
-            return Fail(error, L"Vault file appears corrupt.");
-        }
-        VaultKeyBlock oldBlock;
-        if (!CheckPassword(vault.header, oldPassword, oldBlock, L"The old password is incorrect.",
-                           error)) {
-            return false;
-        }
-        if (!SliceVaultCiphertext(vault.bytes, vault.header, vault.ciphertext)) {
-            return Fail(error, L"Vault file appears corrupt.");
-        }
-        // The decrypted document is encrypted again as it is, so nothing in it can be lost.
-        std::vector<VaultEntry> entries;
-        VaultSecrets secrets;
-        WipedString plaintext;
-        if (!DecryptDocument(vault, oldBlock.WrappingKey(), entries, secrets, &plaintext, error)) {
-            return false;
-        }
-        VaultHeader header = vault.header;
-        if (!RandomFill(header.passwordSalt) || !RandomFill(header.dataIv)) {
-            return Fail(error, L"Failed to generate random bytes.");
-        }
-        VaultKeyBlock newBlock;
-        if (!DeriveVaultKeyBlock(newPassword, header.passwordSalt, newBlock)) {
-            return Fail(error, L"Failed to derive encryption key.");
-        }
-        header.passwordVerifier = newBlock.Verifier();
-        std::string ciphertext;
-        if (!EncryptDocument(header, newBlock.WrappingKey(), plaintext.get(), ciphertext, error)) {
-            return false;
-        }
-        return WriteVault(SerializeVaultFile(header, ciphertext), error);
-    }
-
-    if (!ReadWholeHeaderAndCiphertext(vault)) {
-        return Fail(error, L"Vault file appears corrupt.");
-    }
-    VaultKeyBlock oldBlock;
-    if (!CheckPassword(vault.header, oldPassword, oldBlock, L"The old password is incorrect.",
-                       error)) {
-        return false;
-    }
-    VaultMasterKey master;
-    if (!UnwrapKey(oldBlock, vault.header.passwordIv, vault.header.passwordWrappedKey, master)) {
-        return Fail(error, L"Failed to unwrap vault key.");
-    }
-    VaultHeader header = vault.header;
-    if (!SetPasswordFields(header, newPassword, master, error)) {
-        return false;
-    }
-    return WriteVault(SerializeVaultFile(header, vault.ciphertext), error);
+                         VaultKeys& keys, std::wstring& error) {
+    return Rekey(oldPassword, VaultSlot::Password, kOldPasswordIncorrect, newPassword,
+                 keys, error);
 }
 
 bool RecoverVaultPassword(std::wstring_view recoveryKey, std::wstring_view newPassword,
-                          std::wstring& error) {
-    LoadedVault vault;
-    if (!ReadVaultFileStart(VaultPath(), vault.bytes)) {
-        return Fail(error, L"Cannot open vault file.");
+                          VaultKeys& keys, std::wstring& error) {
+    std::string bytes;
+    if (!ReadVaultFileStart(VaultPath(), bytes)) {
+        return VaultFail(error, L"Cannot open vault file.");
     }
-    if (VaultVersionOf(vault.bytes) != VaultVersion::V2) {
-        return Fail(error, L"This vault does not have a recovery key configured.");
+    VaultHeader header;
+    if (!VaultVersionOf(bytes) ||
+        (ParseVaultHeader(bytes, header) && header.recoveryIterations == 0)) {
+        return VaultFail(error, L"This vault does not have a recovery key configured.");
     }
-    if (!ReadWholeHeaderAndCiphertext(vault)) {
-        return Fail(error, L"Vault file appears corrupt.");
-    }
-    VaultKeyBlock block;
-    std::wstring normalized = NormalizeRecoveryKey(recoveryKey);
-    const bool derived = DeriveVaultKeyBlock(normalized, vault.header.recoverySalt, block);
-    WipeWide(normalized);
-    if (!derived) {
-        return Fail(error, L"Failed to derive key.");
-    }
-    if (!SameVerifier(block.Verifier(), vault.header.recoveryVerifier)) {
-        return Fail(error, L"Invalid recovery key.");
-    }
-    VaultMasterKey master;
-    if (!UnwrapKey(block, vault.header.recoveryIv, vault.header.recoveryWrappedKey, master)) {
-        return Fail(error, L"Failed to unwrap vault key.");
-    }
-    VaultHeader header = vault.header;
-    if (!SetPasswordFields(header, newPassword, master, error)) {
-        return false;
-    }
-    return WriteVault(SerializeVaultFile(header, vault.ciphertext), error);
+    return Rekey(recoveryKey, VaultSlot::Recovery, L"Invalid recovery key.", newPassword, keys,
+                 error);
 }
 
 }  // namespace wrenpost

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "ui/main/WindowPrompt_win.h"
 #include "ui/vault/VaultDialogs_win.h"
 #include "ui/vault/VaultWindow_win.h"
+#include "vault/VaultSealing_win.h"
 #include "vault/VaultStore_win.h"
 
 namespace wrenpost {
@@ -25,15 +27,16 @@ void Fail(HWND owner, const std::wstring& text) {
     Tell(owner, L"Token Vault Error", text, PromptIcon::Error);
 }
 
-void OpenWindow(HWND owner, const std::wstring& password, const HttpTransport& transport,
+// With the keys a creation or recovery left: the file is read again, nothing is derived.
+void OpenWindow(HWND owner, std::unique_ptr<VaultKeys> keys, const HttpTransport& transport,
                 const wchar_t* failure) {
     std::vector<VaultEntry> entries;
     std::wstring error;
-    if (!OpenVault(password, entries, error)) {
+    if (!ReloadVault(*keys, entries, error)) {
         Fail(owner, failure + error);
         return;
     }
-    RunVaultWindow(owner, password, std::move(entries), transport);
+    RunVaultWindow(owner, std::move(keys), std::move(entries), transport);
 }
 
 // What the first bytes of the file say after a password did not verify.
@@ -50,7 +53,7 @@ FileLook LookAtVaultFile() {
         return FileLook::Unreadable;
     }
     const std::string read(magic, static_cast<std::size_t>(file.gcount()));
-    return read == "WPVLT001" || read == "WPVLT002" ? FileLook::OurFormat : FileLook::Foreign;
+    return VaultVersionOf(read) ? FileLook::OurFormat : FileLook::Foreign;
 }
 
 bool DeleteVaultFile(std::wstring& error) {
@@ -82,30 +85,43 @@ void ResetVault(HWND owner) {
     }
 }
 
-void CreateFlow(HWND owner, const HttpTransport& transport) {
+FlowEnd CreateFlow(HWND owner, const HttpTransport& transport) {
     if (Ask(owner, L"Create Token Vault",
             L"Do you want to create a secure vault for Telegram bot tokens?",
             PromptIcon::Question) != PromptAnswer::Yes) {
-        return;
+        return FlowEnd::Done;
     }
     std::wstring password;
     if (!AskNewVaultPassword(owner, password)) {
-        return;
+        return FlowEnd::Done;
     }
     std::wstring recoveryKey;
     std::wstring error;
-    if (!CreateVault(password, recoveryKey, error)) {
-        Fail(owner, L"Failed to create Token Vault:\n\n" + error);
-        return;
+    auto keys = std::make_unique<VaultKeys>();
+    switch (CreateVault(password, recoveryKey, *keys, error)) {
+        case VaultCreateResult::Created:
+            break;
+        case VaultCreateResult::Exists:
+            // Another instance made one while the password was typed: never replace it.
+            Tell(owner, L"Token Vault",
+                 L"Another Wrenpost window has just created a Token Vault. Unlock it with its "
+                 L"password.",
+                 PromptIcon::Information);
+            return FlowEnd::Restart;
+        case VaultCreateResult::Failed:
+            Fail(owner, L"Failed to create Token Vault:\n\n" + error);
+            return FlowEnd::Done;
     }
     ShowRecoveryKey(owner, recoveryKey);
     Tell(owner, L"Token Vault", L"Token Vault created successfully.", PromptIcon::Information);
-    OpenWindow(owner, password, transport, L"Token Vault was created but could not be opened:\n\n");
+    OpenWindow(owner, std::move(keys), transport,
+               L"Token Vault was created but could not be opened:\n\n");
+    return FlowEnd::Done;
 }
 
 // True when the flow ends; false to show the unlock dialog again.
 bool RecoveryFlow(HWND owner, const HttpTransport& transport) {
-    if (!IsVaultV2()) {
+    if (!VaultHasRecoveryKey()) {
         const PromptAnswer answer = ShowPrompt(
             {reinterpret_cast<std::uintptr_t>(owner), L"No Recovery Key Available",
              L"This vault was created before recovery-key support was added, so it has no "
@@ -118,13 +134,13 @@ bool RecoveryFlow(HWND owner, const HttpTransport& transport) {
         }
         return !VaultExists();
     }
-    std::wstring password;
-    switch (RecoverVaultDialog(owner, password)) {
+    auto keys = std::make_unique<VaultKeys>();
+    switch (RecoverVaultDialog(owner, *keys)) {
         case RecoveryChoice::Recovered:
             Tell(owner, L"Token Vault",
                  L"Vault password reset successfully. Your tokens were preserved.",
                  PromptIcon::Information);
-            OpenWindow(owner, password, transport,
+            OpenWindow(owner, std::move(keys), transport,
                        L"Password was reset but the vault could not be opened:\n\n");
             return true;
         case RecoveryChoice::ResetVault:
@@ -150,13 +166,20 @@ FlowEnd UnlockFlow(HWND owner, const HttpTransport& transport) {
             continue;
         }
         for (;;) {
-            if (VerifyVaultPassword(password)) {
-                OpenWindow(owner, password, transport, L"Failed to open Token Vault:\n\n");
+            auto keys = std::make_unique<VaultKeys>();
+            std::vector<VaultEntry> entries;
+            std::wstring error;
+            if (UnlockVault(password, *keys, entries, error)) {
+                RunVaultWindow(owner, std::move(keys), std::move(entries), transport);
                 return FlowEnd::Done;
             }
             switch (LookAtVaultFile()) {
                 case FileLook::OurFormat:
-                    Tell(owner, L"Token Vault", L"Invalid vault password.", PromptIcon::Error);
+                    if (error == kVaultWrongPasswordText) {
+                        Tell(owner, L"Token Vault", error, PromptIcon::Error);
+                    } else {
+                        Fail(owner, L"Failed to open Token Vault:\n\n" + error);
+                    }
                     return FlowEnd::Done;
                 case FileLook::Unreadable:
                     // Locked by another instance's save or a scanner: nothing here is corrupt.
@@ -177,7 +200,6 @@ FlowEnd UnlockFlow(HWND owner, const HttpTransport& transport) {
                     PromptIcon::Warning) != PromptAnswer::Yes) {
                 return FlowEnd::Done;
             }
-            std::wstring error;
             if (!DeleteVaultFile(error)) {
                 Fail(owner,
                      L"Failed to delete the corrupt vault file.\nPlease delete TokenVault.dat "
@@ -192,8 +214,8 @@ FlowEnd UnlockFlow(HWND owner, const HttpTransport& transport) {
 }  // namespace
 
 void OpenTokenVault(HWND owner, const HttpTransport& transport) {
-    while (VaultExists() ? UnlockFlow(owner, transport) == FlowEnd::Restart
-                         : (CreateFlow(owner, transport), false)) {
+    while ((VaultExists() ? UnlockFlow(owner, transport) : CreateFlow(owner, transport)) ==
+           FlowEnd::Restart) {
     }
 }
 

@@ -7,8 +7,13 @@
 #include <string>
 
 #include "common/HttpClient.h"
+#include "vault/VaultKeys_win.h"
 
 namespace wrenpost {
+
+// New passwords are refused below this many characters: the vault file can be copied away and
+// attacked offline, where the KDF only multiplies the cost of each guess.
+inline constexpr std::size_t kMinVaultPasswordLength = 12;
 
 // "Set Vault Password": false when cancelled.
 bool AskNewVaultPassword(HWND owner, std::wstring& password);
@@ -20,11 +25,11 @@ UnlockChoice AskVaultPassword(HWND owner, std::wstring& password);
 void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey);
 
 enum class RecoveryChoice { Recovered, ResetVault, Cancel };
-// On Recovered `newPassword` opens the vault.
-RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword);
+// On Recovered `keys` hold the vault open.
+RecoveryChoice RecoverVaultDialog(HWND owner, VaultKeys& keys);
 
-// "Reset Vault Password": true when the password was changed; `password` is then the new one.
-bool ChangeVaultPasswordDialog(HWND owner, std::wstring& password);
+// "Reset Vault Password": true when the password was changed; `keys` then hold the file written.
+bool ChangeVaultPasswordDialog(HWND owner, VaultKeys& keys);
 
 struct NewVaultToken {
     std::wstring token;

@@ -19,6 +19,12 @@ void Warn(FormDialog& dialog, const wchar_t* text) {
     Tell(dialog.Window(), L"Token Vault", text, PromptIcon::Warning);
 }
 
+constexpr wchar_t kTooShort[] = L"The vault password must be at least 12 characters long.";
+
+bool TooShort(const std::wstring& password) {
+    return password.size() < kMinVaultPasswordLength;
+}
+
 // Two or three labelled edits in a column; the rest of a dialog's table follows them.
 std::vector<DialogControl> Fields(std::initializer_list<const wchar_t*> labels, int labelWidth,
                                   int editWidth, bool firstPlain = false) {
@@ -60,6 +66,8 @@ bool AskNewVaultPassword(HWND owner, std::wstring& password) {
                           password = form.Text(kFirst);
                           if (password.empty()) {
                               Warn(form, L"Password cannot be empty.");
+                          } else if (TooShort(password)) {
+                              Warn(form, kTooShort);
                           } else if (password != form.Text(kSecond)) {
                               Warn(form, L"Passwords do not match.");
                           } else {
@@ -141,7 +149,7 @@ void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
     dialog.Run();
 }
 
-RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword) {
+RecoveryChoice RecoverVaultDialog(HWND owner, VaultKeys& keys) {
     static const FormLayout layout{
         L"WrenpostVaultRecoveryReset",
         L"Recover Vault Password",
@@ -153,18 +161,20 @@ RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword) {
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 329, 180, 80, 28}}),
         kFirst};
     FormDialog dialog(owner, layout,
-                      [&newPassword](FormDialog& form, int id, int) {
+                      [&keys](FormDialog& form, int id, int) {
                           if (id != IDOK) {
                               return id == IDCANCEL || id == kExtra;
                           }
                           const std::wstring key = form.Text(kFirst);
-                          newPassword = form.Text(kSecond);
+                          const std::wstring newPassword = form.Text(kSecond);
                           std::wstring error;
                           if (key.empty() || newPassword.empty() || form.Text(kThird).empty()) {
                               Warn(form, L"Please fill in all fields.");
+                          } else if (TooShort(newPassword)) {
+                              Warn(form, kTooShort);
                           } else if (newPassword != form.Text(kThird)) {
                               Warn(form, L"New password and confirmation do not match.");
-                          } else if (!RecoverVaultPassword(key, newPassword, error)) {
+                          } else if (!RecoverVaultPassword(key, newPassword, keys, error)) {
                               Tell(form.Window(), L"Token Vault Error",
                                    L"Recovery failed:\n\n" + error, PromptIcon::Error);
                           } else {
@@ -179,7 +189,7 @@ RecoveryChoice RecoverVaultDialog(HWND owner, std::wstring& newPassword) {
                              : RecoveryChoice::Cancel;
 }
 
-bool ChangeVaultPasswordDialog(HWND owner, std::wstring& password) {
+bool ChangeVaultPasswordDialog(HWND owner, VaultKeys& keys) {
     static const FormLayout layout{
         L"WrenpostVaultResetPwd",
         L"Reset Vault Password",
@@ -191,7 +201,7 @@ bool ChangeVaultPasswordDialog(HWND owner, std::wstring& password) {
         kFirst};
     FormDialog dialog(
         owner, layout,
-        [&password](FormDialog& form, int id, int) {
+        [&keys](FormDialog& form, int id, int) {
             if (id != IDOK) {
                 return id == IDCANCEL;
             }
@@ -200,17 +210,20 @@ bool ChangeVaultPasswordDialog(HWND owner, std::wstring& password) {
             std::wstring error;
             if (old.empty() || fresh.empty() || form.Text(kThird).empty()) {
                 Warn(form, L"Please fill in all password fields.");
+            } else if (TooShort(fresh)) {
+                Warn(form, kTooShort);
             } else if (fresh != form.Text(kThird)) {
                 Warn(form, L"New password and confirmation do not match.");
-            } else if (!VerifyVaultPassword(old)) {
-                Warn(form, L"The old password is incorrect.");
-            } else if (!ChangeVaultPassword(old, fresh, error)) {
-                Tell(form.Window(), L"Token Vault Error",
-                     L"Failed to reset vault password:\n\n" + error, PromptIcon::Error);
+            } else if (!ChangeVaultPassword(old, fresh, keys, error)) {
+                if (error == kOldPasswordIncorrect) {
+                    Warn(form, kOldPasswordIncorrect);
+                } else {
+                    Tell(form.Window(), L"Token Vault Error",
+                         L"Failed to reset vault password:\n\n" + error, PromptIcon::Error);
+                }
             } else {
                 Tell(form.Window(), L"Token Vault", L"Vault password changed successfully.",
                      PromptIcon::Information);
-                password = fresh;
                 return true;
             }
             return false;

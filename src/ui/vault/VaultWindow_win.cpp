@@ -69,10 +69,10 @@ using Change = std::function<void(std::vector<VaultEntry>& entries)>;
 
 class VaultWindow : public OwnedDialog<VaultWindow> {
 public:
-    VaultWindow(HWND owner, std::wstring password, std::vector<VaultEntry> entries,
+    VaultWindow(HWND owner, std::unique_ptr<VaultKeys> keys, std::vector<VaultEntry> entries,
                 const HttpTransport& transport)
         : OwnedDialog(owner),
-          password_(std::move(password)),
+          keys_(std::move(keys)),
           entries_(std::move(entries)),
           transport_(transport),
           stamp_(StampVaultFile(VaultPath())) {}
@@ -249,28 +249,41 @@ private:
         wrenpost::Tell(owner, caption, text, icon);
     }
 
-    // Every change goes through here: applied to a copy, saved, and kept only when saved. A file
-    // another instance rewrote is reloaded first and the change applied to what it now holds.
+    // A file another instance rewrote is read again before anything is based on it.
+    bool ReloadIfChanged() {
+        if (StampVaultFile(VaultPath()) == stamp_) {
+            return true;
+        }
+        Tell(Window(), L"Token Vault",
+             L"The Token Vault was changed by another Wrenpost window. It will be reloaded.",
+             PromptIcon::Information);
+        return Reload();
+    }
+
+    bool Reload() {
+        std::vector<VaultEntry> reloaded;
+        std::wstring error;
+        if (!ReloadVault(*keys_, reloaded, error)) {
+            Tell(Window(), L"Token Vault Error", L"Failed to open Token Vault:\n\n" + error,
+                 PromptIcon::Error);
+            return false;
+        }
+        entries_ = std::move(reloaded);
+        stamp_ = StampVaultFile(VaultPath());
+        ListChanged();
+        return true;
+    }
+
+    // Every change goes through here: applied to a copy, saved, and kept only when saved, on top
+    // of what the file holds now.
     bool Save(const Change& change) {
-        if (StampVaultFile(VaultPath()) != stamp_) {
-            Tell(Window(), L"Token Vault",
-                 L"The Token Vault was changed by another Wrenpost window. It will be reloaded.",
-                 PromptIcon::Information);
-            std::vector<VaultEntry> reloaded;
-            std::wstring error;
-            if (!OpenVault(password_, reloaded, error)) {
-                Tell(Window(), L"Token Vault Error", L"Failed to open Token Vault:\n\n" + error,
-                     PromptIcon::Error);
-                return false;
-            }
-            entries_ = std::move(reloaded);
-            stamp_ = StampVaultFile(VaultPath());
-            ListChanged();
+        if (!ReloadIfChanged()) {
+            return false;
         }
         std::vector<VaultEntry> changed = entries_;
         change(changed);
         std::wstring error;
-        if (!SaveVault(password_, changed, error)) {
+        if (!SaveVault(*keys_, changed, error)) {
             Tell(Window(), L"Token Vault Error", L"Failed to save vault:\n\n" + error,
                  PromptIcon::Error);
             return false;
@@ -279,6 +292,14 @@ private:
         stamp_ = StampVaultFile(VaultPath());
         ListChanged();
         return true;
+    }
+
+    // The change re-encrypts the file as it stands, which may hold another instance's tokens:
+    // the list is read again afterwards. A cancelled dialog changed nothing, so the stamp stays.
+    void ResetPassword() {
+        if (ReloadIfChanged() && ChangeVaultPasswordDialog(Window(), *keys_)) {
+            Reload();
+        }
     }
 
     void OnCommand(int id, int notification) {
@@ -306,8 +327,7 @@ private:
                 RefreshAll();
                 break;
             case kVaultResetPassword:
-                ChangeVaultPasswordDialog(Window(), password_);
-                stamp_ = StampVaultFile(VaultPath());
+                ResetPassword();
                 break;
             case kVaultCopy:
                 CopySelectedCell();
@@ -570,7 +590,7 @@ private:
         }
     }
 
-    std::wstring password_;
+    std::unique_ptr<VaultKeys> keys_;
     std::vector<VaultEntry> entries_;
     const HttpTransport& transport_;
     VaultStamp stamp_;
@@ -590,9 +610,9 @@ private:
 
 }  // namespace
 
-bool RunVaultWindow(HWND owner, std::wstring password, std::vector<VaultEntry> entries,
+bool RunVaultWindow(HWND owner, std::unique_ptr<VaultKeys> keys, std::vector<VaultEntry> entries,
                     const HttpTransport& transport) {
-    VaultWindow window(owner, std::move(password), std::move(entries), transport);
+    VaultWindow window(owner, std::move(keys), std::move(entries), transport);
     if (!window.Create()) {
         return false;
     }

@@ -1,15 +1,17 @@
 // The Token Vault window: the unlocked vault's tokens, masked until revealed, ten to a page,
 // with getMe refreshes, notes and a second instance per token. Every change is saved at once
-// with the password that unlocked the vault.
+// with the keys the unlock derived.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/HttpClient.h"
 #include "vault/VaultDocument.h"
+#include "vault/VaultKeys_win.h"
 
 namespace wrenpost {
 
@@ -41,7 +43,7 @@ enum VaultColumn : int {
 };
 
 // Runs the window modally over `owner` until it is closed; false when it could not be made.
-bool RunVaultWindow(HWND owner, std::wstring password, std::vector<VaultEntry> entries,
+bool RunVaultWindow(HWND owner, std::unique_ptr<VaultKeys> keys, std::vector<VaultEntry> entries,
                     const HttpTransport& transport);
 
 }  // namespace wrenpost

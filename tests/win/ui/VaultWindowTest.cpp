@@ -81,6 +81,14 @@ Step InVault(std::function<bool(HWND vault)> act) {
     };
 }
 
+// What another instance's save does to the file while this one holds it open.
+bool SaveAsAnotherWindow(const std::vector<VaultEntry>& entries) {
+    VaultKeys keys;
+    std::vector<VaultEntry> read;
+    std::wstring error;
+    return UnlockVault(kPassword, keys, read, error) && SaveVault(keys, entries, error);
+}
+
 HWND List(HWND vault) {
     return GetDlgItem(vault, kVaultList);
 }
@@ -134,12 +142,14 @@ public:
     void SetUp() override {
         MainWindowFixture::SetUp();
         SetVaultFolderProvider([this] { return dir_.Path(); });
+        SetVaultKdfIterationsForTesting(1000);  // the real count costs seconds under wine
         Open([](MainWindowServices& services) { services.telegramTransport = &FakeGetMe; });
     }
     void TearDown() override {
         slowOpen = true;
         MainWindowFixture::TearDown();
         SetVaultFolderProvider(nullptr);
+        SetVaultKdfIterationsForTesting(0);
     }
 
     // Clicks "Vault" and plays the steps, one per timer tick, inside the loops it opens.
@@ -164,13 +174,15 @@ public:
     void Seed(const std::vector<VaultEntry>& entries) {
         std::wstring key;
         std::wstring error;
-        ASSERT_TRUE(CreateVault(kPassword, key, error));
-        ASSERT_TRUE(SaveVault(kPassword, entries, error)) << error;
+        VaultKeys keys;
+        ASSERT_EQ(CreateVault(kPassword, key, keys, error), VaultCreateResult::Created);
+        ASSERT_TRUE(SaveVault(keys, entries, error)) << error;
     }
-    std::vector<VaultEntry> Stored() {
+    std::vector<VaultEntry> Stored(const wchar_t* password = kPassword) {
         std::vector<VaultEntry> entries;
         std::wstring error;
-        EXPECT_TRUE(OpenVault(kPassword, entries, error)) << error;
+        VaultKeys keys;
+        EXPECT_TRUE(UnlockVault(password, keys, entries, error)) << error;
         return entries;
     }
     bool Asked(const std::wstring& text) const {
@@ -187,7 +199,8 @@ public:
 
 TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
     std::wstring key;
-    Play({Fill(L"WrenpostVaultCreatePwd", {{101, L"first"}, {102, L"first"}}, IDOK),
+    Play({Fill(L"WrenpostVaultCreatePwd", {{101, L"eleven char"}, {102, L"eleven char"}}, IDOK),
+          Fill(L"WrenpostVaultCreatePwd", {{101, L"first secret"}, {102, L"first secret"}}, IDOK),
           [&key] {
               const HWND dialog = FindWindowW(L"WrenpostVaultRecoveryKeyDisplay", nullptr);
               if (dialog == nullptr) {
@@ -214,6 +227,7 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
     EXPECT_EQ(Clipboard().first, key);
     EXPECT_TRUE(Asked(L"Please save your recovery key and check the box before continuing."));
     EXPECT_TRUE(Asked(L"Token Vault created successfully."));
+    EXPECT_TRUE(Asked(L"The vault password must be at least 12 characters long."));
 
     // The key typed in lower case without dashes sets a new password.
     std::wstring typed;
@@ -223,11 +237,11 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
         }
     }
     Play({Press(L"WrenpostVaultUnlock", 104),
-          Fill(L"WrenpostVaultRecoveryReset", {{101, typed}, {102, L"second"}, {103, L"second"}},
-               IDOK),
+          Fill(L"WrenpostVaultRecoveryReset",
+               {{101, typed}, {102, L"second secret"}, {103, L"second secret"}}, IDOK),
           InVault([](HWND) { return true; })});
-    EXPECT_TRUE(VerifyVaultPassword(L"second"));
-    EXPECT_FALSE(VerifyVaultPassword(L"first"));
+    EXPECT_TRUE(VerifyVaultPassword(L"second secret"));
+    EXPECT_FALSE(VerifyVaultPassword(L"first secret"));
 }
 
 // What a password that does not verify leads to, by what the file holds.
@@ -352,9 +366,8 @@ TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
     Seed({first});
     Play({Unlock(),
           [first, other] {
-              std::wstring error;
               return FindWindowW(kVaultWindowClass, nullptr) != nullptr &&
-                     SaveVault(kPassword, {first, other}, error);
+                     SaveAsAnotherWindow({first, other});
           },
           Press(kVaultWindowClass, kVaultAdd),
           Fill(L"WrenpostVaultAddToken", {{101, L"c:3"}}, IDOK),
@@ -389,18 +402,30 @@ TEST_F(VaultWindowTest, NotesAndANewPasswordAreSaved) {
           }});
     EXPECT_EQ(Stored()[0].notes, notes);
 
-    const auto change = [](const wchar_t* old) {
-        return Fill(L"WrenpostVaultResetPwd", {{101, old}, {102, L"new one"}, {103, L"new one"}},
-                    IDOK);
+    // Another window saves while each Reset Password dialog is open: neither the cancelled
+    // dialog nor the change may hide its tokens from this window's next save.
+    const VaultEntry other = Entry(L"o:2", L"Other"), third = Entry(L"t:3", L"Third");
+    const auto othersSave = [](std::vector<VaultEntry> entries) -> Step {
+        return [entries] {
+            return FindWindowW(L"WrenpostVaultResetPwd", nullptr) != nullptr &&
+                   SaveAsAnotherWindow(entries);
+        };
     };
-    Play({Unlock(), Press(kVaultWindowClass, kVaultResetPassword), change(L"wrong"),
-          change(kPassword), InVault([](HWND vault) {
+    const auto change = [](const wchar_t* old) {
+        return Fill(L"WrenpostVaultResetPwd",
+                    {{101, old}, {102, L"new password one"}, {103, L"new password one"}}, IDOK);
+    };
+    const VaultEntry first = Stored()[0];
+    Play({Unlock(), Press(kVaultWindowClass, kVaultResetPassword), othersSave({first, other}),
+          Press(L"WrenpostVaultResetPwd", IDCANCEL), Press(kVaultWindowClass, kVaultResetPassword),
+          othersSave({first, other, third}), change(L"wrong"), change(kPassword),
+          InVault([](HWND vault) {
               return FindWindowW(L"WrenpostVaultResetPwd", nullptr) == nullptr &&
-                     IsWindowEnabled(vault);
+                     IsWindowEnabled(vault) && ListView_GetItemCount(List(vault)) == 3;
           })});
     EXPECT_TRUE(Asked(L"The old password is incorrect."));
     EXPECT_TRUE(Asked(L"Vault password changed successfully."));
-    EXPECT_TRUE(VerifyVaultPassword(L"new one"));
+    EXPECT_EQ(Stored(L"new password one"), (std::vector<VaultEntry>{first, other, third}));
 }
 
 TEST_F(VaultWindowTest, RefreshAllOnAnEmptyVaultLeavesItsButtonsEnabled) {

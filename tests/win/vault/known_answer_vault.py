@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""Computes the expected TokenVault.dat bytes of the known-answer test in VaultStoreTest.cpp
-without any of the program's code: PBKDF2 from Python's hashlib, AES-256-CBC with PKCS#7 padding
-from the openssl command line tool. Run it and paste its output into the test when the inputs
-there change (they must match the constants below)."""
+"""Computes the expected TokenVault.dat bytes (version 3) of the known-answer test in
+VaultStoreTest.cpp, also the test vector of docs/vault.md, without any of the program's code:
+PBKDF2 and HMAC from Python's hashlib/hmac, AES-256-CBC with PKCS#7 padding from the openssl
+command line tool. Run it and paste its output into the test when the inputs there change (they
+must match the constants below)."""
 import hashlib
+import hmac
 import subprocess
 
 PASSWORD = "P\u00e4ssw\u00f6rd \u2713"
-ITERATIONS = 100000
+ITERATIONS = 600000
 ALPHABET = "23456789ABCDEFGHJKLMNPQRSTUVWXYZ"
 
 # The test's random source hands out 0, 1, 2, ... (mod 256) across all calls, in this order.
@@ -63,12 +65,16 @@ rc_wrapped = aes(rc_block[:32], rc_iv, master)
 data_iv = take(16)
 
 
+mac_key = hmac.new(master, b"WPVLT MAC", hashlib.sha256).digest()
+
+
 def vault_file(data_iv, plaintext):
     ciphertext = aes(master, data_iv, plaintext)
-    header = (b"WPVLT002" + pw_salt + pw_iv + pw_block[32:] + pw_wrapped + rc_salt + rc_iv +
-              rc_block[32:] + rc_wrapped + data_iv + len(ciphertext).to_bytes(4, "little"))
-    assert len(header) == 284
-    return header + ciphertext
+    counts = ITERATIONS.to_bytes(4, "little") * 2
+    header = (b"WPVLT003" + counts + pw_salt + pw_iv + pw_block[32:] + pw_wrapped + rc_salt +
+              rc_iv + rc_block[32:] + rc_wrapped + data_iv + len(ciphertext).to_bytes(4, "little"))
+    assert len(header) == 292
+    return header + ciphertext + hmac.new(mac_key, header + ciphertext, hashlib.sha256).digest()
 
 
 created = vault_file(data_iv, document([], {}))
