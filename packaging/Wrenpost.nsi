@@ -2,6 +2,7 @@
 ; %LOCALAPPDATA%\Programs\Wrenpost, adds a Start-menu shortcut and an entry in Installed apps.
 ; scripts/package compiles it with makensis and passes:
 ;   /DVERSION=x.y.z /DEXE=<stripped Wrenpost.exe> /DREADME=<README.txt> /DICON=<.ico> /DOUTFILE=<setup>
+; and, when it signs, /DSIGN=<packaging/sign>.
 ; Both the installer and the uninstaller run silently with /S. The uninstaller keeps the user's
 ; data (%LOCALAPPDATA%\Wrenpost and HKCU\Software\Wrenpost) unless its box is ticked or it is
 ; given /REMOVEDATA.
@@ -31,6 +32,13 @@ InstallDir "$LOCALAPPDATA\Programs\Wrenpost"
 ; An upgrade goes where the installed version is.
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Wrenpost ${VERSION}"
+
+; The uninstaller is written at install time from data inside the installer: signing it here, when
+; makensis has made it, is what gives the installed Uninstall.exe its signature. A signing
+; failure stops the compilation.
+!ifdef SIGN
+!uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"
