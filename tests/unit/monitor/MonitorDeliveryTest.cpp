@@ -218,21 +218,16 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     deps.FormatTime = [](std::int64_t) { return std::wstring(L"7 Dec 09:15"); };
     engine = std::make_unique<MonitorEngine>(std::move(deps));
     StartManual();
-    const auto mail = [&](const std::wstring& subject) {
-        MailSnapshot m = Fresh(subject);
-        m.SenderName = L"Lima, Ana";
-        m.SenderAddress = L"ana@example.com";
-        m.Body = L"See  the\r\nfigures";
-        return m;
-    };
-    reader.Push({mail(L"Report")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    profile.Message.Content = MessageContent::Preview;
-    WriteProfile();
-    reader.Push(ReadStep{true, {mail(L"Next")}, false, false, /*Refused=*/true});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-
+    for (const wchar_t* subject : {L"Report", L"Next"}) {
+        MailSnapshot mail = Fresh(subject);
+        mail.SenderName = L"Lima, Ana";
+        mail.SenderAddress = L"ana@example.com";
+        mail.Body = L"See  the\r\nfigures";
+        reader.Push({mail});
+        ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+        profile.Message.Content = MessageContent::Preview;
+        WriteProfile();
+    }
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].Body, L"Report");
     EXPECT_EQ(sent[1].Body,
@@ -240,9 +235,6 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     const auto calls = reader.Calls();
     EXPECT_FALSE(calls[0].Request.ReadSenderAddress || calls[0].Request.ReadBody);
     EXPECT_TRUE(calls[1].Request.ReadSenderAddress && calls[1].Request.ReadBody);
-    EXPECT_EQ(Logged(std::wstring(kOutlookRefusedNote)), 1u);  // once for the session
-    EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
 }
-
 }  // namespace
 }  // namespace wrenpost::testing
