@@ -122,8 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"NoConnection", Answer(0, L"connect failed"), false, L"12|12|2||", 0, 0, 1},
         AnswerCase{"OtherBadRequest", Answer(400, L"Bad Request: message is too long"), false,
                    L"12|2|2||", 0, 0, 0, 1},
-        AnswerCase{"TooManyWithoutPause", Answer(429, L"Too Many Requests"), false, L"12|12|2||",
-                   0, 0, 1}),
+        AnswerCase{"TooManyWithoutPause", Answer(429, L"Too Many Requests"), false, L"12|12|2||", 0,
+                   0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MonitorEngineTest, TitleComesFromTheCommonTitleOrTheExactFolderPath) {

@@ -16,11 +16,12 @@ const std::wstring kCut = L"\u2026";
 
 NotificationMail Mail(std::wstring subject, std::wstring name = L"", std::wstring address = L"",
                       std::wstring body = L"", bool timeKnown = true) {
-    return {std::move(subject), std::move(name), std::move(address), std::move(body), timeKnown,
-            17653500000000000};
+    return {std::move(subject), std::move(name), std::move(address),
+            std::move(body),    timeKnown,       17653500000000000};
 }
 
-NotificationText Build(MessageContent level, const NotificationMail& mail, int previewLength = 200) {
+NotificationText Build(MessageContent level, const NotificationMail& mail,
+                       int previewLength = 200) {
     MessageOptions options;
     options.Content = level;
     options.PreviewLength = previewLength;
@@ -32,7 +33,8 @@ NotificationText Build(MessageContent level, const NotificationMail& mail, int p
 TEST(NotificationText, EachLevelToTheByte) {
     std::wstring words;  // 10,000 characters
     while (words.size() < 10000) words += L"abcd ";
-    const std::wstring ivan = L"\u0418\u0432\u0430\u043d", report = L"\u041e\u0442\u0447\u0451\u0442";
+    const std::wstring ivan = L"\u0418\u0432\u0430\u043d",
+                       report = L"\u041e\u0442\u0447\u0451\u0442";
     const struct {
         const char* Name;
         MessageContent Level;
@@ -50,12 +52,14 @@ TEST(NotificationText, EachLevelToTheByte) {
         {"address equal to the name", kSender, 200, Mail(L"Hi", L"A@X.org", L"a@x.org", L"", false),
          L"Hi\nFrom: A@X.org"},
         {"nothing known of the sender", kSender, 200, Mail(L"Hi", L"", L"", L"", false), L"Hi"},
-        {"non-Latin", kPreview, 200, Mail(report, ivan, L"i@x.ru", ivan + L",\r\n\r\n  " + report + L"\t."),
+        {"non-Latin", kPreview, 200,
+         Mail(report, ivan, L"i@x.ru", ivan + L",\r\n\r\n  " + report + L"\t."),
          report + L"\nFrom: " + ivan + L" <i@x.ru>\nReceived: 07/12/2026 09:15\n\n" + ivan + L", " +
              report + L" ."},
         {"10,000-character body cut at a space", kPreview, 200, Mail(L"Hi", L"", L"", words, false),
          L"Hi\n\n" + words.substr(0, 199) + kCut},
-        {"white space only body", kPreview, 200, Mail(L"Hi", L"", L"", L" \r\n\t\u00a0 ", false), L"Hi"},
+        {"white space only body", kPreview, 200, Mail(L"Hi", L"", L"", L" \r\n\t\u00a0 ", false),
+         L"Hi"},
         {"surrogate pair at the cut", kPreview, 10,
          Mail(L"Hi", L"", L"", L"123456789" + kEmoji + L"tail", false), L"Hi\n\n123456789" + kCut},
         {"pair just fits", kPreview, 11, Mail(L"Hi", L"", L"", L"123456789" + kEmoji + L"t", false),
@@ -66,8 +70,8 @@ TEST(NotificationText, EachLevelToTheByte) {
         {"preview gives way to a long subject", kPreview, 200,
          Mail(std::wstring(4000, L'S'), L"", L"", words, false),
          std::wstring(4000, L'S') + L"\n\n" + words.substr(0, 79) + kCut},
-        {"headers alone pass the cap", kPreview, 200, Mail(std::wstring(5000, L'S'), L"", L"", words),
-         std::wstring(4085, L'S') + kCut},
+        {"headers alone pass the cap", kPreview, 200,
+         Mail(std::wstring(5000, L'S'), L"", L"", words), std::wstring(4085, L'S') + kCut},
         {"header cut keeps a pair whole", kSubject, 200,
          Mail(std::wstring(4084, L'S') + kEmoji + L"x"), std::wstring(4084, L'S') + kCut},
     };

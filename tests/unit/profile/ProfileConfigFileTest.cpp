@@ -87,8 +87,8 @@ TEST(ProfileConfigFile, MessageMembersFollowTodaysTextAndReadBackWithinRange) {
         L"\"QuietHoursEnd\": 1440, \"QuietHoursDays\": -1, \"RecipientTopics\": ["
         L"{\"ChatId\": \"7\", \"MessageThreadId\": 0}, {\"ChatId\": \"\", "
         L"\"MessageThreadId\": 3}, {\"ChatId\": \"8\", \"MessageThreadId\": 9}]}");
-    EXPECT_EQ(read.Message, (MessageOptions{MessageContent::SubjectOnly, 1, {false, 0, 1320, 1439},
-                                            false, 50}));
+    EXPECT_EQ(read.Message,
+              (MessageOptions{MessageContent::SubjectOnly, 1, {false, 0, 1320, 1439}, false, 50}));
     EXPECT_EQ(read.RecipientTopics, (std::vector<RecipientTopic>{{L"8", 9}}));
 }
 
