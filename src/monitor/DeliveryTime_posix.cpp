@@ -1,7 +1,7 @@
 // The delivery time on a system without Windows' locale formats: the C library's local date
 // and hours:minutes, in the local zone.
-#include <cwchar>
 #include <ctime>
+#include <cwchar>
 
 #include "common/LocalTime.h"
 #include "monitor/NotificationText.h"

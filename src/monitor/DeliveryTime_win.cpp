@@ -29,8 +29,8 @@ std::wstring FormatDeliveryTime(std::int64_t utcTicks) {
     }
     const std::wstring date = CallFormatter(
         [](const SYSTEMTIME& t, wchar_t* out, int size) {
-            return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, out,
-                                   size, nullptr);
+            return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, out, size,
+                                   nullptr);
         },
         local);
     const std::wstring time = CallFormatter(

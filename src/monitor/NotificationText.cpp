@@ -56,9 +56,8 @@ std::wstring Capped(std::wstring text, std::size_t maxUnits) {
 bool EqualIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
     const auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](wchar_t x, wchar_t y) {
-               return fold(x) == fold(y);
-           });
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
 }
 
 std::wstring SubjectText(const std::wstring& subject) {
@@ -178,9 +177,9 @@ NotificationText BuildNotificationText(const std::wstring& title, const Notifica
         return out;
     }
     if (options.Content == MessageContent::Preview) {
-        const auto length = static_cast<std::size_t>(std::clamp(
-            options.PreviewLength, MessageOptions::kMinPreviewLength,
-            MessageOptions::kMaxPreviewLength));
+        const auto length = static_cast<std::size_t>(std::clamp(options.PreviewLength,
+                                                                MessageOptions::kMinPreviewLength,
+                                                                MessageOptions::kMaxPreviewLength));
         const std::size_t left = room - headerUnits;
         const std::wstring preview = PreviewWithin(mail.Body, length, left > 2 ? left - 2 : 0);
         if (!preview.empty()) {

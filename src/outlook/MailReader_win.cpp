@@ -341,8 +341,7 @@ std::optional<MailSnapshot> OutlookFolderItems::Snapshot(std::int32_t index) {
 
 }  // namespace
 
-std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace,
-                                             const SelectedFolder& folder,
+std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace, const SelectedFolder& folder,
                                              const MailReadRequest& details, bool* refused) {
     const UniqueVariant entryId = UniqueVariant::String(folder.EntryId.c_str());
     const UniqueVariant storeId = UniqueVariant::String(folder.StoreId.c_str());
@@ -373,7 +372,8 @@ FolderWalkOutcome ReadOneFolder(IDispatch* mapiNamespace, const FolderWalkPlan& 
     bool refused = false;
     const std::unique_ptr<FolderItems> items =
         OpenFolderItems(mapiNamespace, plan.Folder, request, &refused);
-    FolderWalkOutcome outcome = items ? WalkFolder(*items, plan, request, out) : FolderWalkOutcome();
+    FolderWalkOutcome outcome =
+        items ? WalkFolder(*items, plan, request, out) : FolderWalkOutcome();
     outcome.GuardRefused = refused;
     return outcome;
 }

@@ -18,8 +18,7 @@ namespace wrenpost {
 // items sorted newest first; null when it cannot be opened. The namespace must outlive it.
 // `details` names the guarded members its snapshots read; `refused` (when given) is set once
 // Outlook refuses one of them.
-std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace,
-                                             const SelectedFolder& folder,
+std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace, const SelectedFolder& folder,
                                              const MailReadRequest& details = {},
                                              bool* refused = nullptr);
 

@@ -42,7 +42,7 @@ const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
     {L"entryid", {L"id", VT_BSTR}},          {L"receivedtime", {L"received", VT_DATE}},
     {L"senton", {L"senton", VT_DATE}},       {L"unread", {L"unread", VT_BOOL}},
     {L"0x0e060040", {L"delivery", VT_DATE}}, {L"0x00390040", {L"submit", VT_DATE}},
-    {L"0x1035001f", {L"msgid", VT_BSTR}},   {L"senderemailaddress", {L"address", VT_BSTR}},
+    {L"0x1035001f", {L"msgid", VT_BSTR}},    {L"senderemailaddress", {L"address", VT_BSTR}},
     {L"body", {L"body", VT_BSTR}},           {L"0x5d01001f", {L"smtp", VT_BSTR}}};
 
 // What Outlook's object model guard protects: with the item's "refuse" flag each raises an

@@ -63,14 +63,20 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     FastClock clock;
     MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
     deps.TimeSource = &clock;
+    deps.FormatTime = [](std::int64_t) { return std::wstring(L"1/1/2099 00:00"); };
     MonitorEngine engine(std::move(deps));
+    std::vector<std::wstring> lines;  // read while the worker waits or once it has ended
+    const auto onLog = [&](const std::wstring& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    };
     const auto onStatus = [&](const MonitorProgress& progress) {
         std::lock_guard lock(mutex);
         if (progress.CycleEnded) {
             statuses.push_back(progress.Status);
         }
     };
-    const MonitorSession session{L"Work", dir.Path(), L"123:ABC", 2, false, nullptr, onStatus, {}};
+    const MonitorSession session{L"Work", dir.Path(), L"123:ABC", 2, false, onLog, onStatus, {}};
     ASSERT_TRUE(engine.Start(session));
 
     // The first cycle is the baseline: what is already there is not sent.
@@ -88,6 +94,35 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     EXPECT_EQ(sent[0].parameters.at("chat_id") + "|" + sent[0].parameters.at("text"),
               "4242|New Outlook Mail\n\nQuarterly numbers");
 
+    // A SAVE of the preview level applies from the next cycle: an Exchange sender shows its SMTP
+    // address; a mail whose guarded members Outlook refuses still notifies, logged once.
+    profile.Message.Content = MessageContent::Preview;
+    ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
+    const std::wstring later = L"received=2099-01-01 00:00:00";
+    ASSERT_TRUE(outlook.WriteScenario(
+        kBase + newMail +
+        ScenarioLine({L"item", L"folder=F1", L"id=EX1", L"subject=Budget", L"sender=Boss",
+                      L"address=/O=EXCHANGELABS/CN=BOSS", L"smtp=boss@corp.example",
+                      L"body=Please review   the  numbers.", later, L"msgid=<ex1@x>"}) +
+        ScenarioLine({L"item", L"folder=F1", L"id=NO1", L"subject=Private", L"sender=Eve",
+                      L"address=eve@example.com", L"body=Secret", L"refuse", later})));
+    ASSERT_TRUE(waitFor(4, L"Running"));
+    std::vector<std::string> texts;
+    for (const auto& request : telegram.Requests("sendMessage")) {
+        texts.push_back(request.parameters.at("text"));
+    }
+    std::sort(texts.begin() + 1, texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{
+                         "New Outlook Mail\n\nQuarterly numbers",
+                         "New Outlook Mail\n\nBudget\nFrom: Boss <boss@corp.example>\n"
+                         "Received: 1/1/2099 00:00\n\nPlease review the numbers.",
+                         "New Outlook Mail\n\nPrivate\nReceived: 1/1/2099 00:00"}));
+    EXPECT_TRUE(engine.OutlookRefusedGuardedMembers());
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), std::wstring(kOutlookRefusedNote)), 1);
+    }
+
     // Outlook hangs: the cycle gives up after the time-out and says so; stop does not wait.
     ASSERT_TRUE(outlook.WriteScenario(kBase + ScenarioLine({L"hang", L"member=GetFolderFromID"})));
     ASSERT_TRUE(waitFor(1, L"Outlook Check Timed Out"));
@@ -102,9 +137,9 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
     ASSERT_TRUE(engine.Start(session));
     const auto asked = std::chrono::steady_clock::now() + 30s;
-    while (telegram.Requests("sendMessage").size() < 2 && std::chrono::steady_clock::now() < asked)
+    while (telegram.Requests("sendMessage").size() < 4 && std::chrono::steady_clock::now() < asked)
         std::this_thread::sleep_for(10ms);
-    ASSERT_EQ(telegram.Requests("sendMessage").size(), 2u);
+    ASSERT_EQ(telegram.Requests("sendMessage").size(), 4u);
     const auto silentStop = std::chrono::steady_clock::now();
     engine.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - silentStop, 5s) << "stop waited for Telegram";
