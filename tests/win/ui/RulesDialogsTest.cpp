@@ -75,6 +75,8 @@ std::wstring CellText(HWND dialog, int list, int row, int column) {
     return text;
 }
 
+const char kDamaged[] = "{ \"Version\": 1, \"Rules\": [";
+
 const std::vector<RecipientEntry> kRecipients = {{L"1", L"Dana", true, L"", L""},
                                                  {L"2", L"Finance", false, L"", L""}};
 
@@ -172,6 +174,40 @@ public:
         return file;
     }
 
+    // Runs the window over `rules` on disk (a damaged file when empty), answering `answers`; checks
+    // the prompts' first lines and that the file is switched on, in order and the owner's copy.
+    RulesFile RunOverFile(const std::vector<NotificationRule>& rules, std::vector<Step> steps,
+                          const std::vector<PromptAnswer>& answers,
+                          const std::vector<std::wstring>& prompted) {
+        if (rules.empty()) {
+            testing::WriteAllBytes(path_, kDamaged);
+        } else {
+            EXPECT_TRUE(SaveRulesFile(path_, {.Rules = rules}));
+        }
+        log_.clear();
+        testing::PromptRecorder prompts;
+        for (PromptAnswer answer : answers) {
+            prompts.QueueAnswer(answer);
+        }
+        Run(std::move(steps), path_);
+        EXPECT_EQ(Texts(prompts), prompted);
+        const RulesFile disk = OnDisk();
+        EXPECT_TRUE(disk.Enabled);
+        for (std::size_t i = 0; i < disk.Rules.size(); ++i) {
+            EXPECT_EQ(disk.Rules[i].Order, static_cast<int>(i + 1));
+        }
+        EXPECT_EQ(rules_, disk);
+        return disk;
+    }
+
+    static std::vector<std::wstring> Names(const RulesFile& file) {
+        std::vector<std::wstring> names;
+        for (const NotificationRule& rule : file.Rules) {
+            names.push_back(rule.Name);
+        }
+        return names;
+    }
+
 protected:
     testing::TempDir dir_;
     std::filesystem::path path_ = dir_ / L"WorkRules.json";
@@ -263,8 +299,6 @@ TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
 // The rules window over a file on disk: each case starts from `rules` (switch off) and ends with
 // the window closed; the prompts asked and the file left behind are checked.
 TEST_F(RulesDialogsTest, RulesWindowChanges) {
-    NotificationRule routed = Rule(L"B", true);
-    routed.Actions.push_back(To(L"1,7"));  // 7 is no recipient of the importing profile
     const Step selectSecondUp = {kRulesDialogClass, [](HWND d) {
                                      SelectRow(d, 0, 1);
                                      Press(d, L"Move Up");
@@ -302,46 +336,6 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
          {},
          {L"The rules could not be saved to " + PathText(path_) + L"."},
          {L"B", L"A"}},
-        {"export with a selection, import, and an imported rule needs a folder",
-         {Rule(L"A", true), routed},
-         {ClickMaster(),
-          {kRulesDialogClass,
-           [](HWND d) {
-               testing::SaveScreenshot(d, L"rules-dialog");
-               SelectRow(d, 0, 0);
-               Press(d, L"Export");
-           }},
-          {kRuleExportScopeClass,
-           [](HWND d) {
-               testing::SaveScreenshot(d, L"rules-export-scope");
-               SendMessageW(FindWindowExW(d, nullptr, L"Button", L"All Rules in This Profile"),
-                            BM_CLICK, 0, 0);
-               Press(d, L"Export");
-           }},
-          {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
-          {kRuleImportClass,
-           [](HWND d) {
-               testing::SaveScreenshot(d, L"rules-import-dialog");
-               Press(d, L"Import");
-           }},
-          {kRulesDialogClass,
-           [](HWND d) {
-               SelectRow(d, 0, 2);
-               Press(d, L"Edit");
-           }},
-          {kRuleEditorClass, [](HWND d) { Press(d, L"Save"); }},
-          {kRuleEditorClass,
-           [](HWND d) {
-               Pick(d, 0, 1);
-               Press(d, L"Save");
-           }},
-          Close()},
-         {},
-         {L"Rules exported successfully.",
-          L"Chat ids unknown to this profile were removed from the routing of 1 imported rule(s): "
-          L"\"B\".",
-          L"Please select a Folder."},
-         {L"A", L"B", L"A", L"B"}},
         {"a corrupt file declined, then saved, is backed up first",
          {},
          Then(AddRule({0}), {Close()}),
@@ -351,41 +345,11 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string corrupt = "{ \"Version\": 1, \"Rules\": [";
-        if (c.rules.empty()) {
-            testing::WriteAllBytes(path_, corrupt);
-        } else {
-            ASSERT_TRUE(SaveRulesFile(path_, {.Rules = c.rules}));
-        }
-        log_.clear();
-        testing::PromptRecorder prompts;
-        for (PromptAnswer answer : c.answers) {
-            prompts.QueueAnswer(answer);
-        }
-        Run(c.steps, path_);
-        EXPECT_EQ(Texts(prompts), c.prompts);
-        const RulesFile disk = OnDisk();
-        EXPECT_TRUE(disk.Enabled);
-        std::vector<std::wstring> names;
-        for (const NotificationRule& rule : disk.Rules) {
-            names.push_back(rule.Name);
-            EXPECT_EQ(rule.Order, static_cast<int>(names.size()));
-        }
-        EXPECT_EQ(names, c.namesOnDisk);
-        EXPECT_EQ(rules_, disk);
+        EXPECT_EQ(Names(RunOverFile(c.rules, c.steps, c.answers, c.prompts)), c.namesOnDisk);
         if (c.rules.empty()) {
             const auto backups = testing::DatedBackups(path_);
             ASSERT_EQ(backups.size(), 1u);
-            EXPECT_EQ(testing::ReadAllBytes(backups[0]), corrupt);
-        }
-        if (names.size() == 4) {
-            EXPECT_EQ(disk.Rules[2].FolderPath, L"\\\\Box\\In\\Orders");
-            EXPECT_EQ(disk.Rules[3].FolderPath, L"");
-            EXPECT_EQ(disk.Rules[3].Id, L"R2");
-            EXPECT_EQ(disk.Rules[3].Actions.back(), To(L"1"));
-            EXPECT_NE(std::find(log_.begin(), log_.end(),
-                                L"Rules imported: 2 rule(s) from package \"MyRules\"."),
-                      log_.end());
+            EXPECT_EQ(testing::ReadAllBytes(backups[0]), kDamaged);
         }
     }
 }
@@ -402,6 +366,58 @@ TEST_F(RulesDialogsTest, AnUnreadableFileIsNotSavedOverAndTheChangeIsKept) {
     EXPECT_TRUE(std::filesystem::is_directory(path_));
     EXPECT_TRUE(rules_.Enabled);
     EXPECT_EQ(rules_.Rules.size(), 1u);
+}
+
+// Export with a selection, import (without the chat ids the profile does not know), and an imported
+// rule needs a folder.
+TEST_F(RulesDialogsTest, ExportAndImport) {
+    NotificationRule routed = Rule(L"B", true);
+    routed.Actions.push_back(To(L"1,7"));  // 7 is no recipient of the importing profile
+    const RulesFile disk = RunOverFile(
+        {Rule(L"A", true), routed},
+        {ClickMaster(),
+         {kRulesDialogClass,
+          [](HWND d) {
+              testing::SaveScreenshot(d, L"rules-dialog");
+              SelectRow(d, 0, 0);
+              Press(d, L"Export");
+          }},
+         {kRuleExportScopeClass,
+          [](HWND d) {
+              testing::SaveScreenshot(d, L"rules-export-scope");
+              SendMessageW(FindWindowExW(d, nullptr, L"Button", L"All Rules in This Profile"),
+                           BM_CLICK, 0, 0);
+              Press(d, L"Export");
+          }},
+         {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
+         {kRuleImportClass,
+          [](HWND d) {
+              testing::SaveScreenshot(d, L"rules-import-dialog");
+              Press(d, L"Import");
+          }},
+         {kRulesDialogClass,
+          [](HWND d) {
+              SelectRow(d, 0, 2);
+              Press(d, L"Edit");
+          }},
+         {kRuleEditorClass, [](HWND d) { Press(d, L"Save"); }},
+         {kRuleEditorClass,
+          [](HWND d) {
+              Pick(d, 0, 1);
+              Press(d, L"Save");
+          }},
+         Close()},
+        {},
+        {L"Rules exported successfully.",
+         L"Chat ids unknown to this profile were removed from the routing of 1 imported rule(s): "
+         L"\"B\".",
+         L"Please select a Folder."});
+    ASSERT_EQ(Names(disk), (std::vector<std::wstring>{L"A", L"B", L"A", L"B"}));
+    EXPECT_EQ(disk.Rules[2].FolderPath, L"\\\\Box\\In\\Orders");
+    EXPECT_EQ(disk.Rules[3].Actions.back(), To(L"1"));
+    EXPECT_NE(
+        std::find(log_.begin(), log_.end(), L"Rules imported: 2 rule(s) from package \"MyRules\"."),
+        log_.end());
 }
 
 // The closing reminder: "Don't remind me again." with No stays quiet until an edit re-arms it.
