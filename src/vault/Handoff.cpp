@@ -67,7 +67,11 @@ HandoffTextResult ParseHandoffText(std::wstring_view text, std::int64_t nowUnixS
         return HandoffTextResult::Malformed;
     }
     // Compared this way round so that no timestamp, however far off, can overflow.
-    if (created <= nowUnixSeconds - kHandoffLifetimeSeconds) {
+    // The difference is taken unsigned: it fits there even for stamps at opposite extremes.
+    if (created <= nowUnixSeconds - kHandoffLifetimeSeconds ||
+        (created > nowUnixSeconds &&
+         static_cast<std::uint64_t>(created) - static_cast<std::uint64_t>(nowUnixSeconds) >
+             static_cast<std::uint64_t>(kHandoffFutureToleranceSeconds))) {
         return HandoffTextResult::Expired;
     }
     token.assign(text.substr(bar + 1));

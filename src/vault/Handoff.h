@@ -9,6 +9,8 @@
 namespace wrenpost {
 
 inline constexpr std::int64_t kHandoffLifetimeSeconds = 61;  // refused from 61 s on
+// Clocks of one machine barely differ; a stamp further ahead would otherwise never expire.
+inline constexpr std::int64_t kHandoffFutureToleranceSeconds = 5;
 
 // 1 to 64 characters, each an ASCII letter or digit: the id becomes part of a file name, so
 // nothing that could leave the temporary folder (a backslash, a dot) ever gets that far.

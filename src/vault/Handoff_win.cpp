@@ -95,8 +95,9 @@ bool ReadHandoff(std::wstring_view identifier, std::wstring& token, std::wstring
     const std::filesystem::path path = HandoffPath(identifier);
     std::string bytes;
     {
-        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Exclusive: a second reader racing this one finds the file in use, never the token.
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
         if (path.empty() || !file) {
             return Fail(error, L"Handoff file not found or already used.");
         }

@@ -67,10 +67,10 @@ bool DeriveVaultKeyBlock(std::wstring_view secret, const VaultSalt& salt, unsign
     WipedString utf8(WideToUtf8(secret));
     unsigned char empty = 0;  // an empty secret still needs a valid pointer
     PUCHAR password = utf8.get().empty() ? &empty : reinterpret_cast<PUCHAR>(utf8.get().data());
-    return Succeeded(BCryptDeriveKeyPBKDF2(
-        alg.get(), password, static_cast<ULONG>(utf8.get().size()), const_cast<PUCHAR>(salt.data()),
-        static_cast<ULONG>(salt.size()), iterations, block.data(),
-        static_cast<ULONG>(block.bytes.size()), 0));
+    return Succeeded(
+        BCryptDeriveKeyPBKDF2(alg.get(), password, static_cast<ULONG>(utf8.get().size()),
+                              const_cast<PUCHAR>(salt.data()), static_cast<ULONG>(salt.size()),
+                              iterations, block.data(), static_cast<ULONG>(block.bytes.size()), 0));
 }
 
 bool VaultEncrypt(const unsigned char* key, const VaultIv& iv, std::string_view plaintext,

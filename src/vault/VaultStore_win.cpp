@@ -232,8 +232,7 @@ bool SaveVault(VaultKeys& keys, const std::vector<VaultEntry>& entries, std::wst
 
 bool ChangeVaultPassword(std::wstring_view oldPassword, std::wstring_view newPassword,
                          VaultKeys& keys, std::wstring& error) {
-    return Rekey(oldPassword, VaultSlot::Password, kOldPasswordIncorrect, newPassword,
-                 keys, error);
+    return Rekey(oldPassword, VaultSlot::Password, kOldPasswordIncorrect, newPassword, keys, error);
 }
 
 bool RecoverVaultPassword(std::wstring_view recoveryKey, std::wstring_view newPassword,

@@ -152,9 +152,14 @@ private:
     void Delete(int row) {
         const std::vector<std::size_t> shown = pager_.PageEntries();
         if (row >= static_cast<int>(shown.size()) ||
-            ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()), L"Delete Recipient",
-                        L"Are you sure you want to delete this recipient?", PromptIcon::Warning,
-                        PromptButtons::YesNo}) != PromptAnswer::Yes) {
+            ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()),
+                        L"Delete Recipient",
+                        L"Are you sure you want to delete this recipient?",
+                        PromptIcon::Warning,
+                        PromptButtons::YesNo,
+                        {},
+                        nullptr,
+                        PromptRequest::Default::Second}) != PromptAnswer::Yes) {
             return;
         }
         working_.erase(working_.begin() +

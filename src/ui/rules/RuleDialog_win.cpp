@@ -73,13 +73,14 @@ std::wstring WindowText(HWND control) {
 }
 
 PromptAnswer AskRules(HWND owner, const std::wstring& text, PromptIcon icon, PromptButtons buttons,
-                      const wchar_t* caption) {
+                      const wchar_t* caption, PromptRequest::Default defaultButton) {
     PromptRequest request;
     request.owner = reinterpret_cast<std::uintptr_t>(owner);
     request.caption = caption;
     request.text = text;
     request.icon = icon;
     request.buttons = buttons;
+    request.defaultButton = defaultButton;
     return ShowPrompt(request);
 }
 

@@ -48,7 +48,8 @@ std::wstring WindowText(HWND control);
 // A rules-window message box owned by `owner`.
 PromptAnswer AskRules(HWND owner, const std::wstring& text, PromptIcon icon,
                       PromptButtons buttons = PromptButtons::Ok,
-                      const wchar_t* caption = L"Notification Rules");
+                      const wchar_t* caption = L"Notification Rules",
+                      PromptRequest::Default defaultButton = PromptRequest::Default::First);
 
 template <typename Derived>
 class RuleDialog : public OwnedDialog<Derived> {

@@ -248,8 +248,9 @@ private:
             Ask(L"Please select a rule to delete.", PromptIcon::Information);
             return;
         }
-        if (Ask(L"Are you sure you want to delete this rule?", PromptIcon::Question,
-                PromptButtons::YesNo) != PromptAnswer::Yes) {
+        if (AskRules(Window(), L"Are you sure you want to delete this rule?", PromptIcon::Question,
+                     PromptButtons::YesNo, L"Notification Rules",
+                     PromptRequest::Default::Second) != PromptAnswer::Yes) {
             return;
         }
         working_.erase(working_.begin() + row);

@@ -18,9 +18,17 @@ namespace {
 
 enum class FlowEnd { Done, Restart };
 
-PromptAnswer Ask(HWND owner, const wchar_t* caption, const wchar_t* text, PromptIcon icon) {
-    return ShowPrompt(
-        {reinterpret_cast<std::uintptr_t>(owner), caption, text, icon, PromptButtons::YesNo});
+// `defaultButton` Second for the questions whose Yes deletes tokens: Enter must not.
+PromptAnswer Ask(HWND owner, const wchar_t* caption, const wchar_t* text, PromptIcon icon,
+                 PromptRequest::Default defaultButton = PromptRequest::Default::First) {
+    return ShowPrompt({reinterpret_cast<std::uintptr_t>(owner),
+                       caption,
+                       text,
+                       icon,
+                       PromptButtons::YesNo,
+                       {},
+                       nullptr,
+                       defaultButton});
 }
 
 void Fail(HWND owner, const std::wstring& text) {
@@ -69,11 +77,11 @@ void ResetVault(HWND owner) {
     if (Ask(owner, L"Reset Vault",
             L"This will PERMANENTLY DELETE the vault file and all stored tokens. This cannot be "
             L"undone.\n\nAre you sure you want to continue?",
-            PromptIcon::Warning) != PromptAnswer::Yes ||
+            PromptIcon::Warning, PromptRequest::Default::Second) != PromptAnswer::Yes ||
         Ask(owner, L"Confirm Vault Deletion",
             L"Last chance: deleting the vault cannot be reversed and every bot token stored in "
             L"it will be lost.\n\nDelete the vault now?",
-            PromptIcon::Warning) != PromptAnswer::Yes) {
+            PromptIcon::Warning, PromptRequest::Default::Second) != PromptAnswer::Yes) {
         return;
     }
     std::wstring error;
@@ -123,12 +131,17 @@ FlowEnd CreateFlow(HWND owner, const HttpTransport& transport) {
 bool RecoveryFlow(HWND owner, const HttpTransport& transport) {
     if (!VaultHasRecoveryKey()) {
         const PromptAnswer answer = ShowPrompt(
-            {reinterpret_cast<std::uintptr_t>(owner), L"No Recovery Key Available",
+            {reinterpret_cast<std::uintptr_t>(owner),
+             L"No Recovery Key Available",
              L"This vault was created before recovery-key support was added, so it has no "
              L"recovery key.\n\nIf you cannot remember the password, the tokens stored in this "
              L"vault cannot be recovered.\n\nWould you like to permanently delete this vault and "
              L"start over?",
-             PromptIcon::Warning, PromptButtons::YesNo});
+             PromptIcon::Warning,
+             PromptButtons::YesNo,
+             {},
+             nullptr,
+             PromptRequest::Default::Second});
         if (answer == PromptAnswer::Yes) {
             ResetVault(owner);
         }
@@ -197,7 +210,7 @@ FlowEnd UnlockFlow(HWND owner, const HttpTransport& transport) {
                     L"TokenVault.dat appears to be corrupt or unreadable.\n\nWould you like to "
                     L"delete it and create a new vault?\n\nWARNING: All stored tokens will be "
                     L"permanently lost.",
-                    PromptIcon::Warning) != PromptAnswer::Yes) {
+                    PromptIcon::Warning, PromptRequest::Default::Second) != PromptAnswer::Yes) {
                 return FlowEnd::Done;
             }
             if (!DeleteVaultFile(error)) {

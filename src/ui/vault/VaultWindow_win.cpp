@@ -18,6 +18,7 @@
 #include "ui/main/WindowPrompt_win.h"
 #include "ui/vault/VaultDialogs_win.h"
 #include "ui/vault/VaultLaunch_win.h"
+#include "ui/vault/VaultWindowLook_win.h"
 #include "ui/vault/VaultWorker_win.h"
 #include "vault/VaultStamp.h"
 #include "vault/VaultStore_win.h"
@@ -28,42 +29,8 @@ namespace {
 constexpr std::size_t kMaxEntries = 30;
 constexpr UINT_PTR kBlinkTimer = 1;
 constexpr int kBlinkPhases = 6;
-constexpr COLORREF kBlinkColour = RGB(255, 244, 150);
-constexpr COLORREF kSelectedColour = RGB(0, 120, 215);
 constexpr wchar_t kMask[] = L"\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022";
 constexpr wchar_t kInstanceTip[] = L"Open new instance with this token";
-
-constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
-
-// Client area 1044 x 701 at 96 DPI (the window is 1060 x 740).
-constexpr DialogControl kControls[] = {
-    {-1, L"STATIC", L"Search by Bot Name:", SS_LEFT | SS_NOPREFIX, 15, 18, 140, 20},
-    {kVaultSearch, L"EDIT", L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 160, 15, 300, 24},
-    {kVaultAdd, L"BUTTON", L"+", kButton, 470, 14, 40, 26},
-    {kVaultRefreshAll, L"BUTTON", L"\u21BB", kButton, 515, 14, 40, 26},
-    {kVaultResetPassword, L"BUTTON", L"Reset Password", kButton, 565, 14, 130, 26},
-    {kVaultList, WC_LISTVIEWW, L"",
-     LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_BORDER | WS_TABSTOP, 15, 50, 1014, 580},
-    {kVaultPrevious, L"BUTTON", L"Previous", kButton, 15, 645, 100, 28},
-    {kVaultPage, L"STATIC", L"Page 1 of 1", SS_CENTER | SS_NOPREFIX, 125, 650, 200, 20},
-    {kVaultNext, L"BUTTON", L"Next", kButton, 335, 645, 100, 28},
-};
-
-struct Column {
-    const wchar_t* title;
-    int width;
-    int format;
-};
-constexpr Column kColumns[] = {
-    {L"Refresh", 70, LVCFMT_CENTER}, {L"Show / Hide", 85, LVCFMT_CENTER},
-    {L"Bot Name", 160, LVCFMT_LEFT}, {L"Bot Username", 160, LVCFMT_LEFT},
-    {L"Token", 290, LVCFMT_LEFT},    {L"Instance", 70, LVCFMT_CENTER},
-    {L"Delete", 60, LVCFMT_CENTER},  {L"Notes", 90, LVCFMT_LEFT},
-};
-
-bool IsTextColumn(int column) {
-    return column == kColumnName || column == kColumnUsername || column == kColumnToken;
-}
 
 using Change = std::function<void(std::vector<VaultEntry>& entries)>;
 
@@ -147,7 +114,7 @@ private:
         wcscpy_s(emoji.lfFaceName, L"Segoe UI Emoji");
         emoji.lfHeight = -Scale(14);
         listFont_.reset(CreateFontIndirectW(&emoji));
-        for (const DialogControl& control : kControls) {
+        for (const DialogControl& control : kVaultControls) {
             const bool list = control.id == kVaultList;
             if (!CreateDialogControl(Window(), control, dpi_,
                                      list ? static_cast<HFONT>(listFont_.get()) : MessageFont())) {
@@ -155,12 +122,12 @@ private:
             }
         }
         ListView_SetExtendedListViewStyle(List(), LVS_EX_GRIDLINES | LVS_EX_INFOTIP);
-        for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        for (int i = 0; i < static_cast<int>(std::size(kVaultColumns)); ++i) {
             LVCOLUMNW column{};
             column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-            column.pszText = const_cast<wchar_t*>(kColumns[i].title);
-            column.cx = Scale(kColumns[i].width);
-            column.fmt = kColumns[i].format;
+            column.pszText = const_cast<wchar_t*>(kVaultColumns[i].title);
+            column.cx = Scale(kVaultColumns[i].width);
+            column.fmt = kVaultColumns[i].format;
             if (ListView_InsertColumn(List(), i, &column) != i) {
                 return false;
             }
@@ -224,7 +191,7 @@ private:
             std::wstring text = CellText(entry, 0);
             item.pszText = text.data();
             const int row = ListView_InsertItem(List(), &item);
-            for (int column = 1; column < static_cast<int>(std::size(kColumns)); ++column) {
+            for (int column = 1; column < static_cast<int>(std::size(kVaultColumns)); ++column) {
                 text = CellText(entry, column);
                 ListView_SetItemText(List(), row, column, text.data());
             }
@@ -498,9 +465,14 @@ private:
                 LaunchInstanceWithToken(Window(), entry.token);
                 break;
             case kColumnDelete:
-                if (ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()), L"Delete Token",
-                                L"Are you sure you want to delete this token?", PromptIcon::Warning,
-                                PromptButtons::YesNo}) == PromptAnswer::Yes &&
+                if (ShowPrompt({reinterpret_cast<std::uintptr_t>(Window()),
+                                L"Delete Token",
+                                L"Are you sure you want to delete this token?",
+                                PromptIcon::Warning,
+                                PromptButtons::YesNo,
+                                {},
+                                nullptr,
+                                PromptRequest::Default::Second}) == PromptAnswer::Yes &&
                     Save([&entry](std::vector<VaultEntry>& entries) {
                         std::erase_if(entries, [&entry](const VaultEntry& stored) {
                             return stored.id == entry.id;
@@ -528,7 +500,7 @@ private:
     }
 
     void OnCellRightClick(const VaultEntry& entry, int column) {
-        if (!IsTextColumn(column)) {
+        if (!IsVaultTextColumn(column)) {
             return;
         }
         if (!Revealed(entry)) {
@@ -564,30 +536,15 @@ private:
     }
 
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) {
-        switch (draw.nmcd.dwDrawStage) {
-            case CDDS_PREPAINT:
-                return CDRF_NOTIFYITEMDRAW;
-            case CDDS_ITEMPREPAINT:
-                return CDRF_NOTIFYSUBITEMDRAW;
-            case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
-                // The list's own row selection is not shown: the vault selects cells.
-                draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
-                const VaultEntry* entry = EntryAtRow(static_cast<int>(draw.nmcd.dwItemSpec));
-                draw.clrText = GetSysColor(COLOR_WINDOWTEXT);
-                draw.clrTextBk = GetSysColor(COLOR_WINDOW);
-                if (entry != nullptr && entry->id == blinkingId_ && blinkLeft_ % 2 == 0) {
-                    draw.clrText = RGB(0, 0, 0);
-                    draw.clrTextBk = kBlinkColour;
-                } else if (entry != nullptr && entry->id == selectedId_ &&
-                           draw.iSubItem == selectedColumn_) {
-                    draw.clrText = RGB(255, 255, 255);
-                    draw.clrTextBk = kSelectedColour;
-                }
-                return CDRF_NEWFONT;
+        return PaintVaultCell(draw, [this](int row, int column) {
+            const VaultEntry* entry = EntryAtRow(row);
+            if (entry != nullptr && entry->id == blinkingId_ && blinkLeft_ % 2 == 0) {
+                return VaultCellLook::Blinking;
             }
-            default:
-                return CDRF_DODEFAULT;
-        }
+            return entry != nullptr && entry->id == selectedId_ && column == selectedColumn_
+                       ? VaultCellLook::Selected
+                       : VaultCellLook::Plain;
+        });
     }
 
     std::unique_ptr<VaultKeys> keys_;

@@ -50,11 +50,11 @@ TEST(VaultFileLayout, PlacesEveryFieldAtItsDocumentedOffsetAndReadsItBack) {
     EXPECT_EQ(SerializeVaultFile(DistinctHeader(VaultVersion::V1), "AB"),
               "WPVLT001" + Runs("\x11\x1A\x13", {32, 16, 32}) + std::string("\x02\x00\x00\x00", 4) +
                   "AB");
-    EXPECT_EQ(SerializeVaultFile(DistinctHeader(VaultVersion::V3), "AB"),
-              "WPVLT003" + std::string("\x54\x76\x98\x00\x56\x34\x12\x00", 8) +
-                  Runs("\x11\x12\x13\x14\x15\x16\x17\x18\x1A",
-                       {32, 16, 32, 48, 32, 16, 32, 48, 16}) +
-                  std::string("\x02\x00\x00\x00", 4) + "AB" + std::string(32, '\x1B'));
+    EXPECT_EQ(
+        SerializeVaultFile(DistinctHeader(VaultVersion::V3), "AB"),
+        "WPVLT003" + std::string("\x54\x76\x98\x00\x56\x34\x12\x00", 8) +
+            Runs("\x11\x12\x13\x14\x15\x16\x17\x18\x1A", {32, 16, 32, 48, 32, 16, 32, 48, 16}) +
+            std::string("\x02\x00\x00\x00", 4) + "AB" + std::string(32, '\x1B'));
     for (const VaultVersion version : {VaultVersion::V1, VaultVersion::V2, VaultVersion::V3}) {
         VaultHeader header = DistinctHeader(version), parsed;
         const std::string whole = SerializeVaultFile(header, "0123456789abcdef");

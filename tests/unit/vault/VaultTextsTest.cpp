@@ -44,7 +44,8 @@ TEST(HandoffId, AcceptsOneToSixtyFourAsciiLettersOrDigitsOnly) {
     }
 }
 
-// Good for sixty seconds; the token ends at the first zero; a refused text gives no token.
+// Good for sixty seconds and from at most 5 s ahead; the token ends at the first zero; a refused
+// text gives no token.
 TEST(HandoffText, ReadsATokenUntilItExpiresAndRefusesMalformedTexts) {
     EXPECT_EQ(BuildHandoffText(1767225600, L"123:ab|c"), L"1767225600|123:ab|c");
     using enum HandoffTextResult;
@@ -53,6 +54,8 @@ TEST(HandoffText, ReadsATokenUntilItExpiresAndRefusesMalformedTexts) {
         {L"1000|1:a|c", 1000, Ok, L"1:a|c"}, {L"1000|t", 1060, Ok, L"t"},
         {L"1000|tok\0junk|"s, 1000, Ok, L"tok"}, {L"1000|t", 1061, Expired, L""},
         {L"1000|t", 100000, Expired, L""}, {L"-9223372036854775807|t", 1000, Expired, L""},
+        {L"1005|t", 1000, Ok, L"t"}, {L"1006|t", 1000, Expired, L""},
+        {L"9223372036854775807|t", -1000, Expired, L""},
         {L"1000\0|tok"s, 1000, Malformed, L""}, {L"", 1000, Malformed, L""},
         {L"1000", 1000, Malformed, L""}, {L"|tok", 1000, Malformed, L""},
         {L"12a|tok", 1000, Malformed, L""}, {L" 1000|tok", 1000, Malformed, L""},

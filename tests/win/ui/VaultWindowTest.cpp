@@ -285,6 +285,39 @@ TEST_F(VaultWindowTest, UnlockOffersDeletionOnlyForAForeignFile) {
         1);
 }
 
+// Every question whose Yes deletes tokens defaults to No, so Enter pressed twice loses nothing.
+TEST_F(VaultWindowTest, QuestionsThatDeleteDefaultToNo) {
+    Seed({Entry(L"a:1", L"Alpha")});
+    prompts_.QueueAnswer(PromptAnswer::No);  // Delete Token
+    Play({Unlock(), InVault([](HWND vault) {
+              ClickCell(vault, 0, kColumnDelete);
+              return true;
+          })});
+    std::filesystem::remove(VaultPath());
+    testing::WriteAllBytes(VaultPath(), "PK\3\4 no vault here");
+    prompts_.QueueAnswer(PromptAnswer::No);  // Token Vault Corrupt
+    Play({Unlock(L"not it")});
+    testing::WriteAllBytes(VaultPath(),
+                           testing::ReadAllBytes(std::string(WRENPOST_SOURCE_DIR) +
+                                                 "/tests/win/vault/fixtures/TokenVault-v1.dat"));
+    // No Recovery Key Available, Reset Vault: Yes; Confirm Vault Deletion: No.
+    for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::No}) {
+        prompts_.QueueAnswer(answer);
+    }
+    Play({Press(L"WrenpostVaultUnlock", 104), Press(L"WrenpostVaultUnlock", IDCANCEL)});
+    for (const wchar_t* caption :
+         {L"Delete Token", L"Token Vault Corrupt", L"No Recovery Key Available", L"Reset Vault",
+          L"Confirm Vault Deletion"}) {
+        const std::vector<PromptRequest> asked = prompts_.Requests();
+        const auto found =
+            std::find_if(asked.begin(), asked.end(),
+                         [caption](const PromptRequest& r) { return r.caption == caption; });
+        ASSERT_NE(found, asked.end()) << WideToUtf8(caption);
+        EXPECT_EQ(found->defaultButton, PromptRequest::Default::Second) << WideToUtf8(caption);
+    }
+    EXPECT_TRUE(VaultExists());
+}
+
 TEST_F(VaultWindowTest, SearchRevealSelectAndCopy) {
     Seed({Entry(L"bot:1", L"My Bot"), Entry(L"r:2", L"ROBOTIC"), Entry(L"a:3", L"Alpha")});
     Play({Unlock(), InVault([](HWND vault) {

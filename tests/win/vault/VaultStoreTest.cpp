@@ -151,8 +151,9 @@ TEST_F(VaultStore, RefusesMissingForeignAndDamagedFilesAndWrongSecrets) {
     std::wstring badKey = key;
     badKey[0] = badKey[0] == L'2' ? L'3' : L'2';
     for (const std::wstring& typed : {badKey, std::wstring(), kPassword}) {
-        ExpectRefused(L"wrong", typed,
-                      {kWrong, kDamaged, L"The old password is incorrect.", L"Invalid recovery key."});
+        ExpectRefused(
+            L"wrong", typed,
+            {kWrong, kDamaged, L"The old password is incorrect.", L"Invalid recovery key."});
     }
 }
 
@@ -218,8 +219,8 @@ TEST_F(VaultStore, EarlierVersionsOpenAndUpgradeAtTheNextSave) {
         EXPECT_EQ(ReadAllBytes(VaultBackupPath()), old);
         EXPECT_EQ(OpenOk(c.password), std::vector<VaultEntry>{fixtureEntries[1]});
         EXPECT_EQ(VaultHasRecoveryKey(), c.recoverable);
-        const bool recovered = RecoverVaultPassword(L"JKLM-NPQR-STUV-WXYZ-2345-6789",
-                                                    L"after recovery", keys_, error);
+        const bool recovered =
+            RecoverVaultPassword(L"JKLM-NPQR-STUV-WXYZ-2345-6789", L"after recovery", keys_, error);
         EXPECT_EQ(recovered, c.recoverable) << WideToUtf8(error);
         const std::wstring& now = recovered ? L"after recovery" : c.password;
         EXPECT_EQ(std::filesystem::exists(VaultBackupPath()), !recovered);

@@ -1,0 +1,44 @@
+#include "ui/vault/VaultWindowLook_win.h"
+
+namespace wrenpost {
+namespace {
+
+constexpr COLORREF kBlinkColour = RGB(255, 244, 150);
+constexpr COLORREF kSelectedColour = RGB(0, 120, 215);
+
+}  // namespace
+
+bool IsVaultTextColumn(int column) {
+    return column == kColumnName || column == kColumnUsername || column == kColumnToken;
+}
+
+LRESULT PaintVaultCell(NMLVCUSTOMDRAW& draw,
+                       const std::function<VaultCellLook(int row, int column)>& look) {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            return CDRF_NOTIFYSUBITEMDRAW;
+        case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
+            draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
+            draw.clrText = GetSysColor(COLOR_WINDOWTEXT);
+            draw.clrTextBk = GetSysColor(COLOR_WINDOW);
+            switch (look(static_cast<int>(draw.nmcd.dwItemSpec), draw.iSubItem)) {
+                case VaultCellLook::Blinking:
+                    draw.clrText = RGB(0, 0, 0);
+                    draw.clrTextBk = kBlinkColour;
+                    break;
+                case VaultCellLook::Selected:
+                    draw.clrText = RGB(255, 255, 255);
+                    draw.clrTextBk = kSelectedColour;
+                    break;
+                case VaultCellLook::Plain:
+                    break;
+            }
+            return CDRF_NEWFONT;
+        default:
+            return CDRF_DODEFAULT;
+    }
+}
+
+}  // namespace wrenpost

@@ -1,0 +1,52 @@
+// How the Token Vault window looks: its controls, its list's columns and how a cell is painted.
+#pragma once
+
+#include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
+
+#include <functional>
+
+#include "ui/DialogWindow_win.h"
+#include "ui/vault/VaultWindow_win.h"
+
+namespace wrenpost {
+
+inline constexpr DWORD kVaultButton = BS_PUSHBUTTON | WS_TABSTOP;
+
+// Client area 1044 x 701 at 96 DPI (the window is 1060 x 740).
+inline constexpr DialogControl kVaultControls[] = {
+    {-1, L"STATIC", L"Search by Bot Name:", SS_LEFT | SS_NOPREFIX, 15, 18, 140, 20},
+    {kVaultSearch, L"EDIT", L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 160, 15, 300, 24},
+    {kVaultAdd, L"BUTTON", L"+", kVaultButton, 470, 14, 40, 26},
+    {kVaultRefreshAll, L"BUTTON", L"\u21BB", kVaultButton, 515, 14, 40, 26},
+    {kVaultResetPassword, L"BUTTON", L"Reset Password", kVaultButton, 565, 14, 130, 26},
+    {kVaultList, WC_LISTVIEWW, L"",
+     LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_BORDER | WS_TABSTOP, 15, 50, 1014, 580},
+    {kVaultPrevious, L"BUTTON", L"Previous", kVaultButton, 15, 645, 100, 28},
+    {kVaultPage, L"STATIC", L"Page 1 of 1", SS_CENTER | SS_NOPREFIX, 125, 650, 200, 20},
+    {kVaultNext, L"BUTTON", L"Next", kVaultButton, 335, 645, 100, 28},
+};
+
+struct VaultColumnLook {
+    const wchar_t* title;
+    int width;
+    int format;
+};
+inline constexpr VaultColumnLook kVaultColumns[] = {
+    {L"Refresh", 70, LVCFMT_CENTER}, {L"Show / Hide", 85, LVCFMT_CENTER},
+    {L"Bot Name", 160, LVCFMT_LEFT}, {L"Bot Username", 160, LVCFMT_LEFT},
+    {L"Token", 290, LVCFMT_LEFT},    {L"Instance", 70, LVCFMT_CENTER},
+    {L"Delete", 60, LVCFMT_CENTER},  {L"Notes", 90, LVCFMT_LEFT},
+};
+
+// The columns whose cells can be copied.
+bool IsVaultTextColumn(int column);
+
+enum class VaultCellLook { Plain, Blinking, Selected };
+
+// The list's custom draw: the list's own row selection is not shown, the vault selects cells.
+LRESULT PaintVaultCell(NMLVCUSTOMDRAW& draw,
+                       const std::function<VaultCellLook(int row, int column)>& look);
+
+}  // namespace wrenpost
