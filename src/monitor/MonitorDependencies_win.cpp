@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "app/CrashReporter_win.h"
 #include "common/HttpCancellation.h"
 #include "monitor/KeepAwake.h"
 #include "outlook/MailReader.h"
@@ -32,6 +33,8 @@ MonitorDependencies WindowsMonitorDependencies(LogFunction log) {
         stop ? cancellation->Cancel() : cancellation->Reset();
     };
     deps.WatchMail = [](std::function<void()> wake, std::function<void(const std::wstring&)> log) {
+        // The first thing the monitor worker does.
+        CrashHereForTesting(CrashTestPoint::MonitorWorker);
         return StartOutlookMailWatch(std::move(wake), std::move(log));
     };
     deps.KeepAwake = RequestKeepAwake;

@@ -58,6 +58,26 @@ std::wstring FormatMonitorStatus(const MonitorStatusReport& report) {
     return out;
 }
 
+std::optional<std::wstring> ReplaceMonitorStatus(std::wstring_view text, std::wstring_view status) {
+    constexpr std::wstring_view kMember = L"\n  \"Status\": \"";
+    const std::size_t start = text.find(kMember);
+    if (start == std::wstring_view::npos) {
+        return std::nullopt;
+    }
+    const std::size_t valueStart = start + kMember.size();
+    std::size_t end = valueStart;
+    while (end < text.size() && text[end] != L'"') {
+        end += text[end] == L'\\' ? 2 : 1;
+    }
+    if (end >= text.size()) {
+        return std::nullopt;
+    }
+    std::wstring out(text.substr(0, valueStart));
+    out += JsonEscape(status);
+    out += text.substr(end);
+    return out;
+}
+
 bool WriteMonitorStatusFile(const std::filesystem::path& path, const MonitorStatusReport& report) {
     try {
         return WriteTextFileAtomically(path, FormatMonitorStatus(report));

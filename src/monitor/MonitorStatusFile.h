@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "outlook/MailSnapshot.h"
 
@@ -23,6 +25,10 @@ struct MonitorStatusReport {
 
 // The file text with "\n" line ends (the file encoding adds CR).
 std::wstring FormatMonitorStatus(const MonitorStatusReport& report);
+
+// The file's text with its Status changed to `status` and everything else as it was (a later
+// start marks a crashed session this way); nullopt when the text has no Status of this layout.
+std::optional<std::wstring> ReplaceMonitorStatus(std::wstring_view text, std::wstring_view status);
 
 // Creates the folder when needed and replaces the file in one step; failures are swallowed, so
 // a reader sees the previous file or the whole new one. Returns whether the file was written.

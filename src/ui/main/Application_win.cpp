@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/CrashNotice_win.h"
+#include "app/CrashReporter_win.h"
 #include "app/SingleInstance_win.h"
 #include "common/Prompt.h"
 #include "ui/main/MainWindow_win.h"
@@ -31,6 +33,7 @@ private:
 }  // namespace
 
 int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
+    (void)InstallCrashReporter();
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);
 
@@ -47,6 +50,8 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     // The shell's folder picker, the file dialogs and ShellExecuteW need a single-threaded
     // apartment with OLE on this thread before any window exists.
     const OleSession ole;
+    // Before the start at log-on resumes monitoring, which rewrites the status file.
+    bool crashNoticePending = TakeLastCrash().has_value();
     MainWindow mainWindow;
     if (!MainWindow::RegisterWindowClass(instance) ||
         !mainWindow.Create(instance, startedAtLogon ? SW_HIDE : showCommand)) {
@@ -69,6 +74,11 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
     MSG message{};
     BOOL got = 0;
     while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        // A start at log-on keeps it until the user opens the window from the tray.
+        if (crashNoticePending && IsWindowVisible(mainWindow.Window())) {
+            crashNoticePending = false;
+            OfferCrashFolder(mainWindow.Window());
+        }
         if (mainWindow.Window() != nullptr && IsDialogMessageW(mainWindow.Window(), &message)) {
             continue;
         }

@@ -8,6 +8,7 @@
 
 #include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
+#include "app/CrashReporter_win.h"
 #include "app/RunningInstances_win.h"
 #include "common/AppMessages_win.h"
 #include "common/LocalTime.h"
@@ -135,7 +136,15 @@ void MainWindow::StartMonitoring() {
     tray_.SetState(TrayState::Stopping);
     AttachSessionCallbacks(session);
     sessionName_ = sessionName;
+    const std::wstring crashName = session.ProfileName;
+    const std::filesystem::path statusFile =
+        session.ProfileFolder / (session.ProfileName + L"Monitor.json");
     OnMonitorStarted(engine_->Start(std::move(session)));
+    if (monitoring_) {
+        SetCrashReportProfile(crashName, statusFile);
+        CrashHereForTesting(CrashTestPoint::WindowThread);
+        CrashHereForTesting(CrashTestPoint::Abort);
+    }
 }
 
 // A session on the saved profile in `folder`: its own configuration, token and folders.
@@ -305,6 +314,7 @@ void MainWindow::StopMonitoring(SessionEnd how) {
     tray_.SetState(TrayState::Stopping);
     engine_->Stop(how);
     monitoring_ = false;
+    SetCrashReportProfile(L"", {});
     DeleteTemporaryProfile(temporaryProfile_, WindowLog());
     ReleaseToken(sessionGuard_);
     tray_.SetState(TrayState::Stopped);
