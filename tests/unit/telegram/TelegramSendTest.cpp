@@ -210,6 +210,9 @@ TEST(TelegramGet, ACutOffBodyFailsAndAHugeErrorBodyIsScannedOnce) {
     const TelegramGetResult got = TelegramGet(transport.AsTransport(), HttpRequest{});
     EXPECT_FALSE(got.ok);
     EXPECT_EQ(got.error, L"The answer from Telegram API was cut off.");
+    transport.Queue(Reply(302, "{\"ok\":true,\"result\":[]}"));
+    EXPECT_EQ(TelegramGet(transport.AsTransport(), HttpRequest{}).error,
+              L"Telegram API answered with a redirect (HTTP 302), which is not followed.");
 
     std::string body;
     while (body.size() < (8u << 20)) {
