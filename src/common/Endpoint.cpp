@@ -210,4 +210,21 @@ Endpoint ResolveEndpoint(std::wstring_view configured, std::wstring_view default
     return fallback;
 }
 
+std::wstring NonDefaultEndpointNotice(std::wstring_view what, std::wstring_view inUse,
+                                      std::wstring_view defaultUrl, std::wstring_view settingName) {
+    Endpoint used, builtIn;
+    std::wstring ignored;
+    std::wstring shown(inUse);
+    bool same = inUse == defaultUrl;
+    if (ParseEndpoint(inUse, used, ignored) && ParseEndpoint(defaultUrl, builtIn, ignored)) {
+        shown = used.ToUrl();
+        same = used == builtIn;
+    }
+    if (same) {
+        return {};
+    }
+    return std::wstring(what) + L" address in use: " + shown + L" (set by " +
+           std::wstring(settingName) + L", not the default " + std::wstring(defaultUrl) + L").";
+}
+
 }  // namespace wrenpost

@@ -35,4 +35,10 @@ bool IsLoopbackHost(std::wstring_view host);
 Endpoint ResolveEndpoint(std::wstring_view configured, std::wstring_view defaultUrl,
                          std::wstring_view settingName, std::wstring& note);
 
+// The log line for an address in use that is not the built-in one, so a redirected token or
+// update never goes unnoticed: "<what> address in use: <url> (set by <setting>, not the default
+// <default>)." Empty when `inUse` is the default.
+std::wstring NonDefaultEndpointNotice(std::wstring_view what, std::wstring_view inUse,
+                                      std::wstring_view defaultUrl, std::wstring_view settingName);
+
 }  // namespace wrenpost

@@ -155,7 +155,11 @@ HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAge
     if (!handle) {
         return Failed(HttpStage::OpenRequest);
     }
-    if (!ApplyResponseHeadTimeout(handle.get(), timeouts.responseHead)) {
+    // A redirect is answered as it stands (its 3xx status): following it could carry the token
+    // in the path to another server.
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    if (!ApplyResponseHeadTimeout(handle.get(), timeouts.responseHead) ||
+        !WinHttpSetOption(handle.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
         return Failed(HttpStage::Session);
     }
     // A cancelling thread closes the request handle, which ends a pending call on Windows (wine

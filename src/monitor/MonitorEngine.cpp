@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "common/LocalTime.h"
+#include "common/SafeText.h"
 #include "common/Text.h"
 #include "monitor/KeepAwake.h"
 #include "monitor/MonitorStatusFile.h"
@@ -55,7 +56,9 @@ void MonitorEngine::Log(const std::wstring& line) const {
         return;
     }
     try {
-        session_.OnLog(line);
+        // Lines carry mail subjects and sender names: nothing in them may forge a line or reorder
+        // the text around it.
+        session_.OnLog(StripUnsafeText(line));
     } catch (...) {
         // A failing log sink must not end the session.
     }

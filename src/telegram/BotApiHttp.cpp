@@ -54,6 +54,11 @@ TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest&
         case HttpStage::None:
             break;
     }
+    if (response.status >= 300 && response.status < 400) {
+        result.error = L"Telegram API answered with a redirect (HTTP " +
+                       ToWideDecimal(response.status) + L"), which is not followed.";
+        return result;
+    }
     if (response.body.empty()) {
         result.error = L"Empty response from Telegram API.";
         return result;

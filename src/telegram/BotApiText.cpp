@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "common/JsonText.h"
+#include "common/SafeText.h"
 #include "common/Text.h"
 
 namespace wrenpost {
@@ -114,6 +115,9 @@ std::optional<std::wstring> FindDescription(std::wstring_view body) {
         found = QuotedWithoutQuotes(body, pos, 1);
         return found.has_value();
     });
+    if (found) {
+        *found = StripUnsafeText(*found);
+    }
     return found;
 }
 

@@ -1,5 +1,6 @@
 #include "telegram/BotCheck.h"
 
+#include "common/SafeText.h"
 #include "common/Text.h"
 #include "profile/ProfileConfig.h"
 #include "telegram/BotApiText.h"
@@ -60,8 +61,8 @@ BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
         }
         BotInfo info;
         info.ok = true;
-        info.firstName = DecodeJsonString(*firstName);
-        info.username = DecodeJsonString(*username);
+        info.firstName = StripUnsafeText(DecodeJsonString(*firstName));
+        info.username = StripUnsafeText(DecodeJsonString(*username));
         return info;
     }
     if (response.status == 429) {

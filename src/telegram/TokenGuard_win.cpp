@@ -45,7 +45,8 @@ bool IsTokenHeldElsewhere(const TokenGuard& guard, const std::wstring& token) {
         return false;
     }
     UniqueHandle existing(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
-    return static_cast<bool>(existing);
+    // A mutex we may not open exists all the same: another user's session holds the token.
+    return static_cast<bool>(existing) || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 ClaimTokenResult ClaimToken(TokenGuard& guard, const std::wstring& token) {
@@ -60,7 +61,8 @@ ClaimTokenResult ClaimToken(TokenGuard& guard, const std::wstring& token) {
     SetLastError(ERROR_SUCCESS);
     UniqueHandle created(CreateMutexW(nullptr, FALSE, name.c_str()));
     if (!created) {
-        return kTokenClaimFailed;
+        // Denied: the mutex exists and belongs to another user's session, which holds the token.
+        return GetLastError() == ERROR_ACCESS_DENIED ? kTokenHeldElsewhere : kTokenClaimFailed;
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         return kTokenHeldElsewhere;  // `created` closes our handle to the other one's mutex

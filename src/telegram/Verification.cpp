@@ -7,6 +7,7 @@
 #include <random>
 
 #include "common/SystemRandom.h"
+#include "common/SafeText.h"
 #include "common/Text.h"
 #include "telegram/BotApiText.h"
 
@@ -24,7 +25,7 @@ std::wstring AsciiUpper(std::wstring text) {
 
 std::wstring DecodedField(std::wstring_view text, std::wstring_view key) {
     const auto raw = ExtractStringField(text, key);
-    return raw ? DecodeJsonString(*raw) : std::wstring();
+    return raw ? StripUnsafeText(DecodeJsonString(*raw)) : std::wstring();
 }
 
 const wchar_t kIgnored[] = L"Ignored unrelated verification message.";

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "common/SafeText.h"
 #include "common/Text.h"
 
 namespace wrenpost {
@@ -70,7 +71,7 @@ UpdateCheckResult UpdateChecker::CheckForUpdates(const FetchFunction& fetch,
     result.installerSizeBytes = manifest.installerSizeBytes;
     result.installerSha256 = Latin1ToWide(manifest.installerSha256);
     for (const std::string& note : manifest.releaseNotes) {
-        result.releaseNotes.push_back(Utf8ToWide(note));
+        result.releaseNotes.push_back(StripUnsafeText(Utf8ToWide(note)));
     }
     return result;
 }

@@ -162,6 +162,9 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
         return;
     }
     std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\n";
+    if (!reply.location.empty()) {
+        response += "Location: " + reply.location + "\r\n";
+    }
     if (!reply.contentType.empty()) {
         response += "Content-Type: " + reply.contentType + "\r\n";
     }

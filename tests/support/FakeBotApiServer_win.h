@@ -23,6 +23,7 @@ struct FakeBotApiReply {
     std::string contentType = "application/json";  // empty: no Content-Type header
     std::chrono::milliseconds delay{0};            // before answering; Stop cuts it short
     bool sendContentLength = true;  // otherwise the body ends when the connection closes
+    std::string location{};         // non-empty: a Location header (a redirect)
 };
 
 struct FakeBotApiRequest {

@@ -105,7 +105,11 @@ LRESULT CALLBACK LogViewSubclassProc(HWND edit, UINT message, WPARAM wParam, LPA
 bool LoadRichEditLibrary() {
     static std::once_flag once;
     static HMODULE module = nullptr;
-    std::call_once(once, [] { module = LoadLibraryW(L"Msftedit.dll"); });
+    // From the system folder only: a Msftedit.dll planted beside the program or in the current
+    // folder must never load.
+    std::call_once(once, [] {
+        module = LoadLibraryExW(L"Msftedit.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    });
     return module != nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
 #include "app/CrashReporter_win.h"
+#include "app/EndpointNotices_win.h"
 #include "app/RunningInstances_win.h"
 #include "common/AppMessages_win.h"
 #include "common/LocalTime.h"
@@ -247,6 +248,7 @@ void MainWindow::OnMonitorStarted(bool started) {
     tray_.SetState(TrayState::Running);
     SetStatus(L"Status: Monitor Running");
     log_.Info(L"MonitorEngine started.");
+    LogNonDefaultEndpoints(WindowLog());
     mainLogView_.ScrollToEnd();
     lamp_ = LampState::Running;
     InvalidateRect(Control(kIdMonitorLamp), nullptr, TRUE);

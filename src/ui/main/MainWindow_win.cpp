@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/AppPaths_win.h"
+#include "app/EndpointNotices_win.h"
 #include "app/LaunchAtStartup_win.h"
 #include "app/RunningInstances_win.h"
 #include "common/AppMessages_win.h"
@@ -313,6 +314,7 @@ LRESULT MainWindow::OnCreate() {
         CleanAbandonedTemporaryProfiles(profiles, &IsInstanceRunning, WindowLog());
     }
     SweepStaleTemporaryFiles(WindowLog());
+    LogNonDefaultEndpoints(WindowLog());
     CleanProfileFolders();
     SetTimer(Window(), kTimerOrphanCleanup, 300000, nullptr);
     tray_.Add(Window(), kTrayCallbackMessage, instance, dpi_);

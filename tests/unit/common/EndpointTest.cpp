@@ -69,5 +69,24 @@ TEST(EndpointResolve, FallsBackToTheDefaultAndSaysWhy) {
     EXPECT_EQ(note.rfind(L"Url \"http://x.example\" ignored", 0), 0u) << WideToUtf8(note);
 }
 
+// Every address in use other than the built-in one is named in the log, with its setting.
+TEST(EndpointNotice, NamesEveryAddressThatIsNotTheDefault) {
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"https://api.telegram.org", L""},
+        {L"HTTPS://API.telegram.org/", L""},
+        {L"http://127.0.0.1:8081", L"http://127.0.0.1:8081"},
+        {L"https://api.telegram.org/proxy", L"https://api.telegram.org/proxy"},
+        {L"https://api.telegram.org:8443", L"https://api.telegram.org:8443"},
+    };
+    for (const auto& [inUse, shown] : rows) {
+        const std::wstring notice =
+            NonDefaultEndpointNotice(L"Telegram Bot API", inUse, kDefaultTelegramApiUrl, L"Key");
+        EXPECT_EQ(notice, *shown ? L"Telegram Bot API address in use: " + std::wstring(shown) +
+                                       L" (set by Key, not the default https://api.telegram.org)."
+                                 : L"")
+            << WideToUtf8(inUse);
+    }
+}
+
 }  // namespace
 }  // namespace wrenpost

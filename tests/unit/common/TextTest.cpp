@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "common/SafeText.h"
 #include "common/Text.h"
 #include "common/TextFile.h"
 #include "support/TempDir.h"
@@ -27,6 +28,20 @@ TEST(TextUtf8, InvalidBytesBecomeReplacementCharactersOrFailStrictly) {
         std::wstring out = L"untouched";
         EXPECT_FALSE(Utf8ToWideStrict(bytes, out)) << bytes;
         EXPECT_EQ(out, L"untouched");
+    }
+}
+
+TEST(TextUnsafe, ControlAndBidiCharactersAreStrippedAndLineBreaksBecomeSpaces) {
+    const std::pair<std::wstring, std::wstring> rows[] = {
+        {L"Wren \u0412\u0440 \U0001F426", L"Wren \u0412\u0440 \U0001F426"},
+        {L"a\r\nb\tc\u2028d\u2029e", L"a  b c d e"},
+        {L"x\x01\x1by\x7f\x85\x9fz", L"xyz"},
+        {L"pay\u202Efdp.exe", L"payfdp.exe"},
+        {L"\u202A\u202B\u202C\u202D\u2066\u2067\u2068\u2069\u200E\u200F\u061Cok", L"ok"},
+        {L"\u200D\u00A0keep", L"\u200D\u00A0keep"},
+    };
+    for (const auto& [in, out] : rows) {
+        EXPECT_EQ(StripUnsafeText(in), out) << WideToUtf8(in);
     }
 }
 

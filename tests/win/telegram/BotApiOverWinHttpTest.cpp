@@ -62,6 +62,20 @@ TEST_F(BotApiOverWinHttp, ABodyOverTheCapIsAFailureNotATruncatedAnswer) {
     }
 }
 
+// A redirect is never followed: the request ends with the 3xx, whatever it points to (here the
+// same server, which would answer).
+TEST_F(BotApiOverWinHttp, ARedirectIsNotFollowed) {
+    for (const int status : {301, 302, 307, 308}) {
+        FakeBotApiReply moved{status, ""};
+        moved.location = "/bot1:A/elsewhere";
+        server.QueueReply("x", moved);
+        server.QueueReply("elsewhere", {200, "{\"ok\":true,\"result\":[]}"});
+        const HttpResponse response = Perform(kDefaultMaxBodyBytes);
+        EXPECT_EQ(response.status, static_cast<std::uint32_t>(status));
+        EXPECT_TRUE(server.Requests("elsewhere").empty()) << status;
+    }
+}
+
 TEST_F(BotApiOverWinHttp, ATimeoutThatCannotBeAppliedFailsTheRequest) {
     for (const HttpTimeouts timeouts :
          {HttpTimeouts{-2, 1000, 1000, 1000, 1000}, HttpTimeouts{1000, 1000, 1000, 1000, -2}}) {

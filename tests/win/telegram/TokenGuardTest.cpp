@@ -49,5 +49,23 @@ TEST(TokenGuard, ClaimsWithinOneGuardBetweenGuardsAndBetweenProcesses) {
     EXPECT_TRUE(guard.heldName.empty() && !guard.mutex);
 }
 
+// A token mutex this user may not open (another user's session created it) is held, not free.
+TEST(TokenGuard, AMutexThatCannotBeOpenedCountsAsHeldElsewhere) {
+    const std::wstring token = L"4712:other-user-" + std::to_wstring(GetCurrentProcessId());
+    SECURITY_DESCRIPTOR nobody{};  // an empty access list: every open is denied
+    ASSERT_TRUE(InitializeSecurityDescriptor(&nobody, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&nobody, TRUE, nullptr, FALSE));
+    ACL empty{};
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof(empty), ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&nobody, TRUE, &empty, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &nobody, FALSE};
+    const UniqueHandle other(CreateMutexW(&attributes, FALSE, TokenMutexName(token).c_str()));
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(IsTokenHeldElsewhere(TokenGuard(), token));
+    TokenGuard guard;
+    EXPECT_EQ(ClaimToken(guard, token), kTokenHeldElsewhere);
+    EXPECT_FALSE(guard.mutex);
+}
+
 }  // namespace
 }  // namespace wrenpost

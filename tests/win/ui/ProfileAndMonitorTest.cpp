@@ -297,17 +297,7 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
     }
     EXPECT_EQ(LastCaption(), L"Save Failed");
     EXPECT_EQ(ReadAllBytes(token), before);
-
-    // The rules file cannot be replaced (a folder stands in its place): the profile is saved,
-    // and the box says which file was not, instead of "saved successfully".
-    const fs::path rules = profiles_ / L"D" / L"SALES" / L"SalesRules.json";
-    fs::remove(rules);
-    fs::create_directories(rules / L"x");
-    Click(kIdSave);
-    EXPECT_EQ(LastCaption(), L"Rules Not Saved");
-    EXPECT_NE(prompts_.Requests().back().text.find(rules.wstring()), std::wstring::npos);
-    EXPECT_EQ(prompts_.Requests().back().icon, PromptIcon::Warning);
-    EXPECT_EQ(ReadTokenFile(token), L"999:another-token");
+    // A rules file that cannot be read or replaced: see ProfileFilesTest.
 }
 
 TEST_F(ProfileAndMonitorTest, LoadAppliesRulesOnlyWhenItCompletesAndKeepsUnreadableRulesAside) {

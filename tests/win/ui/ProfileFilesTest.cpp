@@ -72,7 +72,7 @@ public:
         EXPECT_TRUE(ReadTextFile(path, text));
         return ParseProfileConfig(text);
     }
-    const PromptRequest& LastPrompt() const { return prompts_.Requests().back(); }
+    PromptRequest LastPrompt() const { return prompts_.Requests().back(); }
     bool Logged(const std::wstring& text) const {
         const auto& lines = window_->LogLines().Lines();
         return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
@@ -113,8 +113,9 @@ TEST_F(ProfileFilesTest, AnUnreadableRulesFileIsNeitherShownAsEmptyNorSavedOver)
     Act(kIdLoad, folder);
     EXPECT_TRUE(Logged(L"could not be read"));
     Act(kIdSave, folder);
-    EXPECT_EQ(LastPrompt().caption, L"Rules Not Saved");
+    EXPECT_EQ(LastPrompt().caption, L"Rules Not Saved");  // not "Profile saved successfully."
     EXPECT_EQ(LastPrompt().text, RulesUnreadableMessage(rules));
+    EXPECT_EQ(LastPrompt().icon, PromptIcon::Warning);
     EXPECT_TRUE(fs::is_directory(rules));
 
     fs::remove_all(rules);

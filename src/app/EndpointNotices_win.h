@@ -1,0 +1,12 @@
+// The Bot API and update-service addresses in use, logged when they are not the built-in ones.
+#pragma once
+
+#include "common/ActivityLog.h"
+
+namespace wrenpost {
+
+// At start-up and at each START: one WARNING per accepted non-default address (a refused one is
+// logged with its reason where it is read).
+void LogNonDefaultEndpoints(const LogFunction& log);
+
+}  // namespace wrenpost
