@@ -284,7 +284,7 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
            }},
           Close()},
          {},
-         {L"The rules could not be saved to " + PathText(path_) + L"."},
+         {RulesUnreadableMessage(path_)},  // a folder there cannot be read: nothing is written
          {L"B", L"A"}},
         {"export with a selection, import, and an imported rule needs a folder",
          {Rule(L"A", true), Rule(L"B", true)},
