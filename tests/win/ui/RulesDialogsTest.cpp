@@ -334,7 +334,7 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
            }},
           Close()},
          {},
-         {L"The rules could not be saved to " + PathText(path_) + L"."},
+         {RulesUnreadableMessage(path_)},  // a folder there cannot be read: nothing is written
          {L"B", L"A"}},
         {"a corrupt file declined, then saved, is backed up first",
          {},
