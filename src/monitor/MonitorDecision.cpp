@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "monitor/MonitorEngine.h"
+#include "telegram/Recipients.h"
 
 namespace wrenpost {
 namespace {
@@ -96,7 +97,10 @@ bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdi
     record.Body = message.Subject;
     for (const RecipientEntry& recipient : config_.Recipients) {
         if (recipient.Allowed) {
-            record.Recipients.push_back({recipient.ChatId, RecipientState::Pending, 0, {}});
+            record.Recipients.push_back({recipient.ChatId,
+                                         RecipientState::Pending,
+                                         TopicOf(config_.RecipientTopics, recipient.ChatId),
+                                         {}});
         }
     }
     if (record.Recipients.empty()) {

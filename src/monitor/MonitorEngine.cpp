@@ -91,6 +91,7 @@ bool MonitorEngine::Start(MonitorSession session) {
     failureMark_ = false;
     lastCheck_ = L"-";
     burstFolders_.clear();
+    combiningChats_.clear();
     outboxFullLogged_ = false;
     heldForRules_ = 0;
     notified_.clear();

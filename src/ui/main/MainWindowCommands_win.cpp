@@ -339,7 +339,7 @@ void MainWindow::StartTestSend() {
     EnableWindow(Control(kIdTest), FALSE);
     SetStatus(L"Status: Sending Test...");
     StartTestSendForWindow(Window(), TelegramProviderFactory(TelegramHttp()), token,
-                           std::move(chatIds));
+                           std::move(chatIds), recipientTopics_);
 }
 
 void MainWindow::OnTestSendResult(const TestSendResult& result) {
@@ -490,6 +490,7 @@ void MainWindow::ClearForm() {
     }
     SetControlText(kIdCheckSeconds, L"10");
     recipients_.clear();
+    recipientTopics_.clear();
     ShowRecipientCount();
     folderTitles_.clear();
     SetControlText(kIdNotificationTitle, L"");
