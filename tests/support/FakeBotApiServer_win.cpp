@@ -150,6 +150,37 @@ std::vector<FakeBotApiRequest> FakeBotApiServer::Requests(const std::string& met
     return out;
 }
 
+FakeBotApiReply FakeBotApiServer::Answer(FakeBotApiRequest& request) {
+    FakeBotApiReply reply{200, R"({"ok":true,"result":{"message_id":1,"date":0}})"};
+    if (request.method == "getMe") {
+        reply.body = R"({"ok":true,"result":{"id":4242,"is_bot":true,"first_name":"Wren Test Bot",)"
+                     R"("username":"wren_test_bot"}})";
+    }
+    std::lock_guard lock(mutex_);
+    request.arrived = std::chrono::steady_clock::now();
+    requests_.push_back(request);
+    if (request.method == "getUpdates") {
+        const auto offset = request.parameters.find("offset");
+        updates_.erase(updates_.begin(),
+                       updates_.lower_bound(offset == request.parameters.end()
+                                                ? 0
+                                                : std::atoll(offset->second.c_str())));
+        reply.body = R"({"ok":true,"result":[)";
+        for (const auto& [id, update] : updates_) {
+            reply.body += (reply.body.back() == '[' ? "" : ",") + update;
+        }
+        reply.body += "]}";
+    }
+    if (const auto refused = Refusal(request)) {
+        reply.status = 400;
+        reply.body = R"({"ok":false,"error_code":400,"description":")" + *refused + "\"}";
+    } else if (auto& queued = scripted_[request.method]; !queued.empty()) {
+        reply = std::move(queued.front());
+        queued.pop_front();
+    }
+    return reply;
+}
+
 void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     const auto client = static_cast<SOCKET>(rawSocket);
     const DWORD timeout = 5000;
@@ -197,35 +228,7 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
         request.method.erase(0, slash + 1);
     }
 
-    FakeBotApiReply reply{200, R"({"ok":true,"result":{"message_id":1,"date":0}})"};
-    if (request.method == "getMe") {
-        reply.body = R"({"ok":true,"result":{"id":4242,"is_bot":true,"first_name":"Wren Test Bot",)"
-                     R"("username":"wren_test_bot"}})";
-    }
-    {
-        std::lock_guard lock(mutex_);
-        request.arrived = std::chrono::steady_clock::now();
-        requests_.push_back(request);
-        if (request.method == "getUpdates") {
-            const auto offset = request.parameters.find("offset");
-            updates_.erase(updates_.begin(),
-                           updates_.lower_bound(offset == request.parameters.end()
-                                                    ? 0
-                                                    : std::atoll(offset->second.c_str())));
-            reply.body = R"({"ok":true,"result":[)";
-            for (const auto& [id, update] : updates_) {
-                reply.body += (reply.body.back() == '[' ? "" : ",") + update;
-            }
-            reply.body += "]}";
-        }
-        if (const auto refused = Refusal(request)) {
-            reply.status = 400;
-            reply.body = R"({"ok":false,"error_code":400,"description":")" + *refused + "\"}";
-        } else if (auto& queued = scripted_[request.method]; !queued.empty()) {
-            reply = std::move(queued.front());
-            queued.pop_front();
-        }
-    }
+    const FakeBotApiReply reply = Answer(request);
     const auto until = std::chrono::steady_clock::now() + reply.delay;
     while (!stopping_ && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

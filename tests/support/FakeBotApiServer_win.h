@@ -66,6 +66,8 @@ public:
 
 private:
     void HandleConnection(std::uintptr_t socket);
+    // Records the request and chooses its reply.
+    FakeBotApiReply Answer(FakeBotApiRequest& request);
     // Telegram's description of why it refuses the request; nothing when it is acceptable.
     std::optional<std::string> Refusal(const FakeBotApiRequest& request) const;
 
