@@ -83,7 +83,8 @@ TEST_F(BotApiOverWinHttp, EachSendShapeIsTakenAndWhatTelegramRefusesIsA400) {
              std::pair{L"chat_id=1&text=t&link_preview_options=%5B%5D", "can't parse"},
              std::pair{L"offset=1&chat_id=1", "unknown parameter"},
          }) {
-        const std::wstring method = query.starts_with(L"offset") ? L"getUpdates" : L"sendMessage";
+        const std::wstring method =
+            std::wstring_view(query).starts_with(L"offset") ? L"getUpdates" : L"sendMessage";
         const HttpResponse response = Transport()(MakeBotApiRequest(L"1:A", method, query));
         EXPECT_EQ(response.status, 400u) << WideToUtf8(query);
         EXPECT_NE(response.body.find(std::string("Bad Request: ") + refusal), std::string::npos)
