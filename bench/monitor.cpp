@@ -40,7 +40,8 @@ private:
 
 class NullProvider final : public NotificationProvider {
 public:
-    SendResult Send(const std::wstring&, const std::wstring&) override {
+    using NotificationProvider::Send;
+    SendResult Send(const std::wstring&, const std::wstring&, const SendOptions&) override {
         return {true, {}, 200, 0};
     }
     std::wstring Name() const override { return L"Null"; }

@@ -161,7 +161,8 @@ struct SteppedClock final : Clock {
 
 struct CountingProvider final : NotificationProvider {
     explicit CountingProvider(std::atomic<int>& sent) : sent_(sent) {}
-    SendResult Send(const std::wstring&, const std::wstring&) override {
+    using NotificationProvider::Send;
+    SendResult Send(const std::wstring&, const std::wstring&, const SendOptions&) override {
         ++sent_;
         return {true, L""};
     }

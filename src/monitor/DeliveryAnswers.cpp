@@ -18,6 +18,10 @@ SendVerdict ClassifySend(const SendResult& result) {
         return SendVerdict::Refused;
     }
     if (result.httpStatus == 400) {
+        if (reason.find(L"message thread not found") != std::wstring::npos ||
+            reason.find(L"TOPIC_CLOSED") != std::wstring::npos) {
+            return SendVerdict::TopicGone;
+        }
         return reason.find(L"chat not found") != std::wstring::npos ? SendVerdict::Refused
                                                                     : SendVerdict::Rejected;
     }
@@ -27,6 +31,7 @@ SendVerdict ClassifySend(const SendResult& result) {
 void DeliveryAnswers::NewSession() {
     refused_.clear();
     warned_.clear();
+    refusedTopics_.clear();
 }
 
 bool DeliveryAnswers::MaySend(const std::wstring& botToken, TimePoint now) const {
@@ -48,6 +53,14 @@ bool DeliveryAnswers::Refused(const std::wstring& messageKey, const std::wstring
 bool DeliveryAnswers::Refuse(const std::wstring& messageKey, const std::wstring& chatId) {
     refused_.insert({messageKey, chatId});
     return warned_.insert(chatId).second;
+}
+
+bool DeliveryAnswers::RefuseTopic(const std::wstring& chatId, std::int64_t messageThreadId) {
+    return refusedTopics_.insert({chatId, messageThreadId}).second;
+}
+
+bool DeliveryAnswers::TopicRefused(const std::wstring& chatId, std::int64_t messageThreadId) const {
+    return refusedTopics_.count({chatId, messageThreadId}) > 0;
 }
 
 void DeliveryAnswers::Forget(const std::wstring& messageKey) {

@@ -16,11 +16,12 @@ namespace wrenpost {
 
 enum class SendVerdict {
     Delivered,
-    Retry,     // a temporary failure: tried again next cycle
-    Pause,     // 429 with retry_after: the bot sends nothing until the pause has passed
-    Refused,   // blocked, deactivated, kicked, chat not found: no retry changes that
-    Rejected,  // any other 400: this message is wrong for Telegram; sending it again changes
-               // nothing
+    Retry,      // a temporary failure: tried again next cycle
+    Pause,      // 429 with retry_after: the bot sends nothing until the pause has passed
+    Refused,    // blocked, deactivated, kicked, chat not found: no retry changes that
+    TopicGone,  // the recipient's forum topic was deleted or closed: not sent there this session
+    Rejected,   // any other 400: this message is wrong for Telegram; sending it again changes
+                // nothing
 };
 
 SendVerdict ClassifySend(const SendResult& result);
@@ -41,10 +42,15 @@ public:
     // The message left the queue: its refusals are no longer needed.
     void Forget(const std::wstring& messageKey);
 
+    // A forum topic Telegram refused: nothing more goes there this session. True the first time.
+    bool RefuseTopic(const std::wstring& chatId, std::int64_t messageThreadId);
+    bool TopicRefused(const std::wstring& chatId, std::int64_t messageThreadId) const;
+
 private:
     std::map<std::wstring, TimePoint> pausedUntil_;
     std::set<std::pair<std::wstring, std::wstring>> refused_;  // message key, chat id
     std::set<std::wstring> warned_;
+    std::set<std::pair<std::wstring, std::int64_t>> refusedTopics_;
 };
 
 }  // namespace wrenpost

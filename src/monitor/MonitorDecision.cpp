@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "monitor/MonitorEngine.h"
 #include "rules/RuleRouting.h"
+#include "telegram/Recipients.h"
 
 namespace wrenpost {
 namespace {
@@ -140,7 +141,8 @@ bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdi
     record.DisableLinkPreview = text.DisableLinkPreview;
     record.Silent = verdict.Silent;
     for (const std::wstring& chatId : recipients) {
-        record.Recipients.push_back({chatId, RecipientState::Pending, 0, {}});
+        record.Recipients.push_back(
+            {chatId, RecipientState::Pending, TopicOf(config_.RecipientTopics, chatId), {}});
     }
     if (record.Recipients.empty()) {
         ++queueCount_;  // nobody to tell: the mail waits in Outlook until someone is allowed

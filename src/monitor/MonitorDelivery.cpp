@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "monitor/MonitorEngine.h"
+#include "monitor/QuietHours.h"
 
 namespace wrenpost {
 namespace {
@@ -41,11 +42,23 @@ bool MonitorEngine::RecipientAllowed(const std::wstring& chatId) const {
                        [&](const RecipientEntry& r) { return r.Allowed && r.ChatId == chatId; });
 }
 
+std::wstring MonitorEngine::RecipientName(const std::wstring& chatId) const {
+    const auto entry = std::find_if(config_.Recipients.begin(), config_.Recipients.end(),
+                                    [&](const RecipientEntry& r) { return r.ChatId == chatId; });
+    return entry != config_.Recipients.end() ? entry->DisplayName : chatId;
+}
+
 bool MonitorEngine::StartNextSend() {
     const auto now = TimeSource().SteadyNow();
+    if (outbox_.Count() == 0) {
+        combiningChats_.clear();  // every burst has gone
+    }
     // A pause Telegram asked for holds every recipient of the bot.
     if (outbox_.Count() == 0 || !configKnown_ || !answers_.MaySend(session_.BotToken, now)) {
         return false;
+    }
+    if (StartBurstSend(now)) {
+        return true;
     }
     const auto allowedChats =
         static_cast<std::size_t>(std::count_if(config_.Recipients.begin(), config_.Recipients.end(),
@@ -53,6 +66,7 @@ bool MonitorEngine::StartNextSend() {
     // Per chat in queue order: a chat whose oldest notification cannot go yet sends nothing newer.
     std::set<std::wstring> waitingChats;
     std::vector<std::pair<std::int64_t, std::wstring>> disallowed;  // sequence, chat id
+    std::vector<std::pair<std::int64_t, std::wstring>> topicGone;
     bool started = false;
     for (const auto& [sequence, record] : outbox_.Waiting()) {
         for (const OutboxRecipient& recipient : record.Recipients) {
@@ -62,10 +76,12 @@ bool MonitorEngine::StartNextSend() {
             }
             if (!RecipientAllowed(chatId)) {
                 disallowed.emplace_back(sequence, chatId);
+            } else if (answers_.TopicRefused(chatId, recipient.MessageThreadId)) {
+                topicGone.emplace_back(sequence, chatId);
             } else if (pacing_.NextAllowed(chatId) > now) {
                 waitingChats.insert(chatId);
             } else {
-                StartSend(sequence, record, chatId, now);
+                StartSend(sequence, record, recipient, now);
                 started = true;
                 break;
             }
@@ -75,13 +91,14 @@ bool MonitorEngine::StartNextSend() {
             break;
         }
     }
-    DropDisallowed(disallowed);
+    SetAside(disallowed, RecipientState::Dropped);
+    SetAside(topicGone, RecipientState::Refused);
     return started;
 }
 
-void MonitorEngine::DropDisallowed(
-    const std::vector<std::pair<std::int64_t, std::wstring>>& disallowed) {
-    for (const auto& [sequence, chatId] : disallowed) {
+void MonitorEngine::SetAside(const std::vector<std::pair<std::int64_t, std::wstring>>& entries,
+                             RecipientState state) {
+    for (const auto& [sequence, chatId] : entries) {
         const auto found = outbox_.Waiting().find(sequence);
         if (found == outbox_.Waiting().end()) {
             continue;
@@ -89,25 +106,47 @@ void MonitorEngine::DropDisallowed(
         OutboxRecord record = found->second;
         for (OutboxRecipient& recipient : record.Recipients) {
             if (recipient.ChatId == chatId && recipient.State == RecipientState::Pending) {
-                recipient.State = RecipientState::Dropped;
+                recipient.State = state;
             }
         }
-        Log(L"Recipient " + chatId + L" is no longer allowed in this profile; the notification \"" +
-            record.Subject + L"\" is not sent to it.");
+        Log(state == RecipientState::Dropped
+                ? L"Recipient " + chatId +
+                      L" is no longer allowed in this profile; the notification \"" +
+                      record.Subject + L"\" is not sent to it."
+                : L"The forum topic of recipient " + chatId +
+                      L" is refused by Telegram; the notification \"" + record.Subject +
+                      L"\" is not sent to it.");
         SaveRecord(record);
     }
 }
 
 void MonitorEngine::StartSend(std::int64_t sequence, const OutboxRecord& record,
-                              const std::wstring& chatId,
+                              const OutboxRecipient& recipient,
                               std::chrono::steady_clock::time_point now) {
+    Outgoing message;
+    message.Sequences = {sequence};
+    message.ChatId = recipient.ChatId;
+    message.Title = record.Title;
+    message.Body = record.Body;
+    message.Options.Silent = record.Silent || QuietNow();
+    message.Options.MessageThreadId = recipient.MessageThreadId;
+    message.Options.DisableLinkPreview = record.DisableLinkPreview;
+    Launch(std::move(message), now);
+}
+
+bool MonitorEngine::QuietNow() const {
+    // Judged at the send: the mail may have waited since before the quiet hours began.
+    return QuietHoursCover(config_.Message.Quiet, TimeSource().Now());
+}
+
+void MonitorEngine::Launch(Outgoing message, std::chrono::steady_clock::time_point now) {
     InFlight sending;
     sending.Outcome = std::make_shared<SendOutcome>();
-    sending.Sequence = sequence;
-    sending.ChatId = chatId;
-    pacing_.Sent(chatId, now);
+    sending.Sequences = std::move(message.Sequences);
+    sending.ChatId = message.ChatId;
+    pacing_.Sent(message.ChatId, now);
     std::unique_ptr<NotificationProvider> provider =
-        deps_.MakeProvider ? deps_.MakeProvider(session_.BotToken, chatId) : nullptr;
+        deps_.MakeProvider ? deps_.MakeProvider(session_.BotToken, message.ChatId) : nullptr;
     if (!provider) {
         sending.Outcome->Result.reason = L"No notification channel is available.";
         sending.Outcome->Done.store(true);
@@ -116,9 +155,10 @@ void MonitorEngine::StartSend(std::int64_t sequence, const OutboxRecord& record,
         sending.Thread = deps_.LaunchThread(
             [outcome = sending.Outcome,
              provider = std::shared_ptr<NotificationProvider>(std::move(provider)),
-             title = record.Title, body = record.Body] {
+             title = std::move(message.Title), body = std::move(message.Body),
+             options = message.Options] {
                 try {
-                    outcome->Result = provider->Send(title, body);
+                    outcome->Result = provider->Send(title, body, options);
                 } catch (...) {
                     outcome->Thrown = std::current_exception();
                 }
@@ -140,18 +180,22 @@ bool MonitorEngine::FinishSend() {
     if (sending.Outcome->Thrown) {
         std::rethrow_exception(sending.Outcome->Thrown);
     }
-    const auto found = outbox_.Waiting().find(sending.Sequence);
-    if (found == outbox_.Waiting().end()) {
-        return true;
-    }
-    OutboxRecord record = found->second;
-    for (OutboxRecipient& recipient : record.Recipients) {
-        if (recipient.ChatId == sending.ChatId && recipient.State == RecipientState::Pending) {
-            Settle(record, recipient, sending.Outcome->Result);
-            break;
+    // The entries of a combined message settle together; the answer counts once for the chat.
+    bool first = true;
+    for (const std::int64_t sequence : sending.Sequences) {
+        const auto found = outbox_.Waiting().find(sequence);
+        if (found == outbox_.Waiting().end()) {
+            continue;
         }
+        OutboxRecord record = found->second;
+        for (OutboxRecipient& recipient : record.Recipients) {
+            if (recipient.ChatId == sending.ChatId && recipient.State == RecipientState::Pending) {
+                Settle(record, recipient, sending.Outcome->Result, std::exchange(first, false));
+                break;
+            }
+        }
+        SaveRecord(record);
     }
-    SaveRecord(record);
     ReportProgress();
     return true;
 }
@@ -170,8 +214,8 @@ void MonitorEngine::AbandonSend() {
     }
 }
 
-void MonitorEngine::Settle(OutboxRecord& record, OutboxRecipient& recipient,
-                           const SendResult& sent) {
+void MonitorEngine::Settle(OutboxRecord& record, OutboxRecipient& recipient, const SendResult& sent,
+                           bool firstOfSend) {
     const auto now = TimeSource().SteadyNow();
     const std::wstring& chatId = recipient.ChatId;
     switch (ClassifySend(sent)) {
@@ -192,20 +236,17 @@ void MonitorEngine::Settle(OutboxRecord& record, OutboxRecipient& recipient,
             return;
         }
         case SendVerdict::Pause:
-            answers_.Pause(session_.BotToken, now, sent.retryAfterSeconds);
-            Log(L"Telegram asked to wait " + ToWideDecimal(sent.retryAfterSeconds) +
-                L" s before sending again.");
+            if (firstOfSend) {
+                answers_.Pause(session_.BotToken, now, sent.retryAfterSeconds);
+                Log(L"Telegram asked to wait " + ToWideDecimal(sent.retryAfterSeconds) +
+                    L" s before sending again.");
+            }
             break;
         case SendVerdict::Refused: {
             recipient.State = RecipientState::Refused;
             if (answers_.Refuse(record.MessageKey, chatId)) {
-                const auto entry =
-                    std::find_if(config_.Recipients.begin(), config_.Recipients.end(),
-                                 [&](const RecipientEntry& r) { return r.ChatId == chatId; });
-                const std::wstring name =
-                    entry != config_.Recipients.end() ? entry->DisplayName : chatId;
-                Log(L"WARNING: Telegram refuses messages to recipient " + name + L" (" + chatId +
-                    L"): " + sent.reason +
+                Log(L"WARNING: Telegram refuses messages to recipient " + RecipientName(chatId) +
+                    L" (" + chatId + L"): " + sent.reason +
                     L" Messages refused this way are not retried; check this recipient in Manage "
                     L"Recipients.");
             }
@@ -214,6 +255,16 @@ void MonitorEngine::Settle(OutboxRecord& record, OutboxRecipient& recipient,
             }
             return;
         }
+        case SendVerdict::TopicGone:
+            recipient.State = RecipientState::Refused;
+            if (answers_.RefuseTopic(chatId, recipient.MessageThreadId)) {
+                Log(L"WARNING: Telegram refuses the forum topic " +
+                    ToWideDecimal(recipient.MessageThreadId) + L" of recipient " +
+                    RecipientName(chatId) + L" (" + chatId + L"): " + sent.reason +
+                    L" Nothing more is sent to this topic in this session; clear the topic or "
+                    L"verify the chat again in Manage Recipients.");
+            }
+            return;
         case SendVerdict::Rejected:
             recipient.State = RecipientState::Dropped;
             Log(L"ERROR: Telegram rejected the notification \"" + record.Subject +
@@ -221,7 +272,9 @@ void MonitorEngine::Settle(OutboxRecord& record, OutboxRecipient& recipient,
                 L" It is not sent to this recipient again.");
             return;
         case SendVerdict::Retry:
-            pacing_.Failed(chatId, now);
+            if (firstOfSend) {
+                pacing_.Failed(chatId, now);
+            }
             break;
     }
     Log(L"Telegram send failed for recipient " + chatId + L": " + record.Subject + L" - " +

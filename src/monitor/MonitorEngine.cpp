@@ -95,6 +95,7 @@ bool MonitorEngine::Start(MonitorSession session) {
     lastCheck_ = L"-";
     burstFolders_.clear();
     routingWarned_.clear();
+    combiningChats_.clear();
     outboxFullLogged_ = false;
     guardRefused_ = false;
     heldForRules_ = 0;

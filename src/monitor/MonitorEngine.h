@@ -167,8 +167,14 @@ private:
     struct InFlight {
         std::shared_ptr<SendOutcome> Outcome;
         std::thread Thread;
-        std::int64_t Sequence = 0;
+        std::vector<std::int64_t> Sequences;  // more than one: a combined burst message
         std::wstring ChatId;
+    };
+    // One message about to go to one chat.
+    struct Outgoing {
+        std::vector<std::int64_t> Sequences;
+        std::wstring ChatId, Title, Body;
+        SendOptions Options;
     };
 
     // Session (MonitorEngine.cpp)
@@ -211,11 +217,27 @@ private:
     void PumpSends();
     bool FinishSend();
     bool StartNextSend();
-    void DropDisallowed(const std::vector<std::pair<std::int64_t, std::wstring>>& disallowed);
-    void StartSend(std::int64_t sequence, const OutboxRecord& record, const std::wstring& chatId,
-                   std::chrono::steady_clock::time_point now);
+    // Settles without a send the pending entries (sequence, chat id) no send may reach.
+    void SetAside(const std::vector<std::pair<std::int64_t, std::wstring>>& entries,
+                  RecipientState state);
+    std::wstring RecipientName(const std::wstring& chatId) const;
+    void StartSend(std::int64_t sequence, const OutboxRecord& record,
+                   const OutboxRecipient& recipient, std::chrono::steady_clock::time_point now);
+    void Launch(Outgoing message, std::chrono::steady_clock::time_point now);
+    bool QuietNow() const;
     void AbandonSend();
-    void Settle(OutboxRecord& record, OutboxRecipient& recipient, const SendResult& sent);
+    // `firstOfSend`: false for the further entries of a combined message, whose answer has
+    // already paused the bot or backed off the chat.
+    void Settle(OutboxRecord& record, OutboxRecipient& recipient, const SendResult& sent,
+                bool firstOfSend = true);
+
+    // Combined burst messages (MonitorBursts.cpp)
+    // True when a combined message was started.
+    bool StartBurstSend(std::chrono::steady_clock::time_point now);
+    // The oldest of `entries` (sequence, record) that fit one message to `chatId`.
+    Outgoing CombineBurst(
+        const std::wstring& chatId,
+        const std::vector<std::pair<std::int64_t, const OutboxRecord*>>& entries) const;
     bool RecipientAllowed(const std::wstring& chatId) const;
     void SaveRecord(const OutboxRecord& record);
     void WriteBackNotificationTimes();
@@ -249,6 +271,7 @@ private:
     std::set<std::wstring> burstFolders_;  // folders whose burst was logged
     // Rules warned of this session for routing to nobody allowed.
     std::set<std::wstring> routingWarned_;
+    std::set<std::wstring> combiningChats_;  // chats whose burst is being sent in parts
     bool outboxFullLogged_ = false;
     std::atomic<bool> guardRefused_{false};
     int heldForRules_ = 0;

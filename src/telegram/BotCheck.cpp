@@ -1,5 +1,7 @@
 #include "telegram/BotCheck.h"
 
+#include <algorithm>
+
 #include "common/SafeText.h"
 #include "common/Text.h"
 #include "profile/ProfileConfig.h"
@@ -171,13 +173,19 @@ BotCheckPresentation PresentBotCheckResult(const BotCheckResult& result, bool cl
 }
 
 TestSendResult RunTestSend(const NotificationProviderFactory& factory, const std::wstring& token,
-                           const std::vector<std::wstring>& chatIds) {
+                           const std::vector<std::wstring>& chatIds,
+                           const std::vector<RecipientTopic>& topics) {
     TestSendResult result;
     for (const std::wstring& chatId : chatIds) {
         ++result.total;
+        SendOptions options;
+        const auto topic = std::find_if(topics.begin(), topics.end(), [&](const RecipientTopic& t) {
+            return t.ChatId == chatId;
+        });
+        options.MessageThreadId = topic != topics.end() ? topic->MessageThreadId : 0;
         const auto provider = factory(token, chatId);
         const SendResult sent =
-            provider ? provider->SendTest()
+            provider ? provider->SendTest(options)
                      : SendResult{false, L"No notification channel is available.", 0, 0};
         if (sent.ok) {
             ++result.succeeded;

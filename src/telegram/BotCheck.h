@@ -93,9 +93,10 @@ struct TestSendResult {
     std::vector<std::pair<std::wstring, std::wstring>> failures{};  // chat id, Telegram's reason
 };
 
-// The TEST command's worker: one test message per chat id, in order.
+// The TEST command's worker: one test message per chat id, in order, each in its forum topic.
 TestSendResult RunTestSend(const NotificationProviderFactory& factory, const std::wstring& token,
-                           const std::vector<std::wstring>& chatIds);
+                           const std::vector<std::wstring>& chatIds,
+                           const std::vector<RecipientTopic>& topics = {});
 
 // The chat ids of the allowed recipients, in list order.
 std::vector<std::wstring> AllowedChatIds(const std::vector<RecipientEntry>& recipients);

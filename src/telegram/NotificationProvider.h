@@ -16,12 +16,23 @@ struct SendResult {
     std::int64_t retryAfterSeconds = 0;  // the service's requested pause (HTTP 429); 0 when none
 };
 
+// How one message is delivered; the defaults make the plain request.
+struct SendOptions {
+    bool Silent = false;               // delivered without a sound
+    std::int64_t MessageThreadId = 0;  // the forum topic to post in; 0: the chat itself
+    bool DisableLinkPreview = false;   // Telegram fetches no link of the text
+};
+
 class NotificationProvider {
 public:
     virtual ~NotificationProvider() = default;
-    virtual SendResult Send(const std::wstring& title, const std::wstring& body) = 0;
-    virtual SendResult SendTest() {
-        return Send(L"Wrenpost Test", L"Test message sent successfully from Wrenpost.");
+    virtual SendResult Send(const std::wstring& title, const std::wstring& body,
+                            const SendOptions& options) = 0;
+    SendResult Send(const std::wstring& title, const std::wstring& body) {
+        return Send(title, body, SendOptions{});
+    }
+    virtual SendResult SendTest(const SendOptions& options = {}) {
+        return Send(L"Wrenpost Test", L"Test message sent successfully from Wrenpost.", options);
     }
     virtual std::wstring Name() const = 0;
 };

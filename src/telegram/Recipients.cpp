@@ -65,4 +65,34 @@ bool RemoveInactiveRecipients(std::vector<RecipientEntry>& recipients, const Clo
     return removed;
 }
 
+bool RecordRecipientTopic(std::vector<RecipientTopic>& topics,
+                          const std::vector<RecipientEntry>& recipients, const std::wstring& chatId,
+                          std::int64_t messageThreadId) {
+    if (FindRecipient(recipients, chatId) == nullptr ||
+        TopicOf(topics, chatId) == messageThreadId) {
+        return false;
+    }
+    std::erase_if(topics, [&](const RecipientTopic& topic) { return topic.ChatId == chatId; });
+    if (messageThreadId != 0) {
+        topics.push_back({chatId, messageThreadId});
+    }
+    return true;
+}
+
+std::int64_t TopicOf(const std::vector<RecipientTopic>& topics, const std::wstring& chatId) {
+    for (const RecipientTopic& topic : topics) {
+        if (topic.ChatId == chatId) {
+            return topic.MessageThreadId;
+        }
+    }
+    return 0;
+}
+
+void KeepTopicsOfRecipients(std::vector<RecipientTopic>& topics,
+                            const std::vector<RecipientEntry>& recipients) {
+    std::erase_if(topics, [&](const RecipientTopic& topic) {
+        return topic.MessageThreadId == 0 || FindRecipient(recipients, topic.ChatId) == nullptr;
+    });
+}
+
 }  // namespace wrenpost

@@ -32,6 +32,19 @@ AddRecipientResult AddRecipient(std::vector<RecipientEntry>& recipients, const s
 bool RemoveInactiveRecipients(std::vector<RecipientEntry>& recipients, const Clock& clock,
                               const LogFunction& log);
 
+// Where a verified recipient's notifications go: the topic its code was sent in, or none when it
+// was sent outside one. Only for a chat in `recipients`; true when the topic changed.
+bool RecordRecipientTopic(std::vector<RecipientTopic>& topics,
+                          const std::vector<RecipientEntry>& recipients, const std::wstring& chatId,
+                          std::int64_t messageThreadId);
+
+// The topic of a chat; 0 when it has none.
+std::int64_t TopicOf(const std::vector<RecipientTopic>& topics, const std::wstring& chatId);
+
+// Drops the topics of chats that are no longer recipients.
+void KeepTopicsOfRecipients(std::vector<RecipientTopic>& topics,
+                            const std::vector<RecipientEntry>& recipients);
+
 const RecipientEntry* FindRecipient(const std::vector<RecipientEntry>& recipients,
                                     const std::wstring& chatId);
 

@@ -15,8 +15,9 @@ void StartBotCheckForWindow(HWND mainWindow, HttpTransport transport, std::wstri
 }
 
 void StartTestSendForWindow(HWND mainWindow, NotificationProviderFactory factory,
-                            std::wstring token, std::vector<std::wstring> chatIds) {
-    StartTestSend(std::move(factory), std::move(token), std::move(chatIds),
+                            std::wstring token, std::vector<std::wstring> chatIds,
+                            std::vector<RecipientTopic> topics) {
+    StartTestSend(std::move(factory), std::move(token), std::move(chatIds), std::move(topics),
                   [mainWindow](TestSendResult result) {
                       auto record = std::make_unique<TestSendResultRecord>();
                       record->result = result;

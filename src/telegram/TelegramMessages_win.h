@@ -32,7 +32,8 @@ struct LogLinesRecord final : PostedRecord {
 void StartBotCheckForWindow(HWND mainWindow, HttpTransport transport, std::wstring token,
                             std::uint32_t generation);
 void StartTestSendForWindow(HWND mainWindow, NotificationProviderFactory factory,
-                            std::wstring token, std::vector<std::wstring> chatIds);
+                            std::wstring token, std::vector<std::wstring> chatIds,
+                            std::vector<RecipientTopic> topics);
 // The result goes to `dialog` (not when cancelled); log lines go to `mainWindow`.
 // `clock` must outlive the worker (the system clock, or a test's static one).
 void StartVerificationForWindow(HWND dialog, HWND mainWindow, HttpTransport transport,

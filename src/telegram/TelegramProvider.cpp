@@ -10,21 +10,32 @@ std::wstring ComposeMessageText(const std::wstring& title, const std::wstring& b
 }
 
 HttpRequest MakeSendMessageRequest(std::wstring_view token, std::wstring_view chatId,
-                                   std::wstring_view text) {
-    HttpRequest request = MakeBotApiRequest(
-        token, L"sendMessage", L"chat_id=" + UrlEncode(chatId) + L"&text=" + UrlEncode(text));
+                                   std::wstring_view text, const SendOptions& options) {
+    std::wstring query = L"chat_id=" + UrlEncode(chatId);
+    if (options.MessageThreadId != 0) {
+        query += L"&message_thread_id=" + ToWideDecimal(options.MessageThreadId);
+    }
+    query += L"&text=" + UrlEncode(text);
+    if (options.Silent) {
+        query += L"&disable_notification=true";
+    }
+    if (options.DisableLinkPreview) {
+        query += L"&link_preview_options=" + UrlEncode(L"{\"is_disabled\":true}");
+    }
+    HttpRequest request = MakeBotApiRequest(token, L"sendMessage", query);
     request.timeouts = kSendMessageTimeouts;
     return request;
 }
 
-SendResult TelegramProvider::Send(const std::wstring& title, const std::wstring& body) {
+SendResult TelegramProvider::Send(const std::wstring& title, const std::wstring& body,
+                                  const SendOptions& options) {
     SendResult result;
     if (botToken_.empty() || chatId_.empty()) {
         result.reason = L"Bot Token or recipient Chat ID is not configured.";
         return result;
     }
-    const HttpResponse response =
-        transport_(MakeSendMessageRequest(botToken_, chatId_, ComposeMessageText(title, body)));
+    const HttpResponse response = transport_(
+        MakeSendMessageRequest(botToken_, chatId_, ComposeMessageText(title, body), options));
     if (response.failedStage == HttpStage::TooLarge) {
         result.httpStatus = response.status;
         result.reason = L"Telegram returned an oversized response (HTTP " +

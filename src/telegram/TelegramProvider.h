@@ -15,7 +15,9 @@ public:
           chatId_(std::move(chatId)),
           transport_(std::move(transport)) {}
 
-    SendResult Send(const std::wstring& title, const std::wstring& body) override;
+    using NotificationProvider::Send;
+    SendResult Send(const std::wstring& title, const std::wstring& body,
+                    const SendOptions& options) override;
     std::wstring Name() const override { return L"Telegram"; }
 
 private:
@@ -27,9 +29,9 @@ private:
 // title + two line feeds + body, capped to Telegram's length limit.
 std::wstring ComposeMessageText(const std::wstring& title, const std::wstring& body);
 
-// The sendMessage request for one recipient.
+// The sendMessage request for one recipient; each option adds its parameter only when set.
 HttpRequest MakeSendMessageRequest(std::wstring_view token, std::wstring_view chatId,
-                                   std::wstring_view text);
+                                   std::wstring_view text, const SendOptions& options = {});
 
 NotificationProviderFactory TelegramProviderFactory(HttpTransport transport);
 

@@ -21,13 +21,14 @@ void StartBotCheck(HttpTransport transport, const Clock& clock, std::wstring tok
 }
 
 void StartTestSend(NotificationProviderFactory factory, std::wstring token,
-                   std::vector<std::wstring> chatIds, std::function<void(TestSendResult)> done) {
+                   std::vector<std::wstring> chatIds, std::vector<RecipientTopic> topics,
+                   std::function<void(TestSendResult)> done) {
     TestSendResult failure;
     failure.total = static_cast<std::uint32_t>(chatIds.size());
     failure.failed = failure.total;
     LaunchWorker(
         [factory = std::move(factory), token = std::move(token), chatIds = std::move(chatIds),
-         done] { done(RunTestSend(factory, token, chatIds)); },
+         topics = std::move(topics), done] { done(RunTestSend(factory, token, chatIds, topics)); },
         [failure, done](const std::wstring&) { done(failure); });
 }
 

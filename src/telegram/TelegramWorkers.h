@@ -19,7 +19,8 @@ void StartBotCheck(HttpTransport transport, const Clock& clock, std::wstring tok
                    std::uint32_t generation, std::function<void(BotCheckResult)> done);
 
 void StartTestSend(NotificationProviderFactory factory, std::wstring token,
-                   std::vector<std::wstring> chatIds, std::function<void(TestSendResult)> done);
+                   std::vector<std::wstring> chatIds, std::vector<RecipientTopic> topics,
+                   std::function<void(TestSendResult)> done);
 
 // `done` is not called when the verification was cancelled.
 void StartVerification(HttpTransport transport, const Clock& clock, VerificationRequest request,

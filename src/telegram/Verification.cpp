@@ -30,7 +30,73 @@ std::wstring DecodedField(std::wstring_view text, std::wstring_view key) {
 
 const wchar_t kIgnored[] = L"Ignored unrelated verification message.";
 
+// The members of the objects at `depth` (the update itself is 1), nested values left out; string
+// contents are kept, so a brace inside a text cannot shift the depth.
+std::wstring MembersAtDepth(std::wstring_view text, int depth) {
+    std::wstring out;
+    int level = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool keep = level == depth;
+        if (inString) {
+            if (c == L'\\' && i + 1 < text.size()) {
+                if (keep)
+                    out.append(text.substr(i, 2));
+                ++i;
+                continue;
+            }
+            inString = c != L'"';
+        } else if (c == L'"') {
+            inString = true;
+        } else if (c == L'{' || c == L'[') {
+            ++level;
+            if (level == depth + 1)
+                out += L"null";  // the nested value, as a placeholder
+            continue;
+        } else if (c == L'}' || c == L']') {
+            --level;
+            continue;
+        }
+        if (keep)
+            out.push_back(c);
+    }
+    return out;
+}
+
+bool IsTrueField(std::wstring_view text, std::wstring_view key) {
+    const std::wstring quoted = L"\"" + std::wstring(key) + L"\"";
+    std::size_t at = text.find(quoted);
+    if (at == std::wstring_view::npos) {
+        return false;
+    }
+    at += quoted.size();
+    const auto skipSpace = [&] {
+        while (at < text.size() &&
+               (text[at] == L' ' || text[at] == L'\t' || text[at] == L'\r' || text[at] == L'\n')) {
+            ++at;
+        }
+    };
+    skipSpace();
+    if (at >= text.size() || text[at] != L':') {
+        return false;
+    }
+    ++at;
+    skipSpace();
+    return text.substr(at, 4) == L"true";
+}
+
 }  // namespace
+
+std::int64_t ForumTopicOf(std::wstring_view update) {
+    // update -> message -> its own members
+    const std::wstring message = MembersAtDepth(update, 2);
+    if (!IsTrueField(message, L"is_topic_message")) {
+        return 0;
+    }
+    const auto thread = ExtractIntField(message, L"message_thread_id");
+    return thread && *thread > 0 ? *thread : 0;
+}
 
 std::wstring GenerateVerificationCode() {
     // Whoever guesses the code while it is shown becomes a recipient: the system's generator.
@@ -207,7 +273,7 @@ PollResult PollVerification(const HttpTransport& transport, const std::wstring& 
             known = known || candidate.chatId == chatId;
         }
         if (!known) {
-            result.candidates.push_back({chatId, name});
+            result.candidates.push_back({chatId, name, ForumTopicOf(item)});
         }
     }
     if (largest) {

@@ -34,6 +34,7 @@ std::wstring NormalizeVerificationText(std::wstring_view text);
 struct VerificationCandidate {
     std::wstring chatId;
     std::wstring displayName;
+    std::int64_t messageThreadId = 0;  // the forum topic the code was sent in; 0: none
     bool operator==(const VerificationCandidate&) const = default;
 };
 
@@ -68,6 +69,11 @@ struct DeleteResult {
 };
 DeleteResult DeleteMessage(const HttpTransport& transport, const std::wstring& token,
                            const std::wstring& chatId, const std::wstring& messageId);
+
+// The forum topic an update's message was posted in: its message_thread_id when the message
+// itself says "is_topic_message": true (a reply in an ordinary group carries a thread id too);
+// 0 otherwise. Members of nested objects (the replied-to message) do not count.
+std::int64_t ForumTopicOf(std::wstring_view update);
 
 // The display name of a chat object: "@username", else first and last name, else "(Unknown)".
 std::wstring ChatDisplayName(std::wstring_view chatObject);

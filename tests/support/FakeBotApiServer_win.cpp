@@ -8,8 +8,77 @@
 #include "common/Registry_win.h"
 #include "common/Text.h"
 #include "support/FormParameters.h"
+#include "update/StrictJson.h"
 
 namespace wrenpost::testing {
+namespace {
+
+// The parameters each method the program calls accepts.
+const std::map<std::string, std::set<std::string>> kMethodParameters = {
+    {"getMe", {}},
+    {"getUpdates", {"offset", "limit", "timeout", "allowed_updates"}},
+    {"deleteMessage", {"chat_id", "message_id"}},
+    {"sendMessage",
+     {"chat_id", "text", "message_thread_id", "disable_notification", "link_preview_options"}},
+};
+
+bool IsInteger(const std::string& text) {
+    const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+    return text.size() > digits &&
+           text.find_first_not_of("0123456789", digits) == std::string::npos;
+}
+
+}  // namespace
+
+std::optional<std::string> FakeBotApiServer::Refusal(const FakeBotApiRequest& request) const {
+    const auto known = kMethodParameters.find(request.method);
+    if (request.token.empty() || known == kMethodParameters.end()) {
+        return std::nullopt;
+    }
+    for (const auto& [name, value] : request.parameters) {
+        if (known->second.count(name) == 0) {
+            return "Bad Request: unknown parameter " + name;
+        }
+    }
+    const auto& p = request.parameters;
+    if (request.method != "sendMessage") {
+        return std::nullopt;
+    }
+    if (!p.contains("chat_id") || p.find("text") == p.end() || p.at("text").empty()) {
+        return "Bad Request: message text is empty";
+    }
+    if (const auto silent = p.find("disable_notification");
+        silent != p.end() && silent->second != "true" && silent->second != "false") {
+        return "Bad Request: can't parse disable_notification as Boolean";
+    }
+    if (const auto preview = p.find("link_preview_options"); preview != p.end()) {
+        JsonValue value;
+        std::string error;
+        if (!ParseStrictJson(preview->second, value, error) || value.kind != JsonKind::Object) {
+            return "Bad Request: can't parse link preview options JSON object";
+        }
+    }
+    if (const auto thread = p.find("message_thread_id"); thread != p.end()) {
+        if (!IsInteger(thread->second)) {
+            return "Bad Request: can't parse message_thread_id as Integer";
+        }
+        const std::int64_t id = std::atoll(thread->second.c_str());
+        const auto chat = topics_.find(p.at("chat_id"));
+        if (chat != topics_.end() && chat->second.second.count(id) != 0) {
+            return "Bad Request: TOPIC_CLOSED";
+        }
+        if (chat == topics_.end() || chat->second.first.count(id) == 0) {
+            return "Bad Request: message thread not found";
+        }
+    }
+    return std::nullopt;
+}
+
+void FakeBotApiServer::SetTopics(const std::string& chatId, std::set<std::int64_t> open,
+                                 std::set<std::int64_t> closed) {
+    std::lock_guard lock(mutex_);
+    topics_[chatId] = {std::move(open), std::move(closed)};
+}
 bool FakeBotApiServer::Start() {
     WSADATA data;
     if (thread_.joinable() || WSAStartup(MAKEWORD(2, 2), &data) != 0) {
@@ -81,6 +150,37 @@ std::vector<FakeBotApiRequest> FakeBotApiServer::Requests(const std::string& met
     return out;
 }
 
+FakeBotApiReply FakeBotApiServer::Answer(FakeBotApiRequest& request) {
+    FakeBotApiReply reply{200, R"({"ok":true,"result":{"message_id":1,"date":0}})"};
+    if (request.method == "getMe") {
+        reply.body = R"({"ok":true,"result":{"id":4242,"is_bot":true,"first_name":"Wren Test Bot",)"
+                     R"("username":"wren_test_bot"}})";
+    }
+    std::lock_guard lock(mutex_);
+    request.arrived = std::chrono::steady_clock::now();
+    requests_.push_back(request);
+    if (request.method == "getUpdates") {
+        const auto offset = request.parameters.find("offset");
+        updates_.erase(updates_.begin(),
+                       updates_.lower_bound(offset == request.parameters.end()
+                                                ? 0
+                                                : std::atoll(offset->second.c_str())));
+        reply.body = R"({"ok":true,"result":[)";
+        for (const auto& [id, update] : updates_) {
+            reply.body += (reply.body.back() == '[' ? "" : ",") + update;
+        }
+        reply.body += "]}";
+    }
+    if (const auto refused = Refusal(request)) {
+        reply.status = 400;
+        reply.body = R"({"ok":false,"error_code":400,"description":")" + *refused + "\"}";
+    } else if (auto& queued = scripted_[request.method]; !queued.empty()) {
+        reply = std::move(queued.front());
+        queued.pop_front();
+    }
+    return reply;
+}
+
 void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     const auto client = static_cast<SOCKET>(rawSocket);
     const DWORD timeout = 5000;
@@ -128,32 +228,7 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
         request.method.erase(0, slash + 1);
     }
 
-    FakeBotApiReply reply{200, R"({"ok":true,"result":{"message_id":1,"date":0}})"};
-    if (request.method == "getMe") {
-        reply.body = R"({"ok":true,"result":{"id":4242,"is_bot":true,"first_name":"Wren Test Bot",)"
-                     R"("username":"wren_test_bot"}})";
-    }
-    {
-        std::lock_guard lock(mutex_);
-        request.arrived = std::chrono::steady_clock::now();
-        requests_.push_back(request);
-        if (request.method == "getUpdates") {
-            const auto offset = request.parameters.find("offset");
-            updates_.erase(updates_.begin(),
-                           updates_.lower_bound(offset == request.parameters.end()
-                                                    ? 0
-                                                    : std::atoll(offset->second.c_str())));
-            reply.body = R"({"ok":true,"result":[)";
-            for (const auto& [id, update] : updates_) {
-                reply.body += (reply.body.back() == '[' ? "" : ",") + update;
-            }
-            reply.body += "]}";
-        }
-        if (auto& queued = scripted_[request.method]; !queued.empty()) {
-            reply = std::move(queued.front());
-            queued.pop_front();
-        }
-    }
+    const FakeBotApiReply reply = Answer(request);
     const auto until = std::chrono::steady_clock::now() + reply.delay;
     while (!stopping_ && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -1,6 +1,8 @@
 // A scripted HTTP server on 127.0.0.1 for tests through the real WinHTTP client. It records every
 // request and answers with the reply queued for its method (outside /bot<token>/: its path), else
-// getMe with a bot and anything else with an ok result.
+// getMe with a bot and anything else with an ok result. A Bot API method the program calls is
+// checked first, more strictly than Telegram does: a parameter name it does not know for the
+// method, or a value Telegram refuses, is answered 400 "Bad Request: ...".
 #pragma once
 
 #include <atomic>
@@ -9,6 +11,8 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,9 +60,17 @@ public:
     // those before it, so an update cannot be lost to a request that skipped it.
     void AddUpdate(std::int64_t updateId, std::string update);
     std::vector<FakeBotApiRequest> Requests(const std::string& method = "") const;
+    // The forum topics of a chat; a message_thread_id that is not one of them is refused, and a
+    // closed one answers TOPIC_CLOSED.
+    void SetTopics(const std::string& chatId, std::set<std::int64_t> open,
+                   std::set<std::int64_t> closed = {});
 
 private:
     void HandleConnection(std::uintptr_t socket);
+    // Records the request and chooses its reply.
+    FakeBotApiReply Answer(FakeBotApiRequest& request);
+    // Telegram's description of why it refuses the request; nothing when it is acceptable.
+    std::optional<std::string> Refusal(const FakeBotApiRequest& request) const;
 
     mutable std::mutex mutex_;
     std::uint16_t port_ = 0;
@@ -66,6 +78,7 @@ private:
     std::atomic<bool> stopping_{false};
     std::map<std::string, std::deque<FakeBotApiReply>> scripted_;
     std::map<std::int64_t, std::string> updates_;
+    std::map<std::string, std::pair<std::set<std::int64_t>, std::set<std::int64_t>>> topics_;
     std::vector<FakeBotApiRequest> requests_;
 };
 

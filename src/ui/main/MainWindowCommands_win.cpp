@@ -341,7 +341,7 @@ void MainWindow::StartTestSend() {
     EnableWindow(Control(kIdTest), FALSE);
     SetStatus(L"Status: Sending Test...");
     StartTestSendForWindow(Window(), TelegramProviderFactory(TelegramHttp()), token,
-                           std::move(chatIds));
+                           std::move(chatIds), recipientTopics_);
 }
 
 void MainWindow::OnTestSendResult(const TestSendResult& result) {
@@ -390,6 +390,7 @@ void MainWindow::ClearForm() {
     }
     SetControlText(kIdCheckSeconds, L"10");
     recipients_.clear();
+    recipientTopics_.clear();
     ShowRecipientCount();
     folderTitles_.clear();
     SetControlText(kIdNotificationTitle, L"");

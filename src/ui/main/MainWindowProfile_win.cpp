@@ -90,6 +90,8 @@ ProfileConfig MainWindow::GatherProfile() const {
     config.Operation = ControlText(kIdOperation);
     config.Provider = ControlText(kIdProvider);
     config.Recipients = recipients_;
+    config.RecipientTopics = recipientTopics_;
+    KeepTopicsOfRecipients(config.RecipientTopics, config.Recipients);
     // The window's list, which follows every tick: the tree itself is empty while Outlook is
     // unreachable, and saving its empty state would drop the profile's folders.
     config.SelectedFolders = selectedFolders_;
@@ -324,6 +326,7 @@ void MainWindow::ShowProfile(const ProfileConfig& config, const std::wstring& to
     SelectEntry(Control(kIdProvider), config.Provider);
     SetControlText(kIdAccessToken, token);
     recipients_ = config.Recipients;
+    recipientTopics_ = config.RecipientTopics;
     ShowRecipientCount();
     SetControlText(kIdCheckSeconds, std::to_wstring(config.CheckInterval));
     folderTitles_ = config.FolderTitles;

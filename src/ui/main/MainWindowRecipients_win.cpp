@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "common/Text.h"
+#include "telegram/Recipients.h"
 #include "telegram/TelegramCommands.h"
 #include "ui/main/MainWindow_win.h"
 #include "ui/recipients/RecipientsManager_win.h"
@@ -30,13 +31,24 @@ void MainWindow::StartVerification() {
     if (!effects.statusLine.empty()) {
         SetStatus(effects.statusLine);
     }
+    if (result.outcome == kVerificationSucceeded && !result.candidates.empty()) {
+        const VerificationCandidate& chosen = result.candidates.front();
+        if (RecordRecipientTopic(recipientTopics_, recipients_, chosen.chatId,
+                                 chosen.messageThreadId)) {
+            log_.Info(chosen.messageThreadId != 0
+                          ? L"Recipient " + chosen.chatId + L" receives notifications in topic " +
+                                std::to_wstring(chosen.messageThreadId) + L"."
+                          : L"Recipient " + chosen.chatId +
+                                L" receives notifications outside any topic.");
+        }
+    }
     if (effects.recipientsChanged) {
         ShowRecipientCount();
     }
 }
 
 void MainWindow::ManageRecipients() {
-    if (RunRecipientsManager(Window(), recipients_,
+    if (RunRecipientsManager(Window(), recipients_, recipientTopics_,
                              [this](HWND manager) { recipientsManager_ = manager; })) {
         ShowRecipientCount();
         log_.Info(L"Recipients updated.");

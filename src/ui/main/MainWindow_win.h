@@ -113,6 +113,7 @@ public:
     const std::vector<FolderTitle>& FolderTitles() const { return folderTitles_; }
     const std::wstring& ValidatedToken() const { return validatedToken_; }
     const std::vector<RecipientEntry>& Recipients() const { return recipients_; }
+    const std::vector<RecipientTopic>& RecipientTopics() const { return recipientTopics_; }
     const RulesFile& Rules() const { return rules_; }
     const std::filesystem::path& CurrentProfileFolder() const { return profileFolder_; }
     const std::filesystem::path& TemporaryProfile() const { return temporaryProfile_; }
@@ -256,6 +257,7 @@ private:
 
     // The profile being edited.
     std::vector<RecipientEntry> recipients_;
+    std::vector<RecipientTopic> recipientTopics_;  // kept with the recipients they name
     HWND recipientsManager_ = nullptr;  // while it is open
     std::vector<SelectedFolder> selectedFolders_;
     std::vector<FolderTitle> folderTitles_;

@@ -7,6 +7,7 @@
 #include "common/AppMessages_win.h"
 #include "common/Prompt.h"
 #include "common/UniqueHandle_win.h"
+#include "telegram/Recipients.h"
 #include "ui/DialogWindow_win.h"
 #include "ui/OwnedDialog_win.h"
 #include "ui/lists/ListPager.h"
@@ -23,6 +24,7 @@ constexpr int kPageLabelId = 9505;
 constexpr int kAllowId = 9510;   // + row
 constexpr int kDeleteId = 9530;  // + row
 constexpr int kCellId = 9550;    // + 10 x column + row
+constexpr int kClearTopicId = 9600;  // + row
 constexpr int kRows = static_cast<int>(ListPager::kPageSize);
 constexpr int kColumns = 4;  // chat id, name, registered on, last notification
 constexpr int kCellX[kColumns] = {76, 196, 346, 516};
@@ -40,11 +42,12 @@ constexpr DialogControl kFixed[] = {
     {-1, L"STATIC", L"Registered On", kLabel, 346, 46, 166, 20},
     {-1, L"STATIC", L"Last Notification", kLabel, 516, 46, 166, 20},
     {-1, L"STATIC", L"Delete", kLabel, 686, 46, 90, 20},
+    {-1, L"STATIC", L"Forum Topic", kLabel, 786, 46, 100, 20},
     {kPreviousId, L"BUTTON", L"Previous", kButton, 16, 360, 90, 28},
     {kPageLabelId, L"STATIC", L"Page 1 / 1", SS_CENTER | SS_NOPREFIX, 112, 365, 120, 20},
     {kNextId, L"BUTTON", L"Next", kButton, 238, 360, 90, 28},
-    {kOkId, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 586, 404, 90, 30},
-    {kCancelId, L"BUTTON", L"Cancel", kButton, 686, 404, 90, 30},
+    {kOkId, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 686, 404, 90, 30},
+    {kCancelId, L"BUTTON", L"Cancel", kButton, 786, 404, 90, 30},
 };
 
 int RowY(int row) {
@@ -53,12 +56,13 @@ int RowY(int row) {
 
 class RecipientsManager : public OwnedDialog<RecipientsManager> {
 public:
-    RecipientsManager(HWND owner, std::vector<RecipientEntry> recipients)
-        : OwnedDialog(owner), working_(std::move(recipients)) {}
+    RecipientsManager(HWND owner, std::vector<RecipientEntry> recipients,
+                      std::vector<RecipientTopic> topics)
+        : OwnedDialog(owner), working_(std::move(recipients)), topics_(std::move(topics)) {}
 
     // True when OK closed it; `opened` is told the window while it runs and null once it is gone.
     bool Run(const std::function<void(HWND manager)>& opened) {
-        if (!CreateOwnedWindow(kRecipientsManagerClass, L"Manage Recipients", 800, 450)) {
+        if (!CreateOwnedWindow(kRecipientsManagerClass, L"Manage Recipients", 900, 450)) {
             return false;
         }
         if (opened) {
@@ -72,6 +76,7 @@ public:
     }
 
     std::vector<RecipientEntry>& Working() { return working_; }
+    std::vector<RecipientTopic>& Topics() { return topics_; }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
@@ -117,6 +122,10 @@ private:
                                                      {kDeleteId + row, L"BUTTON", L"Delete",
                                                       kButton, 686, y - 1, 90, 24},
                                                      dpi_, shown) != nullptr;
+            created = created && CreateDialogControl(Window(),
+                                                     {kClearTopicId + row, L"BUTTON",
+                                                      L"Clear Topic", kButton, 786, y - 1, 100, 24},
+                                                     dpi_, shown) != nullptr;
         }
         if (!created) {
             return false;
@@ -146,6 +155,12 @@ private:
             }
         } else if (id >= kDeleteId && id < kDeleteId + kRows) {
             Delete(id - kDeleteId);
+        } else if (id >= kClearTopicId && id < kClearTopicId + kRows) {
+            if (const RecipientEntry* entry = EntryOnRow(id - kClearTopicId)) {
+                std::erase_if(topics_,
+                              [&](const RecipientTopic& t) { return t.ChatId == entry->ChatId; });
+                ShowPage();
+            }
         }
     }
 
@@ -199,9 +214,14 @@ private:
             const int show = entry != nullptr ? SW_SHOW : SW_HIDE;
             ShowWindow(GetDlgItem(Window(), kAllowId + row), show);
             ShowWindow(GetDlgItem(Window(), kDeleteId + row), show);
+            const std::int64_t topic = entry ? TopicOf(topics_, entry->ChatId) : 0;
+            ShowWindow(GetDlgItem(Window(), kClearTopicId + row), topic != 0 ? SW_SHOW : SW_HIDE);
+            const std::wstring name =
+                !entry       ? L""
+                : topic != 0 ? entry->DisplayName + L" (topic " + std::to_wstring(topic) + L")"
+                             : entry->DisplayName;
             const std::wstring cells[kColumns] = {
-                entry ? entry->ChatId : L"", entry ? entry->DisplayName : L"",
-                entry ? entry->RegisteredOn : L"",
+                entry ? entry->ChatId : L"", name, entry ? entry->RegisteredOn : L"",
                 !entry                            ? L""
                 : entry->LastNotification.empty() ? L"Never"
                                                   : entry->LastNotification};
@@ -238,6 +258,7 @@ private:
     }
 
     std::vector<RecipientEntry> working_;
+    std::vector<RecipientTopic> topics_;
     ListPager pager_;
     bool closed_ = false;
     bool accepted_ = false;
@@ -246,12 +267,15 @@ private:
 }  // namespace
 
 bool RunRecipientsManager(HWND owner, std::vector<RecipientEntry>& recipients,
+                          std::vector<RecipientTopic>& topics,
                           const std::function<void(HWND manager)>& opened) {
-    RecipientsManager manager(owner, recipients);
+    RecipientsManager manager(owner, recipients, topics);
     if (!manager.Run(opened)) {
         return false;
     }
     recipients = std::move(manager.Working());
+    topics = std::move(manager.Topics());
+    KeepTopicsOfRecipients(topics, recipients);
     return true;
 }
 

@@ -21,10 +21,12 @@ struct RecipientNotifiedRecord final : PostedRecord {
     std::wstring when;
 };
 
-// Runs the window modally over `owner`; true (and `recipients` replaced by the edited copy) on OK.
+// Runs the window modally over `owner`; true (and `recipients` and `topics` replaced by the
+// edited copies) on OK. A recipient's forum topic shows after its name and can be cleared.
 // `opened` receives the window while it runs and null once it is gone, so deliveries can be
 // forwarded to it.
 bool RunRecipientsManager(HWND owner, std::vector<RecipientEntry>& recipients,
+                          std::vector<RecipientTopic>& topics,
                           const std::function<void(HWND manager)>& opened);
 
 }  // namespace wrenpost

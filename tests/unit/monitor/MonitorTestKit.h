@@ -137,13 +137,18 @@ private:
 
 struct SentMessage {
     std::wstring BotToken, ChatId, Title, Body;
+    SendOptions Options;
 };
 
 // A provider that hands every send to a function.
 struct CallbackProvider final : NotificationProvider {
-    std::function<SendResult(const std::wstring& title, const std::wstring& body)> send;
-    SendResult Send(const std::wstring& title, const std::wstring& body) override {
-        return send(title, body);
+    std::function<SendResult(const std::wstring& title, const std::wstring& body,
+                             const SendOptions& options)>
+        send;
+    using NotificationProvider::Send;
+    SendResult Send(const std::wstring& title, const std::wstring& body,
+                    const SendOptions& options) override {
+        return send(title, body, options);
     }
     std::wstring Name() const override { return L"Callback"; }
 };
@@ -182,7 +187,8 @@ protected:
     ProviderFactory Channel() {
         return [this](const std::wstring& token, const std::wstring& chatId) {
             auto provider = std::make_unique<CallbackProvider>();
-            provider->send = [=, this](const std::wstring& title, const std::wstring& body) {
+            provider->send = [=, this](const std::wstring& title, const std::wstring& body,
+                                       const SendOptions& options) {
                 if (auto hook = std::exchange(onSend, nullptr)) {
                     hook();
                 }
@@ -196,7 +202,7 @@ protected:
                     (deliverAtMost && sent.size() >= *deliverAtMost)) {
                     return SendResult{false, L"HTTP 502", 502, 0};
                 }
-                sent.push_back({token, chatId, title, body});
+                sent.push_back({token, chatId, title, body, options});
                 return SendResult{true, {}, 200, 0};
             };
             return provider;

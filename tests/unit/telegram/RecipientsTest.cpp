@@ -35,6 +35,22 @@ TEST(AddRecipient, RefusesADuplicateSilentlyAndStopsAtAThousand) {
     EXPECT_EQ(AddRecipient(list, L"5", L"Again", clock), kRecipientAlreadyPresent);
 }
 
+TEST(RecipientTopics, AVerificationSetsMovesOrClearsTheTopicOfARecipientOnly) {
+    const std::vector<RecipientEntry> recipients = {{L"-100", L"Ops", true, L"", L"Never"}};
+    std::vector<RecipientTopic> topics;
+    // chat, topic of the verifying message, changed; -200 is not a recipient, 0 no topic
+    for (const auto& [chat, topic, changed] :
+         {std::tuple{L"-200", 4, false}, std::tuple{L"-100", 4, true},
+          std::tuple{L"-100", 4, false}, std::tuple{L"-100", 6, true}}) {
+        EXPECT_EQ(RecordRecipientTopic(topics, recipients, chat, topic), changed) << topic;
+    }
+    EXPECT_EQ(topics, (std::vector<RecipientTopic>{{L"-100", 6}}));
+    EXPECT_TRUE(RecordRecipientTopic(topics, recipients, L"-100", 0) && topics.empty());
+    topics = {{L"-100", 3}, {L"-200", 5}};
+    KeepTopicsOfRecipients(topics, recipients);
+    EXPECT_EQ(topics, (std::vector<RecipientTopic>{{L"-100", 3}}));
+}
+
 TEST(RemoveInactiveRecipients, UsesTheLastNotificationOrTheRegistrationWhenNeverNotified) {
     FakeClock clock;
     constexpr std::int64_t day = 86400;

@@ -229,8 +229,9 @@ TEST(TestSend, CountsEachAllowedRecipientInOrderAndSaysHowManySucceeded) {
     std::vector<RecipientEntry> recipients(4);
     for (std::size_t i = 0; i < recipients.size(); ++i) recipients[i].ChatId = std::to_wstring(i);
     recipients[1].Allowed = false;
-    const TestSendResult result = RunTestSend(TelegramProviderFactory(transport.AsTransport()),
-                                              L"1:A", AllowedChatIds(recipients));
+    const TestSendResult result =
+        RunTestSend(TelegramProviderFactory(transport.AsTransport()), L"1:A",
+                    AllowedChatIds(recipients), {{L"3", 12}, {L"1", 0}, {L"9", 5}});
     EXPECT_EQ(std::tie(result.total, result.succeeded, result.failed), std::tuple(3u, 2u, 1u));
     // The box sends the user to the log: each failed recipient is there with Telegram's reason.
     const TestSendPresentation shown = PresentTestSendResult(result);
@@ -240,6 +241,10 @@ TEST(TestSend, CountsEachAllowedRecipientInOrderAndSaysHowManySucceeded) {
               L"Test notification failed for recipient 2: Telegram returned an unexpected "
               L"response (HTTP 400).");
     EXPECT_TRUE(transport.Requests().at(1).path.starts_with(L"/bot1:A/sendMessage?chat_id=2&"));
+    // Only the recipient with a topic posts in it.
+    EXPECT_TRUE(transport.Requests().at(0).path.starts_with(L"/bot1:A/sendMessage?chat_id=0&text"));
+    EXPECT_TRUE(transport.Requests().at(2).path.starts_with(
+        L"/bot1:A/sendMessage?chat_id=3&message_thread_id=12&text"));
     for (const auto& [sent, status] :
          {std::pair{TestSendResult{2, 2, 0}, L"Status: Test Sent"},
           std::pair{TestSendResult{3, 0, 3}, L"Status: Test Failed"},

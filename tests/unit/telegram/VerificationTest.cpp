@@ -104,6 +104,29 @@ TEST(PollVerification, AcceptsTheCodeTypedOrSentThroughTheDeepLinkOncePerChat) {
     EXPECT_EQ(deletes[0].path, L"/bot1:A/deleteMessage?chat_id=42&message_id=501");
 }
 
+TEST(PollVerification, AForumTopicCountsOnlyWhenTheMessageItselfIsATopicMessage) {
+    const std::string reply = R"("reply_to_message":{"message_id":3,"message_thread_id":3,)"
+                              R"("is_topic_message":true,"caption":"{\"x\":1}"},)";
+    // A reply in an ordinary group has a thread id but is no topic message.
+    const std::pair<std::string, std::int64_t> rows[] = {
+        {R"("message_thread_id":7,"is_topic_message":true,)", 7},
+        {R"("is_topic_message" : true, "message_thread_id" : 8,)", 8},
+        {R"("message_thread_id":7,)", 0},
+        {R"("message_thread_id":7,"is_topic_message":false,)", 0},
+        {R"("message_thread_id":5,)" + reply, 0},
+        {reply + R"("message_thread_id":6,"is_topic_message":true,)", 6}};
+    for (const auto& [members, topic] : rows) {
+        BotApi api;
+        api.updates.push_back(Updates({Update(1, 2, kStart, Chat(-100), "WP-123456")}));
+        std::string& body = api.updates.back().body;
+        body.insert(body.find("\"chat\""), members);
+        std::int64_t offset = 0;
+        const PollResult poll = api.Poll(offset);
+        ASSERT_EQ(poll.candidates.size(), 1u) << members;
+        EXPECT_EQ(poll.candidates[0].messageThreadId, topic) << members;
+    }
+}
+
 TEST(PollVerification, IgnoresUnrelatedAndOutOfWindowMessages) {
     BotApi api;
     const std::string t = std::to_string(kStart + 1);

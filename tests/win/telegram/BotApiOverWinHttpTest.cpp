@@ -46,6 +46,52 @@ TEST_F(BotApiOverWinHttp, ASendArrivesDecodedIntactAsGetOrAsFormPost) {
     }
 }
 
+TEST_F(BotApiOverWinHttp, EachSendShapeIsTakenAndWhatTelegramRefusesIsA400) {
+    server.SetTopics("-1001234567890", {42}, {9});
+    using Parameters = std::map<std::string, std::string>;
+    const Parameters plain{{"chat_id", "-1001234567890"}, {"text", "T\n\nb"}};
+    const std::string noPreview = R"({"is_disabled":true})";
+    // options, parameters beyond the plain ones, Telegram's refusal (empty: delivered)
+    const std::tuple<SendOptions, Parameters, std::string> rows[] = {
+        {{}, {}, ""},
+        {{false, 42, false}, {{"message_thread_id", "42"}}, ""},
+        {{true, 42, true},
+         {{"disable_notification", "true"},
+          {"message_thread_id", "42"},
+          {"link_preview_options", noPreview}},
+         ""},
+        {{false, 43, false}, {{"message_thread_id", "43"}}, "message thread not found"},
+        {{false, 9, false}, {{"message_thread_id", "9"}}, "TOPIC_CLOSED"},
+    };
+    for (const auto& [options, extra, refusal] : rows) {
+        const SendResult result =
+            TelegramProvider(L"123:ABC", L"-1001234567890", Transport()).Send(L"T", L"b", options);
+        EXPECT_EQ(result.reason.empty() ? "" : WideToUtf8(result.reason),
+                  refusal.empty()
+                      ? ""
+                      : "Telegram rejected the message (HTTP 400): Bad Request: " + refusal);
+        Parameters expected = plain;
+        expected.insert(extra.begin(), extra.end());
+        EXPECT_EQ(server.Requests("sendMessage").back().parameters, expected);
+    }
+    // What the program never sends, so a typo or a wrong value cannot pass unnoticed.
+    for (const auto& [query, refusal] : {
+             std::pair{L"chat_id=1&text=t&disable_notifications=true", "unknown parameter"},
+             std::pair{L"chat_id=1&text=t&disable_notification=1", "can't parse"},
+             std::pair{L"chat_id=1&text=t&message_thread_id=4x", "can't parse"},
+             std::pair{L"chat_id=1&text=t&message_thread_id=42", "message thread not found"},
+             std::pair{L"chat_id=1&text=t&link_preview_options=%5B%5D", "can't parse"},
+             std::pair{L"offset=1&chat_id=1", "unknown parameter"},
+         }) {
+        const std::wstring method =
+            std::wstring_view(query).starts_with(L"offset") ? L"getUpdates" : L"sendMessage";
+        const HttpResponse response = Transport()(MakeBotApiRequest(L"1:A", method, query));
+        EXPECT_EQ(response.status, 400u) << WideToUtf8(query);
+        EXPECT_NE(response.body.find(std::string("Bad Request: ") + refusal), std::string::npos)
+            << response.body;
+    }
+}
+
 TEST_F(BotApiOverWinHttp, ABodyOverTheCapIsAFailureNotATruncatedAnswer) {
     constexpr std::size_t cap = 100'000;
     // size, announced by Content-Length, failed stage

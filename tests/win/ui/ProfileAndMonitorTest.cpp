@@ -76,7 +76,8 @@ void WriteProfile(const fs::path& folder, const std::wstring& name, ProfileConfi
 class TestProvider final : public NotificationProvider {
 public:
     explicit TestProvider(const std::atomic<bool>& down) : down_(down) {}
-    SendResult Send(const std::wstring&, const std::wstring&) override {
+    using NotificationProvider::Send;
+    SendResult Send(const std::wstring&, const std::wstring&, const SendOptions&) override {
         return down_.load() ? SendResult{false, L"HTTP 502", 502, 0} : SendResult{true, L""};
     }
     std::wstring Name() const override { return L"test"; }

@@ -64,14 +64,15 @@ public:
         });
         Click(kIdGetChatId);  // returns once the window is gone
     }
-    // The user sends the shown code to the bot from chat 4242.
-    void SendCode(HWND dialog) {
+    // The user sends the shown code to the bot from chat 4242; `members` go into the message.
+    void SendCode(HWND dialog, const std::string& members = "") {
         wchar_t code[16] = {};
         GetDlgItemTextW(dialog, 101, code, 16);
         const std::string date = std::to_string(std::time(nullptr));
         ++updateId_;
         server_.AddUpdate(updateId_, R"({"update_id":)" + std::to_string(updateId_) +
-                                         R"(,"message":{"message_id":55,"date":)" + date +
+                                         R"(,"message":{"message_id":55,)" + members +
+                                         R"("date":)" + date +
                                          R"(,"chat":{"id":4242,"first_name":"Ann",)"
                                          R"("username":"ann_w"},"text":")" +
                                          WideToUtf8(code) + R"("}})");
@@ -100,11 +101,13 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     EXPECT_EQ(window_->Recipients()[0].DisplayName, L"@ann_w");
     EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"1");
     EXPECT_EQ(window_->StatusText(), L"Status: Chat ID Selected");
+    // Sent again from a forum topic: the recipient's notifications go there from now on.
     Verify([this](HWND dialog) {
-        SendCode(dialog);
+        SendCode(dialog, R"("message_thread_id":5,"is_topic_message":true,)");
         return true;
     });
     EXPECT_EQ(window_->Recipients().size(), 1u);
+    EXPECT_EQ(window_->RecipientTopics(), (std::vector<RecipientTopic>{{L"4242", 5}}));
     EXPECT_EQ(Captions(),
               (std::vector<std::wstring>{L"Verification Successful",
                                          L"Recipient Already Registered", L"Recipient Details"}));
@@ -120,6 +123,23 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     Pump([] { return false; }, 3s);  // a poll in flight may still run
     EXPECT_EQ(Captions().size(), 3u);
     EXPECT_EQ(window_->Recipients().size(), 1u);
+
+    // The manager shows the topic after the name and clears it.
+    WhenReady([] {
+        HWND manager = FindWindowW(kRecipientsManagerClass, nullptr);
+        if (manager == nullptr) {
+            return false;
+        }
+        wchar_t name[64] = {};
+        GetDlgItemTextW(manager, 9560, name, 64);
+        EXPECT_STREQ(name, L"@ann_w (topic 5)");
+        testing::SaveScreenshot(manager, L"recipients-manager-topic");
+        SendDlgItemMessageW(manager, 9600, BM_CLICK, 0, 0);
+        SendDlgItemMessageW(manager, 9503, BM_CLICK, 0, 0);
+        return true;
+    });
+    Click(kIdManageRecipients);
+    EXPECT_TRUE(window_->RecipientTopics().empty());
 
     // Asked to close while verification runs, the main window stays and so does the dialog.
     Verify([this](HWND dialog) {
