@@ -97,7 +97,7 @@ TEST_F(DeliveryOptionsTest, ABurstGoesAsOneMessageALinePerMailSplitAtTheCap) {
     for (int i = 0; i < 30; ++i) {
         const std::wstring subject = std::to_wstring(100 + i) + std::wstring(150, L'x');
         burst.push_back(Fresh(subject));
-        lines += (i == 0 ? L"" : L"\n") + subject;
+        lines += (i == 0 ? L"" : L"\n") + (L"New Outlook Mail \u00B7 " + subject);
     }
     reader.Push(burst);
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // all 30 wait: Telegram is down
