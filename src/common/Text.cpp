@@ -171,4 +171,22 @@ std::size_t Utf16Length(std::wstring_view text) {
     return units;
 }
 
+std::size_t Utf16FittingPrefix(std::wstring_view text, std::size_t maxUnits) {
+    std::size_t units = 0;
+    std::size_t keep = 0;
+    while (keep < text.size()) {
+        const auto c = static_cast<std::uint32_t>(text[keep]);
+        const bool pair = sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF &&
+                          keep + 1 < text.size() &&
+                          static_cast<std::uint32_t>(text[keep + 1]) - 0xDC00u < 0x400u;
+        const std::size_t width = pair || (c >> 16) != 0 ? 2 : 1;
+        if (units + width > maxUnits) {
+            break;
+        }
+        units += width;
+        keep += pair ? 2 : 1;
+    }
+    return keep;
+}
+
 }  // namespace wrenpost

@@ -24,4 +24,8 @@ std::wstring ToWideDecimal(long long value);
 // Number of UTF-16 code units the text occupies on Windows (equal to size() there).
 std::size_t Utf16Length(std::wstring_view text);
 
+// How many elements of `text` make its longest start of at most `maxUnits` UTF-16 units that
+// does not end inside a surrogate pair.
+std::size_t Utf16FittingPrefix(std::wstring_view text, std::size_t maxUnits);
+
 }  // namespace wrenpost

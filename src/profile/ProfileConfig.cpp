@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "common/TextFile.h"
 #include "profile/ConfigFileLock.h"
+#include "profile/ProfileMessageMembers.h"
 
 namespace wrenpost {
 namespace {
@@ -141,8 +142,9 @@ std::wstring FormatProfileConfig(const ProfileConfig& config) {
         AppendStringMember(out, kMember, L"Title", t.Title, true);
         CloseObject(out, i + 1 == config.FolderTitles.size());
     }
-    out += L"  ]\n";
-    out += L"}\n";
+    out += L"  ]";
+    AppendMessageMembers(out, config);
+    out += L"\n}\n";
     return out;
 }
 
@@ -182,6 +184,7 @@ ProfileConfig ParseProfileConfig(std::wstring_view text) {
     for (auto& values : FindJsonObjects(text, TitleShape())) {
         config.FolderTitles.push_back(FolderTitle{std::move(values[0]), std::move(values[1])});
     }
+    ReadMessageMembers(text, config);
     return config;
 }
 

@@ -52,6 +52,8 @@ struct ProfileConfig {
     std::wstring DefaultTitle;
     std::vector<FolderTitle> FolderTitles;
     std::vector<RecipientEntry> Recipients;
+    MessageOptions Message;
+    std::vector<RecipientTopic> RecipientTopics;  // only recipients posting to a forum topic
 
     bool operator==(const ProfileConfig&) const = default;
 };

@@ -81,10 +81,6 @@ bool IsUnreserved(unsigned char c) {
            c == '.' || c == '_' || c == '~';
 }
 
-bool IsHighSurrogate(wchar_t c) {
-    return static_cast<std::uint32_t>(c) >= 0xD800 && static_cast<std::uint32_t>(c) <= 0xDBFF;
-}
-
 }  // namespace
 
 std::wstring UrlEncode(std::wstring_view text) {
@@ -209,25 +205,8 @@ std::wstring CapMessageText(std::wstring_view text) {
     if (Utf16Length(text) <= kTelegramMaxTextUnits) {
         return std::wstring(text);
     }
-    // Keep characters while they and the ellipsis fit; a surrogate pair is kept whole or not at
-    // all (on 32-bit wchar_t a character above U+FFFF counts two units).
-    std::size_t units = 0;
-    std::size_t keep = 0;
-    while (keep < text.size()) {
-        std::size_t charLength = 1;
-        std::size_t charUnits = 1;
-        if (sizeof(wchar_t) == 2 && IsHighSurrogate(text[keep]) && keep + 1 < text.size()) {
-            charLength = 2;
-            charUnits = 2;
-        } else if ((static_cast<std::uint32_t>(text[keep]) >> 16) != 0) {
-            charUnits = 2;
-        }
-        if (units + charUnits + 1 > kTelegramMaxTextUnits) {
-            break;
-        }
-        units += charUnits;
-        keep += charLength;
-    }
+    // A surrogate pair is kept whole or not at all.
+    const std::size_t keep = Utf16FittingPrefix(text, kTelegramMaxTextUnits - 1);
     std::wstring out(text.substr(0, keep));
     out.push_back(static_cast<wchar_t>(0x2026));
     return out;

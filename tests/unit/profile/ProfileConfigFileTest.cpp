@@ -2,6 +2,7 @@
 // or writing fails.
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "common/TextFile.h"
 #include "profile/ProfileConfig.h"
 #include "support/TempDir.h"
@@ -61,6 +62,44 @@ TEST(ProfileConfigFile, IsWrittenByteForByteInTheFixedLayoutAndReadsBack) {
     EXPECT_FALSE(store.ReadProfileConfig(dir / L"MissingConfig.json"));
     EXPECT_EQ(ReadAllBytes(dir / L"SalesConfig.json"), before);
     EXPECT_EQ(store.Current(), SampleConfig());
+}
+
+// The message members follow every older member, so the recipient, folder and title objects an
+// older reader matches by exact shape are the same text with or without them.
+TEST(ProfileConfigFile, MessageMembersFollowTodaysTextAndReadBackWithinRange) {
+    ProfileConfig config = SampleConfig();
+    const std::wstring today = FormatProfileConfig(config);
+    config.Message = {MessageContent::Preview, 350, {true, 0x1F, 23 * 60, 6 * 60}, true, 8};
+    config.RecipientTopics = {{L"-100200", 42}};
+    const std::wstring text = FormatProfileConfig(config);
+    EXPECT_EQ(text.substr(0, today.size() - 3), today.substr(0, today.size() - 3));
+    EXPECT_EQ(text.substr(today.size() - 3),
+              L",\n  \"MessageContent\": \"Preview\",\n  \"PreviewLength\": 350,\n"
+              L"  \"QuietHoursEnabled\": true,\n  \"QuietHoursDays\": 31,\n"
+              L"  \"QuietHoursStart\": 1380,\n  \"QuietHoursEnd\": 360,\n"
+              L"  \"CombineBursts\": true,\n  \"BurstThreshold\": 8,\n"
+              L"  \"RecipientTopics\": [\n    {\n      \"ChatId\": \"-100200\",\n"
+              L"      \"MessageThreadId\": 42\n    }\n  ]\n}\n");
+    EXPECT_EQ(ParseProfileConfig(text), config);
+
+    const struct {
+        const wchar_t* Members;
+        MessageOptions Message;
+        std::vector<RecipientTopic> Topics;
+    } cases[] = {
+        {L"\"MessageContent\": \"Loud\", \"PreviewLength\": 0, \"BurstThreshold\": 99",
+         {MessageContent::SubjectOnly, 1, {}, false, 50}, {}},
+        {L"\"PreviewLength\": 5000, \"QuietHoursEnd\": 1440, \"QuietHoursDays\": -1",
+         {MessageContent::SubjectOnly, 1000, {false, 0, 22 * 60, 1439}, false, 5}, {}},
+        {L"\"RecipientTopics\": [{\"ChatId\": \"7\", \"MessageThreadId\": 0},"
+         L" {\"ChatId\": \"\", \"MessageThreadId\": 3}, {\"ChatId\": \"8\", \"MessageThreadId\": 9}]",
+         {}, {{L"8", 9}}},
+    };
+    for (const auto& c : cases) {
+        const ProfileConfig read = ParseProfileConfig(std::wstring(L"{") + c.Members + L"}");
+        EXPECT_EQ(read.Message, c.Message) << WideToUtf8(c.Members);
+        EXPECT_EQ(read.RecipientTopics, c.Topics) << WideToUtf8(c.Members);
+    }
 }
 
 }  // namespace

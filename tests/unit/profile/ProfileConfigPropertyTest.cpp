@@ -55,7 +55,12 @@ TEST(ProfileConfigFile, RoundTripsAndReadsRecipientsWhereTheDocumentedPatternMat
             c.Recipients.push_back({text(), text(), random() % 2 == 1, text(), text()});
             c.SelectedFolders.push_back({text(), text(), text(), text(), text(), text(), 0});
             c.FolderTitles.push_back({text(), text()});
+            c.RecipientTopics.push_back({L"x" + text(), 1 + std::int64_t(random() % 0x7fffffff)});
         }
+        c.Message = {MessageContent(random() % 3), std::int32_t(1 + random() % 1000),
+                     {random() % 2 == 1, std::uint8_t(random() % 128),
+                      std::int32_t(random() % 1440), std::int32_t(random() % 1440)},
+                     random() % 2 == 1, std::int32_t(2 + random() % 49)};
         // One byte per character, or the whole file as UTF-8 behind a byte-order mark.
         const std::string bytes = EncodeTextFile(FormatProfileConfig(c));
         ASSERT_EQ(bytes.substr(0, 3), wide ? "\xEF\xBB\xBF" : "{\r\n") << i;
