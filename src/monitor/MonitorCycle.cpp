@@ -80,6 +80,9 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         Log(L"Outlook reconnected successfully.");
     }
     LogBursts(read.Found);
+    if (read.Found.GuardRefused && !guardRefused_.exchange(true)) {
+        Log(std::wstring(kOutlookRefusedNote));
+    }
     const CycleTally tally = AdmitDecideQueue(std::move(read.Found.Messages));
     (void)WriteSessionRecord(OutboxFolder(session_.ProfileFolder, session_.ProfileName),
                              SessionRecord{readStart, SessionEnd::Running});
@@ -91,6 +94,8 @@ MailReadRequest MonitorEngine::ReadRequest(const ProfileConfig& config) {
     request.IncludeOld = session_.IncludeOldMessages;
     request.Limits = deps_.Walk;
     request.Handled = ledger_.PassOver();
+    request.ReadSenderAddress = config.Message.Content != MessageContent::SubjectOnly;
+    request.ReadBody = config.Message.Content == MessageContent::Preview;
     for (const SelectedFolder& folder : config.SelectedFolders) {
         request.Folders.push_back({folder, ledger_.EndBefore(folder.FolderPath, sessionStart_)});
     }

@@ -93,7 +93,14 @@ bool MonitorEngine::Queue(const MailSnapshot& message, const RuleDecision& verdi
     record.DeliveryTimeKnown = message.DeliveryTimeKnown;
     record.DeliveryTimeUtc = message.DeliveryTimeUtc;
     record.Title = ChooseTitle(message, verdict);
-    record.Body = message.Subject;
+    NotificationText text = BuildNotificationText(
+        record.Title,
+        {message.Subject, message.SenderName, message.SenderAddress, message.Body,
+         message.DeliveryTimeKnown, message.DeliveryTimeUtc},
+        config_.Message, deps_.FormatTime ? deps_.FormatTime : FormatDeliveryTime);
+    record.Body = std::move(text.Body);
+    record.SummaryLine = std::move(text.SummaryLine);
+    record.DisableLinkPreview = text.DisableLinkPreview;
     for (const RecipientEntry& recipient : config_.Recipients) {
         if (recipient.Allowed) {
             record.Recipients.push_back({recipient.ChatId, RecipientState::Pending, 0, {}});

@@ -92,6 +92,7 @@ bool MonitorEngine::Start(MonitorSession session) {
     lastCheck_ = L"-";
     burstFolders_.clear();
     outboxFullLogged_ = false;
+    guardRefused_ = false;
     heldForRules_ = 0;
     notified_.clear();
     pacing_ = SendPacing(deps_.Pacing);

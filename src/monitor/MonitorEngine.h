@@ -24,6 +24,7 @@
 #include "monitor/MailWatch.h"
 #include "monitor/MonitorAdmission.h"
 #include "monitor/MonitorRules.h"
+#include "monitor/NotificationText.h"
 #include "monitor/Outbox.h"
 #include "monitor/SendPacing.h"
 #include "monitor/SessionRecord.h"
@@ -33,6 +34,13 @@
 #include "telegram/NotificationProvider.h"
 
 namespace wrenpost {
+
+// Logged once per session, and shown by the Message Options dialog, when Outlook refuses a
+// guarded member of a mail.
+inline constexpr std::wstring_view kOutlookRefusedNote =
+    L"Outlook refused access to the sender's address or the message text; notifications "
+    L"carry what could be read. Allow programmatic access in Outlook's Trust Center to show "
+    L"them.";
 
 using MonitorLogCallback = std::function<void(const std::wstring& line)>;
 // What the window shows of a session.
@@ -61,6 +69,7 @@ struct MonitorDependencies {
     FolderReader ReadFolders;
     ProviderFactory MakeProvider;
     const Clock* TimeSource = nullptr;    // null: the system clock
+    DeliveryTimeFormatter FormatTime;     // null: FormatDeliveryTime (the user's locale)
     std::function<void(bool)> KeepAwake;  // null: RequestKeepAwake
     ThreadLauncher LaunchThread;          // null: std::thread
     // False: Start creates no worker; the owner drives the session with RunCycle (tests,
@@ -125,6 +134,10 @@ public:
     bool IsRunning() const { return running_.load(); }
     // Notifications in the outbox of the running (or last) session; any thread.
     std::size_t WaitingNotifications() const { return waiting_.load(); }
+    // Outlook refused a member the profile's message level shows (sender address, body, sender
+    // name) in this session, so notifications carry less; any thread (the Message Options
+    // dialog shows kOutlookRefusedNote while it is true).
+    bool OutlookRefusedGuardedMembers() const { return guardRefused_.load(); }
     // Deletes what waits in the stopped session's outbox (an unsaved session the user ends).
     void DiscardWaiting();
 
@@ -231,6 +244,7 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> notified_;  // chat id, local time
     std::set<std::wstring> burstFolders_;  // folders whose burst was logged
     bool outboxFullLogged_ = false;
+    std::atomic<bool> guardRefused_{false};
     int heldForRules_ = 0;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.
     std::shared_ptr<OutlookReadOutcome> abandonedRead_;

@@ -59,6 +59,9 @@ struct MailReadRequest {
     // Items whose PassOverKey is here are already handled; shared read-only with a reading
     // thread that may outlive the session.
     std::shared_ptr<const PassOverKeys> Handled;
+    // Guarded members, read for the new items only and only when the notification shows them.
+    bool ReadSenderAddress = false;
+    bool ReadBody = false;
 };
 
 struct MailReadResult {
@@ -67,6 +70,8 @@ struct MailReadResult {
     std::vector<MailSnapshot> Messages;
     // Folders where more new items wait than one read takes.
     std::vector<std::wstring> FoldersWithMore;
+    // Outlook refused a guarded member (E_ACCESSDENIED): some notifications lack what it holds.
+    bool GuardRefused = false;
 };
 
 // "store+entry||<store>||<entry>", the identity key of a message known by store and entry id;
@@ -76,6 +81,7 @@ std::wstring PassOverKey(const std::wstring& storeId, const std::wstring& entryI
 struct FolderWalkOutcome {
     std::int32_t Examined = 0;  // items whose header was read
     bool MoreWaiting = false;
+    bool GuardRefused = false;  // set by the COM reader (MailResult's GuardRefused)
 };
 
 // Walks one folder and appends its new snapshots, oldest first.

@@ -18,5 +18,9 @@ inline constexpr const wchar_t* kSubmitTimeProperty =
     L"http://schemas.microsoft.com/mapi/proptag/0x00390040";
 inline constexpr const wchar_t* kInternetMessageIdProperty =
     L"http://schemas.microsoft.com/mapi/proptag/0x1035001F";
+// PR_SENDER_SMTP_ADDRESS: an Exchange sender's SMTP address, where SenderEmailAddress holds the
+// X.500 path.
+inline constexpr const wchar_t* kSenderSmtpAddressProperty =
+    L"http://schemas.microsoft.com/mapi/proptag/0x5D01001F";
 
 }  // namespace wrenpost

@@ -104,17 +104,58 @@ std::wstring ReceivedTimeText(IDispatch* item) {
                                                                     : ReceivedTimeText(value);
 }
 
-std::wstring InternetMessageId(IDispatch* accessor) {
-    if (accessor == nullptr) {
-        return std::wstring();
-    }
-    const UniqueVariant name = UniqueVariant::String(kInternetMessageIdProperty);
-    UniqueVariant value;
-    if (FAILED(CallMethod(accessor, L"GetProperty", {&name}, value, kAccessor)) ||
-        value.type() != VT_BSTR || value.get().bstrVal == nullptr) {
+struct OpenItem {
+    DispatchPtr Item;
+    DispatchPtr Accessor;
+};
+
+std::wstring StringOf(HRESULT hr, const UniqueVariant& value) {
+    if (FAILED(hr) || value.type() != VT_BSTR || value.get().bstrVal == nullptr) {
         return std::wstring();
     }
     return std::wstring(value.get().bstrVal, SysStringLen(value.get().bstrVal));
+}
+
+std::wstring AccessorString(IDispatch* accessor, const wchar_t* property, bool* refused) {
+    if (accessor == nullptr) {
+        return std::wstring();
+    }
+    const UniqueVariant name = UniqueVariant::String(property);
+    UniqueVariant value;
+    const HRESULT hr = CallMethod(accessor, L"GetProperty", {&name}, value, kAccessor);
+    if (refused != nullptr && hr == E_ACCESSDENIED) {
+        *refused = true;
+    }
+    return StringOf(hr, value);
+}
+
+std::wstring InternetMessageId(IDispatch* accessor) {
+    return AccessorString(accessor, kInternetMessageIdProperty, nullptr);
+}
+
+// A member the object model guards; where Outlook refuses it the notification goes without.
+std::wstring GuardedString(IDispatch* item, const wchar_t* name, bool& refused) {
+    UniqueVariant value;
+    const HRESULT hr = GetProperty(item, name, value, kItem);
+    refused = refused || hr == E_ACCESSDENIED;
+    return StringOf(hr, value);
+}
+
+// The SMTP address; an Exchange sender's SenderEmailAddress is its X.500 path, never shown, so
+// its address comes from the property accessor.
+std::wstring SenderAddress(const OpenItem& open, bool& refused) {
+    std::wstring address = GuardedString(open.Item.get(), L"SenderEmailAddress", refused);
+    if (address.find(L'@') != std::wstring::npos) {
+        return address;
+    }
+    if (open.Accessor) {
+        address = AccessorString(open.Accessor.get(), kSenderSmtpAddressProperty, &refused);
+    } else {
+        UniqueVariant accessor;  // only to learn whether Outlook refused it
+        refused = refused || GetProperty(open.Item.get(), L"PropertyAccessor", accessor, kItem) ==
+                                 E_ACCESSDENIED;
+    }
+    return address.find(L'@') == std::wstring::npos ? std::wstring() : address;
 }
 
 // `receivedText` gets the ReceivedTime text when ReceivedTime was read on the way, so that the
@@ -168,18 +209,19 @@ struct HeaderRecord {
     std::optional<std::wstring> ReceivedText;
 };
 
-struct OpenItem {
-    DispatchPtr Item;
-    DispatchPtr Accessor;
-};
-
 // The walk reads every header first and then the snapshots of the new items, oldest first, so an
 // item stays open from its header to its snapshot (the latest kOpenItems of them); one no longer
 // open is fetched again by its entry id, since a mail arriving meanwhile shifts the indexes.
 class OutlookFolderItems final : public FolderItems {
 public:
-    OutlookFolderItems(IDispatch* mapiNamespace, DispatchPtr items, std::wstring storeId)
-        : namespace_(mapiNamespace), items_(std::move(items)), storeId_(std::move(storeId)) {}
+    OutlookFolderItems(IDispatch* mapiNamespace, DispatchPtr items, std::wstring storeId,
+                       const MailReadRequest& details, bool* refused)
+        : namespace_(mapiNamespace),
+          items_(std::move(items)),
+          storeId_(std::move(storeId)),
+          readAddress_(details.ReadSenderAddress),
+          readBody_(details.ReadBody),
+          refused_(refused) {}
 
     std::int32_t Count() override {
         return gone_ ? 0
@@ -202,6 +244,9 @@ private:
     std::map<std::int32_t, HeaderRecord> headers_;
     std::map<std::int32_t, OpenItem> open_;
     bool gone_ = false;
+    bool readAddress_;
+    bool readBody_;
+    bool* refused_;
 };
 
 ItemHeader OutlookFolderItems::Header(std::int32_t index, bool withUnread) {
@@ -274,7 +319,17 @@ std::optional<MailSnapshot> OutlookFolderItems::Snapshot(std::int32_t index) {
     }
     MailSnapshot snapshot = std::move(known.Known);
     snapshot.Subject = GetStringProperty(open.Item.get(), L"Subject", kItem);
-    snapshot.SenderName = GetStringProperty(open.Item.get(), L"SenderName", kItem);
+    bool refused = false;
+    snapshot.SenderName = GuardedString(open.Item.get(), L"SenderName", refused);
+    if (readAddress_) {
+        snapshot.SenderAddress = SenderAddress(open, refused);
+    }
+    if (readBody_) {
+        snapshot.Body = GuardedString(open.Item.get(), L"Body", refused);
+    }
+    if (refused && refused_ != nullptr) {
+        *refused_ = true;
+    }
     snapshot.ReceivedTime =
         known.ReceivedText ? *known.ReceivedText : ReceivedTimeText(open.Item.get());
     snapshot.InternetMessageId = InternetMessageId(open.Accessor.get());
@@ -287,7 +342,8 @@ std::optional<MailSnapshot> OutlookFolderItems::Snapshot(std::int32_t index) {
 }  // namespace
 
 std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace,
-                                             const SelectedFolder& folder) {
+                                             const SelectedFolder& folder,
+                                             const MailReadRequest& details, bool* refused) {
     const UniqueVariant entryId = UniqueVariant::String(folder.EntryId.c_str());
     const UniqueVariant storeId = UniqueVariant::String(folder.StoreId.c_str());
     UniqueVariant opened;
@@ -308,13 +364,18 @@ std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace,
     UniqueVariant ignored;
     // Unsorted items are still read; the order then is Outlook's own.
     (void)CallMethod(items.get(), L"Sort", {&key, &descending}, ignored, kItems);
-    return std::make_unique<OutlookFolderItems>(mapiNamespace, std::move(items), folder.StoreId);
+    return std::make_unique<OutlookFolderItems>(mapiNamespace, std::move(items), folder.StoreId,
+                                                details, refused);
 }
 
 FolderWalkOutcome ReadOneFolder(IDispatch* mapiNamespace, const FolderWalkPlan& plan,
                                 const MailReadRequest& request, std::vector<MailSnapshot>& out) {
-    const std::unique_ptr<FolderItems> items = OpenFolderItems(mapiNamespace, plan.Folder);
-    return items ? WalkFolder(*items, plan, request, out) : FolderWalkOutcome();
+    bool refused = false;
+    const std::unique_ptr<FolderItems> items =
+        OpenFolderItems(mapiNamespace, plan.Folder, request, &refused);
+    FolderWalkOutcome outcome = items ? WalkFolder(*items, plan, request, out) : FolderWalkOutcome();
+    outcome.GuardRefused = refused;
+    return outcome;
 }
 
 MailReadResult ReadWatchedFolders(const MailReadRequest& request) {
@@ -331,6 +392,7 @@ MailReadResult ReadWatchedFolders(const MailReadRequest& request) {
         const FolderWalkOutcome outcome =
             ReadOneFolder(connection.Namespace(), plan, request, result.Messages);
         examined += outcome.Examined;
+        result.GuardRefused = result.GuardRefused || outcome.GuardRefused;
         if (outcome.MoreWaiting) {
             result.FoldersWithMore.push_back(plan.Folder.FolderPath);
         }

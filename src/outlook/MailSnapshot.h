@@ -17,6 +17,9 @@ struct MailSnapshot {
     std::wstring FolderPath;
     std::wstring Subject;
     std::wstring SenderName;
+    // Read only for admitted mail and only when the profile's message level shows them.
+    std::wstring SenderAddress;  // SMTP, also for an Exchange sender; empty when unknown
+    std::wstring Body;           // plain text
     std::wstring ReceivedTime;  // local "%04d-%02d-%02d %02d:%02d:%02d", empty when not a date
     std::wstring EntryId;
     std::wstring StoreId;

@@ -44,6 +44,10 @@ HRESULT InvokeId(IDispatch* object, DISPID id, WORD flags,
     if (FAILED(hr)) {
         result.put();
     }
+    // The object model guard raises its refusal as an exception carrying E_ACCESSDENIED.
+    if (hr == DISP_E_EXCEPTION && exception.scode == E_ACCESSDENIED) {
+        return E_ACCESSDENIED;
+    }
     return hr;
 }
 

@@ -24,7 +24,7 @@ constexpr const wchar_t* kMembers[] = {
     L"getnamespace",     L"getproperty",      L"item",             L"items",
     L"name",             L"receivedtime",     L"sendername",       L"senton",
     L"sort",             L"store",            L"storeid",          L"subject",
-    L"unread",           L"propertyaccessor"};
+    L"unread",           L"propertyaccessor", L"senderemailaddress", L"body"};
 // clang-format on
 
 // The members of the model an item of another kind than mail does not have at all: a delivery
@@ -42,7 +42,16 @@ const std::map<std::wstring, std::pair<std::wstring, VARTYPE>> kItemFields = {
     {L"entryid", {L"id", VT_BSTR}},          {L"receivedtime", {L"received", VT_DATE}},
     {L"senton", {L"senton", VT_DATE}},       {L"unread", {L"unread", VT_BOOL}},
     {L"0x0e060040", {L"delivery", VT_DATE}}, {L"0x00390040", {L"submit", VT_DATE}},
-    {L"0x1035001f", {L"msgid", VT_BSTR}}};
+    {L"0x1035001f", {L"msgid", VT_BSTR}},   {L"senderemailaddress", {L"address", VT_BSTR}},
+    {L"body", {L"body", VT_BSTR}},           {L"0x5d01001f", {L"smtp", VT_BSTR}}};
+
+// What Outlook's object model guard protects: with the item's "refuse" flag each raises an
+// exception carrying E_ACCESSDENIED, as Outlook does when programmatic access is denied.
+bool Refuses(const Fields& item, const std::wstring& member) {
+    return item.count(L"refuse") != 0 &&
+           (member == L"sendername" || member == L"senderemailaddress" || member == L"body" ||
+            member == L"propertyaccessor");
+}
 
 enum class Kind { Application, Namespace, Folders, Folder, Store, Items, Item, Accessor };
 
@@ -81,7 +90,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO*, UINT*) override {
+                                     VARIANT* result, EXCEPINFO* exception, UINT*) override {
         ++State().Calls;
         if (id < 1 || id > static_cast<DISPID>(std::size(kMembers))) {
             return DISP_E_MEMBERNOTFOUND;
@@ -91,6 +100,13 @@ public:
             return DISP_E_MEMBERNOTFOUND;  // a DISPID learnt from an item of another kind
         }
         State().HangIfAsked(member);
+        if (kind_ == Kind::Item && Refuses(scenario_->Items[index_], member)) {
+            if (exception != nullptr) {
+                *exception = EXCEPINFO{};
+                exception->scode = E_ACCESSDENIED;
+            }
+            return DISP_E_EXCEPTION;
+        }
         VARIANT scratch;
         VariantInit(&scratch);
         const HRESULT hr = Answer(member, params, result != nullptr ? *result : scratch);

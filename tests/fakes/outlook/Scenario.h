@@ -5,6 +5,7 @@
 //   folder  store=S1  path=Inbox\Sub  [id=F1] [nosort]
 //   item    folder=F1  [id=..] [subject=..] [sender=..] [received=..] [senton=..] [unread=0|1]
 //           [delivery=..] [submit=..] [msgid=..] [noaccessor] [kind=mail|meeting|report|post]
+//           [address=..] [smtp=..] [body=..] [refuse]
 //   hang    member=GetFolderFromID   (or member=Advise: every Advise blocks likewise)
 //   events  [refuse] [noapp] [itemaddlimit=N]
 //
@@ -12,6 +13,10 @@
 // missing parents are created. An item member that is not given does not exist on the item.
 // Values: dates "YYYY-MM-DD HH:MM:SS"; "str:text" forces a string, "baddate" an
 // unconvertible date.
+// address is SenderEmailAddress (an X.500 path for an Exchange sender), smtp the accessor's
+// PR_SENDER_SMTP_ADDRESS, body the plain Body (one line: the file has no escapes);
+// refuse makes the guarded members (SenderName, SenderEmailAddress, Body, PropertyAccessor)
+// fail as Outlook's object model guard does: an exception carrying E_ACCESSDENIED.
 // Kinds (default mail) are Outlook's item classes. A report (ReportItem, a delivery report) has
 // no SenderName, ReceivedTime or SentOn whatever its fields say: GetIDsOfNames answers
 // DISP_E_UNKNOWNNAME and a DISPID learnt elsewhere DISP_E_MEMBERNOTFOUND, as Outlook's objects

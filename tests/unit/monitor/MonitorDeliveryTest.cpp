@@ -211,5 +211,38 @@ TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOnesSendEverything) {
     EXPECT_EQ(sent.size(), 3u);
 }
 
+// The level is read with the profile at each cycle, so a SAVE during a session applies from the
+// next cycle; the guarded members are asked of Outlook only when the level shows them.
+TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextCycle) {
+    MonitorDependencies deps = Dependencies();
+    deps.FormatTime = [](std::int64_t) { return std::wstring(L"7 Dec 09:15"); };
+    engine = std::make_unique<MonitorEngine>(std::move(deps));
+    StartManual();
+    const auto mail = [&](const std::wstring& subject) {
+        MailSnapshot m = Fresh(subject);
+        m.SenderName = L"Lima, Ana";
+        m.SenderAddress = L"ana@example.com";
+        m.Body = L"See  the\r\nfigures";
+        return m;
+    };
+    reader.Push({mail(L"Report")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    profile.Message.Content = MessageContent::Preview;
+    WriteProfile();
+    reader.Push(ReadStep{true, {mail(L"Next")}, false, false, /*Refused=*/true});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].Body, L"Report");
+    EXPECT_EQ(sent[1].Body,
+              L"Next\nFrom: Lima, Ana <ana@example.com>\nReceived: 7 Dec 09:15\n\nSee the figures");
+    const auto calls = reader.Calls();
+    EXPECT_FALSE(calls[0].Request.ReadSenderAddress || calls[0].Request.ReadBody);
+    EXPECT_TRUE(calls[1].Request.ReadSenderAddress && calls[1].Request.ReadBody);
+    EXPECT_EQ(Logged(std::wstring(kOutlookRefusedNote)), 1u);  // once for the session
+    EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
+}
+
 }  // namespace
 }  // namespace wrenpost::testing
