@@ -95,6 +95,7 @@ ProfileConfig MainWindow::GatherProfile() const {
     config.FolderTitles = folderTitles_;
     config.IncludeOldMessages = IsChecked(kIdSendExistingUnread);
     config.CheckInterval = CheckIntervalFromText(ControlText(kIdCheckSeconds));
+    config.Message = messageOptions_;
     return config;
 }
 
@@ -278,6 +279,7 @@ void MainWindow::ShowProfile(const ProfileConfig& config, const std::wstring& to
     SendMessageW(Control(kIdSendExistingUnread), BM_SETCHECK,
                  config.IncludeOldMessages ? BST_CHECKED : BST_UNCHECKED, 0);
     selectedFolders_ = config.SelectedFolders;
+    messageOptions_ = config.Message;
     RebuildFolderTitleList();
     SetControlText(kIdFoldersCount, L"Folders: " + std::to_wstring(selectedFolders_.size()));
     StartFolderDetection();

@@ -106,6 +106,7 @@ public:
     const std::wstring& ValidatedToken() const { return validatedToken_; }
     const std::vector<RecipientEntry>& Recipients() const { return recipients_; }
     const RulesFile& Rules() const { return rules_; }
+    const MessageOptions& Message() const { return messageOptions_; }
     const std::filesystem::path& CurrentProfileFolder() const { return profileFolder_; }
     const std::filesystem::path& TemporaryProfile() const { return temporaryProfile_; }
 
@@ -175,7 +176,9 @@ private:
     void StartVerification();
     void ManageRecipients();
     void ShowRecipientCount();
-    void ShowRules();  // MainWindowRules_win.cpp
+    void ShowRules();           // MainWindowRules_win.cpp
+    void ShowMessageOptions();  // MainWindowMessage_win.cpp
+    bool OutlookRefusedGuardedMembers() const;
 
     // SAVE and LOAD (MainWindowProfile_win.cpp).
     LogFunction WindowLog();
@@ -270,6 +273,7 @@ private:
 
     ProfileConfigStore store_;
     RulesFile rules_;
+    MessageOptions messageOptions_;
     std::wstring profileName_;                // of the last successful SAVE or LOAD
     std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD
     std::filesystem::path temporaryProfile_;  // the running unsaved session's folder
