@@ -42,12 +42,17 @@ constexpr FormControl kControls[] = {
      {20, 332, 255, 25}},
     {kIdTitlesYes, K::RadioFirst, L"Yes", {280, 332, 55, 25}},
     {kIdTitlesNo, K::Radio, L"No", {340, 332, 55, 25}},
-    {kIdSendExistingUnread, K::CheckBox, L"Also send existing unread emails", {420, 332, 350, 25}},
-    {kIdRules, K::Button, L"Rules", {780, 330, 78, 29}, L"Configure notification rules"},
+    {kIdSendExistingUnread, K::CheckBox, L"Also send existing unread emails", {420, 332, 242, 25}},
+    {kIdMessageOptions,
+     K::Button,
+     L"Message\u2026",
+     {670, 330, 88, 29},
+     L"What a notification shows, quiet hours and bursts"},
+    {kIdRules, K::Button, L"Rules", {764, 330, 72, 29}, L"Configure notification rules"},
     {kIdRulesHelp,
      K::Button,
      L"?",
-     {864, 330, 22, 29},
+     {842, 330, 22, 29},
      L"Do you need this if you already use Outlook Rules?"},
     {kIdNotificationTitleLabel,
      K::Label,
@@ -180,6 +185,19 @@ FormLayout LayoutMainForm(int clientWidth, int clientHeight, int dpi, int scroll
                 break;
             case kIdAccessToken:
                 r.width = w - 354;
+                break;
+            // The Rules row keeps its buttons at the right margin; the check box takes the rest.
+            case kIdSendExistingUnread:
+                r.width = w - 642;
+                break;
+            case kIdMessageOptions:
+                r.x = w - 214;
+                break;
+            case kIdRules:
+                r.x = w - 120;
+                break;
+            case kIdRulesHelp:
+                r.x = w - 42;
                 break;
             case kIdNotificationTitle:
                 r = {160, r.y, w - 180, r.height};

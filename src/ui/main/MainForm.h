@@ -47,6 +47,7 @@ enum MainControlId : int {
     kIdAbout = 3019,
     kIdLogView = 3020,
     kIdStatusLine = 3021,
+    kIdMessageOptions = 3022,
     // Labels the program changes or lays out get ids of their own.
     kIdBotNameLabel = 3030,
     kIdBotUsernameLabel,

@@ -125,6 +125,9 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
         case kIdRules:
             ShowRules();
             break;
+        case kIdMessageOptions:
+            ShowMessageOptions();
+            break;
         case kIdRulesHelp:
             Tell(Window(), L"Notification Rules",
                  L"If you already use Outlook Rules, you probably don't need the program's rules.",
@@ -408,6 +411,7 @@ void MainWindow::ClearForm() {
     SetControlText(kIdMessagesSent, L"Messages Sent: 0");
     SetControlText(kIdQueue, L"Queue: 0");
     rules_ = RulesFile{};
+    messageOptions_ = MessageOptions{};
     profileFolder_.clear();
     profileName_.clear();
     ShowIdentity();

@@ -100,6 +100,7 @@ ProfileConfig MainWindow::GatherProfile() const {
     config.FolderTitles = folderTitles_;
     config.IncludeOldMessages = IsChecked(kIdSendExistingUnread);
     config.CheckInterval = CheckIntervalFromText(ControlText(kIdCheckSeconds));
+    config.Message = messageOptions_;
     return config;
 }
 
@@ -335,6 +336,7 @@ void MainWindow::ShowProfile(const ProfileConfig& config, const std::wstring& to
     SendMessageW(Control(kIdSendExistingUnread), BM_SETCHECK,
                  config.IncludeOldMessages ? BST_CHECKED : BST_UNCHECKED, 0);
     selectedFolders_ = config.SelectedFolders;
+    messageOptions_ = config.Message;
     // The tree shows the loaded ticks at once: a click before (or without) a new detection
     // must not store the previous profile's.
     fillingTree_ = true;

@@ -115,6 +115,7 @@ public:
     const std::vector<RecipientEntry>& Recipients() const { return recipients_; }
     const std::vector<RecipientTopic>& RecipientTopics() const { return recipientTopics_; }
     const RulesFile& Rules() const { return rules_; }
+    const MessageOptions& Message() const { return messageOptions_; }
     const std::filesystem::path& CurrentProfileFolder() const { return profileFolder_; }
     const std::filesystem::path& TemporaryProfile() const { return temporaryProfile_; }
 
@@ -186,7 +187,9 @@ private:
     void StartVerification();
     void ManageRecipients();
     void ShowRecipientCount();
-    void ShowRules();  // MainWindowRules_win.cpp
+    void ShowRules();           // MainWindowRules_win.cpp
+    void ShowMessageOptions();  // MainWindowMessage_win.cpp
+    bool OutlookRefusedGuardedMembers() const;
 
     // SAVE and LOAD (MainWindowProfile_win.cpp).
     LogFunction WindowLog();
@@ -284,6 +287,7 @@ private:
 
     ProfileConfigStore store_;
     RulesFile rules_;
+    MessageOptions messageOptions_;
     std::filesystem::path rulesUnread_;  // a rules file LOAD could not read; rules_ is not its text
     std::wstring profileName_;                // of the last successful SAVE or LOAD
     std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD

@@ -41,6 +41,10 @@ TEST(MainFormLayout, FollowsTheFormulasAtTheMinimumWindowSize) {
         {kIdTest, {654, 894, 100, 25}},
         {kIdClear, {764, 894, 100, 25}},
         {kIdCheckSeconds, {818, 294, 60, 25}},
+        {kIdSendExistingUnread, {420, 332, 242, 25}},
+        {kIdMessageOptions, {670, 330, 88, 29}},
+        {kIdRules, {764, 330, 72, 29}},
+        {kIdRulesHelp, {842, 330, 22, 29}},
     };
     for (const Expected& want : expected) {
         const FormRect* got = layout.Find(want.id);
@@ -51,6 +55,9 @@ TEST(MainFormLayout, FollowsTheFormulasAtTheMinimumWindowSize) {
     EXPECT_EQ(layout.firstTitleColumnWidth, 462);
     EXPECT_EQ(layout.secondTitleColumnWidth, 378);
     EXPECT_EQ(layout.controls.size(), MainFormControls().size());
+    for (const PlacedControl& control : layout.controls) {
+        EXPECT_LE(control.place.x + control.place.width, 884) << control.id;
+    }
 }
 
 struct LowerCase {

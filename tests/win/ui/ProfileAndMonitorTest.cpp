@@ -156,6 +156,21 @@ public:
             return line.find(text) != std::wstring::npos;
         });
     }
+    // Desk with `rules` rules, LOADed and STARTed under no name: an unsaved session.
+    void StartUnsavedDesk(std::size_t rules) {
+        WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(), rules);
+        OpenWindow();
+        Load(profiles_ / L"Desk");
+        SetText(kIdProfileName, L"");
+        Click(kIdStartMonitor);
+        ASSERT_TRUE(window_->IsMonitoring());
+    }
+    // A file of the running unsaved session's copy, by the end of its name.
+    fs::path SessionCopy(const std::wstring& suffix) const {
+        const fs::path temporary = window_->TemporaryProfile();
+        const std::wstring name = temporary.filename().wstring();
+        return temporary / (name.substr(0, name.rfind(L'@')) + suffix);
+    }
 
     fs::path profiles_;
     fs::path nextPick_;  // empty: the picker is cancelled
@@ -415,12 +430,7 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
 }
 
 TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(), 1);
-    OpenWindow();
-    Load(profiles_ / L"Desk");
-    SetText(kIdProfileName, L"");
-    Click(kIdStartMonitor);
-    ASSERT_TRUE(window_->IsMonitoring());
+    ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
     // The one enabled rule allows the switch on; the window saves and closes.
     WhenReady([] {
         HWND rules = ActiveModalDialog();
@@ -430,13 +440,28 @@ TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) 
         return rules != nullptr;
     });
     Click(kIdRules);
-    const fs::path temporary = window_->TemporaryProfile();
-    const std::wstring name = temporary.filename().wstring();
     RulesFile copy;
-    ASSERT_EQ(LoadRulesFile(temporary / (name.substr(0, name.rfind(L'@')) + L"Rules.json"), copy),
-              RuleLoadResult::Loaded);
+    ASSERT_EQ(LoadRulesFile(SessionCopy(L"Rules.json"), copy), RuleLoadResult::Loaded);
     EXPECT_TRUE(copy.Enabled);
     EXPECT_TRUE(Logged(L"applies from the running session's next check"));
+    Click(kIdStopMonitor);
+}
+
+TEST_F(ProfileAndMonitorTest, MessageOptionsChangedWhileAnUnsavedSessionRunsReachItsCopy) {
+    ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
+    WhenReady([] {
+        HWND dialog = ActiveModalDialog();
+        if (dialog != nullptr) {
+            SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2, 0);
+            PostMessageW(FindWindowExW(dialog, nullptr, L"Button", L"OK"), BM_CLICK, 0, 0);
+        }
+        return dialog != nullptr;
+    });
+    Click(kIdMessageOptions);
+    ProfileConfigStore copy;
+    ASSERT_TRUE(copy.ReadProfileConfig(SessionCopy(L"Config.json")));
+    EXPECT_EQ(copy.Current().Message.Content, MessageContent::Preview);
+    EXPECT_TRUE(Logged(L"Message Options change applies from the running session's next check"));
     Click(kIdStopMonitor);
 }
 
@@ -502,17 +527,17 @@ TEST_P(DiscardQuestion, AsksBeforeAnUnsavedSessionsWaitingNotificationsAreLost) 
 
 INSTANTIATE_TEST_SUITE_P(
     Window, DiscardQuestion,
-    ::testing::Values(
-        DiscardCase{"StopNo", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
-                    PromptAnswer::No, true},
-        DiscardCase{"StopYes", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
-                    PromptAnswer::Yes, false},
-        DiscardCase{"TrayStopNo", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), PromptAnswer::No,
-                    true},
-        DiscardCase{"TrayStopYes", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0),
-                    PromptAnswer::Yes, false},
-        DiscardCase{"TrayExitNo", WM_COMMAND, MAKEWPARAM(kTrayExit, 0), PromptAnswer::No, true},
-        DiscardCase{"CloseNo", WM_CLOSE, 0, PromptAnswer::No, true}),
+    ::testing::Values(DiscardCase{"StopNo", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
+                                  PromptAnswer::No, true},
+                      DiscardCase{"StopYes", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
+                                  PromptAnswer::Yes, false},
+                      DiscardCase{"TrayStopNo", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0),
+                                  PromptAnswer::No, true},
+                      DiscardCase{"TrayStopYes", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0),
+                                  PromptAnswer::Yes, false},
+                      DiscardCase{"TrayExitNo", WM_COMMAND, MAKEWPARAM(kTrayExit, 0),
+                                  PromptAnswer::No, true},
+                      DiscardCase{"CloseNo", WM_CLOSE, 0, PromptAnswer::No, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscardsUnsavedOnes) {
@@ -554,8 +579,8 @@ TEST_P(ResumeWithWindows, SendsTheGapsMailOnlyAfterAnEndWithWindowsWithinADay) {
     const ResumeCase& row = GetParam();
     const fs::path folder = profiles_ / L"Desk";
     WriteProfile(folder, L"Desk", DeskProfile(L"Never"));
-    const std::int64_t lastCheck = ToTicksSince1970(std::chrono::system_clock::now()) -
-                                   row.hoursAgo * 3600LL * 10000000;
+    const std::int64_t lastCheck =
+        ToTicksSince1970(std::chrono::system_clock::now()) - row.hoursAgo * 3600LL * 10000000;
     ASSERT_TRUE(WriteSessionRecord(OutboxFolder(folder, L"Desk"), {lastCheck, row.ended}));
     ASSERT_TRUE(SetLastProfileFolder(folder.wstring()));
     mailInSeconds_ = -30 * 60;

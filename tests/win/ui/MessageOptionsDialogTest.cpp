@@ -1,0 +1,134 @@
+// Message Options through the main window's "Message…" button; warnings answered by the seam.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/Screenshot_win.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/message/MessageOptionsDialog_win.h"
+#include "ui/rules/RuleDialog_win.h"
+#include "win/ui/MainWindowFixture.h"
+
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // cases name what they change
+
+namespace wrenpost {
+namespace {
+
+struct DialogCase {
+    const wchar_t* shot;        // a screenshot's name, or nullptr
+    int level;                  // the content drop-down's row
+    const wchar_t* length;      // typed into "Preview length"
+    const wchar_t* quietStart;  // nullptr: quiet hours stay off
+    const wchar_t* threshold;   // nullptr: bursts stay off
+    const wchar_t* button;
+    const wchar_t* previewHas;  // part of the live preview after typing
+    const wchar_t* refusal;     // the warning OK gives, or nullptr
+    MessageOptions expected;    // the form's options once the dialog is gone
+};
+
+const wchar_t kSubjectOnly[] = L"New Outlook Mail\r\n\r\nQuarterly report ready for review";
+const wchar_t kSender[] = L"\r\nFrom: Dana Whitfield <dana.whitfield@example.com>\r\nReceived: ";
+const wchar_t kCut[] = L"\r\n\r\nHi team, The quarterly report is ready.\u2026";
+const wchar_t kBadLength[] = L"Preview length must be a whole number from 1 to 1,000.";
+
+using C = MessageContent;
+using O = MessageOptions;
+const DialogCase kCases[] = {
+    {L"message-options-subject-only", 0, L"200", nullptr, nullptr, L"OK", kSubjectOnly, nullptr,
+     O{}},
+    {L"message-options-sender-and-time", 1, L"200", nullptr, nullptr, L"OK", kSender, nullptr,
+     O{.Content = C::SenderAndTime}},
+    {L"message-options-preview", 2, L"40", nullptr, nullptr, L"OK", kCut, nullptr,
+     O{.Content = C::Preview, .PreviewLength = 40}},
+    {nullptr, 2, L"40", nullptr, nullptr, L"Cancel", kCut, nullptr, O{}},
+    {nullptr, 2, L"0", nullptr, nullptr, L"OK", kBadLength, kBadLength, O{}},
+    {nullptr, 2, L"1001", nullptr, nullptr, L"OK", kBadLength, kBadLength, O{}},
+    // Unreachable at this level, so not a reason to refuse; the old length stays.
+    {nullptr, 1, L"abc", nullptr, nullptr, L"OK", kSender, nullptr, O{.Content = C::SenderAndTime}},
+    {nullptr, 0, L"200", L"23:30", nullptr, L"OK", kSubjectOnly, nullptr,
+     O{.Quiet = {.Enabled = true, .StartMinute = 23 * 60 + 30}}},
+    {nullptr, 0, L"200", L"24:00", nullptr, L"OK", kSubjectOnly,
+     L"Quiet hours start must be a time from 00:00 to 23:59, such as 22:00.", O{}},
+    {nullptr, 0, L"200", nullptr, L"50", L"OK", kSubjectOnly, nullptr,
+     O{.CombineBursts = true, .BurstThreshold = 50}},
+    {nullptr, 0, L"200", nullptr, L"1", L"OK", kSubjectOnly,
+     L"The number of waiting notifications that makes a burst must be a whole number from 2 to "
+     L"50.",
+     O{}},
+};
+
+HWND Edit(HWND dialog, int n) {
+    HWND edit = nullptr;
+    for (int i = 0; i <= n; ++i) {
+        edit = FindWindowExW(dialog, edit, L"Edit", nullptr);
+    }
+    return edit;
+}
+
+void Press(HWND dialog, const wchar_t* caption) {
+    PostMessageW(FindWindowExW(dialog, nullptr, L"Button", caption), BM_CLICK, 0, 0);
+}
+
+void Tick(HWND d, const wchar_t* box, int edit, const wchar_t* text) {
+    if (text != nullptr) {
+        SendMessageW(FindWindowExW(d, nullptr, L"Button", box), BM_CLICK, 0, 0);
+        SetWindowTextW(Edit(d, edit), text);
+    }
+}
+
+void Fill(HWND d, const DialogCase& c) {
+    HWND content = FindWindowExW(d, nullptr, L"ComboBox", nullptr);
+    SendMessageW(content, CB_SETCURSEL, c.level, 0);
+    SendMessageW(d, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(content), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(content));
+    SetWindowTextW(Edit(d, 0), c.length);
+    Tick(d, L"Quiet hours: notifications arrive without sound", 1, c.quietStart);
+    Tick(d, L"Send a burst as one message: more than", 3, c.threshold);
+}
+
+using MessageOptionsDialogTest = MainWindowFixture;
+
+TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
+    Open();
+    for (const DialogCase& c : kCases) {
+        SCOPED_TRACE(&c - kCases);
+        testing::PromptRecorder prompts;
+        std::wstring preview;
+        // OK first; a refused OK leaves the dialog open for Cancel.
+        WhenReady([&, pressed = false]() mutable {
+            HWND d = ActiveModalDialog();
+            if (d == nullptr) {
+                return false;
+            }
+            if (pressed) {
+                Press(d, L"Cancel");
+                return true;
+            }
+            Fill(d, c);
+            preview = WindowText(Edit(d, 4));
+            if (c.shot != nullptr) {
+                testing::SaveScreenshot(d, c.shot);
+            }
+            Press(d, c.button);
+            pressed = true;
+            return c.refusal == nullptr;
+        });
+        Click(kIdMessageOptions);
+        EXPECT_FALSE(pendingStep) << "not every step ran";
+        pendingStep = nullptr;
+
+        EXPECT_NE(preview.find(c.previewHas), std::wstring::npos) << preview;
+        ASSERT_EQ(prompts.Requests().size(), c.refusal != nullptr ? 1u : 0u);
+        for (const PromptRequest& refusal : prompts.Requests()) {
+            EXPECT_EQ(refusal.caption, L"Message Options");
+            EXPECT_EQ(refusal.text, c.refusal);
+        }
+        EXPECT_EQ(window_->Message(), c.expected);
+        Click(kIdClear);
+    }
+}
+
+}  // namespace
+}  // namespace wrenpost
