@@ -9,7 +9,7 @@ namespace wrenpost::testing {
 namespace {
 
 using namespace wrenpost::fake_outlook;
-constexpr DWORD kTimeoutMs = 20000;
+constexpr DWORD kTimeoutMs = 60000;  // generous: wine under a loaded machine is slow to end a server
 
 HANDLE NamedEvent(const wchar_t* name) {
     return CreateEventW(nullptr, TRUE, FALSE, name);

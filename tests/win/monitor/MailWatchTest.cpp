@@ -129,7 +129,7 @@ TEST(MailWatch, SubscribesAgainAfterARefusalAndWhenOutlookReturns) {
     ASSERT_TRUE(eventsOn(1));
     ASSERT_TRUE(session.outlook.Stop());
     EXPECT_TRUE(session.Within(
-        5s, [&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }));
+        30s, [&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }));
     std::wstring error;
     ASSERT_TRUE(session.outlook.Start(error)) << WideToUtf8(error);
     ASSERT_TRUE(eventsOn(2));

@@ -97,9 +97,9 @@ public:
             }
             return HttpResponse{};
         };
-        services.startFolderDetection = [](HWND window) {
+        services.startFolderDetection = [this](HWND window) {
             auto record = std::make_unique<FolderDiscoveryRecord>();
-            record->Found = true;
+            record->Found = !outlookDown_;
             record->Folders = {Folder(L"Mailbox", L"Inbox"), Folder(L"Mailbox", L"Inbox\\Orders")};
             return PostRecord(window, kFolderDiscoveryMessage, std::move(record));
         };
@@ -123,6 +123,7 @@ protected:
     std::unique_ptr<MainWindow> window_;
     std::map<DWORD, int> trayCalls_;
     std::atomic<bool> releaseTransport_{false};
+    std::atomic<bool> outlookDown_{false};  // folder detection fails
 };
 
 }  // namespace wrenpost
