@@ -91,7 +91,7 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheW
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([this, t] {
                 for (int i = 0; i < kPerThread; ++i) {
-                    window_.Log().Info(L"T" + std::to_wstring(t) + L"-" + std::to_wstring(i));
+                    window_.Log().Info(L"#T" + std::to_wstring(t) + L"-" + std::to_wstring(i));
                 }
             });
         }
@@ -102,9 +102,9 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheW
     EXPECT_EQ(window_.MainLogView().LineCount(), expected);
     std::vector<int> next(kThreads, 0);
     for (const auto& line : window_.LogLines().Lines()) {
-        const auto at = line.find(L"] T");
+        const auto at = line.find(L"] #T");
         if (at != std::wstring::npos) {
-            const int thread = std::stoi(line.substr(at + 3));
+            const int thread = std::stoi(line.substr(at + 4));
             EXPECT_EQ(std::stoi(line.substr(line.find(L'-', at) + 1)), next[thread]++);
         }
     }
