@@ -118,7 +118,8 @@ std::optional<std::wstring> FindDescription(std::wstring_view body) {
     if (found) {
         *found = StripUnsafeText(*found);
     }
-    return found;
+    // A description of nothing but control characters says nothing: the caller's own text stands.
+    return found && !found->empty() ? found : std::nullopt;
 }
 
 OkResult ParseOkResult(std::wstring_view body) {

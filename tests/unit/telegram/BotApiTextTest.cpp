@@ -41,6 +41,7 @@ TEST(ParseOkResult, OnlyTheTwoExactOkFormsCountAndTheResultSplitsIntoTopLevelObj
     const std::pair<const wchar_t*, const wchar_t*> failures[] = {
         {L"{\"ok\":false,\"error_code\":401,\"description\" : \"Unauthorized\"}", L"Unauthorized"},
         {L"{\"ok\":false,\"description\":\"\"}", L"Telegram returned an error."},
+        {L"{\"ok\":false,\"description\":\"\x01\x0b\x7f\"}", L"Telegram returned an error."},
         {L"{\"ok\" :true,\"result\":[{\"a\":1}]}", L"Telegram returned an error."}};
     for (const auto& [body, error] : failures) {
         const auto failed = ParseOkResult(body);
