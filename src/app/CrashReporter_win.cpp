@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/AppPaths_win.h"
+#include "app/CommandLine.h"
 #include "app/CrashMarker.h"
 #include "common/UniqueHandle_win.h"
 
@@ -30,6 +31,7 @@ constexpr std::size_t kMarkerHeadCapacity = 8192;
 struct CrashState {
     WriteDumpFunction writeDump = nullptr;
     std::wstring folder;  // ends in a backslash
+    wchar_t program[MAX_PATH * 2] = {};  // this program, which writes the dump from outside
     UniqueHandle done;  // set once the first crash's report is written
     CrashTestPoint testPoint = CrashTestPoint::None;
     std::atomic<bool> crashing{false};
@@ -60,6 +62,42 @@ void WriteBytes(HANDLE file, const char* bytes, DWORD size) {
     (void)WriteFile(file, bytes, size, &written, nullptr);
 }
 
+// The dump written from outside by a second start of this program: under wine a process that
+// dumps itself stalls in some runs. Only when that start cannot be made does the crashing
+// thread write the dump itself.
+bool WriteDumpFromOutside(const wchar_t* name, EXCEPTION_POINTERS* pointers) {
+    CrashState& state = State();
+    if (state.program[0] == L'\0') {
+        return false;
+    }
+    static wchar_t command[MAX_PATH * 3];
+    wsprintfW(command, L"\"%s\" %s %lu %lu %I64x %s", state.program, kWriteCrashDumpSwitch.data(),
+              GetCurrentProcessId(), GetCurrentThreadId(),
+              static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(pointers)), name);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(state.program, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    DWORD code = 1;
+    if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.hProcess, &code)) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hProcess);
+    return code == 0;
+}
+
+bool WriteDumpHere(const wchar_t* name, EXCEPTION_POINTERS* pointers) {
+    const UniqueFileHandle dump(CreateInFolder(name));
+    MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), pointers, FALSE};
+    return dump && State().writeDump(GetCurrentProcess(), GetCurrentProcessId(), dump.get(),
+                                     MiniDumpNormal, &exception, nullptr, nullptr);
+}
+
 // The dump of this thread's crash, then the marker naming it.
 void WriteReport(EXCEPTION_POINTERS* pointers) {
     CrashState& state = State();
@@ -69,13 +107,7 @@ void WriteReport(EXCEPTION_POINTERS* pointers) {
     wsprintfW(name, L"Wrenpost-%04u%02u%02u-%02u%02u%02u-%03u-%lu.dmp", now.wYear, now.wMonth,
               now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds,
               GetCurrentProcessId());
-    const UniqueFileHandle dump(CreateInFolder(name));
-    if (!dump) {
-        return;
-    }
-    MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), pointers, FALSE};
-    if (!state.writeDump(GetCurrentProcess(), GetCurrentProcessId(), dump.get(), MiniDumpNormal,
-                         &exception, nullptr, nullptr)) {
+    if (!WriteDumpFromOutside(name, pointers) && !WriteDumpHere(name, pointers)) {
         return;
     }
     const UniqueFileHandle marker(CreateInFolder(kCrashMarkerName));
@@ -98,7 +130,7 @@ void WriteReport(EXCEPTION_POINTERS* pointers) {
         WriteReport(pointers);
         SetEvent(state.done.get());
     }
-    WaitForSingleObject(state.done.get(), 120000);
+    WaitForSingleObject(state.done.get(), 300000);  // the first report may take two tries
     TerminateProcess(GetCurrentProcess(), exitCode);
     for (;;) {
         Sleep(INFINITE);
@@ -146,6 +178,10 @@ bool PrepareWriter(CrashState& state) {
     state.writeDump = reinterpret_cast<WriteDumpFunction>(
         reinterpret_cast<void (*)()>(GetProcAddress(dbghelp, "MiniDumpWriteDump")));
     state.done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const DWORD length = GetModuleFileNameW(nullptr, state.program, MAX_PATH * 2);
+    if (length == 0 || length >= MAX_PATH * 2) {
+        state.program[0] = L'\0';
+    }
     // Room for the report on this thread even after a stack overflow.
     ULONG guarantee = 64 * 1024;
     SetThreadStackGuarantee(&guarantee);
@@ -186,6 +222,38 @@ void SetCrashReportProfile(std::wstring_view profileName, const std::filesystem:
     head.copy(state.markerHead[next], size);
     state.markerHeadSize[next] = static_cast<DWORD>(size);
     state.currentHead.store(next);
+}
+
+int WriteCrashDumpFor(const CrashDumpRequest& request) {
+    const std::filesystem::path folder = CrashDumpFolder();
+    const HMODULE dbghelp = LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const auto writeDump = dbghelp == nullptr
+                               ? nullptr
+                               : reinterpret_cast<WriteDumpFunction>(reinterpret_cast<void (*)()>(
+                                     GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+    const UniqueHandle crashed(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ |
+                                               PROCESS_DUP_HANDLE,
+                                           FALSE, request.processId));
+    if (folder.empty() || writeDump == nullptr || !crashed) {
+        return 1;
+    }
+    const std::filesystem::path path = folder / request.dumpName;
+    UniqueFileHandle dump(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!dump) {
+        return 1;
+    }
+    MINIDUMP_EXCEPTION_INFORMATION exception{
+        request.threadId,
+        reinterpret_cast<EXCEPTION_POINTERS*>(static_cast<ULONG_PTR>(request.exceptionPointers)),
+        TRUE};
+    if (!writeDump(crashed.get(), request.processId, dump.get(), MiniDumpNormal, &exception,
+                   nullptr, nullptr)) {
+        dump.reset();
+        DeleteFileW(path.c_str());  // the crashing process writes it itself instead
+        return 1;
+    }
+    return 0;
 }
 
 void CrashHereForTesting(CrashTestPoint point) {

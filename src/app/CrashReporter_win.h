@@ -2,7 +2,8 @@
 // MiniDumpNormal dump to %LOCALAPPDATA%\Wrenpost\CrashDumps and the marker naming the profile
 // being monitored (app/CrashMarker.h), then ends the process. Nothing else is written then.
 // Everything the report needs is made ready at installation (dbghelp loaded, the folder, the
-// marker's text), so the crashing thread itself only creates two files and writes them.
+// program's path, the marker's text): the crashing thread starts this program again to write the
+// dump from outside, waits for it, then writes the marker.
 #pragma once
 
 #include <filesystem>
@@ -19,6 +20,11 @@ bool InstallCrashReporter();
 // The profile a crash report will name, while it is being monitored; empty strings: none.
 // Called from the window's thread.
 void SetCrashReportProfile(std::wstring_view profileName, const std::filesystem::path& statusFile);
+
+// The second start a crashing instance makes: writes the dump of that process into the dump
+// folder. 0 when written.
+struct CrashDumpRequest;
+int WriteCrashDumpFor(const CrashDumpRequest& request);
 
 // Tests reach each crash route through the DWORD CrashForTesting under HKCU\Software\Wrenpost,
 // read once by InstallCrashReporter.

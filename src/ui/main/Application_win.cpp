@@ -33,6 +33,9 @@ private:
 }  // namespace
 
 int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
+    if (CrashDumpRequest request; ParseCrashDumpRequest(commandLine ? commandLine : L"", request)) {
+        return WriteCrashDumpFor(request);
+    }
     (void)InstallCrashReporter();
     INITCOMMONCONTROLSEX controls{sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);
