@@ -8,6 +8,38 @@ constexpr COLORREF kSelectedColour = RGB(0, 120, 215);
 
 }  // namespace
 
+bool EmojiFontInstalled() {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    wcscpy_s(wanted.lfFaceName, kEmojiFontName);
+    bool found = false;
+    const HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExW(
+        screen, &wanted,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+            *reinterpret_cast<bool*>(found) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+const wchar_t* VaultIconCell(int column, bool shown, bool emoji) {
+    switch (column) {
+        case kColumnRefresh:
+            return emoji ? L"\u21BB" : L"Refresh";
+        case kColumnShow:
+            return emoji ? (shown ? L"\U0001F648" : L"\U0001F441") : (shown ? L"Hide" : L"Show");
+        case kColumnInstance:
+            return emoji ? L"\U0001F5D0" : L"Open";
+        case kColumnDelete:
+            return emoji ? L"\u2716" : L"Delete";
+        default:
+            return emoji ? L"\u270E" : L"Notes";
+    }
+}
+
 bool IsVaultTextColumn(int column) {
     return column == kColumnName || column == kColumnUsername || column == kColumnToken;
 }

@@ -40,6 +40,12 @@ inline constexpr VaultColumnLook kVaultColumns[] = {
     {L"Delete", 60, LVCFMT_CENTER},  {L"Notes", 90, LVCFMT_LEFT},
 };
 
+// The cells that are buttons show emoji where the emoji font is installed and short words where
+// it is not (a missing glyph is an empty box, which neither eye nor screen reader can use).
+inline constexpr wchar_t kEmojiFontName[] = L"Segoe UI Emoji";
+bool EmojiFontInstalled();
+const wchar_t* VaultIconCell(int column, bool shown, bool emoji);
+
 // The columns whose cells can be copied.
 bool IsVaultTextColumn(int column);
 

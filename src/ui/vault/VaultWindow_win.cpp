@@ -110,12 +110,15 @@ private:
     HWND List() const { return Item(kVaultList); }
 
     bool Build() {
-        LOGFONTW emoji{};
-        wcscpy_s(emoji.lfFaceName, L"Segoe UI Emoji");
-        emoji.lfHeight = -Scale(14);
-        listFont_.reset(CreateFontIndirectW(&emoji));
+        emoji_ = EmojiFontInstalled();
+        if (emoji_) {
+            LOGFONTW emoji{};
+            wcscpy_s(emoji.lfFaceName, kEmojiFontName);
+            emoji.lfHeight = -Scale(14);
+            listFont_.reset(CreateFontIndirectW(&emoji));
+        }
         for (const DialogControl& control : kVaultControls) {
-            const bool list = control.id == kVaultList;
+            const bool list = control.id == kVaultList && listFont_;
             if (!CreateDialogControl(Window(), control, dpi_,
                                      list ? static_cast<HFONT>(listFont_.get()) : MessageFont())) {
                 return false;
@@ -161,22 +164,14 @@ private:
     std::wstring CellText(const VaultEntry& entry, int column) const {
         const bool shown = Revealed(entry);
         switch (column) {
-            case kColumnRefresh:
-                return L"\u21BB";
-            case kColumnShow:
-                return shown ? L"\U0001F648" : L"\U0001F441";
             case kColumnName:
                 return shown ? entry.botName : kMask;
             case kColumnUsername:
                 return shown ? entry.botUsername : kMask;
             case kColumnToken:
                 return shown ? entry.token : kMask;
-            case kColumnInstance:
-                return L"\U0001F5D0";
-            case kColumnDelete:
-                return L"\u2716";
             default:
-                return L"\u270E";
+                return VaultIconCell(column, shown, emoji_);
         }
     }
 
@@ -551,7 +546,8 @@ private:
     std::vector<VaultEntry> entries_;
     const HttpTransport& transport_;
     VaultStamp stamp_;
-    UniqueGdiObject listFont_;
+    UniqueGdiObject listFont_;  // the emoji font, where it is installed
+    bool emoji_ = false;
     ListPager pager_;
     std::vector<std::wstring> rows_;  // entry ids of the current page's rows
     std::set<std::wstring> revealed_;

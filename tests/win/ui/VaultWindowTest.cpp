@@ -16,6 +16,7 @@
 #include "support/Screenshot_win.h"
 #include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
+#include "ui/vault/VaultWindowLook_win.h"
 #include "ui/vault/VaultWindow_win.h"
 #include "vault/VaultStore_win.h"
 #include "win/ui/MainWindowFixture.h"
@@ -325,6 +326,11 @@ TEST_F(VaultWindowTest, SearchRevealSelectAndCopy) {
               EXPECT_EQ(ListView_GetItemCount(List(vault)), 2);
               ClickCell(vault, 1, kColumnShow);
               EXPECT_EQ(Cell(vault, 1, kColumnName), L"ROBOTIC");
+              // Words where no emoji font would draw the glyphs (as under wine).
+              const bool emoji = EmojiFontInstalled();
+              EXPECT_EQ(Cell(vault, 1, kColumnShow), emoji ? L"\U0001F648" : L"Hide");
+              EXPECT_EQ(Cell(vault, 0, kColumnShow) + Cell(vault, 0, kColumnInstance),
+                        emoji ? L"\U0001F441\U0001F5D0" : L"ShowOpen");
               EXPECT_EQ(Cell(vault, 0, kColumnToken), kMask);
               ClickCell(vault, 1, kColumnToken);
               testing::SaveScreenshot(vault, L"vault-window-revealed");
