@@ -94,26 +94,6 @@ TEST(MainFormLayout, SharesTheLowerAreaAndScrollsOnlyWhenTheFormCannotFit) {
     }
 }
 
-TEST(MainFormLayout, ScalesEveryControlWithTheDpi) {
-    for (const int dpi : {120, 144, 192}) {
-        // Sizes that scale to whole pixels, as a scaled system would report them.
-        const FormLayout base = LayoutMainForm(984, 960, 96, 16);
-        const FormLayout scaled =
-            LayoutMainForm(984 * dpi / 96, 960 * dpi / 96, dpi, 16 * dpi / 96);
-        ASSERT_EQ(scaled.controls.size(), base.controls.size());
-        for (std::size_t i = 0; i < base.controls.size(); ++i) {
-            const FormRect& a = base.controls[i].place;
-            const FormRect& b = scaled.controls[i].place;
-            const auto near = [dpi](int unscaled, int got) {
-                return std::abs(unscaled * dpi - got * 96) <= 96;
-            };
-            EXPECT_TRUE(near(a.x, b.x) && near(a.y, b.y) && near(a.width, b.width) &&
-                        near(a.height, b.height))
-                << "dpi " << dpi << " id " << base.controls[i].id;
-        }
-    }
-}
-
 TEST(MainFormLayout, LeavesControlsAloneWhenTheClientAreaIsTooSmall) {
     EXPECT_TRUE(LayoutMainForm(139, 900, 96, kScrollBar).controls.empty());
     EXPECT_TRUE(LayoutMainForm(900, 199, 96, kScrollBar).controls.empty());
