@@ -55,8 +55,7 @@ MonitorCycleResult MonitorEngine::RunOneCycle() {
 MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
     Log(L"Monitor cycle started at " + LocalNow() + L".");
     const std::int64_t readStart = ToTicksSince1970(TimeSource().Now());
-    rules_.Reload(
-        rulesPath_, [this](const std::wstring& line) { Log(line); }, LocalNow());
+    rules_.Reload(rulesPath_, [this](const std::wstring& line) { Log(line); }, LocalNow());
 
     ProfileConfigStore store;
     if (!store.ReadProfileConfig(configPath_)) {
