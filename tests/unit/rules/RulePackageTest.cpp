@@ -99,10 +99,11 @@ TEST(RulePackageImport, ModesAndIds) {
     NotificationRule one = MakeRule(L"R9", L"Dup", 7), two = one;
     one.Conditions[0].Value = L"one";
     two.Conditions[0].Value = L"two";
+    rules[0].FolderPath.clear();
     rules[1].FolderPath = L"\\\\Box\\In";
-    EXPECT_EQ(
-        ImportPackageRules(rules, PackageOf({one, two, MakeRule(L"", L"dup")}), ImportMode::Merge),
-        1u);
+    const RulePackage merged =
+        PackageOf({one, two, MakeRule(L"", L"dup"), MakeRule(L"", L"First")});
+    EXPECT_EQ(ImportPackageRules(rules, merged, ImportMode::Merge), 2u);  // "dup" and "First"
     EXPECT_EQ(Ids(rules), L"R1 R2 R3 R12 ");
     EXPECT_EQ(rules[1].FolderPath, L"\\\\Box\\In");
     EXPECT_EQ(std::pair(rules[1].Order, rules[1].Conditions.at(0)),
