@@ -221,7 +221,7 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     std::vector<MailDetailsRequest> asked;  // the launcher returns once the reading thread ended
     deps.ReadDetails = [&asked](const MailDetailsRequest& request) {
         asked.push_back(request);
-        MailReadResult found{true, request.Mails, {}};
+        MailReadResult found{true, request.Mails, {}, true};  // Outlook refused one member
         for (MailSnapshot& mail : found.Messages) {
             mail.SenderAddress = L"ana@example.com";
             mail.Body = L"See  the\r\nfigures";
@@ -250,6 +250,8 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     ASSERT_EQ(asked[0].Mails.size(), 1u);
     EXPECT_EQ(asked[0].Mails[0].Subject, L"Next");
     EXPECT_TRUE(asked[0].ReadSenderAddress && asked[0].ReadBody);
+    EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
+    EXPECT_EQ(Logged(std::wstring(kOutlookRefusedNote)), 1u);
 }
 
 // Records carry the routed recipients and silence; mail routed to nobody allowed is refused.
