@@ -80,10 +80,17 @@ MonitorCycleResult MonitorEngine::RunOneCycleUnguarded() {
         Log(L"Outlook reconnected successfully.");
     }
     LogBursts(read.Found);
-    if (read.Found.GuardRefused && !guardRefused_.exchange(true)) {
-        Log(std::wstring(kOutlookRefusedNote));
+    NoteGuardRefused(read.Found.GuardRefused);
+    std::vector<MailSnapshot> admitted = Admit(std::move(read.Found.Messages));
+    const MailRead details = ReadDetails(admitted);
+    if (details.Result == MonitorCycleResult::StopRequested) {
+        return details.Result;
     }
-    const CycleTally tally = AdmitDecideQueue(std::move(read.Found.Messages));
+    if (details.Result != MonitorCycleResult::Completed) {
+        // The admitted mails were neither queued nor remembered: the next cycle reads them again.
+        return RecordFailedRead(details, LocalNow());
+    }
+    const CycleTally tally = DecideQueue(admitted);
     (void)WriteSessionRecord(OutboxFolder(session_.ProfileFolder, session_.ProfileName),
                              SessionRecord{readStart, SessionEnd::Running});
     return RecordCycle(tally, cycleTime);
@@ -94,15 +101,25 @@ MailReadRequest MonitorEngine::ReadRequest(const ProfileConfig& config) {
     request.IncludeOld = session_.IncludeOldMessages;
     request.Limits = deps_.Walk;
     request.Handled = ledger_.PassOver();
-    request.ReadSenderAddress = config.Message.Content != MessageContent::SubjectOnly;
-    request.ReadBody = config.Message.Content == MessageContent::Preview;
     for (const SelectedFolder& folder : config.SelectedFolders) {
         request.Folders.push_back({folder, ledger_.EndBefore(folder.FolderPath, sessionStart_)});
     }
     return request;
 }
 
+void MonitorEngine::NoteGuardRefused(bool refused) {
+    if (refused && !guardRefused_.exchange(true)) {
+        Log(std::wstring(kOutlookRefusedNote));
+    }
+}
+
 MonitorEngine::MailRead MonitorEngine::ReadMail(const ProfileConfig& config) {
+    return AwaitRead([request = ReadRequest(config), reader = deps_.ReadFolders] {
+        return reader ? reader(request) : MailReadResult();
+    });
+}
+
+MonitorEngine::MailRead MonitorEngine::AwaitRead(std::function<MailReadResult()> readOnce) {
     MailRead read;
     read.TimeoutSeconds = std::max<std::int64_t>(kMinimumReadTimeoutSeconds,
                                                  3 * std::int64_t{session_.CheckIntervalSeconds});
@@ -117,22 +134,19 @@ MonitorEngine::MailRead MonitorEngine::ReadMail(const ProfileConfig& config) {
         abandonedRead_.reset();
         // The thread owns copies of everything it uses, so it may outlive the cycle and the
         // engine.
-        reading.thread = deps_.LaunchThread(
-            [outcome, request = ReadRequest(config), reader = deps_.ReadFolders]() {
-                MailReadResult found;
-                try {
-                    if (reader) {
-                        found = reader(request);
-                    }
-                } catch (...) {
-                    found = MailReadResult();
-                }
-                if (!found.Ok) {
-                    found = MailReadResult();
-                }
-                outcome->Found = std::move(found);
-                outcome->Done.exchange(true, std::memory_order_seq_cst);
-            });
+        reading.thread = deps_.LaunchThread([outcome, readOnce = std::move(readOnce)]() {
+            MailReadResult found;
+            try {
+                found = readOnce();
+            } catch (...) {
+                found = MailReadResult();
+            }
+            if (!found.Ok) {
+                found = MailReadResult();
+            }
+            outcome->Found = std::move(found);
+            outcome->Done.exchange(true, std::memory_order_seq_cst);
+        });
     }
 
     const Clock& clock = TimeSource();

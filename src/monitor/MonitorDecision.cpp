@@ -1,6 +1,7 @@
 // The decide stage of a cycle: admission, the rules, the title and the recipients of each new
 // mail, oldest first, into the outbox; or the reason it waits in Outlook.
 #include <algorithm>
+#include <map>
 #include <optional>
 
 #include "common/Text.h"
@@ -30,22 +31,61 @@ std::wstring OrNone(const std::wstring& text) {
 
 }  // namespace
 
-MonitorEngine::CycleTally MonitorEngine::AdmitDecideQueue(std::vector<MailSnapshot> messages) {
+std::vector<MailSnapshot> MonitorEngine::Admit(std::vector<MailSnapshot> messages) {
     SortOldestFirst(messages);
-    CycleTally tally;
     const auto log = [this](const std::wstring& line) { Log(line); };
+    std::vector<MailSnapshot> admitted;
+    for (MailSnapshot& message : messages) {
+        if (ledger_.Contains(IdentifyMessage(message).Key) || ledger_.Forgotten(message) ||
+            !admission_.Admit(message, log)) {
+            ledger_.Mark(message);  // e.g. a copy in another folder: passed over from now on
+            continue;
+        }
+        admitted.push_back(std::move(message));
+    }
+    return admitted;
+}
+
+MonitorEngine::MailRead MonitorEngine::ReadDetails(std::vector<MailSnapshot>& admitted) {
+    const MessageContent level = config_.Message.Content;
+    if (admitted.empty() || level == MessageContent::SubjectOnly || !deps_.ReadDetails ||
+        !rules_.Usable()) {
+        return {MonitorCycleResult::Completed, {}, 0};
+    }
+    MailDetailsRequest request;
+    request.ReadSenderAddress = true;
+    request.ReadBody = level == MessageContent::Preview;
+    std::map<std::wstring, std::size_t> asked;  // identity key: a copy in two folders is read once
+    for (const MailSnapshot& mail : admitted) {
+        if (asked.emplace(IdentifyMessage(mail).Key, request.Mails.size()).second) {
+            request.Mails.push_back(mail);
+        }
+    }
+    MailRead read = AwaitRead(
+        [request = std::move(request), reader = deps_.ReadDetails] { return reader(request); });
+    if (read.Result != MonitorCycleResult::Completed) {
+        return read;
+    }
+    NoteGuardRefused(read.Found.GuardRefused);
+    const std::vector<MailSnapshot>& found = read.Found.Messages;
+    for (MailSnapshot& mail : admitted) {
+        if (const std::size_t at = asked.at(IdentifyMessage(mail).Key); at < found.size()) {
+            mail.SenderAddress = found[at].SenderAddress;
+            mail.Body = found[at].Body;
+        }
+    }
+    return read;
+}
+
+MonitorEngine::CycleTally MonitorEngine::DecideQueue(const std::vector<MailSnapshot>& admitted) {
+    CycleTally tally;
     bool holding = false;  // once one mail waits in Outlook, every newer one waits with it
-    for (const MailSnapshot& message : messages) {
+    for (const MailSnapshot& message : admitted) {
         if (!running_.load()) {
             break;  // what is left is read again by the next session
         }
-        const std::wstring key = IdentifyMessage(message).Key;
-        if (ledger_.Contains(key) || ledger_.Forgotten(message)) {
-            ledger_.Mark(message);  // a copy in another folder: passed over from now on
-            continue;
-        }
-        if (!admission_.Admit(message, log)) {
-            ledger_.Mark(message);
+        if (ledger_.Contains(IdentifyMessage(message).Key)) {
+            ledger_.Mark(message);  // a copy of a mail queued from another folder this cycle
             continue;
         }
         if (holding || !rules_.Usable()) {

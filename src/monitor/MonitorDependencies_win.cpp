@@ -18,6 +18,7 @@ MonitorDependencies WindowsMonitorDependencies(LogFunction log) {
     // Shared by every send of the engine, so a stop can close the request in flight.
     auto cancellation = std::make_shared<HttpCancellation>();
     deps.ReadFolders = [](const MailReadRequest& request) { return ReadWatchedFolders(request); };
+    deps.ReadDetails = [](const MailDetailsRequest& request) { return ReadMailDetails(request); };
     deps.MakeProvider = [log = std::move(log), cancellation](
                             const std::wstring& botToken,
                             const std::wstring& chatId) -> std::unique_ptr<NotificationProvider> {

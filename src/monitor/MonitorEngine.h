@@ -59,6 +59,9 @@ using RecipientNotifiedCallback =
 // Finds the new mail of the watched folders; runs on a reading thread of its own, may block for
 // as long as Outlook does, and may outlive the engine.
 using FolderReader = std::function<MailReadResult(const MailReadRequest& request)>;
+// Adds the guarded members (sender address, body) to mails the session admitted; runs on a
+// reading thread like the folder reader, after it.
+using DetailsReader = std::function<MailReadResult(const MailDetailsRequest& request)>;
 // One provider per (bot token, chat id); null counts as a failed send.
 using ProviderFactory = std::function<std::unique_ptr<NotificationProvider>(
     const std::wstring& botToken, const std::wstring& chatId)>;
@@ -67,6 +70,7 @@ using ThreadLauncher = std::function<std::thread(std::function<void()> body)>;
 
 struct MonitorDependencies {
     FolderReader ReadFolders;
+    DetailsReader ReadDetails;  // null: mails go on with the members the walk read
     ProviderFactory MakeProvider;
     const Clock* TimeSource = nullptr;    // null: the system clock
     DeliveryTimeFormatter FormatTime;     // null: FormatDeliveryTime (the user's locale)
@@ -200,8 +204,15 @@ private:
     MonitorCycleResult RunOneCycle();
     MonitorCycleResult RunOneCycleUnguarded();
     MailRead ReadMail(const ProfileConfig& config);
+    // Runs `read` on a reading thread and waits for it within the cycle's read time-out.
+    MailRead AwaitRead(std::function<MailReadResult()> read);
     MailReadRequest ReadRequest(const ProfileConfig& config);
-    CycleTally AdmitDecideQueue(std::vector<MailSnapshot> messages);
+    void NoteGuardRefused(bool refused);
+    // The mails of a read that are new for the session, oldest first.
+    std::vector<MailSnapshot> Admit(std::vector<MailSnapshot> messages);
+    // Reads the guarded members the message level shows into the admitted mails.
+    MailRead ReadDetails(std::vector<MailSnapshot>& admitted);
+    CycleTally DecideQueue(const std::vector<MailSnapshot>& admitted);
     // The chat ids a mail to send goes to; nullopt when its rules route it to nobody allowed.
     std::optional<std::vector<std::wstring>> Route(const MailSnapshot& message,
                                                    const RuleDecision& verdict);
@@ -256,7 +267,7 @@ private:
     bool baselineDone_ = false;
     bool failureMark_ = false;
     std::wstring lastCheck_ = L"-";
-    ProfileConfig config_;  // as read last: titles and who may receive
+    ProfileConfig config_;      // as read last: titles and who may receive
     bool configKnown_ = false;  // nothing is sent before the session's profile was read
     MessageAdmission admission_;
     HandledLedger ledger_;
@@ -268,7 +279,7 @@ private:
     std::optional<InFlight> inFlight_;
     std::chrono::steady_clock::time_point lastDelivery_{};
     std::vector<std::pair<std::wstring, std::wstring>> notified_;  // chat id, local time
-    std::set<std::wstring> burstFolders_;  // folders whose burst was logged
+    std::set<std::wstring> burstFolders_;                          // folders whose burst was logged
     // Rules warned of this session for routing to nobody allowed.
     std::set<std::wstring> routingWarned_;
     std::set<std::wstring> combiningChats_;  // chats whose burst is being sent in parts

@@ -59,14 +59,20 @@ struct MailReadRequest {
     // Items whose PassOverKey is here are already handled; shared read-only with a reading
     // thread that may outlive the session.
     std::shared_ptr<const PassOverKeys> Handled;
-    // Guarded members, read for the new items only and only when the notification shows them.
+};
+
+// The guarded members of mails already admitted, asked of Outlook after the walk, so a mail the
+// session turns away is never opened for its sender's address or its text.
+struct MailDetailsRequest {
+    std::vector<MailSnapshot> Mails;  // found again by store and entry id
     bool ReadSenderAddress = false;
     bool ReadBody = false;
 };
 
 struct MailReadResult {
-    bool Ok = false;  // at least one item of a watched folder was looked at
-    // Per folder in the request's order, oldest first within a folder.
+    bool Ok = false;  // at least one item of a watched folder was looked at (details: connected)
+    // Per folder in the request's order, oldest first within a folder; for a details request,
+    // the requested mails in order, each with what could be read of it.
     std::vector<MailSnapshot> Messages;
     // Folders where more new items wait than one read takes.
     std::vector<std::wstring> FoldersWithMore;

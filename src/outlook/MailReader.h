@@ -10,6 +10,9 @@ namespace wrenpost {
 // Outlook blocks it), walks each folder in order (FolderWalk.h) and releases everything before
 // returning. Without Outlook (or on a platform without it) the result is not Ok and empty.
 [[nodiscard]] MailReadResult ReadWatchedFolders(const MailReadRequest& request);
+// The same for the guarded members of admitted mails: not Ok when Outlook cannot be reached; a
+// mail that is gone, or a member Outlook refuses, stays empty.
+[[nodiscard]] MailReadResult ReadMailDetails(const MailDetailsRequest& request);
 
 // The text form of the MAPI property tags read through the property accessor.
 inline constexpr const wchar_t* kDeliveryTimeProperty =

@@ -8,4 +8,8 @@ MailReadResult ReadWatchedFolders(const MailReadRequest&) {
     return MailReadResult();
 }
 
+MailReadResult ReadMailDetails(const MailDetailsRequest&) {
+    return MailReadResult();
+}
+
 }  // namespace wrenpost

@@ -143,19 +143,24 @@ std::wstring GuardedString(IDispatch* item, const wchar_t* name, bool& refused) 
 
 // The SMTP address; an Exchange sender's SenderEmailAddress is its X.500 path, never shown, so
 // its address comes from the property accessor.
-std::wstring SenderAddress(const OpenItem& open, bool& refused) {
-    std::wstring address = GuardedString(open.Item.get(), L"SenderEmailAddress", refused);
+std::wstring SenderAddress(IDispatch* item, bool& refused) {
+    std::wstring address = GuardedString(item, L"SenderEmailAddress", refused);
     if (address.find(L'@') != std::wstring::npos) {
         return address;
     }
-    if (open.Accessor) {
-        address = AccessorString(open.Accessor.get(), kSenderSmtpAddressProperty, &refused);
-    } else {
-        UniqueVariant accessor;  // only to learn whether Outlook refused it
-        refused = refused || GetProperty(open.Item.get(), L"PropertyAccessor", accessor, kItem) ==
-                                 E_ACCESSDENIED;
-    }
+    UniqueVariant value;
+    const HRESULT hr = GetProperty(item, L"PropertyAccessor", value, kItem);
+    refused = refused || hr == E_ACCESSDENIED;
+    const DispatchPtr accessor = SUCCEEDED(hr) ? TakeObject(value) : DispatchPtr();
+    address = AccessorString(accessor.get(), kSenderSmtpAddressProperty, &refused);
     return address.find(L'@') == std::wstring::npos ? std::wstring() : address;
+}
+
+HRESULT ItemFromIds(IDispatch* mapiNamespace, const std::wstring& entryId,
+                    const std::wstring& storeId, UniqueVariant& value) {
+    const UniqueVariant id = UniqueVariant::String(entryId.c_str());
+    const UniqueVariant store = UniqueVariant::String(storeId.c_str());
+    return CallMethod(mapiNamespace, L"GetItemFromID", {&id, &store}, value, L"Namespace");
 }
 
 // `receivedText` gets the ReceivedTime text when ReceivedTime was read on the way, so that the
@@ -215,12 +220,10 @@ struct HeaderRecord {
 class OutlookFolderItems final : public FolderItems {
 public:
     OutlookFolderItems(IDispatch* mapiNamespace, DispatchPtr items, std::wstring storeId,
-                       const MailReadRequest& details, bool* refused)
+                       bool* refused)
         : namespace_(mapiNamespace),
           items_(std::move(items)),
           storeId_(std::move(storeId)),
-          readAddress_(details.ReadSenderAddress),
-          readBody_(details.ReadBody),
           refused_(refused) {}
 
     std::int32_t Count() override {
@@ -244,8 +247,6 @@ private:
     std::map<std::int32_t, HeaderRecord> headers_;
     std::map<std::int32_t, OpenItem> open_;
     bool gone_ = false;
-    bool readAddress_;
-    bool readBody_;
     bool* refused_;
 };
 
@@ -291,10 +292,7 @@ OpenItem OutlookFolderItems::Take(std::int32_t index, const std::wstring& entryI
     if (entryId.empty()) {
         open.Item = Outcome(GetItem(items_.get(), index, value, kItems), value);
     } else {
-        const UniqueVariant id = UniqueVariant::String(entryId.c_str());
-        const UniqueVariant store = UniqueVariant::String(storeId_.c_str());
-        open.Item = Outcome(
-            CallMethod(namespace_, L"GetItemFromID", {&id, &store}, value, L"Namespace"), value);
+        open.Item = Outcome(ItemFromIds(namespace_, entryId, storeId_, value), value);
     }
     if (open.Item) {
         open.Accessor = GetObjectProperty(open.Item.get(), L"PropertyAccessor", kItem);
@@ -321,12 +319,6 @@ std::optional<MailSnapshot> OutlookFolderItems::Snapshot(std::int32_t index) {
     snapshot.Subject = GetStringProperty(open.Item.get(), L"Subject", kItem);
     bool refused = false;
     snapshot.SenderName = GuardedString(open.Item.get(), L"SenderName", refused);
-    if (readAddress_) {
-        snapshot.SenderAddress = SenderAddress(open, refused);
-    }
-    if (readBody_) {
-        snapshot.Body = GuardedString(open.Item.get(), L"Body", refused);
-    }
     if (refused && refused_ != nullptr) {
         *refused_ = true;
     }
@@ -342,7 +334,7 @@ std::optional<MailSnapshot> OutlookFolderItems::Snapshot(std::int32_t index) {
 }  // namespace
 
 std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace, const SelectedFolder& folder,
-                                             const MailReadRequest& details, bool* refused) {
+                                             bool* refused) {
     const UniqueVariant entryId = UniqueVariant::String(folder.EntryId.c_str());
     const UniqueVariant storeId = UniqueVariant::String(folder.StoreId.c_str());
     UniqueVariant opened;
@@ -364,14 +356,14 @@ std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace, const Sel
     // Unsorted items are still read; the order then is Outlook's own.
     (void)CallMethod(items.get(), L"Sort", {&key, &descending}, ignored, kItems);
     return std::make_unique<OutlookFolderItems>(mapiNamespace, std::move(items), folder.StoreId,
-                                                details, refused);
+                                                refused);
 }
 
 FolderWalkOutcome ReadOneFolder(IDispatch* mapiNamespace, const FolderWalkPlan& plan,
                                 const MailReadRequest& request, std::vector<MailSnapshot>& out) {
     bool refused = false;
     const std::unique_ptr<FolderItems> items =
-        OpenFolderItems(mapiNamespace, plan.Folder, request, &refused);
+        OpenFolderItems(mapiNamespace, plan.Folder, &refused);
     FolderWalkOutcome outcome =
         items ? WalkFolder(*items, plan, request, out) : FolderWalkOutcome();
     outcome.GuardRefused = refused;
@@ -398,6 +390,31 @@ MailReadResult ReadWatchedFolders(const MailReadRequest& request) {
         }
     }
     result.Ok = examined > 0;
+    return result;
+}
+
+MailReadResult ReadMailDetails(const MailDetailsRequest& request) {
+    MailReadResult result;
+    OutlookConnection connection;
+    if (request.Mails.empty() || !connection.Connect()) {
+        return result;
+    }
+    result.Ok = true;
+    for (MailSnapshot mail : request.Mails) {
+        UniqueVariant value;
+        const DispatchPtr item =
+            mail.EntryId.empty() ||
+                    FAILED(ItemFromIds(connection.Namespace(), mail.EntryId, mail.StoreId, value))
+                ? DispatchPtr()
+                : TakeObject(value);
+        if (item && request.ReadSenderAddress) {
+            mail.SenderAddress = SenderAddress(item.get(), result.GuardRefused);
+        }
+        if (item && request.ReadBody) {
+            mail.Body = GuardedString(item.get(), L"Body", result.GuardRefused);
+        }
+        result.Messages.push_back(std::move(mail));
+    }
     return result;
 }
 

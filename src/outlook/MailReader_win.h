@@ -16,10 +16,8 @@ namespace wrenpost {
 
 // One folder, opened by its entry and store identifiers through the MAPI namespace, with its
 // items sorted newest first; null when it cannot be opened. The namespace must outlive it.
-// `details` names the guarded members its snapshots read; `refused` (when given) is set once
-// Outlook refuses one of them.
+// `refused` (when given) is set once Outlook refuses a guarded member its snapshots read.
 std::unique_ptr<FolderItems> OpenFolderItems(IDispatch* mapiNamespace, const SelectedFolder& folder,
-                                             const MailReadRequest& details = {},
                                              bool* refused = nullptr);
 
 // Walks one folder (FolderWalk.h) and appends its new snapshots; a folder that cannot be opened

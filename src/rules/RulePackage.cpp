@@ -204,8 +204,9 @@ std::wstring NextRuleId(const std::vector<NotificationRule>& rules) {
     return L"R" + ToWideDecimal(LargestIdNumber(rules, 0) + 1);
 }
 
-void ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage& package,
-                        ImportMode mode) {
+std::size_t ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage& package,
+                               ImportMode mode) {
+    std::size_t withoutFolder = 0;
     if (mode == ImportMode::Replace) {
         rules.clear();
     }
@@ -224,12 +225,27 @@ void ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage&
             if (same != rules.end()) {
                 rule.Id = same->Id;
                 rule.Order = same->Order;
+                // Dropping it would silently stop a rule that applied until now.
+                rule.FolderPath = same->FolderPath;
+                withoutFolder += rule.FolderPath.empty() ? 1 : 0;
                 *same = std::move(rule);
                 continue;
             }
         }
+        ++withoutFolder;
         rules.push_back(std::move(rule));
     }
+    return withoutFolder;
+}
+
+std::wstring RulesWithoutFolderText(std::size_t count) {
+    if (count == 0) {
+        return std::wstring();
+    }
+    return ToWideDecimal(static_cast<long long>(count)) +
+           (count == 1 ? L" imported rule has no folder and will not apply until you choose one."
+                       : L" imported rules have no folder and will not apply until you choose "
+                         L"one.");
 }
 
 void RenumberRuleOrder(std::vector<NotificationRule>& rules) {

@@ -79,11 +79,16 @@ std::wstring NextRuleId(const std::vector<NotificationRule>& rules);
 
 // Applies a package to the dialog's rule list: the package rules get new Ids R<M+1>, R<M+2> ...
 // (M the largest Id number of the current rules - not counted in Replace - and of the package),
-// then are appended (NewRules), merged by exact Name keeping the replaced rule's Id and Order
-// (Merge), or appended to an emptied list (Replace). Order is not renumbered here; the dialog
-// renumbers when it redraws the list (RenumberRuleOrder).
-void ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage& package,
-                        ImportMode mode);
+// then are appended (NewRules), merged by exact Name keeping the replaced rule's Id, Order and
+// folder (Merge), or appended to an emptied list (Replace). Packages carry no folder, so every
+// other imported rule has none. Order is not renumbered here; the dialog renumbers when it
+// redraws the list (RenumberRuleOrder). Returns how many imported rules have no folder.
+std::size_t ImportPackageRules(std::vector<NotificationRule>& rules, const RulePackage& package,
+                               ImportMode mode);
+
+// What an import says of the imported rules that have no folder (never applied until one is
+// chosen); empty when every one has a folder.
+std::wstring RulesWithoutFolderText(std::size_t count);
 
 // Sets every rule's Order to its 1-based position.
 void RenumberRuleOrder(std::vector<NotificationRule>& rules);

@@ -19,7 +19,7 @@ constexpr int kQuietEndId = 9812;
 constexpr int kBurstsId = 9813;
 constexpr int kBurstThresholdId = 9814;
 constexpr int kPreviewId = 9815;
-constexpr int kNoteId = 9816;
+constexpr int kNoteId = kMessageOptionsNoteId;
 
 constexpr DWORD kPreviewStyle =
     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP;

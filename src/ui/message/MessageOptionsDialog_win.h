@@ -12,6 +12,7 @@
 namespace wrenpost {
 
 inline constexpr wchar_t kMessageOptionsClass[] = L"WrenpostMessageOptionsDialog";
+inline constexpr int kMessageOptionsNoteId = 9816;  // the note under the preview
 
 struct MessageOptionsRequest {
     MessageOptions options;  // shown at opening; replaced at OK

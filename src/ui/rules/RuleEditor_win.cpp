@@ -56,13 +56,6 @@ constexpr ListColumn kConditionColumns[] = {
     {L"Field", 110}, {L"Operator", 110}, {L"Value", 150}, {L"Case-Sensitive", 100}};
 constexpr ListColumn kActionColumns[] = {{L"Action Type", 280}, {L"Value", 200}};
 
-// A folder as the editor shows it: `\\Mailbox - A\Inbox` reads `Mailbox - A/Inbox`.
-std::wstring FolderLabel(const std::wstring& path) {
-    std::wstring label = path.substr(std::min(path.find_first_not_of(L'\\'), path.size()));
-    std::replace(label.begin(), label.end(), L'\\', L'/');
-    return label;
-}
-
 // The name of a rule saved without one, from its first condition.
 std::wstring NameFromCondition(const RuleCondition& condition) {
     if (condition.Operator == kOperatorEquals) {
@@ -308,6 +301,12 @@ bool ShowRuleEditor(HWND owner, bool adding, NotificationRule& rule,
     }
     rule = std::move(edited);
     return true;
+}
+
+std::wstring FolderLabel(const std::wstring& path) {
+    std::wstring label = path.substr(std::min(path.find_first_not_of(L'\\'), path.size()));
+    std::replace(label.begin(), label.end(), L'\\', L'/');
+    return label;
 }
 
 }  // namespace wrenpost

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "profile/ProfileConfig.h"
@@ -24,5 +25,8 @@ bool ShowRuleEditor(HWND owner, bool adding, NotificationRule& rule,
 bool ShowConditionEditor(HWND owner, bool adding, RuleCondition& condition);
 bool ShowActionEditor(HWND owner, bool adding, RuleAction& action,
                       const std::vector<RecipientEntry>& recipients = {});
+
+// A folder as the rules windows show it: `\\Mailbox - A\Inbox` reads `Mailbox - A/Inbox`.
+std::wstring FolderLabel(const std::wstring& path);
 
 }  // namespace wrenpost

@@ -92,11 +92,16 @@ bool ImportRules(HWND dialog, std::vector<NotificationRule>& rules,
         known.push_back(recipient.ChatId);
     }
     const std::vector<std::wstring> rerouted = KeepKnownRecipients(package.Rules, known);
-    ImportPackageRules(rules, package, mode);
+    const std::wstring withoutFolder =
+        RulesWithoutFolderText(ImportPackageRules(rules, package, mode));
     if (!rerouted.empty()) {
         const std::wstring report = ReroutedOnImportText(rerouted);
         log(LogLevel::Warning, report);
         AskRules(dialog, report, PromptIcon::Warning, PromptButtons::Ok, kCaption);
+    }
+    if (!withoutFolder.empty()) {
+        log(LogLevel::Warning, withoutFolder);
+        AskRules(dialog, withoutFolder, PromptIcon::Information, PromptButtons::Ok, kCaption);
     }
     return true;
 }

@@ -48,7 +48,8 @@ constexpr DialogControl kControls[] = {
     {IDOK, L"BUTTON", L"Close", kRuleDefaultButton, 838, 544, 90, 30},
 };
 
-constexpr ListColumn kColumns[] = {{L"Enabled", 70}, {L"Rule Name", 540}, {L"Order", 70}};
+constexpr ListColumn kColumns[] = {
+    {L"Enabled", 70}, {L"Rule Name", 320}, {L"Folder", 220}, {L"Order", 70}};
 
 bool AnyEnabled(const std::vector<NotificationRule>& rules) {
     return std::any_of(rules.begin(), rules.end(),
@@ -288,7 +289,9 @@ private:
         RenumberRuleOrder(working_);
         std::vector<std::vector<std::wstring>> rows;
         for (const NotificationRule& rule : working_) {
-            rows.push_back({rule.Enabled ? L"Yes" : L"No", rule.Name, std::to_wstring(rule.Order)});
+            rows.push_back({rule.Enabled ? L"Yes" : L"No", rule.Name,
+                            rule.FolderPath.empty() ? L"(no folder)" : FolderLabel(rule.FolderPath),
+                            std::to_wstring(rule.Order)});
         }
         SetListRows(Item(kListId), rows);
         if (select >= 0) {
@@ -318,8 +321,8 @@ private:
                 SaveRulesOverFile(path, *request_.rules, std::time(nullptr), request_.log, &error);
             saveFailed_ = result != RulesSaveResult::Saved;
             if (result == RulesSaveResult::Unreadable) {
-                Log(LogLevel::Error, L"Rules not saved, the file could not be read: " +
-                                         PathText(path));
+                Log(LogLevel::Error,
+                    L"Rules not saved, the file could not be read: " + PathText(path));
                 Ask(RulesUnreadableMessage(path), PromptIcon::Warning);
             } else if (saveFailed_) {
                 Log(LogLevel::Error, L"Failed to save rules: " + PathText(path));

@@ -213,18 +213,31 @@ TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOnesSendEverything) {
 }
 
 // The level is read with the profile at each cycle, so a SAVE during a session applies from the
-// next cycle; the guarded members are asked of Outlook only when the level shows them.
+// next cycle; Outlook is asked for the guarded members only of admitted mails, and only when the
+// level shows them.
 TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextCycle) {
     MonitorDependencies deps = Dependencies();
     deps.FormatTime = [](std::int64_t) { return std::wstring(L"7 Dec 09:15"); };
+    std::vector<MailDetailsRequest> asked;  // the launcher returns once the reading thread ended
+    deps.ReadDetails = [&asked](const MailDetailsRequest& request) {
+        asked.push_back(request);
+        MailReadResult found{true, request.Mails, {}, true};  // Outlook refused one member
+        for (MailSnapshot& mail : found.Messages) {
+            mail.SenderAddress = L"ana@example.com";
+            mail.Body = L"See  the\r\nfigures";
+        }
+        return found;
+    };
     engine = std::make_unique<MonitorEngine>(std::move(deps));
     StartManual();
-    for (const wchar_t* subject : {L"Report", L"Next"}) {
+    const auto stale = [&](const std::wstring& subject) {
+        return Mail(kInbox, subject, start - 60 * kTicksPerSecond, L"<" + subject + L"@x>");
+    };
+    for (const wchar_t* subject : {L"Report", L"Next", L""}) {
         MailSnapshot mail = Fresh(subject);
         mail.SenderName = L"Lima, Ana";
-        mail.SenderAddress = L"ana@example.com";
-        mail.Body = L"See  the\r\nfigures";
-        reader.Push({mail});
+        reader.Push(*subject ? std::vector{stale(L"Old " + mail.Subject), mail}
+                             : std::vector{stale(L"Old")});
         ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
         profile.Message.Content = MessageContent::Preview;
         WriteProfile();
@@ -233,9 +246,12 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     EXPECT_EQ(sent[0].Body, L"Report");
     EXPECT_EQ(sent[1].Body,
               L"Next\nFrom: Lima, Ana <ana@example.com>\nReceived: 7 Dec 09:15\n\nSee the figures");
-    const auto calls = reader.Calls();
-    EXPECT_FALSE(calls[0].Request.ReadSenderAddress || calls[0].Request.ReadBody);
-    EXPECT_TRUE(calls[1].Request.ReadSenderAddress && calls[1].Request.ReadBody);
+    ASSERT_EQ(asked.size(), 1u);  // nothing for the stale mails, nothing at the subject level
+    ASSERT_EQ(asked[0].Mails.size(), 1u);
+    EXPECT_EQ(asked[0].Mails[0].Subject, L"Next");
+    EXPECT_TRUE(asked[0].ReadSenderAddress && asked[0].ReadBody);
+    EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
+    EXPECT_EQ(Logged(std::wstring(kOutlookRefusedNote)), 1u);
 }
 
 // Records carry the routed recipients and silence; mail routed to nobody allowed is refused.

@@ -83,13 +83,13 @@ TEST(RulePackageExport, ProposedFileNames) {
 }
 
 // Imported rules get fresh Ids after the largest of both lists, no folder and ignore case. Merge
-// replaces the first rule of the same exact name in place, keeping its Id and Order; a later
-// package rule of that name replaces it again.
+// replaces the first rule of the same exact name in place, keeping its Id, Order and folder; a
+// later package rule of that name replaces it again. The count is of rules left without folder.
 TEST(RulePackageImport, ModesAndIds) {
     const RulePackage xy = PackageOf({MakeRule(L"R1", L"x"), MakeRule(L"R2", L"y")});
     for (const ImportMode mode : {ImportMode::NewRules, ImportMode::Replace}) {
         std::vector<NotificationRule> rules = {MakeRule(L"R5", L"x", 1)};
-        ImportPackageRules(rules, xy, mode);
+        EXPECT_EQ(ImportPackageRules(rules, xy, mode), 2u);
         EXPECT_EQ(Ids(rules), mode == ImportMode::Replace ? L"R3 R4 " : L"R5 R6 R7 ");
         EXPECT_EQ(rules.back().FolderPath, L"");
         EXPECT_FALSE(rules.back().Conditions.at(0).CaseSensitive);
@@ -99,8 +99,13 @@ TEST(RulePackageImport, ModesAndIds) {
     NotificationRule one = MakeRule(L"R9", L"Dup", 7), two = one;
     one.Conditions[0].Value = L"one";
     two.Conditions[0].Value = L"two";
-    ImportPackageRules(rules, PackageOf({one, two, MakeRule(L"", L"dup")}), ImportMode::Merge);
+    rules[0].FolderPath.clear();
+    rules[1].FolderPath = L"\\\\Box\\In";
+    const RulePackage merged =
+        PackageOf({one, two, MakeRule(L"", L"dup"), MakeRule(L"", L"First")});
+    EXPECT_EQ(ImportPackageRules(rules, merged, ImportMode::Merge), 2u);  // "dup" and "First"
     EXPECT_EQ(Ids(rules), L"R1 R2 R3 R12 ");
+    EXPECT_EQ(rules[1].FolderPath, L"\\\\Box\\In");
     EXPECT_EQ(std::pair(rules[1].Order, rules[1].Conditions.at(0)),
               std::pair(2, RuleCondition{L"Subject", L"Contains", L"two", false}));
     EXPECT_EQ(rules[2].Conditions.at(0).Value, L"Invoice");

@@ -8,11 +8,11 @@
 #include <optional>
 #include <thread>
 
+#include "MonitorFakes.h"
 #include "common/Text.h"
 #include "monitor/MonitorDependencies_win.h"
 #include "outlook/MailWatcher_win.h"
 #include "support/FakeBotApiServer_win.h"
-#include "support/FakeOutlook_win.h"
 #include "support/TempDir.h"
 
 namespace wrenpost {
@@ -21,8 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ScenarioLine;
 
-const std::wstring kMailbox = ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-                              ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"});
+const std::wstring kMailbox = testing::kAnnInbox;
 const std::wstring kNewMail = ScenarioLine(
     {L"item", L"folder=F1", L"id=NEW1", L"subject=Quarterly numbers", L"sender=Dana",
      L"received=2026-06-01 10:00:00", L"delivery=2099-01-01 00:00:00", L"msgid=<new1@x>"});
@@ -36,15 +35,9 @@ public:
             return StartOutlookMailWatch(std::move(wake), std::move(log), 1s);
         };
         engine.emplace(std::move(deps));
-        std::wstring error;
-        EXPECT_TRUE(outlook.Register(error)) << WideToUtf8(error);
-        EXPECT_TRUE(outlook.WriteScenario(scenario));
-        EXPECT_TRUE(outlook.Start(error)) << WideToUtf8(error);
+        EXPECT_EQ(testing::Serve(outlook, scenario), "");
         EXPECT_TRUE(telegram.Start() && telegram.ServeAsTelegram());
-        ProfileConfig profile;
-        profile.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"", L"", 0}};
-        profile.Recipients = {{L"4242", L"", true, L"", L"Never"}};
-        EXPECT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
+        EXPECT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", testing::InboxProfile()));
     }
     ~WatchedSession() { engine->Stop(); }
 

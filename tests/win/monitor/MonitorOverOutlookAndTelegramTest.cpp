@@ -4,15 +4,16 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "FastClock.h"
+#include "MonitorFakes.h"
 #include "common/Registry_win.h"
 #include "common/Text.h"
 #include "monitor/MonitorDependencies_win.h"
 #include "support/FakeBotApiServer_win.h"
-#include "support/FakeOutlook_win.h"
 #include "support/TempDir.h"
 
 namespace wrenpost {
@@ -23,72 +24,83 @@ using testing::ScenarioLine;
 
 using testing::FastClock;
 
-const std::wstring kBase = ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-                           ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
-                           ScenarioLine({L"item", L"folder=F1", L"id=OLD1", L"subject=Last week",
-                                         L"sender=Bob", L"received=2026-01-01 08:00:00",
-                                         L"delivery=2026-01-01 08:00:00", L"msgid=<old1@x>"});
+const std::wstring kBase =
+    testing::kAnnInbox + ScenarioLine({L"item", L"folder=F1", L"id=OLD1", L"subject=Last week",
+                                       L"sender=Bob", L"received=2026-01-01 08:00:00",
+                                       L"delivery=2026-01-01 08:00:00", L"msgid=<old1@x>"});
 
-TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
-    testing::FakeOutlook outlook;
-    std::wstring error;
-    ASSERT_TRUE(outlook.Register(error)) << WideToUtf8(error);
-    ASSERT_TRUE(outlook.WriteScenario(kBase));
-    ASSERT_TRUE(outlook.Start(error)) << WideToUtf8(error);
-    testing::FakeBotApiServer telegram;
-    ASSERT_TRUE(telegram.Start());
-    ASSERT_TRUE(telegram.ServeAsTelegram());
-
-    testing::TempDir dir;
-    ProfileConfig profile;  // sends with the default title
-    profile.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"", L"", 0}};
-    profile.Recipients = {{L"4242", L"", true, L"", L"Never"}};
-    ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
-
-    std::mutex mutex;
-    std::vector<std::wstring> statuses;
-    // Waits until the session has reported `status` `more` times beyond those so far.
-    const auto waitFor = [&](std::size_t more, const std::wstring& status) {
-        const auto counted = [&] {
+class MonitorWithOutlookAndTelegram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(testing::Serve(outlook, kBase), "");
+        ASSERT_TRUE(telegram.Start() && telegram.ServeAsTelegram());
+        MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
+        deps.TimeSource = &clock;
+        deps.FormatTime = [](std::int64_t) { return std::wstring(L"1/1/2099 00:00"); };
+        engine = std::make_unique<MonitorEngine>(std::move(deps));
+    }
+    void TearDown() override {
+        engine->Stop();
+        EXPECT_TRUE(outlook.Stop());  // releases a hang first
+    }
+    bool SaveProfile() { return SaveProfileConfig(dir / L"WorkConfig.json", profile); }
+    MonitorSession Session() {
+        const auto onLog = [this](const std::wstring& line) {
             std::lock_guard lock(mutex);
-            return std::size_t(std::count(statuses.begin(), statuses.end(), status));
+            lines.push_back(line);
         };
+        const auto onStatus = [this](const MonitorProgress& progress) {
+            std::lock_guard lock(mutex);
+            if (progress.CycleEnded) {
+                statuses.push_back(progress.Status);
+            }
+        };
+        return {L"Work", dir.Path(), L"123:ABC", 2, false, onLog, onStatus, {}};
+    }
+    std::size_t Counted(const std::wstring& status) {
+        std::lock_guard lock(mutex);
+        return std::size_t(std::count(statuses.begin(), statuses.end(), status));
+    }
+    // Waits until the session has reported `status` `more` times beyond those so far.
+    bool WaitFor(std::size_t more, const std::wstring& status) {
         const auto deadline = std::chrono::steady_clock::now() + 30s;
-        const std::size_t target = counted() + more;
-        while (counted() < target && std::chrono::steady_clock::now() < deadline) {
+        const std::size_t target = Counted(status) + more;
+        while (Counted(status) < target && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(20ms);
         }
-        return counted() >= target;
-    };
-    FastClock clock;
-    MonitorDependencies deps = WindowsMonitorDependencies(nullptr);
-    deps.TimeSource = &clock;
-    deps.FormatTime = [](std::int64_t) { return std::wstring(L"1/1/2099 00:00"); };
-    MonitorEngine engine(std::move(deps));
-    std::vector<std::wstring> lines;  // read while the worker waits or once it has ended
-    const auto onLog = [&](const std::wstring& line) {
-        std::lock_guard lock(mutex);
-        lines.push_back(line);
-    };
-    const auto onStatus = [&](const MonitorProgress& progress) {
-        std::lock_guard lock(mutex);
-        if (progress.CycleEnded) {
-            statuses.push_back(progress.Status);
+        return Counted(status) >= target;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& request : telegram.Requests("sendMessage")) {
+            texts.push_back(request.parameters.at("text"));
         }
-    };
-    const MonitorSession session{L"Work", dir.Path(), L"123:ABC", 2, false, onLog, onStatus, {}};
-    ASSERT_TRUE(engine.Start(session));
+        return texts;
+    }
+
+    testing::FakeOutlook outlook;
+    testing::FakeBotApiServer telegram;
+    testing::TempDir dir;
+    ProfileConfig profile = testing::InboxProfile();  // sends with the default title
+    FastClock clock;
+    std::mutex mutex;
+    std::vector<std::wstring> statuses, lines;  // read while the worker waits or has ended
+    std::unique_ptr<MonitorEngine> engine;
+};
+
+TEST_F(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
+    ASSERT_TRUE(SaveProfile());
+    ASSERT_TRUE(engine->Start(Session()));
 
     // The first cycle is the baseline: what is already there is not sent.
-    ASSERT_TRUE(waitFor(1, L"Running"));
+    ASSERT_TRUE(WaitFor(1, L"Running"));
     EXPECT_TRUE(telegram.Requests("sendMessage").empty());
-
     // New mail: sent by the next cycle that starts after it arrived, and only once.
     const std::wstring newMail = ScenarioLine(
         {L"item", L"folder=F1", L"id=NEW1", L"subject=Quarterly numbers", L"sender=Dana",
          L"received=2026-06-01 10:00:00", L"delivery=2099-01-01 00:00:00", L"msgid=<new1@x>"});
     ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
-    ASSERT_TRUE(waitFor(4, L"Running"));
+    ASSERT_TRUE(WaitFor(4, L"Running"));
     const auto sent = telegram.Requests("sendMessage");
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].parameters.at("chat_id") + "|" + sent[0].parameters.at("text"),
@@ -97,7 +109,7 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     // A SAVE of the preview level applies from the next cycle: an Exchange sender shows its SMTP
     // address; a mail whose guarded members Outlook refuses still notifies, logged once.
     profile.Message.Content = MessageContent::Preview;
-    ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
+    ASSERT_TRUE(SaveProfile());
     const std::wstring later = L"received=2099-01-01 00:00:00";
     ASSERT_TRUE(outlook.WriteScenario(
         kBase + newMail +
@@ -106,18 +118,15 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
                       L"body=Please review   the  numbers.", later, L"msgid=<ex1@x>"}) +
         ScenarioLine({L"item", L"folder=F1", L"id=NO1", L"subject=Private", L"sender=Eve",
                       L"address=eve@example.com", L"body=Secret", L"refuse", later})));
-    ASSERT_TRUE(waitFor(4, L"Running"));
-    std::vector<std::string> texts;
-    for (const auto& request : telegram.Requests("sendMessage")) {
-        texts.push_back(request.parameters.at("text"));
-    }
+    ASSERT_TRUE(WaitFor(4, L"Running"));
+    std::vector<std::string> texts = Texts();
     std::sort(texts.begin() + 1, texts.end());
     EXPECT_EQ(texts, (std::vector<std::string>{
                          "New Outlook Mail\n\nQuarterly numbers",
                          "New Outlook Mail\n\nBudget\nFrom: Boss <boss@corp.example>\n"
                          "Received: 1/1/2099 00:00\n\nPlease review the numbers.",
                          "New Outlook Mail\n\nPrivate\nReceived: 1/1/2099 00:00"}));
-    EXPECT_TRUE(engine.OutlookRefusedGuardedMembers());
+    EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
     {
         std::lock_guard lock(mutex);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), std::wstring(kOutlookRefusedNote)), 1);
@@ -125,9 +134,9 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
 
     // Outlook hangs: the cycle gives up after the time-out and says so; stop does not wait.
     ASSERT_TRUE(outlook.WriteScenario(kBase + ScenarioLine({L"hang", L"member=GetFolderFromID"})));
-    ASSERT_TRUE(waitFor(1, L"Outlook Check Timed Out"));
+    ASSERT_TRUE(WaitFor(1, L"Outlook Check Timed Out"));
     const auto stopBegan = std::chrono::steady_clock::now();
-    engine.Stop();
+    engine->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - stopBegan, 5s) << "stop waited for Outlook";
 
     // Telegram falls silent (takes the request, never answers): stop still keeps its bound. The
@@ -135,16 +144,41 @@ TEST(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) {
     telegram.QueueReply("sendMessage", {200, "", "application/json", 60s});
     outlook.ReleaseHang();
     ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
-    ASSERT_TRUE(engine.Start(session));
+    ASSERT_TRUE(engine->Start(Session()));
     const auto asked = std::chrono::steady_clock::now() + 30s;
     while (telegram.Requests("sendMessage").size() < 4 && std::chrono::steady_clock::now() < asked)
         std::this_thread::sleep_for(10ms);
     ASSERT_EQ(telegram.Requests("sendMessage").size(), 4u);
     const auto silentStop = std::chrono::steady_clock::now();
-    engine.Stop();
+    engine->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - silentStop, 5s) << "stop waited for Telegram";
+}
 
-    EXPECT_TRUE(outlook.Stop());  // releases the hang first
+// Sender address and body are asked only of mails the session admits: with every Body read
+// hanging, the first check over the mail already there completes at the preview level. A new
+// mail whose text Outlook holds back times the check out and is sent in full once it answers.
+TEST_F(MonitorWithOutlookAndTelegram, OnlyAdmittedMailIsAskedForItsText) {
+    profile.Message.Content = MessageContent::Preview;
+    ASSERT_TRUE(SaveProfile());
+    const std::wstring hang = ScenarioLine({L"hang", L"member=Body"});
+    ASSERT_TRUE(outlook.WriteScenario(kBase + hang));
+    ASSERT_TRUE(engine->Start(Session()));
+    ASSERT_TRUE(WaitFor(1, L"Running"));
+    EXPECT_EQ(Counted(L"Outlook Check Timed Out"), 0u);
+
+    const std::wstring minutes = ScenarioLine(
+        {L"item", L"folder=F1", L"id=N1", L"subject=Minutes", L"sender=Dana",
+         L"address=dana@example.com", L"body=Draft attached.", L"received=2099-01-01 00:00:00"});
+    ASSERT_TRUE(outlook.WriteScenario(kBase + hang + minutes));
+    ASSERT_TRUE(WaitFor(1, L"Outlook Check Timed Out"));
+    ASSERT_TRUE(outlook.WriteScenario(kBase + minutes));
+    outlook.ReleaseHang();
+    for (int i = 0; i < 3000 && telegram.Requests("sendMessage").empty(); ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"New Outlook Mail\n\nMinutes\nFrom: Dana "
+                                                 "<dana@example.com>\nReceived: 1/1/2099 00:00\n\n"
+                                                 "Draft attached."}));
 }
 
 }  // namespace

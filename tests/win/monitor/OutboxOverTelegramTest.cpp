@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "FastClock.h"
+#include "MonitorFakes.h"
 #include "common/Text.h"
 #include "monitor/MonitorDependencies_win.h"
 #include "support/FakeBotApiServer_win.h"
-#include "support/FakeOutlook_win.h"
 #include "support/TempDir.h"
 
 namespace wrenpost {
@@ -25,8 +25,7 @@ using testing::ScenarioLine;
 
 using testing::FastClock;
 
-const std::wstring kBase = ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-                           ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"});
+const std::wstring kBase = testing::kAnnInbox;
 
 // `count` mails filed in order (a second apart), all delivered at `delivery` (UTC).
 std::wstring Mails(int count, const std::wstring& delivery) {
@@ -70,14 +69,8 @@ bool Within(std::chrono::seconds limit, Done done) {
 class OutboxOverTelegram : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::wstring error;
-        ASSERT_TRUE(outlook.Register(error)) << WideToUtf8(error);
-        ASSERT_TRUE(outlook.WriteScenario(kBase));
-        ASSERT_TRUE(outlook.Start(error)) << WideToUtf8(error);
-        ProfileConfig profile;
-        profile.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"", L"", 0}};
-        profile.Recipients = {{L"4242", L"", true, L"", L"Never"}};
-        ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
+        ASSERT_EQ(testing::Serve(outlook, kBase), "");
+        ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", testing::InboxProfile()));
     }
     MonitorSession Session(const std::filesystem::path& folder) {
         return {L"Work",

@@ -369,10 +369,11 @@ TEST_F(RulesDialogsTest, AnUnreadableFileIsNotSavedOverAndTheChangeIsKept) {
 }
 
 // Export with a selection, import (without the chat ids the profile does not know), and an imported
-// rule needs a folder.
+// rule needs a folder; a merge keeps the folder of each rule it replaces.
 TEST_F(RulesDialogsTest, ExportAndImport) {
     NotificationRule routed = Rule(L"B", true);
     routed.Actions.push_back(To(L"1,7"));  // 7 is no recipient of the importing profile
+    std::vector<std::wstring> folders;     // the list's Folder column after the merge
     const RulesFile disk = RunOverFile(
         {Rule(L"A", true), routed},
         {ClickMaster(),
@@ -406,14 +407,32 @@ TEST_F(RulesDialogsTest, ExportAndImport) {
               Pick(d, 0, 1);
               Press(d, L"Save");
           }},
-         Close()},
+         {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
+         {kRuleImportClass,
+          [](HWND d) {
+              Press(d,
+                    L"Merge with Existing Rules - append, updating any rule with a matching name");
+              Press(d, L"Import");
+          }},
+         {kRulesDialogClass,
+          [&folders](HWND d) {
+              testing::SaveScreenshot(d, L"rules-dialog-folders");
+              for (int row = 0; row < 4; ++row) folders.push_back(CellText(d, 0, row, 2));
+              Press(d, L"Close");
+          }}},
         {},
         {L"Rules exported successfully.",
          L"Chat ids unknown to this profile were removed from the routing of 1 imported rule(s): "
          L"\"B\".",
-         L"Please select a Folder."});
+         L"2 imported rules have no folder and will not apply until you choose one.",
+         L"Please select a Folder.",
+         L"Chat ids unknown to this profile were removed from the routing of 1 imported rule(s): "
+         L"\"B\"."});
     ASSERT_EQ(Names(disk), (std::vector<std::wstring>{L"A", L"B", L"A", L"B"}));
+    EXPECT_EQ(folders,
+              (std::vector<std::wstring>{L"Box/In", L"Box/In", L"Box/In/Orders", L"(no folder)"}));
     EXPECT_EQ(disk.Rules[2].FolderPath, L"\\\\Box\\In\\Orders");
+    EXPECT_EQ(disk.Rules[1].Actions.back(), To(L"1"));  // replaced by the merge, folder kept
     EXPECT_EQ(disk.Rules[3].Actions.back(), To(L"1"));
     EXPECT_NE(
         std::find(log_.begin(), log_.end(), L"Rules imported: 2 rule(s) from package \"MyRules\"."),
