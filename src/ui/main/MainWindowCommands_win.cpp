@@ -40,38 +40,60 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
         }
         return;
     }
+    if (id == IDOK) {
+        ClickFocusedButton();
+    } else if (!OnProfileCommand(id) && !OnBotCommand(id)) {
+        OnFormCommand(id);
+    }
+}
+
+void MainWindow::ClickFocusedButton() {
+    // Enter on a focused push button clicks it, as in a dialog.
+    HWND focus = GetFocus();
+    if (focus != nullptr && GetParent(focus) == Window() &&
+        (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) !=
+            0) {
+        SendMessageW(focus, BM_CLICK, 0, 0);
+    }
+}
+
+// The profile as a whole: monitoring, SAVE, LOAD, CLEAR, folders, the tray's menu.
+bool MainWindow::OnProfileCommand(int id) {
     switch (id) {
-        case IDOK: {
-            // Enter on a focused push button clicks it, as in a dialog.
-            HWND focus = GetFocus();
-            if (focus != nullptr && GetParent(focus) == Window() &&
-                (SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
-                 (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
-                SendMessageW(focus, BM_CLICK, 0, 0);
-            }
-            break;
-        }
         case kIdStartMonitor:
             StartMonitoring();
-            break;
+            return true;
         case kIdStopMonitor:
             StopCommand();
-            break;
+            return true;
         case kIdSave:
             SaveProfile();
-            break;
+            return true;
         case kIdLoad:
             LoadProfile();
-            break;
-        case kIdTest:
-            StartTestSend();
-            break;
+            return true;
+        case kIdClear:
+            ClearForm();
+            return true;
         case kIdDetectFolders:
             StartFolderDetection();
-            break;
-        case kIdLaunchAtStartup:
-            ToggleLaunchAtStartup();
-            break;
+            return true;
+        case kTrayRestore:
+        case kTrayStopMonitor:
+        case kTrayExit:
+            OnTrayCommand(id);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The bot and who it writes to.
+bool MainWindow::OnBotCommand(int id) {
+    switch (id) {
+        case kIdTest:
+            StartTestSend();
+            return true;
         case kIdTokenHelp:
             Tell(Window(), L"How to Get a Bot Token",
                  L"1. Open Telegram.\n2. Search for BotFather.\n3. Send /newbot.\n4. Choose a bot "
@@ -80,24 +102,35 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
                  L"Note:\nNever share your Bot Token with anyone.\nThis application stores your "
                  L"Bot Token encrypted to help protect your credentials.",
                  PromptIcon::Information);
-            break;
+            return true;
         case kIdShareBot:
             OpenBotLink(true);
-            break;
+            return true;
         case kIdOpenBot:
             OpenBotLink(false);
-            break;
+            return true;
         case kIdCheckBot:
             StartBotCheck();
-            break;
-        case kIdClear:
-            ClearForm();
-            break;
+            return true;
         case kIdGetChatId:
             StartVerification();
-            break;
+            return true;
         case kIdManageRecipients:
             ManageRecipients();
+            return true;
+        case kIdVault:
+            OpenVaultWindow();
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The form's options and the windows it opens.
+void MainWindow::OnFormCommand(int id) {
+    switch (id) {
+        case kIdLaunchAtStartup:
+            ToggleLaunchAtStartup();
             break;
         case kIdDetachButton:
             OpenDetachedLog();
@@ -135,14 +168,6 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
             break;
         case kIdAbout:
             ShowAbout();
-            break;
-        case kIdVault:
-            OpenVaultWindow();
-            break;
-        case kTrayRestore:
-        case kTrayStopMonitor:
-        case kTrayExit:
-            OnTrayCommand(id);
             break;
         default:
             break;

@@ -157,9 +157,18 @@ private:
                                       UINT_PTR, DWORD_PTR data);
     void OnClose();
     void OnDestroy();
+    // HandleMessage's parts: true when the message is handled and `result` is its answer.
+    bool OnGeometryMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnLifeMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void OnPowerBroadcast(WPARAM event);
 
     // Commands, notifications, worker results, timers, tray (MainWindowCommands_win.cpp).
     void OnCommand(int id, int notification, HWND control);
+    void ClickFocusedButton();
+    bool OnProfileCommand(int id);
+    bool OnBotCommand(int id);
+    void OnFormCommand(int id);
     LRESULT OnNotify(const NMHDR& header);
     bool OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR timer);
@@ -261,7 +270,7 @@ private:
     // The profile being edited.
     std::vector<RecipientEntry> recipients_;
     std::vector<RecipientTopic> recipientTopics_;  // kept with the recipients they name
-    HWND recipientsManager_ = nullptr;  // while it is open
+    HWND recipientsManager_ = nullptr;             // while it is open
     std::vector<SelectedFolder> selectedFolders_;
     std::vector<FolderTitle> folderTitles_;
     FolderTree folderTree_;
@@ -277,7 +286,8 @@ private:
     std::unique_ptr<MonitorEngine> engine_;
     bool monitoring_ = false;
     bool resumingAtSignIn_ = false;
-    std::int32_t waitingShown_ = 0;  // the session's outbox, for the tray tip  // the start of a session resumed with Windows
+    std::int32_t waitingShown_ = 0;  // the session's outbox, for the tray tip  // the start of a
+                                     // session resumed with Windows
     LampState lamp_ = LampState::NeverStarted;
     // The running session's own claim on its token: the form's claim above follows the token
     // field, this one lasts until STOP.
@@ -289,7 +299,7 @@ private:
     RulesFile rules_;
     MessageOptions messageOptions_;
     std::filesystem::path rulesUnread_;  // a rules file LOAD could not read; rules_ is not its text
-    std::wstring profileName_;                // of the last successful SAVE or LOAD
+    std::wstring profileName_;           // of the last successful SAVE or LOAD
     std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD
     std::filesystem::path temporaryProfile_;  // the running unsaved session's folder
     KeptFolderReports keptFolders_;
