@@ -208,6 +208,10 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 }
 
 bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENABLE && wParam != FALSE && exitWaiting_) {
+        exitWaiting_ = false;
+        PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
+    }
     if (OnMonitorMessage(message, wParam, lParam) || OnUpdateMessage(message, wParam, lParam)) {
         return true;
     }
@@ -407,6 +411,9 @@ void MainWindow::ClearForm() {
              PromptIcon::Warning);
         return;
     }
+    if (!SettleUnsavedChanges()) {
+        return;
+    }
     // A check still running belongs to the old profile: its result must not come back.
     botChecks_.Supersede();
     StopSpinner();
@@ -442,6 +449,7 @@ void MainWindow::ClearForm() {
     ShowIdentity();
     SetStatus(L"Status: Cleared");
     log_.Info(L"All fields cleared. Form reset to a new, unsaved profile.");
+    KeepForm();
 }
 
 void MainWindow::OnTrayCallback(LPARAM event) {
@@ -456,9 +464,12 @@ void MainWindow::OnTrayCallback(LPARAM event) {
 
 void MainWindow::Restore() {
     ShowWindow(Window(), SW_RESTORE);
-    // While one of our dialogs runs, it is what the user must see first.
-    HWND modal = ActiveModalDialog();
-    SetForegroundWindow(modal != nullptr ? modal : Window());
+    // While one of our dialogs, pickers or boxes runs, it is what the user must see first.
+    HWND front = ActiveModalDialog();
+    if (front == nullptr) {
+        front = IsWindowEnabled(Window()) ? Window() : GetLastActivePopup(Window());
+    }
+    SetForegroundWindow(front);
 }
 
 void MainWindow::OnTrayCommand(int id) {
@@ -466,8 +477,10 @@ void MainWindow::OnTrayCommand(int id) {
         Restore();
     } else if (id == kTrayStopMonitor) {
         Restore();
-        if (ActiveModalDialog() == nullptr) {
+        if (ActiveModalDialog() == nullptr && IsWindowEnabled(Window())) {
             StopCommand();
+        } else {
+            StopFromTray();
         }
     } else if (id == kTrayExit) {
         Exit();
@@ -482,10 +495,17 @@ void MainWindow::Exit() {
         PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
         return;
     }
+    // A folder picker, file dialog or box of ours runs the system's loop over this window: exit
+    // once it has closed and its caller is done (WM_ENABLE brings the exit back).
+    exitWaiting_ = !IsWindowEnabled(Window());
+    if (exitWaiting_) {
+        Restore();
+        return;
+    }
+    if (monitoring_ && !ConfirmDiscardWaiting()) {
+        return;  // No keeps monitoring
+    }
     if (monitoring_) {
-        if (!ConfirmDiscardWaiting()) {
-            return;  // No keeps monitoring
-        }
         StopMonitoring();
     }
     tray_.Remove();

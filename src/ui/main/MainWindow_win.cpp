@@ -291,6 +291,7 @@ LRESULT MainWindow::OnCreate() {
     }
     ApplyFonts();
     ShowTitleControls();
+    KeepForm();
     created_ = true;
     // Lines from other threads are posted to the window handle taken here; the sink reads no
     // field of the window on those threads.
@@ -385,7 +386,9 @@ void MainWindow::OnClose() {
         return;
     }
     if (!monitoring_) {
-        DestroyWindow(Window());
+        if (sessionEnding_ || SettleUnsavedChanges()) {
+            DestroyWindow(Window());
+        }
         return;
     }
     const PromptAnswer answer =
@@ -393,8 +396,11 @@ void MainWindow::OnClose() {
                     L"Monitoring is currently running. Do you want to stop monitoring and exit?",
                     PromptIcon::Warning, PromptButtons::YesNo});
     if (answer == PromptAnswer::Yes && ConfirmDiscardWaiting()) {
-        StopMonitoring();
-        DestroyWindow(Window());
+        // Cancel keeps the window open and monitoring on.
+        if (sessionEnding_ || SettleUnsavedChanges()) {
+            StopMonitoring();
+            DestroyWindow(Window());
+        }
     } else {
         // Monitoring goes on from the tray.
         ShowWindow(Window(), SW_HIDE);

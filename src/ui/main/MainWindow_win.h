@@ -32,6 +32,7 @@
 #include "ui/log/DetachedLogWindow_win.h"
 #include "ui/log/LogView_win.h"
 #include "ui/main/FolderTree_win.h"
+#include "ui/main/FormSnapshot.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/TrayIcon_win.h"
 #include "update/UpdateCheckLauncher_win.h"
@@ -202,11 +203,18 @@ private:
 
     // SAVE and LOAD (MainWindowProfile_win.cpp).
     LogFunction WindowLog();
-    void SaveProfile();
+    // True once the profile and its rules are saved.
+    bool SaveProfile();
     void LoadProfile();
     void LoadProfileFrom(const std::filesystem::path& folder);
     bool PickProfileFolder(std::filesystem::path& picked);
     ProfileConfig GatherProfile() const;
+    // Unsaved changes (MainWindowChanges_win.cpp): the form as SAVE would store it, kept at
+    // each SAVE, LOAD and CLEAR; true from the question when the form may be replaced.
+    FormSnapshot CurrentForm() const;
+    void KeepForm();
+    bool SettleUnsavedChanges();
+    void NoteChangesLostAtSessionEnd();
     void ShowProfile(const ProfileConfig& config, const std::wstring& token);
     RulesSaveResult SaveRulesWithProfile(const std::filesystem::path& rulesPath);
     bool ReadConfigForLoad(const FoundProfileConfig& found, ProfileConfigStore& loaded);
@@ -224,6 +232,8 @@ private:
                          const std::wstring& status);
     void OnRecipientNotified(const std::wstring& chatId, const std::wstring& when);
     void StopCommand();
+    // The tray's Stop while a dialog or box of ours is open: no question can be asked.
+    void StopFromTray();
     void StopMonitoring(SessionEnd how = SessionEnd::User);
     // An unsaved session's outbox ends with it: true when nothing waits or the user agrees.
     bool ConfirmDiscardWaiting();
@@ -294,6 +304,12 @@ private:
     TokenGuard sessionGuard_;
     std::wstring sessionName_;
     std::wstring lastCycle_;  // the tray tooltip's "last check" part while monitoring
+    // The form still shows the profile the running session started from: an unsaved session's
+    // rules copy follows the form's rules only while it does.
+    bool formHoldsSession_ = false;
+    bool sessionEnding_ = false;  // after WM_ENDSESSION nothing may be asked
+    bool exitWaiting_ = false;    // the tray's Exit waits for a system dialog or box to close
+    FormSnapshot keptForm_;       // the form as the last SAVE, LOAD or CLEAR left it
 
     ProfileConfigStore store_;
     RulesFile rules_;
