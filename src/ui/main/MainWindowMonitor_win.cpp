@@ -327,6 +327,10 @@ bool MainWindow::ConfirmDiscardWaiting() {
 }
 
 void MainWindow::StopMonitoring(SessionEnd how) {
+    // The tray's Stop may have ended the session while a question about it was open.
+    if (!monitoring_) {
+        return;
+    }
     tray_.SetState(TrayState::Stopping);
     engine_->Stop(how);
     monitoring_ = false;
