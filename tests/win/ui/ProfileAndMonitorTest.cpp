@@ -89,8 +89,12 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
         EXPECT_EQ(FilesBelow(profiles_), before);
         EXPECT_FALSE(window_->IsMonitoring());
     }
+}
 
-    // While a session runs, START, CLEAR and the unread box refuse and change nothing.
+// While a session runs, START, CLEAR and the unread box refuse and change nothing.
+TEST_F(ProfileAndMonitorTest, WhileASessionRunsStartClearAndTheUnreadBoxRefuse) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
+    OpenWindow();
     Load(profiles_ / L"Desk");
     Click(kIdStartMonitor);
     ASSERT_TRUE(window_->IsMonitoring());
