@@ -50,9 +50,11 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
 void MainWindow::ClickFocusedButton() {
     // Enter on a focused push button clicks it, as in a dialog.
     HWND focus = GetFocus();
-    if (focus != nullptr && GetParent(focus) == Window() &&
-        (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) !=
-            0) {
+    if (focus == nullptr || GetParent(focus) != Window()) {
+        return;
+    }
+    const LRESULT code = SendMessageW(focus, WM_GETDLGCODE, 0, 0);
+    if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
         SendMessageW(focus, BM_CLICK, 0, 0);
     }
 }
