@@ -71,18 +71,25 @@ bool ConfirmTestSendAllowed(const std::wstring& trimmedToken,
 VerificationOutcomeEffects ApplyVerificationOutcome(
     VerificationOutcome outcome, const std::vector<VerificationCandidate>& candidates,
     const std::wstring& error, std::vector<RecipientEntry>& recipients, const Clock& clock,
-    const LogFunction& log, std::uintptr_t owner) {
+    const LogFunction& log, std::uintptr_t owner,
+    const std::function<void(const std::wstring&)>& showStatus) {
     VerificationOutcomeEffects effects;
+    const auto status = [&](const wchar_t* line) {
+        effects.statusLine = line;
+        if (showStatus) {
+            showStatus(effects.statusLine);
+        }
+    };
     if (outcome == kVerificationExpired) {
         Log(log, LogLevel::Info, L"Verification failed: code expired or no matching code found.");
-        effects.statusLine = L"Status: Verification Failed";
+        status(L"Status: Verification Failed");
         Show(owner, L"Telegram Verification",
              L"Verification failed. Code expired or no matching code found.", PromptIcon::Warning);
         return effects;
     }
     if (outcome == kVerificationFailed) {
         Log(log, LogLevel::Error, L"Chat ID verification failed: " + error);
-        effects.statusLine = L"Status: Verification Failed";
+        status(L"Status: Verification Failed");
         Show(owner, L"Telegram Error", error, PromptIcon::Error);
         return effects;
     }
@@ -92,14 +99,14 @@ VerificationOutcomeEffects ApplyVerificationOutcome(
     Log(log, LogLevel::Info,
         L"Verification successful. Candidates found: " +
             ToWideDecimal(static_cast<long long>(candidates.size())));
-    effects.statusLine = L"Status: Verification Successful";
+    status(L"Status: Verification Successful");
     const VerificationCandidate& chosen = candidates.front();
     switch (AddRecipient(recipients, chosen.chatId, chosen.displayName, clock, owner)) {
         case kRecipientAdded:
             effects.recipientsChanged = true;
             Log(log, LogLevel::Info,
                 L"Chat ID selected: " + chosen.chatId + L" (" + chosen.displayName + L")");
-            effects.statusLine = L"Status: Chat ID Selected";
+            status(L"Status: Chat ID Selected");
             Show(owner, L"Verification Successful",
                  L"Verification code matched successfully.\n\nNew Telegram recipient "
                  L"added.\n\nUser:\n" +
@@ -112,7 +119,7 @@ VerificationOutcomeEffects ApplyVerificationOutcome(
                 stored != nullptr ? stored->DisplayName : chosen.displayName;
             Log(log, LogLevel::Info,
                 L"Recipient already registered: " + chosen.chatId + L" (" + storedName + L")");
-            effects.statusLine = L"Status: Recipient Already Registered";
+            status(L"Status: Recipient Already Registered");
             if (Show(owner, L"Recipient Already Registered",
                      L"This Telegram user already exists in Manage Recipients.\n\nWould you like "
                      L"to view the user details?",

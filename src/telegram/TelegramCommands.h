@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,8 @@ namespace wrenpost {
 
 // What the main window does after the verification window closed: log, message boxes, and for
 // a success the first candidate added to `recipients`. Returns the new status line (empty when
-// it stays) and whether the list changed (the count field is then refreshed).
+// it stays) and whether the list changed (the count field is then refreshed). `showStatus`, when
+// set, gets the status line before any box shows, so the window behind the box is current.
 struct VerificationOutcomeEffects {
     std::wstring statusLine;
     bool recipientsChanged = false;
@@ -39,6 +41,7 @@ struct VerificationOutcomeEffects {
 VerificationOutcomeEffects ApplyVerificationOutcome(
     VerificationOutcome outcome, const std::vector<VerificationCandidate>& candidates,
     const std::wstring& error, std::vector<RecipientEntry>& recipients, const Clock& clock,
-    const LogFunction& log, std::uintptr_t owner);
+    const LogFunction& log, std::uintptr_t owner,
+    const std::function<void(const std::wstring&)>& showStatus = {});
 
 }  // namespace wrenpost

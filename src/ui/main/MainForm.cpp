@@ -123,6 +123,140 @@ FormRect Scale(const FormRect& rect, int dpi) {
             ScaleForDpi(rect.y + rect.height, dpi) - top};
 }
 
+// What the layout of one window size needs to know, in 96-DPI units.
+struct FormFrame {
+    int width;
+    int height;
+    LowerArea lower;
+    int scrollBar;
+};
+
+// The rows above the monitor buttons: edits widen with the window, right-hand buttons follow it.
+bool PlaceUpperRows(int id, int w, FormRect& r) {
+    switch (id) {
+        case kIdProfileName:
+            r.width = std::max(100, w - 448);
+            return true;
+        case kIdAbout:
+            r.x = w - 120;
+            return true;
+        case kIdVault:
+            r.x = w - 72;
+            return true;
+        case kIdTokenHelp:
+            r.x = w - 98;
+            return true;
+        case kIdCheckBot:
+            r.x = w - 166;
+            return true;
+        case kIdAccessToken:
+            r.width = w - 354;
+            return true;
+        // The Rules row keeps its buttons at the right margin; the check box takes the rest.
+        case kIdSendExistingUnread:
+            r.width = w - 642;
+            return true;
+        case kIdMessageOptions:
+            r.x = w - 214;
+            return true;
+        case kIdRules:
+            r.x = w - 120;
+            return true;
+        case kIdRulesHelp:
+            r.x = w - 42;
+            return true;
+        case kIdNotificationTitle:
+            r = {160, r.y, w - 180, r.height};
+            return true;
+        case kIdFolderTitleList:
+            r = {20, 365, w - 40, 110};
+            return true;
+        case kIdSetFolderTitle:
+            r.x = w - 84;
+            r.y = 480;
+            return true;
+        case kIdFolderTitle:
+            r.width = w - 202;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The monitor buttons and the SAVE row, centred.
+bool PlaceButtonRows(int id, int w, FormRect& r) {
+    const int buttonsLeft = std::max(20, (w - 400) / 2);
+    switch (id) {
+        case kIdStartMonitor:
+            r.x = w / 2 - 196;
+            r.y = 514;
+            return true;
+        case kIdStopMonitor:
+            r.x = w / 2 + 16;
+            r.y = 514;
+            return true;
+        case kIdMonitorLamp:
+            r.x = w / 2 - 12;
+            r.y = 524;
+            return true;
+        case kIdSave:
+            r.x = buttonsLeft;
+            return true;
+        case kIdLoad:
+            r.x = buttonsLeft + 110;
+            return true;
+        case kIdDetectFolders:
+            r.x = buttonsLeft + 220;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The tree and the log share the height; the rows below them keep to the bottom.
+void PlaceLowerRows(int id, const FormFrame& frame, FormRect& r) {
+    const int w = frame.width;
+    const int h = frame.height;
+    switch (id) {
+        case kIdFolderTree:
+            r = {20, 694, w - 40, frame.lower.tree};
+            break;
+        case kIdLogView:
+            r = {20, 704 + frame.lower.tree, w - 40, frame.lower.log};
+            break;
+        case kIdDetachButton:
+            r.x = w - 40 - 3 * frame.scrollBar - 6;
+            r.y = 708 + frame.lower.tree;
+            break;
+        case kIdStatusLine:
+            r = {20, h - 70, w - 40, r.height};
+            break;
+        case kIdLaunchAtStartup:
+            r.y = h - 37;
+            break;
+        // The table puts TEST and CLEAR 6 units below the check box's top, on its row.
+        case kIdTest:
+            r.x = w - 230;
+            r.y = h - 31;
+            break;
+        case kIdClear:
+            r.x = w - 120;
+            r.y = h - 31;
+            break;
+        default:
+            break;
+    }
+}
+
+FormRect PlaceControl(const FormControl& control, const FormFrame& frame) {
+    FormRect r = control.place;
+    if (!PlaceUpperRows(control.id, frame.width, r) &&
+        !PlaceButtonRows(control.id, frame.width, r)) {
+        PlaceLowerRows(control.id, frame, r);
+    }
+    return r;
+}
+
 }  // namespace
 
 std::span<const FormControl> MainFormControls() {
@@ -162,106 +296,9 @@ FormLayout LayoutMainForm(int clientWidth, int clientHeight, int dpi, int scroll
     const LowerArea lower = SplitLowerArea(visibleHeight);
     // The rows below the log keep their distance from it when the form is taller than the window.
     const int h = std::max(visibleHeight, 774 + lower.tree + lower.log);
-    const int scrollBar = scrollBarWidth * 96 / dpi;
-    const int buttonsLeft = std::max(20, (w - 400) / 2);
-
+    const FormFrame frame{w, h, lower, scrollBarWidth * 96 / dpi};
     for (const FormControl& control : kControls) {
-        FormRect r = control.place;
-        switch (control.id) {
-            case kIdProfileName:
-                r.width = std::max(100, w - 448);
-                break;
-            case kIdAbout:
-                r.x = w - 120;
-                break;
-            case kIdVault:
-                r.x = w - 72;
-                break;
-            case kIdTokenHelp:
-                r.x = w - 98;
-                break;
-            case kIdCheckBot:
-                r.x = w - 166;
-                break;
-            case kIdAccessToken:
-                r.width = w - 354;
-                break;
-            // The Rules row keeps its buttons at the right margin; the check box takes the rest.
-            case kIdSendExistingUnread:
-                r.width = w - 642;
-                break;
-            case kIdMessageOptions:
-                r.x = w - 214;
-                break;
-            case kIdRules:
-                r.x = w - 120;
-                break;
-            case kIdRulesHelp:
-                r.x = w - 42;
-                break;
-            case kIdNotificationTitle:
-                r = {160, r.y, w - 180, r.height};
-                break;
-            case kIdFolderTitleList:
-                r = {20, 365, w - 40, 110};
-                break;
-            case kIdSetFolderTitle:
-                r.x = w - 84;
-                r.y = 480;
-                break;
-            case kIdFolderTitle:
-                r.width = w - 202;
-                break;
-            case kIdStartMonitor:
-                r.x = w / 2 - 196;
-                r.y = 514;
-                break;
-            case kIdStopMonitor:
-                r.x = w / 2 + 16;
-                r.y = 514;
-                break;
-            case kIdMonitorLamp:
-                r.x = w / 2 - 12;
-                r.y = 524;
-                break;
-            case kIdSave:
-                r.x = buttonsLeft;
-                break;
-            case kIdLoad:
-                r.x = buttonsLeft + 110;
-                break;
-            case kIdDetectFolders:
-                r.x = buttonsLeft + 220;
-                break;
-            case kIdFolderTree:
-                r = {20, 694, w - 40, lower.tree};
-                break;
-            case kIdLogView:
-                r = {20, 704 + lower.tree, w - 40, lower.log};
-                break;
-            case kIdDetachButton:
-                r.x = w - 40 - 3 * scrollBar - 6;
-                r.y = 708 + lower.tree;
-                break;
-            case kIdStatusLine:
-                r = {20, h - 70, w - 40, r.height};
-                break;
-            case kIdLaunchAtStartup:
-                r.y = h - 37;
-                break;
-            // The table puts TEST and CLEAR 6 units below the check box's top, on its row.
-            case kIdTest:
-                r.x = w - 230;
-                r.y = h - 31;
-                break;
-            case kIdClear:
-                r.x = w - 120;
-                r.y = h - 31;
-                break;
-            default:
-                break;
-        }
-        layout.controls.push_back({control.id, Scale(r, dpi)});
+        layout.controls.push_back({control.id, Scale(PlaceControl(control, frame), dpi)});
     }
     // Exactly the client height when the form fits, so rounding never asks for a scroll bar.
     layout.formHeight = h == visibleHeight ? clientHeight : ScaleForDpi(h, dpi);

@@ -40,38 +40,62 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
         }
         return;
     }
+    if (id == IDOK) {
+        ClickFocusedButton();
+    } else if (!OnProfileCommand(id) && !OnBotCommand(id)) {
+        OnFormCommand(id);
+    }
+}
+
+void MainWindow::ClickFocusedButton() {
+    // Enter on a focused push button clicks it, as in a dialog.
+    HWND focus = GetFocus();
+    if (focus == nullptr || GetParent(focus) != Window()) {
+        return;
+    }
+    const LRESULT code = SendMessageW(focus, WM_GETDLGCODE, 0, 0);
+    if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+        SendMessageW(focus, BM_CLICK, 0, 0);
+    }
+}
+
+// The profile as a whole: monitoring, SAVE, LOAD, CLEAR, folders, the tray's menu.
+bool MainWindow::OnProfileCommand(int id) {
     switch (id) {
-        case IDOK: {
-            // Enter on a focused push button clicks it, as in a dialog.
-            HWND focus = GetFocus();
-            if (focus != nullptr && GetParent(focus) == Window() &&
-                (SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
-                 (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
-                SendMessageW(focus, BM_CLICK, 0, 0);
-            }
-            break;
-        }
         case kIdStartMonitor:
             StartMonitoring();
-            break;
+            return true;
         case kIdStopMonitor:
             StopCommand();
-            break;
+            return true;
         case kIdSave:
             SaveProfile();
-            break;
+            return true;
         case kIdLoad:
             LoadProfile();
-            break;
-        case kIdTest:
-            StartTestSend();
-            break;
+            return true;
+        case kIdClear:
+            ClearForm();
+            return true;
         case kIdDetectFolders:
             StartFolderDetection();
-            break;
-        case kIdLaunchAtStartup:
-            ToggleLaunchAtStartup();
-            break;
+            return true;
+        case kTrayRestore:
+        case kTrayStopMonitor:
+        case kTrayExit:
+            OnTrayCommand(id);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The bot and who it writes to.
+bool MainWindow::OnBotCommand(int id) {
+    switch (id) {
+        case kIdTest:
+            StartTestSend();
+            return true;
         case kIdTokenHelp:
             Tell(Window(), L"How to Get a Bot Token",
                  L"1. Open Telegram.\n2. Search for BotFather.\n3. Send /newbot.\n4. Choose a bot "
@@ -80,24 +104,35 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
                  L"Note:\nNever share your Bot Token with anyone.\nThis application stores your "
                  L"Bot Token encrypted to help protect your credentials.",
                  PromptIcon::Information);
-            break;
+            return true;
         case kIdShareBot:
             OpenBotLink(true);
-            break;
+            return true;
         case kIdOpenBot:
             OpenBotLink(false);
-            break;
+            return true;
         case kIdCheckBot:
             StartBotCheck();
-            break;
-        case kIdClear:
-            ClearForm();
-            break;
+            return true;
         case kIdGetChatId:
             StartVerification();
-            break;
+            return true;
         case kIdManageRecipients:
             ManageRecipients();
+            return true;
+        case kIdVault:
+            OpenVaultWindow();
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The form's options and the windows it opens.
+void MainWindow::OnFormCommand(int id) {
+    switch (id) {
+        case kIdLaunchAtStartup:
+            ToggleLaunchAtStartup();
             break;
         case kIdDetachButton:
             OpenDetachedLog();
@@ -135,14 +170,6 @@ void MainWindow::OnCommand(int id, int notification, HWND control) {
             break;
         case kIdAbout:
             ShowAbout();
-            break;
-        case kIdVault:
-            OpenVaultWindow();
-            break;
-        case kTrayRestore:
-        case kTrayStopMonitor:
-        case kTrayExit:
-            OnTrayCommand(id);
             break;
         default:
             break;
@@ -183,6 +210,10 @@ LRESULT MainWindow::OnNotify(const NMHDR& header) {
 }
 
 bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENABLE && wParam != FALSE && exitWaiting_) {
+        exitWaiting_ = false;
+        PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
+    }
     if (OnMonitorMessage(message, wParam, lParam) || OnUpdateMessage(message, wParam, lParam)) {
         return true;
     }
@@ -382,6 +413,9 @@ void MainWindow::ClearForm() {
              PromptIcon::Warning);
         return;
     }
+    if (!SettleUnsavedChanges()) {
+        return;
+    }
     // A check still running belongs to the old profile: its result must not come back.
     botChecks_.Supersede();
     StopSpinner();
@@ -417,6 +451,7 @@ void MainWindow::ClearForm() {
     ShowIdentity();
     SetStatus(L"Status: Cleared");
     log_.Info(L"All fields cleared. Form reset to a new, unsaved profile.");
+    KeepForm();
 }
 
 void MainWindow::OnTrayCallback(LPARAM event) {
@@ -431,9 +466,12 @@ void MainWindow::OnTrayCallback(LPARAM event) {
 
 void MainWindow::Restore() {
     ShowWindow(Window(), SW_RESTORE);
-    // While one of our dialogs runs, it is what the user must see first.
-    HWND modal = ActiveModalDialog();
-    SetForegroundWindow(modal != nullptr ? modal : Window());
+    // While one of our dialogs, pickers or boxes runs, it is what the user must see first.
+    HWND front = ActiveModalDialog();
+    if (front == nullptr) {
+        front = IsWindowEnabled(Window()) ? Window() : GetLastActivePopup(Window());
+    }
+    SetForegroundWindow(front);
 }
 
 void MainWindow::OnTrayCommand(int id) {
@@ -441,8 +479,10 @@ void MainWindow::OnTrayCommand(int id) {
         Restore();
     } else if (id == kTrayStopMonitor) {
         Restore();
-        if (ActiveModalDialog() == nullptr) {
+        if (ActiveModalDialog() == nullptr && IsWindowEnabled(Window())) {
             StopCommand();
+        } else {
+            StopFromTray();
         }
     } else if (id == kTrayExit) {
         Exit();
@@ -457,10 +497,17 @@ void MainWindow::Exit() {
         PostMessageW(Window(), WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
         return;
     }
+    // A folder picker, file dialog or box of ours runs the system's loop over this window: exit
+    // once it has closed and its caller is done (WM_ENABLE brings the exit back).
+    exitWaiting_ = !IsWindowEnabled(Window());
+    if (exitWaiting_) {
+        Restore();
+        return;
+    }
+    if (monitoring_ && !ConfirmDiscardWaiting()) {
+        return;  // No keeps monitoring
+    }
     if (monitoring_) {
-        if (!ConfirmDiscardWaiting()) {
-            return;  // No keeps monitoring
-        }
         StopMonitoring();
     }
     tray_.Remove();

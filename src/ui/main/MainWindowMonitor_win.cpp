@@ -243,6 +243,7 @@ void MainWindow::OnMonitorStarted(bool started) {
         return;
     }
     monitoring_ = true;
+    formHoldsSession_ = true;
     waitingShown_ = static_cast<std::int32_t>(engine_->WaitingNotifications());
     SetControlText(kIdQueue, L"Queue: " + std::to_wstring(waitingShown_));
     tray_.SetState(TrayState::Running);
@@ -296,6 +297,19 @@ void MainWindow::StopCommand() {
     }
 }
 
+void MainWindow::StopFromTray() {
+    if (!monitoring_) {
+        return;
+    }
+    const std::size_t waiting = engine_->WaitingNotifications();
+    if (!temporaryProfile_.empty() && waiting > 0) {
+        log_.Warning(std::to_wstring(waiting) +
+                     L" undelivered notifications of the unsaved session were discarded: "
+                     L"monitoring was stopped from the tray.");
+    }
+    StopMonitoring();
+}
+
 bool MainWindow::ConfirmDiscardWaiting() {
     const std::size_t waiting = engine_->WaitingNotifications();
     if (!monitoring_ || temporaryProfile_.empty() || waiting == 0) {
@@ -313,6 +327,10 @@ bool MainWindow::ConfirmDiscardWaiting() {
 }
 
 void MainWindow::StopMonitoring(SessionEnd how) {
+    // The tray's Stop may have ended the session while a question about it was open.
+    if (!monitoring_) {
+        return;
+    }
     tray_.SetState(TrayState::Stopping);
     engine_->Stop(how);
     monitoring_ = false;
@@ -329,6 +347,9 @@ void MainWindow::StopMonitoring(SessionEnd how) {
 }
 
 void MainWindow::OnEndSession() {
+    // Nothing can be asked any more: the log keeps what is lost.
+    sessionEnding_ = true;
+    NoteChangesLostAtSessionEnd();
     // Windows may end the process as soon as this returns: stop while the worker can still
     // write its final status.
     if (monitoring_) {

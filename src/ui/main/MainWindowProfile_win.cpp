@@ -66,6 +66,24 @@ void SelectEntry(HWND list, const std::wstring& value) {
     SendMessageW(list, CB_SETCURSEL, found == CB_ERR ? 0 : static_cast<WPARAM>(found), 0);
 }
 
+// The box that ends SAVE: true when the rules were saved with the profile.
+bool TellRulesSaved(HWND window, RulesSaveResult rulesSaved,
+                    const std::filesystem::path& rulesPath) {
+    if (rulesSaved == RulesSaveResult::Saved) {
+        Tell(window, L"Saved", L"Profile saved successfully.", PromptIcon::Information);
+        return true;
+    }
+    if (rulesSaved == RulesSaveResult::Unreadable) {
+        Tell(window, L"Rules Not Saved", RulesUnreadableMessage(rulesPath), PromptIcon::Warning);
+    } else {
+        Tell(window, L"Rules Not Saved",
+             L"The profile was saved, but its Notification Rules could not be saved to " +
+                 PathText(rulesPath) + L". The rules in that file were not updated.",
+             PromptIcon::Warning);
+    }
+    return false;
+}
+
 }  // namespace
 
 LogFunction MainWindow::WindowLog() {
@@ -104,24 +122,24 @@ ProfileConfig MainWindow::GatherProfile() const {
     return config;
 }
 
-void MainWindow::SaveProfile() {
+bool MainWindow::SaveProfile() {
     const std::wstring name = TrimWhitespace(ControlText(kIdProfileName));
     const std::wstring token = TrimWhitespace(ControlText(kIdAccessToken));
     if (name.empty()) {
         Tell(Window(), L"Missing Profile", L"Enter Profile Name first.", PromptIcon::Warning);
-        return;
+        return false;
     }
     if (token.empty()) {
         Tell(Window(), L"Missing Token", L"Enter Access Token first.", PromptIcon::Warning);
-        return;
+        return false;
     }
     if (const std::wstring problem = ProfileNameProblem(name); !problem.empty()) {
         Tell(Window(), L"Invalid Profile Name", problem, PromptIcon::Warning);
-        return;
+        return false;
     }
     std::filesystem::path picked;
     if (!PickProfileFolder(picked)) {
-        return;
+        return false;
     }
     // The picker is modal: recipients verified or folders ticked meanwhile belong in the file.
     // The name and token were checked before it and are saved as checked.
@@ -142,7 +160,7 @@ void MainWindow::SaveProfile() {
                  PromptIcon::Error);
             log_.Error(L"Save blocked: folder already belongs to profile \"" + *other + L"\": " +
                        folder.wstring());
-            return;
+            return false;
         }
         saved = SaveProfileConfig(configPath, config, &error) &&
                 WriteTokenFile(tokenPath, token, &error) && Exists(configPath) && Exists(tokenPath);
@@ -155,7 +173,7 @@ void MainWindow::SaveProfile() {
             log_.Error(error);
         }
         Tell(Window(), L"Save Failed", L"Failed to save profile files.", PromptIcon::Error);
-        return;
+        return false;
     }
     store_.SetCurrent(config);
     SweepProfileFolderTemporaryFiles(folder, WindowLog());
@@ -171,16 +189,13 @@ void MainWindow::SaveProfile() {
     log_.Info(L"Last profile saved: " + name);
     SetStatus(L"Status: Config Saved");
     ShowIdentity();
-    if (rulesSaved == RulesSaveResult::Saved) {
-        Tell(Window(), L"Saved", L"Profile saved successfully.", PromptIcon::Information);
-    } else if (rulesSaved == RulesSaveResult::Unreadable) {
-        Tell(Window(), L"Rules Not Saved", RulesUnreadableMessage(rulesPath), PromptIcon::Warning);
-    } else {
-        Tell(Window(), L"Rules Not Saved",
-             L"The profile was saved, but its Notification Rules could not be saved to " +
-                 PathText(rulesPath) + L". The rules in that file were not updated.",
-             PromptIcon::Warning);
+    keptForm_ = {config, token, rules_};
+    if (!TellRulesSaved(Window(), rulesSaved, rulesPath)) {
+        // The file does not hold the window's rules: they still count as unsaved.
+        keptForm_.rules.Version = -1;
+        return false;
     }
+    return true;
 }
 
 RulesSaveResult MainWindow::SaveRulesWithProfile(const std::filesystem::path& rulesPath) {
@@ -211,7 +226,7 @@ RulesSaveResult MainWindow::SaveRulesWithProfile(const std::filesystem::path& ru
 
 void MainWindow::LoadProfile() {
     std::filesystem::path folder;
-    if (PickProfileFolder(folder)) {
+    if (SettleUnsavedChanges() && PickProfileFolder(folder)) {
         LoadProfileFrom(folder);
     }
 }
@@ -311,11 +326,13 @@ void MainWindow::LoadProfileFrom(const std::filesystem::path& folder) {
     log_.Info(L"Encrypted token loaded from hidden file: " + tokenPath.wstring());
     if (const OutboxSummary waiting = SummarizeOutbox(OutboxFolder(folder, config.ProfileName));
         waiting.Count > 0) {
-        log_.Info(std::to_wstring(waiting.Count) +
-                  L" notifications of this profile are waiting since " +
-                  FormatLocalTimestamp(static_cast<std::time_t>(waiting.OldestQueuedUtc / 10000000)) +
-                  L"; they are sent when monitoring starts.");
+        log_.Info(
+            std::to_wstring(waiting.Count) + L" notifications of this profile are waiting since " +
+            FormatLocalTimestamp(static_cast<std::time_t>(waiting.OldestQueuedUtc / 10000000)) +
+            L"; they are sent when monitoring starts.");
     }
+    formHoldsSession_ = false;
+    KeepForm();
     ShowIdentity();
     StartBotCheck();
 }

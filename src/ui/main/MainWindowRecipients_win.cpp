@@ -27,10 +27,8 @@ void MainWindow::StartVerification() {
     const VerificationWindowResult result = RunVerificationWindow(Window(), request);
     const VerificationOutcomeEffects effects = ApplyVerificationOutcome(
         result.outcome, result.candidates, result.error, recipients_,
-        services_.clock != nullptr ? *services_.clock : SystemClock(), WindowLog(), owner);
-    if (!effects.statusLine.empty()) {
-        SetStatus(effects.statusLine);
-    }
+        services_.clock != nullptr ? *services_.clock : SystemClock(), WindowLog(), owner,
+        [this](const std::wstring& line) { SetStatus(line); });
     if (result.outcome == kVerificationSucceeded && !result.candidates.empty()) {
         const VerificationCandidate& chosen = result.candidates.front();
         if (RecordRecipientTopic(recipientTopics_, recipients_, chosen.chatId,

@@ -291,6 +291,7 @@ LRESULT MainWindow::OnCreate() {
     }
     ApplyFonts();
     ShowTitleControls();
+    KeepForm();
     created_ = true;
     // Lines from other threads are posted to the window handle taken here; the sink reads no
     // field of the window on those threads.
@@ -385,7 +386,9 @@ void MainWindow::OnClose() {
         return;
     }
     if (!monitoring_) {
-        DestroyWindow(Window());
+        if (sessionEnding_ || SettleUnsavedChanges()) {
+            DestroyWindow(Window());
+        }
         return;
     }
     const PromptAnswer answer =
@@ -393,8 +396,11 @@ void MainWindow::OnClose() {
                     L"Monitoring is currently running. Do you want to stop monitoring and exit?",
                     PromptIcon::Warning, PromptButtons::YesNo});
     if (answer == PromptAnswer::Yes && ConfirmDiscardWaiting()) {
-        StopMonitoring();
-        DestroyWindow(Window());
+        // Cancel keeps the window open and monitoring on.
+        if (sessionEnding_ || SettleUnsavedChanges()) {
+            StopMonitoring();
+            DestroyWindow(Window());
+        }
     } else {
         // Monitoring goes on from the tray.
         ShowWindow(Window(), SW_HIDE);
@@ -402,9 +408,8 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OnDestroy() {
-    for (UINT_PTR timer :
-         {kTimerOrphanCleanup, kTimerFolderDetection, kTimerSpinner, kTimerUpdateCheck,
-          kTimerLogReturn}) {
+    for (UINT_PTR timer : {kTimerOrphanCleanup, kTimerFolderDetection, kTimerSpinner,
+                           kTimerUpdateCheck, kTimerLogReturn}) {
         KillTimer(Window(), timer);
     }
     if (monitoring_) {
@@ -428,103 +433,135 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         tray_.Readd();
         return 0;
     }
+    LRESULT result = 0;
+    if (OnGeometryMessage(message, wParam, lParam, result) ||
+        OnPaintMessage(message, wParam, lParam, result) ||
+        OnLifeMessage(message, wParam, lParam, result)) {
+        return result;
+    }
+    if (OnWorkerMessage(message, wParam, lParam)) {
+        return 0;
+    }
+    return DefWindowProcW(Window(), message, wParam, lParam);
+}
+
+bool MainWindow::OnGeometryMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (message) {
-        case WM_CREATE:
-            return OnCreate();
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED && created_) {
                 Layout();
             }
-            return 0;
+            return true;
         case WM_GETMINMAXINFO:
             OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
-            return 0;
+            return true;
         case WM_DPICHANGED:
             OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-            return 0;
-        case WM_SETTINGCHANGE:
-        case WM_SYSCOLORCHANGE:
-            // Read once per change rather than on every control's paint.
-            highContrast_ = ReadHighContrast();
-            InvalidateRect(Window(), nullptr, TRUE);
-            break;
+            return true;
         case WM_VSCROLL:
             OnVerticalScroll(wParam);
-            return 0;
+            return true;
         case WM_MOUSEWHEEL:
             ScrollTo(scrollOffset_ - GET_WHEEL_DELTA_WPARAM(wParam) *
                                          ScaleForDpi(90, static_cast<int>(dpi_)) / WHEEL_DELTA);
-            return 0;
+            return true;
+        default:
+            result = 0;
+            return false;
+    }
+}
+
+bool MainWindow::OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // Read once per change rather than on every control's paint; Windows sees it too.
+            highContrast_ = ReadHighContrast();
+            InvalidateRect(Window(), nullptr, TRUE);
+            return false;
         case WM_ERASEBKGND: {
             RECT client{};
             GetClientRect(Window(), &client);
             FillRect(reinterpret_cast<HDC>(wParam), &client,
                      highContrast_ ? GetSysColorBrush(COLOR_BTNFACE)
                                    : static_cast<HBRUSH>(windowBrush_.get()));
-            return 1;
+            result = 1;
+            return true;
         }
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-            return 0;
-        case WM_NOTIFY:
-            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         case WM_DRAWITEM:
-            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
-                return TRUE;
-            }
-            break;
+            result = TRUE;
+            return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX:
         case WM_CTLCOLORBTN:
-            return OnControlColour(message, reinterpret_cast<HDC>(wParam),
-                                   reinterpret_cast<HWND>(lParam));
+            result = OnControlColour(message, reinterpret_cast<HDC>(wParam),
+                                     reinterpret_cast<HWND>(lParam));
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Creation and end, the user's input, the system's power and session news, the tray.
+bool MainWindow::OnLifeMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    switch (message) {
+        case WM_CREATE:
+            result = OnCreate();
+            return true;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return true;
+        case WM_NOTIFY:
+            result = OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return true;
         case WM_TIMER:
             OnTimer(wParam);
-            return 0;
+            return true;
         case WM_POWERBROADCAST:
-            if (monitoring_ && wParam == PBT_APMSUSPEND) {
-                log_.Info(
-                    L"System is entering sleep. Monitoring will resume automatically on wake.");
-            } else if (monitoring_ &&
-                       (wParam == PBT_APMRESUMESUSPEND || wParam == PBT_APMRESUMEAUTOMATIC)) {
-                log_.Info(L"System resumed from sleep. Monitoring continues.");
-            }
-            return TRUE;
+            OnPowerBroadcast(wParam);
+            result = TRUE;
+            return true;
         case kLogLineMessage:
             if (auto record = AdoptRecord<LogLineRecord>(wParam, lParam)) {
                 AppendLogLine(std::move(record->line));
             }
-            return 0;
+            return true;
         case kFolderChecksChangedMessage:
             OnFolderChecksChanged();
-            return 0;
+            return true;
         case kTrayCallbackMessage:
             OnTrayCallback(lParam);
-            return 0;
+            return true;
         case WM_CLOSE:
             OnClose();
-            return 0;
+            return true;
         case WM_QUERYENDSESSION:
-            return TRUE;
+            result = TRUE;
+            return true;
         case WM_ENDSESSION:
             if (wParam != FALSE) {
                 OnEndSession();
             }
-            return 0;
+            return true;
         case WM_DESTROY:
             OnDestroy();
-            return 0;
+            return true;
         case WM_NCDESTROY:
             DiscardPendingRecords(Window());
-            break;
+            return false;
         default:
-            if (OnWorkerMessage(message, wParam, lParam)) {
-                return 0;
-            }
-            break;
+            return false;
     }
-    return DefWindowProcW(Window(), message, wParam, lParam);
+}
+
+void MainWindow::OnPowerBroadcast(WPARAM event) {
+    if (monitoring_ && event == PBT_APMSUSPEND) {
+        log_.Info(L"System is entering sleep. Monitoring will resume automatically on wake.");
+    } else if (monitoring_ && (event == PBT_APMRESUMESUSPEND || event == PBT_APMRESUMEAUTOMATIC)) {
+        log_.Info(L"System resumed from sleep. Monitoring continues.");
+    }
 }
 
 }  // namespace wrenpost

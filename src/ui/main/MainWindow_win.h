@@ -32,6 +32,7 @@
 #include "ui/log/DetachedLogWindow_win.h"
 #include "ui/log/LogView_win.h"
 #include "ui/main/FolderTree_win.h"
+#include "ui/main/FormSnapshot.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/TrayIcon_win.h"
 #include "update/UpdateCheckLauncher_win.h"
@@ -157,9 +158,18 @@ private:
                                       UINT_PTR, DWORD_PTR data);
     void OnClose();
     void OnDestroy();
+    // HandleMessage's parts: true when the message is handled and `result` is its answer.
+    bool OnGeometryMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnLifeMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void OnPowerBroadcast(WPARAM event);
 
     // Commands, notifications, worker results, timers, tray (MainWindowCommands_win.cpp).
     void OnCommand(int id, int notification, HWND control);
+    void ClickFocusedButton();
+    bool OnProfileCommand(int id);
+    bool OnBotCommand(int id);
+    void OnFormCommand(int id);
     LRESULT OnNotify(const NMHDR& header);
     bool OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR timer);
@@ -193,11 +203,18 @@ private:
 
     // SAVE and LOAD (MainWindowProfile_win.cpp).
     LogFunction WindowLog();
-    void SaveProfile();
+    // True once the profile and its rules are saved.
+    bool SaveProfile();
     void LoadProfile();
     void LoadProfileFrom(const std::filesystem::path& folder);
     bool PickProfileFolder(std::filesystem::path& picked);
     ProfileConfig GatherProfile() const;
+    // Unsaved changes (MainWindowChanges_win.cpp): the form as SAVE would store it, kept at
+    // each SAVE, LOAD and CLEAR; true from the question when the form may be replaced.
+    FormSnapshot CurrentForm() const;
+    void KeepForm();
+    bool SettleUnsavedChanges();
+    void NoteChangesLostAtSessionEnd();
     void ShowProfile(const ProfileConfig& config, const std::wstring& token);
     RulesSaveResult SaveRulesWithProfile(const std::filesystem::path& rulesPath);
     bool ReadConfigForLoad(const FoundProfileConfig& found, ProfileConfigStore& loaded);
@@ -215,6 +232,8 @@ private:
                          const std::wstring& status);
     void OnRecipientNotified(const std::wstring& chatId, const std::wstring& when);
     void StopCommand();
+    // The tray's Stop while a dialog or box of ours is open: no question can be asked.
+    void StopFromTray();
     void StopMonitoring(SessionEnd how = SessionEnd::User);
     // An unsaved session's outbox ends with it: true when nothing waits or the user agrees.
     bool ConfirmDiscardWaiting();
@@ -261,7 +280,7 @@ private:
     // The profile being edited.
     std::vector<RecipientEntry> recipients_;
     std::vector<RecipientTopic> recipientTopics_;  // kept with the recipients they name
-    HWND recipientsManager_ = nullptr;  // while it is open
+    HWND recipientsManager_ = nullptr;             // while it is open
     std::vector<SelectedFolder> selectedFolders_;
     std::vector<FolderTitle> folderTitles_;
     FolderTree folderTree_;
@@ -277,19 +296,26 @@ private:
     std::unique_ptr<MonitorEngine> engine_;
     bool monitoring_ = false;
     bool resumingAtSignIn_ = false;
-    std::int32_t waitingShown_ = 0;  // the session's outbox, for the tray tip  // the start of a session resumed with Windows
+    std::int32_t waitingShown_ = 0;  // the session's outbox, for the tray tip  // the start of a
+                                     // session resumed with Windows
     LampState lamp_ = LampState::NeverStarted;
     // The running session's own claim on its token: the form's claim above follows the token
     // field, this one lasts until STOP.
     TokenGuard sessionGuard_;
     std::wstring sessionName_;
     std::wstring lastCycle_;  // the tray tooltip's "last check" part while monitoring
+    // The form still shows the profile the running session started from: an unsaved session's
+    // rules copy follows the form's rules only while it does.
+    bool formHoldsSession_ = false;
+    bool sessionEnding_ = false;  // after WM_ENDSESSION nothing may be asked
+    bool exitWaiting_ = false;    // the tray's Exit waits for a system dialog or box to close
+    FormSnapshot keptForm_;       // the form as the last SAVE, LOAD or CLEAR left it
 
     ProfileConfigStore store_;
     RulesFile rules_;
     MessageOptions messageOptions_;
     std::filesystem::path rulesUnread_;  // a rules file LOAD could not read; rules_ is not its text
-    std::wstring profileName_;                // of the last successful SAVE or LOAD
+    std::wstring profileName_;           // of the last successful SAVE or LOAD
     std::filesystem::path profileFolder_;     // of the last successful SAVE or LOAD
     std::filesystem::path temporaryProfile_;  // the running unsaved session's folder
     KeptFolderReports keptFolders_;

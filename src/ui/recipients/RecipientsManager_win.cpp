@@ -21,9 +21,9 @@ constexpr int kNextId = 9502;
 constexpr int kOkId = 9503;
 constexpr int kCancelId = 9504;
 constexpr int kPageLabelId = 9505;
-constexpr int kAllowId = 9510;   // + row
-constexpr int kDeleteId = 9530;  // + row
-constexpr int kCellId = 9550;    // + 10 x column + row
+constexpr int kAllowId = 9510;       // + row
+constexpr int kDeleteId = 9530;      // + row
+constexpr int kCellId = 9550;        // + 10 x column + row
 constexpr int kClearTopicId = 9600;  // + row
 constexpr int kRows = static_cast<int>(ListPager::kPageSize);
 constexpr int kColumns = 4;  // chat id, name, registered on, last notification
@@ -42,12 +42,12 @@ constexpr DialogControl kFixed[] = {
     {-1, L"STATIC", L"Registered On", kLabel, 346, 46, 166, 20},
     {-1, L"STATIC", L"Last Notification", kLabel, 516, 46, 166, 20},
     {-1, L"STATIC", L"Delete", kLabel, 686, 46, 90, 20},
-    {-1, L"STATIC", L"Forum Topic", kLabel, 786, 46, 100, 20},
-    {kPreviousId, L"BUTTON", L"Previous", kButton, 16, 360, 90, 28},
-    {kPageLabelId, L"STATIC", L"Page 1 / 1", SS_CENTER | SS_NOPREFIX, 112, 365, 120, 20},
-    {kNextId, L"BUTTON", L"Next", kButton, 238, 360, 90, 28},
-    {kOkId, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 686, 404, 90, 30},
-    {kCancelId, L"BUTTON", L"Cancel", kButton, 786, 404, 90, 30},
+    {-1, L"STATIC", L"Forum Topic", kLabel, 786, 46, 94, 20},
+    {kPreviousId, L"BUTTON", L"Previous", kButton, 16, 372, 90, 28},
+    {kPageLabelId, L"STATIC", L"Page 1 / 1", SS_CENTER | SS_NOPREFIX, 112, 377, 120, 20},
+    {kNextId, L"BUTTON", L"Next", kButton, 238, 372, 90, 28},
+    {kOkId, L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 686, 371, 90, 30},
+    {kCancelId, L"BUTTON", L"Cancel", kButton, 786, 371, 94, 30},
 };
 
 int RowY(int row) {
@@ -62,7 +62,7 @@ public:
 
     // True when OK closed it; `opened` is told the window while it runs and null once it is gone.
     bool Run(const std::function<void(HWND manager)>& opened) {
-        if (!CreateOwnedWindow(kRecipientsManagerClass, L"Manage Recipients", 900, 450)) {
+        if (!CreateOwnedWindowOuter(kRecipientsManagerClass, L"Manage Recipients", 900, 450)) {
             return false;
         }
         if (opened) {
@@ -124,7 +124,7 @@ private:
                                                      dpi_, shown) != nullptr;
             created = created && CreateDialogControl(Window(),
                                                      {kClearTopicId + row, L"BUTTON",
-                                                      L"Clear Topic", kButton, 786, y - 1, 100, 24},
+                                                      L"Clear Topic", kButton, 786, y - 1, 94, 24},
                                                      dpi_, shown) != nullptr;
         }
         if (!created) {

@@ -40,24 +40,25 @@ struct Control {
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 
-// Client area 480 x 290 at 96 DPI; "Open Verification" is the default button (IDOK), Escape is
-// IDCANCEL.
+// The window is 480 x 290 outside at 96 DPI, as every window of ours is sized: its client area
+// (474 x 265 with the caption and modal frame) keeps 20 units of margin at the sides and below.
+// "Open Verification" is the default button (IDOK), Escape is IDCANCEL.
 constexpr Control kControls[] = {
-    {Font::Message, {-1, L"STATIC", L"Verification code:", kLabel, 20, 16, 440, 20}},
+    {Font::Message, {-1, L"STATIC", L"Verification code:", kLabel, 20, 16, 434, 20}},
     {Font::Code,
-     {kCodeId, L"EDIT", L"", ES_CENTER | ES_READONLY | WS_BORDER | WS_TABSTOP, 20, 40, 440, 40}},
+     {kCodeId, L"EDIT", L"", ES_CENTER | ES_READONLY | WS_BORDER | WS_TABSTOP, 20, 40, 434, 40}},
     {Font::Note,
      {kNoteId, L"STATIC", L"This code is valid for one use only.", SS_CENTER | SS_NOPREFIX, 20, 86,
-      440, 18}},
+      434, 18}},
     {Font::Message, {-1, L"STATIC", L"Remaining time:", kLabel, 20, 122, 120, 20}},
-    {Font::Message, {kCountdownId, L"STATIC", L"03:00", kLabel, 150, 122, 310, 20}},
+    {Font::Message, {kCountdownId, L"STATIC", L"03:00", kLabel, 150, 122, 304, 20}},
     {Font::Message, {-1, L"STATIC", L"Status:", kLabel, 20, 150, 120, 20}},
     {Font::Message,
-     {kStatusId, L"STATIC", L"Waiting for verification...", kLabel, 150, 150, 310, 40}},
-    {Font::Message, {kShareId, L"BUTTON", L"Share Verification", kButton, 20, 240, 150, 32}},
+     {kStatusId, L"STATIC", L"Waiting for verification...", kLabel, 150, 150, 304, 40}},
+    {Font::Message, {kShareId, L"BUTTON", L"Share Verification", kButton, 20, 213, 150, 32}},
     {Font::Message,
-     {IDOK, L"BUTTON", L"Open Verification", BS_DEFPUSHBUTTON | WS_TABSTOP, 180, 240, 150, 32}},
-    {Font::Message, {IDCANCEL, L"BUTTON", L"Cancel", kButton, 360, 240, 100, 32}},
+     {IDOK, L"BUTTON", L"Open Verification", BS_DEFPUSHBUTTON | WS_TABSTOP, 178, 213, 150, 32}},
+    {Font::Message, {IDCANCEL, L"BUTTON", L"Cancel", kButton, 354, 213, 100, 32}},
 };
 
 // A double click on the code selects all of it, not one of the words around the dash.
@@ -81,7 +82,7 @@ public:
           clock_(request.clock != nullptr ? *request.clock : SystemClock()) {}
 
     VerificationWindowResult Run() {
-        if (!CreateOwnedWindow(kVerificationWindowClass, L"Telegram Verification", 480, 290)) {
+        if (!CreateOwnedWindowOuter(kVerificationWindowClass, L"Telegram Verification", 480, 290)) {
             return {kVerificationFailed, {}, L"Failed to create verification dialog."};
         }
         RunModal([this] { return closed_; }, IDOK);

@@ -117,5 +117,28 @@ TEST(VerificationOutcomeHandling, TheFirstCandidateBecomesARecipientUnlessItIsKn
     EXPECT_EQ(logged, std::vector<std::wstring>{L"Chat ID verification failed: No."});
 }
 
+// The status line is current behind the box that reports the outcome.
+TEST(VerificationOutcomeHandling, TheStatusLineIsSetBeforeTheBoxShows) {
+    FakeClock clock;
+    std::vector<RecipientEntry> recipients;
+    std::wstring status;
+    std::vector<std::wstring> behindBoxes;
+    const PromptHandler previous = SetPromptHandler([&](const PromptRequest&) {
+        behindBoxes.push_back(status);
+        return PromptAnswer::No;
+    });
+    const std::vector<VerificationCandidate> ops = {{L"-100", L"Ops"}};
+    for (const VerificationOutcome outcome : {kVerificationExpired, kVerificationFailed,
+                                              kVerificationSucceeded, kVerificationSucceeded}) {
+        behindBoxes.clear();
+        const auto effects =
+            ApplyVerificationOutcome(outcome, ops, L"No.", recipients, clock, nullptr, 0,
+                                     [&](const std::wstring& line) { status = line; });
+        ASSERT_EQ(behindBoxes.size(), 1u);
+        EXPECT_EQ(behindBoxes[0], effects.statusLine);
+    }
+    SetPromptHandler(previous);
+}
+
 }  // namespace
 }  // namespace wrenpost

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <thread>
+#include <tuple>
 
 #include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
@@ -47,10 +48,12 @@ TEST(PostedRecords, AreFreedWhenTheWindowIsGoneOrDestroyedWithThemQueued) {
 
 // Enter on the real message box answers its default button: No where Yes would lose something.
 TEST(PromptDefaultButton, EnterAnswersTheChosenDefault) {
-    const std::pair<PromptRequest::Default, PromptAnswer> rows[] = {
-        {PromptRequest::Default::First, PromptAnswer::Yes},
-        {PromptRequest::Default::Second, PromptAnswer::No}};
-    for (const auto& [choice, expected] : rows) {
+    // The unsaved-changes question: Yes / No / Cancel, Enter saves.
+    const std::tuple<PromptButtons, PromptRequest::Default, PromptAnswer> rows[] = {
+        {PromptButtons::YesNo, PromptRequest::Default::First, PromptAnswer::Yes},
+        {PromptButtons::YesNo, PromptRequest::Default::Second, PromptAnswer::No},
+        {PromptButtons::YesNoCancel, PromptRequest::Default::First, PromptAnswer::Yes}};
+    for (const auto& [buttons, choice, expected] : rows) {
         std::thread enter([] {
             for (int tries = 0; tries < 500; ++tries) {
                 if (HWND box = FindWindowW(L"#32770", L"Default Test")) {
@@ -63,7 +66,7 @@ TEST(PromptDefaultButton, EnterAnswersTheChosenDefault) {
         PromptRequest request;
         request.caption = L"Default Test";
         request.text = L"Stop anyway and discard them?";
-        request.buttons = PromptButtons::YesNo;
+        request.buttons = buttons;
         request.defaultButton = choice;
         EXPECT_EQ(ShowPlatformPrompt(request), expected);
         enter.join();

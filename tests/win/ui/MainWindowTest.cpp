@@ -253,7 +253,12 @@ TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
     };
     const Case cases[] = {
         {"nothing", [](MainWindowTest&) {}, L"Sample Bot"},
-        {"CLEAR", [](MainWindowTest& t) { t.Click(kIdClear); }, L""},
+        {"CLEAR",
+         [this](MainWindowTest& t) {
+             prompts_.QueueAnswer(PromptAnswer::No);  // the typed token is not saved
+             t.Click(kIdClear);
+         },
+         L""},
         {"token edit", [](MainWindowTest& t) { t.SetText(kIdAccessToken, L"123:other"); }, L""},
     };
     for (const Case& c : cases) {

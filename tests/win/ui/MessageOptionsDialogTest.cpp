@@ -128,6 +128,7 @@ TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
             EXPECT_EQ(refusal.text, c.refusal);
         }
         EXPECT_EQ(window_->Message(), c.expected);
+        prompts.QueueAnswer(PromptAnswer::No);  // changed options are not saved
         Click(kIdClear);
     }
 }

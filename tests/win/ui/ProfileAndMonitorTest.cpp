@@ -26,152 +26,10 @@
 #include "support/TempDir.h"
 #include "telegram/TokenGuard_win.h"
 #include "ui/ModalLoop_win.h"
-#include "win/ui/MainWindowFixture.h"
+#include "win/ui/ProfileAndMonitorFixture.h"
 
 namespace wrenpost {
 namespace {
-
-namespace fs = std::filesystem;
-using testing::ReadAllBytes;
-using testing::WriteAllBytes;
-
-constexpr wchar_t kToken[] = L"123456:sample-token";
-
-std::set<std::wstring> FilesBelow(const fs::path& folder) {
-    std::set<std::wstring> files;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
-        files.insert(it->path().lexically_relative(folder).wstring());
-    }
-    return files;
-}
-
-RulesFile RulesWith(std::size_t count) {
-    RulesFile rules;
-    for (std::size_t i = 0; i < count; ++i) {
-        rules.Rules.push_back({L"r" + std::to_wstring(i), L"rule"});
-    }
-    return rules;
-}
-
-// One allowed recipient (notified `lastNotification`) and the Inbox.
-ProfileConfig DeskProfile(const std::wstring& lastNotification = FormatLocalTimestamp()) {
-    ProfileConfig config;
-    config.Recipients = {{L"42", L"Ann", true, FormatLocalTimestamp(), lastNotification}};
-    config.SelectedFolders = {Folder(L"Mailbox", L"Inbox")};
-    return config;
-}
-
-// A profile folder as SAVE leaves it.
-void WriteProfile(const fs::path& folder, const std::wstring& name, ProfileConfig config,
-                  std::size_t rules = 0) {
-    config.ProfileName = name;
-    ASSERT_TRUE(SaveProfileConfig(folder / (name + L"Config.json"), config));
-    ASSERT_TRUE(WriteTokenFile(folder / (name + L".token"), kToken));
-    ASSERT_TRUE(SaveRulesFile(folder / (name + L"Rules.json"), RulesWith(rules)));
-}
-
-// Accepts every send, or answers 502 while `down` is set.
-class TestProvider final : public NotificationProvider {
-public:
-    explicit TestProvider(const std::atomic<bool>& down) : down_(down) {}
-    using NotificationProvider::Send;
-    SendResult Send(const std::wstring&, const std::wstring&, const SendOptions&) override {
-        return down_.load() ? SendResult{false, L"HTTP 502", 502, 0} : SendResult{true, L""};
-    }
-    std::wstring Name() const override { return L"test"; }
-
-private:
-    const std::atomic<bool>& down_;
-};
-
-class ProfileAndMonitorTest : public MainWindowFixture {
-public:
-    void SetUp() override {
-        MainWindowFixture::SetUp();
-        profiles_ = ProfilesFolder();
-        std::error_code ignored;
-        fs::remove_all(profiles_, ignored);
-        fs::remove(AppStateFilePath(), ignored);
-        fs::create_directories(profiles_);
-    }
-    void TearDown() override {
-        MainWindowFixture::TearDown();
-        std::error_code ignored;
-        fs::remove_all(profiles_, ignored);
-    }
-
-    // Outlook offers one new mail once `mailArrives` is set; sends succeed unless
-    // `telegramDown` is set.
-    MainWindow& OpenWindow() {
-        return Open([this](MainWindowServices& services) {
-            services.pickFolder = [this](HWND, const fs::path& initial, fs::path& picked) {
-                initialPick_ = initial;
-                picked = nextPick_;
-                return !picked.empty();
-            };
-            MonitorDependencies monitor;
-            monitor.ReadFolders = [this](const MailReadRequest&) {
-                MailReadResult found;
-                std::vector<MailSnapshot>& messages = found.Messages;
-                MailSnapshot mail;  // by default a minute from now: after any session's start
-                mail.Subject = L"Quarterly numbers";
-                mail.EntryId = L"M1";
-                mail.DeliveryTimeUtc = (std::chrono::system_clock::now().time_since_epoch() +
-                                        std::chrono::seconds(mailInSeconds_.load())) /
-                                       100ns;
-                mail.DeliveryTimeKnown = true;
-                messages.push_back(mail);
-                found.Ok = mailArrives_.load();
-                return found;
-            };
-            monitor.MakeProvider = [this](const std::wstring&, const std::wstring&) {
-                return std::make_unique<TestProvider>(telegramDown_);
-            };
-            monitor.KeepAwake = [](bool) {};
-            services.monitor = monitor;
-        });
-    }
-
-    void Load(const fs::path& folder) {
-        nextPick_ = folder;
-        Click(kIdLoad);
-        Pump([this] { return IsWindowEnabled(window_->Control(kIdLoad)) != FALSE; });
-    }
-    std::wstring LastCaption() const {
-        const auto asked = prompts_.Requests();
-        return asked.empty() ? L"" : asked.back().caption;
-    }
-    bool Logged(const std::wstring& text) const {
-        const auto& lines = window_->LogLines().Lines();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
-            return line.find(text) != std::wstring::npos;
-        });
-    }
-    // Desk with `rules` rules, LOADed and STARTed under no name: an unsaved session.
-    void StartUnsavedDesk(std::size_t rules) {
-        WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(), rules);
-        OpenWindow();
-        Load(profiles_ / L"Desk");
-        SetText(kIdProfileName, L"");
-        Click(kIdStartMonitor);
-        ASSERT_TRUE(window_->IsMonitoring());
-    }
-    // A file of the running unsaved session's copy, by the end of its name.
-    fs::path SessionCopy(const std::wstring& suffix) const {
-        const fs::path temporary = window_->TemporaryProfile();
-        const std::wstring name = temporary.filename().wstring();
-        return temporary / (name.substr(0, name.rfind(L'@')) + suffix);
-    }
-
-    fs::path profiles_;
-    fs::path nextPick_;  // empty: the picker is cancelled
-    fs::path initialPick_;
-    std::atomic<bool> mailArrives_{false};
-    std::atomic<bool> telegramDown_{false};
-    std::atomic<int> mailInSeconds_{60};  // when the mail is delivered, from now
-};
 
 TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) {
     WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
@@ -193,23 +51,27 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
         SetText(kIdProfileName, name);
         SetText(kIdAccessToken, token);
     };
+    // The form as the window opened: LOAD has no changes to ask about.
+    const auto loadFrom = [&](const wchar_t* folder) {
+        form(L"", L"");
+        nextPick_ = profiles_ / folder;
+    };
     const Refusal refusals[] = {
         {L"SAVE without a name", [&] { form(L"", kToken); }, kIdSave, L"Missing Profile"},
         {L"SAVE without a token", [&] { form(L"Desk2", L""); }, kIdSave, L"Missing Token"},
         {L"SAVE as a device name", [&] { form(L"CON", kToken); }, kIdSave, L"Invalid Profile Name"},
         {L"START as a device name", [&] { form(L"a:b", kToken); }, kIdStartMonitor,
          L"Invalid Profile Name"},
-        {L"LOAD without a config", [&] { nextPick_ = profiles_ / L"Nothing"; }, kIdLoad,
-         L"Missing Config"},
-        {L"LOAD without a token file", [&] { nextPick_ = profiles_ / L"NoToken"; }, kIdLoad,
-         L"Missing Token"},
-        {L"LOAD another user's token", [&] { nextPick_ = profiles_ / L"Foreign"; }, kIdLoad,
+        {L"LOAD without a config", [&] { loadFrom(L"Nothing"); }, kIdLoad, L"Missing Config"},
+        {L"LOAD without a token file", [&] { loadFrom(L"NoToken"); }, kIdLoad, L"Missing Token"},
+        {L"LOAD another user's token", [&] { loadFrom(L"Foreign"); }, kIdLoad,
          L"Profile Cannot Be Loaded"},
         {L"START without a token", [&] { form(L"", L""); }, kIdStartMonitor, L"Missing Token"},
         {L"START without a recipient", [&] { form(L"", kToken); }, kIdStartMonitor,
          L"Missing Recipient"},
         {L"START without a folder",
          [&] {
+             form(L"", L"");  // as the window opened: LOAD has nothing to ask
              Load(profiles_ / L"NoFolder");
              form(L"Unsaved", kToken);
          },
@@ -227,8 +89,12 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
         EXPECT_EQ(FilesBelow(profiles_), before);
         EXPECT_FALSE(window_->IsMonitoring());
     }
+}
 
-    // While a session runs, START, CLEAR and the unread box refuse and change nothing.
+// While a session runs, START, CLEAR and the unread box refuse and change nothing.
+TEST_F(ProfileAndMonitorTest, WhileASessionRunsStartClearAndTheUnreadBoxRefuse) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
+    OpenWindow();
     Load(profiles_ / L"Desk");
     Click(kIdStartMonitor);
     ASSERT_TRUE(window_->IsMonitoring());
@@ -421,15 +287,7 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
 
 TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) {
     ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
-    // The one enabled rule allows the switch on; the window saves and closes.
-    WhenReady([] {
-        HWND rules = ActiveModalDialog();
-        for (const wchar_t* button : {L"Enable Notification Rules", L"Close"}) {
-            PostMessageW(FindWindowExW(rules, nullptr, L"Button", button), BM_CLICK, 0, 0);
-        }
-        return rules != nullptr;
-    });
-    Click(kIdRules);
+    SwitchRulesOnInTheRulesWindow();
     RulesFile copy;
     ASSERT_EQ(LoadRulesFile(SessionCopy(L"Rules.json"), copy), RuleLoadResult::Loaded);
     EXPECT_TRUE(copy.Enabled);

@@ -4,6 +4,7 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -38,6 +39,26 @@ struct FastClock final : Clock {
     const std::chrono::system_clock::time_point start = std::chrono::system_clock::now();
 };
 const FastClock fastClock;  // outlives the workers
+
+// Sized outside like every window of ours, with every control inside the client area.
+void ExpectOuterSizeAndControlsInside(HWND window, int width, int height) {
+    const int dpi = static_cast<int>(GetDpiForWindow(window));
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(outer.right - outer.left, MulDiv(width, dpi, 96));
+    EXPECT_EQ(outer.bottom - outer.top, MulDiv(height, dpi, 96));
+    RECT client{};
+    GetClientRect(window, &client);
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_TRUE(place.left >= 0 && place.top >= 0 && place.right <= client.right &&
+                    place.bottom <= client.bottom)
+            << GetDlgCtrlID(child);
+    }
+}
 
 class RecipientsWindowsTest : public MainWindowFixture {
 public:
@@ -95,6 +116,7 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     Verify([this](HWND dialog) {
         SendCode(dialog);
         testing::SaveScreenshot(dialog, L"verification-window");
+        ExpectOuterSizeAndControlsInside(dialog, 480, 290);
         return true;
     });
     ASSERT_EQ(window_->Recipients().size(), 1u);
@@ -198,6 +220,7 @@ TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliv
                 return std::wstring(cell) == L"2026-12-07 09:30:00";
             });
             testing::SaveScreenshot(manager, L"recipients-manager");
+            ExpectOuterSizeAndControlsInside(manager, 900, 450);
             SendDlgItemMessageW(manager, closeWith, BM_CLICK, 0, 0);
             return true;
         });
@@ -212,6 +235,13 @@ TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliv
     expected.erase(expected.begin() + 1);
     EXPECT_EQ(window_->Recipients(), expected);
     EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"2");
+    // Enter on the delete question answers No.
+    const auto asked = prompts_.Requests();
+    const auto question = std::find_if(asked.begin(), asked.end(), [](const PromptRequest& r) {
+        return r.caption == L"Delete Recipient";
+    });
+    ASSERT_NE(question, asked.end());
+    EXPECT_EQ(question->defaultButton, PromptRequest::Default::Second);
 }
 
 }  // namespace

@@ -354,6 +354,24 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
     }
 }
 
+// Enter on the delete question answers No, so a double Enter never loses a rule.
+TEST_F(RulesDialogsTest, TheDeleteQuestionDefaultsToNo) {
+    ASSERT_TRUE(SaveRulesFile(path_, {.Rules = {Rule(L"A", true)}}));
+    prompts_.QueueAnswer(PromptAnswer::No);
+    Run({{kRulesDialogClass,
+          [](HWND d) {
+              SelectRow(d, 0, 0);
+              Press(d, L"Delete");
+          }},
+         Close()},
+        path_);
+    const auto asked = prompts_.Requests();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked[0].text, L"Are you sure you want to delete this rule?");
+    EXPECT_EQ(asked[0].defaultButton, PromptRequest::Default::Second);
+    EXPECT_EQ(Names(OnDisk()), std::vector<std::wstring>{L"A"});
+}
+
 // A rules file that cannot be read keeps the window's rules on show, is never written, and each
 // change says so; the change stays with the owner for the next try.
 TEST_F(RulesDialogsTest, AnUnreadableFileIsNotSavedOverAndTheChangeIsKept) {
