@@ -28,6 +28,9 @@ struct FakeBotApiReply {
     std::chrono::milliseconds delay{0};            // before answering; Stop cuts it short
     bool sendContentLength = true;  // otherwise the body ends when the connection closes
     std::string location{};         // non-empty: a Location header (a redirect)
+    // Non-zero: the head at once, then each body byte after this pause (a trickle; a long pause
+    // is a stall after the head). Ends early when the client goes or Stop is called.
+    std::chrono::milliseconds bytePause{0};
 };
 
 struct FakeBotApiRequest {
@@ -67,6 +70,8 @@ public:
 
 private:
     void HandleConnection(std::uintptr_t socket);
+    // Waits, watching for Stop and for the client closing; false when either came first.
+    bool Linger(std::uintptr_t socket, std::chrono::milliseconds pause) const;
     // Records the request and chooses its reply.
     FakeBotApiReply Answer(FakeBotApiRequest& request);
     // Telegram's description of why it refuses the request; nothing when it is acceptable.

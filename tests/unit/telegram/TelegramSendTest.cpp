@@ -187,8 +187,9 @@ TEST_F(BotCheckWorker, AnAuthorizationFailureIsFinalOthersAreRetriedOnceAfter750
     EXPECT_TRUE(refused.prompt.text.ends_with(L"\n\nBot:\nWren \u0412\u0440 "));
 }
 
-// A 429 from getMe is final: asking again 0.75 s later only prolongs Telegram's wait.
-TEST_F(BotCheckWorker, ARateLimitIsFinalAndSaysHowLongToWait) {
+// A 429 from getMe is final: asking again 0.75 s later only prolongs Telegram's wait. So is a
+// getMe its deadline ended: a second one would double a minute's wait.
+TEST_F(BotCheckWorker, ARateLimitOrADeadlineIsFinal) {
     const BotCheckResult limited = Check(
         {Reply(429, "{\"ok\":false,\"error_code\":429,\"parameters\":{\"retry_after\":30}}")}, 4);
     EXPECT_EQ(transport.Requests().size(), 1u);
@@ -198,6 +199,15 @@ TEST_F(BotCheckWorker, ARateLimitIsFinalAndSaysHowLongToWait) {
     EXPECT_EQ(shown.botNameField, text);
     EXPECT_EQ(shown.log, (std::vector<LogEntry>{{LogLevel::Warning, text}}));
     EXPECT_FALSE(shown.forgetToken || shown.enableBotLinks);
+
+    HttpResponse late = TransportFailure(HttpStage::Deadline, 0);
+    late.deadline = std::chrono::milliseconds(60'000);
+    const auto unanswered = Shown(Check({late}, 5));
+    EXPECT_EQ(transport.Requests().size(), 2u);
+    EXPECT_EQ(unanswered.log, (std::vector<LogEntry>{{LogLevel::Error,
+                                                      L"Telegram did not answer within 60 s.\r\n"
+                                                      L"Request ID: 5"}}));
+    EXPECT_EQ(unanswered.botNameField, L"Telegram connection failed");
 }
 
 // Answers whose body is read fail when it was cut off; 8 MiB of repeated unclosed keys in an

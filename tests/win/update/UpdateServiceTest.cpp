@@ -38,6 +38,18 @@ TEST(UpdateService, TheRegistryOverridePointsTheRealFetchAtALoopbackService) {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue);
 }
 
+TEST(UpdateService, AServiceThatStallsIsCutOffAtTheDeadline) {
+    testing::FakeBotApiServer service;
+    ASSERT_TRUE(service.Start());
+    testing::FakeBotApiReply stalled{200, testing::Manifest({})};
+    stalled.bytePause = std::chrono::minutes(10);
+    service.QueueReply("/api/updates/windows/latest", stalled);
+    const UpdateEndpoint endpoint{false, L"127.0.0.1", service.ServerEndpoint().port};
+    const auto fetch = [&] { return FetchUpdateManifestFrom(endpoint, std::chrono::seconds(1)); };
+    EXPECT_EQ(UpdateChecker::CheckForUpdates(fetch, Version{1, 0, 0}).failureReason,
+              "the update service did not answer within 1 s");
+}
+
 TEST(ProgramVersion, IsReadFromTheBuiltProgramsVersionResource) {
     std::wstring path = L"Z:" + Utf8ToWide(WRENPOST_BUILD_DIR "/bin/Wrenpost.exe");
     std::replace(path.begin(), path.end(), L'/', L'\\');
