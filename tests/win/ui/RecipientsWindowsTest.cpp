@@ -17,6 +17,7 @@
 #include "support/TempDir.h"
 #include "ui/recipients/RecipientsManager_win.h"
 #include "ui/recipients/VerificationWindow_win.h"
+#include "win/ui/ClipboardProbe.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -94,6 +95,10 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     OpenChecked();
     Verify([this](HWND dialog) {
         SendCode(dialog);
+        wchar_t code[16] = {};
+        GetDlgItemTextW(dialog, 101, code, 16);
+        const std::pair<std::wstring, bool> secret{code, true};
+        EXPECT_EQ(testing::CopyAllFrom(GetDlgItem(dialog, 101)), secret);
         testing::SaveScreenshot(dialog, L"verification-window");
         return true;
     });
