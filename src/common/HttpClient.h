@@ -59,10 +59,10 @@ struct HttpRequest {
 
 struct HttpResponse {
     HttpStage failedStage = HttpStage::None;
-    std::uint32_t errorCode = 0;  // WinHTTP error number of the failed stage
-    std::uint32_t status = 0;     // 0 when the status could not be read
-    std::string contentType;      // the Content-Type header as sent; empty when absent
-    std::string body;             // raw bytes
+    std::uint32_t errorCode = 0;            // WinHTTP error number of the failed stage
+    std::uint32_t status = 0;               // 0 when the status could not be read
+    std::string contentType;                // the Content-Type header as sent; empty when absent
+    std::string body;                       // raw bytes
     std::chrono::milliseconds deadline{0};  // the deadline that ended the request (Deadline)
 };
 

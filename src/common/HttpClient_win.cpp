@@ -35,8 +35,8 @@ HttpTimeouts WithinDeadline(HttpTimeouts timeouts, std::chrono::milliseconds dea
     if (deadline.count() <= 0) {
         return timeouts;
     }
-    const int cap = static_cast<int>(std::min<std::int64_t>(
-        deadline.count() + kDeadlineGraceMs, std::numeric_limits<int>::max()));
+    const int cap = static_cast<int>(std::min<std::int64_t>(deadline.count() + kDeadlineGraceMs,
+                                                            std::numeric_limits<int>::max()));
     for (int* value : {&timeouts.resolve, &timeouts.connect, &timeouts.send, &timeouts.receive,
                        &timeouts.responseHead}) {
         if (*value == -1 || *value == 0) {

@@ -70,7 +70,7 @@ bool ResolveUpdateEndpoint(UpdateEndpoint& out, std::wstring& error) {
 }
 
 UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& endpoint,
-                                                      std::chrono::milliseconds deadline) {
+                                                       std::chrono::milliseconds deadline) {
     HttpRequest request;
     request.deadline = deadline;
     request.path = kUpdateManifestPath;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "FastClock.h"
+#include "InboxWorld.h"
 #include "common/Text.h"
 #include "monitor/MonitorDependencies_win.h"
 #include "support/FakeBotApiServer_win.h"
@@ -24,6 +25,7 @@ using namespace std::chrono_literals;
 using testing::ScenarioLine;
 
 using testing::FastClock;
+using testing::Within;
 
 const std::wstring kBase = ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
                            ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"});
@@ -68,26 +70,11 @@ std::vector<std::string> Expected(int from, int to) {
     return texts;
 }
 
-template <typename Done>
-bool Within(std::chrono::seconds limit, Done done) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
-}
-
 class OutboxOverTelegram : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::wstring error;
-        ASSERT_TRUE(outlook.Register(error)) << WideToUtf8(error);
-        ASSERT_TRUE(outlook.WriteScenario(kBase));
-        ASSERT_TRUE(outlook.Start(error)) << WideToUtf8(error);
         ProfileConfig profile;
-        profile.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"", L"", 0}};
-        profile.Recipients = {{L"4242", L"", true, L"", L"Never"}};
-        ASSERT_TRUE(SaveProfileConfig(dir / L"WorkConfig.json", profile));
+        ASSERT_NO_FATAL_FAILURE(testing::StartInboxWorld(outlook, kBase, dir.Path(), profile));
     }
     MonitorSession Session(const std::filesystem::path& folder) {
         return {L"Work",

@@ -31,16 +31,18 @@ inline std::pair<std::wstring, bool> Clipboard() {
     return seen;
 }
 
-// Empties the clipboard, then copies everything in the edit as the user's Ctrl+C or context
-// menu would, and returns what arrived.
-inline std::pair<std::wstring, bool> CopyAllFrom(HWND edit) {
+// Whether copying all of the edit (Ctrl+C, the context menu) puts its whole text on the emptied
+// clipboard, and only as a secret.
+inline bool CopiesOnlyAsSecret(HWND edit) {
     if (OpenClipboard(nullptr)) {
         EmptyClipboard();
         CloseClipboard();
     }
+    wchar_t text[256] = {};
+    GetWindowTextW(edit, text, 256);
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_COPY, 0, 0);
-    return Clipboard();
+    return Clipboard() == std::pair<std::wstring, bool>(text, true);
 }
 
 }  // namespace wrenpost::testing

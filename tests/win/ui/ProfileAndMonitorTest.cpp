@@ -140,12 +140,10 @@ public:
         Pump([this] { return IsWindowEnabled(window_->Control(kIdLoad)) != FALSE; });
     }
     std::wstring LastCaption() const {
-        const auto asked = prompts_.Requests();
-        return asked.empty() ? L"" : asked.back().caption;
+        return prompts_.Requests().empty() ? L"" : prompts_.Requests().back().caption;
     }
     bool Logged(const std::wstring& text) const {
-        const auto& lines = window_->LogLines().Lines();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+        return std::ranges::any_of(window_->LogLines().Lines(), [&](const std::wstring& line) {
             return line.find(text) != std::wstring::npos;
         });
     }
@@ -174,7 +172,6 @@ public:
 };
 
 TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
     ProfileConfig noFolder = DeskProfile();
     noFolder.SelectedFolders.clear();
     WriteProfile(profiles_ / L"NoFolder", L"NoFolder", noFolder);
@@ -227,8 +224,12 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
         EXPECT_EQ(FilesBelow(profiles_), before);
         EXPECT_FALSE(window_->IsMonitoring());
     }
+}
 
-    // While a session runs, START, CLEAR and the unread box refuse and change nothing.
+// While a session runs, START, CLEAR and the unread box refuse and change nothing.
+TEST_F(ProfileAndMonitorTest, WhileMonitoringStartClearAndTheUnreadBoxRefuse) {
+    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
+    OpenWindow();
     Load(profiles_ / L"Desk");
     Click(kIdStartMonitor);
     ASSERT_TRUE(window_->IsMonitoring());

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "win/ui/ClipboardProbe.h"
 #include "support/Screenshot_win.h"
 #include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
 #include "ui/vault/VaultWindow_win.h"
 #include "vault/VaultStore_win.h"
+#include "win/ui/ClipboardProbe.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -187,7 +187,7 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
               wchar_t text[64] = {};
               GetDlgItemTextW(dialog, 101, text, 64);
               key = text;
-              EXPECT_EQ(testing::CopyAllFrom(GetDlgItem(dialog, 101)), std::pair(key, true));
+              EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
               EXPECT_TRUE(VaultExists());
               testing::SaveScreenshot(dialog, L"vault-recovery-key");
               PostMessageW(dialog, WM_CLOSE, 0, 0);  // refused: the box is not ticked
@@ -388,10 +388,10 @@ TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
                   return false;
               }
               SetDlgItemTextW(dialog, 101, L"c:3");
-              EXPECT_EQ(testing::CopyAllFrom(GetDlgItem(dialog, 101)).first, L"");
+              EXPECT_FALSE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+              EXPECT_EQ(testing::Clipboard().first, L"");
               SendMessageW(dialog, WM_COMMAND, 102, 0);
-              const std::pair<std::wstring, bool> secret{L"c:3", true};
-              EXPECT_EQ(testing::CopyAllFrom(GetDlgItem(dialog, 101)), secret);
+              EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
               return true;
           },
           Press(L"WrenpostVaultAddToken", IDOK),
