@@ -14,11 +14,10 @@ constexpr UINT_PTR kSubclassId = 0x5EC2;
 void CopySelection(HWND edit) {
     DWORD start = 0;
     DWORD end = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                 reinterpret_cast<LPARAM>(&end));
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
     if (start < end && start < text.size()) {
         std::wstring selected = text.substr(start, end - start);
         CopyToClipboard(edit, selected, ClipboardPrivacy::Secret);
