@@ -243,6 +243,13 @@ Endpoint ResolveEndpoint(std::wstring_view configured, std::wstring_view default
     return fallback;
 }
 
+LogLevel EndpointNoticeLevel(std::wstring_view inUse) {
+    Endpoint used;
+    std::wstring ignored;
+    return ParseEndpoint(inUse, used, ignored) && IsLoopbackHost(used.host) ? LogLevel::Info
+                                                                            : LogLevel::Warning;
+}
+
 std::wstring NonDefaultEndpointNotice(std::wstring_view what, std::wstring_view inUse,
                                       std::wstring_view defaultUrl, std::wstring_view settingName) {
     Endpoint used, builtIn;

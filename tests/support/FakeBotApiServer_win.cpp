@@ -143,6 +143,11 @@ void FakeBotApiServer::QueueReply(const std::string& method, FakeBotApiReply rep
     scripted_[method].push_back(std::move(reply));
 }
 
+void FakeBotApiServer::SetStandingReply(const std::string& method, FakeBotApiReply reply) {
+    std::lock_guard lock(mutex_);
+    standing_[method] = std::move(reply);
+}
+
 std::vector<FakeBotApiRequest> FakeBotApiServer::Requests(const std::string& method) const {
     std::lock_guard lock(mutex_);
     std::vector<FakeBotApiRequest> out = requests_;
@@ -177,6 +182,8 @@ FakeBotApiReply FakeBotApiServer::Answer(FakeBotApiRequest& request) {
     } else if (auto& queued = scripted_[request.method]; !queued.empty()) {
         reply = std::move(queued.front());
         queued.pop_front();
+    } else if (const auto standing = standing_.find(request.method); standing != standing_.end()) {
+        reply = standing->second;
     }
     return reply;
 }
