@@ -11,26 +11,6 @@
 namespace wrenpost {
 namespace {
 
-std::filesystem::path LocalAppDataBase() {
-    PWSTR known = nullptr;
-    std::wstring base;
-    // The folder text is the caller's to free, also when the call fails.
-    const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known);
-    const UniqueCoTaskMemory owned(known);
-    if (SUCCEEDED(found) && known) {
-        base = known;
-    }
-    if (!base.empty()) {
-        return base;
-    }
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
-        return std::wstring(buffer, length);
-    }
-    return {};
-}
-
 // CreateDirectoryW for each missing component; the error of the first failure is kept.
 bool CreateFolderTree(const std::filesystem::path& folder, DWORD& failure) {
     if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
@@ -55,6 +35,26 @@ bool CreateFolderTree(const std::filesystem::path& folder, DWORD& failure) {
 }
 
 }  // namespace
+
+std::filesystem::path LocalAppDataBase() {
+    PWSTR known = nullptr;
+    std::wstring base;
+    // The folder text is the caller's to free, also when the call fails.
+    const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known);
+    const UniqueCoTaskMemory owned(known);
+    if (SUCCEEDED(found) && known) {
+        base = known;
+    }
+    if (!base.empty()) {
+        return base;
+    }
+    wchar_t buffer[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        return std::wstring(buffer, length);
+    }
+    return {};
+}
 
 std::filesystem::path AppDataFolder() {
     const auto base = LocalAppDataBase();

@@ -6,6 +6,8 @@
 
 namespace wrenpost {
 
+// %LOCALAPPDATA% itself; empty when it cannot be determined.
+std::filesystem::path LocalAppDataBase();
 // Empty when the per-user local application-data folder cannot be determined. Nothing is created.
 std::filesystem::path AppDataFolder();
 std::filesystem::path ProfilesFolder();

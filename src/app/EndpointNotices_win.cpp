@@ -11,11 +11,12 @@ void LogNonDefaultEndpoints(const LogFunction& log) {
     if (!log) {
         return;
     }
-    const std::wstring botApi = NonDefaultEndpointNotice(
-        L"Telegram Bot API", TelegramApiEndpoint(log).ToUrl(), kDefaultTelegramApiUrl,
-        L"HKCU\\Software\\Wrenpost\\TelegramApiBaseUrl");
+    const std::wstring botApiUrl = TelegramApiEndpoint(log).ToUrl();
+    const std::wstring botApi =
+        NonDefaultEndpointNotice(L"Telegram Bot API", botApiUrl, kDefaultTelegramApiUrl,
+                                 L"HKCU\\Software\\Wrenpost\\TelegramApiBaseUrl");
     if (!botApi.empty()) {
-        log(LogLevel::Warning, botApi);
+        log(EndpointNoticeLevel(botApiUrl), botApi);
     }
     UpdateEndpoint update;
     std::wstring error;
@@ -25,7 +26,7 @@ void LogNonDefaultEndpoints(const LogFunction& log) {
             L"Update service", configured, WRENPOST_UPDATE_SERVICE_URL,
             std::wstring(L"HKCU\\Software\\Wrenpost\\") + kUpdateServiceBaseUrlValue);
         if (!notice.empty()) {
-            log(LogLevel::Warning, notice);
+            log(EndpointNoticeLevel(configured), notice);
         }
     }
 }

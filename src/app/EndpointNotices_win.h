@@ -5,8 +5,8 @@
 
 namespace wrenpost {
 
-// At start-up and at each START: one WARNING per accepted non-default address (a refused one is
-// logged with its reason where it is read).
+// At start-up and at each START: one line per accepted non-default address, a WARNING unless it
+// is a loopback address (a refused one is logged with its reason where it is read).
 void LogNonDefaultEndpoints(const LogFunction& log);
 
 }  // namespace wrenpost

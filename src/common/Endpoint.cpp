@@ -69,6 +69,114 @@ bool IsIpv4Loopback(std::wstring_view host) {
     return parts == 4;
 }
 
+constexpr wchar_t kBadPort[] = L"the port is not a number from 1 to 65535";
+constexpr wchar_t kBadHostAddress[] = L"the host address is malformed";
+
+// The scheme sets security and the default port; `pos` is where the authority starts.
+bool ParseScheme(const std::wstring& lower, Endpoint& parsed, std::size_t& pos,
+                 std::wstring& error) {
+    if (lower.rfind(L"https://", 0) == 0) {
+        parsed.secure = true;
+        parsed.port = 443;
+        pos = 8;
+    } else if (lower.rfind(L"http://", 0) == 0) {
+        parsed.secure = false;
+        parsed.port = 80;
+        pos = 7;
+    } else {
+        error = L"the address must start with https://";
+        return false;
+    }
+    return true;
+}
+
+bool CheckAuthorityAndPath(const std::wstring& authority, const std::wstring& path,
+                           std::wstring& error) {
+    if (authority.find(L'@') != std::wstring::npos) {
+        error = L"user information is not allowed in the address";
+        return false;
+    }
+    if (path.find_first_of(L"?#") != std::wstring::npos ||
+        authority.find_first_of(L"?#") != std::wstring::npos) {
+        error = L"a query or fragment is not allowed in the address";
+        return false;
+    }
+    for (const wchar_t c : path) {
+        if (c <= L' ' || c == 0x7F || c == L'\\') {
+            error = L"the address path contains characters that are not allowed";
+            return false;
+        }
+    }
+    return true;
+}
+
+// "[v6]" or "[v6]:port".
+bool ParseBracketedAuthority(const std::wstring& authority, std::wstring& host,
+                             std::wstring& portText, std::wstring& error) {
+    const std::size_t close = authority.find(L']');
+    if (close == std::wstring::npos) {
+        error = kBadHostAddress;
+        return false;
+    }
+    host = authority.substr(1, close - 1);
+    const std::wstring rest = authority.substr(close + 1);
+    if (!rest.empty()) {
+        if (rest.front() != L':') {
+            error = kBadHostAddress;
+            return false;
+        }
+        portText = rest.substr(1);
+        if (portText.empty()) {
+            error = kBadPort;
+            return false;
+        }
+    }
+    if (!IsIpv6Text(host)) {
+        error = kBadHostAddress;
+        return false;
+    }
+    return true;
+}
+
+// The host and the port's text (empty when none is given).
+bool ParseAuthority(const std::wstring& authority, std::wstring& host, std::wstring& portText,
+                    std::wstring& error) {
+    if (!authority.empty() && authority.front() == L'[') {
+        return ParseBracketedAuthority(authority, host, portText, error);
+    }
+    const std::size_t colon = authority.find(L':');
+    host = authority.substr(0, colon);
+    if (colon != std::wstring::npos) {
+        portText = authority.substr(colon + 1);
+        if (portText.empty()) {
+            error = kBadPort;
+            return false;
+        }
+    }
+    if (!IsHostName(host)) {
+        error = host.empty() ? L"the address has no host" : L"the host name is malformed";
+        return false;
+    }
+    return true;
+}
+
+bool ParsePort(const std::wstring& portText, std::uint16_t& port, std::wstring& error) {
+    long value = 0;
+    for (const wchar_t c : portText) {
+        if (!IsDigit(c) || value > 65535) {
+            value = -1;
+            break;
+        }
+        value = value * 10 + (c - L'0');
+    }
+    if (value < 1 || value > 65535) {
+        error = kBadPort;
+        return false;
+    }
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
 }  // namespace
 
 std::wstring Endpoint::ToUrl() const {
@@ -88,98 +196,23 @@ bool IsLoopbackHost(std::wstring_view host) {
 
 bool ParseEndpoint(std::wstring_view url, Endpoint& endpoint, std::wstring& error) {
     const std::wstring text = TrimWhitespace(url);
-    const std::wstring lower = Lowered(text);
     Endpoint parsed;
     std::size_t pos = 0;
-    if (lower.rfind(L"https://", 0) == 0) {
-        parsed.secure = true;
-        parsed.port = 443;
-        pos = 8;
-    } else if (lower.rfind(L"http://", 0) == 0) {
-        parsed.secure = false;
-        parsed.port = 80;
-        pos = 7;
-    } else {
-        error = L"the address must start with https://";
+    if (!ParseScheme(Lowered(text), parsed, pos, error)) {
         return false;
     }
     const std::size_t authorityEnd = std::min(text.find(L'/', pos), text.size());
     const std::wstring authority = Lowered(std::wstring_view(text).substr(pos, authorityEnd - pos));
     std::wstring path = text.substr(authorityEnd);
-    if (authority.find(L'@') != std::wstring::npos) {
-        error = L"user information is not allowed in the address";
-        return false;
-    }
-    if (path.find_first_of(L"?#") != std::wstring::npos ||
-        authority.find_first_of(L"?#") != std::wstring::npos) {
-        error = L"a query or fragment is not allowed in the address";
-        return false;
-    }
-    for (const wchar_t c : path) {
-        if (c <= L' ' || c == 0x7F || c == L'\\') {
-            error = L"the address path contains characters that are not allowed";
-            return false;
-        }
-    }
-    std::wstring host;
     std::wstring portText;
-    if (!authority.empty() && authority.front() == L'[') {
-        const std::size_t close = authority.find(L']');
-        if (close == std::wstring::npos) {
-            error = L"the host address is malformed";
-            return false;
-        }
-        host = authority.substr(1, close - 1);
-        const std::wstring rest = authority.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != L':') {
-                error = L"the host address is malformed";
-                return false;
-            }
-            portText = rest.substr(1);
-            if (portText.empty()) {
-                error = L"the port is not a number from 1 to 65535";
-                return false;
-            }
-        }
-        if (!IsIpv6Text(host)) {
-            error = L"the host address is malformed";
-            return false;
-        }
-    } else {
-        const std::size_t colon = authority.find(L':');
-        host = authority.substr(0, colon);
-        if (colon != std::wstring::npos) {
-            portText = authority.substr(colon + 1);
-            if (portText.empty()) {
-                error = L"the port is not a number from 1 to 65535";
-                return false;
-            }
-        }
-        if (!IsHostName(host)) {
-            error = host.empty() ? L"the address has no host" : L"the host name is malformed";
-            return false;
-        }
-    }
-    if (!portText.empty()) {
-        long value = 0;
-        for (const wchar_t c : portText) {
-            if (!IsDigit(c) || value > 65535) {
-                value = -1;
-                break;
-            }
-            value = value * 10 + (c - L'0');
-        }
-        if (value < 1 || value > 65535) {
-            error = L"the port is not a number from 1 to 65535";
-            return false;
-        }
-        parsed.port = static_cast<std::uint16_t>(value);
+    if (!CheckAuthorityAndPath(authority, path, error) ||
+        !ParseAuthority(authority, parsed.host, portText, error) ||
+        (!portText.empty() && !ParsePort(portText, parsed.port, error))) {
+        return false;
     }
     while (!path.empty() && path.back() == L'/') {
         path.pop_back();
     }
-    parsed.host = host;
     parsed.basePath = path;
     if (!parsed.secure && !IsLoopbackHost(parsed.host)) {
         error = L"plain http is accepted only for loopback hosts";
@@ -208,6 +241,13 @@ Endpoint ResolveEndpoint(std::wstring_view configured, std::wstring_view default
     note = std::wstring(settingName) + L" \"" + std::wstring(configured) + L"\" ignored (" +
            reason + L"); using " + fallback.ToUrl() + L".";
     return fallback;
+}
+
+LogLevel EndpointNoticeLevel(std::wstring_view inUse) {
+    Endpoint used;
+    std::wstring ignored;
+    return ParseEndpoint(inUse, used, ignored) && IsLoopbackHost(used.host) ? LogLevel::Info
+                                                                            : LogLevel::Warning;
 }
 
 std::wstring NonDefaultEndpointNotice(std::wstring_view what, std::wstring_view inUse,

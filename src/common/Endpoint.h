@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/ActivityLog.h"
+
 namespace wrenpost {
 
 struct Endpoint {
@@ -40,5 +42,10 @@ Endpoint ResolveEndpoint(std::wstring_view configured, std::wstring_view default
 // <default>)." Empty when `inUse` is the default.
 std::wstring NonDefaultEndpointNotice(std::wstring_view what, std::wstring_view inUse,
                                       std::wstring_view defaultUrl, std::wstring_view settingName);
+
+// How loudly that line is logged: a WARNING for an address elsewhere, where a token or an update
+// could be redirected; INFO for a loopback address (a local test service, the playground), which
+// nothing sent to it leaves this machine for.
+LogLevel EndpointNoticeLevel(std::wstring_view inUse);
 
 }  // namespace wrenpost

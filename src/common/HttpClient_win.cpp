@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "common/HttpCancellation.h"
+#include <algorithm>
+#include <limits>
+
+#include "common/HttpDeadline_win.h"
 #include "common/Text.h"
 #include "common/UniqueHandle_win.h"
 
@@ -22,6 +25,37 @@ HttpResponse Failed(HttpStage stage) {
     response.failedStage = stage;
     response.errorCode = LastWinHttpError();
     return response;
+}
+
+// Where closing the handle does not end a pending call (wine), each wait must still end soon
+// after the deadline: every time-out is kept at most a little above it.
+constexpr int kDeadlineGraceMs = 500;
+
+HttpTimeouts WithinDeadline(HttpTimeouts timeouts, std::chrono::milliseconds deadline) {
+    if (deadline.count() <= 0) {
+        return timeouts;
+    }
+    const int cap = static_cast<int>(std::min<std::int64_t>(deadline.count() + kDeadlineGraceMs,
+                                                            std::numeric_limits<int>::max()));
+    for (int* value : {&timeouts.resolve, &timeouts.connect, &timeouts.send, &timeouts.receive,
+                       &timeouts.responseHead}) {
+        if (*value == -1 || *value == 0) {
+            *value = cap;  // unbounded
+        } else if (*value > cap) {
+            *value = cap;
+        }  // below -1 stays invalid and fails the request
+    }
+    return timeouts;
+}
+
+// A closed handle may not be used again: its number can already belong to another request.
+bool StopIfClosed(RequestGuard& guard, HttpStage stage, HttpResponse& response) {
+    if (!guard.Closed()) {
+        return false;
+    }
+    response.failedStage = stage;
+    response.errorCode = ERROR_WINHTTP_OPERATION_CANCELLED;
+    return true;
 }
 
 // The wait for the response head has an option of its own on the request. -1 means no limit,
@@ -66,12 +100,13 @@ bool AnnouncedLengthExceeds(HINTERNET request, std::size_t cap) {
 
 // Reads the body in announced chunks. A body over the cap is dropped whole: a truncated answer
 // must never be parsed as if it were complete.
-void ReadBody(HINTERNET request, std::size_t cap, HttpResponse& response) {
+void ReadBody(RequestGuard& guard, std::size_t cap, HttpResponse& response) {
+    HINTERNET request = guard.Handle();
     if (AnnouncedLengthExceeds(request, cap)) {
         response.failedStage = HttpStage::TooLarge;
         return;
     }
-    while (true) {
+    while (!StopIfClosed(guard, HttpStage::Read, response)) {
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available)) {
             response.failedStage = HttpStage::Read;
@@ -103,7 +138,8 @@ void ReadBody(HINTERNET request, std::size_t cap, HttpResponse& response) {
 }
 
 // Sends the request on its opened handle and reads the answer.
-HttpResponse Exchange(HINTERNET handle, const HttpRequest& request) {
+HttpResponse Exchange(RequestGuard& guard, const HttpRequest& request) {
+    HINTERNET handle = guard.Handle();
     std::wstring headers;
     if (!request.contentType.empty()) {
         headers = L"Content-Type: " + request.contentType + L"\r\n";
@@ -115,10 +151,13 @@ HttpResponse Exchange(HINTERNET handle, const HttpRequest& request) {
             headers.empty() ? 0 : static_cast<DWORD>(-1L), body, bodyLength, bodyLength, 0)) {
         return Failed(HttpStage::Send);
     }
+    HttpResponse response;
+    if (StopIfClosed(guard, HttpStage::Receive, response)) {
+        return response;
+    }
     if (!WinHttpReceiveResponse(handle, nullptr)) {
         return Failed(HttpStage::Receive);
     }
-    HttpResponse response;
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
     if (WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -127,7 +166,7 @@ HttpResponse Exchange(HINTERNET handle, const HttpRequest& request) {
         response.status = status;
     }
     response.contentType = ContentType(handle);
-    ReadBody(handle, request.maxBodyBytes, response);
+    ReadBody(guard, request.maxBodyBytes, response);
     return response;
 }
 
@@ -138,7 +177,7 @@ HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAge
     UniqueInternet session(WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     // A request takes the session's time-outs when it is opened, so they are set first.
-    const HttpTimeouts& timeouts = request.timeouts;
+    const HttpTimeouts timeouts = WithinDeadline(request.timeouts, request.deadline);
     if (!session || !WinHttpSetTimeouts(session.get(), timeouts.resolve, timeouts.connect,
                                         timeouts.send, timeouts.receive)) {
         return Failed(HttpStage::Session);
@@ -162,18 +201,18 @@ HttpResponse PerformHttpRequest(const Endpoint& endpoint, const wchar_t* userAge
         !WinHttpSetOption(handle.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never))) {
         return Failed(HttpStage::Session);
     }
-    // A cancelling thread closes the request handle, which ends a pending call on Windows (wine
-    // lets it run to its time-out); the handle is then no longer this function's to close.
-    HttpCancellation* const cancellation = request.cancellation.get();
-    const std::uint64_t ticket =
-        cancellation ? cancellation->Enter([raw = handle.get()] { WinHttpCloseHandle(raw); }) : 0;
-    if (cancellation && ticket == 0) {
-        SetLastError(ERROR_WINHTTP_OPERATION_CANCELLED);
+    RequestGuard guard(handle.release(), request.deadline, request.cancellation.get());
+    if (!guard.Ready()) {
         return Failed(HttpStage::Send);
     }
-    HttpResponse response = Exchange(handle.get(), request);
-    if (cancellation && cancellation->Leave(ticket)) {
-        (void)handle.release();
+    HttpResponse response = Exchange(guard, request);
+    // A failure the closed handle caused is the deadline's; a verdict (too large) stands.
+    const bool cutShort = response.failedStage == HttpStage::Send ||
+                          response.failedStage == HttpStage::Receive ||
+                          response.failedStage == HttpStage::Read;
+    if (cutShort && guard.Expired()) {
+        response.failedStage = HttpStage::Deadline;
+        response.deadline = request.deadline;
     }
     return response;
 }

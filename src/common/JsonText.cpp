@@ -121,6 +121,33 @@ Char SimpleEscape(Char e, bool standard) {
     }
 }
 
+// The \uXXXX escape at text[i] (with a following low surrogate, one code point) onto `out`, and
+// `i` past it; false, with `badAt` at the first non-hex digit, when it is malformed.
+template <typename Char>
+bool AppendUnicodeEscape(std::basic_string_view<Char> text, const JsonStringOptions& options,
+                         std::size_t& i, std::basic_string<Char>& out, std::size_t& badAt) {
+    char32_t cp = 0;
+    if (!ReadHex4(text, i + 2, cp, badAt)) {
+        return false;
+    }
+    i += 6;
+    if (options.nonAsciiStandIn != 0 && cp >= 0x80) {
+        out.push_back(static_cast<Char>(options.nonAsciiStandIn));
+        return true;
+    }
+    char32_t low = 0;
+    std::size_t ignored = 0;
+    if (IsSurrogate(cp, 0xD800) && i + 6 <= text.size() && text[i] == '\\' && text[i + 1] == 'u' &&
+        ReadHex4(text, i + 2, low, ignored) && IsSurrogate(low, 0xDC00)) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        i += 6;
+    } else if (IsSurrogate(cp, 0xD800) || IsSurrogate(cp, 0xDC00)) {
+        cp = 0xFFFD;  // a lone surrogate cannot be represented
+    }
+    AppendCodePoint(out, cp);
+    return true;
+}
+
 template <typename Char>
 DecodedJsonString<Char> Unescape(std::basic_string_view<Char> text,
                                  const JsonStringOptions& options) {
@@ -174,9 +201,8 @@ DecodedJsonString<Char> Unescape(std::basic_string_view<Char> text,
             i += 2;
             continue;
         }
-        char32_t cp = 0;
         std::size_t badAt = 0;
-        if (!ReadHex4(text, i + 2, cp, badAt)) {
+        if (!AppendUnicodeEscape(text, options, i, out, badAt)) {
             if (options.strict) {
                 return fail(badAt, "invalid \\u escape");
             }
@@ -184,20 +210,6 @@ DecodedJsonString<Char> Unescape(std::basic_string_view<Char> text,
             ++i;
             continue;
         }
-        i += 6;
-        if (options.nonAsciiStandIn != 0 && cp >= 0x80) {
-            out.push_back(static_cast<Char>(options.nonAsciiStandIn));
-            continue;
-        }
-        char32_t low = 0;
-        if (IsSurrogate(cp, 0xD800) && i + 6 <= text.size() && text[i] == '\\' &&
-            text[i + 1] == 'u' && ReadHex4(text, i + 2, low, badAt) && IsSurrogate(low, 0xDC00)) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            i += 6;
-        } else if (IsSurrogate(cp, 0xD800) || IsSurrogate(cp, 0xDC00)) {
-            cp = 0xFFFD;  // a lone surrogate cannot be represented
-        }
-        AppendCodePoint(out, cp);
     }
     if (options.strict) {
         return fail(text.size(), "unterminated string");

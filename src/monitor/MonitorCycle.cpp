@@ -142,7 +142,9 @@ MonitorEngine::MailRead MonitorEngine::AwaitRead(std::function<MailReadResult()>
                 found = MailReadResult();
             }
             if (!found.Ok) {
-                found = MailReadResult();
+                MailReadResult failed;
+                failed.Unavailable = std::move(found.Unavailable);
+                found = std::move(failed);
             }
             outcome->Found = std::move(found);
             outcome->Done.exchange(true, std::memory_order_seq_cst);
@@ -176,6 +178,7 @@ MonitorEngine::MailRead MonitorEngine::AwaitRead(std::function<MailReadResult()>
         read.Found = std::move(outcome->Found);
     } else {
         read.Result = MonitorCycleResult::ReadFailed;
+        read.Found.Unavailable = std::move(outcome->Found.Unavailable);
     }
     return read;
 }
@@ -223,6 +226,10 @@ MonitorCycleResult MonitorEngine::RecordFailedRead(const MailRead& read,
     failureMark_ = true;
     if (read.Result == MonitorCycleResult::ReadFailed) {
         Log(L"Monitor cycle failed: could not read Outlook messages. Will retry next cycle.");
+        if (!read.Found.Unavailable.empty() && !unavailableLogged_) {
+            Log(read.Found.Unavailable);
+            unavailableLogged_ = true;
+        }
         ReportCycle(cycleTime, L"Outlook Read Failed");
     } else {
         Log(L"Monitor cycle timed out after " + ToWideDecimal(read.TimeoutSeconds) +

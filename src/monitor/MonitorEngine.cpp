@@ -97,6 +97,7 @@ bool MonitorEngine::Start(MonitorSession session) {
     routingWarned_.clear();
     combiningChats_.clear();
     outboxFullLogged_ = false;
+    unavailableLogged_ = false;
     guardRefused_ = false;
     heldForRules_ = 0;
     notified_.clear();

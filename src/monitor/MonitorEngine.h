@@ -284,6 +284,7 @@ private:
     std::set<std::wstring> routingWarned_;
     std::set<std::wstring> combiningChats_;  // chats whose burst is being sent in parts
     bool outboxFullLogged_ = false;
+    bool unavailableLogged_ = false;  // why Outlook cannot be used: said once a session
     std::atomic<bool> guardRefused_{false};
     int heldForRules_ = 0;
     // The read left behind by a timed-out cycle; while it runs no other reading thread starts.

@@ -4,6 +4,7 @@
 #include "common/LocalTime.h"
 #include "common/WindowWorker_win.h"
 #include "outlook/FolderExclusion.h"
+#include "outlook/NewOutlook_win.h"
 #include "outlook/OutlookBridge_win.h"
 
 namespace wrenpost {
@@ -64,10 +65,17 @@ void WalkFolders(DispatchPtr roots, std::vector<SelectedFolder>& folders) {
 
 }  // namespace
 
-bool DiscoverFolders(std::vector<SelectedFolder>& folders) {
+bool DiscoverFolders(std::vector<SelectedFolder>& folders, std::wstring* explanation) {
     folders.clear();
+    std::wstring ignored;
+    std::wstring& told = explanation ? *explanation : ignored;
+    told = kFolderDetectionFailedText;
     OutlookConnection connection;
     if (!connection.Connect()) {
+        if (const std::wstring newOutlook = NewOutlookOnlyText(connection.Error());
+            !newOutlook.empty()) {
+            told = newOutlook;
+        }
         return false;
     }
     DispatchPtr roots = GetObjectProperty(connection.Namespace(), L"Folders");
@@ -83,7 +91,7 @@ bool StartFolderDetection(HWND window) {
     worker.message = kFolderDiscoveryMessage;
     worker.work = [] {
         auto record = std::make_unique<FolderDiscoveryRecord>();
-        record->Found = DiscoverFolders(record->Folders);
+        record->Found = DiscoverFolders(record->Folders, &record->Explanation);
         return record;
     };
     worker.failure = [](const std::wstring& reason) {

@@ -13,15 +13,21 @@
 
 namespace wrenpost {
 
+inline constexpr wchar_t kFolderDetectionFailedText[] =
+    L"Failed to detect Outlook folders. Make sure Outlook is installed and configured.";
+
 struct FolderDiscoveryRecord : PostedRecord {
     bool Found = false;                   // at least one folder was offered
     std::vector<SelectedFolder> Folders;  // in discovery order (depth-first, parents first)
     std::wstring Failure;                 // why the detection could not run; empty when it ran
+    std::wstring Explanation = kFolderDetectionFailedText;  // told when nothing was found
 };
 
 // Connects to Outlook on the calling thread, which must be a thread of its own (a hung Outlook
-// blocks it), and walks all stores depth-first. True when at least one folder is offered.
-[[nodiscard]] bool DiscoverFolders(std::vector<SelectedFolder>& folders);
+// blocks it), and walks all stores depth-first. True when at least one folder is offered;
+// otherwise `explanation` (when given) receives what to tell the user.
+[[nodiscard]] bool DiscoverFolders(std::vector<SelectedFolder>& folders,
+                                   std::wstring* explanation = nullptr);
 
 // Starts a worker that discovers folders and posts kFolderDiscoveryMessage with the record to
 // the window; a worker that cannot start or fails posts a record with Failure set. The worker

@@ -78,6 +78,8 @@ struct MailReadResult {
     std::vector<std::wstring> FoldersWithMore;
     // Outlook refused a guarded member (E_ACCESSDENIED): some notifications lack what it holds.
     bool GuardRefused = false;
+    // Why Outlook cannot be automated at all, when the user can act on it; empty otherwise.
+    std::wstring Unavailable{};
 };
 
 // "store+entry||<store>||<entry>", the identity key of a message known by store and entry id;

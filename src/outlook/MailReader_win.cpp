@@ -8,6 +8,7 @@
 
 #include "common/Text.h"
 #include "outlook/MailReader.h"
+#include "outlook/NewOutlook_win.h"
 #include "outlook/OutlookBridge_win.h"
 
 namespace wrenpost {
@@ -377,6 +378,7 @@ MailReadResult ReadWatchedFolders(const MailReadRequest& request) {
     }
     OutlookConnection connection;
     if (!connection.Connect()) {
+        result.Unavailable = NewOutlookOnlyText(connection.Error());
         return result;
     }
     std::int64_t examined = 0;

@@ -26,6 +26,11 @@ HttpRequest MakeBotApiRequest(std::wstring_view token, std::wstring_view method,
     return request;
 }
 
+std::wstring NoAnswerText(const HttpResponse& response) {
+    return L"Telegram did not answer within " + ToWideDecimal(DeadlineSeconds(response.deadline)) +
+           L" s.";
+}
+
 TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest& request) {
     TelegramGetResult result;
     const HttpResponse response = transport(request);
@@ -46,6 +51,9 @@ TelegramGetResult TelegramGet(const HttpTransport& transport, const HttpRequest&
             return result;
         case HttpStage::TooLarge:
             result.error = L"The answer from Telegram API is too large.";
+            return result;
+        case HttpStage::Deadline:
+            result.error = NoAnswerText(response);
             return result;
         case HttpStage::Read:
             // A body cut off midway could parse as a shorter, complete-looking answer.

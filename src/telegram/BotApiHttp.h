@@ -12,6 +12,11 @@ namespace wrenpost {
 // sendMessage waits at most 5 s to resolve, connect and send and 10 s for the answer, so a
 // monitor cycle is never held long by one recipient; the other methods keep the general values.
 inline constexpr HttpTimeouts kSendMessageTimeouts{5000, 5000, 5000, 10000, 10000};
+// The whole of one sendMessage; the other methods keep the general kDefaultHttpDeadline.
+inline constexpr std::chrono::milliseconds kSendMessageDeadline{20'000};
+
+// "Telegram did not answer within N s." for a request its deadline ended.
+std::wstring NoAnswerText(const HttpResponse& response);
 
 // Request addresses above this many bytes are sent as a form POST instead: long GET addresses
 // are refused by servers and proxies (414).

@@ -40,6 +40,9 @@ BotInfo GetBotInfo(const HttpTransport& transport, const std::wstring& token) {
                        FormatBotCheckError(L"Receive", L"The answer from Telegram API is too large",
                                            0, response.status));
     }
+    if (response.failedStage == HttpStage::Deadline) {
+        return Failure(kBotCheckNoAnswer, NoAnswerText(response));
+    }
     if (response.failedStage != HttpStage::None) {
         return Failure(
             kBotCheckOtherFailure,

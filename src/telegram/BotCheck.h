@@ -20,6 +20,7 @@ enum BotCheckErrorKind : std::uint32_t {
     kBotCheckAuthorization = 1,  // the token was rejected
     kBotCheckOtherFailure = 2,   // network, empty or malformed response, other HTTP error
     kBotCheckRateLimited = 3,    // 429: asking again before retry_after only prolongs the wait
+    kBotCheckNoAnswer = 4,       // the deadline passed: asking again would double a long wait
 };
 
 struct BotInfo {

@@ -24,6 +24,7 @@ HttpRequest MakeSendMessageRequest(std::wstring_view token, std::wstring_view ch
     }
     HttpRequest request = MakeBotApiRequest(token, L"sendMessage", query);
     request.timeouts = kSendMessageTimeouts;
+    request.deadline = kSendMessageDeadline;
     return request;
 }
 
@@ -42,7 +43,14 @@ SendResult TelegramProvider::Send(const std::wstring& title, const std::wstring&
                         ToWideDecimal(response.status) + L").";
         return result;
     }
-    if (response.failedStage != HttpStage::None && response.failedStage != HttpStage::Read) {
+    // A status that arrived before the deadline is Telegram's answer (200: delivered, whatever
+    // followed); without one the outcome is unknown and the outbox tries again.
+    if (response.failedStage == HttpStage::Deadline && response.status == 0) {
+        result.reason = NoAnswerText(response);
+        return result;
+    }
+    if (response.failedStage != HttpStage::None && response.failedStage != HttpStage::Read &&
+        response.failedStage != HttpStage::Deadline) {
         result.reason = FormatConnectError(response.errorCode);
         return result;
     }

@@ -199,6 +199,27 @@ DeleteResult DeleteMessage(const HttpTransport& transport, const std::wstring& t
     return result;
 }
 
+namespace {
+
+// Removes the message that carried the code from the chat; the log line says how it went.
+std::wstring CleanUpSetupMessage(const HttpTransport& transport, const std::wstring& token,
+                                 const std::wstring& chatId,
+                                 std::optional<std::int64_t> messageId) {
+    if (!messageId) {
+        return L"[Verify] No message_id found; skipping setup-message cleanup.";
+    }
+    const std::wstring messageIdText = ToWideDecimal(*messageId);
+    const DeleteResult deleted = DeleteMessage(transport, token, chatId, messageIdText);
+    if (deleted.ok) {
+        return L"[Verify] Deleted setup message (ChatId=" + chatId + L", MessageId=" +
+               messageIdText + L").";
+    }
+    return L"[Verify] Failed to delete setup message (ChatId=" + chatId + L", MessageId=" +
+           messageIdText + L"): " + deleted.error;
+}
+
+}  // namespace
+
 PollResult PollVerification(const HttpTransport& transport, const std::wstring& token,
                             const std::wstring& code, std::int64_t windowStart,
                             std::int64_t windowEnd, std::int64_t& offset) {
@@ -253,21 +274,7 @@ PollResult PollVerification(const HttpTransport& transport, const std::wstring& 
         }
         result.logLines.push_back(L"[Verify] Verification code matched. Sender=\"" + name +
                                   L"\" ChatId=" + chatId);
-        if (messageId) {
-            const std::wstring messageIdText = ToWideDecimal(*messageId);
-            const DeleteResult deleted = DeleteMessage(transport, token, chatId, messageIdText);
-            if (deleted.ok) {
-                result.logLines.push_back(L"[Verify] Deleted setup message (ChatId=" + chatId +
-                                          L", MessageId=" + messageIdText + L").");
-            } else {
-                result.logLines.push_back(L"[Verify] Failed to delete setup message (ChatId=" +
-                                          chatId + L", MessageId=" + messageIdText + L"): " +
-                                          deleted.error);
-            }
-        } else {
-            result.logLines.push_back(
-                L"[Verify] No message_id found; skipping setup-message cleanup.");
-        }
+        result.logLines.push_back(CleanUpSetupMessage(transport, token, chatId, messageId));
         bool known = false;
         for (const VerificationCandidate& candidate : result.candidates) {
             known = known || candidate.chatId == chatId;

@@ -33,7 +33,9 @@ UpdateCheckResult UpdateChecker::CheckForUpdates(const FetchFunction& fetch,
 
     const HttpFetchResult response = fetch();
     if (!response.ok) {
-        return Failed(std::move(result), "no response from the update service");
+        return Failed(std::move(result), response.failure.empty()
+                                             ? "no response from the update service"
+                                             : response.failure);
     }
     if (response.statusCode != 200) {
         return Failed(std::move(result),

@@ -45,6 +45,7 @@ public:
         std::uint32_t statusCode = 0;
         std::string contentType;  // UTF-8, lower-cased; empty when absent
         std::string body;         // empty when the body was larger than kMaxManifestBytes
+        std::string failure{};    // why no response was received, when known
     };
     using FetchFunction = std::function<HttpFetchResult()>;
 

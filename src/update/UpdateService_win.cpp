@@ -69,8 +69,10 @@ bool ResolveUpdateEndpoint(UpdateEndpoint& out, std::wstring& error) {
     return ParseUpdateEndpoint(UpdateServiceBaseUrl(), out, error);
 }
 
-UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& endpoint) {
+UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& endpoint,
+                                                       std::chrono::milliseconds deadline) {
     HttpRequest request;
+    request.deadline = deadline;
     request.path = kUpdateManifestPath;
     request.timeouts = {kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs};
     request.maxBodyBytes = kMaxManifestBytes;
@@ -78,6 +80,11 @@ UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& end
         PerformHttpRequest(Endpoint{endpoint.secure, BareHost(endpoint.host), endpoint.port, L""},
                            kUserAgent, request);
     UpdateChecker::HttpFetchResult result;
+    if (response.failedStage == HttpStage::Deadline) {
+        result.failure = "the update service did not answer within " +
+                         std::to_string(DeadlineSeconds(response.deadline)) + " s";
+        return result;
+    }
     if (response.failedStage != HttpStage::None && response.failedStage != HttpStage::Read &&
         response.failedStage != HttpStage::TooLarge) {
         return result;

@@ -2,9 +2,11 @@
 // registry override), the WinHTTP exchange with it, and the version of the running program.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
+#include "common/HttpClient.h"
 #include "update/UpdateChecker.h"
 #include "update/UpdateEndpoint.h"
 
@@ -23,8 +25,9 @@ std::wstring UpdateServiceBaseUrl();
 [[nodiscard]] bool ResolveUpdateEndpoint(UpdateEndpoint& out, std::wstring& error);
 
 // One GET of the manifest path; user agent "Wrenpost-UpdateChecker/1.0", every time-out 5 s,
-// the body capped at kMaxManifestBytes.
-UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(const UpdateEndpoint& endpoint);
+// the whole within the deadline, the body capped at kMaxManifestBytes.
+UpdateChecker::HttpFetchResult FetchUpdateManifestFrom(
+    const UpdateEndpoint& endpoint, std::chrono::milliseconds deadline = kDefaultHttpDeadline);
 
 // Major, minor and patch of a file's fixed version information (the fourth number is ignored).
 std::optional<Version> ReadFileVersion(const std::wstring& path);

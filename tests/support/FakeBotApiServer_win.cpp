@@ -143,6 +143,11 @@ void FakeBotApiServer::QueueReply(const std::string& method, FakeBotApiReply rep
     scripted_[method].push_back(std::move(reply));
 }
 
+void FakeBotApiServer::SetStandingReply(const std::string& method, FakeBotApiReply reply) {
+    std::lock_guard lock(mutex_);
+    standing_[method] = std::move(reply);
+}
+
 std::vector<FakeBotApiRequest> FakeBotApiServer::Requests(const std::string& method) const {
     std::lock_guard lock(mutex_);
     std::vector<FakeBotApiRequest> out = requests_;
@@ -177,8 +182,26 @@ FakeBotApiReply FakeBotApiServer::Answer(FakeBotApiRequest& request) {
     } else if (auto& queued = scripted_[request.method]; !queued.empty()) {
         reply = std::move(queued.front());
         queued.pop_front();
+    } else if (const auto standing = standing_.find(request.method); standing != standing_.end()) {
+        reply = standing->second;
     }
     return reply;
+}
+
+bool FakeBotApiServer::Linger(std::uintptr_t socket, std::chrono::milliseconds pause) const {
+    const auto until = std::chrono::steady_clock::now() + pause;
+    while (!stopping_ && std::chrono::steady_clock::now() < until) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(static_cast<SOCKET>(socket), &readable);
+        timeval wait{0, 20 * 1000};
+        char byte;
+        if (select(0, &readable, nullptr, nullptr, &wait) > 0 &&
+            recv(static_cast<SOCKET>(socket), &byte, 1, 0) <= 0) {
+            return false;  // the client closed the connection
+        }
+    }
+    return !stopping_;
 }
 
 void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
@@ -229,11 +252,7 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     }
 
     const FakeBotApiReply reply = Answer(request);
-    const auto until = std::chrono::steady_clock::now() + reply.delay;
-    while (!stopping_ && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (stopping_) {
+    if (!Linger(client, reply.delay)) {
         return;
     }
     std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\n";
@@ -246,7 +265,15 @@ void FakeBotApiServer::HandleConnection(std::uintptr_t rawSocket) {
     if (reply.sendContentLength) {
         response += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     }
-    response += "Connection: close\r\n\r\n" + reply.body;
+    response += "Connection: close\r\n\r\n";
+    if (reply.bytePause.count() > 0) {
+        send(client, response.data(), static_cast<int>(response.size()), 0);
+        for (std::size_t i = 0; i < reply.body.size() && Linger(client, reply.bytePause); ++i) {
+            send(client, &reply.body[i], 1, 0);
+        }
+        return;
+    }
+    response += reply.body;
     send(client, response.data(), static_cast<int>(response.size()), 0);  // blocks until sent
     shutdown(client, SD_SEND);
     // Let the client read everything before the socket goes away.

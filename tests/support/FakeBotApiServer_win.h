@@ -28,6 +28,9 @@ struct FakeBotApiReply {
     std::chrono::milliseconds delay{0};            // before answering; Stop cuts it short
     bool sendContentLength = true;  // otherwise the body ends when the connection closes
     std::string location{};         // non-empty: a Location header (a redirect)
+    // Non-zero: the head at once, then each body byte after this pause (a trickle; a long one is
+    // a stall after the head), until the client goes or Stop is called.
+    std::chrono::milliseconds bytePause{0};
 };
 
 struct FakeBotApiRequest {
@@ -55,6 +58,8 @@ public:
     Endpoint ServerEndpoint() const { return Endpoint{false, L"127.0.0.1", port_, L""}; }
 
     void QueueReply(const std::string& method, FakeBotApiReply reply);  // FIFO per method
+    // The reply for the method whenever none is queued.
+    void SetStandingReply(const std::string& method, FakeBotApiReply reply);
     // An update the bot received (one JSON object with its "update_id"), kept as Telegram keeps
     // it: an unscripted getUpdates answers every kept update from its offset on and forgets
     // those before it, so an update cannot be lost to a request that skipped it.
@@ -67,6 +72,8 @@ public:
 
 private:
     void HandleConnection(std::uintptr_t socket);
+    // Waits, watching for Stop and for the client closing; false when either came first.
+    bool Linger(std::uintptr_t socket, std::chrono::milliseconds pause) const;
     // Records the request and chooses its reply.
     FakeBotApiReply Answer(FakeBotApiRequest& request);
     // Telegram's description of why it refuses the request; nothing when it is acceptable.
@@ -77,6 +84,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::map<std::string, std::deque<FakeBotApiReply>> scripted_;
+    std::map<std::string, FakeBotApiReply> standing_;
     std::map<std::int64_t, std::string> updates_;
     std::map<std::string, std::pair<std::set<std::int64_t>, std::set<std::int64_t>>> topics_;
     std::vector<FakeBotApiRequest> requests_;

@@ -6,7 +6,8 @@
 //   wrenpost-driver read-manifest <file>       the update check's verdict on a manifest:
 //                                              version, installer file name, size and SHA-256
 //   wrenpost-driver playground-setup <dir>        registers the fake Outlook on <dir>\mailbox.txt
-//   wrenpost-driver playground-bot <dir>          the fake Bot API until <dir>\stop exists
+//   wrenpost-driver playground-bot <dir>          the fake Bot API and update service until
+//                                                 <dir>\stop exists
 //   wrenpost-driver playground-mail <dir> <subject> [<from> [<folder>]]
 //   wrenpost-driver tour <dir>                    the guided tour on the started program
 #include <windows.h>
@@ -25,7 +26,9 @@
 #include "support/Driver_win.h"
 #include "support/FakeBotApiServer_win.h"
 #include "support/FakeOutlook_win.h"
+#include "update/UpdateEndpoint.h"
 #include "update/UpdateManifest.h"
+#include "update/UpdateService_win.h"
 
 using namespace wrenpost;
 using namespace wrenpost::testing;
@@ -45,6 +48,20 @@ void Say(const fs::path& dir, const std::wstring& text) {
     (void)WriteTextFileAtomically(file, text);
 }
 
+// The same server answers the update check: this version, or a newer one while
+// <dir>\update-available exists (scripts/playground update).
+bool ServeAsUpdateService(const FakeBotApiServer& server) {
+    const std::wstring url = server.BaseUrl();
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue,
+                           REG_SZ, url.c_str(),
+                           static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void AnswerUpdateChecks(FakeBotApiServer& server, bool newer) {
+    server.SetStandingReply(WideToUtf8(kUpdateManifestPath),
+                            {200, PlaygroundUpdateManifest(newer), "application/json"});
+}
+
 // The fake Bot API on 127.0.0.1: the program is pointed at it through the registry; each
 // notification it receives is printed and appended to <dir>\telegram.log.
 int RunBot(const fs::path& dir) {
@@ -52,7 +69,7 @@ int RunBot(const fs::path& dir) {
     if (!server.Start()) {
         return Fail(L"the fake Bot API could not start");
     }
-    if (!server.ServeAsTelegram()) {
+    if (!server.ServeAsTelegram() || !ServeAsUpdateService(server)) {
         return Fail(L"the program could not be pointed at the fake Bot API");
     }
     std::printf("playground: fake Telegram listening on %s\n",
@@ -61,7 +78,13 @@ int RunBot(const fs::path& dir) {
     std::size_t printed = 0;
     std::int64_t updateId = 1;
     std::error_code error;
+    bool newer = false;
+    AnswerUpdateChecks(server, newer);
     while (!fs::exists(dir / L"stop", error)) {
+        if (fs::exists(dir / L"update-available", error) != newer) {
+            newer = !newer;
+            AnswerUpdateChecks(server, newer);
+        }
         for (const auto& entry : fs::directory_iterator(dir / L"say", error)) {
             std::wstring text;
             if (ReadTextFile(entry.path(), text)) {
@@ -174,6 +197,7 @@ int wmain(int argc, wchar_t** argv) {
         std::error_code ignored;
         fs::remove_all(dir / L"say", ignored);
         fs::remove(dir / L"telegram.log", ignored);
+        fs::remove(dir / L"update-available", ignored);
         return outlook.WriteScenario(SampleMailbox()) && outlook.Register(error) ? 0 : Fail(error);
     }
     if (command == L"playground-bot" && argc == 3) {

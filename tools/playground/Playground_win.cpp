@@ -8,6 +8,8 @@
 #include "common/Text.h"
 #include "common/TextFile.h"
 #include "support/FakeOutlook_win.h"
+#include "unit/update/ManifestBuilder.h"
+#include "update/UpdateManifest.h"
 
 namespace wrenpost::testing {
 namespace {
@@ -87,6 +89,19 @@ bool AddPlaygroundMail(const std::filesystem::path& scenario, const std::wstring
         return false;
     }
     return true;
+}
+
+std::string PlaygroundUpdateManifest(bool newer) {
+    Version version;
+    (void)ParseVersionText(WRENPOST_VERSION_TEXT, version);
+    if (newer) {
+        ++version.minor;
+        version.patch = 0;
+    }
+    const std::string text = WideToUtf8(VersionText(version));
+    return Manifest({{"latestVersion", Quoted(text)},
+                     {"releaseNotes", R"(["Notifications for shared mailboxes"])"},
+                     {"installer.filename", Quoted("WrenpostSetup-" + text + ".exe")}});
 }
 
 std::string SampleUserUpdate(std::int64_t updateId, const std::wstring& text) {

@@ -18,6 +18,10 @@ std::wstring SampleMailbox();
 bool AddPlaygroundMail(const std::filesystem::path& scenario, const std::wstring& subject,
                        const std::wstring& from, const std::wstring& folder, std::wstring& error);
 
+// The update service's manifest for this build: this very version ("up to date"), or with
+// `newer` the next minor version, so About's "Check for Updates" offers it.
+std::string PlaygroundUpdateManifest(bool newer);
+
 // An update (for FakeBotApiServer::AddUpdate) in which the sample user writes `text` to the bot
 // now.
 std::string SampleUserUpdate(std::int64_t updateId, const std::wstring& text);

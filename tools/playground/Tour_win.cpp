@@ -12,6 +12,21 @@ struct Step {
     std::function<bool()> run;
 };
 
+// A newcomer's first log should hold nothing that looks like something went wrong; otherwise
+// `failure` names the first line that does.
+bool LogIsClean(const RunningProgram& program, std::wstring& failure) {
+    const std::wstring log = program.Text(kIdLogView);
+    for (const wchar_t* level : {L" [WARNING] ", L" [ERROR] "}) {
+        if (const std::size_t at = log.find(level); at != std::wstring::npos) {
+            const std::size_t newline = log.rfind(L'\n', at);
+            const std::size_t begin = newline == std::wstring::npos ? 0 : newline + 1;
+            failure = L"log: " + log.substr(begin, log.find(L'\r', at) - begin);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring& failure) {
@@ -82,7 +97,7 @@ bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring
             world.shot(step.name);
         }
     }
-    return true;
+    return LogIsClean(p, failure);
 }
 
 }  // namespace wrenpost::testing

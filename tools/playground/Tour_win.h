@@ -21,7 +21,8 @@ struct TourWorld {
     std::function<void(const std::wstring& step)> shot;     // after each step; may be empty
 };
 
-// Runs every step on a started program; false with the failed step's name in `failure`.
+// Runs every step on a started program, then reads its log; false with the failed step's name,
+// or the log's first WARNING or ERROR line, in `failure`.
 bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring& failure);
 
 }  // namespace wrenpost::testing

@@ -237,7 +237,7 @@ bool MainWindow::OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return true;
         case kFolderDiscoveryMessage:
             if (auto record = AdoptRecord<FolderDiscoveryRecord>(wParam, lParam)) {
-                OnFoldersDetected(record->Found, std::move(record->Folders));
+                OnFoldersDetected(record->Found, std::move(record->Folders), record->Explanation);
             }
             return true;
         default:

@@ -48,7 +48,8 @@ void MainWindow::OnFolderDetectionDeadline() {
     }
 }
 
-void MainWindow::OnFoldersDetected(bool found, std::vector<SelectedFolder> folders) {
+void MainWindow::OnFoldersDetected(bool found, std::vector<SelectedFolder> folders,
+                                   const std::wstring& explanation) {
     switch (detection_.Answered()) {
         case DetectionGate::Answer::Drop:
             return;
@@ -63,9 +64,7 @@ void MainWindow::OnFoldersDetected(bool found, std::vector<SelectedFolder> folde
     if (!found) {
         log_.Error(L"Failed to detect Outlook folders.");
         SetStatus(L"Status: Outlook Detect Failed");
-        Tell(Window(), L"Outlook Error",
-             L"Failed to detect Outlook folders. Make sure Outlook is installed and configured.",
-             PromptIcon::Error);
+        Tell(Window(), L"Outlook Error", explanation, PromptIcon::Error);
         return;
     }
     const std::size_t visible = folders.size();

@@ -182,7 +182,8 @@ private:
     void StartTestSend();
     void OnTestSendResult(const TestSendResult& result);
     void StartFolderDetection();
-    void OnFoldersDetected(bool found, std::vector<SelectedFolder> folders);
+    void OnFoldersDetected(bool found, std::vector<SelectedFolder> folders,
+                           const std::wstring& explanation);
     void OnFolderDetectionDeadline();
     void EnableDetectionButtons(bool enable);
     void OnFolderChecksChanged();

@@ -14,6 +14,7 @@
 #include "telegram/TelegramMessages_win.h"
 #include "ui/DialogWindow_win.h"
 #include "ui/OwnedDialog_win.h"
+#include "ui/SecretEdit_win.h"
 #include "ui/main/WindowPrompt_win.h"
 
 namespace wrenpost {
@@ -153,6 +154,7 @@ private:
         }
         SetDlgItemTextW(Window(), kCodeId, request_.code.c_str());
         SetWindowSubclass(GetDlgItem(Window(), kCodeId), &SelectAllOnDoubleClick, 0, 0);
+        CopyOnlyAsSecret(GetDlgItem(Window(), kCodeId));
 
         VerificationRequest work;
         work.token = request_.token;

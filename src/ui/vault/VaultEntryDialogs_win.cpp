@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/Text.h"
+#include "ui/SecretEdit_win.h"
 #include "ui/vault/FormDialog_win.h"
 #include "ui/vault/VaultDialogs_win.h"
 #include "ui/vault/VaultWorker_win.h"
@@ -60,6 +61,9 @@ bool AskVaultToken(HWND owner, const HttpTransport& transport, NewVaultToken& ad
             return id == IDCANCEL;
         },
         [&](FormDialog& form, UINT message, WPARAM wParam, LPARAM lParam) {
+            if (message == WM_INITDIALOG) {
+                CopyOnlyAsSecret(form.Item(kEditId));  // for when the eye reveals the token
+            }
             if (message != kVaultBotInfoMessage) {
                 return false;
             }

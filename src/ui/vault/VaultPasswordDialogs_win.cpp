@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "common/Clipboard_win.h"
+#include "ui/SecretEdit_win.h"
 #include "ui/main/WindowPrompt_win.h"
 #include "ui/vault/FormDialog_win.h"
 #include "ui/vault/VaultDialogs_win.h"
@@ -143,6 +144,7 @@ void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
         [&recoveryKey](FormDialog& form, UINT message, WPARAM, LPARAM) {
             if (message == WM_INITDIALOG) {
                 form.SetText(kFirst, recoveryKey);
+                CopyOnlyAsSecret(form.Item(kFirst));
             }
             return false;
         });

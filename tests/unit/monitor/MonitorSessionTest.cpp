@@ -79,19 +79,21 @@ TEST_F(MonitorEngineTest, AHungOutlookTimesOutCostsOneThreadAndRecovers) {
     EXPECT_EQ(sent.size(), 1u);
 }
 
-// Failed reads, a missing profile and exceptions cost a cycle each; recovery is logged once.
+// Failed reads, a missing profile and exceptions cost a cycle each; recovery is logged once, and
+// so is why Outlook cannot be used at all.
 TEST_F(MonitorEngineTest, FailuresAreReportedAndContainedAndTheSessionGoesOn) {
     StartManual();
     reader.Push(ReadStep{false, {}, false, /*Throw=*/true});
-    reader.Push(ReadStep{false, {}});
+    for (int i = 0; i < 2; ++i) reader.Push(ReadStep{false, {}, false, false, L"No Outlook."});
     reader.Push({Fresh(L"back")});
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(Cycle(), MonitorCycleResult::ReadFailed);
         EXPECT_EQ(StatusFileField(L"Status"), L"Outlook Read Failed");
     }
+    EXPECT_EQ(Logged(L"No Outlook."), 1u);
     std::filesystem::remove(ConfigPath());
     ASSERT_EQ(Cycle(), MonitorCycleResult::ConfigLoadFailed);
-    EXPECT_EQ(reader.Calls().size(), 2u);
+    EXPECT_EQ(reader.Calls().size(), 3u);
     WriteProfile();
     // A provider that throws is contained where it sends; the notification waits for the next.
     onSend = [] { throw std::runtime_error("disk on fire"); };

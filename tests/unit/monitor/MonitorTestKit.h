@@ -46,6 +46,7 @@ struct ReadStep {
     std::vector<MailSnapshot> Messages;
     bool Hang = false;  // blocks until Release
     bool Throw = false;
+    std::wstring Unavailable{};
 };
 
 // The folder reader seam: one step per call, the last one repeats. Its launcher returns a reading
@@ -92,7 +93,7 @@ public:
             if (step.Throw) {
                 throw std::runtime_error("Outlook went away");
             }
-            return MailReadResult{step.Ok, step.Messages, {}};
+            return MailReadResult{step.Ok, step.Messages, {}, false, step.Unavailable};
         };
     }
     // With `firstIsWorker`, the first launch is the session's worker and is not waited for.

@@ -187,8 +187,8 @@ TEST_F(BotCheckWorker, AnAuthorizationFailureIsFinalOthersAreRetriedOnceAfter750
     EXPECT_TRUE(refused.prompt.text.ends_with(L"\n\nBot:\nWren \u0412\u0440 "));
 }
 
-// A 429 from getMe is final: asking again 0.75 s later only prolongs Telegram's wait.
-TEST_F(BotCheckWorker, ARateLimitIsFinalAndSaysHowLongToWait) {
+// A 429 or a deadline is final in getMe: asking again 0.75 s later only prolongs the wait.
+TEST_F(BotCheckWorker, ARateLimitOrADeadlineIsFinal) {
     const BotCheckResult limited = Check(
         {Reply(429, "{\"ok\":false,\"error_code\":429,\"parameters\":{\"retry_after\":30}}")}, 4);
     EXPECT_EQ(transport.Requests().size(), 1u);
@@ -198,6 +198,11 @@ TEST_F(BotCheckWorker, ARateLimitIsFinalAndSaysHowLongToWait) {
     EXPECT_EQ(shown.botNameField, text);
     EXPECT_EQ(shown.log, (std::vector<LogEntry>{{LogLevel::Warning, text}}));
     EXPECT_FALSE(shown.forgetToken || shown.enableBotLinks);
+
+    const HttpResponse late{HttpStage::Deadline, 0, 0, "", "", std::chrono::seconds(60)};
+    EXPECT_EQ(Shown(Check({late}, 5)).log.at(0).text,
+              L"Telegram did not answer within 60 s.\r\nRequest ID: 5");
+    EXPECT_EQ(transport.Requests().size(), 2u);
 }
 
 // Answers whose body is read fail when it was cut off; 8 MiB of repeated unclosed keys in an

@@ -1,9 +1,13 @@
 // Folder discovery through the fake Outlook, and Outlook missing or not yet running.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "OutlookTestSupport.h"
+#include "app/AppPaths_win.h"
 #include "outlook/FolderDiscovery_win.h"
 #include "outlook/MailReader.h"
+#include "outlook/NewOutlook_win.h"
 
 namespace wrenpost {
 namespace {
@@ -55,10 +59,19 @@ TEST(OutlookAvailability, WithoutOutlookAllFailsQuietlyAndANotRunningOneIsStarte
         return testing::OnOwnThread([&] { return ReadWatchedFolders(request); });
     };
     testing::FakeOutlook::UnregisterProgId();
-    EXPECT_FALSE(testing::OnOwnThread([&] { return DiscoverFolders(folders); }));
-    const MailReadResult missing = read();
-    EXPECT_FALSE(missing.Ok);
-    EXPECT_TRUE(folders.empty() && missing.Messages.empty());
+    // Only the new Outlook's alias tells a missing classic Outlook apart from any other failure.
+    const std::filesystem::path aliases = LocalAppDataBase() / L"Microsoft" / L"WindowsApps";
+    std::filesystem::create_directories(aliases);
+    std::ofstream(aliases / L"olk.exe").put('\0');
+    for (const bool newOutlook : {true, false}) {
+        std::wstring told;
+        EXPECT_FALSE(testing::OnOwnThread([&] { return DiscoverFolders(folders, &told); }));
+        EXPECT_EQ(told, newOutlook ? kNewOutlookOnlyText : kFolderDetectionFailedText);
+        const MailReadResult missing = read();
+        EXPECT_EQ(missing.Unavailable, newOutlook ? kNewOutlookOnlyText : L"");
+        EXPECT_TRUE(!missing.Ok && folders.empty() && missing.Messages.empty());
+        std::filesystem::remove(aliases / L"olk.exe");
+    }
 
     testing::FakeOutlook& fake = testing::RunningFakeOutlook();  // registered again
     ASSERT_TRUE(fake.Stop());

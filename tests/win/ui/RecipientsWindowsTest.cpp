@@ -18,6 +18,7 @@
 #include "support/TempDir.h"
 #include "ui/recipients/RecipientsManager_win.h"
 #include "ui/recipients/VerificationWindow_win.h"
+#include "win/ui/ClipboardProbe.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -115,6 +116,7 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     OpenChecked();
     Verify([this](HWND dialog) {
         SendCode(dialog);
+        EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
         testing::SaveScreenshot(dialog, L"verification-window");
         ExpectOuterSizeAndControlsInside(dialog, 480, 290);
         return true;

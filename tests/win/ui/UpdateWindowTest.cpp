@@ -51,28 +51,21 @@ void Press(HWND dialog, const wchar_t* button) {
 
 enum class Browser { Untouched, Opens, Fails };
 
-class UpdateWindowTest : public MainWindowFixture {};
+struct UpdateCase {
+    const char* name;
+    std::string body;  // empty: the service fails
+    bool automatic;
+    void (*act)(HWND update);  // null: About's box answers
+    Browser browser;
+    const wchar_t* box;
+    bool postponed;
+};
 
-TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
-    testing::FakeBotApiServer service;
-    ASSERT_TRUE(service.Start());
-    const std::wstring url = service.BaseUrl();
-    ASSERT_EQ(
-        RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue, REG_SZ,
-                        url.c_str(), static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))),
-        ERROR_SUCCESS);
+std::vector<UpdateCase> UpdateCases() {
     const std::string newer = testing::Manifest(
         {{"latestVersion", "\"2.0.0\""},
          {"releaseNotes", "[\"Faster start-up\",\"Fixed the tray icon\",\"Clearer errors\"]"}});
-    const struct {
-        const char* name;
-        std::string body;  // empty: the service fails
-        bool automatic;
-        void (*act)(HWND update);  // null: About's box answers
-        Browser browser;
-        const wchar_t* box;
-        bool postponed;
-    } cases[] = {
+    return {
         {"up to date", testing::Manifest({{"latestVersion", "\"1.0.0\""}}), false, nullptr,
          Browser::Untouched, kUpToDateText, false},
         {"pressed while an automatic check runs",
@@ -98,6 +91,75 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
         {"automatic waits for About", newer, true, [](HWND w) { Press(w, L"Later"); },
          Browser::Untouched, nullptr, true},
     };
+}
+
+// What one case saw of the windows.
+struct Seen {
+    HWND about = nullptr;
+    HWND update = nullptr;
+    std::wstring texts;  // the Update Available window's texts, each followed by "|"
+};
+
+class UpdateWindowTest : public MainWindowFixture {
+protected:
+    // The steps that play one case from About's opening; `seen` must outlive them.
+    void PlanSteps(const UpdateCase& c, MainWindow& window, std::size_t asked, Seen& seen) {
+        const auto closeAbout = [&seen] { PostMessageW(seen.about, WM_CLOSE, 0, 0); };
+        steps = {
+            {[&seen] { return (seen.about = FindWindowW(kAboutDialogClass, nullptr)) != nullptr; },
+             [&c, &window, &seen] {
+                 if (c.automatic)
+                     window.StartAutomaticUpdateChecks();
+                 if (!c.automatic || c.box)
+                     Press(seen.about, L"Check for Updates");
+             }}};
+        if (c.automatic && c.act) {  // the result arrives while About is open, and waits
+            steps.push_back({[&window] { return !window.UpdateCheckRunning(); },
+                             [closeAbout] {
+                                 EXPECT_FALSE(FindWindowW(kUpdateAvailableDialogClass, nullptr));
+                                 closeAbout();
+                             }});
+        }
+        if (c.act == nullptr) {
+            steps.push_back(
+                {[this, asked] { return prompts_.Requests().size() > asked; }, closeAbout});
+            return;
+        }
+        steps.push_back({[&seen] {
+                             return (seen.update = FindWindowW(kUpdateAvailableDialogClass,
+                                                               nullptr)) != nullptr;
+                         },
+                         [&c, &seen, &window] {
+                             EXPECT_EQ(GetWindow(seen.update, GW_OWNER),
+                                       c.automatic ? window.Window() : seen.about);
+                             for (HWND child = GetWindow(seen.update, GW_CHILD); child != nullptr;
+                                  child = GetWindow(child, GW_HWNDNEXT)) {
+                                 wchar_t text[200] = L"";
+                                 GetWindowTextW(child, text, 200);
+                                 seen.texts += text + std::wstring(L"|");
+                             }
+                             EXPECT_TRUE(testing::SaveScreenshot(seen.update, L"update-available"));
+                             c.act(seen.update);
+                         }});
+        steps.push_back({[&seen] { return !IsWindow(seen.update); },
+                         [&c, &seen, &window, closeAbout] {
+                             if (c.automatic)
+                                 return;
+                             EXPECT_TRUE(IsWindowEnabled(seen.about));
+                             EXPECT_FALSE(IsWindowEnabled(window.Window()));
+                             closeAbout();
+                         }});
+    }
+};
+
+TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
+    testing::FakeBotApiServer service;
+    ASSERT_TRUE(service.Start());
+    const std::wstring url = service.BaseUrl();
+    ASSERT_EQ(
+        RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue, REG_SZ,
+                        url.c_str(), static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t))),
+        ERROR_SUCCESS);
     std::vector<std::wstring> opened;
     bool browserOpens = false;
     MainWindow& window = Open([&](MainWindowServices& services) {
@@ -109,7 +171,7 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
     });
     HWND main = window.Window();
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, &Tick);
-    for (const auto& c : cases) {
+    for (const UpdateCase& c : UpdateCases()) {
         SCOPED_TRACE(c.name);
         std::error_code ignored;
         std::filesystem::remove(AppStateFilePath(), ignored);
@@ -120,50 +182,8 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
         opened.clear();
         browserOpens = c.browser == Browser::Opens;
         const std::size_t asked = prompts_.Requests().size();
-        HWND about = nullptr, update = nullptr;
-        std::wstring shown;
-        const auto closeAbout = [&] { PostMessageW(about, WM_CLOSE, 0, 0); };
-        steps = {{[&] { return (about = FindWindowW(kAboutDialogClass, nullptr)) != nullptr; },
-                  [&] {
-                      if (c.automatic)
-                          window.StartAutomaticUpdateChecks();
-                      if (!c.automatic || c.box)
-                          Press(about, L"Check for Updates");
-                  }}};
-        if (c.automatic && c.act) {  // the result arrives while About is open, and waits
-            steps.push_back({[&] { return !window.UpdateCheckRunning(); },
-                             [&] {
-                                 EXPECT_FALSE(FindWindowW(kUpdateAvailableDialogClass, nullptr));
-                                 closeAbout();
-                             }});
-        }
-        if (c.act == nullptr) {
-            steps.push_back({[&] { return prompts_.Requests().size() > asked; }, closeAbout});
-        } else {
-            steps.push_back(
-                {[&] {
-                     return (update = FindWindowW(kUpdateAvailableDialogClass, nullptr)) != nullptr;
-                 },
-                 [&] {
-                     EXPECT_EQ(GetWindow(update, GW_OWNER), c.automatic ? main : about);
-                     for (HWND child = GetWindow(update, GW_CHILD); child != nullptr;
-                          child = GetWindow(child, GW_HWNDNEXT)) {
-                         wchar_t text[200] = L"";
-                         GetWindowTextW(child, text, 200);
-                         shown += text + std::wstring(L"|");
-                     }
-                     EXPECT_TRUE(testing::SaveScreenshot(update, L"update-available"));
-                     c.act(update);
-                 }});
-            steps.push_back({[&] { return !IsWindow(update); },
-                             [&] {
-                                 if (c.automatic)
-                                     return;
-                                 EXPECT_TRUE(IsWindowEnabled(about));
-                                 EXPECT_FALSE(IsWindowEnabled(main));
-                                 closeAbout();
-                             }});
-        }
+        Seen seen;
+        PlanSteps(c, window, asked, seen);
         const std::int64_t before = ToUnixSeconds(std::chrono::system_clock::now());
         deadline = std::chrono::steady_clock::now() + 10s;
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(kIdAbout, BN_CLICKED), 0);
@@ -174,15 +194,16 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
         ASSERT_EQ(requests.size() - asked, c.box || c.browser == Browser::Fails ? 1u : 0u);
         if (c.box != nullptr) {
             EXPECT_EQ(requests.back().text, c.box);
-            EXPECT_EQ(requests.back().owner, reinterpret_cast<std::uintptr_t>(about));
+            EXPECT_EQ(requests.back().owner, reinterpret_cast<std::uintptr_t>(seen.about));
         } else {
-            EXPECT_NE(shown.find(L"|Current version: 1.0.0|New version: 2.0.0|What's new:|\u2022 "
-                                 L"Faster start-up\r\n\u2022 Fixed the tray icon\r\n\u2022 "
-                                 L"Clearer errors|"),
-                      std::wstring::npos);
+            EXPECT_NE(
+                seen.texts.find(L"|Current version: 1.0.0|New version: 2.0.0|What's new:|\u2022 "
+                                L"Faster start-up\r\n\u2022 Fixed the tray icon\r\n\u2022 "
+                                L"Clearer errors|"),
+                std::wstring::npos);
         }
         if (c.browser == Browser::Fails) {
-            EXPECT_EQ(requests.back().owner, reinterpret_cast<std::uintptr_t>(update));
+            EXPECT_EQ(requests.back().owner, reinterpret_cast<std::uintptr_t>(seen.update));
             EXPECT_EQ(requests.back().icon, PromptIcon::Warning);
         }
         EXPECT_EQ(opened, c.browser == Browser::Untouched

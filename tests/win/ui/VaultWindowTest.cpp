@@ -19,6 +19,7 @@
 #include "ui/vault/VaultWindowLook_win.h"
 #include "ui/vault/VaultWindow_win.h"
 #include "vault/VaultStore_win.h"
+#include "win/ui/ClipboardProbe.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -115,29 +116,6 @@ void ClickCell(HWND vault, int row, int column, UINT code = NM_CLICK, bool post 
     }
 }
 
-// The clipboard's text, and whether it carries all three clipboard-history exclusions.
-std::pair<std::wstring, bool> Clipboard() {
-    std::pair<std::wstring, bool> seen{L"", true};
-    if (!OpenClipboard(nullptr)) {
-        return seen;
-    }
-    if (HANDLE text = GetClipboardData(CF_UNICODETEXT)) {
-        seen.first = static_cast<const wchar_t*>(GlobalLock(text));
-        GlobalUnlock(text);
-    }
-    for (const wchar_t* name : {L"ExcludeClipboardContentFromMonitorProcessing",
-                                L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"}) {
-        const HANDLE data = GetClipboardData(RegisterClipboardFormatW(name));
-        const auto* value = data ? static_cast<const DWORD*>(GlobalLock(data)) : nullptr;
-        seen.second = seen.second && value != nullptr && *value == 0;
-        if (data) {
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return seen;
-}
-
 class VaultWindowTest : public MainWindowFixture {
 public:
     void SetUp() override {
@@ -210,6 +188,7 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
               wchar_t text[64] = {};
               GetDlgItemTextW(dialog, 101, text, 64);
               key = text;
+              EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
               EXPECT_TRUE(VaultExists());
               testing::SaveScreenshot(dialog, L"vault-recovery-key");
               PostMessageW(dialog, WM_CLOSE, 0, 0);  // refused: the box is not ticked
@@ -218,14 +197,14 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
           Press(L"WrenpostVaultRecoveryKeyDisplay", 102),  // Copy
           [] {
               const HWND dialog = FindWindowW(L"WrenpostVaultRecoveryKeyDisplay", nullptr);
-              EXPECT_TRUE(Clipboard().second);
+              EXPECT_TRUE(testing::Clipboard().second);
               EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
               SendDlgItemMessageW(dialog, 103, BM_SETCHECK, BST_CHECKED, 0);
               return Press(L"WrenpostVaultRecoveryKeyDisplay", 103)();
           },
           Press(L"WrenpostVaultRecoveryKeyDisplay", IDOK), InVault([](HWND) { return true; })});
     ASSERT_EQ(key.size(), 29u);
-    EXPECT_EQ(Clipboard().first, key);
+    EXPECT_EQ(testing::Clipboard().first, key);
     EXPECT_TRUE(Asked(L"Please save your recovery key and check the box before continuing."));
     EXPECT_TRUE(Asked(L"Token Vault created successfully."));
     EXPECT_TRUE(Asked(L"The vault password must be at least 12 characters long."));
@@ -335,7 +314,7 @@ TEST_F(VaultWindowTest, SearchRevealSelectAndCopy) {
               ClickCell(vault, 1, kColumnToken);
               testing::SaveScreenshot(vault, L"vault-window-revealed");
               SendMessageW(vault, WM_COMMAND, kVaultCopy, 0);
-              EXPECT_EQ(Clipboard(), std::make_pair(std::wstring(L"r:2"), true));
+              EXPECT_EQ(testing::Clipboard(), std::make_pair(std::wstring(L"r:2"), true));
 
               ClickCell(vault, 1, kColumnShow);  // hiding drops the selected cell
               EXPECT_EQ(Cell(vault, 1, kColumnToken), kMask);
@@ -409,7 +388,19 @@ TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
                      SaveAsAnotherWindow({first, other});
           },
           Press(kVaultWindowClass, kVaultAdd),
-          Fill(L"WrenpostVaultAddToken", {{101, L"c:3"}}, IDOK),
+          [] {  // masked, the token cannot be copied; shown, only as a secret
+              const HWND dialog = FindWindowW(L"WrenpostVaultAddToken", nullptr);
+              if (dialog == nullptr) {
+                  return false;
+              }
+              SetDlgItemTextW(dialog, 101, L"c:3");
+              EXPECT_FALSE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+              EXPECT_EQ(testing::Clipboard().first, L"");
+              SendMessageW(dialog, WM_COMMAND, 102, 0);
+              EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+              return true;
+          },
+          Press(L"WrenpostVaultAddToken", IDOK),
           InVault([](HWND vault) { return ListView_GetItemCount(List(vault)) == 3; })});
     EXPECT_TRUE(
         Asked(L"The Token Vault was changed by another Wrenpost window. It will be reloaded."));

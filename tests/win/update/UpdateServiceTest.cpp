@@ -14,8 +14,9 @@ namespace wrenpost {
 namespace {
 
 using Fetch = UpdateChecker::HttpFetchResult;
+using namespace std::chrono_literals;
 
-TEST(UpdateService, TheRegistryOverridePointsTheRealFetchAtALoopbackService) {
+TEST(UpdateService, TheRegistryOverridePointsTheRealFetchAtALoopbackServiceWithADeadline) {
     const auto setOverride = [](const std::wstring& url) {
         ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey,
                                   kUpdateServiceBaseUrlValue, REG_SZ, url.c_str(),
@@ -35,6 +36,15 @@ TEST(UpdateService, TheRegistryOverridePointsTheRealFetchAtALoopbackService) {
     setOverride(L"http://updates.example.com");
     EXPECT_FALSE(UpdateChecker::FetchLatestManifest().ok);
     EXPECT_EQ(service.Requests().size(), 1u);
+    // A service that stalls after the head is cut off at the check's deadline.
+    testing::FakeBotApiReply stalled{200, testing::Manifest({})};
+    stalled.bytePause = std::chrono::minutes(10);
+    service.QueueReply("/api/updates/windows/latest", stalled);
+    const auto fetch = [&] {
+        return FetchUpdateManifestFrom({false, L"127.0.0.1", service.ServerEndpoint().port}, 1s);
+    };
+    EXPECT_EQ(UpdateChecker::CheckForUpdates(fetch, Version{1, 0, 0}).failureReason,
+              "the update service did not answer within 1 s");
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue);
 }
 
