@@ -54,7 +54,10 @@ void MainWindow::ClickFocusedButton() {
         return;
     }
     const LRESULT code = SendMessageW(focus, WM_GETDLGCODE, 0, 0);
-    if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0) {
+    // Owner-drawn buttons (START, STOP, "?") answer only DLGC_BUTTON, like check boxes.
+    const bool ownerDrawn = (code & DLGC_BUTTON) != 0 &&
+                            (GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW;
+    if ((code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0 || ownerDrawn) {
         SendMessageW(focus, BM_CLICK, 0, 0);
     }
 }

@@ -252,6 +252,7 @@ void MainWindow::OnMonitorStarted(bool started) {
     LogNonDefaultEndpoints(WindowLog());
     mainLogView_.ScrollToEnd();
     lamp_ = LampState::Running;
+    SetControlText(kIdMonitorLamp, L"Monitor: running");  // what a screen reader says of it
     InvalidateRect(Control(kIdMonitorLamp), nullptr, TRUE);
     lastCycle_.clear();
     ShowIdentity();
@@ -339,6 +340,7 @@ void MainWindow::StopMonitoring(SessionEnd how) {
     ReleaseToken(sessionGuard_);
     tray_.SetState(TrayState::Stopped);
     lamp_ = LampState::Stopped;
+    SetControlText(kIdMonitorLamp, L"Monitor: stopped");
     InvalidateRect(Control(kIdMonitorLamp), nullptr, TRUE);
     SetStatus(L"Status: Monitor Stopped");
     log_.Info(L"MonitorEngine stopped.");

@@ -47,6 +47,10 @@ bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
         case kIdDetachButton:
             DrawDetachButton(item);
             return true;
+        case kIdTokenHelp:
+        case kIdRulesHelp:
+            DrawHelpButton(item);
+            return true;
         default:
             return false;
     }
@@ -84,12 +88,34 @@ void MainWindow::DrawMonitorButton(const DRAWITEMSTRUCT& item) const {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, text);
     RECT textRect = rect;
-    DrawTextW(dc, caption, -1, &textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    DrawTextW(dc, caption, -1, &textRect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE |
+                  ((item.itemState & ODS_NOACCEL) != 0 ? DT_HIDEPREFIX : 0));
     SelectObject(dc, oldFont);
     if ((item.itemState & ODS_FOCUS) != 0) {
         RECT focus = rect;
         InflateRect(&focus, -4, -4);
         DrawFocusRect(dc, &focus);
+    }
+}
+
+// A "?" that screen readers announce by its window text, which names what it explains.
+void MainWindow::DrawHelpButton(const DRAWITEMSTRUCT& item) const {
+    HDC dc = item.hDC;
+    RECT rect = item.rcItem;
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    DrawFrameControl(dc, &rect, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    HGDIOBJ oldFont = SelectObject(dc, uiFont_.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+    RECT textRect = rect;
+    OffsetRect(&textRect, pressed ? 1 : 0, pressed ? 1 : 0);
+    DrawTextW(dc, L"?", 1, &textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    if ((item.itemState & ODS_FOCUS) != 0) {
+        InflateRect(&rect, -3, -3);
+        DrawFocusRect(dc, &rect);
     }
 }
 

@@ -42,7 +42,12 @@ ControlClass ClassFor(const FormControl& control) {
     DWORD centred = control.centred ? ES_CENTER : 0;
     switch (control.kind) {
         case ControlKind::Label:
-            return {L"STATIC", DWORD{control.id == kIdSpinner ? DWORD{SS_CENTER} : DWORD{SS_LEFT}},
+            // A label without a mnemonic shows its text as it is (a status may name "R&D").
+            return {L"STATIC",
+                    DWORD{control.id == kIdSpinner ? DWORD{SS_CENTER} : DWORD{SS_LEFT}} |
+                        (std::wstring_view(control.text).find(L'&') == std::wstring_view::npos
+                             ? DWORD{SS_NOPREFIX}
+                             : 0),
                     0};
         case ControlKind::Edit:
             return {L"EDIT", kEdit, 0};
