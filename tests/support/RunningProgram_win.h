@@ -56,9 +56,16 @@ public:
                });
     }
     // Closes the window (the tray's Exit while monitoring) and waits for the process to end.
+    // Tray "Exit"; a form the test changed is dropped ("No" to the unsaved-changes question).
     void End() {
         if (main_ != nullptr && IsWindow(main_)) {
             PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
+            WaitFor([&] {
+                for (HWND asked : FindWindows(L"#32770", L"Unsaved Changes", Id())) {
+                    PostMessageW(asked, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+                }
+                return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+            }, milliseconds(10000));
         }
         if (process_ && !WaitForExit(process_.get(), milliseconds(10000))) {
             TerminateProcess(process_.get(), 1);

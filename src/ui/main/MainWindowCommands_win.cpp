@@ -510,6 +510,9 @@ void MainWindow::Exit() {
     if (monitoring_ && !ConfirmDiscardWaiting()) {
         return;  // No keeps monitoring
     }
+    if (!sessionEnding_ && !SettleUnsavedChanges()) {
+        return;  // Cancel, a cancelled picker or a failed save: nothing is dropped
+    }
     if (monitoring_) {
         StopMonitoring();
     }

@@ -17,7 +17,7 @@ namespace {
 
 constexpr wchar_t kQuestion[] = L"Unsaved Changes";
 
-enum class Trigger { Load, Clear, Close };
+enum class Trigger { Load, Clear, Close, TrayExit };
 enum class Edit { None, Complete, NameOnly, TokenOnly };  // NameOnly: SAVE refuses it
 
 class UnsavedChangesTest : public ProfileAndMonitorTest {
@@ -56,6 +56,8 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
         {Trigger::Close, Edit::Complete, PromptAnswer::No, true},
         {Trigger::Close, Edit::Complete, PromptAnswer::Cancel, false},
         {Trigger::Close, Edit::NameOnly, PromptAnswer::Yes, false},
+        {Trigger::TrayExit, Edit::Complete, PromptAnswer::No, true},
+        {Trigger::TrayExit, Edit::Complete, PromptAnswer::Cancel, false},
     };
     int index = 0;
     for (const Row& row : rows) {
@@ -86,7 +88,9 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
                 EXPECT_EQ(window_->ControlText(kIdAccessToken).empty(), row.proceeds);
                 break;
             case Trigger::Close:
-                SendMessageW(window, WM_CLOSE, 0, 0);
+            case Trigger::TrayExit:
+                SendMessageW(window, row.trigger == Trigger::Close ? WM_CLOSE : WM_COMMAND,
+                             row.trigger == Trigger::Close ? 0 : MAKEWPARAM(kTrayExit, 0), 0);
                 EXPECT_EQ(IsWindow(window) == FALSE, row.proceeds);
                 break;
         }
