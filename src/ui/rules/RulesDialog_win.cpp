@@ -34,7 +34,8 @@ constexpr DialogControl kControls[] = {
      L"\u26A0 Rules are configured below but Notification Rules is disabled - every incoming "
      L"email will be sent unfiltered.",
      kRuleLabel, 16, 40, 912, 20},
-    {kListId, WC_LISTVIEWW, L"", kRuleList, 16, 66, 708, 460},
+    {-1, L"STATIC", L"&Rules:", SS_LEFT, 16, 66, 300, 20},
+    {kListId, WC_LISTVIEWW, L"", kRuleList, 16, 88, 708, 438},
     {-1, L"BUTTON", L"Rule", kRuleGroup, 740, 60, 188, 150},
     {kAddId, L"BUTTON", L"Add", kRuleButton, 756, 84, 156, 30},
     {kEditId, L"BUTTON", L"Edit", kRuleButton, 756, 120, 156, 30},

@@ -1,0 +1,131 @@
+// Every window besides the main one, opened for real: what a screen reader finds in it through
+// MSAA (a meaningful name for every control) and unique mnemonics.
+#include <windows.h>
+// The headers below need windows.h first.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "rules/RulePackage.h"
+#include "support/Accessibility_win.h"
+#include "support/TempDir.h"
+#include "ui/ModalLoop_win.h"
+#include "ui/main/AboutDialog_win.h"
+#include "ui/main/UpdateAvailableDialog_win.h"
+#include "ui/message/MessageOptionsDialog_win.h"
+#include "ui/recipients/RecipientsManager_win.h"
+#include "ui/recipients/VerificationWindow_win.h"
+#include "ui/rules/RuleEditors_win.h"
+#include "ui/rules/RulePackageDialogs_win.h"
+#include "ui/rules/RulesDialog_win.h"
+#include "ui/vault/VaultDialogs_win.h"
+#include "ui/vault/VaultWindow_win.h"
+#include "vault/VaultStore_win.h"
+#include "win/ui/MainWindowFixture.h"
+
+namespace wrenpost {
+namespace {
+
+HttpResponse NoUpdates(const HttpRequest&) {
+    Sleep(20);
+    return {HttpStage::None, 0, 200, "application/json", R"({"ok":true,"result":[]})"};
+}
+
+struct WindowCase {
+    const wchar_t* className;
+    std::function<void(HWND owner)> open;  // returns once the window is closed
+};
+
+UpdateCheckResult Newer() {
+    UpdateCheckResult result;
+    result.outcome = UpdateOutcome::UpdateAvailable;
+    result.releaseNotes = {L"Faster"};
+    return result;
+}
+std::wstring text;
+bool yes;
+VaultKeys keys;
+RulesFile rules;
+RulesDialogRequest RulesRequest() {
+    RulesDialogRequest request;
+    request.rules = &rules;
+    return request;
+}
+const std::vector<RecipientEntry> kAnn{{L"42", L"Ann", true, L"", L"Never"}};
+
+const WindowCase kWindows[] = {
+    {kVaultWindowClass,
+     [](HWND o) {
+         RunVaultWindow(o, std::make_unique<VaultKeys>(), {{L"1", L"1:a", L"B", L"@b", L""}},
+                        NoUpdates);
+     }},
+    {L"WrenpostVaultAddToken", [](HWND o) { NewVaultToken t; AskVaultToken(o, NoUpdates, t); }},
+    {L"WrenpostVaultNotes", [](HWND o) { EditVaultNotes(o, text); }},
+    {L"WrenpostVaultCreatePwd", [](HWND o) { AskNewVaultPassword(o, text); }},
+    {L"WrenpostVaultUnlock", [](HWND o) { AskVaultPassword(o, text); }},
+    {L"WrenpostVaultRecoveryKeyDisplay", [](HWND o) { ShowRecoveryKey(o, L"ABCD-EFGH"); }},
+    {L"WrenpostVaultRecoveryReset", [](HWND o) { RecoverVaultDialog(o, keys); }},
+    {L"WrenpostVaultResetPwd", [](HWND o) { ChangeVaultPasswordDialog(o, keys); }},
+    {kRulesDialogClass, [](HWND o) { ShowNotificationRulesDialog(o, RulesRequest()); }},
+    {kRuleEditorClass, [](HWND o) { NotificationRule r; ShowRuleEditor(o, true, r, {}); }},
+    {kConditionEditorClass, [](HWND o) { RuleCondition c; ShowConditionEditor(o, true, c); }},
+    {kActionEditorClass, [](HWND o) { RuleAction a; ShowActionEditor(o, true, a, kAnn); }},
+    {kRuleExportScopeClass, [](HWND o) { ShowExportScopeDialog(o, L"Orders", yes); }},
+    {kRuleImportClass, [](HWND o) { ImportMode m; ShowImportDialog(o, RulePackage{}, m); }},
+    {kRecipientsManagerClass,
+     [](HWND o) {
+         std::vector<RecipientEntry> recipients = kAnn;
+         std::vector<RecipientTopic> topics;
+         RunRecipientsManager(o, recipients, topics, [](HWND) {});
+     }},
+    {kVerificationWindowClass,
+     [](HWND o) {
+         RunVerificationWindow(o, {L"1:a", L"123456", L"bot", NoUpdates, nullptr, {},
+                                   [](const std::wstring&) { return true; }});
+     }},
+    {kMessageOptionsClass, [](HWND o) { MessageOptionsRequest r; ShowMessageOptionsDialog(o, r); }},
+    {kAboutDialogClass, [](HWND o) { RunAboutDialog(o, [](HWND) {}); }},
+    {kUpdateAvailableDialogClass,
+     [](HWND o) { RunUpdateAvailableDialog(o, o, Newer(), [] { return true; }); }},
+};
+
+class AccessibilityTest : public MainWindowFixture {};
+
+TEST_F(AccessibilityTest, EveryControlHasANameAndEveryMnemonicIsUnique) {
+    testing::TempDir dir;
+    SetVaultFolderProvider([&dir] { return dir.Path(); });
+    const HWND owner = Open().Window();
+    for (const WindowCase& window : kWindows) {
+        testing::AccessibilityFindings found;
+        bool seen = false;
+        auto deadline = std::chrono::steady_clock::now() + 10s;
+        WhenReady([&] {
+            const HWND open = FindWindowW(window.className, nullptr);
+            if (!seen && open != nullptr && IsWindowVisible(open)) {
+                found = testing::CheckAccessibility(open);
+                seen = true;
+                deadline = std::chrono::steady_clock::now() + 2s;
+                PostMessageW(open, WM_CLOSE, 0, 0);
+            } else if (std::chrono::steady_clock::now() > deadline) {
+                // The recovery key's window ignores the close box until the key is confirmed.
+                DestroyWindow(open != nullptr ? open : ActiveModalDialog());
+            }
+            return seen && open == nullptr;
+        });
+        window.open(owner);
+        Pump([] { return !pendingStep; }, 2s);
+        ASSERT_TRUE(seen) << window.className;
+        std::wstring unnamed;
+        for (const std::wstring& control : found.unnamed) {
+            unnamed += control + L"; ";
+        }
+        EXPECT_EQ(unnamed, L"") << window.className;
+        EXPECT_EQ(found.repeatedMnemonics, L"") << window.className;
+    }
+    SetVaultFolderProvider(nullptr);
+}
+
+}  // namespace
+}  // namespace wrenpost
