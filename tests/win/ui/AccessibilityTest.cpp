@@ -10,6 +10,7 @@
 
 #include "rules/RulePackage.h"
 #include "support/Accessibility_win.h"
+#include "support/Screenshot_win.h"
 #include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
 #include "ui/main/AboutDialog_win.h"
@@ -21,6 +22,7 @@
 #include "ui/rules/RulePackageDialogs_win.h"
 #include "ui/rules/RulesDialog_win.h"
 #include "ui/vault/VaultDialogs_win.h"
+#include "ui/vault/VaultWindowLook_win.h"
 #include "ui/vault/VaultWindow_win.h"
 #include "vault/VaultStore_win.h"
 #include "win/ui/MainWindowFixture.h"
@@ -125,6 +127,58 @@ TEST_F(AccessibilityTest, EveryControlHasANameAndEveryMnemonicIsUnique) {
         EXPECT_EQ(found.repeatedMnemonics, L"") << window.className;
     }
     SetVaultFolderProvider(nullptr);
+}
+
+// A black-and-white high-contrast scheme while it lives, the previous colours restored after.
+class HighContrast {
+public:
+    HighContrast() {
+        for (int i = 0; i < kCount; ++i) {
+            saved_[i] = GetSysColor(kElements[i]);
+        }
+        Set(HCF_HIGHCONTRASTON, kScheme);
+    }
+    ~HighContrast() { Set(0, saved_); }
+
+private:
+    static constexpr int kCount = 9;
+    static constexpr int kElements[kCount] = {
+        COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE,  COLOR_BTNTEXT,  COLOR_3DFACE,
+        COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT, COLOR_WINDOWFRAME};
+    static constexpr COLORREF kScheme[kCount] = {
+        RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0),   RGB(255, 255, 255), RGB(0, 0, 0),
+        RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 255, 0), RGB(255, 255, 255)};
+    static void Set(DWORD flags, const COLORREF* colours) {
+        HIGHCONTRASTW contrast{sizeof(contrast), flags, nullptr};
+        SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof(contrast), &contrast, 0);
+        SetSysColors(kCount, kElements, colours);
+    }
+    COLORREF saved_[kCount] = {};
+};
+
+TEST_F(AccessibilityTest, VaultCellsTakeTheHighContrastColours) {
+    const HighContrast contrast;
+    const std::pair<VaultCellLook, std::pair<int, int>> cases[] = {
+        {VaultCellLook::Plain, {COLOR_WINDOWTEXT, COLOR_WINDOW}},
+        {VaultCellLook::Selected, {COLOR_HIGHLIGHTTEXT, COLOR_HIGHLIGHT}}};
+    for (const auto& [look, colours] : cases) {
+        NMLVCUSTOMDRAW draw{};
+        draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+        PaintVaultCell(draw, [look](int, int) { return look; });
+        EXPECT_EQ(draw.clrText, GetSysColor(colours.first)) << static_cast<int>(look);
+        EXPECT_EQ(draw.clrTextBk, GetSysColor(colours.second)) << static_cast<int>(look);
+    }
+    const HWND owner = Open().Window();
+    WhenReady([] {
+        const HWND vault = FindWindowW(kVaultWindowClass, nullptr);
+        if (vault == nullptr) {
+            return false;
+        }
+        EXPECT_TRUE(testing::SaveScreenshot(vault, L"vault-high-contrast"));
+        PostMessageW(vault, WM_CLOSE, 0, 0);
+        return true;
+    });
+    kWindows[0].open(owner);
 }
 
 }  // namespace
