@@ -34,7 +34,7 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 
 constexpr DialogControl kFixed[] = {
-    {-1, L"STATIC", L"Search:", kLabel, 16, 15, 60, 20},
+    {-1, L"STATIC", L"&Search:", SS_LEFT, 16, 15, 60, 20},
     {kSearchId, L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 80, 12, 300, 24},
     {-1, L"STATIC", L"Allow", kLabel, 16, 46, 56, 20},
     {-1, L"STATIC", L"Chat ID", kLabel, 76, 46, 116, 20},

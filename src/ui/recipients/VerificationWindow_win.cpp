@@ -43,7 +43,7 @@ constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 // Client area 480 x 290 at 96 DPI; "Open Verification" is the default button (IDOK), Escape is
 // IDCANCEL.
 constexpr Control kControls[] = {
-    {Font::Message, {-1, L"STATIC", L"Verification code:", kLabel, 20, 16, 440, 20}},
+    {Font::Message, {-1, L"STATIC", L"Verification &code:", SS_LEFT, 20, 16, 440, 20}},
     {Font::Code,
      {kCodeId, L"EDIT", L"", ES_CENTER | ES_READONLY | WS_BORDER | WS_TABSTOP, 20, 40, 440, 40}},
     {Font::Note,

@@ -27,9 +27,9 @@ constexpr int kDeleteActionId = 9733;
 
 constexpr DialogControl kControls[] = {
     {-1, L"BUTTON", L"General", kRuleGroup, 8, 8, 548, 130},
-    {-1, L"STATIC", L"Rule Name:", kRuleLabel, 20, 34, 96, 20},
+    {-1, L"STATIC", L"Rule &Name:", SS_LEFT, 20, 34, 96, 20},
     {kNameId, L"EDIT", L"", kRuleEdit, 120, 30, 420, 24},
-    {-1, L"STATIC", L"Folder:", kRuleLabel, 20, 68, 96, 20},
+    {-1, L"STATIC", L"&Folder:", SS_LEFT, 20, 68, 96, 20},
     {kFolderId, L"COMBOBOX", L"", kRuleDropDown, 120, 64, 420, 300},
     {kEnabledId, L"BUTTON", L"Enabled", kRuleCheck, 120, 100, 160, 22},
     {-1, L"BUTTON", L"Conditions", kRuleGroup, 8, 146, 548, 300},
@@ -43,7 +43,7 @@ constexpr DialogControl kControls[] = {
     {kEditConditionId, L"BUTTON", L"Edit Condition", kRuleButton, 168, 404, 140, 28},
     {kDeleteConditionId, L"BUTTON", L"Delete Condition", kRuleButton, 316, 404, 140, 28},
     {-1, L"BUTTON", L"Actions", kRuleGroup, 8, 454, 548, 248},
-    {-1, L"STATIC", L"Actions run in this order when the rule matches:", kRuleLabel, 20, 478, 500,
+    {-1, L"STATIC", L"&Actions run in this order when the rule matches:", SS_LEFT, 20, 478, 500,
      20},
     {kActionsId, WC_LISTVIEWW, L"", kRuleList, 20, 502, 524, 150},
     {kAddActionId, L"BUTTON", L"+ Add Action", kRuleButton, 20, 662, 140, 28},

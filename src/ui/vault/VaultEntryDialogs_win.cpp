@@ -89,7 +89,7 @@ bool EditVaultNotes(HWND owner, std::wstring& notes) {
         L"Notes",
         460,
         295,
-        {{-1, L"STATIC", L"Notes:", kFormLabel, 15, 12, 100, 20},
+        {{-1, L"STATIC", L"&Notes:", SS_LEFT, 15, 12, 100, 20},
          {kStatusId, L"STATIC", L"", SS_RIGHT | SS_NOPREFIX, 334, 12, 95, 20},
          // No ES_WANTRETURN: Enter saves, as in every other dialog of the vault.
          {kEditId, L"EDIT", L"",
