@@ -100,9 +100,11 @@ AccessibilityFindings CheckAccessibility(HWND window) {
             continue;
         }
         const std::wstring name = needsStatic ? LabelBefore(control) : AccessibleName(control);
-        if (!Meaningful(name)) {
-            findings.unnamed.push_back(L"id " + std::to_wstring(GetDlgCtrlID(control)) + L" " +
-                                       className + L": \"" + name + L"\"");
+        const bool tabStop = (GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0;
+        if (!Meaningful(name) || !tabStop) {
+            findings.faults.push_back(L"id " + std::to_wstring(GetDlgCtrlID(control)) + L" " +
+                                      className + L": \"" + name + L"\"" +
+                                      (tabStop ? L"" : L" without a tab stop"));
         }
     }
     return findings;

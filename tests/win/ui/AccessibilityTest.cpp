@@ -95,7 +95,7 @@ const WindowCase kWindows[] = {
 
 class AccessibilityTest : public MainWindowFixture {};
 
-TEST_F(AccessibilityTest, EveryControlHasANameAndEveryMnemonicIsUnique) {
+TEST_F(AccessibilityTest, EveryControlIsNamedAndTabbedAndEveryMnemonicIsUnique) {
     testing::TempDir dir;
     SetVaultFolderProvider([&dir] { return dir.Path(); });
     const HWND owner = Open().Window();
@@ -119,11 +119,11 @@ TEST_F(AccessibilityTest, EveryControlHasANameAndEveryMnemonicIsUnique) {
         window.open(owner);
         Pump([] { return !pendingStep; }, 2s);
         ASSERT_TRUE(seen) << window.className;
-        std::wstring unnamed;
-        for (const std::wstring& control : found.unnamed) {
-            unnamed += control + L"; ";
+        std::wstring faults;
+        for (const std::wstring& control : found.faults) {
+            faults += control + L"; ";
         }
-        EXPECT_EQ(unnamed, L"") << window.className;
+        EXPECT_EQ(faults, L"") << window.className;
         EXPECT_EQ(found.repeatedMnemonics, L"") << window.className;
     }
     SetVaultFolderProvider(nullptr);
