@@ -26,6 +26,7 @@
 #include "support/TempDir.h"
 #include "telegram/TokenGuard_win.h"
 #include "ui/ModalLoop_win.h"
+#include "ui/rules/RulesDialog_win.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -424,8 +425,8 @@ TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) 
     // The one enabled rule allows the switch on; the window saves and closes.
     WhenReady([] {
         HWND rules = ActiveModalDialog();
-        for (const wchar_t* button : {L"Enable Notification Rules", L"Close"}) {
-            PostMessageW(FindWindowExW(rules, nullptr, L"Button", button), BM_CLICK, 0, 0);
+        for (const int button : {static_cast<int>(kRulesMasterId), IDOK}) {
+            PostMessageW(GetDlgItem(rules, button), BM_CLICK, 0, 0);
         }
         return rules != nullptr;
     });
