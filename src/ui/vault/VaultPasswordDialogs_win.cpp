@@ -86,8 +86,8 @@ UnlockChoice AskVaultPassword(HWND owner, std::wstring& password) {
         390,
         190,
         With(Fields({L"&Password:"}, 80, 255),
-             {{kExtra, L"BUTTON", L"Recover using Recovery Key", kFormButton, 15, 100, 180, 28},
-              {IDOK, L"BUTTON", L"Unlock", kFormDefault, 205, 100, 75, 28},
+             {{kExtra, L"BUTTON", L"&Recover using Recovery Key", kFormButton, 15, 100, 180, 28},
+              {IDOK, L"BUTTON", L"&Unlock", kFormDefault, 205, 100, 75, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 285, 100, 75, 28}}),
         kFirst};
     FormDialog dialog(owner, layout,
@@ -119,8 +119,8 @@ void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
           L"forget it.",
           kFormLabel, 15, 12, 414, 36},
          {kFirst, L"EDIT", L"", WS_BORDER | ES_READONLY | ES_CENTER | WS_TABSTOP, 15, 52, 414, 28},
-         {kSecond, L"BUTTON", L"Copy", kFormButton, 15, 90, 80, 26},
-         {kThird, L"BUTTON", L"I have saved my recovery key", BS_AUTOCHECKBOX | WS_TABSTOP, 15, 125,
+         {kSecond, L"BUTTON", L"&Copy", kFormButton, 15, 90, 80, 26},
+         {kThird, L"BUTTON", L"I have &saved my recovery key", BS_AUTOCHECKBOX | WS_TABSTOP, 15, 125,
           280, 22},
          {IDOK, L"BUTTON", L"Continue", kFormDefault | WS_DISABLED, 334, 150, 95, 28}},
         kSecond};
@@ -156,8 +156,8 @@ RecoveryChoice RecoverVaultDialog(HWND owner, VaultKeys& keys) {
         440,
         270,
         With(Fields({L"Recovery &Key:", L"&New Password:", L"&Confirm New Password:"}, 145, 244, true),
-             {{kExtra, L"BUTTON", L"Lost both? Reset Vault...", kFormButton, 15, 180, 160, 28},
-              {IDOK, L"BUTTON", L"Reset Password", kFormDefault, 214, 180, 110, 28},
+             {{kExtra, L"BUTTON", L"Lost both? Reset &Vault...", kFormButton, 15, 180, 160, 28},
+              {IDOK, L"BUTTON", L"&Reset Password", kFormDefault, 214, 180, 110, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 329, 180, 80, 28}}),
         kFirst};
     FormDialog dialog(owner, layout,
