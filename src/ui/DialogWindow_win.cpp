@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/PostedRecord_win.h"
+#include "ui/GlyphButton_win.h"
 
 namespace wrenpost {
 namespace {
@@ -70,6 +71,10 @@ LRESULT DialogDefault(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCDESTROY) {
         DiscardPendingRecords(dialog);
     }
+    if (message == WM_DRAWITEM &&
+        DrawGlyphButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) {
+        return TRUE;
+    }
     return DefDlgProcW(dialog, message, wParam, lParam);
 }
 
@@ -82,6 +87,9 @@ HWND CreateDialogControl(HWND dialog, const DialogControl& control, UINT dpi, HF
                         GetModuleHandleW(nullptr), nullptr);
     if (created != nullptr) {
         SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (control.glyph != nullptr) {
+            SetButtonGlyph(created, *control.glyph);
+        }
     }
     return created;
 }

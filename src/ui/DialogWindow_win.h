@@ -29,8 +29,10 @@ HWND CreateDialogWindow(const wchar_t* className, const wchar_t* title, HWND own
                         int clientWidth, int clientHeight, void* self);
 
 // What a dialog leaves to the dialog manager, after freeing the worker records still queued for
-// it when it goes (WM_NCDESTROY).
+// it when it goes (WM_NCDESTROY); it also draws the dialog's glyph buttons.
 LRESULT DialogDefault(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+struct ButtonGlyph;
 
 struct DialogControl {
     int id;
@@ -38,6 +40,7 @@ struct DialogControl {
     const wchar_t* text;
     DWORD style;              // besides WS_CHILD | WS_VISIBLE
     int x, y, width, height;  // 96-DPI units
+    const ButtonGlyph* glyph = nullptr;  // an owner-drawn button's look; its name is the text
 };
 
 // Null when the control could not be made.

@@ -12,11 +12,11 @@ namespace {
 
 constexpr int kContentId = 9801;
 constexpr int kPreviewLengthId = 9802;
-constexpr int kQuietId = 9803;
+constexpr int kQuietId = kMessageQuietId;
 constexpr int kFirstDayId = 9804;  // Monday; Sunday is kFirstDayId + 6
 constexpr int kQuietStartId = 9811;
 constexpr int kQuietEndId = 9812;
-constexpr int kBurstsId = 9813;
+constexpr int kBurstsId = kMessageBurstsId;
 constexpr int kBurstThresholdId = 9814;
 constexpr int kPreviewId = 9815;
 constexpr int kNoteId = kMessageOptionsNoteId;
@@ -25,12 +25,12 @@ constexpr DWORD kPreviewStyle =
     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP;
 
 constexpr DialogControl kControls[] = {
-    {-1, L"STATIC", L"Message content:", kRuleLabel, 16, 18, 120, 20},
+    {-1, L"STATIC", L"Message &content:", SS_LEFT, 16, 18, 120, 20},
     {kContentId, L"COMBOBOX", L"", kRuleDropDown, 140, 14, 230, 200},
-    {-1, L"STATIC", L"Preview length:", kRuleLabel, 16, 52, 120, 20},
+    {-1, L"STATIC", L"&Preview length:", SS_LEFT, 16, 52, 120, 20},
     {kPreviewLengthId, L"EDIT", L"", kRuleEdit, 140, 48, 60, 24},
     {-1, L"STATIC", L"characters (1\u20131,000)", kRuleLabel, 208, 52, 200, 20},
-    {kQuietId, L"BUTTON", L"Quiet hours: notifications arrive without sound", kRuleCheck, 16, 88,
+    {kQuietId, L"BUTTON", L"&Quiet hours: notifications arrive without sound", kRuleCheck, 16, 88,
      440, 22},
     {kFirstDayId + 0, L"BUTTON", L"Mon", kRuleCheck, 36, 116, 56, 22},
     {kFirstDayId + 1, L"BUTTON", L"Tue", kRuleCheck, 96, 116, 56, 22},
@@ -39,15 +39,15 @@ constexpr DialogControl kControls[] = {
     {kFirstDayId + 4, L"BUTTON", L"Fri", kRuleCheck, 276, 116, 56, 22},
     {kFirstDayId + 5, L"BUTTON", L"Sat", kRuleCheck, 336, 116, 56, 22},
     {kFirstDayId + 6, L"BUTTON", L"Sun", kRuleCheck, 396, 116, 56, 22},
-    {-1, L"STATIC", L"From", kRuleLabel, 36, 150, 40, 20},
+    {-1, L"STATIC", L"&From", SS_LEFT, 36, 150, 40, 20},
     {kQuietStartId, L"EDIT", L"", kRuleEdit, 80, 146, 60, 24},
-    {-1, L"STATIC", L"to", kRuleLabel, 150, 150, 20, 20},
+    {-1, L"STATIC", L"&to", SS_LEFT, 150, 150, 20, 20},
     {kQuietEndId, L"EDIT", L"", kRuleEdit, 174, 146, 60, 24},
     {-1, L"STATIC", L"local time, 24-hour (HH:MM)", kRuleLabel, 244, 150, 240, 20},
-    {kBurstsId, L"BUTTON", L"Send a burst as one message: more than", kRuleCheck, 16, 186, 250, 22},
+    {kBurstsId, L"BUTTON", L"Send a &burst as one message: more than", kRuleCheck, 16, 186, 250, 22},
     {kBurstThresholdId, L"EDIT", L"", kRuleEdit, 268, 185, 44, 24},
     {-1, L"STATIC", L"waiting for one chat (2\u201350)", kRuleLabel, 320, 189, 170, 20},
-    {-1, L"STATIC", L"Preview of a sample notification:", kRuleLabel, 16, 224, 400, 20},
+    {-1, L"STATIC", L"Previe&w of a sample notification:", SS_LEFT, 16, 224, 400, 20},
     {kPreviewId, L"EDIT", L"", kPreviewStyle, 16, 246, 468, 130},
     {kNoteId, L"STATIC", L"", kRuleLabel, 16, 382, 468, 46},
     {IDOK, L"BUTTON", L"OK", kRuleDefaultButton, 300, 436, 88, 30},

@@ -13,6 +13,8 @@ namespace wrenpost {
 
 inline constexpr wchar_t kMessageOptionsClass[] = L"WrenpostMessageOptionsDialog";
 inline constexpr int kMessageOptionsNoteId = 9816;  // the note under the preview
+inline constexpr int kMessageQuietId = 9803;
+inline constexpr int kMessageBurstsId = 9813;
 
 struct MessageOptionsRequest {
     MessageOptions options;  // shown at opening; replaced at OK

@@ -34,7 +34,7 @@ constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
 constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 
 constexpr DialogControl kFixed[] = {
-    {-1, L"STATIC", L"Search:", kLabel, 16, 15, 60, 20},
+    {-1, L"STATIC", L"&Search:", SS_LEFT, 16, 15, 60, 20},
     {kSearchId, L"EDIT", L"", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 80, 12, 300, 24},
     {-1, L"STATIC", L"Allow", kLabel, 16, 46, 56, 20},
     {-1, L"STATIC", L"Chat ID", kLabel, 76, 46, 116, 20},
@@ -110,7 +110,7 @@ private:
             const int y = RowY(row);
             created = CreateDialogControl(Window(),
                                           {kAllowId + row, L"BUTTON", L"",
-                                           BS_AUTOCHECKBOX | WS_TABSTOP, 24, y, 20, 22},
+                                           BS_AUTOCHECKBOX | WS_TABSTOP, 24, y, 16, 22},
                                           dpi_, shown) != nullptr;
             for (int column = 0; column < kColumns && created; ++column) {
                 created = CreateDialogControl(Window(),
@@ -230,6 +230,10 @@ private:
                 SetWindowTextW(cell, cells[column].c_str());
                 ShowWindow(cell, show);
             }
+            // The box is too narrow to show its text: the text names it for a screen reader.
+            const std::wstring allow =
+                L"Allow " + (!entry || entry->DisplayName.empty() ? cells[0] : entry->DisplayName);
+            SetDlgItemTextW(Window(), kAllowId + row, allow.c_str());
             CheckDlgButton(Window(), kAllowId + row,
                            entry != nullptr && entry->Allowed ? BST_CHECKED : BST_UNCHECKED);
         }

@@ -45,7 +45,7 @@ constexpr DWORD kButton = BS_PUSHBUTTON | WS_TABSTOP;
 // (474 x 265 with the caption and modal frame) keeps 20 units of margin at the sides and below.
 // "Open Verification" is the default button (IDOK), Escape is IDCANCEL.
 constexpr Control kControls[] = {
-    {Font::Message, {-1, L"STATIC", L"Verification code:", kLabel, 20, 16, 434, 20}},
+    {Font::Message, {-1, L"STATIC", L"Verification &code:", SS_LEFT, 20, 16, 434, 20}},
     {Font::Code,
      {kCodeId, L"EDIT", L"", ES_CENTER | ES_READONLY | WS_BORDER | WS_TABSTOP, 20, 40, 434, 40}},
     {Font::Note,

@@ -15,11 +15,11 @@ constexpr int kValueId = 9712;
 constexpr int kRecipientsId = 9713;
 
 constexpr DialogControl kControls[] = {
-    {-1, L"STATIC", L"Action Type:", kRuleLabel, 16, 16, 90, 20},
+    {-1, L"STATIC", L"Action &Type:", SS_LEFT, 16, 16, 90, 20},
     {kTypeId, L"COMBOBOX", L"", kRuleDropDown, 110, 12, 260, 200},
-    {-1, L"STATIC", L"Value:", kRuleLabel, 16, 50, 90, 20},
+    {-1, L"STATIC", L"&Value:", SS_LEFT, 16, 50, 90, 20},
     {kValueId, L"EDIT", L"", kRuleEdit, 110, 46, 260, 24},
-    {-1, L"STATIC", L"Recipients:", kRuleLabel, 16, 84, 90, 20},
+    {-1, L"STATIC", L"&Recipients:", SS_LEFT, 16, 84, 90, 20},
     {kRecipientsId, WC_LISTVIEWW, L"", kRuleList | LVS_NOCOLUMNHEADER, 110, 80, 260, 124},
     {IDOK, L"BUTTON", L"Save", kRuleDefaultButton, 180, 220, 90, 30},
     {IDCANCEL, L"BUTTON", L"Cancel", kRuleButton, 280, 220, 90, 30},

@@ -13,11 +13,11 @@ constexpr int kOperatorId = 9703;
 constexpr int kCaseId = 9704;
 
 constexpr DialogControl kControls[] = {
-    {-1, L"STATIC", L"Field:", kRuleLabel, 16, 16, 90, 20},
+    {-1, L"STATIC", L"&Field:", SS_LEFT, 16, 16, 90, 20},
     {kFieldId, L"COMBOBOX", L"", kRuleDropDown, 110, 12, 250, 200},
-    {-1, L"STATIC", L"Value:", kRuleLabel, 16, 50, 90, 20},
+    {-1, L"STATIC", L"&Value:", SS_LEFT, 16, 50, 90, 20},
     {kValueId, L"EDIT", L"", kRuleEdit, 110, 46, 250, 24},
-    {-1, L"STATIC", L"Operator:", kRuleLabel, 16, 84, 90, 20},
+    {-1, L"STATIC", L"&Operator:", SS_LEFT, 16, 84, 90, 20},
     {kOperatorId, L"COMBOBOX", L"", kRuleDropDown, 110, 80, 250, 200},
     {kCaseId, L"BUTTON", L"Case-Sensitive", kRuleCheck, 110, 114, 200, 22},
     {IDOK, L"BUTTON", L"Save", kRuleDefaultButton, 170, 160, 90, 30},

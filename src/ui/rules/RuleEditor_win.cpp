@@ -17,36 +17,37 @@ constexpr int kEnabledId = 9723;
 constexpr int kAllId = 9724;
 constexpr int kAnyId = 9725;
 constexpr int kConditionsId = 9726;
-constexpr int kAddConditionId = 9727;
+constexpr int kAddConditionId = kRuleAddConditionId;
 constexpr int kEditConditionId = 9728;
 constexpr int kDeleteConditionId = 9729;
 constexpr int kActionsId = 9730;
-constexpr int kAddActionId = 9731;
-constexpr int kEditActionId = 9732;
+constexpr int kAddActionId = kRuleAddActionId;
+constexpr int kEditActionId = kRuleEditActionId;
 constexpr int kDeleteActionId = 9733;
 
 constexpr DialogControl kControls[] = {
     {-1, L"BUTTON", L"General", kRuleGroup, 8, 8, 548, 130},
-    {-1, L"STATIC", L"Rule Name:", kRuleLabel, 20, 34, 96, 20},
+    {-1, L"STATIC", L"Rule Na&me:", SS_LEFT, 20, 34, 96, 20},
     {kNameId, L"EDIT", L"", kRuleEdit, 120, 30, 420, 24},
-    {-1, L"STATIC", L"Folder:", kRuleLabel, 20, 68, 96, 20},
+    {-1, L"STATIC", L"&Folder:", SS_LEFT, 20, 68, 96, 20},
     {kFolderId, L"COMBOBOX", L"", kRuleDropDown, 120, 64, 420, 300},
-    {kEnabledId, L"BUTTON", L"Enabled", kRuleCheck, 120, 100, 160, 22},
+    {kEnabledId, L"BUTTON", L"&Enabled", kRuleCheck, 120, 100, 160, 22},
     {-1, L"BUTTON", L"Conditions", kRuleGroup, 8, 146, 548, 300},
     {-1, L"STATIC", L"Condition Logic:", kRuleLabel, 20, 170, 200, 20},
-    {kAllId, L"BUTTON", L"All (AND - every condition must match)", kRuleRadio | WS_GROUP, 20, 192,
+    {kAllId, L"BUTTON", L"A&ll (AND - every condition must match)", kRuleRadio | WS_GROUP, 20, 192,
      500, 22},
-    {kAnyId, L"BUTTON", L"Any (OR - at least one must match)", kRuleRadio, 20, 216, 500, 22},
-    {kConditionsId, WC_LISTVIEWW, L"", kRuleList | WS_GROUP, 20, 244, 524, 150},
-    {kAddConditionId, L"BUTTON", L"+ Add Condition", kRuleButton, 20, 404, 140, 28},
-    {kEditConditionId, L"BUTTON", L"Edit Condition", kRuleButton, 168, 404, 140, 28},
-    {kDeleteConditionId, L"BUTTON", L"Delete Condition", kRuleButton, 316, 404, 140, 28},
+    {kAnyId, L"BUTTON", L"An&y (OR - at least one must match)", kRuleRadio, 20, 216, 500, 22},
+    {-1, L"STATIC", L"Con&ditions:", SS_LEFT | WS_GROUP, 20, 242, 300, 18},
+    {kConditionsId, WC_LISTVIEWW, L"", kRuleList | WS_GROUP, 20, 262, 524, 134},
+    {kAddConditionId, L"BUTTON", L"+ Add &Condition", kRuleButton, 20, 404, 140, 28},
+    {kEditConditionId, L"BUTTON", L"Edit Co&ndition", kRuleButton, 168, 404, 140, 28},
+    {kDeleteConditionId, L"BUTTON", L"Delete C&ondition", kRuleButton, 316, 404, 140, 28},
     {-1, L"BUTTON", L"Actions", kRuleGroup, 8, 454, 548, 248},
-    {-1, L"STATIC", L"Actions run in this order when the rule matches:", kRuleLabel, 20, 478, 500,
+    {-1, L"STATIC", L"&Actions run in this order when the rule matches:", SS_LEFT, 20, 478, 500,
      20},
     {kActionsId, WC_LISTVIEWW, L"", kRuleList, 20, 502, 524, 150},
-    {kAddActionId, L"BUTTON", L"+ Add Action", kRuleButton, 20, 662, 140, 28},
-    {kEditActionId, L"BUTTON", L"Edit Action", kRuleButton, 168, 662, 140, 28},
+    {kAddActionId, L"BUTTON", L"+ Add Act&ion", kRuleButton, 20, 662, 140, 28},
+    {kEditActionId, L"BUTTON", L"Edi&t Action", kRuleButton, 168, 662, 140, 28},
     {kDeleteActionId, L"BUTTON", L"Delete Action", kRuleButton, 316, 662, 140, 28},
     {IDOK, L"BUTTON", L"Save", kRuleDefaultButton, 366, 716, 90, 30},
     {IDCANCEL, L"BUTTON", L"Cancel", kRuleButton, 466, 716, 90, 30},

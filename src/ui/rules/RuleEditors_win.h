@@ -15,6 +15,11 @@ namespace wrenpost {
 inline constexpr wchar_t kRuleEditorClass[] = L"WrenpostRuleEditorDialog";
 inline constexpr wchar_t kConditionEditorClass[] = L"WrenpostConditionEditorDialog";
 inline constexpr wchar_t kActionEditorClass[] = L"WrenpostActionEditorDialog";
+enum RuleEditorId : int {
+    kRuleAddConditionId = 9727,
+    kRuleAddActionId = 9731,
+    kRuleEditActionId = 9732,
+};
 
 // Each returns true, with its argument replaced, when the user saved.
 // `recipients` are the profile's: the action editor offers them to "Send To Recipients", the rule

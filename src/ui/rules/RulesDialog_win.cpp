@@ -17,34 +17,35 @@
 namespace wrenpost {
 namespace {
 
-constexpr int kMasterId = 9751;
+constexpr int kMasterId = kRulesMasterId;
 constexpr int kWarningId = 9752;
 constexpr int kListId = 9753;
-constexpr int kAddId = 9754;
-constexpr int kEditId = 9755;
-constexpr int kDeleteId = 9756;
-constexpr int kUpId = 9757;
-constexpr int kDownId = 9758;
-constexpr int kImportId = 9759;
-constexpr int kExportId = 9760;
+constexpr int kAddId = kRulesAddId;
+constexpr int kEditId = kRulesEditId;
+constexpr int kDeleteId = kRulesDeleteId;
+constexpr int kUpId = kRulesUpId;
+constexpr int kDownId = kRulesDownId;
+constexpr int kImportId = kRulesImportId;
+constexpr int kExportId = kRulesExportId;
 
 constexpr DialogControl kControls[] = {
-    {kMasterId, L"BUTTON", L"Enable Notification Rules", kRuleCheck, 16, 12, 400, 24},
+    {kMasterId, L"BUTTON", L"&Enable Notification Rules", kRuleCheck, 16, 12, 400, 24},
     {kWarningId, L"STATIC",
      L"\u26A0 Rules are configured below but Notification Rules is disabled - every incoming "
      L"email will be sent unfiltered.",
      kRuleLabel, 16, 40, 912, 20},
-    {kListId, WC_LISTVIEWW, L"", kRuleList, 16, 66, 708, 460},
+    {-1, L"STATIC", L"&Rules:", SS_LEFT, 16, 66, 300, 20},
+    {kListId, WC_LISTVIEWW, L"", kRuleList, 16, 88, 708, 438},
     {-1, L"BUTTON", L"Rule", kRuleGroup, 740, 60, 188, 150},
-    {kAddId, L"BUTTON", L"Add", kRuleButton, 756, 84, 156, 30},
-    {kEditId, L"BUTTON", L"Edit", kRuleButton, 756, 120, 156, 30},
-    {kDeleteId, L"BUTTON", L"Delete", kRuleButton, 756, 156, 156, 30},
+    {kAddId, L"BUTTON", L"&Add", kRuleButton, 756, 84, 156, 30},
+    {kEditId, L"BUTTON", L"Ed&it", kRuleButton, 756, 120, 156, 30},
+    {kDeleteId, L"BUTTON", L"&Delete", kRuleButton, 756, 156, 156, 30},
     {-1, L"BUTTON", L"Order", kRuleGroup, 740, 220, 188, 114},
-    {kUpId, L"BUTTON", L"Move Up", kRuleButton, 756, 244, 156, 30},
-    {kDownId, L"BUTTON", L"Move Down", kRuleButton, 756, 280, 156, 30},
+    {kUpId, L"BUTTON", L"Move &Up", kRuleButton, 756, 244, 156, 30},
+    {kDownId, L"BUTTON", L"Move Do&wn", kRuleButton, 756, 280, 156, 30},
     {-1, L"BUTTON", L"Import && Export", kRuleGroup, 740, 344, 188, 114},
-    {kImportId, L"BUTTON", L"Import", kRuleButton, 756, 368, 156, 30},
-    {kExportId, L"BUTTON", L"Export", kRuleButton, 756, 404, 156, 30},
+    {kImportId, L"BUTTON", L"I&mport", kRuleButton, 756, 368, 156, 30},
+    {kExportId, L"BUTTON", L"E&xport", kRuleButton, 756, 404, 156, 30},
     {IDOK, L"BUTTON", L"Close", kRuleDefaultButton, 838, 544, 90, 30},
 };
 

@@ -16,6 +16,16 @@
 namespace wrenpost {
 
 inline constexpr wchar_t kRulesDialogClass[] = L"WrenpostNotificationRulesDialog";
+enum RulesDialogId : int {
+    kRulesMasterId = 9751,
+    kRulesAddId = 9754,
+    kRulesEditId,
+    kRulesDeleteId,
+    kRulesUpId,
+    kRulesDownId,
+    kRulesImportId,
+    kRulesExportId,
+};
 
 struct RulesDialogRequest {
     RulesFile* rules = nullptr;       // the owner's; replaced by every save

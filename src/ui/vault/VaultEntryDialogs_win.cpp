@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/Text.h"
+#include "ui/GlyphButton_win.h"
 #include "ui/SecretEdit_win.h"
 #include "ui/vault/FormDialog_win.h"
 #include "ui/vault/VaultDialogs_win.h"
@@ -16,6 +17,8 @@ constexpr int kEditId = 101;
 constexpr int kEyeId = 102;
 constexpr int kStatusId = 103;
 constexpr int kNotesLimit = 200;
+constexpr ButtonGlyph kShowTokenGlyph{L"&Show Token", L"\U0001F441", L"Show"};
+constexpr ButtonGlyph kHideTokenGlyph{L"&Hide Token", L"\U0001F648", L"Hide"};
 
 }  // namespace
 
@@ -25,11 +28,11 @@ bool AskVaultToken(HWND owner, const HttpTransport& transport, NewVaultToken& ad
         L"Add Token",
         480,
         200,
-        {{-1, L"STATIC", L"Telegram Bot Token:", kFormLabel, 15, 15, 200, 20},
-         {kEditId, L"EDIT", L"", kFormPassword, 15, 40, 390, 24},
-         {kEyeId, L"BUTTON", L"\U0001F441", kFormButton, 410, 40, 39, 24},
+        {{-1, L"STATIC", L"Telegram Bot &Token:", SS_LEFT, 15, 15, 200, 20},
+         {kEditId, L"EDIT", L"", kFormPassword, 15, 40, 380, 24},
+         {kEyeId, L"BUTTON", L"", kGlyphButtonStyle, 400, 40, 49, 24, &kShowTokenGlyph},
          {kStatusId, L"STATIC", L"", kFormLabel, 15, 75, 434, 20},
-         {IDOK, L"BUTTON", L"Add", kFormDefault, 274, 115, 85, 28},
+         {IDOK, L"BUTTON", L"&Add", kFormDefault, 274, 115, 85, 28},
          {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 364, 115, 85, 28}},
         kEditId};
     wchar_t mask = 0;
@@ -46,7 +49,7 @@ bool AskVaultToken(HWND owner, const HttpTransport& transport, NewVaultToken& ad
                 shown = !shown;
                 SendMessageW(edit, EM_SETPASSWORDCHAR, shown ? 0 : mask, 0);
                 InvalidateRect(edit, nullptr, TRUE);
-                form.SetText(kEyeId, shown ? L"\U0001F648" : L"\U0001F441");
+                SetButtonGlyph(form.Item(kEyeId), shown ? kHideTokenGlyph : kShowTokenGlyph);
             } else if (id == IDOK) {
                 const std::wstring token = TrimWhitespace(form.Text(kEditId));
                 if (token.empty()) {
@@ -90,7 +93,7 @@ bool EditVaultNotes(HWND owner, std::wstring& notes) {
         L"Notes",
         460,
         295,
-        {{-1, L"STATIC", L"Notes:", kFormLabel, 15, 12, 100, 20},
+        {{-1, L"STATIC", L"&Notes:", SS_LEFT, 15, 12, 100, 20},
          {kStatusId, L"STATIC", L"", SS_RIGHT | SS_NOPREFIX, 334, 12, 95, 20},
          // No ES_WANTRETURN: Enter saves, as in every other dialog of the vault.
          {kEditId, L"EDIT", L"",

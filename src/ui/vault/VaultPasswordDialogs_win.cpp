@@ -34,7 +34,7 @@ std::vector<DialogControl> Fields(std::initializer_list<const wchar_t*> labels, 
     int y = 15;
     for (const wchar_t* label : labels) {
         const DWORD edit = id == kFirst && firstPlain ? kFormEdit : kFormPassword;
-        controls.push_back({-1, L"STATIC", label, kFormLabel, 15, y + 3, labelWidth, 20});
+        controls.push_back({-1, L"STATIC", label, SS_LEFT, 15, y + 3, labelWidth, 20});
         controls.push_back({id++, L"EDIT", L"", edit, 20 + labelWidth, y, editWidth, 24});
         y += 35;
     }
@@ -55,7 +55,7 @@ bool AskNewVaultPassword(HWND owner, std::wstring& password) {
         L"Set Vault Password",
         400,
         210,
-        With(Fields({L"New Password:", L"Confirm Password:"}, 130, 215),
+        With(Fields({L"&New Password:", L"&Confirm Password:"}, 130, 215),
              {{IDOK, L"BUTTON", L"OK", kFormDefault, 180, 120, 90, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 280, 120, 90, 28}}),
         kFirst};
@@ -86,9 +86,9 @@ UnlockChoice AskVaultPassword(HWND owner, std::wstring& password) {
         L"Unlock Token Vault",
         390,
         190,
-        With(Fields({L"Password:"}, 80, 255),
-             {{kExtra, L"BUTTON", L"Recover using Recovery Key", kFormButton, 15, 100, 180, 28},
-              {IDOK, L"BUTTON", L"Unlock", kFormDefault, 205, 100, 75, 28},
+        With(Fields({L"&Password:"}, 80, 255),
+             {{kExtra, L"BUTTON", L"&Recover using Recovery Key", kFormButton, 15, 100, 180, 28},
+              {IDOK, L"BUTTON", L"&Unlock", kFormDefault, 205, 100, 75, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 285, 100, 75, 28}}),
         kFirst};
     FormDialog dialog(owner, layout,
@@ -120,8 +120,8 @@ void ShowRecoveryKey(HWND owner, const std::wstring& recoveryKey) {
           L"forget it.",
           kFormLabel, 15, 12, 414, 36},
          {kFirst, L"EDIT", L"", WS_BORDER | ES_READONLY | ES_CENTER | WS_TABSTOP, 15, 52, 414, 28},
-         {kSecond, L"BUTTON", L"Copy", kFormButton, 15, 90, 80, 26},
-         {kThird, L"BUTTON", L"I have saved my recovery key", BS_AUTOCHECKBOX | WS_TABSTOP, 15, 125,
+         {kSecond, L"BUTTON", L"&Copy", kFormButton, 15, 90, 80, 26},
+         {kThird, L"BUTTON", L"I have &saved my recovery key", BS_AUTOCHECKBOX | WS_TABSTOP, 15, 125,
           280, 22},
          {IDOK, L"BUTTON", L"Continue", kFormDefault | WS_DISABLED, 334, 150, 95, 28}},
         kSecond};
@@ -157,9 +157,9 @@ RecoveryChoice RecoverVaultDialog(HWND owner, VaultKeys& keys) {
         L"Recover Vault Password",
         440,
         270,
-        With(Fields({L"Recovery Key:", L"New Password:", L"Confirm New Password:"}, 145, 244, true),
-             {{kExtra, L"BUTTON", L"Lost both? Reset Vault...", kFormButton, 15, 180, 160, 28},
-              {IDOK, L"BUTTON", L"Reset Password", kFormDefault, 214, 180, 110, 28},
+        With(Fields({L"Recovery &Key:", L"&New Password:", L"&Confirm New Password:"}, 145, 244, true),
+             {{kExtra, L"BUTTON", L"Lost both? Reset &Vault...", kFormButton, 15, 180, 160, 28},
+              {IDOK, L"BUTTON", L"&Reset Password", kFormDefault, 214, 180, 110, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 329, 180, 80, 28}}),
         kFirst};
     FormDialog dialog(owner, layout,
@@ -197,7 +197,7 @@ bool ChangeVaultPasswordDialog(HWND owner, VaultKeys& keys) {
         L"Reset Vault Password",
         420,
         235,
-        With(Fields({L"Old Password:", L"New Password:", L"Confirm New Password:"}, 150, 219),
+        With(Fields({L"&Old Password:", L"&New Password:", L"&Confirm New Password:"}, 150, 219),
              {{IDOK, L"BUTTON", L"Reset", kFormDefault, 214, 145, 85, 28},
               {IDCANCEL, L"BUTTON", L"Cancel", kFormButton, 304, 145, 85, 28}}),
         kFirst};

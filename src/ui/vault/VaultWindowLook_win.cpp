@@ -4,7 +4,13 @@ namespace wrenpost {
 namespace {
 
 constexpr COLORREF kBlinkColour = RGB(255, 244, 150);
-constexpr COLORREF kSelectedColour = RGB(0, 120, 215);
+
+bool HighContrastOn() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
 
 }  // namespace
 
@@ -55,14 +61,18 @@ LRESULT PaintVaultCell(NMLVCUSTOMDRAW& draw,
             draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED | CDIS_FOCUS);
             draw.clrText = GetSysColor(COLOR_WINDOWTEXT);
             draw.clrTextBk = GetSysColor(COLOR_WINDOW);
+            // System colours, so a high-contrast scheme's hold; the blink's yellow could vanish
+            // against such a scheme's background, so there it inverts the cell instead.
             switch (look(static_cast<int>(draw.nmcd.dwItemSpec), draw.iSubItem)) {
-                case VaultCellLook::Blinking:
-                    draw.clrText = RGB(0, 0, 0);
-                    draw.clrTextBk = kBlinkColour;
+                case VaultCellLook::Blinking: {
+                    const bool contrast = HighContrastOn();
+                    draw.clrText = contrast ? GetSysColor(COLOR_WINDOW) : RGB(0, 0, 0);
+                    draw.clrTextBk = contrast ? GetSysColor(COLOR_WINDOWTEXT) : kBlinkColour;
                     break;
+                }
                 case VaultCellLook::Selected:
-                    draw.clrText = RGB(255, 255, 255);
-                    draw.clrTextBk = kSelectedColour;
+                    draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+                    draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
                     break;
                 case VaultCellLook::Plain:
                     break;

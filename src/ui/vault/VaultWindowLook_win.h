@@ -8,24 +8,30 @@
 #include <functional>
 
 #include "ui/DialogWindow_win.h"
+#include "ui/GlyphButton_win.h"
 #include "ui/vault/VaultWindow_win.h"
 
 namespace wrenpost {
 
 inline constexpr DWORD kVaultButton = BS_PUSHBUTTON | WS_TABSTOP;
 
-// Client area 1044 x 701 at 96 DPI (the window is 1060 x 740).
+inline constexpr ButtonGlyph kVaultAddGlyph{L"&Add Token", L"+", L"Add"};
+inline constexpr ButtonGlyph kVaultRefreshAllGlyph{L"&Refresh All", L"\u21BB", L"Refresh"};
+
+// Client area 1044 x 701 at 96 DPI (the window is 1060 x 740). The list's label names it for a
+// screen reader.
 inline constexpr DialogControl kVaultControls[] = {
-    {-1, L"STATIC", L"Search by Bot Name:", SS_LEFT | SS_NOPREFIX, 15, 18, 140, 20},
+    {-1, L"STATIC", L"&Search by Bot Name:", SS_LEFT, 15, 18, 140, 20},
     {kVaultSearch, L"EDIT", L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 160, 15, 300, 24},
-    {kVaultAdd, L"BUTTON", L"+", kVaultButton, 470, 14, 40, 26},
-    {kVaultRefreshAll, L"BUTTON", L"\u21BB", kVaultButton, 515, 14, 40, 26},
-    {kVaultResetPassword, L"BUTTON", L"Reset Password", kVaultButton, 565, 14, 130, 26},
+    {kVaultAdd, L"BUTTON", L"", kGlyphButtonStyle, 470, 14, 40, 26, &kVaultAddGlyph},
+    {kVaultRefreshAll, L"BUTTON", L"", kGlyphButtonStyle, 515, 14, 70, 26, &kVaultRefreshAllGlyph},
+    {kVaultResetPassword, L"BUTTON", L"Reset &Password", kVaultButton, 595, 14, 130, 26},
+    {-1, L"STATIC", L"&Tokens:", SS_LEFT, 15, 50, 200, 20},
     {kVaultList, WC_LISTVIEWW, L"",
-     LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_BORDER | WS_TABSTOP, 15, 50, 1014, 580},
-    {kVaultPrevious, L"BUTTON", L"Previous", kVaultButton, 15, 645, 100, 28},
+     LVS_REPORT | LVS_SINGLESEL | LVS_NOSORTHEADER | WS_BORDER | WS_TABSTOP, 15, 72, 1014, 558},
+    {kVaultPrevious, L"BUTTON", L"Pre&vious", kVaultButton, 15, 645, 100, 28},
     {kVaultPage, L"STATIC", L"Page 1 of 1", SS_CENTER | SS_NOPREFIX, 125, 650, 200, 20},
-    {kVaultNext, L"BUTTON", L"Next", kVaultButton, 335, 645, 100, 28},
+    {kVaultNext, L"BUTTON", L"&Next", kVaultButton, 335, 645, 100, 28},
 };
 
 struct VaultColumnLook {

@@ -24,7 +24,7 @@ struct DialogCase {
     const wchar_t* length;      // typed into "Preview length"
     const wchar_t* quietStart;  // nullptr: quiet hours stay off
     const wchar_t* threshold;   // nullptr: bursts stay off
-    const wchar_t* button;
+    int button;
     const wchar_t* previewHas;  // part of the live preview after typing
     const wchar_t* refusal;     // the warning OK gives, or nullptr
     MessageOptions expected;    // the form's options once the dialog is gone
@@ -38,24 +38,24 @@ const wchar_t kBadLength[] = L"Preview length must be a whole number from 1 to 1
 using C = MessageContent;
 using O = MessageOptions;
 const DialogCase kCases[] = {
-    {L"message-options-subject-only", 0, L"200", nullptr, nullptr, L"OK", kSubjectOnly, nullptr,
+    {L"message-options-subject-only", 0, L"200", nullptr, nullptr, IDOK, kSubjectOnly, nullptr,
      O{}},
-    {L"message-options-sender-and-time", 1, L"200", nullptr, nullptr, L"OK", kSender, nullptr,
+    {L"message-options-sender-and-time", 1, L"200", nullptr, nullptr, IDOK, kSender, nullptr,
      O{.Content = C::SenderAndTime}},
-    {L"message-options-preview", 2, L"40", nullptr, nullptr, L"OK", kCut, nullptr,
+    {L"message-options-preview", 2, L"40", nullptr, nullptr, IDOK, kCut, nullptr,
      O{.Content = C::Preview, .PreviewLength = 40}},
-    {nullptr, 2, L"40", nullptr, nullptr, L"Cancel", kCut, nullptr, O{}},
-    {nullptr, 2, L"0", nullptr, nullptr, L"OK", kBadLength, kBadLength, O{}},
-    {nullptr, 2, L"1001", nullptr, nullptr, L"OK", kBadLength, kBadLength, O{}},
+    {nullptr, 2, L"40", nullptr, nullptr, IDCANCEL, kCut, nullptr, O{}},
+    {nullptr, 2, L"0", nullptr, nullptr, IDOK, kBadLength, kBadLength, O{}},
+    {nullptr, 2, L"1001", nullptr, nullptr, IDOK, kBadLength, kBadLength, O{}},
     // Unreachable at this level, so not a reason to refuse; the old length stays.
-    {nullptr, 1, L"abc", nullptr, nullptr, L"OK", kSender, nullptr, O{.Content = C::SenderAndTime}},
-    {nullptr, 0, L"200", L"23:30", nullptr, L"OK", kSubjectOnly, nullptr,
+    {nullptr, 1, L"abc", nullptr, nullptr, IDOK, kSender, nullptr, O{.Content = C::SenderAndTime}},
+    {nullptr, 0, L"200", L"23:30", nullptr, IDOK, kSubjectOnly, nullptr,
      O{.Quiet = {.Enabled = true, .StartMinute = 23 * 60 + 30}}},
-    {nullptr, 0, L"200", L"24:00", nullptr, L"OK", kSubjectOnly,
+    {nullptr, 0, L"200", L"24:00", nullptr, IDOK, kSubjectOnly,
      L"Quiet hours start must be a time from 00:00 to 23:59, such as 22:00.", O{}},
-    {nullptr, 0, L"200", nullptr, L"50", L"OK", kSubjectOnly, nullptr,
+    {nullptr, 0, L"200", nullptr, L"50", IDOK, kSubjectOnly, nullptr,
      O{.CombineBursts = true, .BurstThreshold = 50}},
-    {nullptr, 0, L"200", nullptr, L"1", L"OK", kSubjectOnly,
+    {nullptr, 0, L"200", nullptr, L"1", IDOK, kSubjectOnly,
      L"The number of waiting notifications that makes a burst must be a whole number from 2 to "
      L"50.",
      O{}},
@@ -69,13 +69,13 @@ HWND Edit(HWND dialog, int n) {
     return edit;
 }
 
-void Press(HWND dialog, const wchar_t* caption) {
-    PostMessageW(FindWindowExW(dialog, nullptr, L"Button", caption), BM_CLICK, 0, 0);
+void Press(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-void Tick(HWND d, const wchar_t* box, int edit, const wchar_t* text) {
+void Tick(HWND d, int box, int edit, const wchar_t* text) {
     if (text != nullptr) {
-        SendMessageW(FindWindowExW(d, nullptr, L"Button", box), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(d, box), BM_CLICK, 0, 0);
         SetWindowTextW(Edit(d, edit), text);
     }
 }
@@ -86,8 +86,8 @@ void Fill(HWND d, const DialogCase& c) {
     SendMessageW(d, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(content), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(content));
     SetWindowTextW(Edit(d, 0), c.length);
-    Tick(d, L"Quiet hours: notifications arrive without sound", 1, c.quietStart);
-    Tick(d, L"Send a burst as one message: more than", 3, c.threshold);
+    Tick(d, kMessageQuietId, 1, c.quietStart);
+    Tick(d, kMessageBurstsId, 3, c.threshold);
 }
 
 using MessageOptionsDialogTest = MainWindowFixture;
@@ -105,7 +105,7 @@ TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
                 return false;
             }
             if (pressed) {
-                Press(d, L"Cancel");
+                Press(d, IDCANCEL);
                 return true;
             }
             Fill(d, c);

@@ -22,6 +22,7 @@
 #include "rules/RulesFile.h"
 #include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
+#include "ui/rules/RulesDialog_win.h"
 #include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
@@ -156,10 +157,11 @@ public:
     }
     // The one enabled rule allows the switch on; the window saves and closes.
     void SwitchRulesOnInTheRulesWindow() {
+        // The one enabled rule allows the switch on; the window saves and closes.
         WhenReady([] {
             HWND rules = ActiveModalDialog();
-            for (const wchar_t* button : {L"Enable Notification Rules", L"Close"}) {
-                PostMessageW(FindWindowExW(rules, nullptr, L"Button", button), BM_CLICK, 0, 0);
+            for (const int button : {static_cast<int>(kRulesMasterId), IDOK}) {
+                PostMessageW(GetDlgItem(rules, button), BM_CLICK, 0, 0);
             }
             return rules != nullptr;
         });

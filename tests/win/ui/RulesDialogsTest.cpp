@@ -61,8 +61,8 @@ HWND Nth(HWND dialog, const wchar_t* className, int n) {
     return nullptr;
 }
 
-void Press(HWND dialog, const wchar_t* caption) {
-    PostMessageW(FindWindowExW(dialog, nullptr, L"Button", caption), BM_CLICK, 0, 0);
+void Press(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 void Pick(HWND dialog, int box, int index) {
@@ -93,31 +93,31 @@ void SelectRow(HWND dialog, int list, int row) {
 
 // The steps that add a rule in folder 0: condition Subject / Starts With / RE:, then `actions`.
 std::vector<Step> AddRule(std::vector<int> actions) {
-    std::vector<Step> steps = {{kRulesDialogClass, [](HWND d) { Press(d, L"Add"); }},
+    std::vector<Step> steps = {{kRulesDialogClass, [](HWND d) { Press(d, kRulesAddId); }},
                                {kRuleEditorClass,
                                 [](HWND d) {
                                     Pick(d, 0, 0);
-                                    Press(d, L"+ Add Condition");
+                                    Press(d, kRuleAddConditionId);
                                 }},
                                {kConditionEditorClass, [](HWND d) {
                                     testing::SaveScreenshot(d, L"rules-condition-editor");
                                     Pick(d, 0, 0);
                                     Pick(d, 1, 2);
                                     SetWindowTextW(Nth(d, L"Edit", 0), L" RE: ");
-                                    Press(d, L"Save");
+                                    Press(d, IDOK);
                                 }}};
     for (int type : actions) {
-        steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, L"+ Add Action"); }});
+        steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, kRuleAddActionId); }});
         steps.push_back({kActionEditorClass, [type](HWND d) {
                              testing::SaveScreenshot(d, L"rules-action-editor");
                              Pick(d, 0, type);
                              SetWindowTextW(Nth(d, L"Edit", 0), L"Title");
-                             Press(d, L"Save");
+                             Press(d, IDOK);
                          }});
     }
     steps.push_back({kRuleEditorClass, [](HWND d) {
                          testing::SaveScreenshot(d, L"rules-rule-editor");
-                         Press(d, L"Save");
+                         Press(d, IDOK);
                      }});
     return steps;
 }
@@ -221,11 +221,11 @@ std::vector<Step> Then(std::vector<Step> first, std::vector<Step> second) {
 }
 
 Step Close() {
-    return {kRulesDialogClass, [](HWND d) { Press(d, L"Close"); }};
+    return {kRulesDialogClass, [](HWND d) { Press(d, IDOK); }};
 }
 
 Step ClickMaster() {
-    return {kRulesDialogClass, [](HWND d) { Press(d, L"Enable Notification Rules"); }};
+    return {kRulesDialogClass, [](HWND d) { Press(d, kRulesMasterId); }};
 }
 
 TEST_F(RulesDialogsTest, RulesButtonNeedsAFolder) {
@@ -275,7 +275,7 @@ TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
         testing::PromptRecorder prompts;
         std::vector<Step> steps = AddRule(c.actions);
         if (!c.refusal.empty()) {
-            steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, L"Cancel"); }});
+            steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, IDCANCEL); }});
         }
         steps.push_back(Close());
         Run(steps, path_);
@@ -301,7 +301,7 @@ TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
 TEST_F(RulesDialogsTest, RulesWindowChanges) {
     const Step selectSecondUp = {kRulesDialogClass, [](HWND d) {
                                      SelectRow(d, 0, 1);
-                                     Press(d, L"Move Up");
+                                     Press(d, kRulesUpId);
                                  }};
     const struct {
         const char* name;
@@ -325,12 +325,12 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
                std::filesystem::remove(path_);
                std::filesystem::create_directory(path_);
                SelectRow(d, 0, 1);
-               Press(d, L"Move Up");
+               Press(d, kRulesUpId);
            }},
           {kRulesDialogClass,
            [this](HWND d) {
                std::filesystem::remove(path_);
-               Press(d, L"Enable Notification Rules");
+               Press(d, kRulesMasterId);
            }},
           Close()},
          {},
@@ -399,31 +399,31 @@ TEST_F(RulesDialogsTest, ExportAndImport) {
           [](HWND d) {
               testing::SaveScreenshot(d, L"rules-dialog");
               SelectRow(d, 0, 0);
-              Press(d, L"Export");
+              Press(d, kRulesExportId);
           }},
          {kRuleExportScopeClass,
           [](HWND d) {
               testing::SaveScreenshot(d, L"rules-export-scope");
               SendMessageW(FindWindowExW(d, nullptr, L"Button", L"All Rules in This Profile"),
                            BM_CLICK, 0, 0);
-              Press(d, L"Export");
+              Press(d, IDOK);
           }},
-         {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
+         {kRulesDialogClass, [](HWND d) { Press(d, kRulesImportId); }},
          {kRuleImportClass,
           [](HWND d) {
               testing::SaveScreenshot(d, L"rules-import-dialog");
-              Press(d, L"Import");
+              Press(d, IDOK);
           }},
          {kRulesDialogClass,
           [](HWND d) {
               SelectRow(d, 0, 2);
-              Press(d, L"Edit");
+              Press(d, kRulesEditId);
           }},
-         {kRuleEditorClass, [](HWND d) { Press(d, L"Save"); }},
+         {kRuleEditorClass, [](HWND d) { Press(d, IDOK); }},
          {kRuleEditorClass,
           [](HWND d) {
               Pick(d, 0, 1);
-              Press(d, L"Save");
+              Press(d, IDOK);
           }},
          {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
          {kRuleImportClass,
@@ -462,9 +462,9 @@ TEST_F(RulesDialogsTest, ClosingReminder) {
     ASSERT_TRUE(SaveRulesFile(path_, {.Rules = {Rule(L"A", true)}}));
     const Step edit = {kRulesDialogClass, [](HWND d) {
                            SelectRow(d, 0, 0);
-                           Press(d, L"Edit");
+                           Press(d, kRulesEditId);
                        }};
-    const Step save = {kRuleEditorClass, [](HWND d) { Press(d, L"Save"); }};
+    const Step save = {kRuleEditorClass, [](HWND d) { Press(d, IDOK); }};
     const struct {
         std::vector<Step> steps;
         bool reminded;
@@ -516,10 +516,10 @@ TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
                                             Pick(d, 1, c.second);
                                         }
                                         SetWindowTextW(Nth(d, L"Edit", 0), c.value);
-                                        Press(d, L"Save");
+                                        Press(d, IDOK);
                                     }}};
         if (!c.refusal.empty()) {
-            steps.push_back({editorClass, [](HWND d) { Press(d, L"Cancel"); }});
+            steps.push_back({editorClass, [](HWND d) { Press(d, IDCANCEL); }});
         }
         Script(steps);
         RuleCondition condition;
@@ -543,17 +543,17 @@ TEST_F(RulesDialogsTest, RoutingActionShowsNamesAndTicks) {
              [&listed](HWND d) {
                  listed.push_back(CellText(d, 1, 0, 1));
                  SelectRow(d, 1, 0);
-                 Press(d, L"Edit Action");
+                 Press(d, kRuleEditActionId);
              }},
             {kActionEditorClass,
              [](HWND d) {
                  testing::SaveScreenshot(d, L"rules-action-editor-recipients");
                  ListView_SetCheckState(Nth(d, WC_LISTVIEWW, 0), 0, FALSE);  // Dana
-                 Press(d, L"Save");
+                 Press(d, IDOK);
              }},
             {kRuleEditorClass, [&listed](HWND d) {
                  listed.push_back(CellText(d, 1, 0, 1));
-                 Press(d, L"Save");
+                 Press(d, IDOK);
              }}});
     ASSERT_TRUE(ShowRuleEditor(window_->Window(), false, rule, {Folder(L"Box", L"\\\\Box\\In")},
                                kRecipients));
