@@ -100,7 +100,13 @@ AccessibilityFindings CheckAccessibility(HWND window) {
             continue;
         }
         const std::wstring name = needsStatic ? LabelBefore(control) : AccessibleName(control);
-        const bool tabStop = (GetWindowLongPtrW(control, GWL_STYLE) & WS_TABSTOP) != 0;
+        // A radio button after its group's first is reached with the arrow keys, not Tab.
+        const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+        const LONG_PTR type = style & BS_TYPEMASK;
+        const bool laterRadio = _wcsicmp(className.c_str(), L"Button") == 0 &&
+                                (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON) &&
+                                (style & WS_GROUP) == 0;
+        const bool tabStop = (style & WS_TABSTOP) != 0 || laterRadio;
         if (!Meaningful(name) || !tabStop) {
             findings.faults.push_back(L"id " + std::to_wstring(GetDlgCtrlID(control)) + L" " +
                                       className + L": \"" + name + L"\"" +

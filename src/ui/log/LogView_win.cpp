@@ -63,6 +63,10 @@ LRESULT CALLBACK LogViewSubclassProc(HWND edit, UINT message, WPARAM wParam, LPA
                                      UINT_PTR, DWORD_PTR data) noexcept {
     auto* view = reinterpret_cast<LogView*>(data);
     switch (message) {
+        case WM_GETDLGCODE:
+            // Reached with Tab to be read, left with Tab: the arrows and paging stay its own.
+            return DefSubclassProc(edit, message, wParam, lParam) &
+                   ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
         case WM_KEYDOWN: {
             const LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
             switch (wParam) {
@@ -147,8 +151,8 @@ bool LogView::Create(HWND parent, int controlId, HFONT font, HWND timerWindow, U
     }
     edit_ = CreateWindowExW(
         WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
-        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-            ES_READONLY,
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
+            ES_AUTOVSCROLL | ES_READONLY,
         0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
     if (edit_ == nullptr) {

@@ -10,7 +10,7 @@ constexpr int kSelectedId = 9741;
 constexpr int kAllId = 9742;
 constexpr int kPreviewId = 9743;
 constexpr int kNewId = 9744;
-constexpr int kMergeId = 9745;
+constexpr int kMergeId = kImportMergeId;
 constexpr int kReplaceId = 9746;
 
 class ExportScopeDialog : public RuleDialog<ExportScopeDialog> {

@@ -9,6 +9,9 @@
 
 namespace wrenpost {
 
+// The import window's "Merge with Existing Rules" choice, for tests that press it by id.
+inline constexpr int kImportMergeId = 9745;
+
 inline constexpr wchar_t kRuleExportScopeClass[] = L"WrenpostRuleExportScopeDialog";
 inline constexpr wchar_t kRuleImportClass[] = L"WrenpostRuleImportDialog";
 

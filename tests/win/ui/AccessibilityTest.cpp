@@ -99,6 +99,9 @@ TEST_F(AccessibilityTest, EveryControlIsNamedAndTabbedAndEveryMnemonicIsUnique) 
     testing::TempDir dir;
     SetVaultFolderProvider([&dir] { return dir.Path(); });
     const HWND owner = Open().Window();
+    const testing::AccessibilityFindings main = testing::CheckAccessibility(owner);
+    EXPECT_EQ(main.faults, std::vector<std::wstring>{});
+    EXPECT_EQ(main.repeatedMnemonics, L"");
     for (const WindowCase& window : kWindows) {
         testing::AccessibilityFindings found;
         bool seen = false;
@@ -169,6 +172,7 @@ TEST_F(AccessibilityTest, VaultCellsTakeTheHighContrastColours) {
         EXPECT_EQ(draw.clrTextBk, GetSysColor(colours.second)) << static_cast<int>(look);
     }
     const HWND owner = Open().Window();
+    EXPECT_TRUE(testing::SaveScreenshot(owner, L"main-window-high-contrast"));
     WhenReady([] {
         const HWND vault = FindWindowW(kVaultWindowClass, nullptr);
         if (vault == nullptr) {

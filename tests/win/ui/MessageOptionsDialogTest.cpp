@@ -167,7 +167,7 @@ TEST_F(MessageOptionsDialogTest, TheNoteTellsWhatOutlookRefusedTheRunningSession
             HWND d = ActiveModalDialog();
             if (d != nullptr) {
                 note = WindowText(GetDlgItem(d, kMessageOptionsNoteId));
-                Press(d, L"Cancel");
+                Press(d, IDCANCEL);
             }
             return d != nullptr;
         });

@@ -361,7 +361,7 @@ TEST_F(RulesDialogsTest, TheDeleteQuestionDefaultsToNo) {
     Run({{kRulesDialogClass,
           [](HWND d) {
               SelectRow(d, 0, 0);
-              Press(d, L"Delete");
+              Press(d, kRulesDeleteId);
           }},
          Close()},
         path_);
@@ -425,18 +425,17 @@ TEST_F(RulesDialogsTest, ExportAndImport) {
               Pick(d, 0, 1);
               Press(d, IDOK);
           }},
-         {kRulesDialogClass, [](HWND d) { Press(d, L"Import"); }},
+         {kRulesDialogClass, [](HWND d) { Press(d, kRulesImportId); }},
          {kRuleImportClass,
           [](HWND d) {
-              Press(d,
-                    L"Merge with Existing Rules - append, updating any rule with a matching name");
-              Press(d, L"Import");
+              Press(d, kImportMergeId);
+              Press(d, IDOK);
           }},
          {kRulesDialogClass,
           [&folders](HWND d) {
               testing::SaveScreenshot(d, L"rules-dialog-folders");
               for (int row = 0; row < 4; ++row) folders.push_back(CellText(d, 0, row, 2));
-              Press(d, L"Close");
+              Press(d, IDOK);
           }}},
         {},
         {L"Rules exported successfully.",
