@@ -64,6 +64,10 @@ enum MainControlId : int {
     kIdStaticLabel = 3100,  // fixed labels: 3100, 3101, ... in table order
 };
 
+// The "?" buttons' window texts: what a screen reader says of them (they draw only "?").
+inline constexpr wchar_t kTokenHelpName[] = L"Help: Access Token";
+inline constexpr wchar_t kRulesHelpName[] = L"Help: Notification Rules and Outlook Rules";
+
 enum class ControlKind {
     Label,
     Edit,

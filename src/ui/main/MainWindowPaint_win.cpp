@@ -4,6 +4,7 @@
 // The headers below need windows.h first.
 #include <commctrl.h>
 
+#include "ui/GlyphButton_win.h"
 #include "ui/main/MainWindow_win.h"
 
 namespace wrenpost {
@@ -47,12 +48,8 @@ bool MainWindow::OnDrawItem(const DRAWITEMSTRUCT& item) {
         case kIdDetachButton:
             DrawDetachButton(item);
             return true;
-        case kIdTokenHelp:
-        case kIdRulesHelp:
-            DrawHelpButton(item);
-            return true;
         default:
-            return false;
+            return DrawGlyphButton(item);  // the "?" buttons
     }
 }
 
@@ -96,26 +93,6 @@ void MainWindow::DrawMonitorButton(const DRAWITEMSTRUCT& item) const {
         RECT focus = rect;
         InflateRect(&focus, -4, -4);
         DrawFocusRect(dc, &focus);
-    }
-}
-
-// A "?" that screen readers announce by its window text, which names what it explains.
-void MainWindow::DrawHelpButton(const DRAWITEMSTRUCT& item) const {
-    HDC dc = item.hDC;
-    RECT rect = item.rcItem;
-    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-    DrawFrameControl(dc, &rect, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
-    HGDIOBJ oldFont = SelectObject(dc, uiFont_.get());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
-    RECT textRect = rect;
-    OffsetRect(&textRect, pressed ? 1 : 0, pressed ? 1 : 0);
-    DrawTextW(dc, L"?", 1, &textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
-    if ((item.itemState & ODS_FOCUS) != 0) {
-        InflateRect(&rect, -3, -3);
-        DrawFocusRect(dc, &rect);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "common/PostedRecord_win.h"
 #include "common/Prompt.h"
 #include "profile/TemporaryProfiles.h"
+#include "ui/GlyphButton_win.h"
 #include "ui/ModalLoop_win.h"
 
 namespace wrenpost {
@@ -230,6 +231,10 @@ bool MainWindow::CreateControls() {
             SendMessageW(handle, CB_SETCURSEL, 0, 0);
         }
     }
+    static constexpr ButtonGlyph kTokenHelpLook{kTokenHelpName, L"?", L"?"};
+    static constexpr ButtonGlyph kRulesHelpLook{kRulesHelpName, L"?", L"?"};
+    SetButtonGlyph(Control(kIdTokenHelp), kTokenHelpLook);
+    SetButtonGlyph(Control(kIdRulesHelp), kRulesHelpLook);
     HWND tree = Control(kIdFolderTree);
     // Check boxes must be switched on after creation for the state images to exist.
     SetWindowLongPtrW(tree, GWL_STYLE, GetWindowLongPtrW(tree, GWL_STYLE) | TVS_CHECKBOXES);

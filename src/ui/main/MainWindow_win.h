@@ -152,7 +152,6 @@ private:
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
     void DrawMonitorButton(const DRAWITEMSTRUCT& item) const;
     void DrawLamp(const DRAWITEMSTRUCT& item) const;
-    void DrawHelpButton(const DRAWITEMSTRUCT& item) const;
     void DrawDetachButton(const DRAWITEMSTRUCT& item) const;
     LRESULT PaintTitleListItem(NMLVCUSTOMDRAW& draw) const;
     static LRESULT CALLBACK HoverProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
