@@ -46,6 +46,16 @@ CrashState& State() {
     return state;
 }
 
+// From the system folder only, never one a stranger could put a dbghelp.dll into. Kept loaded
+// for good: a report may be needed until the last instruction.
+WriteDumpFunction LoadDumpWriter() {
+    const HMODULE dbghelp = LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Through void(*)(): the one cast between function types that GCC accepts as deliberate.
+    return dbghelp == nullptr ? nullptr
+                              : reinterpret_cast<WriteDumpFunction>(reinterpret_cast<void (*)()>(
+                                    GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+}
+
 HANDLE CreateInFolder(const wchar_t* name) {
     wchar_t path[MAX_PATH * 2];
     if (lstrlenW(State().folder.c_str()) + lstrlenW(name) >= MAX_PATH * 2) {
@@ -168,15 +178,7 @@ CrashTestPoint ReadCrashTestPoint() {
 }
 
 bool PrepareWriter(CrashState& state) {
-    // From the system folder only, never one a stranger could put a dbghelp.dll into. Kept
-    // loaded for good: a report may be needed until the last instruction.
-    const HMODULE dbghelp = LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (dbghelp == nullptr) {
-        return false;
-    }
-    // Through void(*)(): the one cast between function types that GCC accepts as deliberate.
-    state.writeDump = reinterpret_cast<WriteDumpFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+    state.writeDump = LoadDumpWriter();
     state.done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const DWORD length = GetModuleFileNameW(nullptr, state.program, MAX_PATH * 2);
     if (length == 0 || length >= MAX_PATH * 2) {
@@ -226,11 +228,7 @@ void SetCrashReportProfile(std::wstring_view profileName, const std::filesystem:
 
 int WriteCrashDumpFor(const CrashDumpRequest& request) {
     const std::filesystem::path folder = CrashDumpFolder();
-    const HMODULE dbghelp = LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const auto writeDump = dbghelp == nullptr
-                               ? nullptr
-                               : reinterpret_cast<WriteDumpFunction>(reinterpret_cast<void (*)()>(
-                                     GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+    const WriteDumpFunction writeDump = LoadDumpWriter();
     const UniqueHandle crashed(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ |
                                                PROCESS_DUP_HANDLE,
                                            FALSE, request.processId));
