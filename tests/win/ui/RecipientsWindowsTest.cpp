@@ -18,6 +18,7 @@
 #include "support/TempDir.h"
 #include "ui/recipients/RecipientsManager_win.h"
 #include "ui/recipients/VerificationWindow_win.h"
+#include "ui/rules/RuleDialog_win.h"
 #include "win/ui/ClipboardProbe.h"
 #include "win/ui/MainWindowFixture.h"
 
@@ -80,10 +81,7 @@ public:
     }
     // Get Chat ID; `whileOpen` runs inside the verification window's loop, given its window.
     void Verify(std::function<bool(HWND)> whileOpen) {
-        WhenReady([whileOpen] {
-            HWND dialog = FindWindowW(kVerificationWindowClass, nullptr);
-            return dialog != nullptr && whileOpen(dialog);
-        });
+        WhenReady(OnWindow(kVerificationWindowClass, std::move(whileOpen)));
         Click(kIdGetChatId);  // returns once the window is gone
     }
     // The user sends the shown code to the bot from chat 4242; `members` go into the message.
@@ -149,19 +147,13 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     EXPECT_EQ(window_->Recipients().size(), 1u);
 
     // The manager shows the topic after the name and clears it.
-    WhenReady([] {
-        HWND manager = FindWindowW(kRecipientsManagerClass, nullptr);
-        if (manager == nullptr) {
-            return false;
-        }
-        wchar_t name[64] = {};
-        GetDlgItemTextW(manager, 9560, name, 64);
-        EXPECT_STREQ(name, L"@ann_w (topic 5)");
+    WhenReady(OnWindow(kRecipientsManagerClass, [](HWND manager) {
+        EXPECT_EQ(WindowText(GetDlgItem(manager, 9560)), L"@ann_w (topic 5)");
         testing::SaveScreenshot(manager, L"recipients-manager-topic");
         SendDlgItemMessageW(manager, 9600, BM_CLICK, 0, 0);
         SendDlgItemMessageW(manager, 9503, BM_CLICK, 0, 0);
         return true;
-    });
+    }));
     Click(kIdManageRecipients);
     EXPECT_TRUE(window_->RecipientTopics().empty());
 
@@ -205,27 +197,21 @@ TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliv
 
     // Disallows the first, deletes the second, sees a delivery to the third, then closes.
     const auto manage = [this](int closeWith) {
-        WhenReady([this, closeWith] {
-            HWND manager = FindWindowW(kRecipientsManagerClass, nullptr);
-            if (manager == nullptr) {
-                return false;
-            }
+        WhenReady(OnWindow(kRecipientsManagerClass, [this, closeWith](HWND manager) {
             SendDlgItemMessageW(manager, 9510, BM_CLICK, 0, 0);
             SendDlgItemMessageW(manager, 9531, BM_CLICK, 0, 0);
             auto delivered = std::make_unique<RecipientNotifiedRecord>();
             delivered->chatId = L"3";
             delivered->when = L"2026-12-07 09:30:00";
             PostRecord(window_->Window(), kRecipientNotifiedMessage, std::move(delivered));
-            Pump([manager] {
-                wchar_t cell[32] = {};
-                GetDlgItemTextW(manager, 9581, cell, 32);  // last notification, second row
-                return std::wstring(cell) == L"2026-12-07 09:30:00";
+            Pump([manager] {  // the last notification in the second row
+                return WindowText(GetDlgItem(manager, 9581)) == L"2026-12-07 09:30:00";
             });
             testing::SaveScreenshot(manager, L"recipients-manager");
             ExpectOuterSizeAndControlsInside(manager, 900, 450);
             SendDlgItemMessageW(manager, closeWith, BM_CLICK, 0, 0);
             return true;
-        });
+        }));
         Click(kIdManageRecipients);
     };
     manage(9504);  // Cancel

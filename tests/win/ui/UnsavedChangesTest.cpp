@@ -180,17 +180,13 @@ TEST_F(UnsavedChangesTest, TrayStopOverADialogStopsWithoutABoxAndLeavesTheDialog
     const std::size_t asked = prompts_.Requests().size();
     bool stopped = false;
     bool dialogStayed = false;
-    WhenReady([&] {
-        HWND about = FindWindowW(kAboutDialogClass, nullptr);
-        if (about == nullptr) {
-            return false;
-        }
+    WhenReady(OnWindow(kAboutDialogClass, [&](HWND about) {
         SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), 0);
         stopped = !window_->IsMonitoring();
         dialogStayed = ActiveModalDialog() == about;
         DestroyWindow(about);
         return true;
-    });
+    }));
     Click(kIdAbout);
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(dialogStayed);
