@@ -101,6 +101,23 @@ inline void ExpectEveryStepRan() {
     pendingStep = nullptr;
 }
 
+// The n-th child of a class, in creation order.
+inline HWND Nth(HWND dialog, const wchar_t* className, int n) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[40] = L"";
+        GetClassNameW(child, name, 40);
+        if (_wcsicmp(name, className) == 0 && n-- == 0) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+inline void Press(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
 inline SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
     SelectedFolder folder;
     folder.StoreName = store;

@@ -59,22 +59,10 @@ const DialogCase kCases[] = {
      O{}},
 };
 
-HWND Edit(HWND dialog, int n) {
-    HWND edit = nullptr;
-    for (int i = 0; i <= n; ++i) {
-        edit = FindWindowExW(dialog, edit, L"Edit", nullptr);
-    }
-    return edit;
-}
-
-void Press(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
 void Tick(HWND d, int box, int edit, const wchar_t* text) {
     if (text != nullptr) {
         SendMessageW(GetDlgItem(d, box), BM_CLICK, 0, 0);
-        SetWindowTextW(Edit(d, edit), text);
+        SetWindowTextW(Nth(d, L"Edit", edit), text);
     }
 }
 
@@ -83,7 +71,7 @@ void Fill(HWND d, const DialogCase& c) {
     SendMessageW(content, CB_SETCURSEL, c.level, 0);
     SendMessageW(d, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(content), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(content));
-    SetWindowTextW(Edit(d, 0), c.length);
+    SetWindowTextW(Nth(d, L"Edit", 0), c.length);
     Tick(d, kMessageQuietId, 1, c.quietStart);
     Tick(d, kMessageBurstsId, 3, c.threshold);
 }
@@ -107,7 +95,7 @@ TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
                 return true;
             }
             Fill(d, c);
-            preview = WindowText(Edit(d, 4));
+            preview = WindowText(Nth(d, L"Edit", 4));
             if (c.shot != nullptr) {
                 testing::SaveScreenshot(d, c.shot);
             }

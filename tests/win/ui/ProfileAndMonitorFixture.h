@@ -146,11 +146,15 @@ public:
         const auto asked = prompts_.Requests();
         return asked.empty() ? L"" : asked.back().caption;
     }
-    // Desk with `rules` rules, LOADed and STARTed under no name: an unsaved session.
-    void StartUnsavedDesk(std::size_t rules) {
-        WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(), rules);
+    // The profile Desk written, and LOADed into a new window.
+    void OpenDesk(const ProfileConfig& config = DeskProfile(), std::size_t rules = 0) {
+        WriteProfile(profiles_ / L"Desk", L"Desk", config, rules);
         OpenWindow();
         Load(profiles_ / L"Desk");
+    }
+    // Desk with `rules` rules, LOADed and STARTed under no name: an unsaved session.
+    void StartUnsavedDesk(std::size_t rules) {
+        OpenDesk(DeskProfile(), rules);
         SetText(kIdProfileName, L"");
         Click(kIdStartMonitor);
         ASSERT_TRUE(window_->IsMonitoring());

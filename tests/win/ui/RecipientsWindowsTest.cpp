@@ -12,20 +12,16 @@
 
 #include "common/Text.h"
 #include "profile/ProfileConfig.h"
-#include "profile/TokenFile_win.h"
 #include "support/FakeBotApiServer_win.h"
 #include "support/Screenshot_win.h"
-#include "support/TempDir.h"
 #include "ui/recipients/RecipientsManager_win.h"
 #include "ui/recipients/VerificationWindow_win.h"
 #include "ui/rules/RuleDialog_win.h"
 #include "win/ui/ClipboardProbe.h"
-#include "win/ui/MainWindowFixture.h"
+#include "win/ui/ProfileAndMonitorFixture.h"
 
 namespace wrenpost {
 namespace {
-
-constexpr wchar_t kToken[] = L"123456:sample-token";
 
 // Wall time a hundred times faster than real time: the three minutes pass in 1.8 s.
 struct FastClock final : Clock {
@@ -62,10 +58,10 @@ void ExpectOuterSizeAndControlsInside(HWND window, int width, int height) {
     }
 }
 
-class RecipientsWindowsTest : public MainWindowFixture {
+class RecipientsWindowsTest : public ProfileAndMonitorTest {
 public:
     void SetUp() override {
-        MainWindowFixture::SetUp();
+        ProfileAndMonitorTest::SetUp();
         ASSERT_TRUE(server_.Start());
         ASSERT_TRUE(server_.ServeAsTelegram());
     }
@@ -175,23 +171,12 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
 }
 
 TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliveries) {
-    testing::TempDir folder;
     ProfileConfig profile;
-    profile.ProfileName = L"Desk";
     for (const wchar_t* id : {L"1", L"2", L"3"}) {
         profile.Recipients.push_back(
             {id, std::wstring(L"User ") + id, true, L"2099-01-01 08:00:00", L"Never"});
     }
-    ASSERT_TRUE(SaveProfileConfig(folder / L"DeskConfig.json", profile));
-    ASSERT_TRUE(WriteTokenFile(folder / L"Desk.token", kToken));
-    Open([&folder](MainWindowServices& services) {
-        services.pickFolder = [&folder](HWND, const std::filesystem::path&,
-                                        std::filesystem::path& picked) {
-            picked = folder.Path();
-            return true;
-        };
-    });
-    Click(kIdLoad);
+    OpenDesk(profile);
     const std::vector<RecipientEntry> loaded = window_->Recipients();
     ASSERT_EQ(loaded.size(), 3u);
 

@@ -49,23 +49,6 @@ void Script(const std::vector<Step>& steps) {
     WhenReadyInTurn(std::move(played));
 }
 
-// The n-th child of a class, in creation order.
-HWND Nth(HWND dialog, const wchar_t* className, int n) {
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t name[40] = L"";
-        GetClassNameW(child, name, 40);
-        if (_wcsicmp(name, className) == 0 && n-- == 0) {
-            return child;
-        }
-    }
-    return nullptr;
-}
-
-void Press(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
 void Pick(HWND dialog, int box, int index) {
     SendMessageW(Nth(dialog, L"ComboBox", box), CB_SETCURSEL, index, 0);
 }

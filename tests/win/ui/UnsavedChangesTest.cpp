@@ -113,9 +113,7 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
 
 // Once SAVE, LOAD or CLEAR has set the form down, only a later edit counts.
 TEST_F(UnsavedChangesTest, OnlyEditsSinceTheLastSaveLoadOrClearCount) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
-    OpenWindow();
-    Load(profiles_ / L"Desk");
+    OpenDesk();
     Click(kIdClear);
     SetText(kIdCheckSeconds, L"30");
     prompts_.QueueAnswer(PromptAnswer::No);
