@@ -4,14 +4,12 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 
-#include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
 #include "app/RunningInstances_win.h"
 #include "common/LocalTime.h"
