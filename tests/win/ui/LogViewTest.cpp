@@ -20,23 +20,17 @@ std::wstring Numbered(int i) {
     return L"2025-01-01 00:00:00 [INFO] line " + std::to_wstring(i);
 }
 
-class LogViewTest : public ::testing::Test {
+class LogViewTest : public MainWindowFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(MainWindow::RegisterWindowClass(GetModuleHandleW(nullptr)));
-        ASSERT_TRUE(window_.Create(GetModuleHandleW(nullptr), SW_SHOWNOACTIVATE));
-        edit_ = window_.MainLogView().Control();
+        MainWindowFixture::SetUp();
+        Open([](MainWindowServices& services) { services.logCapacity = kCap; });
+        edit_ = window_->MainLogView().Control();
         ASSERT_NE(edit_, nullptr);
-    }
-    void TearDown() override {
-        if (window_.Window()) {
-            DestroyWindow(window_.Window());
-        }
-        Pump([] { return true; }, 0ms);
     }
     void AppendNumbered(int from, int to) {
         for (int i = from; i <= to; ++i) {
-            window_.AppendLogLine(Numbered(i));
+            window_->AppendLogLine(Numbered(i));
         }
     }
     // The text of a line (first visible: -1), with the rich edit's line end.
@@ -53,29 +47,27 @@ protected:
     // A smaller cap than the program's 5,000: wine's rich edit needs ~0.1 s per line at that
     // size, and the behaviour at the cap does not depend on its value.
     static constexpr std::size_t kCap = 300;
-    testing::PromptRecorder prompts_;
-    MainWindow window_{kCap};
     HWND edit_ = nullptr;
 };
 
 TEST_F(LogViewTest, AtTheCapTheOldestLineGoesAndAReaderKeepsTheSameTextInView) {
     AppendNumbered(2, kCap - 10);  // after the start-up line
-    window_.MainLogView().ScrollToLine(100);
+    window_->MainLogView().ScrollToLine(100);
     ASSERT_EQ(SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0), 100);
-    ASSERT_FALSE(window_.MainLogView().IsFollowing());
+    ASSERT_FALSE(window_->MainLogView().IsFollowing());
     const std::wstring inView = Line();
     AppendNumbered(kCap - 9, kCap + 30);  // the last 31 of these each drop the oldest line
-    ASSERT_EQ(window_.LogLines().Lines().size(), kCap);
-    EXPECT_EQ(window_.LogLines().Lines().front(), Numbered(31));
-    EXPECT_EQ(window_.MainLogView().LineCount(), kCap);
+    ASSERT_EQ(window_->LogLines().Lines().size(), kCap);
+    EXPECT_EQ(window_->LogLines().Lines().front(), Numbered(31));
+    EXPECT_EQ(window_->MainLogView().LineCount(), kCap);
     EXPECT_EQ(Line(0), Numbered(31) + L"\r");
     EXPECT_EQ(Line(kCap - 1), Numbered(kCap + 30) + L"\r");
     EXPECT_EQ(Line(), inView);
-    EXPECT_FALSE(window_.MainLogView().IsFollowing());
+    EXPECT_FALSE(window_->MainLogView().IsFollowing());
 
     // Back at the bottom by hand: following again at once.
     SendMessageW(edit_, WM_VSCROLL, SB_BOTTOM, 0);
-    EXPECT_TRUE(window_.MainLogView().IsFollowing());
+    EXPECT_TRUE(window_->MainLogView().IsFollowing());
     AppendNumbered(kCap + 31, kCap + 40);
     EXPECT_NE(Line(), inView);
     EXPECT_EQ(Line(kCap - 1), Numbered(kCap + 40) + L"\r");
@@ -85,23 +77,23 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheW
     constexpr int kThreads = 4;
     constexpr int kPerThread = 50;
     // What the window logged at its start (the endpoint warnings depend on the prefix's settings).
-    const std::size_t before = window_.LogLines().Lines().size();
+    const std::size_t before = window_->LogLines().Lines().size();
     {
         std::vector<std::jthread> threads;  // joined at the end of the block: posting never waits
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([this, t] {
                 for (int i = 0; i < kPerThread; ++i) {
-                    window_.Log().Info(L"#T" + std::to_wstring(t) + L"-" + std::to_wstring(i));
+                    window_->Log().Info(L"#T" + std::to_wstring(t) + L"-" + std::to_wstring(i));
                 }
             });
         }
     }
     const std::size_t expected = before + kThreads * kPerThread;
-    Pump([&] { return window_.LogLines().Lines().size() >= expected; }, 20s);
-    ASSERT_EQ(window_.LogLines().Lines().size(), expected);
-    EXPECT_EQ(window_.MainLogView().LineCount(), expected);
+    Pump([&] { return window_->LogLines().Lines().size() >= expected; }, 20s);
+    ASSERT_EQ(window_->LogLines().Lines().size(), expected);
+    EXPECT_EQ(window_->MainLogView().LineCount(), expected);
     std::vector<int> next(kThreads, 0);
-    for (const auto& line : window_.LogLines().Lines()) {
+    for (const auto& line : window_->LogLines().Lines()) {
         const auto at = line.find(L"] #T");
         if (at != std::wstring::npos) {
             const int thread = std::stoi(line.substr(at + 4));
@@ -109,13 +101,13 @@ TEST_F(LogViewTest, LinesFromSeveralThreadsArriveInPerThreadOrderAndNoneOnceTheW
         }
     }
 
-    HWND window = window_.Window();
+    HWND window = window_->Window();
     DestroyWindow(window);
-    std::thread([this] { window_.Log().Info(L"from a worker"); }).join();
-    window_.Log().Info(L"after the end");
+    std::thread([this] { window_->Log().Info(L"from a worker"); }).join();
+    window_->Log().Info(L"after the end");
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, window, kLogLineMessage, kLogLineMessage, PM_REMOVE));
-    EXPECT_EQ(window_.LogLines().Lines().size(), expected);
+    EXPECT_EQ(window_->LogLines().Lines().size(), expected);
 }
 
 // Refuses every child window, so the main window's WM_CREATE cannot build its controls.

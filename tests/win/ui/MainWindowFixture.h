@@ -8,16 +8,20 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/AppMessages_win.h"
 #include "common/PostedRecord_win.h"
 #include "outlook/FolderDiscovery_win.h"
 #include "support/PromptRecorder.h"
+#include "ui/ModalLoop_win.h"
 #include "ui/main/MainWindow_win.h"
 
 namespace wrenpost {
@@ -59,6 +63,59 @@ inline void WhenReady(std::function<bool()> step) {
             pendingStep = nullptr;
         }
     });
+}
+
+// Runs `steps` in turn through WhenReady, each until it says it is done. A step that has not come
+// within `limit` fails the test and ends the dialogs still open, so a stalled case cannot hang.
+inline void WhenReadyInTurn(std::vector<std::function<bool()>> steps,
+                            std::chrono::milliseconds limit = 30s) {
+    auto next = std::make_shared<std::size_t>(0);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    WhenReady([steps = std::move(steps), next, deadline] {
+        if (std::chrono::steady_clock::now() > deadline) {
+            if (*next < steps.size()) {
+                ADD_FAILURE() << "step " << *next << " never came";
+                *next = steps.size();
+            }
+            DestroyWindow(ActiveModalDialog());
+            return ActiveModalDialog() == nullptr;
+        }
+        if (*next < steps.size() && steps[*next]()) {
+            ++*next;
+        }
+        return *next == steps.size();
+    });
+}
+
+// A step: `act` on the window of `className` once it is up, until `act` says it is done.
+inline std::function<bool()> OnWindow(const wchar_t* className, std::function<bool(HWND)> act) {
+    return [className, act = std::move(act)] {
+        const HWND window = FindWindowW(className, nullptr);
+        return window != nullptr && act(window);
+    };
+}
+
+// After the dialogs a test drove have closed: every step of theirs has run.
+inline void ExpectEveryStepRan() {
+    EXPECT_FALSE(pendingStep) << "not every step ran";
+    pendingStep = nullptr;
+}
+
+// The n-th child of a class, in creation order.
+inline HWND Nth(HWND dialog, const wchar_t* className, int n) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[40] = L"";
+        GetClassNameW(child, name, 40);
+        if (_wcsicmp(name, className) == 0 && n-- == 0) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+inline void Press(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 inline SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
@@ -117,6 +174,12 @@ public:
                      reinterpret_cast<LPARAM>(window_->Control(id)));
     }
     void SetText(int id, const wchar_t* text) { SetWindowTextW(window_->Control(id), text); }
+    bool Logged(const std::wstring& text) const {
+        const auto& lines = window_->LogLines().Lines();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
+            return line.find(text) != std::wstring::npos;
+        });
+    }
 
 protected:
     testing::PromptRecorder prompts_;

@@ -5,9 +5,7 @@
 
 #include <string>
 
-#include "profile/TokenFile_win.h"
 #include "support/Screenshot_win.h"
-#include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
 #include "ui/message/MessageOptionsDialog_win.h"
 #include "ui/rules/RuleDialog_win.h"
@@ -61,22 +59,10 @@ const DialogCase kCases[] = {
      O{}},
 };
 
-HWND Edit(HWND dialog, int n) {
-    HWND edit = nullptr;
-    for (int i = 0; i <= n; ++i) {
-        edit = FindWindowExW(dialog, edit, L"Edit", nullptr);
-    }
-    return edit;
-}
-
-void Press(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
-
 void Tick(HWND d, int box, int edit, const wchar_t* text) {
     if (text != nullptr) {
         SendMessageW(GetDlgItem(d, box), BM_CLICK, 0, 0);
-        SetWindowTextW(Edit(d, edit), text);
+        SetWindowTextW(Nth(d, L"Edit", edit), text);
     }
 }
 
@@ -85,7 +71,7 @@ void Fill(HWND d, const DialogCase& c) {
     SendMessageW(content, CB_SETCURSEL, c.level, 0);
     SendMessageW(d, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(content), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(content));
-    SetWindowTextW(Edit(d, 0), c.length);
+    SetWindowTextW(Nth(d, L"Edit", 0), c.length);
     Tick(d, kMessageQuietId, 1, c.quietStart);
     Tick(d, kMessageBurstsId, 3, c.threshold);
 }
@@ -109,7 +95,7 @@ TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
                 return true;
             }
             Fill(d, c);
-            preview = WindowText(Edit(d, 4));
+            preview = WindowText(Nth(d, L"Edit", 4));
             if (c.shot != nullptr) {
                 testing::SaveScreenshot(d, c.shot);
             }
@@ -118,8 +104,7 @@ TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
             return c.refusal == nullptr;
         });
         Click(kIdMessageOptions);
-        EXPECT_FALSE(pendingStep) << "not every step ran";
-        pendingStep = nullptr;
+        ExpectEveryStepRan();
 
         EXPECT_NE(preview.find(c.previewHas), std::wstring::npos) << preview;
         ASSERT_EQ(prompts.Requests().size(), c.refusal != nullptr ? 1u : 0u);
@@ -130,51 +115,6 @@ TEST_F(MessageOptionsDialogTest, LevelsRangesAndButtons) {
         EXPECT_EQ(window_->Message(), c.expected);
         prompts.QueueAnswer(PromptAnswer::No);  // changed options are not saved
         Click(kIdClear);
-    }
-}
-
-// The note says what Outlook refused the running session's reader, as its log did; a session
-// that read everything shows none.
-TEST_F(MessageOptionsDialogTest, TheNoteTellsWhatOutlookRefusedTheRunningSession) {
-    testing::TempDir desk;
-    ProfileConfig config;
-    config.ProfileName = L"Desk";
-    config.Recipients = {{L"42", L"Ann", true, L"", L"Never"}};
-    config.SelectedFolders = {Folder(L"Mailbox", L"Inbox")};
-    ASSERT_TRUE(SaveProfileConfig(desk / L"DeskConfig.json", config));
-    ASSERT_TRUE(WriteTokenFile(desk / L"Desk.token", L"123:ABC"));
-    for (const bool refused : {true, false}) {
-        Open([&](MainWindowServices& services) {
-            services.pickFolder = [&](HWND, const std::filesystem::path&,
-                                      std::filesystem::path& picked) {
-                picked = desk.Path();
-                return true;
-            };
-            MonitorDependencies monitor;
-            monitor.ReadFolders = [refused](const MailReadRequest&) {
-                return MailReadResult{true, {}, {}, refused};
-            };
-            monitor.KeepAwake = [](bool) {};
-            services.monitor = monitor;
-        });
-        Click(kIdLoad);
-        Pump([this] { return IsWindowEnabled(window_->Control(kIdLoad)) != FALSE; });
-        Click(kIdStartMonitor);
-        ASSERT_TRUE(window_->IsMonitoring());
-        Pump([this] { return window_->ControlText(kIdLastCheck) != L"Last Check: -"; });  // a cycle
-        std::wstring note = L"(not opened)";
-        WhenReady([&] {
-            HWND d = ActiveModalDialog();
-            if (d != nullptr) {
-                note = WindowText(GetDlgItem(d, kMessageOptionsNoteId));
-                Press(d, IDCANCEL);
-            }
-            return d != nullptr;
-        });
-        Click(kIdMessageOptions);
-        EXPECT_EQ(note, refused ? kOutlookRefusedNote : L"") << refused;
-        Click(kIdStopMonitor);
-        DestroyWindow(window_->Window());
     }
 }
 

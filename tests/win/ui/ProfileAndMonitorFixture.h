@@ -6,10 +6,10 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -59,10 +59,12 @@ inline ProfileConfig DeskProfile(const std::wstring& lastNotification = FormatLo
     return config;
 }
 
-// A profile folder as SAVE leaves it.
+// A profile folder as SAVE leaves it; the name in the file is `name` unless `config` gives one.
 inline void WriteProfile(const fs::path& folder, const std::wstring& name, ProfileConfig config,
                          std::size_t rules = 0) {
-    config.ProfileName = name;
+    if (config.ProfileName.empty()) {
+        config.ProfileName = name;
+    }
     ASSERT_TRUE(SaveProfileConfig(folder / (name + L"Config.json"), config));
     ASSERT_TRUE(WriteTokenFile(folder / (name + L".token"), kToken));
     ASSERT_TRUE(SaveRulesFile(folder / (name + L"Rules.json"), RulesWith(rules)));
@@ -99,12 +101,15 @@ public:
     }
 
     // Outlook offers one new mail once `mailArrives` is set; sends succeed unless
-    // `telegramDown` is set.
+    // `telegramDown` is set; `whilePicking` runs while the folder picker is up.
     MainWindow& OpenWindow() {
         return Open([this](MainWindowServices& services) {
             services.pickFolder = [this](HWND, const fs::path& initial, fs::path& picked) {
                 initialPick_ = initial;
                 ++picks_;
+                if (whilePicking_) {
+                    whilePicking_();
+                }
                 picked = nextPick_;
                 return !picked.empty();
             };
@@ -121,6 +126,7 @@ public:
                 mail.DeliveryTimeKnown = true;
                 messages.push_back(mail);
                 found.Ok = mailArrives_.load();
+                found.GuardRefused = outlookRefuses_.load();
                 return found;
             };
             monitor.MakeProvider = [this](const std::wstring&, const std::wstring&) {
@@ -140,24 +146,21 @@ public:
         const auto asked = prompts_.Requests();
         return asked.empty() ? L"" : asked.back().caption;
     }
-    bool Logged(const std::wstring& text) const {
-        const auto& lines = window_->LogLines().Lines();
-        return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {
-            return line.find(text) != std::wstring::npos;
-        });
+    // The profile Desk written, and LOADed into a new window.
+    void OpenDesk(const ProfileConfig& config = DeskProfile(), std::size_t rules = 0) {
+        WriteProfile(profiles_ / L"Desk", L"Desk", config, rules);
+        OpenWindow();
+        Load(profiles_ / L"Desk");
     }
     // Desk with `rules` rules, LOADed and STARTed under no name: an unsaved session.
     void StartUnsavedDesk(std::size_t rules) {
-        WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(), rules);
-        OpenWindow();
-        Load(profiles_ / L"Desk");
+        OpenDesk(DeskProfile(), rules);
         SetText(kIdProfileName, L"");
         Click(kIdStartMonitor);
         ASSERT_TRUE(window_->IsMonitoring());
     }
     // The one enabled rule allows the switch on; the window saves and closes.
     void SwitchRulesOnInTheRulesWindow() {
-        // The one enabled rule allows the switch on; the window saves and closes.
         WhenReady([] {
             HWND rules = ActiveModalDialog();
             for (const int button : {static_cast<int>(kRulesMasterId), IDOK}) {
@@ -177,10 +180,12 @@ public:
     fs::path profiles_;
     fs::path nextPick_;  // empty: the picker is cancelled
     fs::path initialPick_;
+    std::function<void()> whilePicking_;
     int picks_ = 0;  // folder pickers shown
     std::atomic<bool> mailArrives_{false};
     std::atomic<bool> telegramDown_{false};
-    std::atomic<int> mailInSeconds_{60};  // when the mail is delivered, from now
+    std::atomic<bool> outlookRefuses_{false};  // Outlook refuses the mail's guarded members
+    std::atomic<int> mailInSeconds_{60};       // when the mail is delivered, from now
 };
 
 }  // namespace wrenpost

@@ -4,14 +4,12 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 
-#include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
 #include "app/RunningInstances_win.h"
 #include "common/LocalTime.h"
@@ -26,6 +24,8 @@
 #include "support/TempDir.h"
 #include "telegram/TokenGuard_win.h"
 #include "ui/ModalLoop_win.h"
+#include "ui/message/MessageOptionsDialog_win.h"
+#include "ui/rules/RuleDialog_win.h"
 #include "win/ui/ProfileAndMonitorFixture.h"
 
 namespace wrenpost {
@@ -37,8 +37,6 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
     noFolder.SelectedFolders.clear();
     WriteProfile(profiles_ / L"NoFolder", L"NoFolder", noFolder);
     WriteAllBytes(profiles_ / L"NoToken" / L"NoTokenConfig.json", "{}");
-    WriteProfile(profiles_ / L"Foreign", L"Foreign", DeskProfile());
-    WriteAllBytes(profiles_ / L"Foreign" / L"Foreign.token", "a token another user encrypted");
     OpenWindow();
 
     struct Refusal {
@@ -64,8 +62,6 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
          L"Invalid Profile Name"},
         {L"LOAD without a config", [&] { loadFrom(L"Nothing"); }, kIdLoad, L"Missing Config"},
         {L"LOAD without a token file", [&] { loadFrom(L"NoToken"); }, kIdLoad, L"Missing Token"},
-        {L"LOAD another user's token", [&] { loadFrom(L"Foreign"); }, kIdLoad,
-         L"Profile Cannot Be Loaded"},
         {L"START without a token", [&] { form(L"", L""); }, kIdStartMonitor, L"Missing Token"},
         {L"START without a recipient", [&] { form(L"", kToken); }, kIdStartMonitor,
          L"Missing Recipient"},
@@ -93,9 +89,7 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
 
 // While a session runs, START, CLEAR and the unread box refuse and change nothing.
 TEST_F(ProfileAndMonitorTest, WhileASessionRunsStartClearAndTheUnreadBoxRefuse) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
-    OpenWindow();
-    Load(profiles_ / L"Desk");
+    OpenDesk();
     Click(kIdStartMonitor);
     ASSERT_TRUE(window_->IsMonitoring());
     Click(kIdStartMonitor);
@@ -150,8 +144,6 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
         }
         EXPECT_EQ(LastCaption(), L"Saved");
         EXPECT_EQ(ReadTokenFile(save.folder / L"Sales.token"), kToken);
-        const DWORD attributes = GetFileAttributesW((save.folder / L"Sales.token").c_str());
-        EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
         EXPECT_TRUE(fs::exists(save.folder / L"SalesRules.json"));
         EXPECT_EQ(window_->CurrentProfileFolder(), save.folder);
     }
@@ -233,24 +225,17 @@ TEST_F(ProfileAndMonitorTest, LoadTicksItsFoldersInTheTreeAtOnceSoAClickKeepsThe
 }
 
 TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileAndReportBack) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(L"Never"));
-    OpenWindow();
-    Load(profiles_ / L"Desk");
+    OpenDesk(DeskProfile(L"Never"));
     SetText(kIdProfileName, L"");
     SetText(kIdCheckSeconds, L"0");
     mailArrives_ = true;
     Click(kIdStartMonitor);
     ASSERT_TRUE(window_->IsMonitoring());
     const fs::path temporary = window_->TemporaryProfile();
-    const std::wstring folderName = temporary.filename().wstring();
-    EXPECT_EQ(folderName.rfind(L"_Temp_Session_", 0), 0u) << folderName;
-    EXPECT_NE(folderName.find(L"@" + std::to_wstring(GetCurrentProcessId()) + L"-"),
-              std::wstring::npos);
-    const std::wstring name = folderName.substr(0, folderName.rfind(L'@'));
     ProfileConfigStore config;
-    ASSERT_TRUE(config.ReadProfileConfig(temporary / (name + L"Config.json")));
+    ASSERT_TRUE(config.ReadProfileConfig(SessionCopy(L"Config.json")));
     EXPECT_EQ(config.Current().CheckInterval, 10);
-    EXPECT_EQ(ReadTokenFile(temporary / (name + L".token")), kToken);
+    EXPECT_EQ(ReadTokenFile(SessionCopy(L".token")), kToken);
 
     // The engine's reports reach the counters and the recipient.
     Pump([this] { return window_->ControlText(kIdMessagesSent) == L"Messages Sent: 1"; });
@@ -295,22 +280,35 @@ TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) 
     Click(kIdStopMonitor);
 }
 
+// The note tells what Outlook refused the running session's reader, as its log did; a session that
+// read everything shows none.
 TEST_F(ProfileAndMonitorTest, MessageOptionsChangedWhileAnUnsavedSessionRunsReachItsCopy) {
-    ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
-    WhenReady([] {
-        HWND dialog = ActiveModalDialog();
-        if (dialog != nullptr) {
-            SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2, 0);
-            PostMessageW(FindWindowExW(dialog, nullptr, L"Button", L"OK"), BM_CLICK, 0, 0);
-        }
-        return dialog != nullptr;
-    });
-    Click(kIdMessageOptions);
-    ProfileConfigStore copy;
-    ASSERT_TRUE(copy.ReadProfileConfig(SessionCopy(L"Config.json")));
-    EXPECT_EQ(copy.Current().Message.Content, MessageContent::Preview);
-    EXPECT_TRUE(Logged(L"Message Options change applies from the running session's next check"));
-    Click(kIdStopMonitor);
+    mailArrives_ = true;  // a read that completes
+    for (const bool refused : {true, false}) {
+        outlookRefuses_ = refused;
+        ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
+        Pump([this] { return window_->ControlText(kIdLastCheck) != L"Last Check: -"; });
+        std::wstring note = L"(not opened)";
+        WhenReady([&note] {
+            HWND dialog = ActiveModalDialog();
+            if (dialog != nullptr) {
+                note = WindowText(GetDlgItem(dialog, kMessageOptionsNoteId));
+                SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2,
+                             0);
+                PostMessageW(FindWindowExW(dialog, nullptr, L"Button", L"OK"), BM_CLICK, 0, 0);
+            }
+            return dialog != nullptr;
+        });
+        Click(kIdMessageOptions);
+        EXPECT_EQ(note, refused ? kOutlookRefusedNote : L"") << refused;
+        ProfileConfigStore copy;
+        ASSERT_TRUE(copy.ReadProfileConfig(SessionCopy(L"Config.json")));
+        EXPECT_EQ(copy.Current().Message.Content, MessageContent::Preview);
+        EXPECT_TRUE(
+            Logged(L"Message Options change applies from the running session's next check"));
+        Click(kIdStopMonitor);
+        DestroyWindow(window_->Window());
+    }
 }
 
 TEST_F(ProfileAndMonitorTest, StartUpRemovesOrphansAndTheSessionsOfInstancesThatEnded) {
@@ -331,67 +329,51 @@ TEST_F(ProfileAndMonitorTest, StartUpRemovesOrphansAndTheSessionsOfInstancesThat
 }
 
 // How the user ends an unsaved session while a notification waits, and the answer given.
-struct DiscardCase {
-    const char* name;
-    UINT message;
-    WPARAM command;
-    PromptAnswer answer;
-    bool stillMonitoring;
-};
-
-class DiscardQuestion : public ProfileAndMonitorTest,
-                        public ::testing::WithParamInterface<DiscardCase> {};
-
-TEST_P(DiscardQuestion, AsksBeforeAnUnsavedSessionsWaitingNotificationsAreLost) {
-    const DiscardCase& row = GetParam();
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(L"Never"));
-    OpenWindow();
-    Load(profiles_ / L"Desk");
-    SetText(kIdProfileName, L"");
+TEST_F(ProfileAndMonitorTest, AsksBeforeAnUnsavedSessionsWaitingNotificationsAreLost) {
+    const WPARAM stop = MAKEWPARAM(kIdStopMonitor, BN_CLICKED);
+    const struct {
+        const char* name;
+        UINT message;
+        WPARAM command;
+        PromptAnswer answer;
+        bool stillMonitoring;
+    } rows[] = {
+        {"StopNo", WM_COMMAND, stop, PromptAnswer::No, true},
+        {"StopYes", WM_COMMAND, stop, PromptAnswer::Yes, false},
+        {"TrayStopNo", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), PromptAnswer::No, true},
+        {"TrayStopYes", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), PromptAnswer::Yes, false},
+        {"TrayExitNo", WM_COMMAND, MAKEWPARAM(kTrayExit, 0), PromptAnswer::No, true},
+        {"CloseNo", WM_CLOSE, 0, PromptAnswer::No, true},
+    };
     mailArrives_ = telegramDown_ = true;
-    Click(kIdStartMonitor);
-    ASSERT_TRUE(window_->IsMonitoring());
-    Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
-    ASSERT_EQ(window_->ControlText(kIdQueue), L"Queue: 1");
-    const fs::path temporary = window_->TemporaryProfile();
-
-    if (row.message == WM_CLOSE) {
-        prompts_.QueueAnswer(PromptAnswer::Yes);  // "stop monitoring and exit?"
-    }
-    prompts_.QueueAnswer(row.answer);
-    SendMessageW(window_->Window(), row.message, row.command, 0);
-    const auto asked = prompts_.Requests();
-    ASSERT_FALSE(asked.empty());
-    EXPECT_EQ(asked.back().text,
-              L"1 notifications have not been delivered yet. Stop anyway and discard them?");
-    EXPECT_EQ(asked.back().defaultButton, PromptRequest::Default::Second);
-    EXPECT_EQ(window_->IsMonitoring(), row.stillMonitoring);
-    EXPECT_EQ(fs::exists(temporary), row.stillMonitoring);
-    if (row.stillMonitoring) {
-        prompts_.QueueAnswer(PromptAnswer::Yes);
-        Click(kIdStopMonitor);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
+        Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
+        ASSERT_EQ(window_->ControlText(kIdQueue), L"Queue: 1");
+        const fs::path temporary = window_->TemporaryProfile();
+        if (row.message == WM_CLOSE) {
+            prompts_.QueueAnswer(PromptAnswer::Yes);  // "stop monitoring and exit?"
+        }
+        prompts_.QueueAnswer(row.answer);
+        SendMessageW(window_->Window(), row.message, row.command, 0);
+        const auto asked = prompts_.Requests();
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.back().text,
+                  L"1 notifications have not been delivered yet. Stop anyway and discard them?");
+        EXPECT_EQ(asked.back().defaultButton, PromptRequest::Default::Second);
+        EXPECT_EQ(window_->IsMonitoring(), row.stillMonitoring);
+        EXPECT_EQ(fs::exists(temporary), row.stillMonitoring);
+        if (row.stillMonitoring) {
+            prompts_.QueueAnswer(PromptAnswer::Yes);
+            Click(kIdStopMonitor);
+        }
+        DestroyWindow(window_->Window());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Window, DiscardQuestion,
-    ::testing::Values(DiscardCase{"StopNo", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
-                                  PromptAnswer::No, true},
-                      DiscardCase{"StopYes", WM_COMMAND, MAKEWPARAM(kIdStopMonitor, BN_CLICKED),
-                                  PromptAnswer::Yes, false},
-                      DiscardCase{"TrayStopNo", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0),
-                                  PromptAnswer::No, true},
-                      DiscardCase{"TrayStopYes", WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0),
-                                  PromptAnswer::Yes, false},
-                      DiscardCase{"TrayExitNo", WM_COMMAND, MAKEWPARAM(kTrayExit, 0),
-                                  PromptAnswer::No, true},
-                      DiscardCase{"CloseNo", WM_CLOSE, 0, PromptAnswer::No, true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscardsUnsavedOnes) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile(L"Never"));
-    OpenWindow();
-    Load(profiles_ / L"Desk");
+    OpenDesk(DeskProfile(L"Never"));
     mailArrives_ = telegramDown_ = true;
     Click(kIdStartMonitor);
     Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
@@ -413,44 +395,41 @@ TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscard
 
 // How the profile's previous session ended and how long ago its last check was, against a mail
 // delivered half an hour ago, when Windows starts the program again.
-struct ResumeCase {
-    const char* name;
-    SessionEnd ended;
-    int hoursAgo;
-    bool caughtUp;
-};
-
-class ResumeWithWindows : public ProfileAndMonitorTest,
-                          public ::testing::WithParamInterface<ResumeCase> {};
-
-TEST_P(ResumeWithWindows, SendsTheGapsMailOnlyAfterAnEndWithWindowsWithinADay) {
-    const ResumeCase& row = GetParam();
+TEST_F(ProfileAndMonitorTest, ResumingSendsTheGapsMailOnlyAfterAnEndWithWindowsWithinADay) {
+    const struct {
+        const char* name;
+        SessionEnd ended;
+        int hoursAgo;
+        bool caughtUp;
+    } rows[] = {
+        {"EndedWithWindows", SessionEnd::Windows, 1, true},
+        {"Crashed", SessionEnd::Running, 23, true},
+        {"StoppedByTheUser", SessionEnd::User, 1, false},
+        {"MoreThanADayAgo", SessionEnd::Windows, 25, false},
+    };
     const fs::path folder = profiles_ / L"Desk";
-    WriteProfile(folder, L"Desk", DeskProfile(L"Never"));
-    const std::int64_t lastCheck =
-        ToTicksSince1970(std::chrono::system_clock::now()) - row.hoursAgo * 3600LL * 10000000;
-    ASSERT_TRUE(WriteSessionRecord(OutboxFolder(folder, L"Desk"), {lastCheck, row.ended}));
-    ASSERT_TRUE(SetLastProfileFolder(folder.wstring()));
     mailInSeconds_ = -30 * 60;
     mailArrives_ = true;
-    OpenWindow();
-    window_->ResumeLastProfile();
-    ASSERT_TRUE(window_->IsMonitoring());
-    Pump([this] { return Logged(L"Monitor cycle completed at "); });
-    Pump([this] { return window_->ControlText(kIdMessagesSent) == L"Messages Sent: 1"; }, 2s);
-    EXPECT_EQ(window_->ControlText(kIdMessagesSent),
-              row.caughtUp ? L"Messages Sent: 1" : L"Messages Sent: 0");
-    EXPECT_EQ(Logged(L"Catching up on mail since "), row.caughtUp);
-    Click(kIdStopMonitor);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(folder);
+        WriteProfile(folder, L"Desk", DeskProfile(L"Never"));
+        const std::int64_t lastCheck =
+            ToTicksSince1970(std::chrono::system_clock::now()) - row.hoursAgo * 3600LL * 10000000;
+        ASSERT_TRUE(WriteSessionRecord(OutboxFolder(folder, L"Desk"), {lastCheck, row.ended}));
+        ASSERT_TRUE(SetLastProfileFolder(folder.wstring()));
+        OpenWindow();
+        window_->ResumeLastProfile();
+        ASSERT_TRUE(window_->IsMonitoring());
+        Pump([this] { return Logged(L"Monitor cycle completed at "); });
+        Pump([this] { return window_->ControlText(kIdMessagesSent) == L"Messages Sent: 1"; }, 2s);
+        EXPECT_EQ(window_->ControlText(kIdMessagesSent),
+                  row.caughtUp ? L"Messages Sent: 1" : L"Messages Sent: 0");
+        EXPECT_EQ(Logged(L"Catching up on mail since "), row.caughtUp);
+        Click(kIdStopMonitor);
+        DestroyWindow(window_->Window());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Window, ResumeWithWindows,
-    ::testing::Values(ResumeCase{"EndedWithWindows", SessionEnd::Windows, 1, true},
-                      ResumeCase{"Crashed", SessionEnd::Running, 23, true},
-                      ResumeCase{"StoppedByTheUser", SessionEnd::User, 1, false},
-                      ResumeCase{"MoreThanADayAgo", SessionEnd::Windows, 25, false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace wrenpost

@@ -8,38 +8,23 @@
 #include <ctime>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "common/Text.h"
 #include "profile/ProfileConfig.h"
-#include "profile/TokenFile_win.h"
 #include "support/FakeBotApiServer_win.h"
+#include "support/FakeClock.h"
 #include "support/Screenshot_win.h"
-#include "support/TempDir.h"
 #include "ui/recipients/RecipientsManager_win.h"
 #include "ui/recipients/VerificationWindow_win.h"
+#include "ui/rules/RuleDialog_win.h"
 #include "win/ui/ClipboardProbe.h"
-#include "win/ui/MainWindowFixture.h"
+#include "win/ui/ProfileAndMonitorFixture.h"
 
 namespace wrenpost {
 namespace {
 
-constexpr wchar_t kToken[] = L"123456:sample-token";
-
-// Wall time a hundred times faster than real time: the three minutes pass in 1.8 s.
-struct FastClock final : Clock {
-    std::chrono::system_clock::time_point Now() const override {
-        return start + (std::chrono::system_clock::now() - start) * 100;
-    }
-    std::chrono::steady_clock::time_point SteadyNow() const override {
-        return std::chrono::steady_clock::now();
-    }
-    void SleepFor(std::chrono::milliseconds span) const override {
-        std::this_thread::sleep_for(span / 100);
-    }
-    const std::chrono::system_clock::time_point start = std::chrono::system_clock::now();
-};
-const FastClock fastClock;  // outlives the workers
+// Each wait of the verification worker moves it on instead: the three minutes pass unwaited.
+const testing::FakeClock instantClock;  // outlives the workers
 
 // Sized outside like every window of ours, with every control inside the client area.
 void ExpectOuterSizeAndControlsInside(HWND window, int width, int height) {
@@ -61,10 +46,10 @@ void ExpectOuterSizeAndControlsInside(HWND window, int width, int height) {
     }
 }
 
-class RecipientsWindowsTest : public MainWindowFixture {
+class RecipientsWindowsTest : public ProfileAndMonitorTest {
 public:
     void SetUp() override {
-        MainWindowFixture::SetUp();
+        ProfileAndMonitorTest::SetUp();
         ASSERT_TRUE(server_.Start());
         ASSERT_TRUE(server_.ServeAsTelegram());
     }
@@ -80,10 +65,7 @@ public:
     }
     // Get Chat ID; `whileOpen` runs inside the verification window's loop, given its window.
     void Verify(std::function<bool(HWND)> whileOpen) {
-        WhenReady([whileOpen] {
-            HWND dialog = FindWindowW(kVerificationWindowClass, nullptr);
-            return dialog != nullptr && whileOpen(dialog);
-        });
+        WhenReady(OnWindow(kVerificationWindowClass, std::move(whileOpen)));
         Click(kIdGetChatId);  // returns once the window is gone
     }
     // The user sends the shown code to the bot from chat 4242; `members` go into the message.
@@ -149,19 +131,13 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     EXPECT_EQ(window_->Recipients().size(), 1u);
 
     // The manager shows the topic after the name and clears it.
-    WhenReady([] {
-        HWND manager = FindWindowW(kRecipientsManagerClass, nullptr);
-        if (manager == nullptr) {
-            return false;
-        }
-        wchar_t name[64] = {};
-        GetDlgItemTextW(manager, 9560, name, 64);
-        EXPECT_STREQ(name, L"@ann_w (topic 5)");
+    WhenReady(OnWindow(kRecipientsManagerClass, [](HWND manager) {
+        EXPECT_EQ(WindowText(GetDlgItem(manager, 9560)), L"@ann_w (topic 5)");
         testing::SaveScreenshot(manager, L"recipients-manager-topic");
         SendDlgItemMessageW(manager, 9600, BM_CLICK, 0, 0);
         SendDlgItemMessageW(manager, 9503, BM_CLICK, 0, 0);
         return true;
-    });
+    }));
     Click(kIdManageRecipients);
     EXPECT_TRUE(window_->RecipientTopics().empty());
 
@@ -176,56 +152,39 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
     DestroyWindow(window_->Window());
 
     // Nobody sends the code before the (shortened) deadline.
-    OpenChecked(&fastClock);
+    OpenChecked(&instantClock);
     Verify([](HWND) { return true; });
     EXPECT_EQ(Captions().back(), L"Telegram Verification");
     EXPECT_EQ(window_->StatusText(), L"Status: Verification Failed");
 }
 
 TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliveries) {
-    testing::TempDir folder;
     ProfileConfig profile;
-    profile.ProfileName = L"Desk";
     for (const wchar_t* id : {L"1", L"2", L"3"}) {
         profile.Recipients.push_back(
             {id, std::wstring(L"User ") + id, true, L"2099-01-01 08:00:00", L"Never"});
     }
-    ASSERT_TRUE(SaveProfileConfig(folder / L"DeskConfig.json", profile));
-    ASSERT_TRUE(WriteTokenFile(folder / L"Desk.token", kToken));
-    Open([&folder](MainWindowServices& services) {
-        services.pickFolder = [&folder](HWND, const std::filesystem::path&,
-                                        std::filesystem::path& picked) {
-            picked = folder.Path();
-            return true;
-        };
-    });
-    Click(kIdLoad);
+    OpenDesk(profile);
     const std::vector<RecipientEntry> loaded = window_->Recipients();
     ASSERT_EQ(loaded.size(), 3u);
 
     // Disallows the first, deletes the second, sees a delivery to the third, then closes.
     const auto manage = [this](int closeWith) {
-        WhenReady([this, closeWith] {
-            HWND manager = FindWindowW(kRecipientsManagerClass, nullptr);
-            if (manager == nullptr) {
-                return false;
-            }
+        WhenReady(OnWindow(kRecipientsManagerClass, [this, closeWith](HWND manager) {
             SendDlgItemMessageW(manager, 9510, BM_CLICK, 0, 0);
             SendDlgItemMessageW(manager, 9531, BM_CLICK, 0, 0);
             auto delivered = std::make_unique<RecipientNotifiedRecord>();
             delivered->chatId = L"3";
             delivered->when = L"2026-12-07 09:30:00";
             PostRecord(window_->Window(), kRecipientNotifiedMessage, std::move(delivered));
-            Pump([manager] {
-                wchar_t cell[32] = {};
-                GetDlgItemTextW(manager, 9581, cell, 32);  // last notification, second row
-                return std::wstring(cell) == L"2026-12-07 09:30:00";
+            Pump([manager] {  // the last notification in the second row
+                return WindowText(GetDlgItem(manager, 9581)) == L"2026-12-07 09:30:00";
             });
             testing::SaveScreenshot(manager, L"recipients-manager");
             ExpectOuterSizeAndControlsInside(manager, 900, 450);
             SendDlgItemMessageW(manager, closeWith, BM_CLICK, 0, 0);
             return true;
-        });
+        }));
         Click(kIdManageRecipients);
     };
     manage(9504);  // Cancel

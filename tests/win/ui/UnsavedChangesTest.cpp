@@ -4,7 +4,6 @@
 // The headers below need windows.h first.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -23,25 +22,20 @@ enum class Edit { None, Complete, NameOnly, TokenOnly };  // NameOnly: SAVE refu
 class UnsavedChangesTest : public ProfileAndMonitorTest {
 public:
     std::vector<PromptRequest> Asked(const wchar_t* caption) const {
-        std::vector<PromptRequest> found;
-        for (const PromptRequest& request : prompts_.Requests()) {
-            if (request.caption == caption) {
-                found.push_back(request);
-            }
-        }
+        std::vector<PromptRequest> found = prompts_.Requests();
+        std::erase_if(found, [caption](const PromptRequest& r) { return r.caption != caption; });
         return found;
     }
     bool Saved() const { return fs::exists(profiles_ / L"Desk" / L"DeskConfig.json"); }
 };
 
 TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
-    struct Row {
+    const struct {
         Trigger trigger;
         Edit edit;
         PromptAnswer answer;
         bool proceeds;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {Trigger::Load, Edit::None, PromptAnswer::Ok, true},
         {Trigger::Load, Edit::Complete, PromptAnswer::Yes, true},
         {Trigger::Load, Edit::Complete, PromptAnswer::No, true},
@@ -59,9 +53,8 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
         {Trigger::TrayExit, Edit::Complete, PromptAnswer::No, true},
         {Trigger::TrayExit, Edit::Complete, PromptAnswer::Cancel, false},
     };
-    int index = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(index++);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
         std::error_code ignored;
         fs::remove_all(profiles_ / L"Desk", ignored);
         const std::size_t askedBefore = Asked(kQuestion).size();
@@ -113,9 +106,7 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
 
 // Once SAVE, LOAD or CLEAR has set the form down, only a later edit counts.
 TEST_F(UnsavedChangesTest, OnlyEditsSinceTheLastSaveLoadOrClearCount) {
-    WriteProfile(profiles_ / L"Desk", L"Desk", DeskProfile());
-    OpenWindow();
-    Load(profiles_ / L"Desk");
+    OpenDesk();
     Click(kIdClear);
     SetText(kIdCheckSeconds, L"30");
     prompts_.QueueAnswer(PromptAnswer::No);
@@ -180,17 +171,13 @@ TEST_F(UnsavedChangesTest, TrayStopOverADialogStopsWithoutABoxAndLeavesTheDialog
     const std::size_t asked = prompts_.Requests().size();
     bool stopped = false;
     bool dialogStayed = false;
-    WhenReady([&] {
-        HWND about = FindWindowW(kAboutDialogClass, nullptr);
-        if (about == nullptr) {
-            return false;
-        }
+    WhenReady(OnWindow(kAboutDialogClass, [&](HWND about) {
         SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), 0);
         stopped = !window_->IsMonitoring();
         dialogStayed = ActiveModalDialog() == about;
         DestroyWindow(about);
         return true;
-    });
+    }));
     Click(kIdAbout);
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(dialogStayed);

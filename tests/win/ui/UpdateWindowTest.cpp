@@ -1,7 +1,6 @@
 // Update checks through the main window against a loopback update service: About's boxes, the
 // "Update Available" window and its choices, and an automatic result waiting for our dialogs.
 #include <chrono>
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,33 +14,11 @@
 #include "ui/ModalLoop_win.h"
 #include "ui/main/AboutDialog_win.h"
 #include "ui/main/UpdateAvailableDialog_win.h"
+#include "ui/rules/RuleDialog_win.h"
 #include "update/UpdateService_win.h"
 
 namespace wrenpost {
 namespace {
-
-// Each step runs from whichever message loop is dispatching (the dialogs' own included) once it
-// is ready; a case that stalls ends its dialogs so the test fails instead of hanging.
-struct Step {
-    std::function<bool()> ready;
-    std::function<void()> act;
-};
-std::deque<Step> steps;
-std::chrono::steady_clock::time_point deadline;
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (std::chrono::steady_clock::now() > deadline) {
-        EXPECT_TRUE(steps.empty()) << "a step never became ready";
-        steps.clear();
-        if (HWND modal = ActiveModalDialog()) {
-            DestroyWindow(modal);
-        }
-    } else if (!steps.empty() && steps.front().ready()) {
-        const Step step = steps.front();
-        steps.pop_front();
-        step.act();
-    }
-}
 
 void Press(HWND dialog, const wchar_t* button) {
     HWND control = FindWindowExW(dialog, nullptr, L"BUTTON", button);
@@ -103,52 +80,66 @@ struct Seen {
 class UpdateWindowTest : public MainWindowFixture {
 protected:
     // The steps that play one case from About's opening; `seen` must outlive them.
-    void PlanSteps(const UpdateCase& c, MainWindow& window, std::size_t asked, Seen& seen) {
+    std::vector<std::function<bool()>> Steps(const UpdateCase& c, MainWindow& window,
+                                             std::size_t asked, Seen& seen) {
         const auto closeAbout = [&seen] { PostMessageW(seen.about, WM_CLOSE, 0, 0); };
-        steps = {
-            {[&seen] { return (seen.about = FindWindowW(kAboutDialogClass, nullptr)) != nullptr; },
-             [&c, &window, &seen] {
-                 if (c.automatic)
-                     window.StartAutomaticUpdateChecks();
-                 if (!c.automatic || c.box)
-                     Press(seen.about, L"Check for Updates");
-             }}};
+        std::vector<std::function<bool()>> steps = {[&c, &window, &seen] {
+            if ((seen.about = FindWindowW(kAboutDialogClass, nullptr)) == nullptr) {
+                return false;
+            }
+            if (c.automatic) {
+                window.StartAutomaticUpdateChecks();
+            }
+            if (!c.automatic || c.box) {
+                Press(seen.about, L"Check for Updates");
+            }
+            return true;
+        }};
         if (c.automatic && c.act) {  // the result arrives while About is open, and waits
-            steps.push_back({[&window] { return !window.UpdateCheckRunning(); },
-                             [closeAbout] {
-                                 EXPECT_FALSE(FindWindowW(kUpdateAvailableDialogClass, nullptr));
-                                 closeAbout();
-                             }});
+            steps.push_back([&window, closeAbout] {
+                if (window.UpdateCheckRunning()) {
+                    return false;
+                }
+                EXPECT_FALSE(FindWindowW(kUpdateAvailableDialogClass, nullptr));
+                closeAbout();
+                return true;
+            });
         }
         if (c.act == nullptr) {
-            steps.push_back(
-                {[this, asked] { return prompts_.Requests().size() > asked; }, closeAbout});
-            return;
+            steps.push_back([this, asked, closeAbout] {
+                const bool answered = prompts_.Requests().size() > asked;
+                if (answered) {
+                    closeAbout();
+                }
+                return answered;
+            });
+            return steps;
         }
-        steps.push_back({[&seen] {
-                             return (seen.update = FindWindowW(kUpdateAvailableDialogClass,
-                                                               nullptr)) != nullptr;
-                         },
-                         [&c, &seen, &window] {
-                             EXPECT_EQ(GetWindow(seen.update, GW_OWNER),
-                                       c.automatic ? window.Window() : seen.about);
-                             for (HWND child = GetWindow(seen.update, GW_CHILD); child != nullptr;
-                                  child = GetWindow(child, GW_HWNDNEXT)) {
-                                 wchar_t text[200] = L"";
-                                 GetWindowTextW(child, text, 200);
-                                 seen.texts += text + std::wstring(L"|");
-                             }
-                             EXPECT_TRUE(testing::SaveScreenshot(seen.update, L"update-available"));
-                             c.act(seen.update);
-                         }});
-        steps.push_back({[&seen] { return !IsWindow(seen.update); },
-                         [&c, &seen, &window, closeAbout] {
-                             if (c.automatic)
-                                 return;
-                             EXPECT_TRUE(IsWindowEnabled(seen.about));
-                             EXPECT_FALSE(IsWindowEnabled(window.Window()));
-                             closeAbout();
-                         }});
+        steps.push_back([&c, &seen, &window] {
+            if ((seen.update = FindWindowW(kUpdateAvailableDialogClass, nullptr)) == nullptr) {
+                return false;
+            }
+            EXPECT_EQ(GetWindow(seen.update, GW_OWNER), c.automatic ? window.Window() : seen.about);
+            for (HWND child = GetWindow(seen.update, GW_CHILD); child != nullptr;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                seen.texts += WindowText(child) + L"|";
+            }
+            EXPECT_TRUE(testing::SaveScreenshot(seen.update, L"update-available"));
+            c.act(seen.update);
+            return true;
+        });
+        steps.push_back([&c, &seen, &window, closeAbout] {
+            if (IsWindow(seen.update)) {
+                return false;
+            }
+            if (!c.automatic) {
+                EXPECT_TRUE(IsWindowEnabled(seen.about));
+                EXPECT_FALSE(IsWindowEnabled(window.Window()));
+                closeAbout();
+            }
+            return true;
+        });
+        return steps;
     }
 };
 
@@ -170,7 +161,6 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
         };
     });
     HWND main = window.Window();
-    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &Tick);
     for (const UpdateCase& c : UpdateCases()) {
         SCOPED_TRACE(c.name);
         std::error_code ignored;
@@ -183,11 +173,10 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
         browserOpens = c.browser == Browser::Opens;
         const std::size_t asked = prompts_.Requests().size();
         Seen seen;
-        PlanSteps(c, window, asked, seen);
+        WhenReadyInTurn(Steps(c, window, asked, seen), 10s);
         const std::int64_t before = ToUnixSeconds(std::chrono::system_clock::now());
-        deadline = std::chrono::steady_clock::now() + 10s;
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(kIdAbout, BN_CLICKED), 0);
-        Pump([&] { return steps.empty(); }, 12s);
+        Pump([] { return !pendingStep; }, 30s);
         EXPECT_TRUE(IsWindowEnabled(main));
 
         const std::vector<PromptRequest> requests = prompts_.Requests();
@@ -213,7 +202,6 @@ TEST_F(UpdateWindowTest, AnswersAboutRemembersLaterAndWaitsForOurOtherDialogs) {
         EXPECT_EQ(state.LastDismissedUpdateVersion, c.postponed ? L"2.0.0" : L"");
         EXPECT_EQ(state.LastDismissedUpdateAtEpochSeconds >= before, c.postponed);
     }
-    KillTimer(nullptr, timer);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kWrenpostRegistryKey, kUpdateServiceBaseUrlValue);
 }
 

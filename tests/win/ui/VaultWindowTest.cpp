@@ -16,6 +16,7 @@
 #include "support/Screenshot_win.h"
 #include "support/TempDir.h"
 #include "ui/ModalLoop_win.h"
+#include "ui/rules/RuleDialog_win.h"
 #include "ui/vault/VaultWindowLook_win.h"
 #include "ui/vault/VaultWindow_win.h"
 #include "vault/VaultStore_win.h"
@@ -51,11 +52,7 @@ using Step = std::function<bool()>;
 
 // Fills a dialog of `className` once it is up and presses `button`.
 Step Fill(const wchar_t* className, std::vector<std::pair<int, std::wstring>> texts, int button) {
-    return [=] {
-        const HWND dialog = FindWindowW(className, nullptr);
-        if (dialog == nullptr) {
-            return false;
-        }
+    return OnWindow(className, [=](HWND dialog) {
         for (const auto& [id, text] : texts) {
             SetDlgItemTextW(dialog, id, text.c_str());
         }
@@ -63,7 +60,7 @@ Step Fill(const wchar_t* className, std::vector<std::pair<int, std::wstring>> te
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
         return true;
-    };
+    });
 }
 Step Press(const wchar_t* className, int button) {
     return Fill(className, {}, button);
@@ -73,14 +70,9 @@ Step Unlock(const wchar_t* password = kPassword) {
 }
 // Runs `act` on the vault window until it is done, then closes the window.
 Step InVault(std::function<bool(HWND vault)> act) {
-    return [act = std::move(act)] {
-        const HWND vault = FindWindowW(kVaultWindowClass, nullptr);
-        if (vault == nullptr || !act(vault)) {
-            return false;
-        }
-        PostMessageW(vault, WM_CLOSE, 0, 0);
-        return true;
-    };
+    return OnWindow(kVaultWindowClass, [act = std::move(act)](HWND vault) {
+        return act(vault) && PostMessageW(vault, WM_CLOSE, 0, 0);
+    });
 }
 
 // What another instance's save does to the file while this one holds it open.
@@ -133,22 +125,9 @@ public:
 
     // Clicks "Vault" and plays the steps, one per timer tick, inside the loops it opens.
     void Play(std::vector<Step> steps) {
-        const std::size_t count = steps.size();
-        auto next = std::make_shared<std::size_t>(0);
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        WhenReady([steps = std::move(steps), next, deadline] {
-            if (std::chrono::steady_clock::now() > deadline) {
-                // A step that never comes must not leave a modal loop running forever.
-                DestroyWindow(ActiveModalDialog());
-                return ActiveModalDialog() == nullptr;
-            }
-            if (*next < steps.size() && steps[*next]()) {
-                ++*next;
-            }
-            return *next == steps.size();
-        });
+        WhenReadyInTurn(std::move(steps));
         Click(kIdVault);
-        EXPECT_EQ(*next, count) << "a step never came";
+        ExpectEveryStepRan();
     }
     void Seed(const std::vector<VaultEntry>& entries) {
         std::wstring key;
@@ -164,13 +143,12 @@ public:
         EXPECT_TRUE(UnlockVault(password, keys, entries, error)) << error;
         return entries;
     }
-    bool Asked(const std::wstring& text) const {
-        for (const PromptRequest& request : prompts_.Requests()) {
-            if (request.text == text) {
-                return true;
-            }
-        }
-        return false;
+    // Whether a box was shown whose first line is `line`.
+    bool Asked(const std::wstring& line) const {
+        const auto asked = prompts_.Requests();
+        return std::any_of(asked.begin(), asked.end(), [&](const auto& r) {
+            return r.text.substr(0, r.text.find(L'\n')) == line;
+        });
     }
 
     testing::TempDir dir_;
@@ -180,20 +158,15 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
     std::wstring key;
     Play({Fill(L"WrenpostVaultCreatePwd", {{101, L"eleven char"}, {102, L"eleven char"}}, IDOK),
           Fill(L"WrenpostVaultCreatePwd", {{101, L"first secret"}, {102, L"first secret"}}, IDOK),
-          [&key] {
-              const HWND dialog = FindWindowW(L"WrenpostVaultRecoveryKeyDisplay", nullptr);
-              if (dialog == nullptr) {
-                  return false;
-              }
-              wchar_t text[64] = {};
-              GetDlgItemTextW(dialog, 101, text, 64);
-              key = text;
-              EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
-              EXPECT_TRUE(VaultExists());
-              testing::SaveScreenshot(dialog, L"vault-recovery-key");
-              PostMessageW(dialog, WM_CLOSE, 0, 0);  // refused: the box is not ticked
-              return true;
-          },
+          OnWindow(L"WrenpostVaultRecoveryKeyDisplay",
+                   [&key](HWND dialog) {
+                       key = WindowText(GetDlgItem(dialog, 101));
+                       EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+                       EXPECT_TRUE(VaultExists());
+                       testing::SaveScreenshot(dialog, L"vault-recovery-key");
+                       PostMessageW(dialog, WM_CLOSE, 0, 0);  // refused: the box is not ticked
+                       return true;
+                   }),
           Press(L"WrenpostVaultRecoveryKeyDisplay", 102),  // Copy
           [] {
               const HWND dialog = FindWindowW(L"WrenpostVaultRecoveryKeyDisplay", nullptr);
@@ -210,12 +183,9 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
     EXPECT_TRUE(Asked(L"The vault password must be at least 12 characters long."));
 
     // The key typed in lower case without dashes sets a new password.
-    std::wstring typed;
-    for (wchar_t c : key) {
-        if (c != L'-') {
-            typed += static_cast<wchar_t>(towlower(c));
-        }
-    }
+    std::wstring typed = key;
+    std::erase(typed, L'-');
+    std::transform(typed.begin(), typed.end(), typed.begin(), towlower);
     Play({Press(L"WrenpostVaultUnlock", 104),
           Fill(L"WrenpostVaultRecoveryReset",
                {{101, typed}, {102, L"second secret"}, {103, L"second secret"}}, IDOK),
@@ -232,13 +202,8 @@ TEST_F(VaultWindowTest, UnlockOffersDeletionOnlyForAForeignFile) {
         std::wstring told;
     } cases[] = {
         {File::Vault, L"Invalid vault password."},
-        {File::Foreign,
-         L"TokenVault.dat appears to be corrupt or unreadable.\n\nWould you like to "
-         L"delete it and create a new vault?\n\nWARNING: All stored tokens will be "
-         L"permanently lost."},
-        {File::Locked,
-         L"TokenVault.dat could not be read. Another program may be using it.\n\n"
-         L"Try again?"},
+        {File::Foreign, L"TokenVault.dat appears to be corrupt or unreadable."},
+        {File::Locked, L"TokenVault.dat could not be read. Another program may be using it."},
     };
     for (const auto& test : cases) {
         std::filesystem::remove(VaultPath());
@@ -259,10 +224,10 @@ TEST_F(VaultWindowTest, UnlockOffersDeletionOnlyForAForeignFile) {
         EXPECT_EQ(testing::ReadAllBytes(VaultPath()), before);
     }
     const std::vector<PromptRequest> asked = prompts_.Requests();
-    EXPECT_EQ(
-        std::count_if(asked.begin(), asked.end(),
-                      [](const PromptRequest& r) { return r.caption == L"Token Vault Corrupt"; }),
-        1);
+    const auto corrupt = [](const PromptRequest& r) { return r.caption == L"Token Vault Corrupt"; };
+    ASSERT_EQ(std::count_if(asked.begin(), asked.end(), corrupt), 1);
+    EXPECT_EQ(std::find_if(asked.begin(), asked.end(), corrupt)->defaultButton,
+              PromptRequest::Default::Second);
 }
 
 // Every question whose Yes deletes tokens defaults to No, so Enter pressed twice loses nothing.
@@ -273,10 +238,6 @@ TEST_F(VaultWindowTest, QuestionsThatDeleteDefaultToNo) {
               ClickCell(vault, 0, kColumnDelete);
               return true;
           })});
-    std::filesystem::remove(VaultPath());
-    testing::WriteAllBytes(VaultPath(), "PK\3\4 no vault here");
-    prompts_.QueueAnswer(PromptAnswer::No);  // Token Vault Corrupt
-    Play({Unlock(L"not it")});
     testing::WriteAllBytes(VaultPath(),
                            testing::ReadAllBytes(std::string(WRENPOST_SOURCE_DIR) +
                                                  "/tests/win/vault/fixtures/TokenVault-v1.dat"));
@@ -285,9 +246,8 @@ TEST_F(VaultWindowTest, QuestionsThatDeleteDefaultToNo) {
         prompts_.QueueAnswer(answer);
     }
     Play({Press(L"WrenpostVaultUnlock", 104), Press(L"WrenpostVaultUnlock", IDCANCEL)});
-    for (const wchar_t* caption :
-         {L"Delete Token", L"Token Vault Corrupt", L"No Recovery Key Available", L"Reset Vault",
-          L"Confirm Vault Deletion"}) {
+    for (const wchar_t* caption : {L"Delete Token", L"No Recovery Key Available", L"Reset Vault",
+                                   L"Confirm Vault Deletion"}) {
         const std::vector<PromptRequest> asked = prompts_.Requests();
         const auto found =
             std::find_if(asked.begin(), asked.end(),
@@ -388,18 +348,15 @@ TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
                      SaveAsAnotherWindow({first, other});
           },
           Press(kVaultWindowClass, kVaultAdd),
-          [] {  // masked, the token cannot be copied; shown, only as a secret
-              const HWND dialog = FindWindowW(L"WrenpostVaultAddToken", nullptr);
-              if (dialog == nullptr) {
-                  return false;
-              }
-              SetDlgItemTextW(dialog, 101, L"c:3");
-              EXPECT_FALSE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
-              EXPECT_EQ(testing::Clipboard().first, L"");
-              SendMessageW(dialog, WM_COMMAND, 102, 0);
-              EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
-              return true;
-          },
+          OnWindow(L"WrenpostVaultAddToken",
+                   [](HWND dialog) {  // masked, the token cannot be copied; shown, only as a secret
+                       SetDlgItemTextW(dialog, 101, L"c:3");
+                       EXPECT_FALSE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+                       EXPECT_EQ(testing::Clipboard().first, L"");
+                       SendMessageW(dialog, WM_COMMAND, 102, 0);
+                       EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+                       return true;
+                   }),
           Press(L"WrenpostVaultAddToken", IDOK),
           InVault([](HWND vault) { return ListView_GetItemCount(List(vault)) == 3; })});
     EXPECT_TRUE(
@@ -418,18 +375,14 @@ TEST_F(VaultWindowTest, NotesAndANewPasswordAreSaved) {
               ClickCell(vault, 0, kColumnNotes, NM_CLICK, true);
               return true;
           }),
-          [&notes] {
-              const HWND dialog = FindWindowW(L"WrenpostVaultNotes", nullptr);
-              if (dialog == nullptr) {
-                  return false;
-              }
+          OnWindow(L"WrenpostVaultNotes", [&notes](HWND dialog) {
               SendDlgItemMessageW(dialog, 101, EM_REPLACESEL, TRUE,
                                   reinterpret_cast<LPARAM>(notes.c_str()));  // as typed
               wchar_t counter[16] = {};
               GetDlgItemTextW(dialog, 103, counter, 16);
               EXPECT_EQ(counter, std::to_wstring(notes.size()) + L" / 200");
               return Press(L"WrenpostVaultNotes", IDOK)();
-          }});
+          })});
     EXPECT_EQ(Stored()[0].notes, notes);
 
     // Another window saves while each Reset Password dialog is open: neither the cancelled
