@@ -278,7 +278,7 @@ private:
     UniqueGdiObject boldFont_;
     HWND tooltip_ = nullptr;
     int hoveredButton_ = 0;
-    HWND lastFocus_ = nullptr;  // the control that had the focus when the window was deactivated
+    HWND lastFocus_ = nullptr;   // the control that had the focus when the window was deactivated
     bool highContrast_ = false;  // the system's setting, re-read when settings change
     bool inLayout_ = false;
     bool layoutAgain_ = false;
