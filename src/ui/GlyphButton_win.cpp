@@ -1,11 +1,46 @@
 #include "ui/GlyphButton_win.h"
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
 namespace wrenpost {
+namespace {
+
+constexpr UINT_PTR kEnterSubclassId = 1;
+
+// An owner-drawn button answers the dialog manager as a check box does, so Enter on it would
+// press the dialog's default button (OK) instead of it: it takes Enter for itself.
+LRESULT CALLBACK EnterPressesProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) {
+    switch (message) {
+        case WM_GETDLGCODE: {
+            const auto* key = reinterpret_cast<const MSG*>(lParam);
+            const LRESULT code = DefSubclassProc(button, message, wParam, lParam);
+            return key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN
+                       ? code | DLGC_WANTMESSAGE
+                       : code;
+        }
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN) {
+                SendMessageW(button, BM_CLICK, 0, 0);
+                return 0;
+            }
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(button, &EnterPressesProc, kEnterSubclassId);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(button, message, wParam, lParam);
+}
+
+}  // namespace
 
 void SetButtonGlyph(HWND button, const ButtonGlyph& look) {
+    SetWindowSubclass(button, &EnterPressesProc, kEnterSubclassId, 0);
     SetWindowLongPtrW(button, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&look));
     SetWindowTextW(button, look.name);
     InvalidateRect(button, nullptr, TRUE);
@@ -38,8 +73,7 @@ bool DrawGlyphButton(const DRAWITEMSTRUCT& item) {
     }
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     RECT frame = item.rcItem;
-    DrawFrameControl(item.hDC, &frame, DFC_BUTTON,
-                     DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    DrawFrameControl(item.hDC, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
     const HGDIOBJ font = SelectObject(
         item.hDC, reinterpret_cast<HGDIOBJ>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
     const wchar_t* shown = FontHasGlyphs(item.hDC, look->glyph) ? look->glyph : look->fallback;

@@ -13,7 +13,11 @@
 namespace wrenpost::testing {
 namespace {
 
-TEST(Tour, EveryStepWorksFromAnEmptyFormToADeliveredNotification) {
+class Tour : public ::testing::TestWithParam<TourInput> {};
+
+// By keyboard every step is a key press, so this also proves the tab order, the mnemonics, Enter
+// on a focused button and the folder tree's keys.
+TEST_P(Tour, EveryStepWorksFromAnEmptyFormToADeliveredNotification) {
     FakeBotApiServer server;
     ASSERT_TRUE(server.Start());
     ASSERT_TRUE(server.ServeAsTelegram());
@@ -42,10 +46,16 @@ TEST(Tour, EveryStepWorksFromAnEmptyFormToADeliveredNotification) {
     RunningProgram program;
     ASSERT_TRUE(program.Start());
     std::wstring failure;
-    EXPECT_TRUE(RunTour(program, world, failure)) << failure;
+    EXPECT_TRUE(RunTour(program, world, GetParam(), failure)) << failure;
     program.End();
     EXPECT_TRUE(outlook.Stop());
 }
+
+INSTANTIATE_TEST_SUITE_P(ByMouseAndByKeyboard, Tour,
+                         ::testing::Values(TourInput::Mouse, TourInput::Keyboard),
+                         [](const auto& info) {
+                             return info.param == TourInput::Keyboard ? "Keyboard" : "Mouse";
+                         });
 
 }  // namespace
 }  // namespace wrenpost::testing

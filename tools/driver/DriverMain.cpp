@@ -112,7 +112,7 @@ int RunBot(const fs::path& dir) {
     return 0;
 }
 
-int RunTour(const fs::path& dir) {
+int RunTour(const fs::path& dir, TourInput input) {
     RunningProgram program;
     if (!program.Start()) {
         return Fail(L"Wrenpost did not start");
@@ -142,7 +142,7 @@ int RunTour(const fs::path& dir) {
         std::fflush(stdout);
     };
     std::wstring failure;
-    const bool done = wrenpost::testing::RunTour(program, world, failure);
+    const bool done = wrenpost::testing::RunTour(program, world, input, failure);
     program.End();
     return done ? 0 : Fail(L"the tour stopped at step " + failure);
 }
@@ -210,11 +210,12 @@ int wmain(int argc, wchar_t** argv) {
                    ? 0
                    : Fail(error);
     }
-    if (command == L"tour" && argc == 3) {
-        return RunTour(dir);
+    if (command == L"tour" &&
+        (argc == 3 || (argc == 4 && std::wstring(argv[3]) == L"--keyboard"))) {
+        return RunTour(dir, argc == 4 ? TourInput::Keyboard : TourInput::Mouse);
     }
     std::fprintf(stderr,
                  "usage: wrenpost-driver wait-window|close-window|count-windows|press|"
-                 "read-manifest|playground-...|tour\n");
+                 "read-manifest|playground-...|tour [--keyboard]\n");
     return 2;
 }

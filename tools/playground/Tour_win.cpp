@@ -1,5 +1,6 @@
 #include "playground/Tour_win.h"
 
+#include <memory>
 #include <vector>
 
 #include "ui/recipients/VerificationWindow_win.h"
@@ -29,19 +30,19 @@ bool LogIsClean(const RunningProgram& program, std::wstring& failure) {
 
 }  // namespace
 
-bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring& failure) {
+bool RunTour(const RunningProgram& program, const TourWorld& world, TourInput input,
+             std::wstring& failure) {
     const RunningProgram& p = program;
+    const std::unique_ptr<TourHands> hands = MakeTourHands(program, input);
+    TourHands& h = *hands;
     const std::vector<Step> steps = {
         {L"fill-profile",
          [&] {
-             p.Type(kIdProfileName, L"Playground");
-             p.Type(kIdAccessToken, kTourToken);
-             return p.WaitForText(kIdProfileName, L"Playground");
+             return h.Fill(kIdProfileName, L"Playground") && h.Fill(kIdAccessToken, kTourToken);
          }},
         {L"check-bot",
          [&] {
-             p.Click(kIdCheckBot);
-             return WaitFor([&] {
+             return h.Press(kIdCheckBot) && WaitFor([&] {
                         return !p.Text(kIdBotUsername).empty() &&
                                p.Text(kIdBotUsername) != L"Loading...";
                     }) &&
@@ -49,13 +50,15 @@ bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring
          }},
         {L"detect-folders",
          [&] {
-             p.Click(kIdDetectFolders);
-             return p.WaitForText(kIdStatusLine, L"Status: Outlook Tree Loaded");
+             return h.Press(kIdDetectFolders) &&
+                    p.WaitForText(kIdStatusLine, L"Status: Outlook Tree Loaded");
          }},
-        {L"tick-inbox", [&] { return p.TickFirstFolder(); }},
+        {L"tick-inbox", [&] { return h.TickFirstFolder(); }},
         {L"get-chat-id",
          [&] {
-             p.Click(kIdGetChatId);
+             if (!h.Press(kIdGetChatId)) {
+                 return false;
+             }
              HWND dialog = WaitForWindow(kVerificationWindowClass, nullptr, p.Id(), kE2eTimeout);
              if (dialog == nullptr) {
                  return false;
@@ -64,18 +67,13 @@ bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring
                  world.shot(L"verification-code");
              }
              world.say(WindowText(GetDlgItem(dialog, 101)));
-             return p.PressOk(L"Verification Successful") && p.WaitForText(kIdRecipientCount, L"1");
+             return h.Confirm(L"Verification Successful") && p.WaitForText(kIdRecipientCount, L"1");
          }},
-        {L"save",
-         [&] {
-             p.Click(kIdSave);
-             return p.PressOk(nullptr) && p.PressOk(L"Saved");
-         }},
+        {L"save", [&] { return h.Press(kIdSave) && h.Confirm(nullptr) && h.Confirm(L"Saved"); }},
         {L"start",
          [&] {
-             p.Type(kIdCheckSeconds, L"2");
-             p.Click(kIdStartMonitor);
-             return p.WaitForText(kIdStatusLine, L"Status: Running");
+             return h.Fill(kIdCheckSeconds, L"2") && h.Press(kIdStartMonitor) &&
+                    p.WaitForText(kIdStatusLine, L"Status: Running");
          }},
         {L"new-mail",
          [&] {
@@ -84,8 +82,8 @@ bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring
          }},
         {L"stop",
          [&] {
-             p.Click(kIdStopMonitor);
-             return p.WaitForText(kIdStatusLine, L"Status: Monitor Stopped");
+             return h.Press(kIdStopMonitor) &&
+                    p.WaitForText(kIdStatusLine, L"Status: Monitor Stopped");
          }},
     };
     for (const Step& step : steps) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "playground/TourHands_win.h"
 #include "support/RunningProgram_win.h"
 
 namespace wrenpost::testing {
@@ -23,6 +24,7 @@ struct TourWorld {
 
 // Runs every step on a started program, then reads its log; false with the failed step's name,
 // or the log's first WARNING or ERROR line, in `failure`.
-bool RunTour(const RunningProgram& program, const TourWorld& world, std::wstring& failure);
+bool RunTour(const RunningProgram& program, const TourWorld& world, TourInput input,
+             std::wstring& failure);
 
 }  // namespace wrenpost::testing

@@ -14,7 +14,7 @@
 namespace wrenpost {
 namespace {
 
-constexpr int kCheckForUpdatesId = 101;
+constexpr int kCheckForUpdatesId = kAboutCheckForUpdatesId;
 constexpr int kCloseId = IDOK;  // the dialog manager's default button from the start
 constexpr int kIconId = 102;
 constexpr int kVersionId = 103;
@@ -46,10 +46,10 @@ constexpr ControlLayout kControls[] = {
       L"Wrenpost is independent software and is not affiliated with Microsoft or Telegram.", kLabel,
       68, 98, 332, 36}},
     {Font::Message,
-     {kCheckForUpdatesId, L"BUTTON", L"Check for Updates", BS_PUSHBUTTON | WS_TABSTOP, 188, 160,
+     {kCheckForUpdatesId, L"BUTTON", L"Check for &Updates", BS_PUSHBUTTON | WS_TABSTOP, 188, 160,
       132, 26}},
     {Font::Message,
-     {kCloseId, L"BUTTON", L"Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 328, 160, 76, 26}},
+     {kCloseId, L"BUTTON", L"&Close", BS_DEFPUSHBUTTON | WS_TABSTOP, 328, 160, 76, 26}},
 };
 
 std::wstring ProgramVersionText() {

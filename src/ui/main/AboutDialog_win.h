@@ -10,6 +10,7 @@
 namespace wrenpost {
 
 inline constexpr wchar_t kAboutDialogClass[] = L"WrenpostAboutDlg";
+inline constexpr int kAboutCheckForUpdatesId = 101;
 
 // Modal over `owner` until closed (Escape, Enter on Close, the close box or Close), centred over
 // it and laid out for its DPI. "Check for Updates" calls `checkForUpdates` with the dialog's

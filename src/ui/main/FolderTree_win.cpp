@@ -52,6 +52,10 @@ void FolderTree::Fill(const std::vector<SelectedFolder>& folders) {
             folders_.push_back(folders[node.Folder]);
         }
     }
+    // A tree without a selected item shows no focus, and some tree views ignore the keys then.
+    if (!items.empty() && items.front() != nullptr) {
+        SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(items.front()));
+    }
 }
 
 bool FolderTree::IsChecked(HTREEITEM item) const {

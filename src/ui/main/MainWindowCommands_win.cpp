@@ -375,14 +375,14 @@ void MainWindow::StartTestSend() {
         return;
     }
     log_.Info(L"Sending test notification...");
-    EnableWindow(Control(kIdTest), FALSE);
+    EnableControl(kIdTest, false);
     SetStatus(L"Status: Sending Test...");
     StartTestSendForWindow(Window(), TelegramProviderFactory(TelegramHttp()), token,
                            std::move(chatIds), recipientTopics_);
 }
 
 void MainWindow::OnTestSendResult(const TestSendResult& result) {
-    EnableWindow(Control(kIdTest), TRUE);
+    EnableControl(kIdTest, true);
     const TestSendPresentation shown = PresentTestSendResult(result);
     for (const LogEntry& failure : shown.failures) {
         log_.Log(failure.level, failure.text);
@@ -527,8 +527,8 @@ void MainWindow::StopSpinner() {
 }
 
 void MainWindow::EnableBotLinks(bool enable) {
-    EnableWindow(Control(kIdShareBot), enable ? TRUE : FALSE);
-    EnableWindow(Control(kIdOpenBot), enable ? TRUE : FALSE);
+    EnableControl(kIdShareBot, enable);
+    EnableControl(kIdOpenBot, enable);
 }
 
 }  // namespace wrenpost

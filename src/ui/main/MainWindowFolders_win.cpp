@@ -34,8 +34,8 @@ void MainWindow::StartFolderDetection() {
 }
 
 void MainWindow::EnableDetectionButtons(bool enable) {
-    EnableWindow(Control(kIdDetectFolders), enable ? TRUE : FALSE);
-    EnableWindow(Control(kIdLoad), enable ? TRUE : FALSE);
+    EnableControl(kIdDetectFolders, enable);
+    EnableControl(kIdLoad, enable);
 }
 
 void MainWindow::OnFolderDetectionDeadline() {

@@ -449,7 +449,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnLifeMessage(message, wParam, lParam, result)) {
         return result;
     }
-    if (OnWorkerMessage(message, wParam, lParam)) {
+    if (OnWorkerMessage(message, wParam, lParam) || OnFocusMessage(message, wParam)) {
         return 0;
     }
     return DefWindowProcW(Window(), message, wParam, lParam);

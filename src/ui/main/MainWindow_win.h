@@ -172,6 +172,10 @@ private:
     void OnFormCommand(int id);
     LRESULT OnNotify(const NMHDR& header);
     bool OnWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Keyboard focus across activation, and on from a control being disabled
+    // (MainWindowFocus_win.cpp).
+    bool OnFocusMessage(UINT message, WPARAM wParam);
+    void EnableControl(int id, bool enable);
     void OnTimer(UINT_PTR timer);
     HttpTransport TelegramHttp();
     void StartBotCheck();
@@ -274,6 +278,7 @@ private:
     UniqueGdiObject boldFont_;
     HWND tooltip_ = nullptr;
     int hoveredButton_ = 0;
+    HWND lastFocus_ = nullptr;   // the control that had the focus when the window was deactivated
     bool highContrast_ = false;  // the system's setting, re-read when settings change
     bool inLayout_ = false;
     bool layoutAgain_ = false;

@@ -12,8 +12,8 @@
 namespace wrenpost {
 namespace {
 
-constexpr int kOpenId = IDOK;       // the default button: Enter presses it
-constexpr int kLaterId = IDCANCEL;  // Escape and the close box arrive as this too
+constexpr int kOpenId = kUpdateOpenId;
+constexpr int kLaterId = kUpdateLaterId;
 constexpr int kHeadingId = 201;
 constexpr int kCurrentId = 202;
 constexpr int kLatestId = 203;
@@ -153,8 +153,8 @@ private:
         setText(kLatestId, L"New version: " + result_.latestVersionText);
         setText(kWhatsNewId, L"What's new:");
         setText(kNotesId, NotesText(result_.releaseNotes));
-        setText(kOpenId, L"Open Download Page");
-        setText(kLaterId, L"Later");
+        setText(kOpenId, L"&Open Download Page");
+        setText(kLaterId, L"&Later");
         CreateFonts();
         Layout();
         return true;

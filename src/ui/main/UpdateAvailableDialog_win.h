@@ -11,6 +11,8 @@
 namespace wrenpost {
 
 inline constexpr wchar_t kUpdateAvailableDialogClass[] = L"WrenpostUpdateAvailableDialog";
+inline constexpr int kUpdateOpenId = IDOK;       // the default button: Enter presses it
+inline constexpr int kUpdateLaterId = IDCANCEL;  // Escape and the close box arrive as this too
 
 enum class UpdateChoice {
     DownloadPageOpened,  // "Open Download Page" succeeded

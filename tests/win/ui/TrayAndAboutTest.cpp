@@ -323,7 +323,7 @@ TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
         const auto end = Run(
             [&](HWND dialog) {
                 opened = dialog;
-                HWND check = FindWindowExW(dialog, nullptr, L"Button", L"Check for Updates");
+                HWND check = GetDlgItem(dialog, kAboutCheckForUpdatesId);
                 EXPECT_EQ(IsWindowEnabled(check) != FALSE, c.withCallback) << row;
                 for (const WPARAM key : c.keys) {
                     PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);

@@ -20,12 +20,6 @@
 namespace wrenpost {
 namespace {
 
-void Press(HWND dialog, const wchar_t* button) {
-    HWND control = FindWindowExW(dialog, nullptr, L"BUTTON", button);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(control));
-}
-
 enum class Browser { Untouched, Opens, Fails };
 
 struct UpdateCase {
@@ -49,8 +43,8 @@ std::vector<UpdateCase> UpdateCases() {
          testing::Manifest({{"latestVersion", "\"1.0.0\""}}), true, nullptr, Browser::Untouched,
          kUpToDateText, false},
         {"service failing", "", false, nullptr, Browser::Untouched, kUnableToCheckText, false},
-        {"Later", newer, false, [](HWND w) { Press(w, L"Later"); }, Browser::Untouched, nullptr,
-         true},
+        {"Later", newer, false, [](HWND w) { Press(w, kUpdateLaterId); }, Browser::Untouched,
+         nullptr, true},
         {"Escape", newer, false,
          [](HWND w) { PostMessageW(GetDlgItem(w, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0); },
          Browser::Untouched, nullptr, true},
@@ -59,13 +53,13 @@ std::vector<UpdateCase> UpdateCases() {
         // "Later" is handled only if the window stayed after the failed download.
         {"no browser", newer, false,
          [](HWND w) {
-             Press(w, L"Open Download Page");
-             Press(w, L"Later");
+             Press(w, kUpdateOpenId);
+             Press(w, kUpdateLaterId);
          },
          Browser::Fails, nullptr, true},
-        {"download page opened", newer, false, [](HWND w) { Press(w, L"Open Download Page"); },
+        {"download page opened", newer, false, [](HWND w) { Press(w, kUpdateOpenId); },
          Browser::Opens, nullptr, false},
-        {"automatic waits for About", newer, true, [](HWND w) { Press(w, L"Later"); },
+        {"automatic waits for About", newer, true, [](HWND w) { Press(w, kUpdateLaterId); },
          Browser::Untouched, nullptr, true},
     };
 }
@@ -91,7 +85,7 @@ protected:
                 window.StartAutomaticUpdateChecks();
             }
             if (!c.automatic || c.box) {
-                Press(seen.about, L"Check for Updates");
+                Press(seen.about, kAboutCheckForUpdatesId);
             }
             return true;
         }};

@@ -342,23 +342,27 @@ TEST_F(VaultWindowTest, ATokenAddedByAnotherWindowSurvivesThisWindowsSave) {
     const VaultEntry first = Entry(L"a:1", L"Alpha");
     const VaultEntry other = Entry(L"o:2", L"Other");
     Seed({first});
-    Play({Unlock(),
-          [first, other] {
-              return FindWindowW(kVaultWindowClass, nullptr) != nullptr &&
-                     SaveAsAnotherWindow({first, other});
-          },
-          Press(kVaultWindowClass, kVaultAdd),
-          OnWindow(L"WrenpostVaultAddToken",
-                   [](HWND dialog) {  // masked, the token cannot be copied; shown, only as a secret
-                       SetDlgItemTextW(dialog, 101, L"c:3");
-                       EXPECT_FALSE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
-                       EXPECT_EQ(testing::Clipboard().first, L"");
-                       SendMessageW(dialog, WM_COMMAND, 102, 0);
-                       EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
-                       return true;
-                   }),
-          Press(L"WrenpostVaultAddToken", IDOK),
-          InVault([](HWND vault) { return ListView_GetItemCount(List(vault)) == 3; })});
+    Play(
+        {Unlock(),
+         [first, other] {
+             return FindWindowW(kVaultWindowClass, nullptr) != nullptr &&
+                    SaveAsAnotherWindow({first, other});
+         },
+         Press(kVaultWindowClass, kVaultAdd),
+         OnWindow(L"WrenpostVaultAddToken",
+                  [](HWND dialog) {  // masked, the token cannot be copied; shown, only as a secret
+                      SetDlgItemTextW(dialog, 101, L"c:3");
+                      EXPECT_FALSE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
+                      EXPECT_EQ(testing::Clipboard().first, L"");
+                      // Enter on the focused eye shows the token, rather than pressing Add.
+                      SetFocus(GetDlgItem(dialog, 102));
+                      PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+                      return true;
+                  }),
+         OnWindow(L"WrenpostVaultAddToken",
+                  [](HWND dialog) { return testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)); }),
+         Press(L"WrenpostVaultAddToken", IDOK),
+         InVault([](HWND vault) { return ListView_GetItemCount(List(vault)) == 3; })});
     EXPECT_TRUE(
         Asked(L"The Token Vault was changed by another Wrenpost window. It will be reloaded."));
     const std::vector<VaultEntry> stored = Stored();
