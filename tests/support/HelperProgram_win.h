@@ -26,25 +26,26 @@ inline UniqueHandle StartBesideThisProgram(const std::wstring& exe, const std::w
     return UniqueHandle(started ? info.hProcess : nullptr);
 }
 
-// wrenpost_file_holder beside this program, holding `path` until End: open without sharing, or
-// with `mode` "lock" its ConfigFileLock ("abandon": the holder then ends without releasing it).
-class HeldFile {
+// A helper program beside this one holding something until End, started with `first`, the names
+// of the events it signals once holding and waits on to let go, and `last`.
+class HeldByHelper {
 public:
-    explicit HeldFile(const std::filesystem::path& path, const std::wstring& mode = L"") {
-        const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
-        const std::wstring readyName = L"WrenpostFileHeld" + suffix;
-        const std::wstring quitName = L"WrenpostFileLetGo" + suffix;
+    HeldByHelper(const std::wstring& exe, const std::wstring& first, const std::wstring& last) {
+        static int count = 0;
+        const std::wstring suffix =
+            std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
+        const std::wstring readyName = L"WrenpostHeld" + suffix;
+        const std::wstring quitName = L"WrenpostLetGo" + suffix;
         ready_.reset(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
         quit_.reset(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
-        process_ =
-            StartBesideThisProgram(L"wrenpost_file_holder.exe",
-                                   L"\"" + path.wstring() + L"\" " + readyName + L" " + quitName + L" " + mode);
+        process_ = StartBesideThisProgram(
+            exe, first + L" " + readyName + L" " + quitName + (last.empty() ? L"" : L" " + last));
     }
-    ~HeldFile() { End(); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldByHelper() { End(); }
+    HeldByHelper(const HeldByHelper&) = delete;
+    HeldByHelper& operator=(const HeldByHelper&) = delete;
 
-    // True once the holder has the file open; false when it ended without getting it.
+    // True once the helper holds what it was given; false when it ended without getting it.
     bool Holding() const {
         if (!ready_ || !quit_ || !process_) {
             return false;
@@ -52,7 +53,7 @@ public:
         const HANDLE either[] = {ready_.get(), process_.get()};
         return WaitForMultipleObjects(2, either, FALSE, 30000) == WAIT_OBJECT_0;
     }
-    // Lets go of the file and waits for the holder to end; its exit code.
+    // Lets go and waits for the helper to end; its exit code.
     DWORD End() {
         DWORD code = 999;
         if (process_) {
@@ -66,6 +67,13 @@ public:
 
 private:
     UniqueHandle ready_, quit_, process_;
+};
+
+// wrenpost_file_holder holding `path`: open without sharing, or with `mode` "lock" its
+// ConfigFileLock ("abandon": the holder then ends without releasing it).
+struct HeldFile : HeldByHelper {
+    explicit HeldFile(const std::filesystem::path& path, const std::wstring& mode = L"")
+        : HeldByHelper(L"wrenpost_file_holder.exe", L"\"" + path.wstring() + L"\"", mode) {}
 };
 
 }  // namespace wrenpost::testing

@@ -1,7 +1,5 @@
 // The notification texts of every message level, to the byte: senders that could break a format,
 // Exchange senders, other scripts, empty and enormous parts, and cuts beside a surrogate pair.
-// Checked natively against the text builder and under wine through the real send to the strict
-// fake Bot API.
 #pragma once
 
 #include <string>

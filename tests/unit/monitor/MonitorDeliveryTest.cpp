@@ -39,29 +39,6 @@ TEST_F(MonitorEngineTest, BaselineSendsOnlyWhatArrivedFromTheStartSecondOn) {
     EXPECT_TRUE(reader.Calls().back().IncludeOld);
 }
 
-TEST_F(MonitorEngineTest, SendsToEveryAllowedRecipientAndQueuesUntilOneAccepts) {
-    profile.Recipients = {Recipient(L"100"), Recipient(L"200", false), Recipient(L"-300")};
-    WriteProfile();
-    failing = {L"100", L"-300"};
-    StartManual();
-    reader.Push({Fresh(L"Quarterly report")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // queued again
-    EXPECT_EQ(last.Queued, 2);
-    EXPECT_EQ(last.Sent, 0);
-    EXPECT_EQ(Logged(L"Telegram failed, will retry: "), 2u);
-    EXPECT_TRUE(notified.empty());
-
-    failing = {};
-    clock.Advance(std::chrono::seconds(5));  // the chats' first back-off
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // sent once, then remembered
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].ChatId + sent[1].ChatId + sent[1].BotToken, L"100-300123:TOKEN");
-    EXPECT_EQ(last.Sent, 1);
-    EXPECT_EQ(last.Queued, 2);
-}
-
 // Telegram's first answer to chat 1 (both chats with `both`); chat 2 otherwise answers 502.
 // Cycles run 0, 10, 29 and 31 s after the first; `asked` lists the chats each one tried. A chat
 // that failed for now waits 5 s, then 10, 20 ...
@@ -188,30 +165,6 @@ NotificationRule Rule(const std::wstring& word, std::vector<RuleAction> actions)
     return rule;
 }
 
-TEST_F(MonitorEngineTest, RulesSkipOrRetitleAndSwitchedOffOnesSendEverything) {
-    const auto rulesPath = dir / L"WorkRules.json";
-    const RuleAction send{L"Send Telegram Notification", L""};
-    StartManual();
-    const std::vector<NotificationRule> rules{
-        Rule(L"spam", {{L"Ignore Email", L""}}),
-        Rule(L"vip", {send, {L"Override Notification Title", L"VIP mail"}}),
-        Rule(L"plain", {send, {L"Override Notification Title", L""}})};
-    ASSERT_TRUE(SaveRulesFile(rulesPath, {1, true, rules}));
-    reader.Push({Fresh(L"SPAM"), Fresh(L"VIP"), Fresh(L"plain"), Fresh(L"other")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);  // skipped ones are remembered as handled
-    ASSERT_EQ(sent.size(), 2u);
-    // An empty override keeps the usual title.
-    EXPECT_EQ(sent[0].Title + L"|" + sent[1].Title, L"VIP mail|New Outlook Mail");
-    EXPECT_EQ(Logged(L"Notification skipped by rule: "), 2u);  // spam, and no rule matched
-    EXPECT_EQ(last.Queued, 0);
-
-    ASSERT_TRUE(SaveRulesFile(rulesPath, {1, false, rules}));
-    reader.Push({Fresh(L"more spam")});
-    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    EXPECT_EQ(sent.size(), 3u);
-}
-
 // The level is read with the profile at each cycle, so a SAVE during a session applies from the
 // next cycle; Outlook is asked for the guarded members only of admitted mails, and only when the
 // level shows them.
@@ -244,6 +197,8 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     }
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].Body, L"Report");
+    EXPECT_FALSE(sent[0].Options.DisableLinkPreview);
+    EXPECT_TRUE(sent[1].Options.DisableLinkPreview);
     EXPECT_EQ(sent[1].Body,
               L"Next\nFrom: Lima, Ana <ana@example.com>\nReceived: 7 Dec 09:15\n\nSee the figures");
     ASSERT_EQ(asked.size(), 1u);  // nothing for the stale mails, nothing at the subject level
@@ -254,7 +209,8 @@ TEST_F(MonitorEngineTest, TheProfilesMessageLevelShapesNotificationsFromTheNextC
     EXPECT_EQ(Logged(std::wstring(kOutlookRefusedNote)), 1u);
 }
 
-// Records carry the routed recipients and silence; mail routed to nobody allowed is refused.
+// Records carry the routed recipients and silence; mail routed to nobody allowed is refused;
+// skipped mail is remembered as handled; a rules file switched off sends everything.
 TEST_F(MonitorEngineTest, RoutedMailReachesTheUnionOfItsRulesAndIgnoreWins) {
     profile.Recipients = {Recipient(L"100"), Recipient(L"200"), Recipient(L"300"),
                           Recipient(L"400", false)};
@@ -262,29 +218,42 @@ TEST_F(MonitorEngineTest, RoutedMailReachesTheUnionOfItsRulesAndIgnoreWins) {
     const auto to = [](const wchar_t* chatIds) {
         return RuleAction{std::wstring(kActionSendToRecipients), chatIds};
     };
-    // "gone" names 400, not allowed, and 999, no recipient at all.
+    const auto title = [](const wchar_t* text) {
+        return RuleAction{std::wstring(kActionOverrideTitle), text};
+    };
+    // "gone" names 400, not allowed, and 999, no recipient at all; an empty title changes nothing.
     const std::vector<NotificationRule> rules{
-        Rule(L"", {{std::wstring(kActionSend), L""}}), Rule(L"invoice", {to(L"200")}),
+        Rule(L"invoice", {to(L"200"), title(L"Bills")}),
         Rule(L"urgent", {to(L"300"), {std::wstring(kActionSendSilently), L""}}),
-        Rule(L"gone", {to(L"400,999")}), Rule(L"spam", {{std::wstring(kActionIgnore), L""}})};
-    ASSERT_TRUE(SaveRulesFile(dir / L"WorkRules.json", {1, true, rules}));
+        Rule(L"gone", {to(L"400,999")}),
+        Rule(L"hello", {{std::wstring(kActionSend), L""}, title(L"")}),
+        Rule(L"spam", {{std::wstring(kActionIgnore), L""}})};
+    const auto rulesPath = dir / L"WorkRules.json";
+    ASSERT_TRUE(SaveRulesFile(rulesPath, {1, true, rules}));
     failing = {L"300"};  // what is meant for 300 stays in the outbox, to be read back
     StartManual();
     reader.Push({Fresh(L"invoice urgent"), Fresh(L"invoice spam"), Fresh(L"gone 1"),
-                 Fresh(L"gone 2"), Fresh(L"hello")});
+                 Fresh(L"gone 2"), Fresh(L"hello"), Fresh(L"no rule")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
-    reader.Push({Fresh(L"gone 1"), Fresh(L"gone 3")});
+    reader.Push({Fresh(L"gone 1"), Fresh(L"gone 3"), Fresh(L"invoice spam")});
+    ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
+    ASSERT_TRUE(SaveRulesFile(rulesPath, {1, false, rules}));
+    reader.Push({Fresh(L"more spam")});
     ASSERT_EQ(Cycle(), MonitorCycleResult::Completed);
     engine->Stop();
 
     std::vector<std::wstring> reached;
     for (const SentMessage& message : sent) {
-        reached.push_back(message.Body + L" > " + message.ChatId);
+        reached.push_back(message.Title + L": " + message.Body + L" > " + message.ChatId);
     }
-    EXPECT_EQ(reached,
-              (std::vector<std::wstring>{L"invoice urgent > 200", L"hello > 100", L"hello > 200"}));
+    EXPECT_EQ(reached, (std::vector<std::wstring>{
+                           L"Bills: invoice urgent > 200", L"New Outlook Mail: hello > 100",
+                           L"New Outlook Mail: hello > 200", L"New Outlook Mail: more spam > 100",
+                           L"New Outlook Mail: more spam > 200"}));
+    EXPECT_EQ(sent[0].BotToken, L"123:TOKEN");
     EXPECT_EQ(Logged(L"WARNING: Rule \"gone\""), 1u);
     EXPECT_EQ(Logged(L"Notification refused, no allowed recipient"), 3u);  // none read again
+    EXPECT_EQ(Logged(L"Notification skipped by rule: "), 2u);  // spam, and no rule matched
     Outbox outbox;
     outbox.Open(OutboxFolder(dir.Path(), L"Work"), {});
     std::vector<std::wstring> waiting;
@@ -294,8 +263,9 @@ TEST_F(MonitorEngineTest, RoutedMailReachesTheUnionOfItsRulesAndIgnoreWins) {
             waiting.back() += L" " + recipient.ChatId;
         }
     }
-    EXPECT_EQ(waiting, (std::vector<std::wstring>{L"invoice urgent silent > 200 300",
-                                                  L"hello > 100 200 300"}));
+    EXPECT_EQ(waiting,
+              (std::vector<std::wstring>{L"invoice urgent silent > 200 300", L"hello > 100 200 300",
+                                         L"more spam > 100 200 300"}));
 }
 
 }  // namespace

@@ -53,11 +53,6 @@ struct ReadStep {
 // thread only once it has ended or hangs, so the fake clock's polling never outruns a read.
 class ScriptedReader {
 public:
-    struct Call {
-        bool IncludeOld = false;
-        MailReadRequest Request;
-    };
-
     ~ScriptedReader() { Release(); }
     void Push(ReadStep step) {
         std::lock_guard lock(s_->mutex);
@@ -73,7 +68,7 @@ public:
     void WaitForCalls(std::size_t count) {
         s_->Wait([&] { return s_->calls.size() >= count; });
     }
-    std::vector<Call> Calls() const {
+    std::vector<MailReadRequest> Calls() const {
         std::lock_guard lock(s_->mutex);
         return s_->calls;
     }
@@ -81,7 +76,7 @@ public:
     FolderReader Reader() {
         return [s = s_](const MailReadRequest& request) {
             std::unique_lock lock(s->mutex);
-            s->calls.push_back({request.IncludeOld, request});
+            s->calls.push_back(request);
             if (!s->steps.empty()) {
                 s->last = std::move(s->steps.front());
                 s->steps.pop_front();
@@ -125,7 +120,7 @@ private:
         ReadStep last;
         std::atomic<bool> released = false;
         std::atomic<int> hung = 0, running = 0;
-        std::vector<Call> calls;
+        std::vector<MailReadRequest> calls;
         template <typename Until>
         void Wait(Until until) {
             std::unique_lock lock(mutex);
@@ -259,7 +254,7 @@ protected:
     TempDir dir;
     FakeClock clock;
     ScriptedReader reader;
-    std::vector<std::wstring> failing;  // set while no cycle runs
+    std::vector<std::wstring> failing;         // set while no cycle runs
     std::optional<std::size_t> deliverAtMost;  // then every send answers 502
     std::map<std::wstring, SendResult> firstAnswer;
     std::function<void()> onSend;

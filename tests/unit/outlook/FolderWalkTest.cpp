@@ -117,39 +117,20 @@ std::vector<Item> MostlyRead() {
     return items;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folder, Walk,
-    ::testing::Values(
-        WalkCase{"AllNew", Twelve(), 0, {}, false, {}, L"#12#11#10#9#8#7#6#5#4#3#2#1", false, 12},
-        WalkCase{"EndsAtTheFirstOlder", Twelve(), 6, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
-        WalkCase{"AlwaysTheNewestFive", Twelve(), 99, {}, false, {}, L"#5#4#3#2#1", false, 6},
-        WalkCase{
-            "PassesOverHandled", Twelve(), 6, {L"e12", L"e10"}, false, {}, L"#7#6#5#4#2", false, 8},
-        WalkCase{
-            "CapTakesTheOldest", Twelve(), 0, {}, false, {5, 3, 500, 50}, L"#12#11#10", true, 12},
-        WalkCase{"UnknownTimeNeverEnds", Undated(), 99, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
-        WalkCase{"NoEntryIdIsNeverPassedOver",
-                 WithoutEntries(),
-                 99,
-                 {L""},
-                 false,
-                 {},
-                 L"#5#4#3#2#1",
-                 false,
-                 6},
-        WalkCase{"MissingItemsAreSkipped", WithGaps(), 99, {}, false, {}, L"#6#5#4#3#1", false, 6},
-        WalkCase{"BacklogTakesTheNewestUnread",
-                 MostlyRead(),
-                 99,
-                 {L"e12"},
-                 true,
-                 {5, 200, 9, 2},
-                 L"#7#4",
-                 false,
-                 7},
-        WalkCase{
-            "BacklogScansItsBound", MostlyRead(), 99, {}, true, {5, 200, 3, 50}, L"#1", false, 3}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Folder, Walk, ::testing::ValuesIn(std::vector<WalkCase>{
+    {"AllNew", Twelve(), 0, {}, false, {}, L"#12#11#10#9#8#7#6#5#4#3#2#1", false, 12},
+    {"EndsAtTheFirstOlder", Twelve(), 6, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
+    {"AlwaysTheNewestFive", Twelve(), 99, {}, false, {}, L"#5#4#3#2#1", false, 6},
+    {"PassesOverHandled", Twelve(), 6, {L"e12", L"e10"}, false, {}, L"#7#6#5#4#2", false, 8},
+    {"CapTakesTheOldest", Twelve(), 0, {}, false, {5, 3, 500, 50}, L"#12#11#10", true, 12},
+    {"UnknownTimeNeverEnds", Undated(), 99, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
+    {"NoEntryIdIsNeverPassedOver", WithoutEntries(), 99, {L""}, false, {}, L"#5#4#3#2#1", false, 6},
+    {"MissingItemsAreSkipped", WithGaps(), 99, {}, false, {}, L"#6#5#4#3#1", false, 6},
+    {"BacklogNewestUnread", MostlyRead(), 99, {L"e12"}, true, {5, 200, 9, 2}, L"#7#4", false, 7},
+    {"BacklogScansItsBound", MostlyRead(), 99, {}, true, {5, 200, 3, 50}, L"#1", false, 3}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(Walk, AnEmptyFolderLooksAtNothing) {
     MemoryItems items({});

@@ -1,12 +1,11 @@
-// The Run value, the application-data folders and AppState.json in wine's real registry and file
-// system (each test run has a fresh prefix).
+// The Run value and the application-data folders in wine's real registry and file system (each
+// test run has a fresh prefix).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "app/AppPaths_win.h"
-#include "app/AppStateStore_win.h"
 #include "app/LaunchAtStartup_win.h"
 #include "common/UniqueHandle_win.h"
 
@@ -39,15 +38,6 @@ TEST(AppFolders, AreCreatedWithTheirParentsAndAFileInTheWayGivesTheWindowsErrorN
     std::wstring error;
     ASSERT_TRUE(EnsureAppFolders(error));
     EXPECT_TRUE(EnsureAppFolders(error) && std::filesystem::is_directory(ProfilesFolder()));
-
-    // Each AppState setter changes its own field and keeps the others.
-    EXPECT_EQ(LoadAppState(), AppState{});
-    ASSERT_TRUE(SetLastProfile(L"Office"));
-    ASSERT_TRUE(SetSuppressMasterToggleReminder(true));
-    ASSERT_TRUE(SetLastProfileFolder(L"C:\\P"));
-    const AppState state = LoadAppState();
-    EXPECT_EQ(state.LastProfile + L"|" + state.LastProfileFolder, L"Office|C:\\P");
-    EXPECT_TRUE(state.SuppressMasterToggleReminder);
 
     std::filesystem::remove_all(ProfilesFolder(), ignored);
     UniqueFileHandle(CreateFileW(ProfilesFolder().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "MonitorFakes.h"
 #include "common/Text.h"
@@ -20,6 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::ScenarioLine;
+using testing::Within;
 
 const std::wstring kMailbox = testing::kAnnInbox;
 const std::wstring kNewMail = ScenarioLine(
@@ -42,43 +40,15 @@ public:
     ~WatchedSession() { engine->Stop(); }
 
     bool Start(std::int32_t interval) {
-        const auto onLog = [this](const std::wstring& line) {
-            std::lock_guard lock(mutex);
-            log.push_back(line);
-        };
-        const auto onStatus = [this](const MonitorProgress& progress) {
-            std::lock_guard lock(mutex);
-            cycles += progress.CycleEnded ? 1 : 0;
-        };
-        return engine->Start(
-            {L"Work", dir.Path(), L"123:ABC", interval, false, onLog, onStatus, {}});
+        return engine->Start(record.Session(dir.Path(), interval));
     }
-    // Waits up to `limit` for `done`.
-    template <typename Done>
-    bool Within(std::chrono::milliseconds limit, Done done) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (!done() && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(20ms);
-        }
-        return done();
-    }
-    std::size_t Logged(const std::wstring& prefix) {
-        std::lock_guard lock(mutex);
-        return std::count_if(log.begin(), log.end(),
-                             [&](auto& l) { return l.starts_with(prefix); });
-    }
-    int Cycles() {
-        std::lock_guard lock(mutex);
-        return cycles;
-    }
+    std::size_t Logged(const std::wstring& prefix) { return record.Logged(prefix); }
 
     testing::FakeOutlook outlook;
     testing::FakeBotApiServer telegram;
     testing::TempDir dir;
+    testing::SessionRecord record;
     std::optional<MonitorEngine> engine;  // subscriptions retried after 1 s
-    std::mutex mutex;
-    std::vector<std::wstring> log;
-    int cycles = 0;
 };
 
 // With events a new mail goes out long before the next check; where Outlook refuses them, the
@@ -98,11 +68,11 @@ TEST(MailWatch, NewMailIsSentAtOnceWithEventsAndByTheChecksWithout) {
         SCOPED_TRACE(c.name);
         WatchedSession session(kMailbox + c.extra);
         ASSERT_TRUE(session.Start(c.interval));
-        ASSERT_TRUE(session.Within(30s, [&] { return session.Logged(c.logged) == 1; }));
-        ASSERT_TRUE(session.Within(30s, [&] { return session.Cycles() >= 1; }));  // baseline
+        ASSERT_TRUE(Within(30s, [&] { return session.Logged(c.logged) == 1; }));
+        ASSERT_TRUE(Within(30s, [&] { return session.record.Cycles() >= 1; }));  // baseline
         ASSERT_TRUE(session.outlook.WriteScenario(kMailbox + c.extra + kNewMail));
-        EXPECT_TRUE(session.Within(
-            30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
+        EXPECT_TRUE(
+            Within(30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
         EXPECT_EQ(session.Logged(L"Outlook new-mail events"), 1u);
     }
 }
@@ -113,22 +83,21 @@ TEST(MailWatch, SubscribesAgainAfterARefusalAndWhenOutlookReturns) {
     WatchedSession session(kMailbox + ScenarioLine({L"events", L"refuse"}));
     ASSERT_TRUE(session.Start(120));
     const auto eventsOn = [&](std::size_t times) {
-        return session.Within(
-            30s, [&] { return session.Logged(L"Outlook new-mail events are on") == times; });
+        return Within(30s,
+                      [&] { return session.Logged(L"Outlook new-mail events are on") == times; });
     };
-    ASSERT_TRUE(session.Within(
+    ASSERT_TRUE(Within(
         30s, [&] { return session.Logged(L"Outlook new-mail events are unavailable") == 1; }));
     ASSERT_TRUE(session.outlook.WriteScenario(kMailbox));
     ASSERT_TRUE(eventsOn(1));
     ASSERT_TRUE(session.outlook.Stop());
-    EXPECT_TRUE(session.Within(
-        30s, [&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }));
+    EXPECT_TRUE(
+        Within(30s, [&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }));
     std::wstring error;
     ASSERT_TRUE(session.outlook.Start(error)) << WideToUtf8(error);
     ASSERT_TRUE(eventsOn(2));
     ASSERT_TRUE(session.outlook.WriteScenario(kMailbox + kNewMail));
-    EXPECT_TRUE(
-        session.Within(30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
+    EXPECT_TRUE(Within(30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
     EXPECT_EQ(session.Logged(L"Outlook new-mail events are unavailable"), 1u);
 }
 

@@ -1,10 +1,17 @@
 // What the monitor tests over the fakes share: Ann's mailbox (store S1 with its Inbox F1), a
-// profile watching that Inbox for chat 4242, and a fake Outlook serving a scenario.
+// profile watching that Inbox for chat 4242, a fake Outlook serving a scenario, and a record of
+// what a session tells the window.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "common/Text.h"
+#include "monitor/MonitorEngine.h"
 #include "profile/ProfileConfig.h"
 #include "support/FakeOutlook_win.h"
 
@@ -28,5 +35,49 @@ inline std::string Serve(FakeOutlook& outlook, const std::wstring& scenario) {
         outlook.Register(error) && outlook.WriteScenario(scenario) && outlook.Start(error);
     return serving ? std::string() : WideToUtf8(error);
 }
+
+// Polls `done` until it holds or `limit` has passed; whether it holds.
+template <typename Done>
+bool Within(std::chrono::milliseconds limit, Done done) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+// The log lines of a session and the status of each cycle that ended: written by its worker,
+// read by the test.
+class SessionRecord {
+public:
+    MonitorSession Session(const std::filesystem::path& folder, std::int32_t interval) {
+        const auto onLog = [this](const std::wstring& line) {
+            std::lock_guard lock(mutex_);
+            log_.push_back(line);
+        };
+        const auto onStatus = [this](const MonitorProgress& progress) {
+            std::lock_guard lock(mutex_);
+            if (progress.CycleEnded) {
+                statuses_.push_back(progress.Status);
+            }
+        };
+        return {L"Work", folder, L"123:ABC", interval, false, onLog, onStatus, {}};
+    }
+    std::size_t Logged(const std::wstring& prefix) {
+        std::lock_guard lock(mutex_);
+        return std::count_if(log_.begin(), log_.end(),
+                             [&](const std::wstring& l) { return l.starts_with(prefix); });
+    }
+    // The cycles that ended with `status`; with none given, all of them.
+    std::size_t Cycles(const std::wstring& status = L"") {
+        std::lock_guard lock(mutex_);
+        return status.empty() ? statuses_.size()
+                              : std::count(statuses_.begin(), statuses_.end(), status);
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::wstring> log_, statuses_;
+};
 
 }  // namespace wrenpost::testing

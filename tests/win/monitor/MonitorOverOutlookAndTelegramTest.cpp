@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "FastClock.h"
 #include "MonitorFakes.h"
@@ -44,31 +42,11 @@ protected:
         EXPECT_TRUE(outlook.Stop());  // releases a hang first
     }
     bool SaveProfile() { return SaveProfileConfig(dir / L"WorkConfig.json", profile); }
-    MonitorSession Session() {
-        const auto onLog = [this](const std::wstring& line) {
-            std::lock_guard lock(mutex);
-            lines.push_back(line);
-        };
-        const auto onStatus = [this](const MonitorProgress& progress) {
-            std::lock_guard lock(mutex);
-            if (progress.CycleEnded) {
-                statuses.push_back(progress.Status);
-            }
-        };
-        return {L"Work", dir.Path(), L"123:ABC", 2, false, onLog, onStatus, {}};
-    }
-    std::size_t Counted(const std::wstring& status) {
-        std::lock_guard lock(mutex);
-        return std::size_t(std::count(statuses.begin(), statuses.end(), status));
-    }
+    MonitorSession Session() { return record.Session(dir.Path(), 2); }
     // Waits until the session has reported `status` `more` times beyond those so far.
     bool WaitFor(std::size_t more, const std::wstring& status) {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        const std::size_t target = Counted(status) + more;
-        while (Counted(status) < target && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(20ms);
-        }
-        return Counted(status) >= target;
+        const std::size_t target = record.Cycles(status) + more;
+        return testing::Within(30s, [&] { return record.Cycles(status) >= target; });
     }
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
@@ -83,8 +61,7 @@ protected:
     testing::TempDir dir;
     ProfileConfig profile = testing::InboxProfile();  // sends with the default title
     FastClock clock;
-    std::mutex mutex;
-    std::vector<std::wstring> statuses, lines;  // read while the worker waits or has ended
+    testing::SessionRecord record;
     std::unique_ptr<MonitorEngine> engine;
 };
 
@@ -127,10 +104,7 @@ TEST_F(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) 
                          "Received: 1/1/2099 00:00\n\nPlease review the numbers.",
                          "New Outlook Mail\n\nPrivate\nReceived: 1/1/2099 00:00"}));
     EXPECT_TRUE(engine->OutlookRefusedGuardedMembers());
-    {
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(std::count(lines.begin(), lines.end(), std::wstring(kOutlookRefusedNote)), 1);
-    }
+    EXPECT_EQ(record.Logged(std::wstring(kOutlookRefusedNote)), 1u);
 
     // Outlook hangs: the cycle gives up after the time-out and says so; stop does not wait.
     ASSERT_TRUE(outlook.WriteScenario(kBase + ScenarioLine({L"hang", L"member=GetFolderFromID"})));
@@ -145,10 +119,7 @@ TEST_F(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) 
     outlook.ReleaseHang();
     ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
     ASSERT_TRUE(engine->Start(Session()));
-    const auto asked = std::chrono::steady_clock::now() + 30s;
-    while (telegram.Requests("sendMessage").size() < 4 && std::chrono::steady_clock::now() < asked)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_EQ(telegram.Requests("sendMessage").size(), 4u);
+    ASSERT_TRUE(testing::Within(30s, [&] { return telegram.Requests("sendMessage").size() == 4; }));
     const auto silentStop = std::chrono::steady_clock::now();
     engine->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - silentStop, 5s) << "stop waited for Telegram";
@@ -164,7 +135,7 @@ TEST_F(MonitorWithOutlookAndTelegram, OnlyAdmittedMailIsAskedForItsText) {
     ASSERT_TRUE(outlook.WriteScenario(kBase + hang));
     ASSERT_TRUE(engine->Start(Session()));
     ASSERT_TRUE(WaitFor(1, L"Running"));
-    EXPECT_EQ(Counted(L"Outlook Check Timed Out"), 0u);
+    EXPECT_EQ(record.Cycles(L"Outlook Check Timed Out"), 0u);
 
     const std::wstring minutes = ScenarioLine(
         {L"item", L"folder=F1", L"id=N1", L"subject=Minutes", L"sender=Dana",
@@ -173,9 +144,7 @@ TEST_F(MonitorWithOutlookAndTelegram, OnlyAdmittedMailIsAskedForItsText) {
     ASSERT_TRUE(WaitFor(1, L"Outlook Check Timed Out"));
     ASSERT_TRUE(outlook.WriteScenario(kBase + minutes));
     outlook.ReleaseHang();
-    for (int i = 0; i < 3000 && telegram.Requests("sendMessage").empty(); ++i) {
-        std::this_thread::sleep_for(20ms);
-    }
+    EXPECT_TRUE(testing::Within(60s, [&] { return !telegram.Requests("sendMessage").empty(); }));
     EXPECT_EQ(Texts(), (std::vector<std::string>{"New Outlook Mail\n\nMinutes\nFrom: Dana "
                                                  "<dana@example.com>\nReceived: 1/1/2099 00:00\n\n"
                                                  "Draft attached."}));

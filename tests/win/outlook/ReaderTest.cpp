@@ -7,12 +7,10 @@
 #include <cstdint>
 #include <cwchar>
 #include <future>
-#include <limits>
 
 #include "OutlookTestSupport.h"
 #include "outlook/MailReader.h"
 #include "outlook/MailReader_win.h"
-#include "outlook/OutlookBridge_win.h"
 
 namespace wrenpost {
 namespace {
@@ -170,35 +168,6 @@ TEST(OutlookReading, ItemsOfOtherKindsBetweenMailsAreAllRead) {
                   L"D Dee 2026-03-01 08:04:00  0", L"E    3", L"F Fay 2026-03-01 08:06:00  0"}));
     EXPECT_EQ(read.Result.Messages[4].DeliveryDiagnostics,
               L"MapiDeliveryTime vt=10; ReceivedTime vt=10; SubmitTime vt=10; SentOn vt=10");
-}
-
-// As Outlook's ReportItem, the fake's report does not know these names at all.
-TEST(OutlookReading, AReportDoesNotKnowTheSenderOrItsTimes) {
-    Scenario(Item({L"id=R", L"subject=report", L"kind=report", L"sender=Cy", Stamp(3)}));
-    const std::vector<HRESULT> answers = testing::OnOwnThread([] {
-        std::vector<HRESULT> result;
-        OutlookConnection connection;
-        if (!connection.Connect()) {
-            return result;
-        }
-        const UniqueVariant entry = UniqueVariant::String(L"F1");
-        const UniqueVariant store = UniqueVariant::String(L"S1");
-        UniqueVariant found;
-        (void)CallMethod(connection.Namespace(), L"GetFolderFromID", {&entry, &store}, found);
-        const DispatchPtr folder = TakeObject(found);
-        const DispatchPtr items = GetObjectProperty(folder.get(), L"Items");
-        const DispatchPtr report = GetItemObject(items.get(), 1);
-        for (const wchar_t* name : {L"Subject", L"SenderName", L"ReceivedTime", L"SentOn"}) {
-            LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
-            DISPID id = DISPID_UNKNOWN;
-            result.push_back(
-                report ? report->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)
-                       : E_POINTER);
-        }
-        return result;
-    });
-    EXPECT_EQ(answers, (std::vector<HRESULT>{S_OK, DISP_E_UNKNOWNNAME, DISP_E_UNKNOWNNAME,
-                                             DISP_E_UNKNOWNNAME}));
 }
 
 // A read is Ok when it looked at an item, whether or not anything was new.

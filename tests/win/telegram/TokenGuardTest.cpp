@@ -11,32 +11,15 @@
 namespace wrenpost {
 namespace {
 
-// Another "instance": wrenpost_token_holder beside this program claims the token, signals
-// `ready` and holds the token until `quit`.
-UniqueHandle LaunchHolder(const std::wstring& token, const std::wstring& ready,
-                          const std::wstring& quit) {
-    return testing::StartBesideThisProgram(L"wrenpost_token_holder.exe",
-                                           token + L" " + ready + L" " + quit);
-}
-
 TEST(TokenGuard, ClaimsWithinOneGuardBetweenGuardsAndBetweenProcesses) {
-    const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
-    const std::wstring token = L"4711:shared-token-" + suffix;
-    const std::wstring readyName = L"WrenpostTestReady" + suffix;
-    const std::wstring quitName = L"WrenpostTestQuit" + suffix;
-    UniqueHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-    UniqueHandle quit(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
-    ASSERT_TRUE(ready && quit);
-    const UniqueHandle holder = LaunchHolder(token, readyName, quitName);
-    ASSERT_TRUE(holder) << GetLastError();
-    ASSERT_EQ(WaitForSingleObject(ready.get(), 30000), WAIT_OBJECT_0);
+    const std::wstring token = L"4711:shared-token-" + std::to_wstring(GetCurrentProcessId());
+    // Another "instance" claims the token and holds it until let go.
+    testing::HeldByHelper holder(L"wrenpost_token_holder.exe", token, L"");
+    ASSERT_TRUE(holder.Holding());
 
     TokenGuard guard;
     EXPECT_EQ(ClaimToken(guard, token), kTokenHeldElsewhere);
-    SetEvent(quit.get());
-    DWORD code = 999;
-    WaitForSingleObject(holder.get(), 30000);
-    EXPECT_TRUE(GetExitCodeProcess(holder.get(), &code) && code == 0);
+    EXPECT_EQ(holder.End(), 0u);
 
     EXPECT_EQ(ClaimToken(guard, token), kTokenClaimed);
     EXPECT_EQ(guard.heldName, TokenMutexName(token));
