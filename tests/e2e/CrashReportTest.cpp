@@ -140,7 +140,8 @@ TEST_P(CrashReportTest, TheCrashLeavesADumpAndTheNextStartSaysSo) {
     ASSERT_TRUE(SetUserValue(kSettingsKey, L"CrashForTesting", REG_DWORD, &point, sizeof(point)));
     // At log-on the saved profile is monitored at once, which reaches every crash point.
     ASSERT_TRUE(program_.Start(L"--startup", true));
-    const auto code = WaitForExit(program_.Process(), milliseconds(60000));
+    // Longer than the crashing process waits for its dump to be written (120 s).
+    const auto code = WaitForExit(program_.Process(), milliseconds(180000));
     ASSERT_TRUE(code.has_value());
     EXPECT_NE(*code, 0u);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"CrashForTesting");
