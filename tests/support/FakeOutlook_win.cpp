@@ -9,7 +9,8 @@ namespace wrenpost::testing {
 namespace {
 
 using namespace wrenpost::fake_outlook;
-constexpr DWORD kTimeoutMs = 60000;  // generous: wine under a loaded machine is slow to end a server
+constexpr DWORD kTimeoutMs =
+    60000;  // generous: wine under a loaded machine is slow to end a server
 
 HANDLE NamedEvent(const wchar_t* name) {
     return CreateEventW(nullptr, TRUE, FALSE, name);
@@ -89,25 +90,37 @@ bool FakeOutlook::Start(std::wstring& error) {
     if (WaitUntilReady(std::chrono::milliseconds(0))) {
         return true;
     }
-    ResetEvent(quit_.get());
-    ResetEvent(stopped_.get());
-    std::wstring command = command_;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        error = L"cannot start " + command_ + L": " + DescribeWindowsError(GetLastError());
-        return false;
+    // On a loaded machine wine's COM service can refuse the first registration; a fake that left
+    // early is started again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ResetEvent(quit_.get());
+        ResetEvent(stopped_.get());
+        std::wstring command = command_;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info)) {
+            error = L"cannot start " + command_ + L": " + DescribeWindowsError(GetLastError());
+            return false;
+        }
+        CloseHandle(info.hThread);
+        process_.reset(info.hProcess);
+        HANDLE either[2] = {ready_.get(), process_.get()};
+        const DWORD woke = WaitForMultipleObjects(2, either, FALSE, kTimeoutMs);
+        if (woke == WAIT_OBJECT_0) {
+            return true;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        error = woke == WAIT_OBJECT_0 + 1
+                    ? L"the fake left early with exit code " + std::to_wstring(code)
+                    : L"the fake did not get ready in time";
+        if (woke != WAIT_OBJECT_0 + 1) {
+            return false;
+        }
     }
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    HANDLE either[2] = {ready_.get(), process_.get()};
-    if (WaitForMultipleObjects(2, either, FALSE, kTimeoutMs) != WAIT_OBJECT_0) {
-        error = L"the fake left early or did not get ready in time";
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool FakeOutlook::Stop() {
