@@ -174,6 +174,12 @@ public:
                      reinterpret_cast<LPARAM>(window_->Control(id)));
     }
     void SetText(int id, const wchar_t* text) { SetWindowTextW(window_->Control(id), text); }
+    // The boxes shown with `caption`, in order.
+    std::vector<PromptRequest> Boxes(const std::wstring& caption) const {
+        std::vector<PromptRequest> found = prompts_.Requests();
+        std::erase_if(found, [&](const PromptRequest& r) { return r.caption != caption; });
+        return found;
+    }
     bool Logged(const std::wstring& text) const {
         const auto& lines = window_->LogLines().Lines();
         return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {

@@ -225,41 +225,31 @@ TEST_F(RulesDialogsTest, RulesButtonNeedsAFolder) {
                                    L"Select at least one Outlook folder before setting up rules."});
 }
 
-TEST_F(RulesDialogsTest, MasterSwitchRefusals) {
+// What the switch and the rule editor's Save (in add mode; indexes of action types) refuse: the
+// file stays as it was.
+TEST_F(RulesDialogsTest, Refusals) {
+    const Step cancel = {kRuleEditorClass, [](HWND d) { Press(d, IDCANCEL); }};
     const struct {
         std::vector<NotificationRule> rules;
+        std::vector<Step> steps;
         std::wstring refusal;
     } cases[] = {
-        {{}, L"No notification rules exist."},
-        {{Rule(L"R1", false)}, L"No notification rules are enabled."},
+        {{}, {ClickMaster(), Close()}, L"No notification rules exist."},
+        {{Rule(L"R1", false)}, {ClickMaster(), Close()}, L"No notification rules are enabled."},
+        {{},
+         Then(AddRule({0, 2}), {cancel, Close()}),
+         L"This rule contains both Ignore Email and Send Telegram Notification."},
+        {{}, Then(AddRule({}), {cancel, Close()}), L"Please add at least one action."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refusal);
         ASSERT_TRUE(SaveRulesFile(path_, {.Rules = c.rules}));
         testing::PromptRecorder prompts;
-        Run({ClickMaster(), Close()}, path_);
-        ASSERT_FALSE(prompts.Requests().empty());
-        EXPECT_EQ(prompts.Requests()[0].text.substr(0, c.refusal.size()), c.refusal);
+        Run(c.steps, path_);
+        EXPECT_EQ(Texts(prompts), std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(Names(OnDisk()), Names({.Rules = c.rules}));
         EXPECT_FALSE(OnDisk().Enabled);
         EXPECT_FALSE(rules_.Enabled);
-    }
-}
-
-// What the rule editor's Save refuses, in add mode over an empty list (indexes of action types).
-TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
-    const std::pair<std::vector<int>, std::wstring> cases[] = {
-        {{0, 2}, L"This rule contains both Ignore Email and Send Telegram Notification."},
-        {{}, L"Please add at least one action."},
-    };
-    for (const auto& [actions, refusal] : cases) {
-        SCOPED_TRACE(refusal);
-        testing::PromptRecorder prompts;
-        std::vector<Step> steps = AddRule(actions);
-        steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, IDCANCEL); }});
-        steps.push_back(Close());
-        Run(steps, path_);
-        EXPECT_EQ(Texts(prompts), std::vector<std::wstring>{refusal});
-        EXPECT_FALSE(std::filesystem::exists(path_));
     }
 }
 

@@ -197,43 +197,18 @@ TEST(TrayIconMenu, ReturnsTheChosenCommandOrNothingWhenDismissed) {
     DestroyWindow(window);
 }
 
-// ---- the registry of open modal dialogs and the owner the loop gives back (the About dialog's
-// tests below end a loop by keys and by a quit)
+// ---- the modal loop: the About dialog's tests below end one by keys and by a quit; every dialog
+// script of the main window's tests waits for its dialog to be the innermost one
 
-HWND DialogStandIn(HWND owner) {
-    return CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, owner,
-                           nullptr, nullptr, nullptr);
-}
-
-TEST(ModalRegistry, NamesTheInnermostRunningDialogAndForgetsEachWhenItsLoopEnds) {
+TEST(ModalLoop, ALoopLeftByAnExceptionForgetsItsDialogAndLeavesADisabledOwnerDisabled) {
     HWND owner = TopWindow(L"owner");
-    HWND outer = DialogStandIn(owner);
-    HWND inner = DialogStandIn(outer);
-    std::vector<HWND> seen;
-    bool outerDone = false;
-    seen.push_back(ActiveModalDialog());
-    RunSoon([&] {
-        seen.push_back(ActiveModalDialog());
-        RunSoon([&] {
-            seen.push_back(ActiveModalDialog());
-            DestroyWindow(inner);
-        });
-        EXPECT_EQ(RunModalLoop(outer, inner, {}), ModalEnd::DialogGone);
-        seen.push_back(ActiveModalDialog());
-        outerDone = true;
-    });
-    EXPECT_EQ(RunModalLoop(owner, outer, [&] { return outerDone; }), ModalEnd::Done);
-    seen.push_back(ActiveModalDialog());
-    EXPECT_EQ(seen, (std::vector<HWND>{nullptr, outer, inner, outer, nullptr}));
-
-    EXPECT_TRUE(IsWindowEnabled(owner));
-
-    // A loop left by an exception forgets its dialog too, and leaves a disabled owner disabled.
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                  owner, nullptr, nullptr, nullptr);
     EnableWindow(owner, FALSE);
-    EXPECT_THROW(RunModalLoop(owner, outer, []() -> bool { throw 1; }), int);
+    EXPECT_THROW(RunModalLoop(owner, dialog, []() -> bool { throw 1; }), int);
     EXPECT_EQ(ActiveModalDialog(), nullptr);
     EXPECT_FALSE(IsWindowEnabled(owner));
-    DestroyWindow(outer);
+    DestroyWindow(dialog);
     DestroyWindow(owner);
 }
 
@@ -282,29 +257,9 @@ protected:
     HWND owner_ = nullptr;
 };
 
-TEST_F(AboutTest, ShowsTheProgramsVersionCentredOverItsDisabledOwner) {
-    HWND version = nullptr;
-    bool ownerEnabled = true;
-    POINT centre{};
-    const auto end = Run(
-        [&](HWND dialog) {
-            version = FindWindowExW(dialog, nullptr, L"Static", ExpectedVersionLine().c_str());
-            ownerEnabled = IsWindowEnabled(owner_);
-            centre = Centre(dialog);
-            EXPECT_TRUE(testing::SaveScreenshot(dialog, L"about"));
-            PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
-        },
-        [](HWND) {});
-    EXPECT_EQ(end, ModalEnd::Done);
-    EXPECT_NE(version, nullptr);
-    EXPECT_FALSE(ownerEnabled);
-    const POINT ownerCentre = Centre(owner_);
-    EXPECT_LE(std::abs(centre.x - ownerCentre.x), 1);
-    EXPECT_LE(std::abs(centre.y - ownerCentre.y), 1);
-}
-
+// Every way it ends, each time opened over its owner's centre and showing the program's version.
 // Closing by the button and by the owner going away are crossed by the main window's tests.
-TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
+TEST_F(AboutTest, ShowsTheVersionCentredAndEndsEveryWayAUserOrTheProgramClosesIt) {
     const struct {
         std::vector<WPARAM> keys;  // none: the program quits
         bool withCallback;
@@ -320,9 +275,14 @@ TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
         const auto row = &c - cases;
         std::vector<HWND> checkedFrom;
         HWND opened = nullptr;
+        HWND version = nullptr;
+        POINT centre{};
         const auto end = Run(
             [&](HWND dialog) {
                 opened = dialog;
+                version = FindWindowExW(dialog, nullptr, L"Static", ExpectedVersionLine().c_str());
+                centre = Centre(dialog);
+                EXPECT_TRUE(testing::SaveScreenshot(dialog, L"about"));
                 HWND check = GetDlgItem(dialog, kAboutCheckForUpdatesId);
                 EXPECT_EQ(IsWindowEnabled(check) != FALSE, c.withCallback) << row;
                 for (const WPARAM key : c.keys) {
@@ -336,6 +296,9 @@ TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
                 ? std::function<void(HWND)>([&](HWND about) { checkedFrom.push_back(about); })
                 : std::function<void(HWND)>());
         EXPECT_EQ(end, c.expected) << row;
+        EXPECT_NE(version, nullptr) << row;
+        EXPECT_LE(std::abs(centre.x - Centre(owner_).x), 1) << row;
+        EXPECT_LE(std::abs(centre.y - Centre(owner_).y), 1) << row;
         EXPECT_EQ(checkedFrom, std::vector<HWND>(c.checks, opened)) << row;
         MSG msg{};
         const bool quitReposted = PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;

@@ -21,11 +21,6 @@ enum class Edit { None, Complete, NameOnly, TokenOnly };  // NameOnly: SAVE refu
 
 class UnsavedChangesTest : public ProfileAndMonitorTest {
 public:
-    std::vector<PromptRequest> Asked(const wchar_t* caption) const {
-        std::vector<PromptRequest> found = prompts_.Requests();
-        std::erase_if(found, [caption](const PromptRequest& r) { return r.caption != caption; });
-        return found;
-    }
     bool Saved() const { return fs::exists(profiles_ / L"Desk" / L"DeskConfig.json"); }
 };
 
@@ -57,7 +52,7 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
         SCOPED_TRACE(&row - rows);
         std::error_code ignored;
         fs::remove_all(profiles_ / L"Desk", ignored);
-        const std::size_t askedBefore = Asked(kQuestion).size();
+        const std::size_t askedBefore = Boxes(kQuestion).size();
         OpenWindow();
         picks_ = 0;
         nextPick_ = profiles_;
@@ -87,7 +82,7 @@ TEST_F(UnsavedChangesTest, LoadClearAndCloseAskBeforeTheyDropAChangedForm) {
                 EXPECT_EQ(IsWindow(window) == FALSE, row.proceeds);
                 break;
         }
-        const std::vector<PromptRequest> asked = Asked(kQuestion);
+        const std::vector<PromptRequest> asked = Boxes(kQuestion);
         ASSERT_EQ(asked.size(), askedBefore + (row.edit == Edit::None ? 0 : 1));
         if (row.edit != Edit::None) {
             EXPECT_EQ(asked.back().text, row.edit == Edit::TokenOnly
@@ -116,7 +111,7 @@ TEST_F(UnsavedChangesTest, OnlyEditsSinceTheLastSaveLoadOrClearCount) {
     nextPick_ = profiles_;
     Click(kIdSave);
     Load(profiles_ / L"Desk");
-    EXPECT_EQ(Asked(kQuestion).size(), 1u);  // the CLEAR after the interval's edit
+    EXPECT_EQ(Boxes(kQuestion).size(), 1u);  // the CLEAR after the interval's edit
 }
 
 TEST_F(UnsavedChangesTest, ClosingWhileMonitoringAsksAfterTheMonitoringQuestion) {
@@ -142,7 +137,7 @@ TEST_F(UnsavedChangesTest, AfterWindowsEndsTheSessionNothingIsAskedAndTheLogKeep
         L"[WARNING] Windows is ending the session; unsaved changes to Desk were not saved."));
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(Asked(kQuestion).empty());
+    EXPECT_TRUE(Boxes(kQuestion).empty());
 }
 
 TEST_F(UnsavedChangesTest, RulesEditedAfterLoadingAnotherProfileStayOutOfTheUnsavedSession) {
