@@ -1,5 +1,4 @@
-// The tray icon and its menu, the About dialog and the registry of open modal dialogs, on real
-// Win32 under wine.
+// The tray icon and its menu, the About dialog and the modal loop, on real Win32 under wine.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,6 +17,7 @@
 #include "ui/main/TrayIcon_win.h"
 #include "update/UpdateManifest.h"
 #include "update/UpdateService_win.h"
+#include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
 namespace {
@@ -27,19 +27,6 @@ constexpr UINT kCallback = WM_APP + 300;
 HWND TopWindow(const wchar_t* title) {
     return CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 640,
                            480, nullptr, nullptr, nullptr, nullptr);
-}
-
-// Runs `action` from the next message loop that dispatches (a modal one, typically). Timer
-// procedures cannot capture, hence the one pending action.
-std::function<void()> pendingAction;
-void RunSoon(std::function<void()> action) {
-    pendingAction = std::move(action);
-    SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
-        KillTimer(nullptr, timer);
-        const std::function<void()> action = std::move(pendingAction);
-        pendingAction = nullptr;
-        action();
-    });
 }
 
 // ---- tray icon
@@ -181,10 +168,11 @@ TEST(TrayIconMenu, ReturnsTheChosenCommandOrNothingWhenDismissed) {
     for (const auto& c : cases) {
         // Keys reach the menu's own loop once it is open; a menu that ignores them is closed
         // after a while, failing the row instead of hanging.
-        RunSoon([&] {
+        WhenReady([&] {
             for (const WPARAM key : c.keys) {
                 PostMessageW(window, WM_KEYDOWN, key, 0);
             }
+            return true;
         });
         const UINT_PTR safety =
             SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
@@ -238,17 +226,17 @@ protected:
     // Opens the dialog, runs `whileOpen` on it from inside its loop, and returns how it ended.
     ModalEnd Run(const std::function<void(HWND)>& whileOpen,
                  const std::function<void(HWND)>& checkForUpdates) {
-        RunSoon([whileOpen] {
-            HWND dialog = FindWindowW(kAboutDialogClass, L"About Wrenpost");
-            ASSERT_NE(dialog, nullptr);
+        WhenReady(OnWindow(kAboutDialogClass, [whileOpen](HWND dialog) {
             whileOpen(dialog);
-        });
+            return true;
+        }));
         // A dialog that ignores what the row does is destroyed later: a failure, not a hang.
         const UINT_PTR safety = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) {
             DestroyWindow(FindWindowW(kAboutDialogClass, nullptr));
         });
         const ModalEnd end = RunAboutDialog(owner_, checkForUpdates);
         KillTimer(nullptr, safety);
+        ExpectEveryStepRan();
         EXPECT_EQ(FindWindowW(kAboutDialogClass, nullptr), nullptr);
         EXPECT_TRUE(IsWindowEnabled(owner_));
         return end;
