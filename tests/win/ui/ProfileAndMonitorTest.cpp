@@ -270,23 +270,13 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
     EXPECT_TRUE(FilesBelow(profiles_ / L"_Temporary").empty());
 }
 
-TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) {
-    ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
-    SwitchRulesOnInTheRulesWindow();
-    RulesFile copy;
-    ASSERT_EQ(LoadRulesFile(SessionCopy(L"Rules.json"), copy), RuleLoadResult::Loaded);
-    EXPECT_TRUE(copy.Enabled);
-    EXPECT_TRUE(Logged(L"applies from the running session's next check"));
-    Click(kIdStopMonitor);
-}
-
-// The note tells what Outlook refused the running session's reader, as its log did; a session that
-// read everything shows none.
-TEST_F(ProfileAndMonitorTest, MessageOptionsChangedWhileAnUnsavedSessionRunsReachItsCopy) {
+// The Message Options note tells what Outlook refused the running session's reader, as its log
+// did; a session that read everything shows none.
+TEST_F(ProfileAndMonitorTest, RulesAndMessageOptionsChangedWhileAnUnsavedSessionRunsReachItsCopy) {
     mailArrives_ = true;  // a read that completes
     for (const bool refused : {true, false}) {
         outlookRefuses_ = refused;
-        ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
+        ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
         Pump([this] { return window_->ControlText(kIdLastCheck) != L"Last Check: -"; });
         std::wstring note = L"(not opened)";
         WhenReady([&note] {
@@ -306,6 +296,11 @@ TEST_F(ProfileAndMonitorTest, MessageOptionsChangedWhileAnUnsavedSessionRunsReac
         EXPECT_EQ(copy.Current().Message.Content, MessageContent::Preview);
         EXPECT_TRUE(
             Logged(L"Message Options change applies from the running session's next check"));
+        SwitchRulesOnInTheRulesWindow();
+        RulesFile rules;
+        ASSERT_EQ(LoadRulesFile(SessionCopy(L"Rules.json"), rules), RuleLoadResult::Loaded);
+        EXPECT_TRUE(rules.Enabled);
+        EXPECT_TRUE(Logged(L"Notification Rules change applies from the running session"));
         Click(kIdStopMonitor);
         DestroyWindow(window_->Window());
     }

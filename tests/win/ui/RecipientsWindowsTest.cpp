@@ -118,7 +118,6 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
         SendCode(dialog);
         return true;
     });
-    EXPECT_EQ(FindWindowW(kVerificationWindowClass, nullptr), nullptr);
     Pump([] { return false; }, 3s);  // a poll in flight may still run
     EXPECT_EQ(Captions().size(), 3u);
     EXPECT_EQ(window_->Recipients().size(), 1u);
