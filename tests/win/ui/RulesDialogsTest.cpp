@@ -75,8 +75,9 @@ void SelectRow(HWND dialog, int list, int row) {
                  reinterpret_cast<LPARAM>(&item));
 }
 
-// The steps that add a rule in folder 0: condition Subject / Starts With / RE:, then `actions`.
-std::vector<Step> AddRule(std::vector<int> actions) {
+// The steps that add a rule in folder 0: condition Subject / Starts With / RE:, then `actions`;
+// then the steps `after` the rule editor's Save.
+std::vector<Step> AddRule(std::vector<int> actions, std::vector<Step> after) {
     std::vector<Step> steps = {{kRulesDialogClass, [](HWND d) { Press(d, kRulesAddId); }},
                                {kRuleEditorClass,
                                 [](HWND d) {
@@ -103,6 +104,7 @@ std::vector<Step> AddRule(std::vector<int> actions) {
                          testing::SaveScreenshot(d, L"rules-rule-editor");
                          Press(d, IDOK);
                      }});
+    steps.insert(steps.end(), after.begin(), after.end());
     return steps;
 }
 
@@ -198,11 +200,6 @@ protected:
     std::vector<std::wstring> log_;
 };
 
-std::vector<Step> Then(std::vector<Step> first, std::vector<Step> second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 Step Close() {
     return {kRulesDialogClass, [](HWND d) { Press(d, IDOK); }};
 }
@@ -237,9 +234,9 @@ TEST_F(RulesDialogsTest, Refusals) {
         {{}, {ClickMaster(), Close()}, L"No notification rules exist."},
         {{Rule(L"R1", false)}, {ClickMaster(), Close()}, L"No notification rules are enabled."},
         {{},
-         Then(AddRule({0, 2}), {cancel, Close()}),
+         AddRule({0, 2}, {cancel, Close()}),
          L"This rule contains both Ignore Email and Send Telegram Notification."},
-        {{}, Then(AddRule({}), {cancel, Close()}), L"Please add at least one action."},
+        {{}, AddRule({}, {cancel, Close()}), L"Please add at least one action."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refusal);
@@ -291,7 +288,7 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
          {L"B", L"A"}},
         {"a corrupt file declined, then saved, is backed up first; a first rule switches on",
          {},
-         Then(AddRule({0, 3}), {Close()}),
+         AddRule({0, 3}, {Close()}),
          {PromptAnswer::No},
          {L"The rules file is corrupted."},
          {L"Subject starts with RE:"}},
