@@ -382,9 +382,16 @@ TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscard
     SetText(kIdProfileName, L"");
     Click(kIdStartMonitor);
     Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
-    SendMessageW(window_->Window(), WM_ENDSESSION, TRUE, 0);
-    EXPECT_EQ(prompts_.Requests().size(), asked);
+    const HWND window = window_->Window();
+    SendMessageW(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_TRUE(Logged(L"1 undelivered notifications of the unsaved session were discarded"));
+    // The changed form is not asked about either, not even by closing afterwards; the log keeps it.
+    EXPECT_TRUE(
+        Logged(L"[WARNING] Windows is ending the session; unsaved changes to this profile were not "
+               L"saved."));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(prompts_.Requests().size(), asked);
 }
 
 // How the profile's previous session ended and how long ago its last check was, against a mail

@@ -128,18 +128,6 @@ TEST_F(UnsavedChangesTest, ClosingWhileMonitoringAsksAfterTheMonitoringQuestion)
     Click(kIdStopMonitor);
 }
 
-TEST_F(UnsavedChangesTest, AfterWindowsEndsTheSessionNothingIsAskedAndTheLogKeepsTheLoss) {
-    OpenWindow();
-    SetText(kIdProfileName, L"Desk");
-    const HWND window = window_->Window();
-    SendMessageW(window, WM_ENDSESSION, TRUE, 0);
-    EXPECT_TRUE(Logged(
-        L"[WARNING] Windows is ending the session; unsaved changes to Desk were not saved."));
-    SendMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(Boxes(kQuestion).empty());
-}
-
 TEST_F(UnsavedChangesTest, RulesEditedAfterLoadingAnotherProfileStayOutOfTheUnsavedSession) {
     WriteProfile(profiles_ / L"Other", L"Other", DeskProfile(), 1);
     ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
