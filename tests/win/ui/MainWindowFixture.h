@@ -118,6 +118,15 @@ inline void Press(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+// The first lines of the boxes `recorder` was shown, in order.
+inline std::vector<std::wstring> FirstLines(const testing::PromptRecorder& recorder) {
+    std::vector<std::wstring> lines;
+    for (const PromptRequest& request : recorder.Requests()) {
+        lines.push_back(request.text.substr(0, request.text.find(L'\n')));
+    }
+    return lines;
+}
+
 inline SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
     SelectedFolder folder;
     folder.StoreName = store;

@@ -76,16 +76,6 @@ public:
             }
         }
     }
-
-    void ResizeClient(int width, int height) {
-        RECT window{}, client{};
-        GetWindowRect(window_->Window(), &window);
-        GetClientRect(window_->Window(), &client);
-        SetWindowPos(window_->Window(), nullptr, 0, 0,
-                     width + (window.right - window.left) - client.right,
-                     height + (window.bottom - window.top) - client.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    }
 };
 
 // Below the minimum: FitsASmallScreenAndEveryButtonCanBeScrolledTo.
@@ -101,17 +91,20 @@ TEST_F(MainWindowTest, At144DpiEveryControlIsTheNinetySixDpiOneTimesOneAndAHalf)
     Open([](MainWindowServices& services) {
         services.workArea = [](HWND) { return RECT{0, 0, 800, 700}; };
     });
-    ResizeClient(800, 700);
+    RECT window{}, client{};
+    GetWindowRect(window_->Window(), &window);
+    GetClientRect(window_->Window(), &client);
+    const SIZE frame{window.right - window.left - client.right,
+                     window.bottom - window.top - client.bottom};
+    SetWindowPos(window_->Window(), nullptr, 0, 0, 800 + frame.cx, 700 + frame.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     std::map<int, RECT> base;
     for (const FormControl& control : MainFormControls()) {
         base[control.id] = ClientRectOf(window_->Control(control.id));
     }
-    RECT window{}, client{};
     GetWindowRect(window_->Window(), &window);
-    GetClientRect(window_->Window(), &client);
-    RECT suggested{window.left, window.top,
-                   window.left + 1200 + (window.right - window.left) - client.right,
-                   window.top + 1050 + (window.bottom - window.top) - client.bottom};
+    RECT suggested{window.left, window.top, window.left + 1200 + frame.cx,
+                   window.top + 1050 + frame.cy};
     SendMessageW(window_->Window(), WM_DPICHANGED, MAKEWPARAM(144, 144),
                  reinterpret_cast<LPARAM>(&suggested));
     ASSERT_EQ(window_->Dpi(), 144u);
@@ -228,12 +221,11 @@ TEST_F(MainWindowTest, AnUnansweredDetectionIsGivenUpAndNeverStackedOrAppliedLat
 }
 
 TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
-    struct Case {
+    const struct {
         const char* name;
         std::function<void(MainWindowTest&)> between;
         const wchar_t* botName;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"nothing", [](MainWindowTest&) {}, L"Sample Bot"},
         {"CLEAR",
          [this](MainWindowTest& t) {
@@ -243,7 +235,7 @@ TEST_F(MainWindowTest, ACheckResultAfterClearOrATokenEditIsDropped) {
          L""},
         {"token edit", [](MainWindowTest& t) { t.SetText(kIdAccessToken, L"123:other"); }, L""},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Open();
         SetText(kIdAccessToken, L"123456:sample-token");
         Click(kIdCheckBot);

@@ -39,12 +39,6 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
     WriteAllBytes(profiles_ / L"NoToken" / L"NoTokenConfig.json", "{}");
     OpenWindow();
 
-    struct Refusal {
-        const wchar_t* what;
-        std::function<void()> prepare;
-        int command;
-        const wchar_t* caption;
-    };
     const auto form = [this](const wchar_t* name, const wchar_t* token) {
         SetText(kIdProfileName, name);
         SetText(kIdAccessToken, token);
@@ -54,7 +48,12 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
         form(L"", L"");
         nextPick_ = profiles_ / folder;
     };
-    const Refusal refusals[] = {
+    const struct {
+        const wchar_t* what;
+        std::function<void()> prepare;
+        int command;
+        const wchar_t* caption;
+    } refusals[] = {
         {L"SAVE without a name", [&] { form(L"", kToken); }, kIdSave, L"Missing Profile"},
         {L"SAVE without a token", [&] { form(L"Desk2", L""); }, kIdSave, L"Missing Token"},
         {L"SAVE as a device name", [&] { form(L"CON", kToken); }, kIdSave, L"Invalid Profile Name"},
@@ -74,7 +73,7 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
          kIdStartMonitor, L"No Outlook Folder Selected"},
         {L"STOP when nothing runs", [] {}, kIdStopMonitor, L"Not Running"},
     };
-    for (const Refusal& refusal : refusals) {
+    for (const auto& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
         refusal.prepare();
         const std::set<std::wstring> before = FilesBelow(profiles_);
@@ -123,17 +122,16 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
     OpenWindow();
     SetText(kIdProfileName, L"Sales");
     SetText(kIdAccessToken, kToken);
-    struct Save {
+    const struct {
         fs::path picked;
         fs::path folder;  // where the files must land; empty when refused
-    };
-    const Save saves[] = {
+    } saves[] = {
         {profiles_ / L"A" / L"sales", profiles_ / L"A" / L"sales"},  // the name, in any case
         {profiles_, profiles_ / L"Sales"},
         {profiles_ / L"C" / L"Sales", {}},  // another profile's folder
         {profiles_ / L"D" / L"SALES", profiles_ / L"D" / L"SALES"},
     };
-    for (const Save& save : saves) {
+    for (const auto& save : saves) {
         SCOPED_TRACE(save.picked.wstring());
         nextPick_ = save.picked;
         Click(kIdSave);

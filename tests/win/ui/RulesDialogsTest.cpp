@@ -145,14 +145,6 @@ public:
         ExpectEveryStepRan();
     }
 
-    static std::vector<std::wstring> Texts(const testing::PromptRecorder& recorder) {
-        std::vector<std::wstring> texts;
-        for (const PromptRequest& request : recorder.Requests()) {
-            texts.push_back(request.text.substr(0, request.text.find(L'\n')));
-        }
-        return texts;
-    }
-
     RulesFile OnDisk() {
         RulesFile file;
         EXPECT_EQ(LoadRulesFile(path_, file), RuleLoadResult::Loaded);
@@ -175,7 +167,7 @@ public:
             prompts.QueueAnswer(answer);
         }
         Run(std::move(steps), path_);
-        EXPECT_EQ(Texts(prompts), prompted);
+        EXPECT_EQ(FirstLines(prompts), prompted);
         const RulesFile disk = OnDisk();
         EXPECT_TRUE(disk.Enabled);
         for (std::size_t i = 0; i < disk.Rules.size(); ++i) {
@@ -218,8 +210,9 @@ Step OnRow(int row, int button) {
 
 TEST_F(RulesDialogsTest, RulesButtonNeedsAFolder) {
     Click(kIdRules);
-    EXPECT_EQ(Texts(prompts_), std::vector<std::wstring>{
-                                   L"Select at least one Outlook folder before setting up rules."});
+    EXPECT_EQ(
+        FirstLines(prompts_),
+        std::vector<std::wstring>{L"Select at least one Outlook folder before setting up rules."});
 }
 
 // What the switch and the rule editor's Save (in add mode; indexes of action types) refuse: the
@@ -243,7 +236,7 @@ TEST_F(RulesDialogsTest, Refusals) {
         ASSERT_TRUE(SaveRulesFile(path_, {.Rules = c.rules}));
         testing::PromptRecorder prompts;
         Run(c.steps, path_);
-        EXPECT_EQ(Texts(prompts), std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(FirstLines(prompts), std::vector<std::wstring>{c.refusal});
         EXPECT_EQ(Names(OnDisk()), Names({.Rules = c.rules}));
         EXPECT_FALSE(OnDisk().Enabled);
         EXPECT_FALSE(rules_.Enabled);
@@ -466,8 +459,8 @@ TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
         const bool saved = c.action ? ShowActionEditor(window_->Window(), true, action, kRecipients)
                                     : ShowConditionEditor(window_->Window(), true, condition);
         EXPECT_EQ(saved, c.refusal.empty());
-        EXPECT_EQ(Texts(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
-                                                    : std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(FirstLines(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
+                                                         : std::vector<std::wstring>{c.refusal});
         EXPECT_EQ(condition, c.condition);
         EXPECT_EQ(action, c.stored);
     }

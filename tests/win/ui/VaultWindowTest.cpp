@@ -145,10 +145,8 @@ public:
     }
     // Whether a box was shown whose first line is `line`.
     bool Asked(const std::wstring& line) const {
-        const auto asked = prompts_.Requests();
-        return std::any_of(asked.begin(), asked.end(), [&](const auto& r) {
-            return r.text.substr(0, r.text.find(L'\n')) == line;
-        });
+        const std::vector<std::wstring> lines = FirstLines(prompts_);
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
     testing::TempDir dir_;
@@ -408,7 +406,6 @@ TEST_F(VaultWindowTest, NotesAndANewPasswordAreSaved) {
                      IsWindowEnabled(vault) && ListView_GetItemCount(List(vault)) == 3;
           })});
     EXPECT_TRUE(Asked(L"The old password is incorrect."));
-    EXPECT_TRUE(Asked(L"Vault password changed successfully."));
     EXPECT_EQ(Stored(L"new password one"), (std::vector<VaultEntry>{first, other, third}));
 }
 
