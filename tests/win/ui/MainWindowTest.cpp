@@ -265,9 +265,7 @@ TEST_F(MainWindowTest, TheTrayStopsNothingWhenIdleAndComesBackAfterExplorerResta
     ShowWindow(window_->Window(), SW_HIDE);
     SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), 0);
     EXPECT_TRUE(IsWindowVisible(window_->Window()));
-    const auto asked = prompts_.Requests();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, L"Monitor is not running.");
+    EXPECT_EQ(FirstLines(prompts_), std::vector<std::wstring>{L"Monitor is not running."});
 
     ASSERT_EQ(trayCalls_[NIM_ADD], 1);
     SendMessageW(window_->Window(), TrayIcon::TaskbarCreatedMessage(), 0, 0);

@@ -160,13 +160,11 @@ public:
     }
     // The one enabled rule allows the switch on; the window saves and closes.
     void SwitchRulesOnInTheRulesWindow() {
-        WhenReady([] {
-            HWND rules = ActiveModalDialog();
-            for (const int button : {static_cast<int>(kRulesMasterId), IDOK}) {
-                PostMessageW(GetDlgItem(rules, button), BM_CLICK, 0, 0);
-            }
-            return rules != nullptr;
-        });
+        WhenReady(OnWindow(kRulesDialogClass, [](HWND rules) {
+            Press(rules, kRulesMasterId);
+            Press(rules, IDOK);
+            return true;
+        }));
         Click(kIdRules);
     }
     // A file of the running unsaved session's copy, by the end of its name.

@@ -276,19 +276,16 @@ TEST_F(ProfileAndMonitorTest, RulesAndMessageOptionsChangedWhileAnUnsavedSession
         outlookRefuses_ = refused;
         ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
         Pump([this] { return window_->ControlText(kIdLastCheck) != L"Last Check: -"; });
-        std::wstring note = L"(not opened)";
-        WhenReady([&note] {
-            HWND dialog = ActiveModalDialog();
-            if (dialog != nullptr) {
-                note = WindowText(GetDlgItem(dialog, kMessageOptionsNoteId));
-                SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2,
-                             0);
-                PostMessageW(FindWindowExW(dialog, nullptr, L"Button", L"OK"), BM_CLICK, 0, 0);
-            }
-            return dialog != nullptr;
-        });
+        WhenReady(OnWindow(kMessageOptionsClass, [refused](HWND dialog) {
+            EXPECT_EQ(WindowText(GetDlgItem(dialog, kMessageOptionsNoteId)),
+                      refused ? kOutlookRefusedNote : L"")
+                << refused;
+            SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2, 0);
+            Press(dialog, IDOK);
+            return true;
+        }));
         Click(kIdMessageOptions);
-        EXPECT_EQ(note, refused ? kOutlookRefusedNote : L"") << refused;
+        ExpectEveryStepRan();
         ProfileConfigStore copy;
         ASSERT_TRUE(copy.ReadProfileConfig(SessionCopy(L"Config.json")));
         EXPECT_EQ(copy.Current().Message.Content, MessageContent::Preview);

@@ -263,13 +263,14 @@ TEST_F(AboutTest, ShowsTheVersionCentredAndEndsEveryWayAUserOrTheProgramClosesIt
         const auto row = &c - cases;
         std::vector<HWND> checkedFrom;
         HWND opened = nullptr;
-        HWND version = nullptr;
-        POINT centre{};
         const auto end = Run(
             [&](HWND dialog) {
                 opened = dialog;
-                version = FindWindowExW(dialog, nullptr, L"Static", ExpectedVersionLine().c_str());
-                centre = Centre(dialog);
+                const HWND version =
+                    FindWindowExW(dialog, nullptr, L"Static", ExpectedVersionLine().c_str());
+                EXPECT_NE(version, nullptr) << row;
+                EXPECT_LE(std::abs(Centre(dialog).x - Centre(owner_).x), 1) << row;
+                EXPECT_LE(std::abs(Centre(dialog).y - Centre(owner_).y), 1) << row;
                 EXPECT_TRUE(testing::SaveScreenshot(dialog, L"about"));
                 HWND check = GetDlgItem(dialog, kAboutCheckForUpdatesId);
                 EXPECT_EQ(IsWindowEnabled(check) != FALSE, c.withCallback) << row;
@@ -284,9 +285,6 @@ TEST_F(AboutTest, ShowsTheVersionCentredAndEndsEveryWayAUserOrTheProgramClosesIt
                 ? std::function<void(HWND)>([&](HWND about) { checkedFrom.push_back(about); })
                 : std::function<void(HWND)>());
         EXPECT_EQ(end, c.expected) << row;
-        EXPECT_NE(version, nullptr) << row;
-        EXPECT_LE(std::abs(centre.x - Centre(owner_).x), 1) << row;
-        EXPECT_LE(std::abs(centre.y - Centre(owner_).y), 1) << row;
         EXPECT_EQ(checkedFrom, std::vector<HWND>(c.checks, opened)) << row;
         MSG msg{};
         const bool quitReposted = PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;

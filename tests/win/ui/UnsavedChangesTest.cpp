@@ -152,18 +152,15 @@ TEST_F(UnsavedChangesTest, TrayStopOverADialogStopsWithoutABoxAndLeavesTheDialog
     ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
     ShowWindow(window_->Window(), SW_HIDE);
     const std::size_t asked = prompts_.Requests().size();
-    bool stopped = false;
-    bool dialogStayed = false;
-    WhenReady(OnWindow(kAboutDialogClass, [&](HWND about) {
+    WhenReady(OnWindow(kAboutDialogClass, [this](HWND about) {
         SendMessageW(window_->Window(), WM_COMMAND, MAKEWPARAM(kTrayStopMonitor, 0), 0);
-        stopped = !window_->IsMonitoring();
-        dialogStayed = ActiveModalDialog() == about;
+        EXPECT_FALSE(window_->IsMonitoring());
+        EXPECT_EQ(ActiveModalDialog(), about);
         DestroyWindow(about);
         return true;
     }));
     Click(kIdAbout);
-    EXPECT_TRUE(stopped);
-    EXPECT_TRUE(dialogStayed);
+    ExpectEveryStepRan();
     EXPECT_TRUE(IsWindowVisible(window_->Window()));
     EXPECT_EQ(prompts_.Requests().size(), asked);
 }
@@ -173,20 +170,19 @@ TEST_F(UnsavedChangesTest, TrayExitWaitsForAnOpenMessageBox) {
     OpenWindow();
     const HWND window = window_->Window();
     const PromptHandler recorder = SetPromptHandler(&ShowPlatformPrompt);
-    bool waited = false;
-    WhenReady([&] {
+    WhenReady([window] {
         HWND box = FindWindowW(L"#32770", L"How to Get a Bot Token");
         if (box == nullptr) {
             return false;
         }
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
-        waited = IsWindow(window) != FALSE;
+        EXPECT_TRUE(IsWindow(window));  // not yet: the box is still open
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         return true;
     });
     Click(kIdTokenHelp);
     SetPromptHandler(recorder);
-    EXPECT_TRUE(waited);
+    ExpectEveryStepRan();
     Pump([window] { return IsWindow(window) == FALSE; }, 10s);
     EXPECT_FALSE(IsWindow(window));
 }
