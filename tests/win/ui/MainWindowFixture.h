@@ -118,6 +118,15 @@ inline void Press(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
+// The first lines of the boxes `recorder` was shown, in order.
+inline std::vector<std::wstring> FirstLines(const testing::PromptRecorder& recorder) {
+    std::vector<std::wstring> lines;
+    for (const PromptRequest& request : recorder.Requests()) {
+        lines.push_back(request.text.substr(0, request.text.find(L'\n')));
+    }
+    return lines;
+}
+
 inline SelectedFolder Folder(const wchar_t* store, const wchar_t* path) {
     SelectedFolder folder;
     folder.StoreName = store;
@@ -174,6 +183,12 @@ public:
                      reinterpret_cast<LPARAM>(window_->Control(id)));
     }
     void SetText(int id, const wchar_t* text) { SetWindowTextW(window_->Control(id), text); }
+    // The boxes shown with `caption`, in order.
+    std::vector<PromptRequest> Boxes(const std::wstring& caption) const {
+        std::vector<PromptRequest> found = prompts_.Requests();
+        std::erase_if(found, [&](const PromptRequest& r) { return r.caption != caption; });
+        return found;
+    }
     bool Logged(const std::wstring& text) const {
         const auto& lines = window_->LogLines().Lines();
         return std::any_of(lines.begin(), lines.end(), [&](const std::wstring& line) {

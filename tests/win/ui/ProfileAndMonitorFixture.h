@@ -116,7 +116,6 @@ public:
             MonitorDependencies monitor;
             monitor.ReadFolders = [this](const MailReadRequest&) {
                 MailReadResult found;
-                std::vector<MailSnapshot>& messages = found.Messages;
                 MailSnapshot mail;  // by default a minute from now: after any session's start
                 mail.Subject = L"Quarterly numbers";
                 mail.EntryId = L"M1";
@@ -124,7 +123,7 @@ public:
                                         std::chrono::seconds(mailInSeconds_.load())) /
                                        100ns;
                 mail.DeliveryTimeKnown = true;
-                messages.push_back(mail);
+                found.Messages = {mail};
                 found.Ok = mailArrives_.load();
                 found.GuardRefused = outlookRefuses_.load();
                 return found;
@@ -161,13 +160,11 @@ public:
     }
     // The one enabled rule allows the switch on; the window saves and closes.
     void SwitchRulesOnInTheRulesWindow() {
-        WhenReady([] {
-            HWND rules = ActiveModalDialog();
-            for (const int button : {static_cast<int>(kRulesMasterId), IDOK}) {
-                PostMessageW(GetDlgItem(rules, button), BM_CLICK, 0, 0);
-            }
-            return rules != nullptr;
-        });
+        WhenReady(OnWindow(kRulesDialogClass, [](HWND rules) {
+            Press(rules, kRulesMasterId);
+            Press(rules, IDOK);
+            return true;
+        }));
         Click(kIdRules);
     }
     // A file of the running unsaved session's copy, by the end of its name.

@@ -39,12 +39,6 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
     WriteAllBytes(profiles_ / L"NoToken" / L"NoTokenConfig.json", "{}");
     OpenWindow();
 
-    struct Refusal {
-        const wchar_t* what;
-        std::function<void()> prepare;
-        int command;
-        const wchar_t* caption;
-    };
     const auto form = [this](const wchar_t* name, const wchar_t* token) {
         SetText(kIdProfileName, name);
         SetText(kIdAccessToken, token);
@@ -54,7 +48,12 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
         form(L"", L"");
         nextPick_ = profiles_ / folder;
     };
-    const Refusal refusals[] = {
+    const struct {
+        const wchar_t* what;
+        std::function<void()> prepare;
+        int command;
+        const wchar_t* caption;
+    } refusals[] = {
         {L"SAVE without a name", [&] { form(L"", kToken); }, kIdSave, L"Missing Profile"},
         {L"SAVE without a token", [&] { form(L"Desk2", L""); }, kIdSave, L"Missing Token"},
         {L"SAVE as a device name", [&] { form(L"CON", kToken); }, kIdSave, L"Invalid Profile Name"},
@@ -74,7 +73,7 @@ TEST_F(ProfileAndMonitorTest, EveryRefusalShowsOneBoxAndNeitherWritesNorStarts) 
          kIdStartMonitor, L"No Outlook Folder Selected"},
         {L"STOP when nothing runs", [] {}, kIdStopMonitor, L"Not Running"},
     };
-    for (const Refusal& refusal : refusals) {
+    for (const auto& refusal : refusals) {
         SCOPED_TRACE(refusal.what);
         refusal.prepare();
         const std::set<std::wstring> before = FilesBelow(profiles_);
@@ -123,17 +122,16 @@ TEST_F(ProfileAndMonitorTest, SaveChoosesTheFolderRefusesMixingAndKeepsTheOldTok
     OpenWindow();
     SetText(kIdProfileName, L"Sales");
     SetText(kIdAccessToken, kToken);
-    struct Save {
+    const struct {
         fs::path picked;
         fs::path folder;  // where the files must land; empty when refused
-    };
-    const Save saves[] = {
+    } saves[] = {
         {profiles_ / L"A" / L"sales", profiles_ / L"A" / L"sales"},  // the name, in any case
         {profiles_, profiles_ / L"Sales"},
         {profiles_ / L"C" / L"Sales", {}},  // another profile's folder
         {profiles_ / L"D" / L"SALES", profiles_ / L"D" / L"SALES"},
     };
-    for (const Save& save : saves) {
+    for (const auto& save : saves) {
         SCOPED_TRACE(save.picked.wstring());
         nextPick_ = save.picked;
         Click(kIdSave);
@@ -270,42 +268,34 @@ TEST_F(ProfileAndMonitorTest, UnsavedSessionsRunOnThisInstancesTemporaryProfileA
     EXPECT_TRUE(FilesBelow(profiles_ / L"_Temporary").empty());
 }
 
-TEST_F(ProfileAndMonitorTest, RulesEditedWhileAnUnsavedSessionRunsReachItsCopy) {
-    ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
-    SwitchRulesOnInTheRulesWindow();
-    RulesFile copy;
-    ASSERT_EQ(LoadRulesFile(SessionCopy(L"Rules.json"), copy), RuleLoadResult::Loaded);
-    EXPECT_TRUE(copy.Enabled);
-    EXPECT_TRUE(Logged(L"applies from the running session's next check"));
-    Click(kIdStopMonitor);
-}
-
-// The note tells what Outlook refused the running session's reader, as its log did; a session that
-// read everything shows none.
-TEST_F(ProfileAndMonitorTest, MessageOptionsChangedWhileAnUnsavedSessionRunsReachItsCopy) {
+// The Message Options note tells what Outlook refused the running session's reader, as its log
+// did; a session that read everything shows none.
+TEST_F(ProfileAndMonitorTest, RulesAndMessageOptionsChangedWhileAnUnsavedSessionRunsReachItsCopy) {
     mailArrives_ = true;  // a read that completes
     for (const bool refused : {true, false}) {
         outlookRefuses_ = refused;
-        ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(0));
+        ASSERT_NO_FATAL_FAILURE(StartUnsavedDesk(1));
         Pump([this] { return window_->ControlText(kIdLastCheck) != L"Last Check: -"; });
-        std::wstring note = L"(not opened)";
-        WhenReady([&note] {
-            HWND dialog = ActiveModalDialog();
-            if (dialog != nullptr) {
-                note = WindowText(GetDlgItem(dialog, kMessageOptionsNoteId));
-                SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2,
-                             0);
-                PostMessageW(FindWindowExW(dialog, nullptr, L"Button", L"OK"), BM_CLICK, 0, 0);
-            }
-            return dialog != nullptr;
-        });
+        WhenReady(OnWindow(kMessageOptionsClass, [refused](HWND dialog) {
+            EXPECT_EQ(WindowText(GetDlgItem(dialog, kMessageOptionsNoteId)),
+                      refused ? kOutlookRefusedNote : L"")
+                << refused;
+            SendMessageW(FindWindowExW(dialog, nullptr, L"ComboBox", nullptr), CB_SETCURSEL, 2, 0);
+            Press(dialog, IDOK);
+            return true;
+        }));
         Click(kIdMessageOptions);
-        EXPECT_EQ(note, refused ? kOutlookRefusedNote : L"") << refused;
+        ExpectEveryStepRan();
         ProfileConfigStore copy;
         ASSERT_TRUE(copy.ReadProfileConfig(SessionCopy(L"Config.json")));
         EXPECT_EQ(copy.Current().Message.Content, MessageContent::Preview);
         EXPECT_TRUE(
             Logged(L"Message Options change applies from the running session's next check"));
+        SwitchRulesOnInTheRulesWindow();
+        RulesFile rules;
+        ASSERT_EQ(LoadRulesFile(SessionCopy(L"Rules.json"), rules), RuleLoadResult::Loaded);
+        EXPECT_TRUE(rules.Enabled);
+        EXPECT_TRUE(Logged(L"Notification Rules change applies from the running session"));
         Click(kIdStopMonitor);
         DestroyWindow(window_->Window());
     }
@@ -387,10 +377,16 @@ TEST_F(ProfileAndMonitorTest, ASavedProfileKeepsWhatWaitsAndWindowsEndingDiscard
     SetText(kIdProfileName, L"");
     Click(kIdStartMonitor);
     Pump([this] { return window_->ControlText(kIdQueue) == L"Queue: 1"; });
-    SendMessageW(window_->Window(), WM_ENDSESSION, TRUE, 0);
-    EXPECT_EQ(prompts_.Requests().size(), asked);
-    EXPECT_FALSE(window_->IsMonitoring());
+    const HWND window = window_->Window();
+    SendMessageW(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_TRUE(Logged(L"1 undelivered notifications of the unsaved session were discarded"));
+    // The changed form is not asked about either, not even by closing afterwards; the log keeps it.
+    EXPECT_TRUE(
+        Logged(L"[WARNING] Windows is ending the session; unsaved changes to this profile were not "
+               L"saved."));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(prompts_.Requests().size(), asked);
 }
 
 // How the profile's previous session ended and how long ago its last check was, against a mail

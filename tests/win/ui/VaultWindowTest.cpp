@@ -145,10 +145,8 @@ public:
     }
     // Whether a box was shown whose first line is `line`.
     bool Asked(const std::wstring& line) const {
-        const auto asked = prompts_.Requests();
-        return std::any_of(asked.begin(), asked.end(), [&](const auto& r) {
-            return r.text.substr(0, r.text.find(L'\n')) == line;
-        });
+        const std::vector<std::wstring> lines = FirstLines(prompts_);
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
     testing::TempDir dir_;
@@ -175,12 +173,16 @@ TEST_F(VaultWindowTest, CreateThenRecoverByKeyThenUnlock) {
               SendDlgItemMessageW(dialog, 103, BM_SETCHECK, BST_CHECKED, 0);
               return Press(L"WrenpostVaultRecoveryKeyDisplay", 103)();
           },
-          Press(L"WrenpostVaultRecoveryKeyDisplay", IDOK), InVault([](HWND) { return true; })});
+          Press(L"WrenpostVaultRecoveryKeyDisplay", IDOK), InVault([](HWND vault) {
+              // Refresh All over no tokens at all leaves its buttons enabled, and says nothing.
+              SendMessageW(vault, WM_COMMAND, kVaultRefreshAll, 0);
+              return IsWindowEnabled(GetDlgItem(vault, kVaultAdd)) &&
+                     IsWindowEnabled(GetDlgItem(vault, kVaultRefreshAll));
+          })});
+    EXPECT_EQ(prompts_.Requests().size(), 4u);  // create?, too short, the key not kept, created
     ASSERT_EQ(key.size(), 29u);
     EXPECT_EQ(testing::Clipboard().first, key);
     EXPECT_TRUE(Asked(L"Please save your recovery key and check the box before continuing."));
-    EXPECT_TRUE(Asked(L"Token Vault created successfully."));
-    EXPECT_TRUE(Asked(L"The vault password must be at least 12 characters long."));
 
     // The key typed in lower case without dashes sets a new password.
     std::wstring typed = key;
@@ -223,11 +225,9 @@ TEST_F(VaultWindowTest, UnlockOffersDeletionOnlyForAForeignFile) {
         EXPECT_TRUE(Asked(test.told)) << static_cast<int>(test.file);
         EXPECT_EQ(testing::ReadAllBytes(VaultPath()), before);
     }
-    const std::vector<PromptRequest> asked = prompts_.Requests();
-    const auto corrupt = [](const PromptRequest& r) { return r.caption == L"Token Vault Corrupt"; };
-    ASSERT_EQ(std::count_if(asked.begin(), asked.end(), corrupt), 1);
-    EXPECT_EQ(std::find_if(asked.begin(), asked.end(), corrupt)->defaultButton,
-              PromptRequest::Default::Second);
+    const std::vector<PromptRequest> corrupt = Boxes(L"Token Vault Corrupt");
+    ASSERT_EQ(corrupt.size(), 1u);
+    EXPECT_EQ(corrupt[0].defaultButton, PromptRequest::Default::Second);
 }
 
 // Every question whose Yes deletes tokens defaults to No, so Enter pressed twice loses nothing.
@@ -248,12 +248,9 @@ TEST_F(VaultWindowTest, QuestionsThatDeleteDefaultToNo) {
     Play({Press(L"WrenpostVaultUnlock", 104), Press(L"WrenpostVaultUnlock", IDCANCEL)});
     for (const wchar_t* caption : {L"Delete Token", L"No Recovery Key Available", L"Reset Vault",
                                    L"Confirm Vault Deletion"}) {
-        const std::vector<PromptRequest> asked = prompts_.Requests();
-        const auto found =
-            std::find_if(asked.begin(), asked.end(),
-                         [caption](const PromptRequest& r) { return r.caption == caption; });
-        ASSERT_NE(found, asked.end()) << WideToUtf8(caption);
-        EXPECT_EQ(found->defaultButton, PromptRequest::Default::Second) << WideToUtf8(caption);
+        const std::vector<PromptRequest> asked = Boxes(caption);
+        ASSERT_FALSE(asked.empty()) << WideToUtf8(caption);
+        EXPECT_EQ(asked[0].defaultButton, PromptRequest::Default::Second) << WideToUtf8(caption);
     }
     EXPECT_TRUE(VaultExists());
 }
@@ -287,9 +284,7 @@ TEST_F(VaultWindowTest, SearchRevealSelectAndCopy) {
           })});
     EXPECT_EQ(prompts_.Requests().size(), 1u);
     EXPECT_TRUE(Asked(L"Reveal this row first (click the eye icon) to copy its real value."));
-    OpenClipboard(nullptr);
-    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));  // the earlier copy, not replaced
-    CloseClipboard();
+    EXPECT_EQ(testing::Clipboard().first, L"r:2");  // the earlier copy, not replaced
 }
 
 TEST_F(VaultWindowTest, AddIsRefusedAtThirtyAndUndoneWhenTheSaveFails) {
@@ -317,8 +312,7 @@ TEST_F(VaultWindowTest, AddIsRefusedAtThirtyAndUndoneWhenTheSaveFails) {
               return true;
           })});
     held.reset();
-    ASSERT_GE(prompts_.Requests().size(), 2u);
-    EXPECT_EQ(prompts_.Requests()[1].caption, L"Token Vault Error");
+    EXPECT_EQ(Boxes(L"Token Vault Error").size(), 1u);
     EXPECT_EQ(Stored(), before);
 }
 
@@ -411,18 +405,7 @@ TEST_F(VaultWindowTest, NotesAndANewPasswordAreSaved) {
                      IsWindowEnabled(vault) && ListView_GetItemCount(List(vault)) == 3;
           })});
     EXPECT_TRUE(Asked(L"The old password is incorrect."));
-    EXPECT_TRUE(Asked(L"Vault password changed successfully."));
     EXPECT_EQ(Stored(L"new password one"), (std::vector<VaultEntry>{first, other, third}));
-}
-
-TEST_F(VaultWindowTest, RefreshAllOnAnEmptyVaultLeavesItsButtonsEnabled) {
-    Seed({});
-    Play({Unlock(), InVault([](HWND vault) {
-              SendMessageW(vault, WM_COMMAND, kVaultRefreshAll, 0);
-              return IsWindowEnabled(GetDlgItem(vault, kVaultAdd)) &&
-                     IsWindowEnabled(GetDlgItem(vault, kVaultRefreshAll));
-          })});
-    EXPECT_TRUE(prompts_.Requests().empty());
 }
 
 }  // namespace
