@@ -221,55 +221,41 @@ TEST(VerificationWorker, ExpiresAfterTheDeadlineEvenWhenThePreDrainFailed) {
                               L"current point."}));
 }
 
-// What getUpdates answers after the pre-drain (then the code arrives); seconds from the start
-// of each poll.
-struct PollFailureCase {
-    const char* name;
-    HttpResponse failure;
-    VerificationOutcome outcome;
-    std::vector<std::int64_t> pollSeconds;
-};
-
-class VerificationBlip : public ::testing::TestWithParam<PollFailureCase> {};
-
-TEST_P(VerificationBlip, IsRetriedUnlessTheTokenOrAddressIsWrong) {
-    BotApi api;
-    testing::FakeClock clock;
-    api.updates = {Updates({}), GetParam().failure,
-                   Updates({Update(105, 2, kStart + 1, Chat(9), "WP-123456")})};
-    std::vector<std::int64_t> seconds;
-    api.transport.state->responder = [&, inner = api.transport.state->responder](auto& request) {
-        if (request.path.find(L"/getUpdates") != std::wstring::npos)
-            seconds.push_back(ToUnixSeconds(clock.Now()) - kStart);
-        return inner(request);
-    };
-    const auto result = api.Run(clock);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(OutcomeOf(*result), GetParam().outcome);
-    seconds.erase(seconds.begin());  // the pre-drain
-    EXPECT_EQ(seconds, GetParam().pollSeconds);
-}
-
 std::string Refusal(int status, const std::string& extra = "") {
     return "{\"ok\":false,\"error_code\":" + std::to_string(status) + ",\"description\":\"No\"" +
            extra + "}";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Telegram, VerificationBlip,
-    ::testing::Values(
-        PollFailureCase{"BadGateway", Reply(502, Refusal(502)), kVerificationSucceeded, {0, 2}},
-        PollFailureCase{"DroppedConnection",
-                        testing::TransportFailure(HttpStage::Receive, 12002),
-                        kVerificationSucceeded,
-                        {0, 2}},
-        PollFailureCase{"TooManyRequests",
-                        Reply(429, Refusal(429, ",\"parameters\":{\"retry_after\":9}")),
-                        kVerificationSucceeded,
-                        {0, 10}},
-        PollFailureCase{"Unauthorized", Reply(401, Refusal(401)), kVerificationFailed, {0}},
-        PollFailureCase{"NotFound", Reply(404, Refusal(404)), kVerificationFailed, {0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+// What getUpdates answers after the pre-drain (then the code arrives), the outcome, and the
+// seconds from the start of each poll.
+TEST(VerificationWorker, APollFailureIsRetriedUnlessTheTokenOrAddressIsWrong) {
+    const std::tuple<HttpResponse, VerificationOutcome, std::vector<std::int64_t>> rows[] = {
+        {Reply(502, Refusal(502)), kVerificationSucceeded, {0, 2}},
+        {testing::TransportFailure(HttpStage::Receive, 12002), kVerificationSucceeded, {0, 2}},
+        {Reply(429, Refusal(429, ",\"parameters\":{\"retry_after\":9}")),
+         kVerificationSucceeded,
+         {0, 10}},
+        {Reply(401, Refusal(401)), kVerificationFailed, {0}},
+        {Reply(404, Refusal(404)), kVerificationFailed, {0}}};
+    for (const auto& [failure, outcome, pollSeconds] : rows) {
+        BotApi api;
+        testing::FakeClock clock;
+        api.updates = {Updates({}), failure,
+                       Updates({Update(105, 2, kStart + 1, Chat(9), "WP-123456")})};
+        std::vector<std::int64_t> seconds;
+        api.transport.state->responder = [&,
+                                          inner = api.transport.state->responder](auto& request) {
+            if (request.path.find(L"/getUpdates") != std::wstring::npos)
+                seconds.push_back(ToUnixSeconds(clock.Now()) - kStart);
+            return inner(request);
+        };
+        const auto result = api.Run(clock);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(OutcomeOf(*result), outcome) << failure.status;
+        seconds.erase(seconds.begin());  // the pre-drain
+        EXPECT_EQ(seconds, pollSeconds) << failure.status;
+    }
+}
 
 TEST(VerificationWorker, CancellationEndsWithoutAResult) {
     testing::FakeClock clock;
