@@ -35,30 +35,18 @@ TEST(EndpointParse, AcceptsHttpsAnywhereAndPlainHttpOnlyForLoopback) {
 }
 
 TEST(EndpointParse, RefusesMalformedAddressesAndPlainHttpElsewhere) {
-    for (const wchar_t* url : {L"",
-                               L"api.telegram.org",
-                               L"ftp://host",
-                               L"https://",
-                               L"https://:443",
-                               L"https://h:0",
-                               L"https://h:65536",
-                               L"https://h:",
-                               L"https://h:x1",
-                               L"https://user@h",
-                               L"https://h/p?q=1",
-                               L"https://h#f",
-                               L"https://h/a b",
-                               L"https://[::1",
-                               L"https://[zz]",
-                               L"https://-h",
-                               L"https://h\u00e9.com",
-                               L"https://h/a\\b",
-                               L"http://api.telegram.org",
-                               L"http://127.0.0.1.evil.example",
-                               L"http://128.0.0.1",
-                               L"http://127.0.0.256",
-                               L"http://localhost.example",
-                               L"http://[::2]"}) {
+    // One address per line, the first one empty.
+    const std::wstring refused =
+        L"\napi.telegram.org\nftp://host\nhttps://\nhttps://:443\nhttps://h:0\nhttps://h:65536\n"
+        L"https://h:\nhttps://h:x1\nhttps://user@h\nhttps://h/p?q=1\nhttps://h#f\nhttps://h/a b\n"
+        L"https://[::1\nhttps://[zz]\nhttps://-h\nhttps://h\u00e9.com\nhttps://h/a\\b\n"
+        L"http://api.telegram.org\nhttp://127.0.0.1.evil.example\nhttp://128.0.0.1\n"
+        L"http://127.0.0.256\nhttp://localhost.example\nhttp://[::2]";
+    std::size_t count = 0;
+    for (std::size_t start = 0; start != std::wstring::npos; ++count) {
+        const std::size_t end = refused.find(L'\n', start);
+        const std::wstring url = refused.substr(start, end - start);
+        start = end == std::wstring::npos ? end : end + 1;
         Endpoint endpoint;
         endpoint.host = L"untouched";
         std::wstring error;
@@ -66,6 +54,7 @@ TEST(EndpointParse, RefusesMalformedAddressesAndPlainHttpElsewhere) {
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(endpoint.host, L"untouched");
     }
+    EXPECT_EQ(count, 24u);
 }
 
 TEST(EndpointResolve, FallsBackToTheDefaultAndSaysWhy) {

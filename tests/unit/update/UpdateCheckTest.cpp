@@ -61,6 +61,7 @@ TEST(UpdateCheckResponse, NeedsStatus200AJsonTypeAndAValidBodyOfAtMost65536Bytes
         {Response(valid, "application/jso"), false},
         {Response(""), false},
         {Response(largest + " "), false},
+        {Response(Manifest({{"latestVersion", "\"9.0.0\""}, {"schemaVersion", "2"}})), false},
     };
     for (const auto& [fetch, available] : rows) {
         const UpdateCheckResult result = Check(fetch);
