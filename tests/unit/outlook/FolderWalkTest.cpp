@@ -24,7 +24,6 @@ public:
     std::int32_t Count() override { return static_cast<std::int32_t>(items_.size()); }
     ItemHeader Header(std::int32_t index, bool withUnread) override {
         const Item& item = items_[static_cast<std::size_t>(index - 1)];
-        ++headers;
         return {item.Exists, item.Entry, item.Dated, item.Minute * kMinute,
                 withUnread && item.Unread};
     }
@@ -34,18 +33,21 @@ public:
         snapshot.Subject = L"#" + std::to_wstring(index);
         return snapshot;
     }
-    int headers = 0;
 
 private:
     std::vector<Item> items_;
 };
 
-// Twelve dated items a minute apart, newest (minute 12) first, with entry ids e12 .. e1.
-std::vector<Item> Twelve() {
-    std::vector<Item> items;
+using Items = std::vector<Item>;
+
+// Twelve dated items a minute apart, newest (minute 12) first, with entry ids e12 .. e1, as
+// `change` leaves them.
+Items Twelve(void (*change)(Items&) = [](Items&) {}) {
+    Items items;
     for (int minute = 12; minute >= 1; --minute) {
         items.push_back({L"e" + std::to_wstring(minute), minute});
     }
+    change(items);
     return items;
 }
 
@@ -66,13 +68,13 @@ class Walk : public ::testing::TestWithParam<WalkCase> {};
 TEST_P(Walk, EndsPassesOverAndTakesTheOldestFirst) {
     const WalkCase& row = GetParam();
     MemoryItems items(row.items);
-    MailReadRequest request;
-    request.IncludeOld = row.backlog;
-    request.Limits = row.limits;
     auto handled = std::make_shared<PassOverKeys>();
     for (const std::wstring& entry : row.handled) {
         handled->insert(PassOverKey(L"S", entry));
     }
+    MailReadRequest request;
+    request.IncludeOld = row.backlog;
+    request.Limits = row.limits;
     request.Handled = handled;
     FolderWalkPlan plan;
     plan.Folder.StoreId = L"S";
@@ -91,55 +93,28 @@ TEST_P(Walk, EndsPassesOverAndTakesTheOldestFirst) {
     EXPECT_EQ(outcome.Examined, row.examined);
 }
 
-std::vector<Item> Undated() {
-    std::vector<Item> items = Twelve();
-    items[5].Dated = items[6].Dated = false;  // positions 6 and 7 of unknown time
-    return items;
-}
-
-std::vector<Item> WithoutEntries() {
-    std::vector<Item> items = Twelve();
-    items[0].Entry = items[1].Entry = L"";
-    return items;
-}
-
-std::vector<Item> WithGaps() {
-    std::vector<Item> items = Twelve();
-    items[1].Exists = false;
-    return items;
-}
-
-std::vector<Item> MostlyRead() {
-    std::vector<Item> items = Twelve();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        items[i].Unread = i % 3 == 0;  // positions 1, 4, 7, 10
-    }
-    return items;
-}
+const Items kUndated = Twelve([](Items& i) { i[5].Dated = i[6].Dated = false; });  // #6, #7
+const Items kWithoutEntries = Twelve([](Items& i) { i[0].Entry = i[1].Entry = L""; });
+const Items kWithGaps = Twelve([](Items& i) { i[1].Exists = false; });
+const Items kMostlyRead = Twelve([](Items& items) {  // #1, #4, #7, #10 unread
+    for (std::size_t i = 0; i < items.size(); ++i) items[i].Unread = i % 3 == 0;
+});
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Folder, Walk, ::testing::ValuesIn(std::vector<WalkCase>{
+    {"EmptyFolder", {}, 0, {}, false, {}, L"", false, 0},
     {"AllNew", Twelve(), 0, {}, false, {}, L"#12#11#10#9#8#7#6#5#4#3#2#1", false, 12},
     {"EndsAtTheFirstOlder", Twelve(), 6, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
     {"AlwaysTheNewestFive", Twelve(), 99, {}, false, {}, L"#5#4#3#2#1", false, 6},
     {"PassesOverHandled", Twelve(), 6, {L"e12", L"e10"}, false, {}, L"#7#6#5#4#2", false, 8},
     {"CapTakesTheOldest", Twelve(), 0, {}, false, {5, 3, 500, 50}, L"#12#11#10", true, 12},
-    {"UnknownTimeNeverEnds", Undated(), 99, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
-    {"NoEntryIdIsNeverPassedOver", WithoutEntries(), 99, {L""}, false, {}, L"#5#4#3#2#1", false, 6},
-    {"MissingItemsAreSkipped", WithGaps(), 99, {}, false, {}, L"#6#5#4#3#1", false, 6},
-    {"BacklogNewestUnread", MostlyRead(), 99, {L"e12"}, true, {5, 200, 9, 2}, L"#7#4", false, 7},
-    {"BacklogScansItsBound", MostlyRead(), 99, {}, true, {5, 200, 3, 50}, L"#1", false, 3}}),
+    {"UnknownTimeNeverEnds", kUndated, 99, {}, false, {}, L"#7#6#5#4#3#2#1", false, 8},
+    {"NoEntryIdIsNeverPassedOver", kWithoutEntries, 99, {L""}, false, {}, L"#5#4#3#2#1", false, 6},
+    {"MissingItemsAreSkipped", kWithGaps, 99, {}, false, {}, L"#6#5#4#3#1", false, 6},
+    {"BacklogNewestUnread", kMostlyRead, 99, {L"e12"}, true, {5, 200, 9, 2}, L"#7#4", false, 7},
+    {"BacklogScansItsBound", kMostlyRead, 99, {}, true, {5, 200, 3, 50}, L"#1", false, 3}}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
-
-TEST(Walk, AnEmptyFolderLooksAtNothing) {
-    MemoryItems items({});
-    std::vector<MailSnapshot> out;
-    const FolderWalkOutcome outcome = WalkFolder(items, FolderWalkPlan{}, MailReadRequest{}, out);
-    EXPECT_EQ(outcome.Examined, 0);
-    EXPECT_TRUE(out.empty());
-    EXPECT_EQ(items.headers, 0);
-}
 
 }  // namespace
 }  // namespace wrenpost

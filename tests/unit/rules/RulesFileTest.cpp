@@ -48,26 +48,19 @@ std::string FileBytes(std::wstring_view compact) {
     return bytes;
 }
 
+// The saved samples pin the layout of filled rules; these are the escapes, a negative order and
+// empty lists.
 TEST(RulesFileLayout, TheSavedBytesAreExact) {
     TempDir dir;
     const auto path = dir / L"AliceRules.json";
-    const RulesFile file{.Enabled = true, .Rules = {kInvoiceRule, NotificationRule{.Order = -7}}};
+    const RulesFile file{.Enabled = true, .Rules = {{.Name = kInvoiceRule.Name, .Order = -7}}};
     ASSERT_TRUE(SaveRulesFile(path, file));
     EXPECT_EQ(
         ReadAllBytes(path),
-        FileBytes(
-            L"0{|1\"Version\": 1,|1\"Enabled\": true,|1\"Rules\": [|2{|3\"Id\": \"R1\",|"
-            L"3\"Name\": \"Bills \\\"Q1\\\" \\\\/\\t\u00e9\u00ff\",|3\"Enabled\": true,|"
-            L"3\"Order\": 1,|3\"Version\": 1,|3\"FolderPath\": \"\\\\\\\\Mailbox\\\\Inbox\",|"
-            L"3\"ConditionLogic\": \"All\",|3\"Conditions\": [|4{|5\"Field\": \"Subject\",|"
-            L"5\"Operator\": \"Contains\",|5\"Value\": \"invoice\",|5\"CaseSensitive\": false|4},|"
-            L"4{|5\"Field\": \"Sender\",|5\"Operator\": \"Equals\",|5\"Value\": \"B\",|"
-            L"5\"CaseSensitive\": true|4}|3],|3\"Actions\": [|4{|"
-            L"5\"Type\": \"Send Telegram Notification\",|5\"Value\": \"\"|4},|4{|"
-            L"5\"Type\": \"Override Notification Title\",|5\"Value\": \"Bills\"|4}|3]|2},|2{|"
-            L"3\"Id\": \"\",|3\"Name\": \"\",|3\"Enabled\": true,|3\"Order\": -7,|"
-            L"3\"Version\": 1,|3\"FolderPath\": \"\",|3\"ConditionLogic\": \"All\",|"
-            L"3\"Conditions\": [],|3\"Actions\": []|2}|1]|0}"));
+        FileBytes(L"0{|1\"Version\": 1,|1\"Enabled\": true,|1\"Rules\": [|2{|3\"Id\": \"\",|"
+                  L"3\"Name\": \"Bills \\\"Q1\\\" \\\\/\\t\u00e9\u00ff\",|3\"Enabled\": true,|"
+                  L"3\"Order\": -7,|3\"Version\": 1,|3\"FolderPath\": \"\",|"
+                  L"3\"ConditionLogic\": \"All\",|3\"Conditions\": [],|3\"Actions\": []|2}|1]|0}"));
     RulesFile back;
     ASSERT_EQ(LoadRulesFile(path, back), RuleLoadResult::Loaded);
     EXPECT_EQ(back, file);
@@ -83,7 +76,6 @@ TEST(RulesFileReading, TellsMissingUnreadableAndCorruptApartAndLeavesTheRecordAl
     std::filesystem::create_directory(dir / L"folder.json");
     const std::pair<std::filesystem::path, RuleLoadResult> cases[] = {
         {dir / L"nothing.json", RuleLoadResult::Missing},
-        {dir / L"no folder" / L"nothing.json", RuleLoadResult::Missing},
         {dir / L"blank.json", RuleLoadResult::Missing},
         {dir / L"corrupt.json", RuleLoadResult::Corrupt},
         {dir / L"folder.json", RuleLoadResult::Unreadable},  // there, but not a file to read
@@ -190,10 +182,7 @@ TEST(RulesFileRecovery, YesBacksUpThenWritesADefaultFileAndNoWritesNothing) {
 constexpr std::time_t kNow = 1741352709;  // the stamp below in most zones' day; compared by form
 
 RulesFile OneRule() {
-    RulesFile rules;
-    rules.Enabled = true;
-    rules.Rules.push_back({.Name = L"Spam"});
-    return rules;
+    return {.Enabled = true, .Rules = {{.Name = L"Spam"}}};
 }
 
 TEST(RulesFileSave, WhatIsThereDecidesWhetherItIsReplaced) {

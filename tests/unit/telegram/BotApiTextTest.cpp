@@ -105,12 +105,5 @@ TEST(ScannersMatchTheirPatterns, StringDescriptionIntAndFlatObject) {
     }
 }
 
-// The decoding itself is the shared JSON string decoder's; this pins the Bot API's options.
-TEST(DecodeJsonString, DecodesEscapesAndSurrogatePairsAndNeverReadsPastTheValue) {
-    EXPECT_EQ(WideToUtf8(DecodeJsonString(L"\\u0418\\\"\\ud83d\\ude00\\ud83d!\\q")),
-              "\xD0\x98\"\xF0\x9F\x98\x80\xEF\xBF\xBD!\\q");
-    EXPECT_EQ(DecodeJsonString(std::wstring_view(L"a\\n").substr(0, 2)), L"a\\");
-}
-
 }  // namespace
 }  // namespace wrenpost

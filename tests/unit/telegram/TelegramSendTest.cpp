@@ -38,19 +38,17 @@ TEST(TelegramSend, SendsTitleBlankLineAndBodyCappedAtTelegramsLimit) {
 }
 
 TEST(TelegramSend, TheResultRecordsHowEachSendEnded) {
-    HttpResponse partial = Reply(200, "{\"ok\":tr");
-    partial.failedStage = HttpStage::Read;
-    HttpResponse oversized = Reply(200, "");
-    oversized.failedStage = HttpStage::TooLarge;
     const std::pair<HttpResponse, SendResult> rows[] = {
         {Reply(200, "{\"ok\":true}"), {true, L"", 200, 0}},
-        {partial, {true, L"", 200, 0}},  // the status decides, the body only explains
+        // The status decides, the body only explains.
+        {{HttpStage::Read, 0, 200, "", "{\"ok\":tr"}, {true, L"", 200, 0}},
         {Reply(429, "{\"description\":\"Too Many Requests\",\"parameters\":{\"retry_after\":35}}"),
          {false, L"Telegram rejected the message (HTTP 429): Too Many Requests", 429, 35}},
         {Reply(429, "{\"retry_after\":7,\"parameters\":{\"migrate\":1}}"),
          {false, L"Telegram returned an unexpected response (HTTP 429).", 429, 0}},
         {Reply(0, ""), {false, L"Telegram returned an invalid or empty response.", 0, 0}},
-        {oversized, {false, L"Telegram returned an oversized response (HTTP 200).", 200, 0}},
+        {{HttpStage::TooLarge, 0, 200, "", ""},
+         {false, L"Telegram returned an oversized response (HTTP 200).", 200, 0}},
         {TransportFailure(HttpStage::Send, 12007),
          {false, L"Could not connect to Telegram: DNS resolution failed (WinHTTP error 12007).", 0,
           0}},
@@ -89,8 +87,6 @@ TEST(GetBotInfo, ReadsTheBotsDecodedNamesAndClassifiesEveryFailureNamingItsStage
     EXPECT_EQ(info.firstName + L"@" + info.username, L"Wren \u0412\u0440 @wren_bot");
     EXPECT_EQ(transport.Requests().at(0).path, L"/bot1:A/getMe");
 
-    HttpResponse oversized = Reply(200, "");
-    oversized.failedStage = HttpStage::TooLarge;
     const auto fail = TransportFailure;
     const auto json = [](std::uint32_t status, const char* description) {
         return Reply(status, std::string("{\"description\":\"") + description + "\"}");
@@ -110,7 +106,9 @@ TEST(GetBotInfo, ReadsTheBotsDecodedNamesAndClassifiesEveryFailureNamingItsStage
         {fail(S::Send, 12029), other, L"Send. Failed to connect to Telegram API."},
         {fail(S::Receive, 12002), other, L"Receive. Connection timeout."},
         {fail(S::Read, 12030), other, L"Receive. Connection error."},
-        {oversized, other, L"Receive. The answer from Telegram API is too large."},
+        {{S::TooLarge, 0, 200, "", ""},
+         other,
+         L"Receive. The answer from Telegram API is too large."},
         {Reply(200, ""), other, L"Receive. Empty response from Telegram API."},
         {Reply(200, "{\"ok\":true,\"result\":{\"first_name\":\"A\"}}"), other,
          L"JSON parsing. Response did not contain the expected bot fields."},
@@ -209,9 +207,7 @@ TEST_F(BotCheckWorker, ARateLimitOrADeadlineIsFinal) {
 // error answer is scanned once, not once per key.
 TEST(TelegramGet, ACutOffBodyFailsAndAHugeErrorBodyIsScannedOnce) {
     ScriptedTransport transport;
-    HttpResponse partial = Reply(200, "{\"ok\":true,\"result\":[]");
-    partial.failedStage = HttpStage::Read;
-    transport.Queue(partial);
+    transport.Queue({HttpStage::Read, 0, 200, "", "{\"ok\":true,\"result\":[]"});
     const TelegramGetResult got = TelegramGet(transport.AsTransport(), HttpRequest{});
     EXPECT_FALSE(got.ok);
     EXPECT_EQ(got.error, L"The answer from Telegram API was cut off.");
@@ -224,7 +220,8 @@ TEST(TelegramGet, ACutOffBodyFailsAndAHugeErrorBodyIsScannedOnce) {
         body += "\"parameters\":{";
     }
     transport.Queue(Reply(400, body));
-    const SendResult sent = TelegramProvider(L"1:A", L"5", transport.AsTransport()).Send(L"t", L"b");
+    const SendResult sent =
+        TelegramProvider(L"1:A", L"5", transport.AsTransport()).Send(L"t", L"b");
     EXPECT_EQ(sent.reason, L"Telegram returned an unexpected response (HTTP 400).");
 }
 

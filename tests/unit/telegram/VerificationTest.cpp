@@ -40,6 +40,8 @@ struct BotApi {
     std::deque<HttpResponse> updates;
     std::string deleteReply = "{\"ok\":true,\"result\":true}";
     std::vector<std::wstring> logged;
+    std::int64_t offset = 0;   // of the polls below
+    testing::FakeClock clock;  // of the runs below
     BotApi() {
         transport.state->responder = [this](const HttpRequest& request) {
             if (request.path.find(L"/deleteMessage") != std::wstring::npos) {
@@ -57,10 +59,10 @@ struct BotApi {
         std::erase_if(out, [&](const auto& r) { return r.path.find(part) == std::wstring::npos; });
         return out;
     }
-    PollResult Poll(std::int64_t& offset) {
+    PollResult Poll() {
         return PollVerification(transport.AsTransport(), L"1:A", kCode, kStart, kEnd, offset);
     }
-    std::optional<VerificationResult> Run(Clock& clock, CancelFlag cancelled = nullptr) {
+    std::optional<VerificationResult> Run(CancelFlag cancelled = nullptr) {
         return RunVerification(transport.AsTransport(), clock, {L"1:SECRET", kCode, kStart, kEnd},
                                cancelled, [this](std::vector<std::wstring> lines) {
                                    logged.insert(logged.end(), lines.begin(), lines.end());
@@ -91,13 +93,12 @@ TEST(PollVerification, AcceptsTheCodeTypedOrSentThroughTheDeepLinkOncePerChat) {
         Update(12, 9, kStart + 2, group, "WP-123456"),
         Update(13, 10, kStart + 3, group, "/start WP-123456"),
     }));
-    std::int64_t offset = 0;
-    const PollResult poll = api.Poll(offset);
+    const PollResult poll = api.Poll();
     ASSERT_TRUE(poll.ok);
     EXPECT_EQ(poll.candidates,
               (std::vector<VerificationCandidate>{
                   {L"42", L"\u0418\u0432 L"}, {L"43", L"@bob"}, {L"-100123", L"(Unknown)"}}));
-    EXPECT_EQ(offset, 14);
+    EXPECT_EQ(api.offset, 14);
     EXPECT_EQ(poll.logLines.at(1), L"[Verify] Deleted setup message (ChatId=42, MessageId=501).");
     const auto deletes = api.Requests(L"deleteMessage");
     ASSERT_EQ(deletes.size(), 4u);  // every setup message goes, also the group's second one
@@ -120,8 +121,7 @@ TEST(PollVerification, AForumTopicCountsOnlyWhenTheMessageItselfIsATopicMessage)
         api.updates.push_back(Updates({Update(1, 2, kStart, Chat(-100), "WP-123456")}));
         std::string& body = api.updates.back().body;
         body.insert(body.find("\"chat\""), members);
-        std::int64_t offset = 0;
-        const PollResult poll = api.Poll(offset);
+        const PollResult poll = api.Poll();
         ASSERT_EQ(poll.candidates.size(), 1u) << members;
         EXPECT_EQ(poll.candidates[0].messageThreadId, topic) << members;
     }
@@ -142,13 +142,13 @@ TEST(PollVerification, IgnoresUnrelatedAndOutOfWindowMessages) {
         "{\"update_id\":26,\"message\":{\"chat\":{\"id\":7},\"date\":" + t + ",\"photo\":[]}}",
         "{\"update_id\":27,\"message\":{\"chat\":{\"id\":8},\"text\":\"WP-123456\"}}",
     }));
-    std::int64_t offset = 20;
-    const PollResult poll = api.Poll(offset);
+    api.offset = 20;
+    const PollResult poll = api.Poll();
     ASSERT_TRUE(poll.ok);
     EXPECT_TRUE(poll.candidates.empty());
     EXPECT_EQ(poll.logLines,
               std::vector<std::wstring>(9, L"Ignored unrelated verification message."));
-    EXPECT_EQ(offset, 30);  // every update counts, also the one without text
+    EXPECT_EQ(api.offset, 30);  // every update counts, also the one without text
     EXPECT_TRUE(api.Requests(L"deleteMessage").empty());
 }
 
@@ -163,8 +163,7 @@ TEST(PollVerification, ReportsFailedCleanUpMissingMessageIdsAndFailuresThatKeepT
         Reply(409, "{\"ok\":false,\"description\":\"Conflict\"}"), Reply(200, ""),
         // An oversized answer is a failure, not a parse of its first part.
         testing::TransportFailure(HttpStage::TooLarge, 0)};
-    std::int64_t offset = 0;
-    const PollResult poll = api.Poll(offset);
+    const PollResult poll = api.Poll();
     EXPECT_EQ(poll.candidates,
               (std::vector<VerificationCandidate>{{L"5", L"Ann"}, {L"6", L"(Unknown)"}}));
     EXPECT_EQ(poll.logLines.at(1),
@@ -174,16 +173,15 @@ TEST(PollVerification, ReportsFailedCleanUpMissingMessageIdsAndFailuresThatKeepT
               L"[Verify] No message_id found; skipping setup-message cleanup.");
     for (const wchar_t* error : {L"Conflict", L"Empty response from Telegram API.",
                                  L"The answer from Telegram API is too large."}) {
-        const PollResult failed = api.Poll(offset);
+        const PollResult failed = api.Poll();
         EXPECT_FALSE(failed.ok);
         EXPECT_EQ(failed.error, error);
     }
-    EXPECT_EQ(offset, 33);
+    EXPECT_EQ(api.offset, 33);
 }
 
 TEST(VerificationWorker, DrainsUpdatesThatCannotCarryTheCodeThenPollsEveryTwoSeconds) {
     BotApi api;
-    testing::FakeClock clock;
     api.updates = {
         // 103 has no date and counts; 104 is dated in the window and is left for the polls.
         Updates({Update(100, 1, kStart - 10, Chat(1), "old"),
@@ -192,7 +190,7 @@ TEST(VerificationWorker, DrainsUpdatesThatCannotCarryTheCodeThenPollsEveryTwoSec
                  "{\"update_id\":103,\"my_chat_member\":{}}"}),
         Updates({}), Updates({Update(105, 2, kStart + 1, Chat(1), "/start")}),
         Updates({Update(106, 3, kStart + 3, Chat(9, ",\"last_name\":\"Zed\""), "WP-123456")})};
-    const auto result = api.Run(clock, std::make_shared<std::atomic<bool>>(false));
+    const auto result = api.Run(std::make_shared<std::atomic<bool>>(false));
     ASSERT_TRUE(result);
     EXPECT_EQ(result->candidates, (std::vector<VerificationCandidate>{{L"9", L"Zed"}}));
     const auto polls = api.Requests(L"getUpdates");
@@ -206,12 +204,11 @@ TEST(VerificationWorker, DrainsUpdatesThatCannotCarryTheCodeThenPollsEveryTwoSec
 
 TEST(VerificationWorker, ExpiresAfterTheDeadlineEvenWhenThePreDrainFailed) {
     BotApi api;
-    testing::FakeClock clock;
     api.updates = {Reply(200, "")};
-    const auto result = api.Run(clock);
+    const auto result = api.Run();
     ASSERT_TRUE(result);
     EXPECT_EQ(OutcomeOf(*result), kVerificationExpired);
-    EXPECT_EQ(ToUnixSeconds(clock.Now()), kEnd + 2);
+    EXPECT_EQ(ToUnixSeconds(api.clock.Now()), kEnd + 2);
     const auto polls = api.Requests(L"getUpdates");
     EXPECT_EQ(polls.size(), 1u + 91u);  // pre-drain, then t = 0, 2, ..., 180
     EXPECT_TRUE(polls.at(1).path.ends_with(L"&offset=0"));
@@ -221,65 +218,49 @@ TEST(VerificationWorker, ExpiresAfterTheDeadlineEvenWhenThePreDrainFailed) {
                               L"current point."}));
 }
 
-// What getUpdates answers after the pre-drain (then the code arrives); seconds from the start
-// of each poll.
-struct PollFailureCase {
-    const char* name;
-    HttpResponse failure;
-    VerificationOutcome outcome;
-    std::vector<std::int64_t> pollSeconds;
-};
-
-class VerificationBlip : public ::testing::TestWithParam<PollFailureCase> {};
-
-TEST_P(VerificationBlip, IsRetriedUnlessTheTokenOrAddressIsWrong) {
-    BotApi api;
-    testing::FakeClock clock;
-    api.updates = {Updates({}), GetParam().failure,
-                   Updates({Update(105, 2, kStart + 1, Chat(9), "WP-123456")})};
-    std::vector<std::int64_t> seconds;
-    api.transport.state->responder = [&, inner = api.transport.state->responder](auto& request) {
-        if (request.path.find(L"/getUpdates") != std::wstring::npos)
-            seconds.push_back(ToUnixSeconds(clock.Now()) - kStart);
-        return inner(request);
-    };
-    const auto result = api.Run(clock);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(OutcomeOf(*result), GetParam().outcome);
-    seconds.erase(seconds.begin());  // the pre-drain
-    EXPECT_EQ(seconds, GetParam().pollSeconds);
-}
-
 std::string Refusal(int status, const std::string& extra = "") {
     return "{\"ok\":false,\"error_code\":" + std::to_string(status) + ",\"description\":\"No\"" +
            extra + "}";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Telegram, VerificationBlip,
-    ::testing::Values(
-        PollFailureCase{"BadGateway", Reply(502, Refusal(502)), kVerificationSucceeded, {0, 2}},
-        PollFailureCase{"DroppedConnection",
-                        testing::TransportFailure(HttpStage::Receive, 12002),
-                        kVerificationSucceeded,
-                        {0, 2}},
-        PollFailureCase{"TooManyRequests",
-                        Reply(429, Refusal(429, ",\"parameters\":{\"retry_after\":9}")),
-                        kVerificationSucceeded,
-                        {0, 10}},
-        PollFailureCase{"Unauthorized", Reply(401, Refusal(401)), kVerificationFailed, {0}},
-        PollFailureCase{"NotFound", Reply(404, Refusal(404)), kVerificationFailed, {0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+// What getUpdates answers after the pre-drain (then the code arrives), the outcome, and the
+// seconds from the start of each poll.
+TEST(VerificationWorker, APollFailureIsRetriedUnlessTheTokenOrAddressIsWrong) {
+    const std::tuple<HttpResponse, VerificationOutcome, std::vector<std::int64_t>> rows[] = {
+        {Reply(502, Refusal(502)), kVerificationSucceeded, {0, 2}},
+        {testing::TransportFailure(HttpStage::Receive, 12002), kVerificationSucceeded, {0, 2}},
+        {Reply(429, Refusal(429, ",\"parameters\":{\"retry_after\":9}")),
+         kVerificationSucceeded,
+         {0, 10}},
+        {Reply(401, Refusal(401)), kVerificationFailed, {0}},
+        {Reply(404, Refusal(404)), kVerificationFailed, {0}}};
+    for (const auto& [failure, outcome, pollSeconds] : rows) {
+        BotApi api;
+        api.updates = {Updates({}), failure,
+                       Updates({Update(105, 2, kStart + 1, Chat(9), "WP-123456")})};
+        std::vector<std::int64_t> seconds;
+        api.transport.state->responder = [&,
+                                          inner = api.transport.state->responder](auto& request) {
+            if (request.path.find(L"/getUpdates") != std::wstring::npos)
+                seconds.push_back(ToUnixSeconds(api.clock.Now()) - kStart);
+            return inner(request);
+        };
+        const auto result = api.Run();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(OutcomeOf(*result), outcome) << failure.status;
+        seconds.erase(seconds.begin());  // the pre-drain
+        EXPECT_EQ(seconds, pollSeconds) << failure.status;
+    }
+}
 
 TEST(VerificationWorker, CancellationEndsWithoutAResult) {
-    testing::FakeClock clock;
     BotApi cancelling;
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     cancelling.transport.state->responder = [&](const HttpRequest&) {
         cancelled->store(cancelling.transport.Requests().size() == 2);  // during the first poll
         return Updates({});
     };
-    EXPECT_FALSE(cancelling.Run(clock, cancelled));
+    EXPECT_FALSE(cancelling.Run(cancelled));
     EXPECT_EQ(cancelling.transport.Requests().size(), 2u);
 }
 

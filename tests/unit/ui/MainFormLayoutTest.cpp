@@ -7,16 +7,11 @@ namespace {
 
 constexpr int kScrollBar = 17;
 
-struct Expected {
-    int id;
-    FormRect place;
-};
-
 // The resize formulas worked by hand for a client area of 884 x 925 (the smallest window at
 // 96 DPI): lower area 153, tree 84, log 59.
 TEST(MainFormLayout, FollowsTheFormulasAtTheMinimumWindowSize) {
     const FormLayout layout = LayoutMainForm(884, 925, 96, kScrollBar);
-    const Expected expected[] = {
+    const std::pair<int, FormRect> expected[] = {
         {kIdProfileName, {180, 20, 436, 25}},
         {kIdAbout, {764, 18, 100, 29}},
         {kIdVault, {812, 178, 52, 29}},
@@ -46,10 +41,10 @@ TEST(MainFormLayout, FollowsTheFormulasAtTheMinimumWindowSize) {
         {kIdRules, {764, 330, 72, 29}},
         {kIdRulesHelp, {842, 330, 22, 29}},
     };
-    for (const Expected& want : expected) {
-        const FormRect* got = layout.Find(want.id);
-        ASSERT_NE(got, nullptr) << want.id;
-        EXPECT_EQ(*got, want.place) << want.id;
+    for (const auto& [id, place] : expected) {
+        const FormRect* got = layout.Find(id);
+        ASSERT_NE(got, nullptr) << id;
+        EXPECT_EQ(*got, place) << id;
     }
     EXPECT_EQ(layout.formHeight, 925);
     EXPECT_EQ(layout.firstTitleColumnWidth, 462);
