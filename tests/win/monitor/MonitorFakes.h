@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
@@ -44,6 +45,21 @@ bool Within(std::chrono::milliseconds limit, Done done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return done();
+}
+
+// Whether `stop` returns while what it must not wait for still holds; `release` then lets that
+// go, so a stop that did wait ends too. The deadline is generous: this is not a speed bound.
+template <typename Stop, typename Release>
+bool StopsWithoutWaiting(Stop stop, Release release) {
+    std::atomic<bool> stopped = false;
+    std::thread stopping([&] {
+        stop();
+        stopped = true;
+    });
+    const bool done = Within(std::chrono::seconds(60), [&] { return stopped.load(); });
+    release();
+    stopping.join();
+    return done;
 }
 
 // The log lines of a session and the status of each cycle that ended: written by its worker,
