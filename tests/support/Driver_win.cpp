@@ -54,13 +54,15 @@ std::vector<HWND> FindWindows(const wchar_t* className, const wchar_t* title, DW
 
 HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD processId,
                    milliseconds timeout) {
-    for (const auto end = std::chrono::steady_clock::now() + timeout;;
-         std::this_thread::sleep_for(milliseconds(20))) {
-        const auto windows = FindWindows(className, title, processId);
-        if (!windows.empty() || std::chrono::steady_clock::now() >= end) {
-            return windows.empty() ? nullptr : windows.front();
-        }
-    }
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            const auto windows = FindWindows(className, title, processId);
+            found = windows.empty() ? nullptr : windows.front();
+            return found != nullptr;
+        },
+        timeout);
+    return found;
 }
 
 }  // namespace wrenpost::testing

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,20 @@
 namespace wrenpost::testing {
 
 using std::chrono::milliseconds;
+
+inline constexpr milliseconds kE2eTimeout{30000};
+
+// Polls `done` until it holds or `timeout` has passed; whether it holds.
+inline bool WaitFor(const std::function<bool()>& done, milliseconds timeout = kE2eTimeout) {
+    const DWORD deadline = GetTickCount() + static_cast<DWORD>(timeout.count());
+    while (!done()) {
+        if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
 
 // The Windows path of a file in the build tree (the build tree is a Linux path, seen as Z:).
 std::filesystem::path BuildPath(const std::wstring& relative);

@@ -15,25 +15,12 @@
 
 namespace wrenpost::testing {
 
-inline constexpr milliseconds kE2eTimeout{30000};
-
 inline std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1,
                       L'\0');
     text.resize(static_cast<std::size_t>(
         SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
-}
-
-inline bool WaitFor(const std::function<bool()>& done, milliseconds timeout = kE2eTimeout) {
-    const DWORD deadline = GetTickCount() + static_cast<DWORD>(timeout.count());
-    while (!done()) {
-        if (static_cast<LONG>(GetTickCount() - deadline) > 0) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
 }
 
 inline bool SetUserValue(const wchar_t* key, const wchar_t* name, DWORD type, const void* data,
@@ -60,12 +47,14 @@ public:
     void End() {
         if (main_ != nullptr && IsWindow(main_)) {
             PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kTrayExit, 0), 0);
-            WaitFor([&] {
-                for (HWND asked : FindWindows(L"#32770", L"Unsaved Changes", Id())) {
-                    PostMessageW(asked, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
-                }
-                return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
-            }, milliseconds(10000));
+            WaitFor(
+                [&] {
+                    for (HWND asked : FindWindows(L"#32770", L"Unsaved Changes", Id())) {
+                        PostMessageW(asked, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+                    }
+                    return WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+                },
+                milliseconds(10000));
         }
         if (process_ && !WaitForExit(process_.get(), milliseconds(10000))) {
             TerminateProcess(process_.get(), 1);

@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::ScenarioLine;
-using testing::Within;
+using testing::WaitFor;
 
 const std::wstring kMailbox = testing::kAnnInbox;
 const std::wstring kNewMail = ScenarioLine(
@@ -68,11 +68,11 @@ TEST(MailWatch, NewMailIsSentAtOnceWithEventsAndByTheChecksWithout) {
         SCOPED_TRACE(c.name);
         WatchedSession session(kMailbox + c.extra);
         ASSERT_TRUE(session.Start(c.interval));
-        ASSERT_TRUE(Within(30s, [&] { return session.Logged(c.logged) == 1; }));
-        ASSERT_TRUE(Within(30s, [&] { return session.record.Cycles() >= 1; }));  // baseline
+        ASSERT_TRUE(WaitFor([&] { return session.Logged(c.logged) == 1; }, 30s));
+        ASSERT_TRUE(WaitFor([&] { return session.record.Cycles() >= 1; }, 30s));  // baseline
         ASSERT_TRUE(session.outlook.WriteScenario(kMailbox + c.extra + kNewMail));
         EXPECT_TRUE(
-            Within(30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
+            WaitFor([&] { return session.telegram.Requests("sendMessage").size() == 1; }, 30s));
         EXPECT_EQ(session.Logged(L"Outlook new-mail events"), 1u);
     }
 }
@@ -83,21 +83,21 @@ TEST(MailWatch, SubscribesAgainAfterARefusalAndWhenOutlookReturns) {
     WatchedSession session(kMailbox + ScenarioLine({L"events", L"refuse"}));
     ASSERT_TRUE(session.Start(120));
     const auto eventsOn = [&](std::size_t times) {
-        return Within(30s,
-                      [&] { return session.Logged(L"Outlook new-mail events are on") == times; });
+        return WaitFor([&] { return session.Logged(L"Outlook new-mail events are on") == times; },
+                       30s);
     };
-    ASSERT_TRUE(Within(
-        30s, [&] { return session.Logged(L"Outlook new-mail events are unavailable") == 1; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return session.Logged(L"Outlook new-mail events are unavailable") == 1; }, 30s));
     ASSERT_TRUE(session.outlook.WriteScenario(kMailbox));
     ASSERT_TRUE(eventsOn(1));
     ASSERT_TRUE(session.outlook.Stop());
     EXPECT_TRUE(
-        Within(30s, [&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }));
+        WaitFor([&] { return session.Logged(L"Outlook's new-mail events stopped") == 1; }, 30s));
     std::wstring error;
     ASSERT_TRUE(session.outlook.Start(error)) << WideToUtf8(error);
     ASSERT_TRUE(eventsOn(2));
     ASSERT_TRUE(session.outlook.WriteScenario(kMailbox + kNewMail));
-    EXPECT_TRUE(Within(30s, [&] { return session.telegram.Requests("sendMessage").size() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return session.telegram.Requests("sendMessage").size() == 1; }, 30s));
     EXPECT_EQ(session.Logged(L"Outlook new-mail events are unavailable"), 1u);
 }
 

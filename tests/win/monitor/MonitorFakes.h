@@ -14,6 +14,7 @@
 #include "common/Text.h"
 #include "monitor/MonitorEngine.h"
 #include "profile/ProfileConfig.h"
+#include "support/Driver_win.h"
 #include "support/FakeOutlook_win.h"
 
 namespace wrenpost::testing {
@@ -37,16 +38,6 @@ inline std::string Serve(FakeOutlook& outlook, const std::wstring& scenario) {
     return serving ? std::string() : WideToUtf8(error);
 }
 
-// Polls `done` until it holds or `limit` has passed; whether it holds.
-template <typename Done>
-bool Within(std::chrono::milliseconds limit, Done done) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
-
 // Whether `stop` returns while what it must not wait for still holds; `release` then lets that
 // go, so a stop that did wait ends too. The deadline is generous: this is not a speed bound.
 template <typename Stop, typename Release>
@@ -56,7 +47,7 @@ bool StopsWithoutWaiting(Stop stop, Release release) {
         stop();
         stopped = true;
     });
-    const bool done = Within(std::chrono::seconds(60), [&] { return stopped.load(); });
+    const bool done = WaitFor([&] { return stopped.load(); }, std::chrono::seconds(60));
     release();
     stopping.join();
     return done;

@@ -46,7 +46,7 @@ protected:
     // Waits until the session has reported `status` `more` times beyond those so far.
     bool WaitFor(std::size_t more, const std::wstring& status) {
         const std::size_t target = record.Cycles(status) + more;
-        return testing::Within(30s, [&] { return record.Cycles(status) >= target; });
+        return testing::WaitFor([&] { return record.Cycles(status) >= target; }, 30s);
     }
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
@@ -118,7 +118,8 @@ TEST_F(MonitorWithOutlookAndTelegram, NewMailIsSentOnceAndAHungOutlookTimesOut) 
     telegram.QueueReply("sendMessage", {200, "", "application/json", 600s});
     ASSERT_TRUE(outlook.WriteScenario(kBase + newMail));
     ASSERT_TRUE(engine->Start(Session()));
-    ASSERT_TRUE(testing::Within(30s, [&] { return telegram.Requests("sendMessage").size() == 4; }));
+    ASSERT_TRUE(
+        testing::WaitFor([&] { return telegram.Requests("sendMessage").size() == 4; }, 30s));
     EXPECT_TRUE(testing::StopsWithoutWaiting([&] { engine->Stop(); }, [&] { telegram.Stop(); }))
         << "stop waited for Telegram";
 }
@@ -142,7 +143,7 @@ TEST_F(MonitorWithOutlookAndTelegram, OnlyAdmittedMailIsAskedForItsText) {
     ASSERT_TRUE(WaitFor(1, L"Outlook Check Timed Out"));
     ASSERT_TRUE(outlook.WriteScenario(kBase + minutes));
     outlook.ReleaseHang();
-    EXPECT_TRUE(testing::Within(60s, [&] { return !telegram.Requests("sendMessage").empty(); }));
+    EXPECT_TRUE(testing::WaitFor([&] { return !telegram.Requests("sendMessage").empty(); }, 60s));
     EXPECT_EQ(Texts(), (std::vector<std::string>{"New Outlook Mail\n\nMinutes\nFrom: Dana "
                                                  "<dana@example.com>\nReceived: 1/1/2099 00:00\n\n"
                                                  "Draft attached."}));
