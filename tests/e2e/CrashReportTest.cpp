@@ -13,17 +13,13 @@
 #include <fstream>
 #include <string>
 
+#include "MonitoredWorld.h"
 #include "app/AppStateStore_win.h"
 #include "app/CrashMarker.h"
 #include "app/CrashReporter_win.h"
 #include "common/JsonText.h"
-#include "common/LocalTime.h"
 #include "common/Text.h"
 #include "common/TextFile.h"
-#include "profile/ProfileConfig.h"
-#include "profile/TokenFile_win.h"
-#include "support/FakeBotApiServer_win.h"
-#include "support/FakeOutlook_win.h"
 #include "support/RunningProgram_win.h"
 
 namespace wrenpost::testing {
@@ -43,8 +39,8 @@ struct Dump {
     const MINIDUMP_DIRECTORY* Stream(ULONG32 type) const {
         const auto* header = At<MINIDUMP_HEADER>(0);
         for (ULONG32 i = 0; header != nullptr && i < header->NumberOfStreams; ++i) {
-            const auto* entry = At<MINIDUMP_DIRECTORY>(header->StreamDirectoryRva +
-                                                       i * sizeof(MINIDUMP_DIRECTORY));
+            const auto* entry =
+                At<MINIDUMP_DIRECTORY>(header->StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY));
             if (entry != nullptr && entry->StreamType == type) {
                 return entry;
             }
@@ -53,7 +49,8 @@ struct Dump {
     }
     // The faulting address as an offset into Wrenpost.exe; 0 when it lies elsewhere.
     ULONG64 FaultOffsetInProgram() const {
-        const auto* exception = At<MINIDUMP_EXCEPTION_STREAM>(Stream(ExceptionStream)->Location.Rva);
+        const auto* exception =
+            At<MINIDUMP_EXCEPTION_STREAM>(Stream(ExceptionStream)->Location.Rva);
         const auto* modules = At<MINIDUMP_MODULE_LIST>(Stream(ModuleListStream)->Location.Rva);
         const ULONG64 address = exception->ExceptionRecord.ExceptionAddress;
         for (ULONG32 i = 0; i < modules->NumberOfModules; ++i) {
@@ -74,36 +71,20 @@ struct Route {
     bool restartAtLogon;
 };
 
-class CrashReportTest : public ::testing::TestWithParam<Route> {
+class CrashReportTest : public ::testing::TestWithParam<Route>, protected MonitoredWorld {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server_.Start());
-        ASSERT_TRUE(server_.ServeAsTelegram());
-        std::wstring error;
-        ASSERT_TRUE(outlook_.Register(error)) << error;
-        ASSERT_TRUE(outlook_.WriteScenario(
-            ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-            ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
-            // A read that looked at no item counts as failed.
-            ScenarioLine({L"item", L"folder=F1", L"id=OLD1", L"subject=Old",
-                          L"received=2026-01-01 08:00:00", L"delivery=2026-01-01 08:00:00"})));
+        ASSERT_NO_FATAL_FAILURE(StartWorld());
         std::error_code ignored;
         fs::remove_all(CrashDumpFolder(), ignored);
-        ProfileConfig config;
-        config.ProfileName = L"Crashy";
-        config.Recipients = {{L"4242", L"Ann", true, FormatLocalTimestamp(), L"Never"}};
-        config.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"Ann", L"", 1}};
-        fs::create_directories(kProfileFolder);
-        ASSERT_TRUE(SaveProfileConfig(kProfileFolder / L"CrashyConfig.json", config));
-        ASSERT_TRUE(WriteTokenFile(kProfileFolder / L"Crashy.token", L"111:crash-token"));
+        ASSERT_EQ(SaveProfile(L"Crashy", L"111:crash-token", L"4242"), kProfileFolder);
         ASSERT_TRUE(SetLastProfileFolder(kProfileFolder.wstring()));
     }
     void TearDown() override {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"CrashForTesting");
         program_.End();
-        (void)outlook_.Stop();
+        EndWorld();
         std::error_code ignored;
-        fs::remove_all(L"C:\\WrenpostE2E", ignored);
         fs::remove_all(CrashDumpFolder(), ignored);
     }
     std::wstring Status() const {
@@ -130,8 +111,6 @@ protected:
         return text;
     }
 
-    FakeBotApiServer server_;
-    FakeOutlook outlook_;
     RunningProgram program_;
 };
 
@@ -159,8 +138,8 @@ TEST_P(CrashReportTest, TheCrashLeavesADumpAndTheNextStartSaysSo) {
         EXPECT_NE(dump.Stream(stream), nullptr) << "stream " << stream;
     }
     if (GetParam().point == CrashTestPoint::WindowThread && !GetParam().restartAtLogon) {
-        std::ofstream(BuildPath(L"crash-report-fault.txt")) << std::hex
-                                                             << dump.FaultOffsetInProgram();
+        std::ofstream(BuildPath(L"crash-report-fault.txt"))
+            << std::hex << dump.FaultOffsetInProgram();
     }
 
     program_.End();

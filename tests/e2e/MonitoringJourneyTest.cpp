@@ -10,12 +10,11 @@
 #include <filesystem>
 #include <string>
 
+#include "MonitoredWorld.h"
 #include "app/AppPaths_win.h"
 #include "app/AppStateStore_win.h"
 #include "common/LocalTime.h"
 #include "common/Text.h"
-#include "profile/ProfileConfig.h"
-#include "profile/TokenFile_win.h"
 #include "support/FakeBotApiServer_win.h"
 #include "support/FakeOutlook_win.h"
 #include "support/RunningProgram_win.h"
@@ -24,12 +23,6 @@ namespace wrenpost::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::wstring kMailbox =
-    ScenarioLine({L"store", L"id=S1", L"name=Ann"}) +
-    ScenarioLine({L"folder", L"store=S1", L"path=Inbox", L"id=F1"}) +
-    ScenarioLine({L"item", L"folder=F1", L"id=OLD1", L"subject=Last week",
-                  L"received=2026-01-01 08:00:00", L"delivery=2026-01-01 08:00:00"});
 
 // A mail delivered now, as Outlook records it (UTC).
 std::wstring NewMail(const wchar_t* id, const wchar_t* subject) {
@@ -42,41 +35,18 @@ std::wstring NewMail(const wchar_t* id, const wchar_t* subject) {
                          std::wstring(L"received=") + now, std::wstring(L"delivery=") + now});
 }
 
-class MonitoringJourneyTest : public ::testing::Test {
+class MonitoringJourneyTest : public ::testing::Test, protected MonitoredWorld {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(server_.Start());
-        ASSERT_TRUE(server_.ServeAsTelegram());
-        std::wstring error;
-        ASSERT_TRUE(outlook_.Register(error)) << error;
-        ASSERT_TRUE(outlook_.WriteScenario(kMailbox));
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartWorld()); }
     void TearDown() override {
         for (RunningProgram* program : {&first_, &second_}) {
             program->End();
         }
-        (void)outlook_.Stop();
+        EndWorld();
         std::error_code ignored;
         fs::remove_all(ProfilesFolder(), ignored);
-        fs::remove_all(L"C:\\WrenpostE2E", ignored);
     }
 
-    // A saved profile with one allowed recipient, watching the Inbox unless told otherwise.
-    fs::path PrepareProfile(const std::wstring& name, const std::wstring& token,
-                            const std::wstring& chatId, bool withFolder = true) {
-        ProfileConfig config;
-        config.ProfileName = name;
-        config.Recipients = {{chatId, L"Ann", true, FormatLocalTimestamp(), L"Never"}};
-        if (withFolder) {
-            config.SelectedFolders = {{L"Inbox", L"\\\\Ann\\Inbox", L"F1", L"S1", L"Ann", L"", 1}};
-        }
-        // Not under the hidden AppData: wine's folder picker cannot open on a hidden folder.
-        const fs::path folder = fs::path(L"C:\\WrenpostE2E") / name;
-        fs::create_directories(folder);
-        EXPECT_TRUE(SaveProfileConfig(folder / (name + L"Config.json"), config));
-        EXPECT_TRUE(WriteTokenFile(folder / (name + L".token"), token));
-        return folder;
-    }
     // LOAD through the folder picker, which opens on the last profile folder.
     void Load(const RunningProgram& program, const fs::path& folder, const std::wstring& name) {
         ASSERT_TRUE(SetLastProfileFolder(folder.wstring()));
@@ -124,15 +94,13 @@ protected:
         return true;
     }
 
-    FakeBotApiServer server_;
-    FakeOutlook outlook_;
     RunningProgram first_;
     RunningProgram second_;
 };
 
 TEST_F(MonitoringJourneyTest, ANewMailBecomesOneMessageWithTheFolderTitleAndNeverTwo) {
     const std::wstring token = L"111:desk-token";
-    const fs::path folder = PrepareProfile(L"Orders", token, L"4242", false);
+    const fs::path folder = SaveProfile(L"Orders", token, L"4242", false);
     ASSERT_TRUE(first_.Start());
     Load(first_, folder, L"Orders");
     EXPECT_EQ(first_.Text(kIdRecipientCount), L"1");
@@ -181,8 +149,8 @@ TEST_F(MonitoringJourneyTest, ANewMailBecomesOneMessageWithTheFolderTitleAndNeve
 }
 
 TEST_F(MonitoringJourneyTest, TwoInstancesWithSessionsOfOneNameKeepToTheirOwnRecipients) {
-    const fs::path one = PrepareProfile(L"One", L"111:first-bot", L"1001");
-    const fs::path two = PrepareProfile(L"Two", L"222:second-bot", L"2002");
+    const fs::path one = SaveProfile(L"One", L"111:first-bot", L"1001");
+    const fs::path two = SaveProfile(L"Two", L"222:second-bot", L"2002");
     ASSERT_TRUE(first_.Start());
     ASSERT_TRUE(second_.Start(L"--new-instance-from-vault e2e"));
     ASSERT_TRUE(second_.PressOk(L"Token Vault"));  // no hand-off of that name
@@ -207,7 +175,7 @@ TEST_F(MonitoringJourneyTest, TwoInstancesWithSessionsOfOneNameKeepToTheirOwnRec
 // saved profile sends the other 15, and none of the 5 again.
 TEST_F(MonitoringJourneyTest, AKilledProgramsWaitingNotificationsGoOutOnceFromTheNextStart) {
     const std::wstring token = L"333:desk-token";
-    const fs::path folder = PrepareProfile(L"Desk", token, L"4242");
+    const fs::path folder = SaveProfile(L"Desk", token, L"4242");
     for (int i = 0; i < 5; ++i) {
         server_.QueueReply("sendMessage", {200, R"({"ok":true,"result":{}})"});
     }
