@@ -39,11 +39,14 @@ bool Meaningful(const std::wstring& name) {
     return std::any_of(name.begin(), name.end(), [](wchar_t c) { return IsCharAlphaNumericW(c); });
 }
 
-// A list view, tree view or combo box is named by the visible, non-empty static created just before it.
+// A list view, tree view or combo box is named by the visible, non-empty static created just before
+// it.
 std::wstring LabelBefore(HWND control) {
     const HWND label = GetWindow(control, GW_HWNDPREV);
     return label != nullptr && IsWindowVisible(label) && IsStatic(label) ? TextOf(label) : L"";
 }
+
+}  // namespace
 
 wchar_t MnemonicOf(const std::wstring& text) {
     for (std::size_t i = 0; i + 1 < text.size(); ++i) {
@@ -57,12 +60,10 @@ wchar_t MnemonicOf(const std::wstring& text) {
     return 0;
 }
 
-}  // namespace
-
 std::wstring AccessibleName(HWND control) {
     IAccessible* accessible = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
-                                          kAccessibleId, reinterpret_cast<void**>(&accessible)))) {
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), kAccessibleId,
+                                          reinterpret_cast<void**>(&accessible)))) {
         return L"";
     }
     VARIANT self{};

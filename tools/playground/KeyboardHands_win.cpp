@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "support/Accessibility_win.h"
+
 namespace wrenpost::testing {
 namespace {
 
@@ -50,19 +52,6 @@ void TypeText(const std::wstring& text) {
     Send(inputs);
 }
 
-// The letter a control's text marks with "&", or 0 when it has none.
-wchar_t Mnemonic(const std::wstring& text) {
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == L'&') {
-            if (text[i + 1] != L'&') {
-                return text[i + 1];
-            }
-            ++i;
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 HWND KeyboardHands::Focused() const {
@@ -106,7 +95,7 @@ bool KeyboardHands::Press(int id) {
         return false;
     }
     HWND button = p_.Control(id);
-    if (const wchar_t letter = Mnemonic(WindowText(button)); letter != 0) {
+    if (const wchar_t letter = MnemonicOf(WindowText(button)); letter != 0) {
         Tap(static_cast<WORD>(VkKeyScanW(letter) & 0xFF), VK_MENU);
         return true;
     }
